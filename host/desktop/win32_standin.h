@@ -1,0 +1,78 @@
+// The subset of the Win32 API that the eyedropper uses, declared for
+// systems that are not Windows. The simulated desktop library implements it.
+#pragma once
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define WINAPI
+#define CALLBACK
+
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef uint32_t DWORD;
+typedef uint32_t COLORREF;
+typedef uintptr_t UINT_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef const char *LPCSTR;
+
+typedef struct HWND__ *HWND;
+typedef struct HDC__ *HDC;
+typedef struct HHOOK__ *HHOOK;
+typedef struct HINSTANCE__ *HINSTANCE;
+typedef HINSTANCE HMODULE;
+
+typedef struct tagPOINT {
+  int32_t x;
+  int32_t y;
+} POINT;
+
+typedef struct tagRECT {
+  int32_t left;
+  int32_t top;
+  int32_t right;
+  int32_t bottom;
+} RECT;
+
+typedef struct tagMSLLHOOKSTRUCT {
+  POINT pt;
+  DWORD mouseData;
+  DWORD flags;
+  DWORD time;
+  uintptr_t dwExtraInfo;
+} MSLLHOOKSTRUCT;
+
+typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wparam, LPARAM lparam);
+typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+
+#define CLR_INVALID 0xFFFFFFFFu
+#define WH_MOUSE_LL 14
+#define HC_ACTION 0
+#define WM_TIMER 0x0113
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+
+HWND WINAPI GetDesktopWindow(void);
+HDC WINAPI GetWindowDC(HWND hwnd);
+int WINAPI ReleaseDC(HWND hwnd, HDC hdc);
+BOOL WINAPI GetWindowRect(HWND hwnd, RECT *rect);
+HHOOK WINAPI SetWindowsHookExA(int id, HOOKPROC proc, HINSTANCE module, DWORD thread_id);
+LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wparam, LPARAM lparam);
+BOOL WINAPI UnhookWindowsHookEx(HHOOK hook);
+UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
+BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
+BOOL WINAPI GetCursorPos(POINT *point);
+COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,126 @@
+#include "color/color.h"
+
+#include <math.h>
+#include <stdlib.h>
+
+#include "plugin/alloc.h"
+
+// Truncates toward zero; the caller guarantees the value fits an int.
+static int32_t trunc_int(double v) { return static_cast<int32_t>(v); }
+
+void hsv_to_rgb(ColorTriple *out, const ColorTriple *in) {
+  const int32_t h = in->a, s = in->b, v = in->c;
+  if (s == 0) {
+    out->a = out->b = out->c = v;
+    return;
+  }
+  const double hf = ((h / 255.0) * 359.0) / 60.0;
+  const double sector = floor(hf);
+  // Hues outside 0..255 leave the output as it was; this also keeps the
+  // sector conversion below away from values that do not fit an int.
+  if (!(sector >= 0.0 && sector <= 5.0)) return;
+  const int i = static_cast<int>(sector);
+  const double f = hf - i;
+  const double sd = s / 255.0;
+  const double vd = v;
+  // The products can leave the int range when S or V are far outside
+  // 0..255 (editor values are taken as delivered); saturate them.
+  auto to_int = [](double x) -> int32_t {
+    if (x != x) return 0;
+    if (x >= 2147483647.0) return INT32_MAX;
+    if (x <= -2147483648.0) return INT32_MIN;
+    return trunc_int(x);
+  };
+  const int32_t p = to_int((1.0 - sd) * vd);
+  const int32_t q = to_int((1.0 - sd * f) * vd);
+  const int32_t t = to_int((1.0 - (1.0 - f) * sd) * vd);
+  switch (i) {
+    case 0: *out = {v, t, p}; break;
+    case 1: *out = {q, v, p}; break;
+    case 2: *out = {p, v, t}; break;
+    case 3: *out = {p, q, v}; break;
+    case 4: *out = {t, p, v}; break;
+    default: *out = {v, p, q}; break;
+  }
+}
+
+void rgb_to_hsv(const ColorTriple *in, ColorTriple *out) {
+  const int32_t r = in->a, g = in->b, b = in->c;
+  int32_t max = r;
+  if (max < g) max = g;
+  if (max < b) max = b;
+  int32_t min = r;
+  if (min > g) min = g;
+  if (min > b) min = b;
+  out->c = max;
+  if (max == 0) {
+    out->a = 0;
+    out->b = 0;
+    return;
+  }
+  // Differences in double: channels far outside 0..255 must not overflow.
+  const double delta = static_cast<double>(max) - min;
+  const double s = (delta / max) * 255.0;
+  // Negative maxima give ratios far outside 0..255; keep them in int range.
+  out->b = (s >= 2147483647.0 || s <= -2147483648.0) ? (s > 0 ? INT32_MAX : INT32_MIN)
+                                                     : trunc_int(s);
+  if (max == min) {
+    out->a = 0;
+    return;
+  }
+  const double rc = (max - static_cast<double>(r)) / delta;
+  const double gc = (max - static_cast<double>(g)) / delta;
+  const double bc = (max - static_cast<double>(b)) / delta;
+  double h;
+  if (max == r)
+    h = bc - gc;
+  else if (max == g)
+    h = (rc + 2.0) - bc;
+  else
+    h = (gc + 4.0) - rc;
+  h *= 60.0;
+  if (h < 0.0) h += 360.0;
+  out->a = trunc_int((h / 359.0) * 255.0);
+}
+
+GradientState *gradient_create(void) {
+  GradientState *g = static_cast<GradientState *>(plugin_malloc(sizeof(GradientState)));
+  if (!g) return nullptr;
+  g->width = 256;
+  g->height = 256;
+  g->field_repaint_all = 1;
+  g->strip_repaint_all = 1;
+  g->red_ramp = static_cast<uint8_t *>(plugin_malloc(g->width));
+  g->green_ramp = static_cast<uint8_t *>(plugin_malloc(g->width));
+  g->blue_ramp = static_cast<uint8_t *>(plugin_malloc(g->width));
+  if (!g->red_ramp || !g->green_ramp || !g->blue_ramp) {
+    free(g->red_ramp);
+    free(g->green_ramp);
+    free(g->blue_ramp);
+    free(g);
+    return nullptr;
+  }
+  double acc = 0.0;
+  for (int k = 0; k < g->width; ++k) {
+    const ColorTriple hsv = {trunc_int(acc), 255, 255};
+    ColorTriple rgb = {0, 0, 0};
+    hsv_to_rgb(&rgb, &hsv);
+    g->red_ramp[k] = static_cast<uint8_t>(rgb.a);
+    g->green_ramp[k] = static_cast<uint8_t>(rgb.b);
+    g->blue_ramp[k] = static_cast<uint8_t>(rgb.c);
+    acc += 255.0 / g->width;
+  }
+  return g;
+}
+
+int32_t channel_from_float(float channel) {
+  const double v = static_cast<double>(channel) * 255.0;
+  if (v != v) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return trunc_int(v);
+}
+
+float channel_to_float(int32_t channel) { return static_cast<float>(channel) / 255.0f; }
+
+int32_t clamp_channel(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }

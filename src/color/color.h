@@ -1,0 +1,40 @@
+// Colour model: integer RGB and HSV triples, their conversions, and the hue
+// ramp from which the gradients are painted.
+#pragma once
+
+#include <stdint.h>
+
+// Three channels, R G B or H S V, each nominally 0..255. Hue 0..255 stands
+// for 0..359 degrees.
+struct ColorTriple {
+  int32_t a;  // R or H
+  int32_t b;  // G or S
+  int32_t c;  // B or V
+};
+
+// Hue index 0..255 to degrees uses 359, not 360.
+void hsv_to_rgb(ColorTriple *out_rgb, const ColorTriple *in_hsv);
+void rgb_to_hsv(const ColorTriple *in_rgb, ColorTriple *out_hsv);
+
+struct GradientState {
+  int32_t width;   // ramp entries and field width: 256
+  int32_t height;  // field and strip height: 256
+  int32_t field_repaint_all;
+  int32_t strip_repaint_all;
+  uint8_t *red_ramp;
+  uint8_t *green_ramp;
+  uint8_t *blue_ramp;
+};
+
+// Returns null only when an allocation fails.
+GradientState *gradient_create(void);
+
+// Host float channel to int: trunc(channel * 255) in double, unclamped for
+// every value whose product fits an int; NaN gives 0, beyond the int range
+// saturates.
+int32_t channel_from_float(float channel);
+// Int channel to host float: converted to float, then divided by 255.
+float channel_to_float(int32_t channel);
+
+// Clamps to 0..255, for indexing and painter arithmetic.
+int32_t clamp_channel(int32_t v);

@@ -1,0 +1,11 @@
+// Screen eyedropper: a modal sampling run with a desktop-wide mouse hook.
+#pragma once
+
+#include "color/color.h"
+#include "eyedropper/win32.h"
+#include "plugin/host_api.h"
+
+void picker_key_callback(PanelID panel, void *user_data, uint32_t key);
+void eyedropper_button_callback(HostControl *control, void *user_data);
+int eyedropper_run(GlobalFunc lookup, int x, int y, ColorTriple *out);
+LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);

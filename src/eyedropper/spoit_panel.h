@@ -1,0 +1,47 @@
+// The magnifier panel shown during a sampling run, and the sampling state
+// it shares with the run.
+#pragma once
+
+#include "eyedropper/win32.h"
+#include "plugin/host_api.h"
+
+constexpr int kSpoitCells = 15;
+constexpr int kSpoitCellSize = 6;
+constexpr int kSpoitRaster = kSpoitCells * kSpoitCellSize;  // 90
+constexpr int kSpoitPanelSize = 106;
+
+struct SpoitPanel {
+  PanelID panel;
+  RasterID raster;
+  int32_t red[kSpoitCells * kSpoitCells];
+  int32_t green[kSpoitCells * kSpoitCells];
+  int32_t blue[kSpoitCells * kSpoitCells];
+  int32_t opened;
+};
+
+// State of the running sampling; filled at each sampling start.
+struct SamplingState {
+  GlobalFunc lookup;
+  PanelFuncs *panel_funcs;
+  RasterFuncs *raster_funcs;
+  SpoitPanel *magnifier;
+  HWND desktop_window;
+  HDC desktop_dc;
+  RECT desktop_rect;
+  HHOOK hook;
+  int32_t picked[3];
+  int32_t pressed;
+  int32_t accepted;
+  int32_t running;
+  char title[64];
+};
+
+extern SamplingState g_sampling;
+
+SpoitPanel *spoit_panel_create(int x, int y);
+void spoit_opened_callback(PanelID panel, void *user_data);
+void spoit_draw(PanelID panel, void *user_data, int mode);
+void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+
+// Splits a COLORREF 0x00BBGGRR into R, G, B.
+void colorref_split(COLORREF c, int32_t *r, int32_t *g, int32_t *b);

@@ -1,0 +1,42 @@
+// Table-driven drawn areas: rasters, hit testing and mouse capture.
+#pragma once
+
+#include "plugin/host_api.h"
+
+typedef void (*AreaInitFunc)(void *target, void *owner, int kind, int x, int y, int w, int h);
+typedef int (*AreaEventFunc)(PanelID panel, void *owner, int flags, int local_x, int local_y,
+                             int32_t *previous);
+typedef void (*AreaDrawFunc)(void *target, void *owner, int kind, int x, int y, int w, int h);
+
+enum AreaKind { AREA_ON_PANEL = 0, AREA_RASTER = 1 };
+
+struct AreaDef {
+  int32_t kind;
+  int32_t x, y;
+  int32_t width, height;
+  AreaInitFunc init;
+  AreaEventFunc event;
+  AreaDrawFunc draw;
+};
+
+struct AreaSet {
+  AreaDef *areas;
+  PanelID panel;
+  RasterID *rasters;
+  int32_t count;
+  int32_t captured;
+  void *owner;
+  int32_t previous[2];  // x, y
+  int32_t press_events;
+  int32_t blit_pending;
+};
+
+// Counts `table` up to its first row of width 0 or less.
+int areas_count(const AreaDef *table);
+AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *table);
+void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y);
+void picker_mouse_callback(PanelID panel, void *user_data, int flags, int x, int y);
+
+// The drawing target an area's callbacks receive: its raster, or the panel
+// for an area drawn straight onto the panel.
+void *area_target(const AreaSet *set, int index);

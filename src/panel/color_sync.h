@@ -1,0 +1,11 @@
+// The two update paths through which every colour change propagates.
+#pragma once
+
+#include "plugin/host_api.h"
+
+struct PickerPanel;
+
+void apply_rgb_change(PickerPanel *picker);
+void apply_hsv_change(PickerPanel *picker);
+void rgb_editor_changed(HostControl *control, void *user_data);
+void hsv_editor_changed(HostControl *control, void *user_data);

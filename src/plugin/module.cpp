@@ -1,0 +1,40 @@
+// The exported module descriptor: one ColorPicker server named Huevane.
+#include "plugin/activation.h"
+#include "plugin/alloc.h"
+#include "plugin/host_api.h"
+
+#ifdef _WIN32
+#define HUEVANE_EXPORT __declspec(dllexport)
+#else
+#define HUEVANE_EXPORT __attribute__((visibility("default")))
+#endif
+
+namespace {
+
+// Nonzero token; startup allocates nothing.
+void *module_startup(void) { return reinterpret_cast<void *>(static_cast<uintptr_t>(4)); }
+void module_shutdown(void *) {}
+
+const ServerTagInfo kTags[] = {
+    {"Huevane", 0},
+    {nullptr, 0},
+};
+
+const ServerRecord kServers[] = {
+    {HOST_COLORPICK_CLASS, "Huevane", picker_activate, kTags},
+    {nullptr, nullptr, nullptr, nullptr},
+};
+
+}  // namespace
+
+extern "C" HUEVANE_EXPORT ModuleDescriptor _mod_descrip = {
+    HOST_MODULE_SYNC, HOST_SYSTEM_VERSION, HOST_MACHINE_CODE, module_startup, module_shutdown,
+    kServers,
+};
+
+#ifdef HUEVANE_TEST_HOOKS
+// Lets the host's tests make the plug-in's nth allocation fail.
+extern "C" HUEVANE_EXPORT void huevane_test_fail_allocation(int nth) {
+  plugin_fail_allocation(nth);
+}
+#endif
