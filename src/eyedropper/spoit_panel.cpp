@@ -1,1 +1,81 @@
-// in progress
+#include "eyedropper/spoit_panel.h"
+
+#include <string.h>
+
+#include "plugin/alloc.h"
+#include "plugin/services.h"
+
+SamplingState g_sampling = {};
+
+ColorTriple colorref_split(COLORREF c) {
+  return {static_cast<int32_t>(c & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
+          static_cast<int32_t>((c >> 16) & 0xFF)};
+}
+
+SpoitPanel *spoit_panel_create(int x, int y) {
+  PanelFuncs *panels = g_sampling.panel_funcs;
+  SpoitPanel *spoit = static_cast<SpoitPanel *>(plugin_malloc(sizeof(SpoitPanel)));
+  if (!spoit) return nullptr;
+  // Cleared so that a draw before the first tick shows black.
+  memset(spoit, 0, sizeof *spoit);
+  spoit->opened = 0;
+  spoit->panel = panels->create("Spoit", panels);
+  spoit->raster = g_sampling.raster_funcs->create(kSpoitRaster, kSpoitRaster, 0);
+  if (!spoit->panel) return spoit;  // the run notices and ends at once
+  panel_set_ptr(panels, spoit->panel, PAN_USER_DATA, spoit);
+  panel_set_ptr(panels, spoit->panel, PAN_OPENED_FUNC, callback_ptr(spoit_opened_callback));
+  panel_set_ptr(panels, spoit->panel, PAN_DRAW_FUNC, callback_ptr(spoit_draw));
+  panel_set_int(panels, spoit->panel, PAN_W, kSpoitPanelSize);
+  panel_set_int(panels, spoit->panel, PAN_H, kSpoitPanelSize);
+  panel_set_int(panels, spoit->panel, PAN_X, x);
+  panel_set_int(panels, spoit->panel, PAN_Y, y);
+  return spoit;
+}
+
+void spoit_opened_callback(PanelID, void *user_data) {
+  if (user_data) static_cast<SpoitPanel *>(user_data)->opened = 1;
+}
+
+void spoit_draw(PanelID, void *user_data, int mode) {
+  SpoitPanel *spoit = static_cast<SpoitPanel *>(user_data);
+  if (mode == DRAW_MODE_NONE || !spoit || !spoit->opened || !spoit->raster) return;
+  RasterFuncs *rasters = g_sampling.raster_funcs;
+  for (int row = 0; row < kSpoitCells; ++row) {
+    for (int col = 0; col < kSpoitCells; ++col) {
+      const int i = row * kSpoitCells + col;
+      rasters->rgb_box(spoit->raster, spoit->red[i], spoit->green[i], spoit->blue[i],
+                       col * kSpoitCellSize, row * kSpoitCellSize, kSpoitCellSize,
+                       kSpoitCellSize);
+    }
+  }
+  const int centre = (kSpoitCells / 2) * kSpoitCells + kSpoitCells / 2;  // 112
+  const int r = spoit->red[centre], g = spoit->green[centre], b = spoit->blue[centre];
+  rasters->rgb_box(spoit->raster, 255 - r, 255 - g, 255 - b, 42, 42, 6, 6);
+  rasters->rgb_box(spoit->raster, r, g, b, 43, 43, 4, 4);
+  rasters->blit(spoit->raster, 0, 0, spoit->panel, 8, 8, kSpoitRaster, kSpoitRaster);
+}
+
+void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
+  SpoitPanel *spoit = g_sampling.magnifier;
+  if (!spoit) return;
+  POINT cursor = {0, 0};
+  GetCursorPos(&cursor);
+  const RECT &rect = g_sampling.desktop_rect;
+  const int half = kSpoitCells / 2;
+  for (int row = 0; row < kSpoitCells; ++row) {
+    // 64-bit positions: a pointer at the int limits must not overflow.
+    const long long y = static_cast<long long>(cursor.y) - half + row;
+    for (int col = 0; col < kSpoitCells; ++col) {
+      const long long x = static_cast<long long>(cursor.x) - half + col;
+      const int i = row * kSpoitCells + col;
+      ColorTriple c = {0, 0, 0};
+      if (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom)
+        c = colorref_split(
+            GetPixel(g_sampling.desktop_dc, static_cast<int>(x), static_cast<int>(y)));
+      spoit->red[i] = c.a;
+      spoit->green[i] = c.b;
+      spoit->blue[i] = c.c;
+    }
+  }
+  g_sampling.panel_funcs->draw(spoit->panel, DRAW_MODE_REDRAW);
+}

@@ -2,6 +2,7 @@
 // it shares with the run.
 #pragma once
 
+#include "color/color.h"
 #include "eyedropper/win32.h"
 #include "plugin/host_api.h"
 
@@ -29,10 +30,10 @@ struct SamplingState {
   HDC desktop_dc;
   RECT desktop_rect;
   HHOOK hook;
-  int32_t picked[3];
+  ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
-  int32_t running;
+  int32_t running;  // a sampling run is under way; triggers are ignored
   char title[64];
 };
 
@@ -43,5 +44,6 @@ void spoit_opened_callback(PanelID panel, void *user_data);
 void spoit_draw(PanelID panel, void *user_data, int mode);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
-// Splits a COLORREF 0x00BBGGRR into R, G, B.
-void colorref_split(COLORREF c, int32_t *r, int32_t *g, int32_t *b);
+// Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
+// the failure value CLR_INVALID reads as white.
+ColorTriple colorref_split(COLORREF c);

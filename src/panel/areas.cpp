@@ -1,1 +1,91 @@
-// in progress
+#include "panel/areas.h"
+
+#include "panel/picker_panel.h"
+#include "plugin/alloc.h"
+#include "plugin/services.h"
+
+int areas_count(const AreaDef *table) {
+  int count = 0;
+  while (table[count].width > 0) ++count;
+  return count;
+}
+
+AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *table) {
+  const int count = areas_count(table);
+  set->areas = static_cast<AreaDef *>(plugin_calloc(count ? count : 1, sizeof(AreaDef)));
+  set->rasters = static_cast<RasterID *>(plugin_calloc(count ? count : 1, sizeof(RasterID)));
+  // Without the arrays the set is empty rather than broken.
+  set->count = (set->areas && set->rasters) ? count : 0;
+  for (int i = 0; i < set->count; ++i) {
+    set->areas[i] = table[i];
+    set->rasters[i] = table[i].kind == AREA_ON_PANEL
+                          ? nullptr
+                          : g_raster_funcs->create(table[i].width, table[i].height, 0);
+  }
+  set->panel = panel;
+  set->captured = -1;
+  set->owner = owner;
+  set->blit_pending = 0;
+  set->previous[0] = 0;
+  set->previous[1] = 0;
+  set->press_events = 0;
+  return set;
+}
+
+void *area_target(const AreaSet *set, int index) {
+  // The router's redraw hands an on-panel area the panel, as the init pass
+  // and the refresh do.
+  if (set->areas[index].kind == AREA_ON_PANEL) return set->panel;
+  return set->rasters[index];
+}
+
+static bool area_contains(const AreaDef &area, int x, int y) {
+  // 64-bit differences: event positions come from the host unchecked.
+  const long long dx = static_cast<long long>(x) - area.x;
+  const long long dy = static_cast<long long>(y) - area.y;
+  return dx >= 0 && dx < area.width && dy >= 0 && dy < area.height;
+}
+
+void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y) {
+  if (!set) return;
+  if (!(flags & MOUSE_DOWN)) {
+    set->captured = -1;
+    set->previous[0] = x;
+    set->previous[1] = y;
+    set->press_events = 0;
+    return;
+  }
+  if (set->press_events == 0) {
+    for (int i = 0; i < set->count; ++i) {
+      if (area_contains(set->areas[i], x, y)) {
+        set->captured = i;
+        break;
+      }
+    }
+  }
+  if (set->captured >= 0) {
+    const AreaDef &area = set->areas[set->captured];
+    const int local_x = wrap_sub(x, area.x);
+    const int local_y = wrap_sub(y, area.y);
+    set->previous[0] = wrap_sub(set->previous[0], area.x);
+    set->previous[1] = wrap_sub(set->previous[1], area.y);
+    const int result =
+        area.event ? area.event(panel, set->owner, flags, local_x, local_y, set->previous) : 0;
+    if (result && area.draw) {
+      area.draw(area_target(set, set->captured), set->owner, area.kind, local_x, local_y,
+                area.width, area.height);
+      set->blit_pending = 1;
+      g_panel_funcs->draw(panel, DRAW_MODE_REDRAW);
+    }
+  }
+  // Saturates rather than wrapping on an endless press.
+  if (set->press_events < INT32_MAX) ++set->press_events;
+  set->previous[0] = x;
+  set->previous[1] = y;
+}
+
+void picker_mouse_callback(PanelID panel, void *user_data, int flags, int x, int y) {
+  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
+  if (!picker) return;
+  areas_route_mouse(panel, picker->areas, flags, x, y);
+}

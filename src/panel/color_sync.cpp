@@ -1,1 +1,67 @@
-// in progress
+#include "panel/color_sync.h"
+
+#include "panel/areas.h"
+#include "panel/picker_panel.h"
+#include "plugin/services.h"
+
+// Repaints every area into its raster, blits the rasters, draws the
+// current-colour box, then reports the colour to the host, in that order.
+static void refresh(PickerPanel *picker) {
+  AreaSet *set = picker->areas;
+  if (set) {
+    for (int i = 0; i < set->count; ++i) {
+      const AreaDef &area = set->areas[i];
+      if (area.kind != AREA_ON_PANEL && area.kind != AREA_RASTER) continue;
+      if (area.draw)
+        area.draw(area_target(set, i), set->owner, area.kind, area.x, area.y, area.width,
+                  area.height);
+    }
+    set->blit_pending = 1;
+    for (int i = 0; i < set->count; ++i) {
+      const AreaDef &area = set->areas[i];
+      if (area.kind == AREA_RASTER && set->rasters[i])
+        g_raster_funcs->blit(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
+                             area.height);
+    }
+    set->blit_pending = 0;
+  }
+  const int x = control_get_int(picker->swatch, CTL_INNER_X);
+  const int y = control_get_int(picker->swatch, CTL_INNER_Y);
+  const ColorTriple &rgb = picker->current_rgb;
+  g_panel_funcs->draw_rgb_box(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
+                              kSwatchBoxHeight);
+  if (picker->hot_func)
+    picker->hot_func(picker->hot_data, channel_to_float(rgb.a), channel_to_float(rgb.b),
+                     channel_to_float(rgb.c));
+}
+
+void apply_rgb_change(PickerPanel *picker) {
+  rgb_to_hsv(&picker->current_rgb, &picker->current_hsv);
+  const ColorTriple &hsv = picker->current_hsv;
+  control_set_triple(picker->hsv_editor, CTL_VALUE, hsv.a, hsv.b, hsv.c);
+  refresh(picker);
+}
+
+void apply_hsv_change(PickerPanel *picker) {
+  hsv_to_rgb(&picker->current_rgb, &picker->current_hsv);
+  const ColorTriple &rgb = picker->current_rgb;
+  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
+  refresh(picker);
+}
+
+void rgb_editor_changed(HostControl *control, void *user_data) {
+  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
+  if (!picker || !control_get_triple(control, CTL_VALUE)) return;
+  picker->current_rgb = {g_ivec_value.val[0], g_ivec_value.val[1], g_ivec_value.val[2]};
+  picker->gradient->field_repaint_all = 1;
+  picker->gradient->strip_repaint_all = 1;
+  apply_rgb_change(picker);
+}
+
+void hsv_editor_changed(HostControl *control, void *user_data) {
+  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
+  if (!picker || !control_get_triple(control, CTL_VALUE)) return;
+  picker->current_hsv = {g_ivec_value.val[0], g_ivec_value.val[1], g_ivec_value.val[2]};
+  picker->gradient->strip_repaint_all = 1;
+  apply_hsv_change(picker);
+}

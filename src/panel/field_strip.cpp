@@ -1,1 +1,192 @@
-// in progress
+#include "panel/field_strip.h"
+
+#include "panel/color_sync.h"
+#include "panel/picker_panel.h"
+#include "plugin/services.h"
+
+// ---- Marker glyphs ---------------------------------------------------------
+
+static const int32_t kCrosshairPalette[] = {0, HOST_COLOR_BLACK, HOST_COLOR_WHITE};
+static const int8_t kCrosshairCodes[15 * 15] = {
+    0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+    1, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1,  //
+    1, 2, 2, 2, 2, 1, 0, 0, 0, 1, 2, 2, 2, 2, 1,  //
+    1, 1, 1, 1, 1, 1, 0, 0, 0, 1, 1, 1, 1, 1, 1,  //
+    0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
+    0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
+};
+const MarkerGlyph kCrosshairGlyph = {15, 15, kCrosshairCodes, kCrosshairPalette};
+
+static const int32_t kArrowPalette[] = {0, HOST_COLOR_BLACK, HOST_COLOR_LIGHT_GREY};
+static const int8_t kArrowCodes[15 * 8] = {
+    0, 0, 0, 0, 0, 0, 1, 1,  //
+    0, 0, 0, 0, 0, 1, 2, 1,  //
+    0, 0, 0, 0, 1, 2, 2, 1,  //
+    0, 0, 0, 1, 2, 2, 2, 1,  //
+    0, 0, 1, 2, 2, 2, 2, 1,  //
+    0, 1, 2, 2, 2, 2, 2, 1,  //
+    1, 2, 2, 2, 2, 2, 2, 1,  //
+    1, 1, 1, 1, 1, 1, 1, 1,  //
+    1, 2, 2, 2, 2, 2, 2, 1,  //
+    0, 1, 2, 2, 2, 2, 2, 1,  //
+    0, 0, 1, 2, 2, 2, 2, 1,  //
+    0, 0, 0, 1, 2, 2, 2, 1,  //
+    0, 0, 0, 0, 1, 2, 2, 1,  //
+    0, 0, 0, 0, 0, 1, 2, 1,  //
+    0, 0, 0, 0, 0, 0, 1, 1,  //
+};
+const MarkerGlyph kArrowGlyph = {8, 15, kArrowCodes, kArrowPalette};
+
+// ---- Area table ------------------------------------------------------------
+
+const AreaDef kPickerAreaTable[] = {
+    {AREA_RASTER, 4, 8, 256, 256, field_area_init, field_area_event, field_area_draw},
+    {AREA_RASTER, 268, 8, kStripWidth, 256, strip_area_init, strip_area_event, strip_area_draw},
+    {AREA_RASTER, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+};
+
+// ---- Painters ----------------------------------------------------------------
+
+ColorTriple field_pixel(const GradientState *g, int x, int y) {
+  const int32_t keep = 255 - y, white = 255 * y;
+  return {(g->red_ramp[x] * keep + white) / 255, (g->green_ramp[x] * keep + white) / 255,
+          (g->blue_ramp[x] * keep + white) / 255};
+}
+
+ColorTriple strip_row_colour(const GradientState *g, int hue, int saturation, int y) {
+  const int32_t dim = 255 - y;
+  const int32_t full_r = (saturation * (g->red_ramp[hue] - 255) + 65025) / 255;
+  const int32_t full_g = (saturation * (g->green_ramp[hue] - 255) + 65025) / 255;
+  const int32_t full_b = (saturation * (g->blue_ramp[hue] - 255) + 65025) / 255;
+  return {(dim * full_r) / 255, (dim * full_g) / 255, (dim * full_b) / 255};
+}
+
+// Glyphs are handed to the raster unclipped; the host ignores pixels beyond
+// it.
+static void draw_glyph(RasterID raster, const MarkerGlyph &glyph, int left, int top) {
+  for (int r = 0; r < glyph.height; ++r) {
+    for (int k = 0; k < glyph.width; ++k) {
+      const int32_t colour = glyph.palette[glyph.codes[r * glyph.width + k]];
+      if (colour) g_raster_funcs->pixel(raster, colour, left + k, top + r);
+    }
+  }
+}
+
+static void paint_field_rect(const GradientState *g, RasterID raster, int x0, int y0, int x1,
+                             int y1) {
+  for (int y = y0; y < y1; ++y) {
+    for (int x = x0; x < x1; ++x) {
+      const ColorTriple c = field_pixel(g, x, y);
+      g_raster_funcs->rgb_pixel(raster, c.a, c.b, c.c, x, y);
+    }
+  }
+}
+
+static int clamp_to(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+void draw_hs_field(GradientState *g, RasterID raster, const ColorTriple *hsv, int32_t *marker_x,
+                   int32_t *marker_y) {
+  if (!raster) return;
+  if (g->field_repaint_all) {
+    g->field_repaint_all = 0;
+    paint_field_rect(g, raster, 0, 0, g->width, g->height);
+  } else {
+    // Restore the 16 x 16 pixels under the previous crosshair, clipped.
+    const int px = clamp_to(*marker_x, -16, g->width + 16);
+    const int py = clamp_to(*marker_y, -16, g->height + 16);
+    paint_field_rect(g, raster, clamp_to(px - 8, 0, g->width), clamp_to(py - 8, 0, g->height),
+                     clamp_to(px + 8, 0, g->width), clamp_to(py + 8, 0, g->height));
+  }
+  // Editor values reach here unclamped; the marker stays on the field.
+  const int cx = clamp_channel(hsv->a);
+  const int cy = g->height - clamp_channel(hsv->b) - 1;
+  draw_glyph(raster, kCrosshairGlyph, cx - 7, cy - 7);
+  *marker_x = cx;
+  *marker_y = cy;
+}
+
+void draw_value_strip(GradientState *g, RasterID raster, const ColorTriple *hsv) {
+  if (!raster) return;
+  if (g->strip_repaint_all) {
+    g->strip_repaint_all = 0;
+    const int hue = clamp_channel(hsv->a), saturation = clamp_channel(hsv->b);
+    for (int y = 0; y < g->height; ++y) {
+      const ColorTriple c = strip_row_colour(g, hue, saturation, y);
+      g_raster_funcs->rgb_box(raster, c.a, c.b, c.c, 0, y, kStripColourColumns, 1);
+    }
+  }
+  g_raster_funcs->erase_box(raster, kStripColourColumns, 0, kStripWidth - kStripColourColumns,
+                            g->height);
+  const int cy = g->height - clamp_channel(hsv->c) - 1;
+  draw_glyph(raster, kArrowGlyph, kStripColourColumns, cy - 7);
+}
+
+// ---- Area callbacks ------------------------------------------------------------
+
+void field_area_init(void *, void *owner, int, int, int, int, int) {
+  if (owner) static_cast<PickerPanel *>(owner)->gradient->field_repaint_all = 1;
+}
+
+void strip_area_init(void *, void *owner, int, int, int, int, int) {
+  if (owner) static_cast<PickerPanel *>(owner)->gradient->strip_repaint_all = 1;
+}
+
+static bool drags_with_left_button(int flags) {
+  return (flags & MOUSE_LEFT) && !(flags & MOUSE_RIGHT);
+}
+
+static void send_hsv_to_editor(PickerPanel *picker) {
+  const ColorTriple &hsv = picker->current_hsv;
+  control_set_triple(picker->hsv_editor, CTL_VALUE, hsv.a, hsv.b, hsv.c);
+}
+
+int field_area_event(PanelID, void *owner, int flags, int lx, int ly, int32_t *previous) {
+  PickerPanel *picker = static_cast<PickerPanel *>(owner);
+  if (!picker) return 0;
+  if (previous && lx == previous[0] && ly == previous[1]) return 0;
+  if (!drags_with_left_button(flags)) return 0;
+  picker->gradient->strip_repaint_all = 1;
+  picker->current_hsv.a = clamp_channel(lx);
+  picker->current_hsv.b = picker->gradient->height - clamp_channel(ly) - 1;
+  send_hsv_to_editor(picker);
+  apply_hsv_change(picker);
+  return 0;
+}
+
+int strip_area_event(PanelID, void *owner, int flags, int, int ly, int32_t *previous) {
+  PickerPanel *picker = static_cast<PickerPanel *>(owner);
+  if (!picker) return 0;
+  if (previous && ly == previous[1]) return 0;
+  if (!drags_with_left_button(flags)) return 0;
+  picker->current_hsv.c = picker->gradient->height - clamp_channel(ly) - 1;
+  send_hsv_to_editor(picker);
+  apply_hsv_change(picker);
+  return 0;
+}
+
+static RasterID owner_raster(PickerPanel *picker, int index) {
+  const AreaSet *set = picker->areas;
+  return (set && index < set->count) ? set->rasters[index] : nullptr;
+}
+
+void field_area_draw(void *, void *owner, int, int, int, int, int) {
+  PickerPanel *picker = static_cast<PickerPanel *>(owner);
+  if (!picker) return;
+  draw_hs_field(picker->gradient, owner_raster(picker, 0), &picker->current_hsv,
+                &picker->field_marker_x, &picker->field_marker_y);
+}
+
+void strip_area_draw(void *, void *owner, int, int, int, int, int) {
+  PickerPanel *picker = static_cast<PickerPanel *>(owner);
+  if (!picker) return;
+  draw_value_strip(picker->gradient, owner_raster(picker, 1), &picker->current_hsv);
+}

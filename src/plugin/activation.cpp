@@ -1,1 +1,48 @@
-// in progress
+#include "plugin/activation.h"
+
+#include "panel/color_sync.h"
+#include "panel/picker_panel.h"
+#include "plugin/services.h"
+
+static const char kDefaultTitle[] = "Huevane 1.00";
+
+int picker_activate(int version, GlobalFunc global, void *local, void *) {
+  if (version != HOST_COLORPICK_VERSION) return 1;
+  ColorRequest *request = static_cast<ColorRequest *>(local);
+  if (!request) return 0;
+  acquire_services(global);
+  if (!g_picker) g_picker = picker_create_panel();
+  if (!g_picker) {
+    // No panel can be shown: report the request as not accepted and leave
+    // its colour alone.
+    request->result = 0;
+    return 0;
+  }
+  PickerPanel *picker = g_picker;
+  picker->hot_func = request->hot_func;
+  picker->hot_data = request->hot_data;
+
+  const char *title = request->title ? request->title : kDefaultTitle;
+  panel_set_ptr(g_panel_funcs, picker->panel, PAN_TITLE, const_cast<char *>(title));
+  panel_set_int(g_panel_funcs, picker->panel, PAN_X, picker->panel_x);
+  panel_set_int(g_panel_funcs, picker->panel, PAN_Y, picker->panel_y);
+
+  picker->current_rgb = {channel_from_float(request->red), channel_from_float(request->green),
+                         channel_from_float(request->blue)};
+  picker->initial_rgb = picker->current_rgb;
+  const ColorTriple &rgb = picker->current_rgb;
+  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
+  picker->gradient->field_repaint_all = 1;
+  picker->gradient->strip_repaint_all = 1;
+  apply_rgb_change(picker);
+
+  request->result = g_panel_funcs->open(picker->panel, PICKER_OPEN_FLAGS);
+  picker->panel_x = panel_get_int(g_panel_funcs, picker->panel, PAN_X);
+  picker->panel_y = panel_get_int(g_panel_funcs, picker->panel, PAN_Y);
+  if (request->result) {
+    request->red = channel_to_float(picker->current_rgb.a);
+    request->green = channel_to_float(picker->current_rgb.b);
+    request->blue = channel_to_float(picker->current_rgb.c);
+  }
+  return 0;
+}

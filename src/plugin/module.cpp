@@ -27,10 +27,12 @@ const ServerRecord kServers[] = {
 
 }  // namespace
 
-extern "C" HUEVANE_EXPORT ModuleDescriptor _mod_descrip = {
+extern "C" {
+HUEVANE_EXPORT ModuleDescriptor _mod_descrip = {
     HOST_MODULE_SYNC, HOST_SYSTEM_VERSION, HOST_MACHINE_CODE, module_startup, module_shutdown,
     kServers,
 };
+}
 
 #ifdef HUEVANE_TEST_HOOKS
 // Lets the host's tests make the plug-in's nth allocation fail.
