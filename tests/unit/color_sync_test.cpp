@@ -1,0 +1,222 @@
+// The two update paths, the editors' events, and what one drag event costs
+// in host calls.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "panel/areas.h"
+#include "panel/color_sync.h"
+#include "panel/field_strip.h"
+#include "panel/picker_panel.h"
+#include "plugin/alloc.h"
+#include "unit/fake_services.h"
+
+namespace {
+
+struct Hot {
+  float r, g, b;
+};
+
+void record_hot(void *data, float r, float g, float b) {
+  static_cast<std::vector<Hot> *>(data)->push_back({r, g, b});
+}
+
+fake::Control &as_fake(HostControl *c) { return *reinterpret_cast<fake::Control *>(c); }
+
+struct Sync : ::testing::Test {
+  fake::Services services;
+  PickerPanel *picker = picker_create_panel();
+  std::vector<Hot> hot;
+
+  Sync() {
+    picker->hot_func = record_hot;
+    picker->hot_data = &hot;
+  }
+  ~Sync() override {
+    free(picker->gradient->red_ramp);
+    free(picker->gradient->green_ramp);
+    free(picker->gradient->blue_ramp);
+    free(picker->gradient);
+    if (picker->areas) {
+      free(picker->areas->areas);
+      free(picker->areas->rasters);
+      free(picker->areas);
+    }
+    free(picker);
+  }
+  void edit(HostControl *editor, int a, int b, int c) {
+    fake::Control &f = as_fake(editor);
+    f.value[0] = a;
+    f.value[1] = b;
+    f.value[2] = c;
+    ControlEventFunc event = reinterpret_cast<ControlEventFunc>(f.ptrs[CTL_EVENT_FUNC]);
+    event(editor, f.ptrs[CTL_USER_DATA]);
+  }
+  void expect_editor(HostControl *editor, int a, int b, int c) {
+    fake::Control &f = as_fake(editor);
+    EXPECT_EQ(f.value[0], a);
+    EXPECT_EQ(f.value[1], b);
+    EXPECT_EQ(f.value[2], c);
+  }
+  void mouse(int flags, int x, int y) { picker_mouse_callback(picker->panel, picker, flags, x, y); }
+};
+
+TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
+  PickerPanel fresh = *picker;
+  EXPECT_EQ(fresh.current_rgb.a, 0);
+  EXPECT_EQ(fresh.current_hsv.c, 0);
+  EXPECT_EQ(fresh.field_marker_x, 0);
+  EXPECT_EQ(fresh.panel_x, 808);
+  EXPECT_EQ(fresh.panel_y, 370);
+  EXPECT_EQ(fresh.areas->blit_pending, 1);
+  EXPECT_EQ(fresh.gradient->field_repaint_all, 1);
+  EXPECT_EQ(fresh.gradient->strip_repaint_all, 1);
+  // Editors inherit the button's width and height in the shared description;
+  // X comes from the control's own geometry (7 minus 2; zero here).
+  EXPECT_EQ(as_fake(fresh.rgb_editor).attrs[CTL_X], -28);
+  EXPECT_EQ(as_fake(fresh.swatch).attrs[CTL_Y], 268);
+  EXPECT_EQ(as_fake(fresh.swatch).ptrs[CTL_EVENT_FUNC], nullptr);
+}
+
+TEST_F(Sync, RgbEditorUpdatesHsvEditorAndReportsTheColour) {
+  edit(picker->rgb_editor, 0, 255, 0);
+  expect_editor(picker->hsv_editor, 85, 255, 255);
+  EXPECT_EQ(picker->current_rgb.b, 255);
+  ASSERT_EQ(hot.size(), 1u);
+  EXPECT_EQ(hot[0].r, 0.0f);
+  EXPECT_EQ(hot[0].g, 1.0f);
+  EXPECT_EQ(hot[0].b, 0.0f);
+  EXPECT_EQ(picker->areas->blit_pending, 0);
+}
+
+TEST_F(Sync, HsvEditorUpdatesRgbEditorWithTheConversionsLoss) {
+  edit(picker->hsv_editor, 85, 255, 255);
+  expect_editor(picker->rgb_editor, 1, 255, 0);
+  ASSERT_EQ(hot.size(), 1u);
+  EXPECT_EQ(hot[0].r, 1.0f / 255.0f);
+  EXPECT_EQ(hot[0].g, 1.0f);
+}
+
+TEST_F(Sync, GreyRepaintsBothGradientsInFullButAValueEditDoesNot) {
+  edit(picker->rgb_editor, 128, 128, 128);
+  expect_editor(picker->hsv_editor, 0, 0, 128);
+  EXPECT_EQ(services.count("raster.rgb_pixel"), 256 * 256);
+  EXPECT_EQ(services.count("raster.rgb_box"), 256);
+  services.clear_counts();
+  edit(picker->hsv_editor, 0, 0, 40);
+  EXPECT_EQ(services.count("raster.rgb_pixel"), 8 * 9);  // box clipped at H 0, S 0
+  EXPECT_EQ(services.count("raster.rgb_box"), 256);       // strip column in full
+}
+
+TEST_F(Sync, ExtremeEditorValuesStayDefined) {
+  const int extremes[] = {INT32_MIN, -1, 256, 100000, INT32_MAX};
+  for (int a : extremes)
+    for (int b : extremes) {
+      edit(picker->rgb_editor, a, b, 7);
+      edit(picker->hsv_editor, a, b, 7);
+      edit(picker->hsv_editor, 7, a, b);
+    }
+  EXPECT_GE(picker->field_marker_x, 0);
+  EXPECT_LE(picker->field_marker_x, 255);
+}
+
+TEST_F(Sync, NullUserDataAndNoHotCallbackAreQuiet) {
+  rgb_editor_changed(picker->rgb_editor, nullptr);
+  hsv_editor_changed(picker->hsv_editor, nullptr);
+  EXPECT_TRUE(hot.empty());
+  picker->hot_func = nullptr;
+  edit(picker->rgb_editor, 1, 2, 3);
+  EXPECT_EQ(services.count("panel.draw_rgb_box"), 1);
+}
+
+// A field drag event: two editor sets, the 16 x 16 restore and the crosshair,
+// the whole strip column, the marker column, two blits, the swatch.
+TEST_F(Sync, HostCallsPerDragEvent) {
+  edit(picker->rgb_editor, 200, 100, 50);  // full paints out of the way
+  services.clear_counts();
+  hot.clear();
+  constexpr int kDown = MOUSE_DOWN | MOUSE_LEFT;
+  mouse(kDown, 104, 108);
+  mouse(kDown, 105, 108);
+  EXPECT_EQ(hot.size(), 2u);
+  services.clear_counts();
+  mouse(kDown, 106, 110);
+  EXPECT_EQ(services.count("control.set"), 2);
+  EXPECT_EQ(services.count("raster.rgb_pixel"), 256);
+  EXPECT_EQ(services.count("raster.pixel"), 72 + 78);  // crosshair and arrow
+  EXPECT_EQ(services.count("raster.rgb_box"), 256);
+  EXPECT_EQ(services.count("raster.erase_box"), 1);
+  EXPECT_EQ(services.count("raster.blit"), 2);
+  EXPECT_EQ(services.count("control.get"), 2);
+  EXPECT_EQ(services.count("panel.draw_rgb_box"), 1);
+  EXPECT_EQ(services.count("panel.draw"), 0);
+  mouse(MOUSE_LEFT, 106, 110);
+
+  mouse(kDown, 280, 100);
+  services.clear_counts();
+  mouse(kDown, 280, 120);
+  EXPECT_EQ(services.count("control.set"), 2);
+  EXPECT_EQ(services.count("raster.rgb_pixel"), 256);
+  EXPECT_EQ(services.count("raster.rgb_box"), 0);
+  EXPECT_EQ(services.count("raster.erase_box"), 1);
+  EXPECT_EQ(services.count("raster.blit"), 2);
+  EXPECT_EQ(hot.size(), 5u);  // the strip press itself moved V
+}
+
+TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
+  constexpr int kDown = MOUSE_DOWN | MOUSE_LEFT;
+  mouse(kDown, 4 + 10, 8 + 10);
+  mouse(kDown, 4 + 300, 8 - 20);
+  EXPECT_EQ(picker->current_hsv.a, 255);
+  EXPECT_EQ(picker->current_hsv.b, 255);
+  mouse(kDown, 4 - 5, 8 + 400);
+  EXPECT_EQ(picker->current_hsv.a, 0);
+  EXPECT_EQ(picker->current_hsv.b, 0);
+  const size_t events = hot.size();
+  mouse(kDown, 4 - 5, 8 + 400);  // same position
+  mouse(MOUSE_DOWN | MOUSE_LEFT | MOUSE_RIGHT, 50, 50);
+  EXPECT_EQ(hot.size(), events);
+  mouse(0, 0, 0);
+
+  struct { int y, v; } strip[] = {{0, 255}, {255, 0}, {400, 0}, {-3, 255}};
+  mouse(kDown, 270, 8 + 100);
+  for (auto &c : strip) {
+    mouse(kDown, 270, 8 + c.y);
+    EXPECT_EQ(picker->current_hsv.c, c.v) << c.y;
+  }
+}
+
+TEST(SyncWithoutAreas, AFailedAreaAllocationLeavesAWorkingPanel) {
+  fake::Services services;
+  // Allocations: picker, gradient record, three ramps, then the area set.
+  plugin_fail_allocation(6);
+  PickerPanel *picker = picker_create_panel();
+  plugin_fail_allocation(0);
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->areas, nullptr);
+  EXPECT_EQ(services.count("raster.create"), 0);
+  picker_draw_callback(nullptr, picker, 1);
+  EXPECT_EQ(services.count("panel.draw_rgb_box"), 2);
+  EXPECT_EQ(services.count("panel.draw_border"), 2);
+  EXPECT_EQ(services.count("raster.blit"), 0);
+  picker_mouse_callback(nullptr, picker, MOUSE_DOWN | MOUSE_LEFT, 50, 50);
+  apply_rgb_change(picker);
+  EXPECT_EQ(services.count("panel.draw_rgb_box"), 3);
+  free(picker->gradient->red_ramp);
+  free(picker->gradient->green_ramp);
+  free(picker->gradient->blue_ramp);
+  free(picker->gradient);
+  free(picker);
+}
+
+TEST(SyncWithoutAreas, FailedRampOrRecordAllocationsGiveNoPicker) {
+  fake::Services services;
+  for (int nth = 1; nth <= 5; ++nth) {
+    plugin_fail_allocation(nth);
+    EXPECT_EQ(picker_create_panel(), nullptr) << nth;
+  }
+  plugin_fail_allocation(0);
+}
+
+}  // namespace
