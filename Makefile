@@ -1,0 +1,121 @@
+# Huevane front door. Every target builds through the CMake presets in
+# CMakePresets.json (build/<preset>/) after scripts/install-deps has made
+# sure the Debian packages are there.
+#
+#   make demo    release build, runs examples/demo.txt in the headless host,
+#                writes out/demo/*.png
+#   make test    everything: the steps listed in TEST_STEPS, in order
+#   make bench   release build, runs every build/release/huevane_bench_*
+#   make fuzz    clang libFuzzer build, runs every harness for FUZZ_SECONDS
+#   make format  clang-format -i over the tracked C and C++ sources
+
+SHELL := bash
+.SHELLFLAGS := -eu -o pipefail -c
+.DEFAULT_GOAL := help
+
+DEMO_SCRIPT ?= examples/demo.txt
+DEMO_OUT ?= out/demo
+BENCH_ARGS ?=
+# Seconds each fuzz harness runs, in `make fuzz` and in the bounded run of
+# `make test`.
+FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 20
+
+# The steps of `make test`, run in this order; the first failure stops it.
+# To add a step, define a `test-<name>` target below and append it here.
+TEST_STEPS := test-native test-windows test-wine
+# The bounded fuzz run joins once fuzz/ has harnesses.
+ifneq ($(wildcard fuzz/CMakeLists.txt),)
+TEST_STEPS += test-fuzz
+endif
+
+.PHONY: help deps demo test bench fuzz format \
+        build-asan build-release build-mingw build-fuzz $(TEST_STEPS) test-fuzz
+
+help:
+	@sed -n 's/^#   //p' Makefile
+
+deps:
+	@bash scripts/install-deps
+
+# ---- builds ----------------------------------------------------------------
+
+build-asan: deps
+	cmake --preset asan
+	ln -sfn build/asan/compile_commands.json compile_commands.json
+	cmake --build --preset asan
+
+build-release: deps
+	cmake --preset release
+	cmake --build --preset release
+
+build-mingw: deps
+	cmake --preset mingw
+	cmake --build --preset mingw
+
+# fuzz/ holds no harness yet; until it does, this builds nothing.
+build-fuzz: deps
+	@if [[ ! -f fuzz/CMakeLists.txt ]]; then echo "fuzz: no harness yet (fuzz/CMakeLists.txt)"; \
+	else cmake --preset fuzz && cmake --build --preset fuzz; fi
+
+# ---- front-door targets ----------------------------------------------------
+
+demo: build-release
+	mkdir -p $(DEMO_OUT)
+	build/release/huevane-host --script $(DEMO_SCRIPT) --snapshot $(DEMO_OUT)
+	@echo "demo: snapshots in $(DEMO_OUT)/"; ls $(DEMO_OUT)
+
+test: deps
+	@for step in $(TEST_STEPS); do \
+	  echo "==== make test: $$step"; \
+	  $(MAKE) --no-print-directory $$step || { echo "==== make test: FAILED in $$step"; exit 1; }; \
+	done; \
+	echo "==== make test: all steps passed ($(TEST_STEPS))"
+
+bench: build-release
+	@for b in build/release/huevane_bench_*; do \
+	  [[ -x $$b ]] || continue; \
+	  echo "==== $$b"; $$b $(BENCH_ARGS); \
+	done
+
+fuzz: build-fuzz
+	$(MAKE) --no-print-directory run-fuzz SECONDS=$(FUZZ_SECONDS)
+
+format:
+	git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' | xargs -0 -r clang-format -i
+
+# ---- steps of `make test` --------------------------------------------------
+
+# Native build under AddressSanitizer + UndefinedBehaviorSanitizer: unit and
+# integration tests.
+test-native: build-asan
+	ctest --preset asan
+
+# Windows cross-build and the checks that need no Windows: the import and
+# export tables of huevane.p (tests/dll).
+test-windows: build-mingw
+	ctest --preset mingw
+
+# Windows end-to-end: CTest tests of the mingw build labelled `wine`, run
+# under Wine on a virtual X display. Passes trivially while there are none.
+WINEPREFIX ?= $(CURDIR)/build/mingw/wineprefix
+test-wine: build-mingw
+	WINEPREFIX=$(WINEPREFIX) WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+	  xvfb-run -a -s "-screen 0 1920x1080x24" ctest --preset wine
+
+# Bounded fuzz run.
+test-fuzz: build-fuzz
+	$(MAKE) --no-print-directory run-fuzz SECONDS=$(TEST_FUZZ_SECONDS)
+
+# Runs every libFuzzer harness build/fuzz/fuzz_* for SECONDS, with its corpus
+# from fuzz/corpus/<name>/ when there is one.
+.PHONY: run-fuzz
+run-fuzz:
+	@found=0; for f in build/fuzz/fuzz_*; do \
+	  [[ -x $$f && -f $$f ]] || continue; found=1; \
+	  name=$$(basename $$f); corpus=build/fuzz/corpus/$$name; mkdir -p $$corpus; \
+	  seeds=; [[ -d fuzz/corpus/$$name ]] && seeds=fuzz/corpus/$$name; \
+	  echo "==== $$f for $(SECONDS) s"; \
+	  $$f -max_total_time=$(SECONDS) -print_final_stats=1 $$corpus $$seeds; \
+	done; \
+	[[ $$found -eq 1 ]] || echo "fuzz: no harness built yet (build/fuzz/fuzz_*)"

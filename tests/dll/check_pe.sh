@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Checks a Windows PE file's import and export tables with mingw objdump.
+#
+#   check_pe.sh [--objdump PROG] [--allow "A.dll B.dll ..."] [--system-only]
+#               [--export SYMBOL]... FILE
+#
+# --allow        every imported DLL must be one of these (case-insensitive)
+# --system-only  no mingw runtime DLL (lib*.dll) and no api-ms-win-* forwarder
+# --export SYM   the export table must name SYM
+# Prints one PASS or FAIL line per file (with the reasons) and exits 1 on FAIL.
+set -euo pipefail
+
+objdump=x86_64-w64-mingw32-objdump
+allow=""
+system_only=0
+exports=()
+while [[ $# -gt 1 ]]; do
+  case $1 in
+    --objdump) objdump=$2; shift 2 ;;
+    --allow) allow=$2; shift 2 ;;
+    --system-only) system_only=1; shift ;;
+    --export) exports+=("$2"); shift 2 ;;
+    *) echo "check_pe: unknown option $1" >&2; exit 2 ;;
+  esac
+done
+file=${1:?usage: check_pe.sh [options] FILE}
+name=$(basename "$file")
+
+if [[ ! -f $file ]]; then
+  echo "FAIL $name: file not found: $file"
+  exit 1
+fi
+if ! dump=$("$objdump" -p "$file" 2>&1); then
+  echo "FAIL $name: $objdump -p failed: $dump"
+  exit 1
+fi
+
+# "\tDLL Name: KERNEL32.dll" lines of the import directory.
+mapfile -t imports < <(sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p' <<<"$dump" | tr -d '\r')
+# Export names: the rows after "[Ordinal/Name Pointer] Table" look like
+# "\t[   0] _mod_descrip" (binutils 2.40).
+mapfile -t exported < <(awk '/\[Ordinal\/Name Pointer\] Table/ {t = 1; next}
+                             t && /^[[:space:]]*\[[[:space:]]*[0-9]+\]/ {print $NF; next}
+                             t && NF == 0 {t = 0}' <<<"$dump")
+
+problems=()
+lower_allow=" $(tr '[:upper:]' '[:lower:]' <<<"$allow" | xargs) "
+for dll in "${imports[@]}"; do
+  lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")
+  if [[ -n $allow && $lower_allow != *" $lower "* ]]; then
+    problems+=("imports $dll, which is not one of: $allow")
+  fi
+  if [[ $system_only -eq 1 && ( $lower == lib*.dll || $lower == api-ms-win-* ) ]]; then
+    problems+=("imports $dll, a runtime DLL that is not part of Windows")
+  fi
+done
+for sym in "${exports[@]}"; do
+  found=0
+  for e in "${exported[@]}"; do [[ $e == "$sym" ]] && found=1 && break; done
+  [[ $found -eq 1 ]] || problems+=("does not export $sym (exports: ${exported[*]:-none})")
+done
+
+if [[ ${#problems[@]} -eq 0 ]]; then
+  echo "PASS $name: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}"
+  exit 0
+fi
+echo "FAIL $name:"
+printf '  %s\n' "${problems[@]}"
+exit 1

@@ -1,0 +1,35 @@
+# Registers the checks of the Windows binaries as CTest tests of the mingw
+# build. The mingw preset includes this file right after project(huevane)
+# (CMAKE_PROJECT_huevane_INCLUDE); the tests are added once the whole tree has
+# been read, so that they can ask which targets exist.
+if(NOT WIN32)
+  return()
+endif()
+
+enable_testing()
+
+function(huevane_add_dll_checks)
+  set(check ${PROJECT_SOURCE_DIR}/tests/dll/check_pe.sh)
+  if(NOT HUEVANE_MINGW_OBJDUMP)
+    set(HUEVANE_MINGW_OBJDUMP x86_64-w64-mingw32-objdump)
+  endif()
+  # The plug-in: only the three system DLLs and the C runtime, and the
+  # descriptor the host looks up.
+  if(TARGET huevane)
+    add_test(NAME dll.huevane_p
+             COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP}
+                     --allow "KERNEL32.dll USER32.dll GDI32.dll msvcrt.dll"
+                     --export _mod_descrip $<TARGET_FILE:huevane>)
+    set_tests_properties(dll.huevane_p PROPERTIES LABELS dll)
+  endif()
+  # The host executable, when it is built: it must start on a bare Windows,
+  # so no mingw runtime DLL and no api-ms-win-crt forwarder.
+  if(TARGET huevane-host)
+    add_test(NAME dll.huevane_host_exe
+             COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP} --system-only
+                     $<TARGET_FILE:huevane-host>)
+    set_tests_properties(dll.huevane_host_exe PROPERTIES LABELS dll)
+  endif()
+endfunction()
+
+cmake_language(DEFER CALL huevane_add_dll_checks)

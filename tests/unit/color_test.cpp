@@ -1,0 +1,408 @@
+// Colour model: the two conversions, the host-boundary channel conversions
+// and the hue ramp. The conversions are checked against a plain reference
+// written from the algorithm's steps, over every 8-bit input and over
+// extreme ints, plus the hand-derived tables that pin the exact truncations.
+#include "color/color.h"
+
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plugin/alloc.h"
+
+namespace {
+
+bool operator==(const ColorTriple &x, const ColorTriple &y) {
+  return x.a == y.a && x.b == y.b && x.c == y.c;
+}
+
+std::string str(const ColorTriple &t) {
+  std::ostringstream os;
+  os << "(" << t.a << ", " << t.b << ", " << t.c << ")";
+  return os.str();
+}
+
+// ---- Reference conversions -------------------------------------------------
+// Straight from the steps: double arithmetic, truncation toward zero. Where
+// a product leaves the int range the result saturates (NaN gives 0), which
+// is the defined behaviour for inputs far outside 0..255.
+
+int32_t ref_trunc(double x) {
+  if (std::isnan(x)) return 0;
+  const double t = std::trunc(x);
+  if (t >= 2147483647.0) return INT32_MAX;
+  if (t <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(t);
+}
+
+// Returns false, leaving `out` alone, when the hue lies outside every sector.
+bool ref_hsv_to_rgb(int32_t H, int32_t S, int32_t V, ColorTriple *out) {
+  if (S == 0) {
+    *out = {V, V, V};
+    return true;
+  }
+  const double hf = ((static_cast<double>(H) / 255.0) * 359.0) / 60.0;
+  const double sector = std::floor(hf);
+  if (sector < 0.0 || sector > 5.0) return false;
+  const int i = static_cast<int>(sector);
+  const double f = hf - i;
+  const double s = static_cast<double>(S) / 255.0;
+  const double v = static_cast<double>(V);
+  const int32_t p = ref_trunc((1.0 - s) * v);
+  const int32_t q = ref_trunc((1.0 - s * f) * v);
+  const int32_t t = ref_trunc((1.0 - (1.0 - f) * s) * v);
+  const ColorTriple by_sector[6] = {{V, t, p}, {q, V, p}, {p, V, t},
+                                    {p, q, V}, {t, p, V}, {V, p, q}};
+  *out = by_sector[i];
+  return true;
+}
+
+ColorTriple ref_rgb_to_hsv(int32_t R, int32_t G, int32_t B) {
+  int32_t max = R;
+  if (max < G) max = G;
+  if (max < B) max = B;
+  int32_t min = R;
+  if (min > G) min = G;
+  if (min > B) min = B;
+  if (max == 0) return {0, 0, 0};
+  const double dmax = max;
+  const double delta = dmax - min;
+  const int32_t S = ref_trunc((delta / dmax) * 255.0);
+  if (max == min) return {0, S, max};
+  const double rc = (dmax - R) / delta;
+  const double gc = (dmax - G) / delta;
+  const double bc = (dmax - B) / delta;
+  double h;
+  if (max == R) {
+    h = bc - gc;
+  } else if (max == G) {
+    h = (rc + 2.0) - bc;
+  } else {
+    h = (gc + 4.0) - rc;
+  }
+  h *= 60.0;
+  if (h < 0.0) h += 360.0;
+  return {ref_trunc((h / 359.0) * 255.0), S, max};
+}
+
+ColorTriple to_hsv(ColorTriple rgb) {
+  ColorTriple hsv = {-12345, -12345, -12345};
+  rgb_to_hsv(&rgb, &hsv);
+  return hsv;
+}
+
+ColorTriple to_rgb(ColorTriple hsv, ColorTriple out = {-12345, -12345, -12345}) {
+  hsv_to_rgb(&out, &hsv);
+  return out;
+}
+
+// ---- Hand-derived tables ----------------------------------------------------
+
+struct RoundTripRow {
+  ColorTriple rgb, hsv, back;
+  const char *what;
+};
+
+const RoundTripRow kRoundTrips[] = {
+    {{255, 0, 0}, {0, 255, 255}, {255, 0, 0}, "red"},
+    {{0, 255, 0}, {85, 255, 255}, {1, 255, 0}, "green"},
+    {{0, 0, 255}, {170, 255, 255}, {0, 2, 255}, "blue"},
+    {{255, 255, 0}, {42, 255, 255}, {255, 251, 0}, "red and green tie"},
+    {{0, 255, 255}, {127, 255, 255}, {0, 255, 249}, "green and blue tie"},
+    {{255, 0, 255}, {213, 255, 255}, {254, 0, 255}, "red and blue tie"},
+    {{255, 0, 1}, {255, 255, 255}, {255, 0, 4}, "angle just below 360"},
+    {{200, 100, 50}, {14, 191, 200}, {200, 99, 50}, "orange"},
+    {{10, 20, 30}, {149, 170, 30}, {10, 20, 30}, "dark blue"},
+    {{128, 128, 128}, {0, 0, 128}, {128, 128, 128}, "grey"},
+    {{255, 255, 255}, {0, 0, 255}, {255, 255, 255}, "white"},
+    {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, "black, max is 0"},
+};
+
+TEST(ColorConversion, RoundTripTable) {
+  for (const RoundTripRow &row : kRoundTrips) {
+    SCOPED_TRACE(row.what);
+    const ColorTriple hsv = to_hsv(row.rgb);
+    EXPECT_EQ(str(hsv), str(row.hsv));
+    EXPECT_EQ(str(to_rgb(hsv)), str(row.back));
+  }
+}
+
+struct HsvRow {
+  ColorTriple hsv, rgb;
+  const char *what;
+};
+
+TEST(ColorConversion, HsvToRgbTable) {
+  const HsvRow rows[] = {
+      {{43, 255, 255}, {252, 255, 0}, "first index of sector 1"},
+      {{42, 255, 255}, {255, 251, 0}, "last index of sector 0"},
+      {{255, 0, 77}, {77, 77, 77}, "saturation 0 takes the grey path"},
+      {{128, 128, 200}, {99, 199, 200}, "sector 3, half saturated"},
+      {{100, 10, 10}, {9, 10, 9}, "low saturation and value"},
+      {{256, 0, 77}, {77, 77, 77}, "grey path ignores the hue"},
+      {{-1, 0, -5}, {-5, -5, -5}, "grey path copies V unclamped"},
+  };
+  for (const HsvRow &row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(str(to_rgb(row.hsv)), str(row.rgb));
+  }
+}
+
+TEST(ColorConversion, HueOutsideSectorsLeavesOutputUnchanged) {
+  const int32_t hues[] = {256, 257, 300, -1, -43, INT32_MAX, INT32_MIN};
+  const int32_t sats[] = {1, 255, -1, INT32_MAX, INT32_MIN};
+  const ColorTriple sentinel = {-7, 8, 1000};
+  for (int32_t h : hues) {
+    for (int32_t s : sats) {
+      SCOPED_TRACE("H=" + std::to_string(h) + " S=" + std::to_string(s));
+      EXPECT_EQ(str(to_rgb({h, s, 200}, sentinel)), str(sentinel));
+    }
+  }
+}
+
+TEST(ColorConversion, ConvertingInPlaceReadsInputFirst) {
+  ColorTriple t = {200, 100, 50};
+  rgb_to_hsv(&t, &t);
+  EXPECT_EQ(str(t), str({14, 191, 200}));
+  hsv_to_rgb(&t, &t);
+  EXPECT_EQ(str(t), str({200, 99, 50}));
+}
+
+// ---- Exhaustive sweeps against the reference -------------------------------
+
+struct Mismatches {
+  int64_t count = 0;
+  std::vector<std::string> first;
+  void add(const std::string &s) {
+    if (++count <= 5) first.push_back(s);
+  }
+  std::string report() const {
+    std::string r = std::to_string(count) + " mismatches, first:";
+    for (const std::string &s : first) r += "\n  " + s;
+    return r;
+  }
+};
+
+// Every 8-bit RGB colour: its HSV and its way back both match the reference,
+// and the HSV stays in 0..255 with V the largest channel.
+TEST(ColorConversion, EveryRgbColourMatchesReference) {
+  Mismatches bad;
+  int64_t out_of_range = 0;
+  for (int32_t r = 0; r < 256; ++r) {
+    for (int32_t g = 0; g < 256; ++g) {
+      for (int32_t b = 0; b < 256; ++b) {
+        const ColorTriple rgb = {r, g, b};
+        ColorTriple hsv = {-1, -1, -1};
+        rgb_to_hsv(&rgb, &hsv);
+        const ColorTriple want = ref_rgb_to_hsv(r, g, b);
+        if (!(hsv == want)) {
+          bad.add("rgb " + str(rgb) + ": got " + str(hsv) + " want " + str(want));
+          continue;
+        }
+        if (hsv.a < 0 || hsv.a > 255 || hsv.b < 0 || hsv.b > 255) ++out_of_range;
+        ColorTriple back = {-1, -1, -1};
+        hsv_to_rgb(&back, &hsv);
+        ColorTriple want_back = {-1, -1, -1};
+        ref_hsv_to_rgb(hsv.a, hsv.b, hsv.c, &want_back);
+        if (!(back == want_back)) {
+          bad.add("back from hsv " + str(hsv) + ": got " + str(back) + " want " + str(want_back));
+        }
+      }
+    }
+  }
+  EXPECT_EQ(bad.count, 0) << bad.report();
+  EXPECT_EQ(out_of_range, 0);
+}
+
+// Every HSV triple in 0..255, plus the hues just outside the range.
+TEST(ColorConversion, EveryHsvTripleMatchesReference) {
+  Mismatches bad;
+  const ColorTriple sentinel = {-7, -8, -9};
+  for (int32_t h = -2; h < 258; ++h) {
+    for (int32_t s = 0; s < 256; ++s) {
+      for (int32_t v = 0; v < 256; ++v) {
+        const ColorTriple hsv = {h, s, v};
+        ColorTriple got = sentinel;
+        hsv_to_rgb(&got, &hsv);
+        ColorTriple want = sentinel;
+        ref_hsv_to_rgb(h, s, v, &want);
+        if (!(got == want)) {
+          bad.add("hsv " + str(hsv) + ": got " + str(got) + " want " + str(want));
+        }
+      }
+    }
+  }
+  EXPECT_EQ(bad.count, 0) << bad.report();
+}
+
+// Channels far outside 0..255 (editor values are taken as delivered) give
+// the reference's saturated results and no undefined behaviour.
+TEST(ColorConversion, ExtremeChannelsMatchSaturatingReference) {
+  const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -65536, -256,          -1,       0, 1,
+                            255,       256,           65536,  INT32_MAX - 1, INT32_MAX};
+  Mismatches bad;
+  const ColorTriple sentinel = {-7, -8, -9};
+  for (int32_t x : values) {
+    for (int32_t y : values) {
+      for (int32_t z : values) {
+        const ColorTriple in = {x, y, z};
+        ColorTriple hsv = sentinel;
+        rgb_to_hsv(&in, &hsv);
+        const ColorTriple want_hsv = ref_rgb_to_hsv(x, y, z);
+        if (!(hsv == want_hsv)) bad.add("rgb_to_hsv " + str(in) + ": " + str(hsv));
+        for (int32_t h : {0, 42, 43, 127, 200, 255, x}) {
+          const ColorTriple hin = {h, y, z};
+          ColorTriple rgb = sentinel;
+          hsv_to_rgb(&rgb, &hin);
+          ColorTriple want_rgb = sentinel;
+          ref_hsv_to_rgb(h, y, z, &want_rgb);
+          if (!(rgb == want_rgb)) bad.add("hsv_to_rgb " + str(hin) + ": " + str(rgb));
+        }
+      }
+    }
+  }
+  EXPECT_EQ(bad.count, 0) << bad.report();
+}
+
+TEST(ColorConversion, ExtremeChannelsTable) {
+  struct Row {
+    ColorTriple in, out;
+    bool to_hsv;
+    const char *what;
+  };
+  const Row rows[] = {
+      {{-1, -2, -3}, {21, -510, -1}, true, "negative channels are not clamped"},
+      {{1, INT32_MIN, INT32_MIN}, {0, INT32_MAX, 1}, true, "saturation saturates high"},
+      {{-1, INT32_MIN, INT32_MIN}, {0, INT32_MIN, -1}, true, "negative max saturates low"},
+      {{INT32_MIN, INT32_MIN, INT32_MIN}, {0, 0, INT32_MIN}, true, "grey at INT32_MIN"},
+      {{INT32_MAX, 0, 0}, {0, 255, INT32_MAX}, true, "red at INT32_MAX"},
+      {{0, INT32_MAX, INT32_MAX},
+       {INT32_MAX, INT32_MIN, INT32_MIN},
+       false,
+       "S and V at INT32_MAX: p and t saturate"},
+      {{0, 510, 100}, {100, -100, -100}, false, "S above 255 drives p and t negative"},
+      {{0, 255, -100}, {-100, 0, 0}, false, "negative V scales to zero"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(str(row.to_hsv ? to_hsv(row.in) : to_rgb(row.in)), str(row.out));
+  }
+}
+
+// ---- Host boundary ------------------------------------------------------------
+
+TEST(ChannelConversion, FromFloat) {
+  const float inf = std::numeric_limits<float>::infinity();
+  struct Row {
+    float in;
+    int32_t out;
+    const char *what;
+  };
+  const Row rows[] = {
+      {0.5f, 127, "truncates"},
+      {1.0f, 255, "one"},
+      {2.0f, 510, "not clamped above"},
+      {0.0f, 0, "zero"},
+      {-0.0f, 0, "negative zero"},
+      {-0.5f, -127, "truncates toward zero, not clamped below"},
+      {0x1.020202p+0f, 256, "widened to double first (float math gives 257)"},
+      {std::nanf(""), 0, "NaN"},
+      {inf, INT32_MAX, "+inf saturates"},
+      {-inf, INT32_MIN, "-inf saturates"},
+      {1e30f, INT32_MAX, "huge saturates"},
+      {-1e30f, INT32_MIN, "huge negative saturates"},
+      {8421504.0f, 2147483520, "largest product that fits"},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(channel_from_float(row.in), row.out);
+  }
+}
+
+TEST(ChannelConversion, ToFloatIsSinglePrecisionDivision) {
+  EXPECT_EQ(channel_to_float(127), 127.0f / 255.0f);
+  EXPECT_EQ(channel_to_float(0), 0.0f);
+  EXPECT_EQ(channel_to_float(255), 1.0f);
+  EXPECT_EQ(channel_to_float(-255), -1.0f);
+  EXPECT_EQ(channel_to_float(INT32_MAX), 2147483648.0f / 255.0f);
+}
+
+// A colour the picker hands back to the host comes in again unchanged.
+TEST(ChannelConversion, EightBitChannelsSurviveTheHostBoundary) {
+  for (int32_t k = 0; k < 256; ++k) {
+    EXPECT_EQ(channel_from_float(channel_to_float(k)), k) << "k=" << k;
+  }
+}
+
+TEST(ChannelConversion, ClampChannel) {
+  const int32_t rows[][2] = {{INT32_MIN, 0}, {-1, 0},    {0, 0},          {128, 128},
+                             {255, 255},     {256, 255}, {INT32_MAX, 255}};
+  for (const auto &row : rows) EXPECT_EQ(clamp_channel(row[0]), row[1]) << row[0];
+}
+
+// ---- Hue ramp ------------------------------------------------------------------
+
+void free_gradient(GradientState *g) {
+  free(g->red_ramp);
+  free(g->green_ramp);
+  free(g->blue_ramp);
+  free(g);
+}
+
+TEST(GradientCreate, FieldsAndTellingRows) {
+  GradientState *g = gradient_create();
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->width, 256);
+  EXPECT_EQ(g->height, 256);
+  EXPECT_NE(g->field_repaint_all, 0);
+  EXPECT_NE(g->strip_repaint_all, 0);
+  struct Row {
+    int k;
+    int r, g, b;
+  };
+  const Row rows[] = {
+      {0, 255, 0, 0},  {1, 255, 0, 0},     {2, 255, 5, 0},   {43, 255, 251, 0},  {44, 252, 255, 0},
+      {86, 1, 255, 0}, {128, 0, 255, 249}, {171, 0, 2, 255}, {214, 254, 0, 255}, {255, 255, 0, 10},
+  };
+  for (const Row &row : rows) {
+    EXPECT_EQ(str({g->red_ramp[row.k], g->green_ramp[row.k], g->blue_ramp[row.k]}),
+              str({row.r, row.g, row.b}))
+        << "entry " << row.k;
+  }
+  free_gradient(g);
+}
+
+// Entry k holds hue index trunc(k * 255 / 256): one index behind from entry 1
+// on, and hue index 255 appears nowhere.
+TEST(GradientCreate, EveryEntryIsTheShiftedHue) {
+  GradientState *g = gradient_create();
+  ASSERT_NE(g, nullptr);
+  for (int k = 0; k < 256; ++k) {
+    ColorTriple want = {-1, -1, -1};
+    ASSERT_TRUE(ref_hsv_to_rgb(k * 255 / 256, 255, 255, &want));
+    EXPECT_EQ(str({g->red_ramp[k], g->green_ramp[k], g->blue_ramp[k]}), str(want)) << "entry " << k;
+  }
+  free_gradient(g);
+}
+
+// Each of the four allocations can fail; the call then returns null and
+// frees what it had (LeakSanitizer checks the latter in the asan build).
+TEST(GradientCreate, AllocationFailureReturnsNullWithoutLeaking) {
+  for (int nth = 1; nth <= 4; ++nth) {
+    plugin_fail_allocation(nth);
+    EXPECT_EQ(gradient_create(), nullptr) << "allocation " << nth << " failing";
+  }
+  plugin_fail_allocation(5);
+  GradientState *g = gradient_create();
+  plugin_fail_allocation(0);
+  ASSERT_NE(g, nullptr);
+  free_gradient(g);
+}
+
+}  // namespace
