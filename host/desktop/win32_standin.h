@@ -50,6 +50,13 @@ typedef struct tagMSLLHOOKSTRUCT {
 typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wparam, LPARAM lparam);
 typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
 #define CLR_INVALID 0xFFFFFFFFu
 #define WH_MOUSE_LL 14
 #define HC_ACTION 0

@@ -1,0 +1,179 @@
+// Control interface of the simulated desktop: the host (or a test) sets up
+// the screen, moves the pointer, sends low-level mouse events through the
+// installed hooks, advances virtual time, and reads back what the Win32
+// stand-in functions were asked to do.
+//
+// The desktop is one process-wide instance. Like the Win32 functions it
+// stands in for, it is meant to be used from a single (user-interface)
+// thread; hooks, timer procedures and the overlay provider are called
+// synchronously on that thread and may call back into any function here.
+//
+// Colours on this side are 0x00RRGGBB; only GetPixel answers in the Win32
+// order 0x00BBGGRR.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "win32_standin.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define DESKTOP_DEFAULT_WIDTH 1920
+#define DESKTOP_DEFAULT_HEIGHT 1080
+#define DESKTOP_MAX_SIZE 16384
+
+// ---- Set-up ----------------------------------------------------------------
+
+// Back to a clean desktop of width x height (1..DESKTOP_MAX_SIZE each): test
+// pattern wallpaper, no overlay, pointer at the centre, time 0, no hooks, no
+// timers, no device contexts, empty log, no failure injection, logging on.
+// Handles and timer identifiers are numbered afresh, so logs are repeatable.
+// Safe to call from inside a hook or timer procedure. Returns 0 (and changes
+// nothing) for an invalid size, else 1.
+int desktop_reset(int width, int height);
+
+// Changes the display size only (like a resolution change): everything else
+// stays. The pointer is clipped into the new screen. Returns 0 for an
+// invalid size, else 1.
+int desktop_set_size(int width, int height);
+int desktop_width(void);
+int desktop_height(void);
+
+// ---- Wallpaper ---------------------------------------------------------------
+
+// The built-in wallpaper, a function of the position and the display size:
+//   y < h*2/3          eight vertical bars of equal width (bar = x*8/w):
+//                      white, yellow, cyan, green, magenta, red, blue, black
+//                      (channels 0 or 255);
+//   h*2/3 <= y < h*5/6 a grey ramp: r = g = b = x*255/(w-1);
+//   y >= h*5/6         r = x*255/(w-1), g = (y - h*5/6)*255/(h - 1 - h*5/6),
+//                      b = 128.
+// Integer division throughout; a divisor of 0 counts as 1.
+uint32_t desktop_test_pattern(int x, int y, int width, int height);
+
+// Shows the test pattern (the state after reset).
+void desktop_use_test_pattern(void);
+
+// Copies width x height pixels (0x00RRGGBB, rows of `stride` pixels; the top
+// byte is ignored) as the wallpaper, placed at the screen's top-left corner;
+// screen pixels the image does not cover are black. The image need not match
+// the display size. Returns 0 (wallpaper unchanged) for a null pointer, a
+// size outside 1..DESKTOP_MAX_SIZE or a stride below the width, else 1.
+int desktop_set_wallpaper(const uint32_t *pixels, int width, int height, int stride);
+
+// Loads a PNG (or any image stb_image reads) as the wallpaper, as above.
+// Returns 0 and keeps the wallpaper when the file cannot be read or decoded.
+int desktop_load_wallpaper(const char *path);
+
+// Size of the current wallpaper image (the display size for the pattern).
+void desktop_wallpaper_size(int *width, int *height);
+
+// ---- Overlay: open panels composed over the wallpaper ------------------------
+
+// Called for every screen pixel read. Returns nonzero when a panel covers
+// (x, y) and then stores that pixel (0x00RRGGBB) in *rgb; returns 0 to let
+// the wallpaper show. A null function removes the overlay.
+typedef int (*DesktopOverlayFunc)(void *ctx, int x, int y, uint32_t *rgb);
+void desktop_set_overlay(DesktopOverlayFunc func, void *ctx);
+
+// The composed screen pixel (0x00RRGGBB), as GetPixel would see it but
+// without logging or failure injection; 0 outside the screen.
+uint32_t desktop_screen_pixel(int x, int y);
+
+// Composes the w x h screen rectangle at (x, y) into out (rows of w pixels,
+// 0x00RRGGBB, black outside the screen). Returns 0 for a null buffer or a
+// size outside 1..DESKTOP_MAX_SIZE, else 1.
+int desktop_read_screen(int x, int y, int w, int h, uint32_t *out);
+
+// ---- Pointer and mouse input ---------------------------------------------------
+
+// Moves the pointer, clipped to the screen as SetCursorPos does. No hook runs.
+void desktop_set_cursor(int x, int y);
+void desktop_cursor(int *x, int *y);
+
+// Sends one low-level mouse event (message, e.g. WM_MOUSEMOVE..WM_RBUTTONUP,
+// at screen position (x, y)) through the hook chain from its head with code
+// HC_ACTION and an MSLLHOOKSTRUCT {pt, 0, 0, current time, 0}. As on Windows,
+// the hooks see the raw position and the pointer moves there (clipped to the
+// screen) once the chain has run, unless a hook swallowed a WM_MOUSEMOVE.
+// Returns 1 when a hook swallowed the event (nonzero chain result), else 0.
+int desktop_mouse_event(UINT message, int x, int y);
+
+// Runs the hook chain from its head with arbitrary arguments and returns the
+// chain's result; the pointer does not move. For tests of hook procedures.
+LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event);
+
+// ---- Virtual time --------------------------------------------------------------
+
+// Milliseconds since the last reset. Timer procedures and hook events see its
+// low 32 bits as their time.
+uint64_t desktop_time_ms(void);
+
+// Advances time by ms, firing each timer at each of its due times in order
+// (equal due times in the order the timers were set); a periodic timer can
+// fire many times in one call. A timer killed while time advances (by a hook
+// or timer procedure, or from another timer's procedure) is not called
+// again. Returns how many times timers fired (a timer without a procedure
+// fires too, into the log only).
+int desktop_advance_time(uint32_t ms);
+
+// ---- Queries -------------------------------------------------------------------
+
+int desktop_hook_count(void);       // installed hooks
+int desktop_timer_count(void);      // live timers
+int desktop_outstanding_dcs(void);  // device contexts acquired and not released
+HWND desktop_window(void);          // what GetDesktopWindow returns
+HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
+
+// ---- Call log --------------------------------------------------------------------
+
+// Every call of the twelve Win32 functions is logged in order, and so is each
+// event the desktop itself delivers: "@mouse" (a mouse event sent through the
+// chain) and "@timer" (a timer procedure call).
+typedef struct DesktopCall {
+  const char *function;  // e.g. "GetPixel", "@timer"; a static string
+  intptr_t args[4];      // the arguments as integers, handles as their values;
+                         // GetCursorPos and GetWindowRect: the point or
+                         // rectangle written; "@mouse": message, x, y;
+                         // "@timer": id, time
+  intptr_t result;       // the value returned (handles as their values)
+  char text[112];        // readable form, e.g. "GetPixel(dc1, 10, 20) = 0x0000ff"
+} DesktopCall;
+
+size_t desktop_log_size(void);
+// Copies entry i into *out. Returns 0 when i is out of range or out is null.
+int desktop_log_entry(size_t i, DesktopCall *out);
+// Empties the log and zeroes the per-function call counts.
+void desktop_log_clear(void);
+// Calls of `function` (a Win32 name, "@mouse" or "@timer") since the last
+// clear. Counted even when logging is off or the log is full.
+int desktop_call_count(const char *function);
+// Turns the entry log off (0) or on; counting goes on regardless.
+void desktop_set_logging(int on);
+// The log keeps at most this many entries; later entries are dropped.
+#define DESKTOP_LOG_CAPACITY 1000000
+
+// ---- Failure injection -----------------------------------------------------------
+
+typedef enum DesktopFailPoint {
+  DESKTOP_FAIL_SET_HOOK = 1,   // SetWindowsHookExA returns NULL
+  DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
+  DESKTOP_FAIL_WINDOW_DC = 3   // GetWindowDC returns NULL
+} DesktopFailPoint;
+
+// nth > 0: the nth call from now fails, once; nth < 0: every call fails;
+// nth == 0: no failure. Unknown points are ignored. `point` is a
+// DesktopFailPoint.
+void desktop_fail_call(int point, int nth);
+
+// GetPixel returns CLR_INVALID at (x, y) / everywhere (on != 0).
+void desktop_fail_pixel(int x, int y);
+void desktop_fail_all_pixels(int on);
+void desktop_clear_pixel_failures(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,578 @@
+// The simulated desktop: the Win32 behaviour the eyedropper relies on, and
+// the control interface the host drives it through.
+
+#include "desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+
+namespace {
+
+// Hook and timer procedures are plain function pointers; they report here.
+std::vector<std::string> g_trace;
+HHOOK g_hook_a = nullptr;
+HHOOK g_hook_b = nullptr;
+UINT_PTR g_timer_a = 0;
+UINT_PTR g_timer_b = 0;
+MSLLHOOKSTRUCT g_seen{};
+POINT g_cursor_in_hook{};
+
+void Trace(const std::string &what) { g_trace.push_back(what); }
+
+std::vector<std::string> LoggedFunctions() {
+  std::vector<std::string> names;
+  DesktopCall call;
+  for (size_t i = 0; desktop_log_entry(i, &call); ++i) names.push_back(call.function);
+  return names;
+}
+
+std::string LoggedText(size_t i) {
+  DesktopCall call;
+  return desktop_log_entry(i, &call) ? call.text : "";
+}
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(desktop_reset(1920, 1080), 1);
+    g_trace.clear();
+    g_hook_a = g_hook_b = nullptr;
+    g_timer_a = g_timer_b = 0;
+    g_seen = MSLLHOOKSTRUCT{};
+  }
+  void TearDown() override { desktop_reset(1920, 1080); }
+};
+
+// ---- Windows, module, rectangle, device contexts ------------------------------
+
+TEST_F(DesktopTest, FixedHandlesAndDesktopRectangle) {
+  HWND desktop = GetDesktopWindow();
+  EXPECT_NE(desktop, nullptr);
+  EXPECT_EQ(GetDesktopWindow(), desktop);
+  EXPECT_EQ(desktop, desktop_window());
+  EXPECT_NE(GetModuleHandleA(nullptr), nullptr);
+  EXPECT_EQ(GetModuleHandleA(nullptr), desktop_module());
+  EXPECT_EQ(GetModuleHandleA("huevane.p"), nullptr);
+
+  RECT rect{-1, -1, -1, -1};
+  ASSERT_TRUE(GetWindowRect(desktop, &rect));
+  EXPECT_EQ(rect.left, 0);
+  EXPECT_EQ(rect.top, 0);
+  EXPECT_EQ(rect.right, 1920);
+  EXPECT_EQ(rect.bottom, 1080);
+  EXPECT_FALSE(GetWindowRect(desktop, nullptr));
+  RECT untouched{7, 7, 7, 7};
+  EXPECT_FALSE(GetWindowRect(nullptr, &untouched));
+  EXPECT_FALSE(GetWindowRect(reinterpret_cast<HWND>(uintptr_t{0x999}), &untouched));
+  EXPECT_EQ(untouched.right, 7);
+
+  ASSERT_EQ(desktop_reset(800, 600), 1);
+  ASSERT_TRUE(GetWindowRect(desktop, &rect));
+  EXPECT_EQ(rect.right, 800);
+  EXPECT_EQ(rect.bottom, 600);
+  EXPECT_EQ(desktop_reset(0, 600), 0);
+  EXPECT_EQ(desktop_reset(800, DESKTOP_MAX_SIZE + 1), 0);
+  EXPECT_EQ(desktop_width(), 800);
+}
+
+TEST_F(DesktopTest, DeviceContextsAreCountedAndReleasedOnce) {
+  HWND desktop = GetDesktopWindow();
+  HDC first = GetWindowDC(desktop);
+  HDC second = GetWindowDC(nullptr);  // the whole screen
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(GetWindowDC(reinterpret_cast<HWND>(uintptr_t{0x999})), nullptr);
+  EXPECT_EQ(desktop_outstanding_dcs(), 2);
+
+  EXPECT_EQ(ReleaseDC(nullptr, first), 0);  // taken for the desktop window
+  EXPECT_EQ(ReleaseDC(desktop, first), 1);
+  EXPECT_EQ(ReleaseDC(desktop, first), 0);
+  EXPECT_EQ(ReleaseDC(desktop, nullptr), 0);
+  EXPECT_EQ(desktop_outstanding_dcs(), 1);
+  EXPECT_EQ(GetPixel(first, 0, 0), CLR_INVALID);  // released
+  EXPECT_NE(GetPixel(second, 0, 0), CLR_INVALID);
+  EXPECT_EQ(ReleaseDC(nullptr, second), 1);
+  EXPECT_EQ(desktop_outstanding_dcs(), 0);
+}
+
+// ---- Pixels: format, bounds, wallpaper, overlay -----------------------------
+
+TEST_F(DesktopTest, GetPixelIsBgrAndInvalidOffScreen) {
+  HDC dc = GetWindowDC(GetDesktopWindow());
+  EXPECT_EQ(GetPixel(dc, 5 * 240 + 10, 10), 0x000000FFu);  // red bar
+  EXPECT_EQ(GetPixel(dc, 6 * 240 + 10, 10), 0x00FF0000u);  // blue bar
+  EXPECT_EQ(GetPixel(dc, 1 * 240 + 10, 10), 0x0000FFFFu);  // yellow bar
+
+  const uint32_t pixel = 0x123456;
+  ASSERT_EQ(desktop_set_wallpaper(&pixel, 1, 1, 1), 1);
+  EXPECT_EQ(GetPixel(dc, 0, 0), 0x00563412u);
+
+  EXPECT_NE(GetPixel(dc, 1919, 1079), CLR_INVALID);
+  for (POINT p : {POINT{-1, 0}, POINT{0, -1}, POINT{1920, 0}, POINT{0, 1080},
+                  POINT{INT_MIN, INT_MIN}, POINT{INT_MAX, INT_MAX}}) {
+    EXPECT_EQ(GetPixel(dc, p.x, p.y), CLR_INVALID) << p.x << ", " << p.y;
+  }
+  EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);
+  EXPECT_EQ(GetPixel(reinterpret_cast<HDC>(uintptr_t{0x999}), 0, 0), CLR_INVALID);
+}
+
+TEST_F(DesktopTest, TestPatternRegions) {
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFFFFFFu);
+  EXPECT_EQ(desktop_screen_pixel(1919, 719), 0x000000u);  // last bar, last bar row
+  EXPECT_EQ(desktop_screen_pixel(0, 720), 0x000000u);     // grey ramp
+  EXPECT_EQ(desktop_screen_pixel(1919, 720), 0xFFFFFFu);
+  EXPECT_EQ(desktop_screen_pixel(0, 900), 0x000080u);     // two-way gradient
+  EXPECT_EQ(desktop_screen_pixel(1919, 1079), 0xFFFF80u);
+  EXPECT_NE(desktop_screen_pixel(100, 1000), desktop_screen_pixel(110, 1000));
+  EXPECT_NE(desktop_screen_pixel(100, 1000), desktop_screen_pixel(100, 1001));
+  // Degenerate sizes divide by nothing.
+  EXPECT_EQ(desktop_test_pattern(0, 0, 1, 1), 0x000080u);
+  EXPECT_EQ(desktop_test_pattern(1, 0, 1, 1), 0u);
+  EXPECT_EQ(desktop_test_pattern(0, 0, 1, 2), 0xFFFFFFu);
+}
+
+TEST_F(DesktopTest, WallpaperFromPixelsAndFromFile) {
+  // 2 x 2 image in rows of 3; the padding column must not show.
+  const uint32_t image[] = {0x010203, 0x040506, 0xDEAD, 0xFF0A0B0C, 0x0D0E0F, 0xDEAD};
+  ASSERT_EQ(desktop_set_wallpaper(image, 2, 2, 3), 1);
+  EXPECT_EQ(desktop_screen_pixel(1, 0), 0x040506u);
+  EXPECT_EQ(desktop_screen_pixel(0, 1), 0x0A0B0Cu);  // top byte dropped
+  EXPECT_EQ(desktop_screen_pixel(2, 0), 0u);          // not covered: black
+  int w = 0, h = 0;
+  desktop_wallpaper_size(&w, &h);
+  EXPECT_EQ(w, 2);
+  EXPECT_EQ(h, 2);
+
+  EXPECT_EQ(desktop_set_wallpaper(nullptr, 2, 2, 2), 0);
+  EXPECT_EQ(desktop_set_wallpaper(image, 2, 2, 1), 0);
+  EXPECT_EQ(desktop_set_wallpaper(image, 0, 2, 2), 0);
+  EXPECT_EQ(desktop_screen_pixel(1, 0), 0x040506u);
+
+  const std::string path = ::testing::TempDir() + "desktop_test_wallpaper.png";
+  const unsigned char rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
+  ASSERT_NE(stbi_write_png(path.c_str(), 2, 2, 3, rgb, 6), 0);
+  ASSERT_EQ(desktop_load_wallpaper(path.c_str()), 1);
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFF0000u);
+  EXPECT_EQ(desktop_screen_pixel(1, 1), 0x0A141Eu);
+  HDC dc = GetWindowDC(nullptr);
+  EXPECT_EQ(GetPixel(dc, 0, 1), 0x00FF0000u);
+
+  EXPECT_EQ(desktop_load_wallpaper((path + ".missing").c_str()), 0);
+  EXPECT_EQ(desktop_load_wallpaper(nullptr), 0);
+  const std::string junk = ::testing::TempDir() + "desktop_test_junk.png";
+  FILE *f = std::fopen(junk.c_str(), "wb");
+  ASSERT_NE(f, nullptr);
+  std::fputs("\x89PNG\r\n\x1a\nnot really", f);
+  std::fclose(f);
+  EXPECT_EQ(desktop_load_wallpaper(junk.c_str()), 0);
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFF0000u);  // unchanged
+  std::remove(path.c_str());
+  std::remove(junk.c_str());
+
+  desktop_use_test_pattern();
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFFFFFFu);
+}
+
+// A 10 x 10 panel at (100, 50): its pixel colour encodes the position.
+int PanelOverlay(void *ctx, int x, int y, uint32_t *rgb) {
+  ++*static_cast<int *>(ctx);
+  if (x < 100 || x >= 110 || y < 50 || y >= 60) return 0;
+  *rgb = 0xFF000000u | static_cast<uint32_t>((x - 100) << 8 | (y - 50));
+  return 1;
+}
+
+int SelfRemovingOverlay(void *, int, int, uint32_t *rgb) {
+  POINT p;
+  GetCursorPos(&p);
+  desktop_set_overlay(nullptr, nullptr);
+  desktop_use_test_pattern();
+  *rgb = 0x00ABCDEF;
+  return 1;
+}
+
+TEST_F(DesktopTest, OverlayIsComposedOverWallpaper) {
+  int calls = 0;
+  desktop_set_overlay(PanelOverlay, &calls);
+  HDC dc = GetWindowDC(nullptr);
+  EXPECT_EQ(GetPixel(dc, 103, 57), 0x00070300u);  // 0x000307 as BGR, top byte dropped
+  EXPECT_EQ(GetPixel(dc, 110, 57), 0x00FFFFFFu);  // beside it: the white bar
+  EXPECT_EQ(GetPixel(dc, -1, 57), CLR_INVALID);   // off screen: not asked
+  EXPECT_EQ(calls, 2);
+
+  std::vector<uint32_t> area(4 * 2);
+  ASSERT_EQ(desktop_read_screen(108, 58, 4, 2, area.data()), 1);
+  EXPECT_EQ(area[0], 0x000808u);
+  EXPECT_EQ(area[2], 0xFFFFFFu);
+  EXPECT_EQ(area[4], 0x000809u);
+  ASSERT_EQ(desktop_read_screen(-2, 0, 4, 1, area.data()), 1);
+  EXPECT_EQ(area[0], 0u);
+  EXPECT_EQ(area[2], 0xFFFFFFu);
+  EXPECT_EQ(desktop_read_screen(0, 0, 0, 1, area.data()), 0);
+
+  desktop_set_overlay(nullptr, &calls);
+  EXPECT_EQ(GetPixel(dc, 103, 57), 0x00FFFFFFu);
+
+  // An overlay that calls in and removes itself while it runs.
+  desktop_set_overlay(SelfRemovingOverlay, nullptr);
+  EXPECT_EQ(GetPixel(dc, 5, 5), 0x00EFCDABu);
+  EXPECT_EQ(GetPixel(dc, 5, 5), 0x00FFFFFFu);
+}
+
+// ---- Pointer and the hook chain -------------------------------------------------
+
+LRESULT CALLBACK HookA(int code, WPARAM w, LPARAM l) {
+  Trace("A");
+  g_seen = *reinterpret_cast<const MSLLHOOKSTRUCT *>(l);
+  GetCursorPos(&g_cursor_in_hook);
+  return CallNextHookEx(g_hook_a, code, w, l);
+}
+
+// B passes on moves and swallows everything else.
+LRESULT CALLBACK HookB(int code, WPARAM w, LPARAM l) {
+  Trace("B");
+  if (w == WM_MOUSEMOVE) return CallNextHookEx(nullptr, code, w, l);  // the handle is not needed
+  return 1;
+}
+
+LRESULT CALLBACK SwallowAll(int, WPARAM, LPARAM) {
+  Trace("swallow");
+  return 7;
+}
+
+TEST_F(DesktopTest, HookChainRunsHeadFirstAndSwallows) {
+  HMODULE exe = GetModuleHandleA(nullptr);
+  g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, HookA, exe, 0);
+  g_hook_b = SetWindowsHookExA(WH_MOUSE_LL, HookB, exe, 0);
+  ASSERT_NE(g_hook_a, nullptr);
+  ASSERT_NE(g_hook_b, nullptr);
+  EXPECT_EQ(desktop_hook_count(), 2);
+
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 300, 400), 0);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"B", "A"}));
+  EXPECT_EQ(g_seen.pt.x, 300);
+  EXPECT_EQ(g_seen.pt.y, 400);
+
+  g_trace.clear();
+  EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 300, 400), 1);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"B"}));
+
+  // Outside a dispatch there is nothing to pass on to.
+  EXPECT_EQ(CallNextHookEx(g_hook_a, HC_ACTION, WM_MOUSEMOVE, 0), 0);
+
+  EXPECT_TRUE(UnhookWindowsHookEx(g_hook_b));
+  EXPECT_FALSE(UnhookWindowsHookEx(g_hook_b));
+  EXPECT_FALSE(UnhookWindowsHookEx(nullptr));
+  g_trace.clear();
+  EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 1, 2), 0);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"A"}));
+  EXPECT_EQ(g_seen.time, 0u);
+
+  // Only global low-level mouse hooks with a procedure can be set.
+  EXPECT_EQ(SetWindowsHookExA(13, HookA, exe, 0), nullptr);
+  EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, nullptr, exe, 0), nullptr);
+  EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, HookA, exe, 42), nullptr);
+  EXPECT_EQ(desktop_hook_count(), 1);
+
+  // With no hooks nothing is swallowed.
+  EXPECT_TRUE(UnhookWindowsHookEx(g_hook_a));
+  EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 1, 2), 0);
+}
+
+TEST_F(DesktopTest, PointerFollowsEventsAfterTheChain) {
+  desktop_set_cursor(-50, 5000);
+  POINT p{};
+  ASSERT_TRUE(GetCursorPos(&p));
+  EXPECT_EQ(p.x, 0);
+  EXPECT_EQ(p.y, 1079);
+  EXPECT_FALSE(GetCursorPos(nullptr));
+
+  g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, HookA, nullptr, 0);
+  desktop_mouse_event(WM_MOUSEMOVE, 10, 20);
+  EXPECT_EQ(g_cursor_in_hook.x, 0);  // hooks run before the pointer moves
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 10);
+  EXPECT_EQ(p.y, 20);
+
+  desktop_mouse_event(WM_MOUSEMOVE, -5, 2000);  // hooks see the raw position
+  EXPECT_EQ(g_seen.pt.x, -5);
+  EXPECT_EQ(g_seen.pt.y, 2000);
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 0);
+  EXPECT_EQ(p.y, 1079);
+
+  // A swallowed move leaves the pointer; a swallowed click happens where it is.
+  HHOOK swallow = SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 500, 500), 1);
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_RBUTTONDOWN, 600, 600), 1);
+  GetCursorPos(&p);
+  EXPECT_EQ(p.x, 600);
+  UnhookWindowsHookEx(swallow);
+}
+
+LRESULT CALLBACK UnhookSelfThenPass(int code, WPARAM w, LPARAM l) {
+  Trace("self");
+  UnhookWindowsHookEx(g_hook_b);
+  return CallNextHookEx(g_hook_b, code, w, l);
+}
+
+LRESULT CALLBACK UnhookNextThenPass(int code, WPARAM w, LPARAM l) {
+  Trace("killer");
+  EXPECT_TRUE(UnhookWindowsHookEx(g_hook_a));
+  return CallNextHookEx(g_hook_b, code, w, l);
+}
+
+LRESULT CALLBACK InstallDuringDispatch(int code, WPARAM w, LPARAM l) {
+  Trace("installer");
+  if (g_hook_a == nullptr) g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0);
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
+LRESULT CALLBACK ResetDuringDispatch(int code, WPARAM w, LPARAM l) {
+  Trace("reset");
+  desktop_reset(640, 480);
+  EXPECT_EQ(desktop_hook_count(), 0);
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
+TEST_F(DesktopTest, HooksChangingTheChainDuringDispatch) {
+  g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0);
+  g_hook_b = SetWindowsHookExA(WH_MOUSE_LL, UnhookSelfThenPass, nullptr, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 1);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"self", "swallow"}));
+  EXPECT_EQ(desktop_hook_count(), 1);
+  EXPECT_TRUE(UnhookWindowsHookEx(g_hook_a));
+
+  g_trace.clear();
+  g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0);
+  g_hook_b = SetWindowsHookExA(WH_MOUSE_LL, UnhookNextThenPass, nullptr, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 0);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"killer"}));
+  EXPECT_EQ(desktop_hook_count(), 1);
+  EXPECT_TRUE(UnhookWindowsHookEx(g_hook_b));
+
+  // A hook set during a dispatch joins at the head: from the next event on.
+  g_trace.clear();
+  g_hook_a = nullptr;
+  g_hook_b = SetWindowsHookExA(WH_MOUSE_LL, InstallDuringDispatch, nullptr, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 1);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"installer", "swallow"}));
+
+  // Resetting the whole desktop from inside a hook ends the chain cleanly.
+  g_trace.clear();
+  SetWindowsHookExA(WH_MOUSE_LL, ResetDuringDispatch, nullptr, 0);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 0);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"reset"}));
+  EXPECT_EQ(desktop_width(), 640);
+  EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 1, 1), 1);
+}
+
+// ---- Timers on virtual time ---------------------------------------------------
+
+void CALLBACK RecordTimer(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
+  EXPECT_EQ(hwnd, nullptr);
+  EXPECT_EQ(message, static_cast<UINT>(WM_TIMER));
+  Trace((id == g_timer_a ? "a@" : id == g_timer_b ? "b@" : "?@") + std::to_string(time));
+}
+
+void CALLBACK KillSelf(HWND, UINT, UINT_PTR id, DWORD time) {
+  Trace("self@" + std::to_string(time));
+  EXPECT_TRUE(KillTimer(nullptr, id));
+}
+
+void CALLBACK KillOther(HWND, UINT, UINT_PTR, DWORD time) {
+  Trace("killer@" + std::to_string(time));
+  KillTimer(nullptr, g_timer_b);
+}
+
+void CALLBACK ResetFromTimer(HWND, UINT, UINT_PTR, DWORD) {
+  Trace("reset");
+  desktop_reset(1920, 1080);
+  g_timer_a = SetTimer(nullptr, 0, 10, RecordTimer);
+}
+
+TEST_F(DesktopTest, TimersFireOnVirtualTime) {
+  g_timer_a = SetTimer(nullptr, 0, 100, RecordTimer);
+  ASSERT_NE(g_timer_a, 0u);
+  EXPECT_EQ(desktop_advance_time(99), 0);
+  EXPECT_EQ(desktop_advance_time(151), 2);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"a@100", "a@200"}));
+  EXPECT_EQ(desktop_time_ms(), 250u);
+  EXPECT_EQ(desktop_advance_time(50), 1);
+  EXPECT_EQ(g_trace.back(), "a@300");
+
+  // Two periods interleave by due time; equal due times go in the order set.
+  g_trace.clear();
+  g_timer_b = SetTimer(nullptr, 0, 150, RecordTimer);
+  EXPECT_NE(g_timer_b, g_timer_a);
+  EXPECT_EQ(desktop_timer_count(), 2);
+  EXPECT_EQ(desktop_advance_time(300), 5);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"a@400", "b@450", "a@500", "a@600", "b@600"}));
+
+  // Setting a live identifier again reschedules that timer.
+  g_trace.clear();
+  EXPECT_EQ(SetTimer(nullptr, g_timer_a, 20, RecordTimer), g_timer_a);
+  EXPECT_EQ(desktop_timer_count(), 2);
+  EXPECT_TRUE(KillTimer(nullptr, g_timer_b));
+  EXPECT_FALSE(KillTimer(nullptr, g_timer_b));
+  EXPECT_EQ(desktop_advance_time(40), 2);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"a@620", "a@640"}));
+
+  // A too-short period is raised to 10 ms; window timers do not exist here.
+  EXPECT_TRUE(KillTimer(nullptr, g_timer_a));
+  g_timer_a = SetTimer(nullptr, 0, 0, RecordTimer);
+  EXPECT_EQ(desktop_advance_time(30), 3);
+  EXPECT_EQ(SetTimer(desktop_window(), 1, 100, RecordTimer), 0u);
+  EXPECT_FALSE(KillTimer(desktop_window(), g_timer_a));
+  EXPECT_FALSE(KillTimer(nullptr, 0));
+  // A timer without a procedure only shows in the log.
+  UINT_PTR silent = SetTimer(nullptr, 0, 100, nullptr);
+  EXPECT_NE(silent, 0u);
+  EXPECT_TRUE(KillTimer(nullptr, g_timer_a));
+  desktop_log_clear();
+  EXPECT_EQ(desktop_advance_time(100), 1);
+  EXPECT_EQ(desktop_call_count("@timer"), 1);
+}
+
+TEST_F(DesktopTest, TimersKilledOrResetWhileFiring) {
+  SetTimer(nullptr, 0, 100, KillSelf);
+  EXPECT_EQ(desktop_advance_time(1000), 1);
+  EXPECT_EQ(desktop_timer_count(), 0);
+
+  // The killer runs first at 200 and takes the other timer, due then too.
+  g_trace.clear();
+  SetTimer(nullptr, 0, 200, KillOther);
+  g_timer_b = SetTimer(nullptr, 0, 100, RecordTimer);
+  EXPECT_EQ(desktop_advance_time(250), 2);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"b@1100", "killer@1200"}));
+  EXPECT_EQ(desktop_timer_count(), 1);
+
+  // A reset inside a procedure stops the advance; time starts again at 0.
+  desktop_reset(1920, 1080);
+  g_trace.clear();
+  SetTimer(nullptr, 0, 100, ResetFromTimer);
+  EXPECT_EQ(desktop_advance_time(500), 1);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"reset"}));
+  EXPECT_EQ(desktop_time_ms(), 0u);
+  EXPECT_EQ(desktop_timer_count(), 1);
+  EXPECT_EQ(desktop_advance_time(10), 1);
+}
+
+// ---- Call log and failure injection ---------------------------------------------
+
+LRESULT CALLBACK PassOn(int code, WPARAM w, LPARAM l) {
+  return CallNextHookEx(g_hook_a, code, w, l);
+}
+
+LRESULT CALLBACK ReadPixel(int, WPARAM, LPARAM l) {
+  const auto *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(l);
+  HDC dc = GetWindowDC(nullptr);
+  GetPixel(dc, event->pt.x, event->pt.y);
+  ReleaseDC(nullptr, dc);
+  return 0;
+}
+
+TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
+  HWND desktop = GetDesktopWindow();
+  HDC dc = GetWindowDC(desktop);
+  RECT rect;
+  GetWindowRect(desktop, &rect);
+  HHOOK hook = SetWindowsHookExA(WH_MOUSE_LL, ReadPixel, GetModuleHandleA(nullptr), 0);
+  g_hook_a = SetWindowsHookExA(WH_MOUSE_LL, PassOn, GetModuleHandleA(nullptr), 0);
+  UINT_PTR timer = SetTimer(nullptr, 0, 100, KillSelf);
+  desktop_mouse_event(WM_MOUSEMOVE, 5, 6);
+  desktop_advance_time(100);
+  UnhookWindowsHookEx(hook);
+  ReleaseDC(desktop, dc);
+
+  EXPECT_EQ(LoggedFunctions(),
+            (std::vector<std::string>{
+                "GetDesktopWindow", "GetWindowDC", "GetWindowRect", "GetModuleHandleA",
+                "SetWindowsHookExA", "GetModuleHandleA", "SetWindowsHookExA", "SetTimer",
+                "@mouse", "CallNextHookEx", "GetWindowDC", "GetPixel", "ReleaseDC", "@timer",
+                "KillTimer", "UnhookWindowsHookEx", "ReleaseDC"}));
+  EXPECT_EQ(LoggedText(1), "GetWindowDC(desktop) = dc1");
+  EXPECT_EQ(LoggedText(2), "GetWindowRect(desktop) = 1 {0, 0, 1920, 1080}");
+  EXPECT_EQ(LoggedText(3), "GetModuleHandleA(null) = exe");
+  EXPECT_EQ(LoggedText(4), "SetWindowsHookExA(14, proc, exe, 0) = hook1");
+  EXPECT_EQ(LoggedText(7), "SetTimer(null, 0, 100, proc) = " + std::to_string(timer));
+  EXPECT_EQ(LoggedText(8), "@mouse(0x200, 5, 6)");
+  EXPECT_EQ(LoggedText(9), "CallNextHookEx(hook2, 0, 0x200) = 0");
+  EXPECT_EQ(LoggedText(11), "GetPixel(dc2, 5, 6) = 0xffffff");
+  EXPECT_EQ(LoggedText(16), "ReleaseDC(desktop, dc1) = 1");
+  DesktopCall call;
+  ASSERT_TRUE(desktop_log_entry(11, &call));
+  EXPECT_EQ(call.args[1], 5);
+  EXPECT_EQ(call.args[2], 6);
+  EXPECT_EQ(call.result, 0xFFFFFF);
+  EXPECT_FALSE(desktop_log_entry(17, &call));
+  EXPECT_FALSE(desktop_log_entry(0, nullptr));
+  EXPECT_EQ(desktop_call_count("GetWindowDC"), 2);
+  EXPECT_EQ(desktop_call_count("ReleaseDC"), 2);
+  EXPECT_EQ(desktop_call_count("NoSuchFunction"), 0);
+  EXPECT_EQ(desktop_call_count(nullptr), 0);
+
+  desktop_log_clear();
+  EXPECT_EQ(desktop_log_size(), 0u);
+  EXPECT_EQ(desktop_call_count("GetWindowDC"), 0);
+  desktop_set_logging(0);
+  GetDesktopWindow();
+  EXPECT_EQ(desktop_log_size(), 0u);
+  EXPECT_EQ(desktop_call_count("GetDesktopWindow"), 1);
+
+  // Numbering starts afresh after a reset, so logs repeat.
+  desktop_reset(1920, 1080);
+  GetWindowDC(nullptr);
+  EXPECT_EQ(LoggedText(0), "GetWindowDC(null) = dc1");
+}
+
+TEST_F(DesktopTest, InjectedFailures) {
+  desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1);
+  EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_EQ(desktop_hook_count(), 0);
+  desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 2);
+  EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_EQ(desktop_hook_count(), 2);
+
+  desktop_fail_call(DESKTOP_FAIL_SET_TIMER, 1);
+  EXPECT_EQ(SetTimer(nullptr, 0, 100, RecordTimer), 0u);
+  EXPECT_NE(SetTimer(nullptr, 0, 100, RecordTimer), 0u);
+  desktop_fail_call(DESKTOP_FAIL_WINDOW_DC, 1);
+  EXPECT_EQ(GetWindowDC(nullptr), nullptr);
+  EXPECT_EQ(desktop_outstanding_dcs(), 0);
+  desktop_fail_call(99, 1);  // ignored
+
+  HDC dc = GetWindowDC(nullptr);
+  desktop_fail_pixel(10, 20);
+  EXPECT_EQ(GetPixel(dc, 10, 20), CLR_INVALID);
+  EXPECT_NE(GetPixel(dc, 11, 20), CLR_INVALID);
+  desktop_fail_all_pixels(1);
+  EXPECT_EQ(GetPixel(dc, 11, 20), CLR_INVALID);
+  EXPECT_EQ(desktop_screen_pixel(11, 20), 0xFFFFFFu);  // the host's view is unaffected
+  desktop_clear_pixel_failures();
+  EXPECT_NE(GetPixel(dc, 10, 20), CLR_INVALID);
+
+  // A reset clears every injection.
+  desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1);
+  desktop_fail_all_pixels(1);
+  desktop_reset(1920, 1080);
+  EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
+  EXPECT_NE(GetPixel(GetWindowDC(nullptr), 0, 0), CLR_INVALID);
+}
+
+}  // namespace
