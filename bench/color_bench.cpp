@@ -1,7 +1,7 @@
 // Colour model costs: one conversion each way, building the hue ramp, and
-// a sweep of every 8-bit RGB colour there and back. For scale, the sweep
-// is set beside the cost of converting every pixel of the 256 x 256 field,
-// which is what the precomputed ramp lets the painters avoid.
+// a sweep of every 8-bit RGB colour there and back. For scale: the cost of
+// converting every pixel of the 256 x 256 field, which the precomputed ramp
+// lets the painters avoid; set it against a 240 Hz frame, 4.17 ms.
 #include <benchmark/benchmark.h>
 #include <stdint.h>
 #include <stdlib.h>
