@@ -79,7 +79,7 @@ bench: build-release
 	done
 
 fuzz: build-fuzz
-	$(MAKE) --no-print-directory run-fuzz SECONDS=$(FUZZ_SECONDS)
+	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$(FUZZ_SECONDS)
 
 format:
 	git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' | xargs -0 -r clang-format -i
@@ -105,9 +105,9 @@ test-wine: build-mingw
 
 # Bounded fuzz run.
 test-fuzz: build-fuzz
-	$(MAKE) --no-print-directory run-fuzz SECONDS=$(TEST_FUZZ_SECONDS)
+	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$(TEST_FUZZ_SECONDS)
 
-# Runs every libFuzzer harness build/fuzz/fuzz_* for SECONDS, with its corpus
+# Runs every libFuzzer harness build/fuzz/fuzz_* for FUZZ_RUN_SECONDS, with its corpus
 # from fuzz/corpus/<name>/ when there is one.
 .PHONY: run-fuzz
 run-fuzz:
@@ -115,7 +115,7 @@ run-fuzz:
 	  [[ -x $$f && -f $$f ]] || continue; found=1; \
 	  name=$$(basename $$f); corpus=build/fuzz/corpus/$$name; mkdir -p $$corpus; \
 	  seeds=; [[ -d fuzz/corpus/$$name ]] && seeds=fuzz/corpus/$$name; \
-	  echo "==== $$f for $(SECONDS) s"; \
-	  $$f -max_total_time=$(SECONDS) -print_final_stats=1 $$corpus $$seeds; \
+	  echo "==== $$f for $(FUZZ_RUN_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_RUN_SECONDS) -print_final_stats=1 $$corpus $$seeds; \
 	done; \
 	[[ $$found -eq 1 ]] || echo "fuzz: no harness built yet (build/fuzz/fuzz_*)"
