@@ -1,0 +1,47 @@
+// The headless host: load the module, run one colour request with input
+// from a list of actions, print what the plug-in reports. Shared by the
+// huevane-host command and by tests that run it in-process.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "services/input.h"
+#include "services/request.h"
+
+namespace hvhost {
+
+inline constexpr char kDefaultServerName[] = "Huevane";
+
+struct HeadlessConfig {
+  std::string module_path;
+  std::string server_name = kDefaultServerName;
+  ColorRequestSpec request;
+  int display_width = 1920;
+  int display_height = 1080;
+  std::vector<Action> actions;
+  // Where `snapshot NAME` writes NAME.png; without it snapshots are skipped
+  // with a note on the error stream.
+  std::optional<std::string> snapshot_dir;
+  // The desktop behind the panels; null: the built-in one, which keeps time.
+  DesktopInput *desktop = nullptr;
+};
+
+// Exit codes of run_headless and the command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;   // bad options or script
+inline constexpr int kExitModule = 2;  // the module cannot be loaded or has no such server
+inline constexpr int kExitRun = 3;     // an action could not be performed
+
+// Prints "hot R G B" for each hot callback and "result N R G B" at the end
+// on out (floats as %.9g); problems go to err. Returns an exit code.
+int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &err);
+
+// "hot 0.5 0.25 1" / "result 1 0.5 0.25 1".
+std::string format_hot(const HotColor &c);
+std::string format_result(const ColorOutcome &o);
+
+}  // namespace hvhost

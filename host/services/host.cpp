@@ -1,0 +1,443 @@
+#include "services/host.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "services/chrome.h"
+#include "services/palette.h"
+
+namespace hvhost {
+
+namespace {
+
+Host *g_current = nullptr;
+
+int button_flag(MouseButton b) { return b == MouseButton::kLeft ? MOUSE_LEFT : MOUSE_RIGHT; }
+
+int saturate(int64_t v) {
+  return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+std::string where(const Action &a) {
+  return a.line > 0 ? "line " + std::to_string(a.line) + ": " : std::string();
+}
+
+}  // namespace
+
+struct Host::WindowCache {
+  Framebuffer image;
+  WindowLayout layout;
+  uint64_t revision = ~uint64_t{0};
+  std::string title;
+  int flags = -1;
+};
+
+Host::Host(HostOptions options) : previous_(g_current) {
+  set_display_size(options.display_width, options.display_height);
+  g_current = this;
+}
+
+Host::~Host() {
+  // Restores the previous host if this one is current; a host destroyed
+  // out of order just leaves the chain.
+  if (g_current == this) g_current = previous_;
+}
+
+Host *Host::current() { return g_current; }
+
+void Host::set_display_size(int width, int height) {
+  metrics_ = {std::max(width, 1), std::max(height, 1), 0, 0};
+}
+
+void Host::set_input(InputDriver *driver) {
+  input_ = driver;
+  input_ended_ = false;
+  aborted_ = false;
+  error_.clear();
+}
+
+void Host::set_desktop(DesktopInput *desktop) {
+  desktop_ = desktop ? desktop : &default_desktop_;
+}
+
+// ---- Objects ---------------------------------------------------------------
+
+std::vector<Panel *> Host::panels() const {
+  std::vector<Panel *> out;
+  for (const auto &p : panels_) out.push_back(p.get());
+  return out;
+}
+
+Panel *Host::panel(PanelID id) const {
+  auto it = panel_index_.find(id);
+  return it == panel_index_.end() ? nullptr : it->second;
+}
+
+Control *Host::control(HostControl *handle) const {
+  auto it = control_index_.find(handle);
+  return it == control_index_.end() ? nullptr : it->second;
+}
+
+Raster *Host::raster(RasterID id) const {
+  auto it = rasters_.find(id);
+  return it == rasters_.end() ? nullptr : it->second.get();
+}
+
+std::vector<Panel *> Host::modal_panels() const {
+  std::vector<Panel *> out;
+  for (const auto &p : modal_) out.push_back(p.get());
+  return out;
+}
+
+Panel *Host::innermost_panel() const { return modal_.empty() ? nullptr : modal_.back().get(); }
+
+std::vector<Panel *> Host::open_panels() const { return open_; }
+
+Panel *Host::live_panel(PanelID id, Op op) {
+  Panel *p = panel(id);
+  if (!p) {
+    trace_.record(op, id, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown panel handle");
+  }
+  return p;
+}
+
+Control *Host::live_control(HostControl *handle, Op op) {
+  Control *c = control(handle);
+  if (!c) {
+    trace_.record(op, handle, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown control handle");
+  }
+  return c;
+}
+
+Raster *Host::live_raster(RasterID id, Op op) {
+  if (last_raster_ && last_raster_->id() == id) return last_raster_;
+  Raster *r = raster(id);
+  if (!r) {
+    trace_.record(op, id, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown raster handle");
+    return nullptr;
+  }
+  last_raster_ = r;
+  return r;
+}
+
+void Host::forget_panel(Panel &panel) {
+  for (const auto &c : panel.controls_) control_index_.erase(c->handle());
+  panel_index_.erase(panel.id());
+  window_cache_.erase(&panel);
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+  panel.destroyed_ = true;
+  auto it = std::find_if(panels_.begin(), panels_.end(),
+                         [&](const std::shared_ptr<Panel> &p) { return p.get() == &panel; });
+  if (it != panels_.end()) panels_.erase(it);
+}
+
+// ---- Drawing ---------------------------------------------------------------
+
+void Host::redraw(Panel &panel) {
+  panel.fb_.erase(palette::kBackground);
+  for (const auto &c : panel.controls_) c->draw(panel.fb_);
+  if (panel.callbacks_.draw) {
+    trace_.record(Op::kCallDraw, panel.id(), "", {kHostRedrawMode});
+    panel.callbacks_.draw(panel.id(), panel.user_data_, kHostRedrawMode);
+  }
+}
+
+void Host::redraw_control(Control &control) { control.draw(control.panel().fb_); }
+
+std::optional<Rgb> Host::screen_pixel(int x, int y) const {
+  for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+    const Panel &p = **it;
+    std::unique_ptr<WindowCache> &cache = window_cache_[&p];
+    if (!cache) cache = std::make_unique<WindowCache>();
+    if (cache->revision != p.framebuffer().revision() || cache->title != p.title() ||
+        cache->flags != p.open_flags() || cache->layout.client.w != p.width() ||
+        cache->layout.client.h != p.height()) {
+      cache->layout = window_layout(p);
+      cache->image = compose_window(p);
+      cache->revision = p.framebuffer().revision();
+      cache->title = p.title();
+      cache->flags = p.open_flags();
+    }
+    const int64_t wx = static_cast<int64_t>(x) - p.x();
+    const int64_t wy = static_cast<int64_t>(y) - p.y();
+    if (wx >= 0 && wy >= 0 && wx < cache->image.width() && wy < cache->image.height())
+      return cache->image.pixel(static_cast<int>(wx), static_cast<int>(wy));
+  }
+  return std::nullopt;
+}
+
+// ---- Modal open ------------------------------------------------------------
+
+int Host::run_open(Panel &panel, int flags) {
+  const bool blocking = (flags & PANF_BLOCKING) != 0;
+  if (blocking && static_cast<int>(modal_.size()) >= kMaxModalDepth) {
+    trace_.note_problem("panel.open: modal opens nested deeper than " +
+                        std::to_string(kMaxModalDepth));
+    return 0;
+  }
+  // Holds the panel even if the plug-in destroys it during the open.
+  std::shared_ptr<Panel> keep;
+  for (const auto &p : panels_)
+    if (p.get() == &panel) keep = p;
+
+  panel.open_ = true;
+  panel.modal_ = blocking;
+  panel.open_flags_ = flags;
+  panel.close_requested_ = false;
+  panel.result_ = 0;
+  panel.mouse_ = {};
+  ++panel.times_opened_;
+  open_.push_back(&panel);
+  if (blocking) modal_.push_back(keep);
+
+  if (panel.callbacks_.opened) {
+    trace_.record(Op::kCallOpened, panel.id(), "", {});
+    panel.callbacks_.opened(panel.id(), panel.user_data_);
+  }
+  if (panel.open_ && !panel.destroyed_) redraw(panel);
+  if (!blocking) return 1;
+
+  while (!panel.close_requested_ && !panel.destroyed_ && !aborted_ && !input_ended_) {
+    std::optional<Action> action = input_ ? input_->next(*this) : std::nullopt;
+    if (!action) {
+      input_ended_ = true;
+      break;
+    }
+    if (!perform(*action)) aborted_ = true;
+  }
+  const int result = panel.close_requested_ ? panel.result_ : 0;
+  auto it = std::find(modal_.begin(), modal_.end(), keep);
+  if (it != modal_.end()) modal_.erase(it);
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+  panel.open_ = false;
+  panel.modal_ = false;
+  panel.mouse_ = {};
+  return result;
+}
+
+void Host::close_panel(Panel &panel, int result) {
+  if (!panel.open_) return;
+  if (panel.modal_) {
+    // The modal loop notices and returns.
+    if (!panel.close_requested_) panel.result_ = result;
+    panel.close_requested_ = true;
+    return;
+  }
+  panel.open_ = false;
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+}
+
+// ---- Input entry points ----------------------------------------------------
+
+void Host::call_mouse(Panel &panel, PanelMouseFunc func, Op op, int flags, int x, int y) {
+  if (!func) return;
+  trace_.record(op, panel.id(), "", {flags, x, y});
+  func(panel.id(), panel.user_data_, flags, x, y);
+}
+
+void Host::call_control_event(Control &control) {
+  if (!control.event_func_) return;
+  trace_.record(Op::kCallControlEvent, control.handle(), control.type_name(), {});
+  control.event_func_(control.handle(), control.user_data_);
+}
+
+bool Host::mouse_press(int x, int y, MouseButton button) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  p->mouse_.held = button;
+  p->mouse_.captured = p->control_at(x, y);
+  if (Control *c = p->mouse_.captured) {
+    if (c->kind() == ControlKind::kButton) {
+      c->pressed_ = true;
+      redraw_control(*c);
+    }
+    return true;
+  }
+  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton,
+             MOUSE_DOWN | button_flag(button), x, y);
+  return true;
+}
+
+bool Host::mouse_move(int x, int y) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  if (!p->mouse_.held || p->mouse_.captured) return true;
+  call_mouse(*p, p->callbacks_.mouse_move, Op::kCallMouseMove,
+             MOUSE_DOWN | button_flag(*p->mouse_.held), x, y);
+  return true;
+}
+
+bool Host::mouse_release(int x, int y, MouseButton button) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  Control *captured = p->mouse_.captured;
+  p->mouse_ = {};
+  if (captured) {
+    const bool was_pressed = captured->pressed_;
+    captured->pressed_ = false;
+    if (was_pressed) redraw_control(*captured);
+    const bool clickable =
+        captured->kind() == ControlKind::kButton || captured->kind() == ControlKind::kCanvas;
+    if (clickable && captured->rect().contains(x, y)) call_control_event(*captured);
+    return true;
+  }
+  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton, button_flag(button), x, y);
+  return true;
+}
+
+bool Host::key(uint32_t code) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  if (p->callbacks_.key) {
+    trace_.record(Op::kCallKey, p->id(), "", {code});
+    p->callbacks_.key(p->id(), p->user_data_, code);
+  }
+  return true;
+}
+
+bool Host::edit_control(Control &control, std::array<int, 3> value) {
+  if (control.panel().destroyed_) return false;
+  if (control.is_editor())
+    for (int &v : value) v = std::clamp(v, kEditorMin, kEditorMax);
+  control.value_ = value;
+  redraw_control(control);
+  call_control_event(control);
+  return true;
+}
+
+bool Host::click_control(Control &control) {
+  if (control.panel().destroyed_) return false;
+  call_control_event(control);
+  return true;
+}
+
+bool Host::accept() {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  close_panel(*p, 1);
+  return true;
+}
+
+bool Host::cancel() {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  close_panel(*p, 0);
+  return true;
+}
+
+void Host::advance_time(uint32_t ms) {
+  now_ms_ += ms;
+  desktop_->time_passed(ms, now_ms_);
+}
+
+// ---- Actions -----------------------------------------------------------------
+
+bool Host::fail_action(const Action &action, const std::string &message) {
+  error_ = where(action) + message + " (" + describe(action) + ")";
+  return false;
+}
+
+bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
+  int64_t ox = 0, oy = 0;
+  switch (place) {
+    case Place::kPanel: break;
+    case Place::kField: ox = kFieldOriginX, oy = kFieldOriginY; break;
+    case Place::kStrip: ox = kStripOriginX, oy = kStripOriginY; break;
+    case Place::kEyedropper: {
+      Panel *p = innermost_panel();
+      Control *button = p ? p->find_control("ButtonControl") : nullptr;
+      if (!button) return fail_action(action, "no eyedropper button on the open panel");
+      *px = button->center_x();
+      *py = button->center_y();
+      return true;
+    }
+  }
+  *px = saturate(ox + x);
+  *py = saturate(oy + y);
+  return true;
+}
+
+bool Host::perform_drag(const Action &a) {
+  int x1, y1, x2, y2;
+  if (!resolve_place(a, a.place, a.x, a.y, &x1, &y1) ||
+      !resolve_place(a, a.place, a.x2, a.y2, &x2, &y2))
+    return false;
+  Panel *p = innermost_panel();
+  mouse_press(x1, y1, a.button);
+  const int steps = std::max(a.steps, 1);
+  for (int i = 1; i <= steps && innermost_panel() == p; ++i) {
+    const int64_t x = x1 + (static_cast<int64_t>(x2) - x1) * i / steps;
+    const int64_t y = y1 + (static_cast<int64_t>(y2) - y1) * i / steps;
+    mouse_move(saturate(x), saturate(y));
+  }
+  if (innermost_panel() == p) mouse_release(x2, y2, a.button);
+  return true;
+}
+
+bool Host::perform(const Action &a) {
+  // Time and the desktop go on without a panel; everything else needs one.
+  switch (a.kind) {
+    case ActionKind::kWait:
+      advance_time(static_cast<uint32_t>(std::max(a.ms, 0)));
+      return true;
+    case ActionKind::kDesktopMove:
+      desktop_->pointer_move(a.x, a.y);
+      return true;
+    case ActionKind::kDesktopPress:
+      desktop_->pointer_press(a.button);
+      return true;
+    case ActionKind::kDesktopRelease:
+      desktop_->pointer_release(a.button);
+      return true;
+    default:
+      break;
+  }
+  Panel *p = innermost_panel();
+  if (!p) return fail_action(a, "no panel is open");
+  int x = 0, y = 0;
+  switch (a.kind) {
+    case ActionKind::kPress:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_press(x, y, a.button);
+    case ActionKind::kMove:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_move(x, y);
+    case ActionKind::kRelease:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_release(x, y, a.button);
+    case ActionKind::kDrag:
+      return perform_drag(a);
+    case ActionKind::kKey:
+      return key(static_cast<uint32_t>(a.key));
+    case ActionKind::kEditRgb:
+    case ActionKind::kEditHsv: {
+      const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";
+      Control *c = p->find_control(type);
+      if (!c) return fail_action(a, std::string("no ") + type + " on the open panel");
+      return edit_control(*c, a.values);
+    }
+    case ActionKind::kClickEyedropper: {
+      Control *c = p->find_control("ButtonControl");
+      if (!c) return fail_action(a, "no eyedropper button on the open panel");
+      return click_control(*c);
+    }
+    case ActionKind::kOk:
+      return accept();
+    case ActionKind::kCancel:
+      return cancel();
+    case ActionKind::kSnapshot: {
+      if (!snapshot_handler_) return true;
+      std::string message;
+      if (!snapshot_handler_(*p, a.name, &message)) return fail_action(a, message);
+      return true;
+    }
+    default:
+      break;
+  }
+  return fail_action(a, "unknown action");
+}
+
+}  // namespace hvhost

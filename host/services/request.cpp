@@ -1,0 +1,46 @@
+#include "services/request.h"
+
+#include "services/host.h"
+
+namespace hvhost {
+
+namespace {
+
+struct HotSink {
+  ColorOutcome *outcome;
+  const HotObserver *observer;
+};
+
+void hot_callback(void *data, float red, float green, float blue) {
+  if (!data) return;
+  HotSink *sink = static_cast<HotSink *>(data);
+  const HotColor c{red, green, blue};
+  sink->outcome->hot.push_back(c);
+  if (*sink->observer) (*sink->observer)(c);
+}
+
+}  // namespace
+
+ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &spec,
+                               const HotObserver &on_hot) {
+  ColorOutcome outcome;
+  HotSink sink{&outcome, &on_hot};
+  ColorRequest request{};
+  request.result = 0;
+  request.title = spec.title ? spec.title->c_str() : nullptr;
+  request.red = spec.red;
+  request.green = spec.green;
+  request.blue = spec.blue;
+  request.hot_data = spec.hot_callback ? &sink : nullptr;
+  request.hot_func = spec.hot_callback ? &hot_callback : nullptr;
+  outcome.status =
+      server.activate ? server.activate(spec.version, Host::lookup_function(), &request, nullptr)
+                      : 1;
+  outcome.result = request.result;
+  outcome.red = request.red;
+  outcome.green = request.green;
+  outcome.blue = request.blue;
+  return outcome;
+}
+
+}  // namespace hvhost

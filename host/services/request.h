@@ -1,0 +1,44 @@
+// One colour request: what the host asks a ColorPicker server for and what
+// comes back.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plugin/host_api.h"
+
+namespace hvhost {
+
+inline constexpr char kDefaultRequestTitle[] = "Color";
+
+struct ColorRequestSpec {
+  float red = 0.0f, green = 0.0f, blue = 0.0f;
+  // Nothing: the request carries a null title.
+  std::optional<std::string> title = std::string(kDefaultRequestTitle);
+  // Whether the request carries a hot callback at all.
+  bool hot_callback = true;
+  int version = HOST_COLORPICK_VERSION;
+};
+
+struct HotColor {
+  float red, green, blue;
+};
+
+struct ColorOutcome {
+  int status = 0;  // what activate returned
+  int result = 0;  // the request's result field
+  float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
+  std::vector<HotColor> hot;                     // every hot callback, in order
+};
+
+using HotObserver = std::function<void(const HotColor &)>;
+
+// Builds the ColorRequest, calls activate(version, lookup, &request, null)
+// with the current Host's lookup function and collects the outcome;
+// on_hot, if set, sees each hot callback as it happens.
+ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &spec,
+                               const HotObserver &on_hot = {});
+
+}  // namespace hvhost

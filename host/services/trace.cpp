@@ -1,0 +1,124 @@
+#include "services/trace.h"
+
+#include <utility>
+
+namespace hvhost {
+
+std::string_view op_name(Op op) {
+  switch (op) {
+    case Op::kLookup: return "lookup";
+    case Op::kPanelCreate: return "panel.create";
+    case Op::kPanelDestroy: return "panel.destroy";
+    case Op::kPanelOpen: return "panel.open";
+    case Op::kPanelDraw: return "panel.draw";
+    case Op::kPanelClose: return "panel.close";
+    case Op::kPanelGet: return "panel.get";
+    case Op::kPanelSet: return "panel.set";
+    case Op::kControlAdd: return "control.add";
+    case Op::kControlGet: return "control.get";
+    case Op::kControlSet: return "control.set";
+    case Op::kDrawRgbBox: return "panel.draw_rgb_box";
+    case Op::kDrawBorder: return "panel.draw_border";
+    case Op::kDisplayMetrics: return "panel.display_metrics";
+    case Op::kRasterCreate: return "raster.create";
+    case Op::kRasterDestroy: return "raster.destroy";
+    case Op::kRasterPixel: return "raster.pixel";
+    case Op::kRasterRgbPixel: return "raster.rgb_pixel";
+    case Op::kRasterRgbBox: return "raster.rgb_box";
+    case Op::kRasterEraseBox: return "raster.erase_box";
+    case Op::kRasterBlit: return "raster.blit";
+    case Op::kCallOpened: return "call.opened";
+    case Op::kCallDraw: return "call.draw";
+    case Op::kCallMouseButton: return "call.mouse_button";
+    case Op::kCallMouseMove: return "call.mouse_move";
+    case Op::kCallKey: return "call.key";
+    case Op::kCallControlEvent: return "call.control_event";
+    case Op::kCount: break;
+  }
+  return "?";
+}
+
+std::string TraceEntry::to_string() const {
+  std::string s(op_name(op));
+  if (!text.empty() || arg_count > 0) s += ' ';
+  s += text;
+  if (!text.empty() && arg_count > 0) s += ' ';
+  for (int i = 0; i < arg_count; ++i) {
+    if (i) s += ',';
+    s += std::to_string(args[i]);
+  }
+  switch (status) {
+    case CallStatus::kOk: break;
+    case CallStatus::kFailed: s += " [failed]"; break;
+    case CallStatus::kBadHandle: s += " [bad handle]"; break;
+    case CallStatus::kMisuse: s += " [misuse]"; break;
+  }
+  return s;
+}
+
+CallCounts CallCounts::operator-(const CallCounts &earlier) const {
+  CallCounts d;
+  for (int i = 0; i < kOpCount; ++i) d.n[i] = n[i] - earlier.n[i];
+  return d;
+}
+
+CallTrace::CallTrace() {
+  record_.fill(true);
+  set_recording(Op::kRasterPixel, false);
+  set_recording(Op::kRasterRgbPixel, false);
+}
+
+TraceEntry *CallTrace::record(Op op, const void *handle, std::string_view text,
+                              std::initializer_list<int64_t> args, CallStatus status) {
+  ++counts_.n[static_cast<int>(op)];
+  if (!recording(op)) return nullptr;
+  TraceEntry &e = entries_.emplace_back();
+  e.op = op;
+  e.status = status;
+  e.handle = handle;
+  e.text = text;
+  for (int64_t a : args) {
+    if (e.arg_count == static_cast<int>(e.args.size())) break;
+    e.args[e.arg_count++] = a;
+  }
+  return &e;
+}
+
+std::vector<TraceEntry> CallTrace::entries(Op op) const {
+  std::vector<TraceEntry> out;
+  for (const TraceEntry &e : entries_)
+    if (e.op == op) out.push_back(e);
+  return out;
+}
+
+std::vector<std::string> CallTrace::lines() const {
+  std::vector<std::string> out;
+  out.reserve(entries_.size());
+  for (const TraceEntry &e : entries_) out.push_back(e.to_string());
+  return out;
+}
+
+void CallTrace::clear() {
+  counts_ = CallCounts{};
+  entries_.clear();
+  problems_.clear();
+  problem_count_ = 0;
+}
+
+void CallTrace::fail_nth(FailPoint point, int n) {
+  fail_countdown_[static_cast<int>(point)] = n;
+}
+
+bool CallTrace::should_fail(FailPoint point) {
+  int &c = fail_countdown_[static_cast<int>(point)];
+  if (c < 0) return true;
+  if (c == 0) return false;
+  return --c == 0;
+}
+
+void CallTrace::note_problem(std::string text) {
+  ++problem_count_;
+  if (problems_.size() < 100) problems_.push_back(std::move(text));
+}
+
+}  // namespace hvhost

@@ -1,0 +1,131 @@
+// The record of what the plug-in asked of the host: a counter per operation
+// (always on), the calls themselves as entries (switchable per operation,
+// since the per-pixel calls run to the hundred thousand), the callbacks the
+// host made into the plug-in, misuse of the interface, and failure
+// injection.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hvhost {
+
+enum class Op : int {
+  // Calls from the plug-in.
+  kLookup,
+  kPanelCreate,
+  kPanelDestroy,
+  kPanelOpen,
+  kPanelDraw,
+  kPanelClose,
+  kPanelGet,
+  kPanelSet,
+  kControlAdd,
+  kControlGet,
+  kControlSet,
+  kDrawRgbBox,
+  kDrawBorder,
+  kDisplayMetrics,
+  kRasterCreate,
+  kRasterDestroy,
+  kRasterPixel,
+  kRasterRgbPixel,
+  kRasterRgbBox,
+  kRasterEraseBox,
+  kRasterBlit,
+  // Calls from the host into the plug-in.
+  kCallOpened,
+  kCallDraw,
+  kCallMouseButton,
+  kCallMouseMove,
+  kCallKey,
+  kCallControlEvent,
+  kCount
+};
+
+inline constexpr int kOpCount = static_cast<int>(Op::kCount);
+
+// "lookup", "panel.set", "raster.rgb_pixel", "call.draw", ...
+std::string_view op_name(Op op);
+
+enum class CallStatus : uint8_t {
+  kOk,
+  kFailed,     // made to fail by failure injection
+  kBadHandle,  // a panel, control or raster handle the host does not know
+  kMisuse,     // wrong value type, open of an open panel, ...
+};
+
+struct TraceEntry {
+  Op op = Op::kLookup;
+  CallStatus status = CallStatus::kOk;
+  const void *handle = nullptr;  // the panel, control or raster concerned
+  std::string text;              // string argument: global name, type name, title
+  int arg_count = 0;
+  std::array<int64_t, 8> args{};
+
+  int64_t arg(int i) const { return i >= 0 && i < arg_count ? args[i] : 0; }
+  // "panel.set 12", "control.add MiniRGBControl 5,22,0", "lookup LWPanelServices".
+  std::string to_string() const;
+};
+
+// Per-operation counts at one moment; subtract two to count what happened
+// in between.
+struct CallCounts {
+  std::array<uint64_t, kOpCount> n{};
+  uint64_t operator[](Op op) const { return n[static_cast<int>(op)]; }
+  CallCounts operator-(const CallCounts &earlier) const;
+};
+
+// The services that failure injection can make fail; each then returns null.
+enum class FailPoint : int { kLookup, kPanelCreate, kControlAdd, kRasterCreate, kCount };
+
+class CallTrace {
+ public:
+  CallTrace();
+
+  // Counted always; kept as an entry when recording is on for the op.
+  // Returns the entry, or null when it was not kept.
+  TraceEntry *record(Op op, const void *handle, std::string_view text,
+                     std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk);
+  // Whether record() would keep an entry for op; lets callers skip building
+  // arguments.
+  bool recording(Op op) const { return record_[static_cast<int>(op)]; }
+
+  // Entries are kept for every operation except raster.pixel and
+  // raster.rgb_pixel until told otherwise.
+  void set_recording(Op op, bool on) { record_[static_cast<int>(op)] = on; }
+  void set_recording_all(bool on) { record_.fill(on); }
+
+  uint64_t count(Op op) const { return counts_.n[static_cast<int>(op)]; }
+  const CallCounts &counts() const { return counts_; }
+  const std::vector<TraceEntry> &entries() const { return entries_; }
+  // Entries for op, in order.
+  std::vector<TraceEntry> entries(Op op) const;
+  // Every entry as text, one per element.
+  std::vector<std::string> lines() const;
+  void clear();  // entries, counters and misuse notes
+
+  // The nth call from now (1 = the next) of the service fails, once; 0
+  // disarms. Negative n: every call fails.
+  void fail_nth(FailPoint point, int n);
+  // Consulted by the service on each call.
+  bool should_fail(FailPoint point);
+
+  // Interface misuse and bad handles, as readable notes (the first 100).
+  void note_problem(std::string text);
+  const std::vector<std::string> &problems() const { return problems_; }
+  uint64_t problem_count() const { return problem_count_; }
+
+ private:
+  CallCounts counts_;
+  std::array<bool, kOpCount> record_{};
+  std::vector<TraceEntry> entries_;
+  std::array<int, static_cast<int>(FailPoint::kCount)> fail_countdown_{};
+  std::vector<std::string> problems_;
+  uint64_t problem_count_ = 0;
+};
+
+}  // namespace hvhost
