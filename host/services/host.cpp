@@ -51,6 +51,7 @@ void Host::set_display_size(int width, int height) {
 
 void Host::set_input(InputDriver *driver) {
   input_ = driver;
+  if (!driver) return;
   input_ended_ = false;
   aborted_ = false;
   error_.clear();

@@ -66,7 +66,8 @@ class Host {
   int display_width() const { return metrics_[0]; }
   int display_height() const { return metrics_[1]; }
   // Not owned; null means no input (every modal open is cancelled at once).
-  // Setting a driver also clears an earlier end of input or abort.
+  // Setting a driver also clears an earlier end of input, abort and error;
+  // setting null keeps them for inspection.
   void set_input(InputDriver *driver);
   // Not owned; null restores the built-in desktop, which only keeps time.
   void set_desktop(DesktopInput *desktop);

@@ -1,0 +1,163 @@
+// The headless host's script grammar.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "services/script.h"
+
+namespace {
+
+using hvhost::Action;
+using hvhost::ActionKind;
+using hvhost::MouseButton;
+using hvhost::parse_script;
+using hvhost::Place;
+using hvhost::ScriptError;
+
+std::vector<std::string> described(const std::vector<Action> &actions) {
+  std::vector<std::string> out;
+  for (const Action &a : actions) out.push_back(hvhost::describe(a));
+  return out;
+}
+
+TEST(Script, EveryActionParsesAndReadsBackTheSame) {
+  const std::vector<Action> actions = parse_script(R"(
+# A comment line, then blank and indented lines.
+
+  press 10 20
+press field 0 255 right   # trailing comment
+move strip -5 32767
+release 3 4 left
+press eyedropper
+move eyedropper
+release eyedropper right
+drag field 1 2 3 4
+drag strip 5 6 7 8 3
+drag -1 -2 -3 -4 10000
+key S
+key 115
+key 0
+rgb 1 -2 300
+hsv 0 0 2147483647
+click eyedropper
+ok
+cancel
+wait 0
+wait 3600000
+desktop move -32768 100
+desktop press left
+desktop release right
+snapshot picker-1.final_2
+)");
+  EXPECT_EQ(described(actions),
+            (std::vector<std::string>{
+                "press 10 20", "press field 0 255 right", "move strip -5 32767", "release 3 4",
+                "press eyedropper", "move eyedropper", "release eyedropper right",
+                "drag field 1 2 3 4 8", "drag strip 5 6 7 8 3", "drag -1 -2 -3 -4 10000",
+                "key 83", "key 115", "key 0", "rgb 1 -2 300", "hsv 0 0 2147483647",
+                "click eyedropper", "ok", "cancel", "wait 0", "wait 3600000",
+                "desktop move -32768 100", "desktop press left", "desktop release right",
+                "snapshot picker-1.final_2"}));
+  EXPECT_EQ(actions[0].line, 4);
+  EXPECT_EQ(actions[1].place, Place::kField);
+  EXPECT_EQ(actions[1].button, MouseButton::kRight);
+  EXPECT_EQ(actions.back().kind, ActionKind::kSnapshot);
+}
+
+TEST(Script, WindowsLineEndsAndAnEmptyScriptAreFine) {
+  EXPECT_EQ(described(parse_script("press 1 2\r\nok\r\n")),
+            (std::vector<std::string>{"press 1 2", "ok"}));
+  EXPECT_TRUE(parse_script("").empty());
+  EXPECT_TRUE(parse_script("\n\n# only comments\n   \t\n").empty());
+}
+
+struct BadLine {
+  const char *script;
+  const char *error;
+};
+
+void PrintTo(const BadLine &b, std::ostream *os) {
+  std::string s = b.script;
+  for (size_t i = 0; (i = s.find_first_of("\r\n", i)) != std::string::npos;)
+    s.replace(i, 1, s[i] == '\n' ? "\\n" : "\\r");
+  *os << '"' << s << '"';
+}
+
+class ScriptErrors : public ::testing::TestWithParam<BadLine> {};
+
+TEST_P(ScriptErrors, NameTheLineAndTheProblem) {
+  try {
+    parse_script(GetParam().script);
+    FAIL() << "accepted: " << GetParam().script;
+  } catch (const ScriptError &e) {
+    EXPECT_EQ(std::string(e.what()), GetParam().error);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, ScriptErrors,
+    ::testing::Values(
+        BadLine{"ok\njump 1 2", "line 2: unknown action 'jump'"},
+        BadLine{"press 1", "line 1: missing Y"},
+        BadLine{"press", "line 1: missing X"},
+        BadLine{"press 1 2 middle", "line 1: expected left or right, not 'middle'"},
+        BadLine{"move 1 2 left", "line 1: unexpected 'left' after the action"},
+        BadLine{"press x 2", "line 1: X must be a whole number, not 'x'"},
+        BadLine{"press 1.5 2", "line 1: X must be a whole number, not '1.5'"},
+        BadLine{"press 1 32768", "line 1: Y 32768 is out of range (-32768..32767)"},
+        BadLine{"press 99999999999999999999 0",
+                "line 1: X 99999999999999999999 is out of range (-32768..32767)"},
+        BadLine{"press field", "line 1: missing X"},
+        BadLine{"drag field 1 2 3", "line 1: missing Y2"},
+        BadLine{"drag 1 2 3 4 0", "line 1: STEPS 0 is out of range (1..10000)"},
+        BadLine{"drag eyedropper 1 2 3 4", "line 1: X1 must be a whole number, not 'eyedropper'"},
+        BadLine{"key", "line 1: missing a key"},
+        BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
+        BadLine{"key 65536", "line 1: a key code 65536 is out of range (0..65535)"},
+        BadLine{"key #", "line 1: missing a key"},
+        BadLine{"rgb 1 2", "line 1: missing a value"},
+        BadLine{"hsv 1 2 3 4", "line 1: unexpected '4' after the action"},
+        BadLine{"rgb 1 2 2147483648",
+                "line 1: a value 2147483648 is out of range (-2147483648..2147483647)"},
+        BadLine{"click ok", "line 1: cannot click 'ok' (only eyedropper)"},
+        BadLine{"ok now", "line 1: unexpected 'now' after the action"},
+        BadLine{"wait -1", "line 1: MS -1 is out of range (0..3600000)"},
+        BadLine{"wait", "line 1: missing MS"},
+        BadLine{"desktop jump", "line 1: unknown desktop action 'jump'"},
+        BadLine{"desktop press", "line 1: missing left or right"},
+        BadLine{"desktop move 1", "line 1: missing Y"},
+        BadLine{"snapshot", "line 1: missing a snapshot name"},
+        BadLine{"snapshot ../x",
+                "line 1: bad snapshot name '../x' (letters, digits, '_', '-' and '.', not "
+                "starting with '.')"},
+        BadLine{"snapshot .hidden",
+                "line 1: bad snapshot name '.hidden' (letters, digits, '_', '-' and '.', not "
+                "starting with '.')"},
+        BadLine{"PRESS 1 2", "line 1: unknown action 'PRESS'"},
+        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character"}));
+
+TEST(Script, LoadingAFileNamesTheFile) {
+  const std::string path = ::testing::TempDir() + "/host_script_test.txt";
+  {
+    std::ofstream out(path);
+    out << "ok\nbogus\n";
+  }
+  try {
+    hvhost::load_script(path);
+    FAIL();
+  } catch (const ScriptError &e) {
+    EXPECT_EQ(std::string(e.what()), path + ", line 2: unknown action 'bogus'");
+    EXPECT_EQ(e.line(), 2);
+  }
+  std::remove(path.c_str());
+  try {
+    hvhost::load_script(path);
+    FAIL();
+  } catch (const ScriptError &e) {
+    EXPECT_EQ(std::string(e.what()), path + ": cannot read the script");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,120 @@
+#include "support/plugin_session.h"
+
+#include <cstdlib>
+
+#include "services/chrome.h"
+#include "services/script.h"
+#include "services/snapshot.h"
+
+namespace hvtest {
+
+namespace {
+
+const hvhost::Framebuffer kNoImage;
+
+}  // namespace
+
+std::string plugin_module_path() {
+#ifdef HUEVANE_MODULE_PATH
+  return HUEVANE_MODULE_PATH;
+#else
+  return {};
+#endif
+}
+
+std::string test_module_path(const std::string &name) {
+#ifdef HUEVANE_TEST_MODULE_DIR
+  return std::string(HUEVANE_TEST_MODULE_DIR) + "/" + name + ".so";
+#else
+  return name;
+#endif
+}
+
+std::string host_program_path() {
+#ifdef HUEVANE_HOST_PATH
+  return HUEVANE_HOST_PATH;
+#else
+  return {};
+#endif
+}
+
+std::string source_dir() {
+#ifdef HUEVANE_SOURCE_DIR
+  return HUEVANE_SOURCE_DIR;
+#else
+  return {};
+#endif
+}
+
+hvhost::ColorRequestSpec color(float r, float g, float b) {
+  hvhost::ColorRequestSpec spec;
+  spec.red = r;
+  spec.green = g;
+  spec.blue = b;
+  return spec;
+}
+
+PluginSession::PluginSession(const std::string &module_path, const std::string &server,
+                             hvhost::HostOptions options) {
+  hvhost::ModuleLoadOptions load;
+  load.private_copy = true;
+  load.keep_mapped = true;
+  module_ = hvhost::Module::load(module_path, load);
+  server_ = &module_->require_server(HOST_COLORPICK_CLASS, server);
+  host_ = std::make_unique<hvhost::Host>(options);
+  host_->set_snapshot_handler(
+      [this](const hvhost::Panel &panel, const std::string &name, std::string *error) {
+        hvhost::Framebuffer image = hvhost::compose_window(panel);
+        if (const char *dir = std::getenv("HUEVANE_TEST_SNAPSHOT_DIR"))
+          if (!hvhost::write_png(std::string(dir) + "/" + name + ".png", image, error))
+            return false;
+        snapshots_[name] = std::move(image);
+        return true;
+      });
+}
+
+PluginSession::~PluginSession() = default;
+
+hvhost::ColorOutcome PluginSession::request(std::vector<hvhost::Action> actions,
+                                            const hvhost::ColorRequestSpec &spec) {
+  hvhost::ActionQueue queue(std::move(actions));
+  return request(queue, spec);
+}
+
+hvhost::ColorOutcome PluginSession::request_script(std::string_view script,
+                                                   const hvhost::ColorRequestSpec &spec) {
+  return request(hvhost::parse_script(script), spec);
+}
+
+hvhost::ColorOutcome PluginSession::request(hvhost::InputDriver &driver,
+                                            const hvhost::ColorRequestSpec &spec) {
+  host_->set_input(&driver);
+  hvhost::ColorOutcome outcome = hvhost::run_color_request(*server_, spec);
+  host_->set_input(nullptr);
+  return outcome;
+}
+
+hvhost::Panel *PluginSession::picker_panel() const {
+  const std::vector<hvhost::Panel *> panels = host_->panels();
+  return panels.empty() ? nullptr : panels.front();
+}
+
+hvhost::Control *PluginSession::control(std::string_view type_name) const {
+  hvhost::Panel *p = picker_panel();
+  return p ? p->find_control(type_name) : nullptr;
+}
+
+const hvhost::Framebuffer &PluginSession::picker_framebuffer() const {
+  hvhost::Panel *p = picker_panel();
+  return p ? p->framebuffer() : kNoImage;
+}
+
+bool PluginSession::fail_allocation(int nth) {
+  using FailFunc = void (*)(int);
+  void *sym = module_->symbol("huevane_test_fail_allocation");
+  if (!sym) return false;
+  reinterpret_cast<FailFunc>(sym)(nth);
+  return true;
+}
+
+}  // namespace hvtest
