@@ -76,6 +76,7 @@ int main(int argc, char **argv) {
   std::string display = "1920x1080";
   std::string script_path;
   std::string snapshot_dir;
+  std::string trace_path;
   bool no_title = false;
 
   app.add_option("--module", module_path, "plug-in module to load")
@@ -89,6 +90,7 @@ int main(int argc, char **argv) {
   app.add_option("--display", display, "display size WIDTHxHEIGHT")->capture_default_str();
   app.add_option("--script", script_path, "script of user actions (see the script grammar)");
   app.add_option("--snapshot", snapshot_dir, "directory for the PNGs of `snapshot` actions");
+  app.add_option("--trace", trace_path, "write every call the plug-in made to this file");
 
   try {
     app.parse(argc, argv);
@@ -110,6 +112,7 @@ int main(int argc, char **argv) {
   if (no_title) config.request.title.reset();
   else config.request.title = title;
   if (!snapshot_dir.empty()) config.snapshot_dir = snapshot_dir;
+  if (!trace_path.empty()) config.trace_path = trace_path;
   if (!script_path.empty()) {
     try {
       config.actions = hvhost::load_script(script_path);

@@ -1,6 +1,7 @@
 #include "services/headless.h"
 
 #include <cstdio>
+#include <fstream>
 
 #include "services/host.h"
 #include "services/module.h"
@@ -15,6 +16,17 @@ std::string floats(float r, float g, float b) {
   std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g", static_cast<double>(r),
                 static_cast<double>(g), static_cast<double>(b));
   return buf;
+}
+
+bool write_trace(const CallTrace &trace, const std::string &path) {
+  std::ofstream file(path);
+  for (const std::string &line : trace.lines()) file << line << "\n";
+  for (int i = 0; i < kOpCount; ++i) {
+    const Op op = static_cast<Op>(i);
+    if (trace.count(op) > 0) file << "count " << op_name(op) << " " << trace.count(op) << "\n";
+  }
+  for (const std::string &p : trace.problems()) file << "problem " << p << "\n";
+  return static_cast<bool>(file.flush());
 }
 
 }  // namespace
@@ -51,10 +63,15 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
     return write_panel_snapshot(panel, *config.snapshot_dir, name, error);
   });
 
+  // Flushed line by line, so a reader sees each line as it happens.
   const ColorOutcome outcome = run_color_request(
-      *server, config.request, [&](const HotColor &c) { out << format_hot(c) << "\n"; });
-  out << format_result(outcome) << "\n";
-  out.flush();
+      *server, config.request, [&](const HotColor &c) { out << format_hot(c) << std::endl; });
+  out << format_result(outcome) << std::endl;
+
+  if (config.trace_path && !write_trace(host.trace(), *config.trace_path)) {
+    err << "error: cannot write the trace to " << *config.trace_path << "\n";
+    return kExitRun;
+  }
 
   if (host.aborted()) {
     err << "error: " << host.error() << "\n";

@@ -28,6 +28,9 @@ struct HeadlessConfig {
   std::optional<std::string> snapshot_dir;
   // The desktop behind the panels; null: the built-in one, which keeps time.
   DesktopInput *desktop = nullptr;
+  // When set, the calls the plug-in made are written there, one a line,
+  // followed by "count OP N" for every operation that was called.
+  std::optional<std::string> trace_path;
 };
 
 // Exit codes of run_headless and the command.

@@ -138,12 +138,25 @@ void Host::forget_panel(Panel &panel) {
 // ---- Drawing ---------------------------------------------------------------
 
 void Host::redraw(Panel &panel) {
+  if (panel.drawing_) {
+    trace_.note_problem("redraw requested from inside the panel's draw callback: ignored");
+    return;
+  }
   panel.fb_.erase(palette::kBackground);
   for (const auto &c : panel.controls_) c->draw(panel.fb_);
-  if (panel.callbacks_.draw) {
-    trace_.record(Op::kCallDraw, panel.id(), "", {kHostRedrawMode});
-    panel.callbacks_.draw(panel.id(), panel.user_data_, kHostRedrawMode);
+  call_draw(panel, kHostRedrawMode);
+}
+
+void Host::call_draw(Panel &panel, int mode) {
+  if (!panel.callbacks_.draw) return;
+  if (panel.drawing_) {
+    trace_.note_problem("panel.draw from inside the panel's draw callback: ignored");
+    return;
   }
+  trace_.record(Op::kCallDraw, panel.id(), "", {mode});
+  ++panel.drawing_;
+  panel.callbacks_.draw(panel.id(), panel.user_data_, mode);
+  --panel.drawing_;
 }
 
 void Host::redraw_control(Control &control) { control.draw(control.panel().fb_); }

@@ -143,6 +143,7 @@ class Host {
   int run_open(Panel &panel, int flags);
   void close_panel(Panel &panel, int result);
   void forget_panel(Panel &panel);
+  void call_draw(Panel &panel, int mode);
   void call_mouse(Panel &panel, PanelMouseFunc func, Op op, int flags, int x, int y);
   void call_control_event(Control &control);
   bool fail_action(const Action &action, const std::string &message);

@@ -97,12 +97,10 @@ struct HostAbi {
     if (!p) return;
     h->trace_.record(Op::kPanelDraw, id, "", {mode});
     if (!p->is_open() || mode == DRAW_MODE_NONE) return;
-    if (mode == kHostRedrawMode) {
+    if (mode == kHostRedrawMode)
       h->redraw(*p);
-    } else if (p->callbacks_.draw) {
-      h->trace_.record(Op::kCallDraw, id, "", {mode});
-      p->callbacks_.draw(id, p->user_data_, mode);
-    }
+    else
+      h->call_draw(*p, mode);
   }
 
   static void panel_close(PanelID id) {

@@ -174,6 +174,7 @@ class Panel {
   int result_ = 0;
   int times_opened_ = 0;
   int after_eyedropper_count_ = 0;
+  int drawing_ = 0;  // inside the draw callback: a draw request then would recurse
   MouseState mouse_;
 };
 

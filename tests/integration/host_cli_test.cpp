@@ -111,6 +111,20 @@ INSTANTIATE_TEST_SUITE_P(
                 "/proc/forbidden"},
                3, "error: line 1: cannot create snapshot directory /proc/forbidden"}));
 
+TEST(HostCommand, TraceFileListsThePlugInsCalls) {
+  const std::string trace = ::testing::TempDir() + "/cli_trace.txt";
+  const ProcessResult r = host(fake({"--trace", trace}));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  std::ifstream in(trace);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "lookup LWPanelServices 0");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "control.add MiniRGBControl 5,0,0"),
+            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "count panel.open 1"), lines.end());
+}
+
 TEST(HostCommand, HelpExitsZero) {
   const ProcessResult r = host({"--help"});
   EXPECT_EQ(r.exit_code, 0);

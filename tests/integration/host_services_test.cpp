@@ -356,6 +356,22 @@ TEST_F(HostServices, PanelDrawMode3CallsBackOnlyWhileOpen) {
   EXPECT_EQ(g_events, (std::vector<std::string>{"opened", "draw 1", "draw 3"}));
 }
 
+void draw_again(PanelID panel, void *, int mode) {
+  record("draw " + std::to_string(mode));
+  Host::panel_funcs()->draw(panel, DRAW_MODE_REDRAW);
+  Host::panel_funcs()->draw(panel, 1);
+}
+
+TEST_F(HostServices, DrawRequestsFromInsideTheDrawCallbackAreIgnored) {
+  PanelID p = make_panel();
+  pf().set(p, PAN_DRAW_FUNC, fn(&draw_again));
+  ActionQueue input({Action::ok()});
+  host_.set_input(&input);
+  EXPECT_EQ(pf().open(p, PICKER_OPEN_FLAGS), 1);
+  EXPECT_EQ(g_events, (std::vector<std::string>{"opened", "draw 1"}));
+  EXPECT_EQ(host_.trace().problem_count(), 2u);
+}
+
 TEST_F(HostServices, MouseKeyAndButtonInputReachTheRightCallbacks) {
   PanelID p = make_panel(200, 100);
   HostControl *button = add(p, "ButtonControl", CTL_TYPE_DRAWN, 22, 0, "\x03(i:MIMG_ZOOM)");
