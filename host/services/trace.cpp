@@ -39,13 +39,21 @@ std::string_view op_name(Op op) {
 }
 
 std::string TraceEntry::to_string() const {
-  std::string s(op_name(op));
-  if (!text.empty() || arg_count > 0) s += ' ';
-  s += text;
-  if (!text.empty() && arg_count > 0) s += ' ';
+  std::string numbers;
   for (int i = 0; i < arg_count; ++i) {
-    if (i) s += ',';
-    s += std::to_string(args[i]);
+    if (i) numbers += ',';
+    numbers += std::to_string(args[i]);
+  }
+  // The string names the object ("control.add MiniRGBControl 5,22,0"),
+  // except for a title, which is the value set ("panel.set 11 Spoit").
+  const bool text_last = op == Op::kPanelSet;
+  std::string s(op_name(op));
+  const std::string *first = text_last ? &numbers : &text;
+  const std::string *second = text_last ? &text : &numbers;
+  for (const std::string *part : {first, second}) {
+    if (part->empty()) continue;
+    s += ' ';
+    s += *part;
   }
   switch (status) {
     case CallStatus::kOk: break;
