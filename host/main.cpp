@@ -77,6 +77,7 @@ int main(int argc, char **argv) {
   std::string script_path;
   std::string snapshot_dir;
   std::string trace_path;
+  std::string wallpaper_path;
   bool no_title = false;
 
   app.add_option("--module", module_path, "plug-in module to load")
@@ -91,6 +92,8 @@ int main(int argc, char **argv) {
   app.add_option("--script", script_path, "script of user actions (see the script grammar)");
   app.add_option("--snapshot", snapshot_dir, "directory for the PNGs of `snapshot` actions");
   app.add_option("--trace", trace_path, "write every call the plug-in made to this file");
+  app.add_option("--desktop", wallpaper_path,
+                 "PNG shown on the simulated desktop behind the panels (default: a test pattern)");
 
   try {
     app.parse(argc, argv);
@@ -113,6 +116,7 @@ int main(int argc, char **argv) {
   else config.request.title = title;
   if (!snapshot_dir.empty()) config.snapshot_dir = snapshot_dir;
   if (!trace_path.empty()) config.trace_path = trace_path;
+  if (!wallpaper_path.empty()) config.wallpaper_path = wallpaper_path;
   if (!script_path.empty()) {
     try {
       config.actions = hvhost::load_script(script_path);

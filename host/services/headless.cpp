@@ -6,6 +6,9 @@
 #include "services/host.h"
 #include "services/module.h"
 #include "services/snapshot.h"
+#ifndef _WIN32
+#include "services/simulated_desktop.h"
+#endif
 
 namespace hvhost {
 
@@ -54,7 +57,14 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
   Host host(HostOptions{config.display_width, config.display_height});
   ActionQueue input(config.actions);
   host.set_input(&input);
-  host.set_desktop(config.desktop);
+#ifndef _WIN32
+  SimulatedDesktop desktop(host);
+  if (config.wallpaper_path && !desktop.load_wallpaper(*config.wallpaper_path)) {
+    err << "error: cannot read the wallpaper " << *config.wallpaper_path << "\n";
+    return kExitUsage;
+  }
+  host.set_desktop(&desktop);
+#endif
   host.set_snapshot_handler([&](const Panel &panel, const std::string &name, std::string *error) {
     if (!config.snapshot_dir) {
       err << "note: snapshot " << name << " skipped (no snapshot directory)\n";

@@ -26,8 +26,8 @@ struct HeadlessConfig {
   // Where `snapshot NAME` writes NAME.png; without it snapshots are skipped
   // with a note on the error stream.
   std::optional<std::string> snapshot_dir;
-  // The desktop behind the panels; null: the built-in one, which keeps time.
-  DesktopInput *desktop = nullptr;
+  // A PNG to show on the simulated desktop instead of its test pattern.
+  std::optional<std::string> wallpaper_path;
   // When set, the calls the plug-in made are written there, one a line,
   // followed by "count OP N" for every operation that was called.
   std::optional<std::string> trace_path;

@@ -62,6 +62,8 @@ PluginSession::PluginSession(const std::string &module_path, const std::string &
   module_ = hvhost::Module::load(module_path, load);
   server_ = &module_->require_server(HOST_COLORPICK_CLASS, server);
   host_ = std::make_unique<hvhost::Host>(options);
+  desktop_ = std::make_unique<hvhost::SimulatedDesktop>(*host_);
+  host_->set_desktop(desktop_.get());
   host_->set_snapshot_handler(
       [this](const hvhost::Panel &panel, const std::string &name, std::string *error) {
         hvhost::Framebuffer image = hvhost::compose_window(panel);
@@ -73,7 +75,10 @@ PluginSession::PluginSession(const std::string &module_path, const std::string &
       });
 }
 
-PluginSession::~PluginSession() = default;
+PluginSession::~PluginSession() {
+  host_->set_desktop(nullptr);
+  desktop_.reset();
+}
 
 hvhost::ColorOutcome PluginSession::request(std::vector<hvhost::Action> actions,
                                             const hvhost::ColorRequestSpec &spec) {

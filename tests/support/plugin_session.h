@@ -21,6 +21,7 @@
 #include "services/input.h"
 #include "services/module.h"
 #include "services/request.h"
+#include "services/simulated_desktop.h"
 
 namespace hvtest {
 
@@ -82,8 +83,13 @@ class PluginSession {
   // written there as PNGs.
   const std::map<std::string, hvhost::Framebuffer> &snapshots() const { return snapshots_; }
 
-  // The desktop behind the panels (not owned; null: the built-in one).
-  void set_desktop(hvhost::DesktopInput *desktop) { host_->set_desktop(desktop); }
+  // The desktop behind the panels: a simulated one, reset for each session,
+  // with the host's panels composed on its wallpaper.
+  hvhost::SimulatedDesktop &desktop() { return *desktop_; }
+  // Another desktop (not owned); null goes back to the simulated one.
+  void set_desktop(hvhost::DesktopInput *desktop) {
+    host_->set_desktop(desktop ? desktop : desktop_.get());
+  }
 
   // Makes the plug-in's nth allocation from now fail (0 disarms), through
   // the module's huevane_test_fail_allocation. Returns false if the module
@@ -94,6 +100,7 @@ class PluginSession {
   std::unique_ptr<hvhost::Module> module_;
   const ServerRecord *server_ = nullptr;
   std::unique_ptr<hvhost::Host> host_;
+  std::unique_ptr<hvhost::SimulatedDesktop> desktop_;
   std::map<std::string, hvhost::Framebuffer> snapshots_;
 };
 

@@ -1,0 +1,48 @@
+#include "services/simulated_desktop.h"
+
+#include "desktop.h"
+#include "services/host.h"
+
+namespace hvhost {
+
+namespace {
+
+int compose_panels(void *ctx, int x, int y, uint32_t *rgb) {
+  const std::optional<Rgb> pixel = static_cast<Host *>(ctx)->screen_pixel(x, y);
+  if (!pixel) return 0;
+  *rgb = pixel->packed();
+  return 1;
+}
+
+void send_at_cursor(UINT message) {
+  int x = 0, y = 0;
+  desktop_cursor(&x, &y);
+  desktop_mouse_event(message, x, y);
+}
+
+}  // namespace
+
+SimulatedDesktop::SimulatedDesktop(Host &host) : host_(host) {
+  desktop_reset(host.display_width(), host.display_height());
+  desktop_set_overlay(compose_panels, &host_);
+}
+
+SimulatedDesktop::~SimulatedDesktop() { desktop_set_overlay(nullptr, nullptr); }
+
+bool SimulatedDesktop::load_wallpaper(const std::string &path) {
+  return desktop_load_wallpaper(path.c_str()) != 0;
+}
+
+void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
+
+void SimulatedDesktop::pointer_press(MouseButton button) {
+  send_at_cursor(button == MouseButton::kLeft ? WM_LBUTTONDOWN : WM_RBUTTONDOWN);
+}
+
+void SimulatedDesktop::pointer_release(MouseButton button) {
+  send_at_cursor(button == MouseButton::kLeft ? WM_LBUTTONUP : WM_RBUTTONUP);
+}
+
+void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }
+
+}  // namespace hvhost
