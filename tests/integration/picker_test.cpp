@@ -1,0 +1,222 @@
+// The real plug-in in the reference host: construction, activation and the
+// picker's panel as a user sees it.
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/plugin_session.h"
+
+namespace {
+
+using hvhost::Action;
+using hvhost::Op;
+using hvhost::Rgb;
+using hvtest::color;
+using hvtest::PluginSession;
+
+std::vector<std::string> trace_lines_without_paint(PluginSession &s) {
+  std::vector<std::string> lines;
+  for (const hvhost::TraceEntry &e : s.trace().entries())
+    if (e.op != Op::kRasterRgbBox && e.op != Op::kRasterPixel) lines.push_back(e.to_string());
+  return lines;
+}
+
+TEST(Picker, ConstructionCallsTheHostInOrder) {
+  PluginSession s;
+  s.request({Action::ok()});
+  std::vector<std::string> expected = {
+      "lookup ContextMenuServices 0", "lookup Directory Info 0",
+      "lookup File Request 2 0",      "lookup File IO 2 0",
+      "lookup Info Messages 2 0",     "lookup MultiThreading Utilities 0",
+      "lookup LWPanelServices 0",     "lookup RasterServices 0",
+      "lookup LWXPanel 0",            "panel.create",
+      "raster.create 256,256,0",      "raster.create 30,256,0",
+      "control.add CanvasControl 19,48,60",
+      "control.add ButtonControl 19,22,0",
+      // The editors inherit the button's width and height.
+      "control.add MiniRGBControl 5,22,0",
+      "control.add MiniHSVControl 5,22,0"};
+  const struct {
+    const char *type;
+    int x, y;
+  } placed[] = {{"CanvasControl", 216, 268},
+                {"ButtonControl", 272, 288},
+                {"MiniHSVControl", 4, 268},
+                {"MiniRGBControl", 4, 298}};
+  for (const auto &p : placed) {
+    for (int attr : {2, 3, 7, 8})
+      expected.push_back(std::string("control.get ") + p.type + " " + std::to_string(attr));
+    expected.push_back(std::string("control.set ") + p.type + " 0," + std::to_string(p.x));
+    expected.push_back(std::string("control.set ") + p.type + " 1," + std::to_string(p.y));
+    expected.push_back(std::string("control.set ") + p.type + " 16");
+    expected.push_back(std::string("control.set ") + p.type + " 14");
+  }
+  for (const char *line : {"panel.set 12", "panel.set 7", "panel.set 15", "panel.set 16",
+                           "panel.set 13", "panel.set 21", "panel.set 2,304", "panel.set 3,340",
+                           "panel.display_metrics 1920,1080", "panel.set 11 Color",
+                           "panel.set 0,808", "panel.set 1,370",
+                           "control.set MiniRGBControl 4,0,0,0",
+                           "control.set MiniHSVControl 4,0,0,0"})
+    expected.push_back(line);
+  const std::vector<std::string> lines = trace_lines_without_paint(s);
+  ASSERT_GE(lines.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + expected.size()), expected);
+  EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
+}
+
+TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
+  PluginSession s;
+  hvhost::ColorRequestSpec spec = color(0.25f, 0.5f, 0.75f);
+  spec.version = 5;
+  const hvhost::ColorOutcome out = s.request({Action::ok()}, spec);
+  EXPECT_EQ(out.status, 1);
+  EXPECT_EQ(out.result, 0);
+  EXPECT_EQ(out.red, 0.25f);
+  EXPECT_EQ(out.blue, 0.75f);
+  EXPECT_TRUE(out.hot.empty());
+  EXPECT_EQ(s.trace().count(Op::kLookup), 0u);
+  EXPECT_EQ(s.picker_panel(), nullptr);
+}
+
+TEST(Picker, LoadsByTruncationAndWritesBackOverTwoFiftyFive) {
+  PluginSession s;
+  const hvhost::ColorOutcome out = s.request({Action::ok()}, color(0.5f, 1.0f, 0.0f));
+  EXPECT_EQ(out.status, 0);
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{127, 255, 0}));
+  EXPECT_EQ(out.red, 127.0f / 255.0f);
+  EXPECT_NE(out.red, 0.5f);
+  EXPECT_EQ(out.green, 1.0f);
+  // One hot callback, before the panel was shown, with the loaded colour.
+  ASSERT_EQ(out.hot.size(), 1u);
+  EXPECT_EQ(out.hot[0].red, 127.0f / 255.0f);
+}
+
+TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
+  PluginSession s;
+  const hvhost::ColorOutcome out =
+      s.request({Action::rgb(10, 20, 30), Action::cancel()}, color(0.2f, 0.4f, 0.6f));
+  EXPECT_EQ(out.result, 0);
+  EXPECT_EQ(out.red, 0.2f);
+  EXPECT_EQ(out.green, 0.4f);
+  EXPECT_EQ(out.blue, 0.6f);
+  EXPECT_EQ(out.hot.size(), 2u);  // the load, and the edit
+}
+
+TEST(Picker, TitleIsTheRequestsOrTheDefault) {
+  PluginSession s;
+  hvhost::ColorRequestSpec spec;
+  spec.title.reset();
+  s.request({Action::ok()}, spec);
+  EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
+  spec.title = "Light colour";
+  s.request({Action::ok()}, spec);
+  EXPECT_EQ(s.picker_panel()->title(), "Light colour");
+  EXPECT_EQ(s.trace().count(Op::kPanelCreate), 1u);  // one panel for the process
+}
+
+TEST(Picker, CentredFirstThenWhereTheUserLeftIt) {
+  PluginSession s;
+  // The user drags the window elsewhere while it is open.
+  hvhost::CallbackDriver move_window([&](hvhost::Host &host) -> std::optional<Action> {
+    hvhost::Panel *panel = host.innermost_panel();
+    EXPECT_EQ(panel->x(), 808);
+    EXPECT_EQ(panel->y(), 370);
+    int x = 100, y = 50;
+    hvhost::Host::panel_funcs()->set(panel->id(), PAN_X, &x);
+    hvhost::Host::panel_funcs()->set(panel->id(), PAN_Y, &y);
+    return Action::ok();
+  });
+  s.request(move_window);
+  hvhost::CallbackDriver check([&](hvhost::Host &host) -> std::optional<Action> {
+    EXPECT_EQ(host.innermost_panel()->x(), 100);
+    EXPECT_EQ(host.innermost_panel()->y(), 50);
+    return std::nullopt;
+  });
+  s.request(check);
+}
+
+TEST(Picker, NarrowDisplayCentresByFlooring) {
+  PluginSession s(hvtest::plugin_module_path(), "Huevane", hvhost::HostOptions{303, 200});
+  s.request({});
+  EXPECT_EQ(s.picker_panel()->x(), -1);
+  EXPECT_EQ(s.picker_panel()->y(), -70);
+}
+
+TEST(Picker, SwatchPairFramesAndGradientsOnThePanel) {
+  PluginSession s;
+  s.request({Action::rgb(200, 100, 50), Action::ok()}, color(0.0f, 0.0f, 1.0f));
+  const hvhost::Framebuffer &fb = s.picker_framebuffer();
+  const hvhost::Rect swatch = s.control("CanvasControl")->inner();
+  EXPECT_EQ(fb.pixel(swatch.x + 24, swatch.y + 15), (Rgb{200, 100, 50}));  // current
+  EXPECT_EQ(fb.pixel(swatch.x + 24, swatch.y + 45), (Rgb{0, 0, 255}));     // initial
+  EXPECT_EQ(fb.pixel(4 + 200, 8 + 64), (Rgb{191, 64, 255}));               // field
+  EXPECT_EQ(fb.pixel(268 + 5, 8 + 255), (Rgb{0, 0, 0}));                   // strip bottom
+  EXPECT_NE(fb.pixel(3, 100), fb.pixel(1, 100));                           // field frame
+}
+
+TEST(Picker, DrawCallbackInModeZeroBlitsNothing) {
+  PluginSession s;
+  hvhost::CallbackDriver draw_mode_zero([&](hvhost::Host &host) -> std::optional<Action> {
+    hvhost::Panel *panel = host.innermost_panel();
+    const hvhost::CallCounts before = s.trace().counts();
+    panel->callbacks().draw(panel->id(), panel->user_data(), 0);
+    const hvhost::CallCounts d = s.trace().counts() - before;
+    EXPECT_EQ(d[Op::kDrawRgbBox], 2u);
+    EXPECT_EQ(d[Op::kDrawBorder], 2u);
+    EXPECT_EQ(d[Op::kRasterBlit], 0u);
+    panel->callbacks().draw(panel->id(), nullptr, 3);  // no user data: nothing
+    EXPECT_EQ((s.trace().counts() - before)[Op::kDrawRgbBox], 2u);
+    return std::nullopt;
+  });
+  s.request(draw_mode_zero);
+}
+
+TEST(Picker, WithoutItsAreasThePanelStillShowsSwatchesAndFrames) {
+  PluginSession s;
+  // Allocations: picker, gradient record, three ramps, then the area set.
+  ASSERT_TRUE(s.fail_allocation(6));
+  const hvhost::ColorOutcome out =
+      s.request({Action::press(hvhost::Place::kField, 10, 10), Action::move(50, 50),
+                 Action::release(50, 50), Action::rgb(1, 2, 3), Action::ok()},
+                color(1.0f, 0.0f, 0.0f));
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(s.trace().count(Op::kRasterCreate), 0u);
+  EXPECT_EQ(s.trace().count(Op::kRasterBlit), 0u);
+  EXPECT_EQ(out.hot.size(), 2u);  // the load and the edit; the drag did nothing
+  EXPECT_EQ(out.red, 1.0f / 255.0f);
+  const hvhost::Rect swatch = s.control("CanvasControl")->inner();
+  EXPECT_EQ(s.picker_framebuffer().pixel(swatch.x, swatch.y + 30), (Rgb{255, 0, 0}));
+}
+
+TEST(Picker, UnreadableHostInputIsDefined) {
+  PluginSession s;
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const hvhost::ColorOutcome out = s.request({Action::ok()}, color(nan, inf, -inf));
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{0, INT32_MAX, INT32_MIN}));
+  EXPECT_EQ(out.red, 0.0f);
+  // Above 1.0 is kept: 2.0 loads as 510 and goes back as 2.0.
+  const hvhost::ColorOutcome big = s.request({Action::ok()}, color(2.0f, 0.0f, 0.0f));
+  EXPECT_EQ(big.red, 2.0f);
+}
+
+TEST(Picker, FailedServicesGiveAnUnacceptedRequestNotACrash) {
+  PluginSession s;
+  s.trace().fail_nth(hvhost::FailPoint::kPanelCreate, 1);
+  const hvhost::ColorOutcome out = s.request({Action::ok()}, color(0.5f, 0.5f, 0.5f));
+  EXPECT_EQ(out.status, 0);
+  EXPECT_EQ(out.result, 0);
+  EXPECT_EQ(out.red, 0.5f);
+  // The next request builds the panel.
+  EXPECT_EQ(s.request({Action::ok()}).result, 1);
+
+  PluginSession t;
+  t.trace().fail_nth(hvhost::FailPoint::kControlAdd, -1);
+  t.trace().fail_nth(hvhost::FailPoint::kRasterCreate, -1);
+  EXPECT_EQ(t.request_script("drag field 1 1 50 50\nok").result, 1) << t.host().error();
+}
+
+}  // namespace
