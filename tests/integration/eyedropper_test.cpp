@@ -1,0 +1,302 @@
+// Sampling runs of the real plug-in on the simulated desktop: triggers, the
+// hook's message rules, the magnifier, and that every run gives back what it
+// took.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "desktop.h"
+#include "support/plugin_session.h"
+
+namespace {
+
+using hvhost::Action;
+using hvhost::Host;
+using hvhost::MouseButton;
+using hvhost::Op;
+using hvhost::Rgb;
+using hvtest::color;
+using hvtest::PluginSession;
+
+using Check = std::function<void(Host &)>;
+using Step = std::variant<Action, Check>;
+
+// Performs actions in order and runs checks between them.
+class Steps : public hvhost::InputDriver {
+ public:
+  explicit Steps(std::vector<Step> steps) : steps_(std::move(steps)) {}
+  std::optional<Action> next(Host &host) override {
+    while (i_ < steps_.size()) {
+      Step &step = steps_[i_++];
+      if (auto *a = std::get_if<Action>(&step)) return *a;
+      std::get<Check>(step)(host);
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::vector<Step> steps_;
+  size_t i_ = 0;
+};
+
+Rgb pattern(int x, int y) {
+  return Rgb::from_packed(desktop_test_pattern(x, y, desktop_width(), desktop_height()));
+}
+
+std::string readout(Rgb c) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%3d,%3d,%3d", c.r, c.g, c.b);
+  return buf;
+}
+
+hvhost::Panel *magnifier(Host &host) {
+  hvhost::Panel *p = host.innermost_panel();
+  return p && p->width() == 106 ? p : nullptr;
+}
+
+struct Eyedropper : ::testing::Test {
+  PluginSession s;
+  ~Eyedropper() override {
+    // Every run gives back its hook, timer and device context.
+    EXPECT_EQ(desktop_hook_count(), 0);
+    EXPECT_EQ(desktop_timer_count(), 0);
+    EXPECT_EQ(desktop_outstanding_dcs(), 0);
+    EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
+  }
+  hvhost::ColorOutcome run(std::vector<Step> steps,
+                           hvhost::ColorRequestSpec spec = color(0.2f, 0.4f, 0.6f)) {
+    Steps driver(std::move(steps));
+    return s.request(driver, spec);
+  }
+  int after_runs() { return s.picker_panel()->after_eyedropper_count(); }
+};
+
+TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
+  const Rgb at_press = pattern(100, 100), at_release = pattern(1500, 900);
+  ASSERT_NE(at_press, at_release);
+  const hvhost::ColorOutcome out = run({
+      Action::key_press('S'),
+      Check([](Host &h) {
+        ASSERT_NE(magnifier(h), nullptr);
+        EXPECT_EQ(magnifier(h)->title(), "Spoit");  // until the pointer moves
+        EXPECT_EQ(magnifier(h)->x(), 908);
+        EXPECT_EQ(magnifier(h)->y(), 470);
+      }),
+      Action::desktop_move(100, 100),
+      Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(at_press)); }),
+      Action::desktop_press(),
+      Action::desktop_move(1500, 900),
+      Action::desktop_release(),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+      Action::ok(),
+  });
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{at_release.r, at_release.g, at_release.b}));
+  ASSERT_EQ(out.hot.size(), 2u);  // the load, then the pick
+  EXPECT_EQ(out.hot[1].red, at_release.r / 255.0f);
+  EXPECT_EQ(after_runs(), 1);
+}
+
+TEST_F(Eyedropper, RightClickCancelsButStillClosesWithTheAfterRunSet) {
+  const hvhost::ColorOutcome out = run({
+      Action::click_eyedropper(),
+      Action::desktop_move(300, 300),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+      Action::ok(),
+  });
+  EXPECT_EQ(out.hot.size(), 1u);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
+  EXPECT_EQ(after_runs(), 1);
+}
+
+TEST_F(Eyedropper, TheReleasingButtonDecides) {
+  // A release before any press passes through; right press, left release
+  // accepts.
+  const Rgb target = pattern(200, 50);
+  run({
+      Action::key_press('s'),
+      Action::desktop_move(200, 50),
+      Action::desktop_release(),
+      Check([](Host &h) { EXPECT_NE(magnifier(h), nullptr); }),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kLeft),
+      Action::ok(),
+  });
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{target.r, target.g, target.b}));
+  // Left press, right release cancels.
+  const hvhost::ColorOutcome out = run({
+      Action::key_press('S'), Action::desktop_move(10, 10), Action::desktop_press(),
+      Action::desktop_release(MouseButton::kRight), Action::ok()});
+  EXPECT_EQ(out.hot.size(), 1u);
+}
+
+TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
+  run({Action::key_press('a'), Action::key_press('S' + 0x10000 * 0), Action::cancel(),
+       Action::key_press(0x10073), Action::cancel(), Action::key_press(83 + 1), Action::ok()});
+  // 'S', then 0x10073 ('s' in the low 16 bits): two runs, each cancelled
+  // by the end of its modal loop; other keys nothing.
+  EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
+  EXPECT_EQ(after_runs(), 2);
+  hvhost::Panel *picker = s.picker_panel();
+  // Null user data: not even the closing set.
+  picker->callbacks().key(picker->id(), nullptr, 'S');
+  EXPECT_EQ(after_runs(), 2);
+}
+
+TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
+  desktop_log_clear();
+  run({Action::key_press('S'), Action::desktop_press(), Action::desktop_release(),
+       Action::key_press('S'), Action::desktop_press(), Action::desktop_release(),
+       Action::ok()});
+  EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
+  EXPECT_EQ(s.trace().count(Op::kPanelDestroy), 2u);
+  EXPECT_EQ(s.trace().count(Op::kRasterDestroy), 2u);
+  std::vector<std::string> order;
+  for (size_t i = 0; i < desktop_log_size(); ++i) {
+    DesktopCall call;
+    desktop_log_entry(i, &call);
+    const std::string name = call.function;
+    if (name == "SetWindowsHookExA" || name == "SetTimer" || name == "KillTimer" ||
+        name == "UnhookWindowsHookEx" || name == "ReleaseDC" || name == "GetWindowDC")
+      order.push_back(name);
+  }
+  const std::vector<std::string> one_run = {"GetWindowDC", "SetWindowsHookExA", "SetTimer",
+                                            "KillTimer",   "UnhookWindowsHookEx", "ReleaseDC"};
+  std::vector<std::string> two_runs = one_run;
+  two_runs.insert(two_runs.end(), one_run.begin(), one_run.end());
+  EXPECT_EQ(order, two_runs);
+}
+
+TEST_F(Eyedropper, MagnifierShowsTheNeighbourhoodClippedAtTheCorners) {
+  const auto cell = [](hvhost::Panel *p, int row, int col) {
+    return p->framebuffer().pixel(8 + col * 6 + 1, 8 + row * 6 + 1);
+  };
+  const int w = 1920, h = 1080;
+  run({
+      Action::key_press('S'),
+      Check([&](Host &host) {
+        // Before the first tick: cleared planes, and nothing drawn before
+        // the host reported the panel open.
+        EXPECT_EQ(cell(magnifier(host), 3, 3), (Rgb{0, 0, 0}));
+      }),
+      Action::desktop_move(0, 0),
+      Action::wait(100),
+      Check([&](Host &host) {
+        hvhost::Panel *m = magnifier(host);
+        EXPECT_EQ(cell(m, 6, 14), (Rgb{0, 0, 0}));
+        EXPECT_EQ(cell(m, 14, 6), (Rgb{0, 0, 0}));
+        EXPECT_EQ(cell(m, 8, 8), pattern(1, 1));
+        EXPECT_EQ(cell(m, 14, 14), pattern(7, 7));
+        // Centre: a 4 x 4 square of the pixel inside a frame of its inverse.
+        const Rgb c = pattern(0, 0);
+        EXPECT_EQ(m->framebuffer().pixel(8 + 44, 8 + 44), c);
+        EXPECT_EQ(m->framebuffer().pixel(8 + 42, 8 + 42),
+                  (Rgb{uint8_t(255 - c.r), uint8_t(255 - c.g), uint8_t(255 - c.b)}));
+      }),
+      Action::desktop_move(w - 1, h - 1),
+      Action::wait(100),
+      Check([&](Host &host) {
+        hvhost::Panel *m = magnifier(host);
+        EXPECT_EQ(m->x(), 908);  // it stays where it was created
+        EXPECT_EQ(cell(m, 8, 0), (Rgb{0, 0, 0}));
+        EXPECT_EQ(cell(m, 0, 8), (Rgb{0, 0, 0}));
+        EXPECT_EQ(cell(m, 0, 0), pattern(w - 8, h - 8));
+      }),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
+      Action::ok(),
+  });
+}
+
+TEST_F(Eyedropper, EveryTickAsksForExactlyOneRedraw) {
+  run({
+      Action::key_press('S'),
+      Check([&](Host &) { s.trace().clear(); }),
+      Action::wait(350),
+      Check([&](Host &) {
+        EXPECT_EQ(s.trace().count(Op::kPanelDraw), 3u);
+        EXPECT_EQ(s.trace().count(Op::kRasterBlit), 3u);
+        EXPECT_EQ(s.trace().count(Op::kRasterRgbBox), 3u * 227);
+      }),
+      Action::cancel(),
+      Action::ok(),
+  });
+}
+
+TEST_F(Eyedropper, UnreadablePixelsReadAsWhite) {
+  desktop_fail_all_pixels(1);
+  const hvhost::ColorOutcome out = run({Action::key_press('S'), Action::desktop_move(5, 5),
+                                        Action::desktop_press(), Action::desktop_release(),
+                                        Action::ok()});
+  desktop_fail_all_pixels(0);
+  EXPECT_EQ(out.red, 1.0f);
+  EXPECT_EQ(out.blue, 1.0f);
+}
+
+TEST_F(Eyedropper, AHookThatCannotBeInstalledEndsTheRunAtOnce) {
+  desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 1);
+  const hvhost::ColorOutcome out = run({Action::key_press('S'),
+                                        Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+                                        Action::ok()});
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(out.hot.size(), 1u);
+  EXPECT_EQ(after_runs(), 1);
+  EXPECT_EQ(s.trace().count(Op::kPanelOpen), 1u);  // the picker's only
+  EXPECT_EQ(s.trace().count(Op::kPanelDestroy), 1u);
+  EXPECT_EQ(desktop_call_count("SetTimer"), 0);
+}
+
+TEST_F(Eyedropper, ATriggerDuringARunIsIgnored) {
+  run({
+      Action::key_press('S'),
+      Check([&](Host &) {
+        hvhost::Panel *picker = s.picker_panel();
+        picker->callbacks().key(picker->id(), picker->user_data(), 'S');
+        hvhost::Control *button = s.control("ButtonControl");
+        button->event_func()(button->handle(), button->user_data());
+        EXPECT_EQ(s.trace().count(Op::kPanelCreate), 2u);
+        EXPECT_EQ(desktop_hook_count(), 1);
+      }),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
+      Action::ok(),
+  });
+  EXPECT_EQ(after_runs(), 1);
+}
+
+TEST_F(Eyedropper, PicksFromThePickerItself) {
+  // The open panels are on the desktop too: the swatch of the current colour.
+  const hvhost::ColorOutcome out = run({
+      Action::rgb(12, 34, 56),
+      Action::key_press('S'),
+      Check([&](Host &host) {
+        hvhost::Panel *picker = s.picker_panel();
+        const hvhost::Rect swatch = s.control("CanvasControl")->inner();
+        int sx = 0, sy = 0;
+        for (int y = 0; y < 1080 && !sx; y += 2)
+          for (int x = 0; x < 1920; x += 2)
+            if (host.screen_pixel(x, y) == Rgb{12, 34, 56}) {
+              sx = x;
+              sy = y;
+              break;
+            }
+        ASSERT_NE(sx, 0) << picker->x() << "," << swatch.x;
+        desktop_mouse_event(WM_MOUSEMOVE, sx + 2, sy + 2);
+      }),
+      Action::desktop_press(),
+      Action::desktop_release(),
+      Action::ok(),
+  });
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{12, 34, 56}));
+  EXPECT_EQ(out.hot.size(), 3u);
+}
+
+}  // namespace
