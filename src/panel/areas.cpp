@@ -39,6 +39,33 @@ void *area_target(const AreaSet *set, int index) {
   return set->rasters[index];
 }
 
+// Init and draw callbacks take the same arguments: the target, the owner,
+// the kind and the area's rectangle. Only kinds 0 and 1 are called.
+static void call_each(AreaSet *set, AreaDrawFunc AreaDef::*callback) {
+  for (int i = 0; i < set->count; ++i) {
+    const AreaDef &area = set->areas[i];
+    if (area.kind != AREA_ON_PANEL && area.kind != AREA_RASTER) continue;
+    if (area.*callback)
+      (area.*callback)(area_target(set, i), set->owner, area.kind, area.x, area.y, area.width,
+                       area.height);
+  }
+  set->blit_pending = 1;
+}
+
+void areas_init_pass(AreaSet *set) { call_each(set, &AreaDef::init); }
+
+void areas_draw_pass(AreaSet *set) { call_each(set, &AreaDef::draw); }
+
+void areas_blit_pass(AreaSet *set) {
+  for (int i = 0; i < set->count; ++i) {
+    const AreaDef &area = set->areas[i];
+    if (area.kind == AREA_RASTER && set->rasters[i])
+      g_raster_funcs->blit(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
+                           area.height);
+  }
+  set->blit_pending = 0;
+}
+
 static bool area_contains(const AreaDef &area, int x, int y) {
   // 64-bit differences: event positions come from the host unchecked.
   const long long dx = static_cast<long long>(x) - area.x;

@@ -37,6 +37,13 @@ AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *t
 void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y);
 void picker_mouse_callback(PanelID panel, void *user_data, int flags, int x, int y);
 
+// Calls every init callback, then raises blit pending (construction).
+void areas_init_pass(AreaSet *set);
+// Calls every draw callback, then raises blit pending (the refresh).
+void areas_draw_pass(AreaSet *set);
+// Blits every raster area onto the set's panel, then clears blit pending.
+void areas_blit_pass(AreaSet *set);
+
 // The drawing target an area's callbacks receive: its raster, or the panel
 // for an area drawn straight onto the panel.
 void *area_target(const AreaSet *set, int index);

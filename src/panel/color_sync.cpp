@@ -7,23 +7,9 @@
 // Repaints every area into its raster, blits the rasters, draws the
 // current-colour box, then reports the colour to the host, in that order.
 static void refresh(PickerPanel *picker) {
-  AreaSet *set = picker->areas;
-  if (set) {
-    for (int i = 0; i < set->count; ++i) {
-      const AreaDef &area = set->areas[i];
-      if (area.kind != AREA_ON_PANEL && area.kind != AREA_RASTER) continue;
-      if (area.draw)
-        area.draw(area_target(set, i), set->owner, area.kind, area.x, area.y, area.width,
-                  area.height);
-    }
-    set->blit_pending = 1;
-    for (int i = 0; i < set->count; ++i) {
-      const AreaDef &area = set->areas[i];
-      if (area.kind == AREA_RASTER && set->rasters[i])
-        g_raster_funcs->blit(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
-                             area.height);
-    }
-    set->blit_pending = 0;
+  if (picker->areas) {
+    areas_draw_pass(picker->areas);
+    areas_blit_pass(picker->areas);
   }
   const int x = control_get_int(picker->swatch, CTL_INNER_X);
   const int y = control_get_int(picker->swatch, CTL_INNER_Y);

@@ -44,17 +44,6 @@ static HostControl *add_control(PanelID panel, const char *type_name, const char
   return g_panel_funcs->add_control(panel, type_name, &g_control_desc, label);
 }
 
-static void run_area_init_pass(AreaSet *set) {
-  for (int i = 0; i < set->count; ++i) {
-    const AreaDef &area = set->areas[i];
-    if (area.kind != AREA_ON_PANEL && area.kind != AREA_RASTER) continue;
-    if (area.init)
-      area.init(area_target(set, i), set->owner, area.kind, area.x, area.y, area.width,
-                area.height);
-  }
-  set->blit_pending = 1;
-}
-
 PickerPanel *picker_create_panel(void) {
   if (!g_panel_funcs || !g_raster_funcs) return nullptr;
   PickerPanel *picker = static_cast<PickerPanel *>(plugin_calloc(1, sizeof(PickerPanel)));
@@ -111,7 +100,7 @@ PickerPanel *picker_create_panel(void) {
     picker->panel_y = centre_offset(metrics[1], kPickerHeight);
   }
 
-  if (picker->areas) run_area_init_pass(picker->areas);
+  if (picker->areas) areas_init_pass(picker->areas);
   return picker;
 }
 
@@ -128,13 +117,6 @@ void picker_draw_callback(PanelID, void *user_data, int mode) {
                               kSwatchBoxWidth, kSwatchBoxHeight);
   g_panel_funcs->draw_border(picker->panel, 1, 3, 7, 258, 258);
   g_panel_funcs->draw_border(picker->panel, 1, 267, 7, 24, 258);
-  AreaSet *set = picker->areas;
-  if (!set || mode == DRAW_MODE_NONE) return;
-  for (int i = 0; i < set->count; ++i) {
-    const AreaDef &area = set->areas[i];
-    if (area.kind == AREA_RASTER && set->rasters[i])
-      g_raster_funcs->blit(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
-                           area.height);
-  }
-  set->blit_pending = 0;
+  if (!picker->areas || mode == DRAW_MODE_NONE) return;
+  areas_blit_pass(picker->areas);
 }
