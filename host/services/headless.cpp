@@ -21,7 +21,9 @@ std::string floats(float r, float g, float b) {
   return buf;
 }
 
-bool write_trace(const CallTrace &trace, const std::string &path) {
+}  // namespace
+
+bool write_trace_file(const CallTrace &trace, const std::string &path) {
   std::ofstream file(path);
   for (const std::string &line : trace.lines()) file << line << "\n";
   for (int i = 0; i < kOpCount; ++i) {
@@ -31,8 +33,6 @@ bool write_trace(const CallTrace &trace, const std::string &path) {
   for (const std::string &p : trace.problems()) file << "problem " << p << "\n";
   return static_cast<bool>(file.flush());
 }
-
-}  // namespace
 
 std::string format_hot(const HotColor &c) { return "hot " + floats(c.red, c.green, c.blue); }
 
@@ -78,7 +78,7 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
       *server, config.request, [&](const HotColor &c) { out << format_hot(c) << std::endl; });
   out << format_result(outcome) << std::endl;
 
-  if (config.trace_path && !write_trace(host.trace(), *config.trace_path)) {
+  if (config.trace_path && !write_trace_file(host.trace(), *config.trace_path)) {
     err << "error: cannot write the trace to " << *config.trace_path << "\n";
     return kExitRun;
   }

@@ -11,6 +11,7 @@
 
 #include "services/input.h"
 #include "services/request.h"
+#include "services/trace.h"
 
 namespace hvhost {
 
@@ -42,6 +43,11 @@ inline constexpr int kExitRun = 3;     // an action could not be performed
 // Prints "hot R G B" for each hot callback and "result N R G B" at the end
 // on out (floats as %.9g); problems go to err. Returns an exit code.
 int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &err);
+
+// Writes the calls the plug-in made, one a line, then "count OP N" for
+// every operation called and "problem TEXT" for each problem noted.
+// Returns false when the file cannot be written.
+bool write_trace_file(const CallTrace &trace, const std::string &path);
 
 // "hot 0.5 0.25 1" / "result 1 0.5 0.25 1".
 std::string format_hot(const HotColor &c);

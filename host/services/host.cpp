@@ -342,6 +342,11 @@ bool Host::cancel() {
   return true;
 }
 
+void Host::move_panel(Panel &panel, int x, int y) {
+  panel.x_ = std::clamp(x, -kCoordinateLimit, kCoordinateLimit);
+  panel.y_ = std::clamp(y, -kCoordinateLimit, kCoordinateLimit);
+}
+
 void Host::advance_time(uint32_t ms) {
   now_ms_ += ms;
   desktop_->time_passed(ms, now_ms_);
@@ -354,7 +359,7 @@ bool Host::fail_action(const Action &action, const std::string &message) {
   return false;
 }
 
-bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
+std::optional<std::array<int, 2>> Host::place_point(Place place, int x, int y) const {
   int64_t ox = 0, oy = 0;
   switch (place) {
     case Place::kPanel: break;
@@ -363,14 +368,18 @@ bool Host::resolve_place(const Action &action, Place place, int x, int y, int *p
     case Place::kEyedropper: {
       Panel *p = innermost_panel();
       Control *button = p ? p->find_control("ButtonControl") : nullptr;
-      if (!button) return fail_action(action, "no eyedropper button on the open panel");
-      *px = button->center_x();
-      *py = button->center_y();
-      return true;
+      if (!button) return std::nullopt;
+      return std::array<int, 2>{button->center_x(), button->center_y()};
     }
   }
-  *px = saturate(ox + x);
-  *py = saturate(oy + y);
+  return std::array<int, 2>{saturate(ox + x), saturate(oy + y)};
+}
+
+bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
+  const std::optional<std::array<int, 2>> point = place_point(place, x, y);
+  if (!point) return fail_action(action, "no eyedropper button on the open panel");
+  *px = (*point)[0];
+  *py = (*point)[1];
   return true;
 }
 

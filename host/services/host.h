@@ -109,6 +109,14 @@ class Host {
   bool click_control(Control &control);
   bool accept();  // OK: the innermost modal open returns 1
   bool cancel();  // Cancel: it returns 0
+  // The user moved the panel's window: its position (attributes 0 and 1,
+  // kept within +-kCoordinateLimit) follows, and the plug-in reads it back.
+  void move_panel(Panel &panel, int x, int y);
+
+  // Panel coordinates of the point (x, y) given relative to a named place
+  // of the innermost modal panel (the eyedropper place ignores x and y);
+  // nothing when there is no open panel or the place is not on it.
+  std::optional<std::array<int, 2>> place_point(Place place, int x, int y) const;
 
   // Performs one action on the innermost modal panel. Returns false, with
   // error() set, when it cannot be performed (no such control, snapshot

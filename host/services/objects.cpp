@@ -55,7 +55,7 @@ void draw_editor(const Control &c, Framebuffer &fb) {
     const int gx = c.x() + i * group;
     draw_text(fb, gx + 4, c.y() + 9, rgb ? kRgbLabels[i] : kHsvLabels[i],
               rgb ? kRgbColors[i] : palette::kText);
-    const Rect box{gx + 14, c.y() + 3, group - 16, c.height() - 6};
+    const Rect box = c.editor_field(i);
     fb.fill_rect(box.x, box.y, box.w, box.h, palette::kFieldFill);
     fb.bevel(box.x, box.y, box.w, box.h, palette::kBevelDark, palette::kBevelLight);
     const std::string number = std::to_string(c.value()[i]);
@@ -144,6 +144,12 @@ void Control::draw(Framebuffer &fb) const {
 }
 
 Panel::Panel(std::string title) : title_(std::move(title)) {}
+
+Rect Control::editor_field(int i) const {
+  if (!is_editor() || i < 0 || i > 2) return {};
+  const int group = width_ / 3;
+  return {x_ + i * group + 14, y_ + 3, group - 16, height_ - 6};
+}
 
 Control *Panel::find_control(std::string_view type_name) const {
   for (const auto &c : controls_)

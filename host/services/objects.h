@@ -79,6 +79,10 @@ class Control {
   Rect inner() const;
   int placement_offset_x() const { return offset_x_; }
   int placement_offset_y() const { return 0; }
+  // The numeric field i (0..2) of a MiniRGBControl or MiniHSVControl, where
+  // its value is shown and a user types; an empty rectangle for other kinds
+  // or another i.
+  Rect editor_field(int i) const;
   // Centre of the control, where a user would click it.
   int center_x() const { return x_ + width_ / 2; }
   int center_y() const { return y_ + height_ / 2; }

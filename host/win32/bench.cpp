@@ -1,0 +1,135 @@
+#include "win32/bench.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/headless.h"
+#include "services/host.h"
+#include "services/script.h"
+#include "win32/front_end.h"
+#include "win32/script_player.h"
+#include "win32/win32_audit.h"
+
+namespace hvwin {
+
+namespace {
+
+constexpr int kGetPixelRounds = 50;
+constexpr int kDragSteps = 240;
+constexpr int kTickWaitMs = 3000;
+
+double counter_seconds(int64_t ticks) {
+  LARGE_INTEGER f;
+  QueryPerformanceFrequency(&f);
+  return static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
+}
+
+int64_t counter_now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t.QuadPart;
+}
+
+struct Summary {
+  double median = 0, p95 = 0, max = 0;
+};
+
+// Milliseconds.
+Summary summarize(std::vector<double> s) {
+  Summary r;
+  if (s.empty()) return r;
+  std::sort(s.begin(), s.end());
+  r.median = s[s.size() / 2] * 1e3;
+  r.p95 = s[std::min(s.size() - 1, s.size() * 95 / 100)] * 1e3;
+  r.max = s.back() * 1e3;
+  return r;
+}
+
+std::string fixed(double v, int digits) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", digits, v);
+  return buf;
+}
+
+}  // namespace
+
+int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
+              const hvhost::ColorRequestSpec &spec, double timeout_s, std::ostream &out,
+              std::ostream &err) {
+  const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
+
+  // 1. The reads of one tick, made by the host.
+  std::vector<double> reads;
+  {
+    HWND desktop = GetDesktopWindow();
+    HDC dc = GetWindowDC(desktop);
+    volatile COLORREF sink = 0;
+    for (int round = 0; round < kGetPixelRounds; ++round) {
+      const int64_t t0 = counter_now();
+      for (int row = 0; row < 15; ++row)
+        for (int col = 0; col < 15; ++col) sink = sink ^ GetPixel(dc, cx - 7 + col, cy - 7 + row);
+      reads.push_back(counter_seconds(counter_now() - t0));
+    }
+    ReleaseDC(desktop, dc);
+  }
+
+  // 2 and 3. A field drag, then an eyedropper run left alone for a while.
+  const std::string script =
+      "drag field 8 128 " + std::to_string(8 + kDragSteps) + " 128 " + std::to_string(kDragSteps) +
+      "\nkey S\ndesktop move " + std::to_string(cx) + " " + std::to_string(cy) + "\nwait " +
+      std::to_string(kTickWaitMs) + "\ndesktop press right\ndesktop release right\ncancel\n";
+  ScriptPlayer player(hvhost::parse_script(script), PlayerOptions{timeout_s});
+  std::optional<int64_t> move_sent;
+  std::vector<double> move_to_hot;
+  player.on_sent = [&](uint64_t, int64_t sent_at, bool move) {
+    move_sent = move ? std::optional<int64_t>(sent_at) : std::nullopt;
+  };
+  std::vector<double> ticks;
+  std::vector<uint64_t> tick_pixels;
+  uint64_t pixels_before = win32_counts().pixels_read;
+  fe.on_thread_timer = [&](double seconds) {
+    ticks.push_back(seconds);
+    const uint64_t now = win32_counts().pixels_read;
+    tick_pixels.push_back(now - pixels_before);
+    pixels_before = now;
+  };
+  fe.set_player(&player);
+  host.set_input(&fe);
+  const hvhost::ColorOutcome outcome =
+      hvhost::run_color_request(server, spec, [&](const hvhost::HotColor &) {
+        if (!move_sent) return;
+        move_to_hot.push_back(counter_seconds(counter_now() - *move_sent));
+        move_sent.reset();
+      });
+  fe.on_thread_timer = nullptr;
+  fe.sync();
+  out << hvhost::format_result(outcome) << std::endl;
+  if (!fe.error().empty()) {
+    err << "error: " << fe.error() << "\n";
+    return hvhost::kExitRun;
+  }
+
+  const Summary r = summarize(reads);
+  out << "bench getpixel: 225 reads on the desktop DC: median " << fixed(r.median, 2) << " ms ("
+      << fixed(r.median * 1e3 / 225, 1) << " us a read), p95 " << fixed(r.p95, 2) << " ms, "
+      << reads.size() << " rounds" << std::endl;
+  // The first delta also holds the reads before the run; the median is a
+  // tick's own.
+  std::sort(tick_pixels.begin(), tick_pixels.end());
+  const Summary t = summarize(ticks);
+  out << "bench tick: " << ticks.size() << " magnifier ticks (reads + redraw): median "
+      << fixed(t.median, 2) << " ms, p95 " << fixed(t.p95, 2) << " ms, max " << fixed(t.max, 2)
+      << " ms = " << fixed(t.median / 100.0 * 100.0, 1) << "% of the 100 ms period; "
+      << (tick_pixels.empty() ? 0 : tick_pixels[tick_pixels.size() / 2]) << " pixels a tick"
+      << std::endl;
+  const Summary m = summarize(move_to_hot);
+  out << "bench move-to-hot: " << move_to_hot.size()
+      << " pointer moves of a field drag (SendInput to hot callback): median " << fixed(m.median, 2)
+      << " ms, p95 " << fixed(m.p95, 2) << " ms, max " << fixed(m.max, 2) << " ms" << std::endl;
+  return hvhost::kExitOk;
+}
+
+}  // namespace hvwin

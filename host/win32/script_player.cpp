@@ -1,0 +1,345 @@
+#include "win32/script_player.h"
+
+#include <string>
+
+#include "services/host.h"
+#include "win32/front_end.h"
+
+namespace hvwin {
+
+using hvhost::Action;
+using hvhost::ActionKind;
+using hvhost::MouseButton;
+
+namespace {
+
+// How often a wait looks at its condition when no message wakes it.
+constexpr DWORD kPollMs = 10;
+
+std::string at_text(POINT p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
+
+int screen_extent(int index) { return std::max(GetSystemMetrics(index), 1); }
+
+int64_t now_counter() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t.QuadPart;
+}
+
+}  // namespace
+
+// The system maps an absolute coordinate a to pixel a * extent / 65536
+// (rounded down); the smallest a that maps to x is the ceiling below.
+LONG absolute_x(int x) {
+  const int64_t w = screen_extent(SM_CXSCREEN);
+  return static_cast<LONG>((static_cast<int64_t>(x) * 65536 + w - 1) / w);
+}
+
+LONG absolute_y(int y) {
+  const int64_t h = screen_extent(SM_CYSCREEN);
+  return static_cast<LONG>((static_cast<int64_t>(y) * 65536 + h - 1) / h);
+}
+
+ScriptPlayer::ScriptPlayer(std::vector<Action> actions, PlayerOptions options)
+    : actions_(std::make_move_iterator(actions.begin()), std::make_move_iterator(actions.end())),
+      options_(options) {}
+
+ScriptPlayer::Step ScriptPlayer::fail(const std::string &message) {
+  const std::string line = current_.line > 0 ? "line " + std::to_string(current_.line) + ": " : "";
+  error_ = line + message + " (" + hvhost::describe(current_) + ")";
+  events_.clear();
+  Step s;
+  s.kind = Step::kError;
+  return s;
+}
+
+void ScriptPlayer::add_mouse_move(POINT at, HWND target, const std::string &what) {
+  Event e;
+  e.kind = Event::kMouse;
+  e.flags = MOUSEEVENTF_MOVE;
+  e.at = at;
+  e.target = target;
+  e.what = what + " (pointer to " + at_text(at) + ")";
+  events_.push_back(e);
+}
+
+void ScriptPlayer::add_button(bool down, MouseButton b, POINT at, HWND target,
+                              const std::string &what) {
+  Event e;
+  e.kind = Event::kMouse;
+  if (b == MouseButton::kLeft) e.flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  else e.flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+  e.at = at;
+  e.target = target;
+  e.what = what + (down ? " (button down at " : " (button up at ") + at_text(at) + ")";
+  events_.push_back(e);
+}
+
+void ScriptPlayer::add_click(POINT at, HWND target, const std::string &what) {
+  add_mouse_move(at, target, what);
+  add_button(true, MouseButton::kLeft, at, target, what);
+  add_button(false, MouseButton::kLeft, at, target, what);
+}
+
+void ScriptPlayer::add_char(WORD code, HWND target) {
+  for (bool up : {false, true}) {
+    Event e;
+    e.kind = Event::kKey;
+    e.flags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+    e.unicode = code;
+    e.target = up ? nullptr : target;  // the key goes up wherever focus went
+    e.what = std::string("character ") + std::to_string(code) + (up ? " (key up)" : " (key down)");
+    events_.push_back(e);
+  }
+}
+
+void ScriptPlayer::add_key(WORD vk, bool up, HWND target, const std::string &what) {
+  Event e;
+  e.kind = Event::kKey;
+  e.flags = up ? KEYEVENTF_KEYUP : 0;
+  e.vk = vk;
+  e.target = target;
+  e.what = what + (up ? " (key up)" : " (key down)");
+  events_.push_back(e);
+}
+
+void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
+  add_key(vk, false, target, what);
+  add_key(vk, true, nullptr, what);
+}
+
+bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
+  hvhost::Host &host = fe.host();
+  fe.sync();
+  PanelWindow *w = fe.innermost_window();
+  POINT cursor{};
+  GetCursorPos(&cursor);
+  const auto need_window = [&]() {
+    if (w) return true;
+    fail("no panel window is open");
+    return false;
+  };
+  const auto panel_point = [&](hvhost::Place place, int x, int y, POINT *out) {
+    const std::optional<std::array<int, 2>> p = host.place_point(place, x, y);
+    if (!p) {
+      fail("no eyedropper button on the open panel");
+      return false;
+    }
+    *out = fe.panel_to_screen(*w, (*p)[0], (*p)[1]);
+    return true;
+  };
+  const std::string what = hvhost::describe(a);
+
+  switch (a.kind) {
+    case ActionKind::kPress:
+    case ActionKind::kRelease:
+    case ActionKind::kMove: {
+      POINT s;
+      if (!need_window() || !panel_point(a.place, a.x, a.y, &s)) return false;
+      if (a.kind == ActionKind::kMove || s.x != cursor.x || s.y != cursor.y)
+        add_mouse_move(s, w->hwnd, what);
+      if (a.kind != ActionKind::kMove)
+        add_button(a.kind == ActionKind::kPress, a.button, s, w->hwnd, what);
+      return true;
+    }
+    case ActionKind::kDrag: {
+      POINT p1, p2;
+      if (!need_window() || !panel_point(a.place, a.x, a.y, &p1) ||
+          !panel_point(a.place, a.x2, a.y2, &p2))
+        return false;
+      if (p1.x != cursor.x || p1.y != cursor.y) add_mouse_move(p1, w->hwnd, what);
+      add_button(true, a.button, p1, w->hwnd, what);
+      const int steps = std::max(a.steps, 1);
+      for (int i = 1; i <= steps; ++i) {
+        const POINT p{static_cast<LONG>(p1.x + (static_cast<int64_t>(p2.x) - p1.x) * i / steps),
+                      static_cast<LONG>(p1.y + (static_cast<int64_t>(p2.y) - p1.y) * i / steps)};
+        // Only the press needs the window under the pointer; the drag goes on
+        // wherever the pointer goes, the window holding the capture.
+        add_mouse_move(p, nullptr, what + ", step " + std::to_string(i));
+      }
+      add_button(false, a.button, p2, nullptr, what);
+      return true;
+    }
+    case ActionKind::kKey:
+      if (!need_window()) return false;
+      if (a.key <= 0 || a.key > 0xFFFF || (a.key >= 0xD800 && a.key <= 0xDFFF)) {
+        fail("key code " + std::to_string(a.key) + " cannot be typed as one character");
+        return false;
+      }
+      add_char(static_cast<WORD>(a.key), w->hwnd);
+      return true;
+    case ActionKind::kEditRgb:
+    case ActionKind::kEditHsv: {
+      if (!need_window()) return false;
+      const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";
+      const hvhost::Control *c = w->panel->find_control(type);
+      if (!c) {
+        fail(std::string("no ") + type + " on the open panel");
+        return false;
+      }
+      // As a user types it: click the first field, type each value, Tab to
+      // the next field, Enter.
+      const hvhost::Rect f = c->editor_field(0);
+      add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
+      for (int i = 0; i < 3; ++i) {
+        for (char ch : std::to_string(a.values[static_cast<size_t>(i)]))
+          add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
+        add_vk(i < 2 ? VK_TAB : VK_RETURN, w->hwnd, what);
+      }
+      return true;
+    }
+    case ActionKind::kClickEyedropper: {
+      POINT s;
+      if (!need_window() || !panel_point(hvhost::Place::kEyedropper, 0, 0, &s)) return false;
+      add_click(s, w->hwnd, what);
+      return true;
+    }
+    case ActionKind::kOk:
+    case ActionKind::kCancel: {
+      if (!need_window()) return false;
+      const std::optional<hvhost::Rect> &r =
+          a.kind == ActionKind::kOk ? w->layout.ok : w->layout.cancel;
+      if (r) {
+        add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
+        return true;
+      }
+      if (a.kind == ActionKind::kOk) {
+        fail("the open panel has no OK button");
+        return false;
+      }
+      // No button row: close the window as a user would, Alt+F4.
+      add_key(VK_MENU, false, w->hwnd, what + " (Alt)");
+      add_vk(VK_F4, w->hwnd, what + " (F4)");
+      add_key(VK_MENU, true, nullptr, what + " (Alt)");
+      return true;
+    }
+    case ActionKind::kWait:
+      wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(a.ms, 0));
+      return true;
+    case ActionKind::kDesktopMove:
+      add_mouse_move(POINT{a.x, a.y}, nullptr, what);
+      return true;
+    case ActionKind::kDesktopPress:
+    case ActionKind::kDesktopRelease:
+      add_button(a.kind == ActionKind::kDesktopPress, a.button, cursor, nullptr, what);
+      return true;
+    case ActionKind::kSnapshot:
+      return true;  // handed to the host by advance()
+  }
+  fail("this action cannot be played");
+  return false;
+}
+
+bool ScriptPlayer::send(FrontEnd &, Event &e) {
+  INPUT in{};
+  e.tag = kInputTagBase | next_tag_++;
+  if (e.kind == Event::kMouse) {
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = e.flags;
+    if (e.flags & MOUSEEVENTF_MOVE) {
+      in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
+      in.mi.dx = absolute_x(e.at.x);
+      in.mi.dy = absolute_y(e.at.y);
+    }
+    in.mi.dwExtraInfo = static_cast<ULONG_PTR>(e.tag);
+  } else {
+    in.type = INPUT_KEYBOARD;
+    in.ki.dwFlags = e.flags;
+    in.ki.wVk = e.vk;
+    in.ki.wScan = (e.flags & KEYEVENTF_UNICODE)
+                      ? e.unicode
+                      : static_cast<WORD>(MapVirtualKeyA(e.vk, MAPVK_VK_TO_VSC));
+    in.ki.dwExtraInfo = static_cast<ULONG_PTR>(e.tag);
+  }
+  const int64_t sent_at = now_counter();
+  if (SendInput(1, &in, sizeof in) != 1) return false;
+  if (on_sent)
+    on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
+  return true;
+}
+
+ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
+  const ULONGLONG timeout_ms = static_cast<ULONGLONG>(options_.timeout_s * 1000.0);
+  const int timeout_s = static_cast<int>(options_.timeout_s);
+  Step poll;
+  poll.kind = Step::kPoll;
+  poll.wait_ms = kPollMs;
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    if (!events_.empty()) {
+      Event &e = events_.front();
+      if (!e.sent) {
+        if (e.deadline == 0) e.deadline = now + timeout_ms;
+        // The window the event is meant for must be there to take it: under
+        // the pointer's target for the mouse, in front for keys.
+        if (e.target) {
+          if (!IsWindow(e.target)) return fail("the window for the " + e.what + " is gone");
+          bool ready;
+          if (e.kind == Event::kMouse) {
+            ready = WindowFromPoint(e.at) == e.target;
+          } else {
+            ready = GetForegroundWindow() == e.target;
+            if (!ready) SetForegroundWindow(e.target);
+          }
+          if (!ready) {
+            if (now > e.deadline)
+              return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
+                          (e.kind == Event::kMouse ? "under the pointer" : "in front") +
+                          " for the " + e.what);
+            return poll;
+          }
+        }
+        if (!send(fe, e))
+          return fail("SendInput failed (error " + std::to_string(GetLastError()) + ") for the " +
+                      e.what);
+        e.sent = true;
+        e.deadline = now + timeout_ms;
+        poll.wait_ms = 0;
+        return poll;
+      }
+      if (fe.input_done(e.tag)) {
+        if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
+          POINT c{};
+          GetCursorPos(&c);
+          if (c.x != e.at.x || c.y != e.at.y)
+            return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
+                        " for the " + e.what);
+        }
+        events_.pop_front();
+        continue;
+      }
+      if (now > e.deadline)
+        return fail("timed out after " + std::to_string(timeout_s) +
+                    " s waiting for the " + e.what + " to reach the host");
+      return poll;
+    }
+    if (wait_until_) {
+      if (now < *wait_until_) {
+        poll.wait_ms = static_cast<DWORD>(*wait_until_ - now);
+        return poll;
+      }
+      wait_until_.reset();
+      continue;
+    }
+    if (actions_.empty()) {
+      Step end;
+      end.kind = Step::kEnd;
+      return end;
+    }
+    current_ = std::move(actions_.front());
+    actions_.pop_front();
+    if (current_.kind == ActionKind::kSnapshot) {
+      Step s;
+      s.kind = Step::kAction;
+      s.action = current_;
+      return s;
+    }
+    if (!expand(fe, current_)) {
+      Step s;
+      s.kind = Step::kError;
+      return s;
+    }
+  }
+}
+
+}  // namespace hvwin

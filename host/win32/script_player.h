@@ -1,0 +1,104 @@
+// Plays a script as a user's real input on Windows. Each action becomes
+// input events sent with SendInput at screen positions computed from the
+// windows' positions (panel coordinates, or a named place the host
+// resolves, to the window's client area, to the screen); `wait` lets real
+// time pass with the message loop running; `snapshot` is handed to the host,
+// whose handler captures the window from the screen.
+//
+// One event is sent at a time, when the message queue is idle, and the next
+// waits until the event has been taken in (a window handled it and the host
+// got its action, or the low-level hook saw it). Every wait has a timeout
+// that stops the script with a message naming the line and the event.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/input.h"
+
+namespace hvwin {
+
+class FrontEnd;
+
+struct PlayerOptions {
+  // Seconds one event may take to be taken in, and a window to appear or
+  // come to the front, before the script stops.
+  double timeout_s = 30.0;
+};
+
+class ScriptPlayer {
+ public:
+  ScriptPlayer(std::vector<hvhost::Action> actions, PlayerOptions options);
+
+  struct Step {
+    enum Kind {
+      kPoll,    // nothing to hand over yet: run the message loop for wait_ms
+      kAction,  // hand this action to the host
+      kEnd,     // the script is over
+      kError,   // the script cannot go on: error()
+    };
+    Kind kind = kPoll;
+    DWORD wait_ms = 0;
+    std::optional<hvhost::Action> action;
+  };
+
+  // Called by the front end whenever the host waits for input.
+  Step advance(FrontEnd &fe);
+
+  const std::string &error() const { return error_; }
+  size_t remaining() const { return actions_.size(); }
+
+  // Called after each event is sent, with its tag and the time it was sent
+  // (QueryPerformanceCounter); for --bench.
+  std::function<void(uint64_t tag, int64_t sent_at, bool move)> on_sent;
+
+ private:
+  // One input event and the condition that ends its wait.
+  struct Event {
+    enum Kind { kMouse, kKey } kind = kMouse;
+    DWORD flags = 0;     // MOUSEEVENTF_* or KEYEVENTF_*
+    POINT at{};          // kMouse with MOUSEEVENTF_MOVE: screen position
+    WORD vk = 0;         // kKey
+    WORD unicode = 0;    // kKey with KEYEVENTF_UNICODE
+    HWND target = nullptr;  // the window that must be under `at` or in front
+    std::string what;       // for messages: "press at 812,400"
+    bool sent = false;
+    uint64_t tag = 0;
+    ULONGLONG deadline = 0;
+  };
+
+  bool expand(FrontEnd &fe, const hvhost::Action &a);
+  void add_mouse_move(POINT at, HWND target, const std::string &what);
+  void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target,
+                  const std::string &what);
+  void add_click(POINT at, HWND target, const std::string &what);
+  void add_char(WORD code, HWND target);
+  void add_key(WORD vk, bool up, HWND target, const std::string &what);
+  void add_vk(WORD vk, HWND target, const std::string &what);
+  Step fail(const std::string &message);
+  bool send(FrontEnd &fe, Event &e);
+
+  std::deque<hvhost::Action> actions_;
+  PlayerOptions options_;
+  std::deque<Event> events_;
+  hvhost::Action current_;  // the action the events came from
+  std::optional<ULONGLONG> wait_until_;
+  uint64_t next_tag_ = 1;
+  std::string error_;
+};
+
+// SendInput's absolute coordinates (0..65535 over the primary screen) for a
+// screen pixel; the system maps them back to exactly that pixel.
+LONG absolute_x(int x);
+LONG absolute_y(int y);
+
+}  // namespace hvwin

@@ -1,0 +1,147 @@
+#include "win32/win32_audit.h"
+
+#include <cstring>
+
+namespace hvwin {
+
+namespace {
+
+Win32Counts g_counts;
+
+using SetHookFn = HHOOK(WINAPI *)(int, HOOKPROC, HINSTANCE, DWORD);
+using UnhookFn = BOOL(WINAPI *)(HHOOK);
+using SetTimerFn = UINT_PTR(WINAPI *)(HWND, UINT_PTR, UINT, TIMERPROC);
+using KillTimerFn = BOOL(WINAPI *)(HWND, UINT_PTR);
+using GetWindowDCFn = HDC(WINAPI *)(HWND);
+using ReleaseDCFn = int(WINAPI *)(HWND, HDC);
+using GetPixelFn = COLORREF(WINAPI *)(HDC, int, int);
+
+SetHookFn real_set_hook = nullptr;
+UnhookFn real_unhook = nullptr;
+SetTimerFn real_set_timer = nullptr;
+KillTimerFn real_kill_timer = nullptr;
+GetWindowDCFn real_get_window_dc = nullptr;
+ReleaseDCFn real_release_dc = nullptr;
+GetPixelFn real_get_pixel = nullptr;
+
+HHOOK WINAPI counted_set_hook(int id, HOOKPROC proc, HINSTANCE mod, DWORD thread) {
+  HHOOK h = real_set_hook(id, proc, mod, thread);
+  if (h) ++g_counts.hooks_set;
+  return h;
+}
+BOOL WINAPI counted_unhook(HHOOK h) {
+  const BOOL ok = real_unhook(h);
+  if (ok) ++g_counts.hooks_removed;
+  return ok;
+}
+UINT_PTR WINAPI counted_set_timer(HWND hwnd, UINT_PTR id, UINT ms, TIMERPROC proc) {
+  const UINT_PTR t = real_set_timer(hwnd, id, ms, proc);
+  if (t) ++g_counts.timers_set;
+  return t;
+}
+BOOL WINAPI counted_kill_timer(HWND hwnd, UINT_PTR id) {
+  const BOOL ok = real_kill_timer(hwnd, id);
+  if (ok) ++g_counts.timers_killed;
+  return ok;
+}
+HDC WINAPI counted_get_window_dc(HWND hwnd) {
+  HDC dc = real_get_window_dc(hwnd);
+  if (dc) ++g_counts.dcs_taken;
+  return dc;
+}
+int WINAPI counted_release_dc(HWND hwnd, HDC dc) {
+  const int r = real_release_dc(hwnd, dc);
+  if (r) ++g_counts.dcs_released;
+  return r;
+}
+COLORREF WINAPI counted_get_pixel(HDC dc, int x, int y) {
+  ++g_counts.pixels_read;
+  return real_get_pixel(dc, x, y);
+}
+
+struct Patch {
+  const char *dll;
+  const char *name;
+  void **real;
+  void *counted;
+};
+
+template <typename F>
+void **slot(F *f) {
+  return reinterpret_cast<void **>(f);
+}
+
+}  // namespace
+
+bool audit_module_imports(HMODULE module, std::string *error) {
+  const Patch patches[] = {
+      {"user32.dll", "SetWindowsHookExA", slot(&real_set_hook),
+       reinterpret_cast<void *>(&counted_set_hook)},
+      {"user32.dll", "UnhookWindowsHookEx", slot(&real_unhook),
+       reinterpret_cast<void *>(&counted_unhook)},
+      {"user32.dll", "SetTimer", slot(&real_set_timer),
+       reinterpret_cast<void *>(&counted_set_timer)},
+      {"user32.dll", "KillTimer", slot(&real_kill_timer),
+       reinterpret_cast<void *>(&counted_kill_timer)},
+      {"user32.dll", "GetWindowDC", slot(&real_get_window_dc),
+       reinterpret_cast<void *>(&counted_get_window_dc)},
+      {"user32.dll", "ReleaseDC", slot(&real_release_dc),
+       reinterpret_cast<void *>(&counted_release_dc)},
+      {"gdi32.dll", "GetPixel", slot(&real_get_pixel),
+       reinterpret_cast<void *>(&counted_get_pixel)},
+  };
+  void *targets[sizeof patches / sizeof patches[0]] = {};
+  for (size_t i = 0; i < sizeof patches / sizeof patches[0]; ++i) {
+    HMODULE dll = LoadLibraryA(patches[i].dll);
+    targets[i] = dll ? reinterpret_cast<void *>(GetProcAddress(dll, patches[i].name)) : nullptr;
+    *patches[i].real = targets[i];
+  }
+
+  auto *base = reinterpret_cast<unsigned char *>(module);
+  const auto *dos = reinterpret_cast<const IMAGE_DOS_HEADER *>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) {
+    *error = "the module has no DOS header";
+    return false;
+  }
+  const auto *nt = reinterpret_cast<const IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY &dir =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  if (dir.VirtualAddress == 0) {
+    *error = "the module imports nothing";
+    return false;
+  }
+  int patched = 0;
+  for (auto *d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR *>(base + dir.VirtualAddress);
+       d->Name != 0; ++d) {
+    auto *iat = reinterpret_cast<IMAGE_THUNK_DATA *>(base + d->FirstThunk);
+    for (; iat->u1.Function != 0; ++iat) {
+      void *current = reinterpret_cast<void *>(iat->u1.Function);
+      for (size_t i = 0; i < sizeof patches / sizeof patches[0]; ++i) {
+        if (!targets[i] || current != targets[i]) continue;
+        DWORD old = 0;
+        VirtualProtect(&iat->u1.Function, sizeof iat->u1.Function, PAGE_READWRITE, &old);
+        iat->u1.Function = reinterpret_cast<ULONG_PTR>(patches[i].counted);
+        VirtualProtect(&iat->u1.Function, sizeof iat->u1.Function, old, &old);
+        ++patched;
+      }
+    }
+  }
+  if (patched == 0) {
+    *error = "none of the counted functions is in the module's import table";
+    return false;
+  }
+  return true;
+}
+
+Win32Counts win32_counts() { return g_counts; }
+
+std::string format_counts(const Win32Counts &c) {
+  return "win32 hooks " + std::to_string(c.hooks_live()) + " timers " +
+         std::to_string(c.timers_live()) + " dcs " + std::to_string(c.dcs_live()) + " (set " +
+         std::to_string(c.hooks_set) + "/" + std::to_string(c.hooks_removed) + " " +
+         std::to_string(c.timers_set) + "/" + std::to_string(c.timers_killed) + " " +
+         std::to_string(c.dcs_taken) + "/" + std::to_string(c.dcs_released) + ") pixels " +
+         std::to_string(c.pixels_read);
+}
+
+}  // namespace hvwin

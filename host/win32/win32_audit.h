@@ -1,0 +1,42 @@
+// Counts the plug-in's own calls of the Win32 functions whose resources it
+// must give back (hooks, timers, the desktop device context) and its pixel
+// reads, by pointing the entries of its import table at counting
+// functions that pass every call on to the system's unchanged.
+//
+// This lets the host tell, after an eyedropper run, that the hook and timer
+// were released, which Windows has no call to ask.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace hvwin {
+
+struct Win32Counts {
+  int hooks_set = 0, hooks_removed = 0;
+  int timers_set = 0, timers_killed = 0;
+  int dcs_taken = 0, dcs_released = 0;
+  uint64_t pixels_read = 0;
+
+  int hooks_live() const { return hooks_set - hooks_removed; }
+  int timers_live() const { return timers_set - timers_killed; }
+  int dcs_live() const { return dcs_taken - dcs_released; }
+};
+
+// Patches the import table of the loaded module. Returns false with *error
+// when the module's table cannot be read or holds none of the functions.
+bool audit_module_imports(HMODULE module, std::string *error);
+
+// The counts so far (only successful calls count).
+Win32Counts win32_counts();
+
+// "win32 hooks 0 timers 0 dcs 0 (set 2/2 2/2 2/2) pixels N": live
+// resources, then set/released totals, then the pixels read.
+std::string format_counts(const Win32Counts &c);
+
+}  // namespace hvwin
