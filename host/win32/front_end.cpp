@@ -310,8 +310,11 @@ LRESULT CALLBACK FrontEnd::mouse_hook_proc(int code, WPARAM wp, LPARAM lp) {
   // seen here has been through every hook.
   const LRESULT r = CallNextHookEx(nullptr, code, wp, lp);
   if (code == HC_ACTION && g_front_end) {
-    const uint64_t info = reinterpret_cast<const MSLLHOOKSTRUCT *>(lp)->dwExtraInfo;
-    if (is_input_tag(info)) g_front_end->hook_tag_ = std::max(g_front_end->hook_tag_, info);
+    const auto *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lp);
+    if (is_input_tag(event->dwExtraInfo) && event->dwExtraInfo >= g_front_end->hook_tag_) {
+      g_front_end->hook_tag_ = event->dwExtraInfo;
+      g_front_end->hook_point_ = event->pt;
+    }
   }
   return r;
 }

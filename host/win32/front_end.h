@@ -137,6 +137,8 @@ class FrontEnd : public hvhost::InputDriver {
   // opens, so that they come before any hook installed meanwhile).
   void watch_input();
   uint64_t hook_tag() const { return hook_tag_; }
+  // Where the mouse event of hook_tag() was, as the hook saw it.
+  POINT hook_point() const { return hook_point_; }
 
   // Screen capture of the panel's window as it is shown; waits (up to the
   // snapshot timeout) for the screen to show the window's current image.
@@ -189,6 +191,7 @@ class FrontEnd : public hvhost::InputDriver {
   uint64_t char_tag_ = 0;  // the key-down whose character is still queued
   uint64_t done_tag_ = 0;
   uint64_t hook_tag_ = 0;
+  POINT hook_point_{};
   HHOOK mouse_hook_ = nullptr;
   HHOOK key_hook_ = nullptr;
 

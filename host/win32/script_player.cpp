@@ -112,8 +112,11 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
   hvhost::Host &host = fe.host();
   fe.sync();
   PanelWindow *w = fe.innermost_window();
-  POINT cursor{};
-  GetCursorPos(&cursor);
+  // Where the last event this script sent left the pointer (GetCursorPos
+  // can lag behind under Wine, see send()).
+  POINT cursor{-1, -1};
+  if (pointer_) cursor = *pointer_;
+  else GetCursorPos(&cursor);
   const auto need_window = [&]() {
     if (w) return true;
     fail("no panel window is open");
@@ -218,6 +221,7 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
       return true;
     case ActionKind::kDesktopMove:
       add_mouse_move(POINT{a.x, a.y}, nullptr, what);
+      events_.back().warp = true;
       return true;
     case ActionKind::kDesktopPress:
     case ActionKind::kDesktopRelease:
@@ -251,8 +255,19 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
                       : static_cast<WORD>(MapVirtualKeyA(e.vk, MAPVK_VK_TO_VSC));
     in.ki.dwExtraInfo = static_cast<ULONG_PTR>(e.tag);
   }
+  // Wine 8 does not move the X pointer when SendInput moves the pointer
+  // while a low-level mouse hook is installed, and GetCursorPos reads the X
+  // pointer back once the pointer has rested for 100 ms: the magnifier would
+  // sample around the old place. For a pointer move on the desktop, setting
+  // the position first moves the X pointer too; it passes no hook, and the
+  // windows take only tagged input, so the plug-in still sees just the
+  // SendInput event. (In a panel window that would cost the window its
+  // move message: the SendInput move to where the pointer already is brings
+  // none.)
+  if (e.warp) SetCursorPos(e.at.x, e.at.y);
   const int64_t sent_at = now_counter();
   if (SendInput(1, &in, sizeof in) != 1) return false;
+  if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) pointer_ = e.at;
   if (on_sent)
     on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
   return true;
@@ -299,9 +314,8 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
       }
       if (fe.input_done(e.tag)) {
         if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
-          POINT c{};
-          GetCursorPos(&c);
-          if (c.x != e.at.x || c.y != e.at.y)
+          const POINT c = fe.hook_point();
+          if (fe.hook_tag() == e.tag && (c.x != e.at.x || c.y != e.at.y))
             return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
                         " for the " + e.what);
         }

@@ -70,6 +70,7 @@ class ScriptPlayer {
     WORD vk = 0;         // kKey
     WORD unicode = 0;    // kKey with KEYEVENTF_UNICODE
     HWND target = nullptr;  // the window that must be under `at` or in front
+    bool warp = false;      // a move on the desktop: SetCursorPos first (see send())
     std::string what;       // for messages: "press at 812,400"
     bool sent = false;
     uint64_t tag = 0;
@@ -93,6 +94,7 @@ class ScriptPlayer {
   hvhost::Action current_;  // the action the events came from
   std::optional<ULONGLONG> wait_until_;
   uint64_t next_tag_ = 1;
+  std::optional<POINT> pointer_;  // where the last move sent put the pointer
   std::string error_;
 };
 
