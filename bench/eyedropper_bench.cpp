@@ -1,0 +1,237 @@
+// Eyedropper costs during a sampling run in the headless reference host on
+// the simulated desktop: a magnifier tick (225 GetPixel reads and the redraw
+// it asks for), a magnifier draw (227 boxes and one blit), and the
+// low-level mouse hook's callback for a mouse move. Each is set, in the same
+// run, against its yardstick:
+//
+//   per_100ms   how many fit in the 100 ms tick period
+//   x_copy      time / a plain memcpy of the magnifier's 90 x 90 raster in
+//               the host's 32-bit pixels (32,400 bytes)
+//   per_1s      how many fit in the second after which Windows removes a
+//               low-level hook that has not returned
+//
+// GetPixel here reads the simulated desktop: the wallpaper with the open
+// panels composed over it (the host recomposes a panel's window when its
+// pixels or title changed). On Windows GetPixel on the desktop DC is a system
+// call and costs more; these figures are the plug-in's own work plus the
+// reference host's. The host's call log and the desktop's Win32 log are off.
+#include <benchmark/benchmark.h>
+#include <stdint.h>
+#include <string.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "desktop.h"
+#include "eyedropper/eyedropper.h"
+#include "eyedropper/spoit_panel.h"
+#include "plugin/activation.h"
+#include "plugin/host_api.h"
+#include "services/host.h"
+#include "services/input.h"
+#include "services/simulated_desktop.h"
+
+namespace {
+
+using hvhost::Action;
+using hvhost::Host;
+
+constexpr double kTickPeriodNs = 100e6;
+constexpr double kHookLimitNs = 1e9;
+constexpr size_t kMagnifierBytes = size_t{kSpoitRaster} * kSpoitRaster * sizeof(uint32_t);
+
+void ignore_hot(void *, float, float, float) {}
+
+// The process-wide host, desktop and picker.
+class Session {
+ public:
+  static Session &get() {
+    static Session *session = new Session();
+    return *session;
+  }
+
+  // Runs body inside a sampling run started with the S key on the open
+  // picker (the magnifier's modal open nested in the picker's), then
+  // cancels both. Returns false when the sampling run did not start.
+  bool in_sampling_run(const std::function<void(Host &)> &body) {
+    int step = 0;
+    bool ran = false;
+    hvhost::CallbackDriver driver([&](Host &h) -> std::optional<Action> {
+      ++step;
+      if (step == 1) return Action::key_press('S');
+      if (step == 2 && g_sampling.magnifier && h.innermost_panel() != h.panels().front()) {
+        ran = true;
+        body(h);
+      }
+      return Action::cancel();
+    });
+    host_->set_input(&driver);
+    ColorRequest request{};
+    request.title = "Colour";
+    request.red = request.green = request.blue = 0.5f;
+    request.hot_func = ignore_hot;
+    picker_activate(HOST_COLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
+    host_->set_input(nullptr);
+    return ran;
+  }
+
+ private:
+  Session() {
+    host_ = std::make_unique<Host>();
+    host_->trace().set_recording_all(false);
+    desktop_ = std::make_unique<hvhost::SimulatedDesktop>(*host_);
+    host_->set_desktop(desktop_.get());
+    desktop_set_logging(0);
+  }
+
+  std::unique_ptr<Host> host_;
+  std::unique_ptr<hvhost::SimulatedDesktop> desktop_;
+};
+
+// Nanoseconds per call of f: the best average of five batches of at least
+// 20 ms each, so that a stray interruption does not count.
+template <typename F>
+double ns_per_call(F &&f) {
+  using Clock = std::chrono::steady_clock;
+  const auto batch = [&](int64_t n) {
+    const auto t0 = Clock::now();
+    for (int64_t i = 0; i < n; ++i) f();
+    return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
+  };
+  int64_t n = 1;
+  while (batch(n) < 20e6) n *= 2;
+  double best = std::numeric_limits<double>::infinity();
+  for (int b = 0; b < 5; ++b) best = std::min(best, batch(n) / static_cast<double>(n));
+  return best;
+}
+
+// The magnifier's raster as one memcpy between two buffers that stay in
+// cache.
+class CopyLimit {
+ public:
+  explicit CopyLimit(size_t bytes) : from_(bytes, 0x5A), to_(bytes, 0) {}
+  void copy() {
+    memcpy(to_.data(), from_.data(), from_.size());
+    benchmark::ClobberMemory();
+  }
+
+ private:
+  std::vector<unsigned char> from_, to_;
+};
+
+CopyLimit &magnifier_copy() {
+  static CopyLimit *limit = new CopyLimit(kMagnifierBytes);
+  return *limit;
+}
+
+double magnifier_copy_ns() {
+  static const double ns = ns_per_call([] { magnifier_copy().copy(); });
+  return ns;
+}
+
+class LoopTimer {
+ public:
+  LoopTimer() : t0_(std::chrono::steady_clock::now()) {}
+  double ns_per_iteration(const benchmark::State &state) const {
+    const double ns =
+        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0_).count();
+    return state.iterations() ? ns / static_cast<double>(state.iterations()) : 0.0;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point t0_;
+};
+
+// Where the pointer is: over the wallpaper's colour bars, or over the open
+// picker panel (whose window the host composes over the wallpaper).
+void place_pointer(int where) {
+  if (where == 0)
+    desktop_set_cursor(200, 200);
+  else
+    desktop_set_cursor(850, 420);
+}
+
+// ---- Benchmarks ----------------------------------------------------------------------
+
+// The limit: memcpy of the magnifier's 90 x 90 raster.
+void BM_CopyLimit_MagnifierRaster(benchmark::State &state) {
+  CopyLimit &limit = magnifier_copy();
+  for (auto _ : state) limit.copy();
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kMagnifierBytes));
+}
+BENCHMARK(BM_CopyLimit_MagnifierRaster)->Unit(benchmark::kNanosecond);
+
+// One tick of the 100 ms timer: GetCursorPos, 225 GetPixel reads into the
+// planes, and the redraw request, which our host answers at once with the
+// magnifier's draw (227 boxes and the blit).
+void BM_MagnifierTick(benchmark::State &state) {
+  const double copy_ns = magnifier_copy_ns();
+  double ns = 0;
+  int pixels = 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    place_pointer(static_cast<int>(state.range(0)));
+    desktop_log_clear();
+    LoopTimer timer;
+    for (auto _ : state) spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
+    ns = timer.ns_per_iteration(state);
+    pixels = desktop_call_count("GetPixel");
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  if (pixels != 225 * state.iterations()) state.SkipWithError("a tick did not read 225 pixels");
+  state.counters["per_100ms"] = ns > 0 ? kTickPeriodNs / ns : 0;
+  state.counters["x_copy"] = ns / copy_ns;
+}
+BENCHMARK(BM_MagnifierTick)->Arg(0)->Arg(1)->ArgName("over_picker")->Unit(benchmark::kMicrosecond);
+
+// The magnifier's draw callback alone: 225 cell boxes, the centre frame
+// (two boxes) and one 90 x 90 blit onto the panel.
+void BM_MagnifierDraw(benchmark::State &state) {
+  const double copy_ns = magnifier_copy_ns();
+  double ns = 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    SpoitPanel *spoit = g_sampling.magnifier;
+    spoit_timer_tick(nullptr, WM_TIMER, 0, 0);  // planes filled
+    LoopTimer timer;
+    for (auto _ : state) spoit_draw(spoit->panel, spoit, DRAW_MODE_REDRAW);
+    ns = timer.ns_per_iteration(state);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["per_100ms"] = ns > 0 ? kTickPeriodNs / ns : 0;
+  state.counters["x_copy"] = ns / copy_ns;
+}
+BENCHMARK(BM_MagnifierDraw)->Unit(benchmark::kMicrosecond);
+
+// The low-level hook's callback for WM_MOUSEMOVE: one GetPixel, the
+// readout formatted into the title, the magnifier's title set, and
+// CallNextHookEx. Over the colour bars the readout rarely changes; over the
+// wallpaper's colour ramp it changes at every move, and the host then
+// recomposes the magnifier's window (new title) at the next pixel read.
+void BM_HookMouseMove(benchmark::State &state) {
+  double ns = 0;
+  const bool changing = state.range(0) != 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    MSLLHOOKSTRUCT event = {};
+    int i = 0;
+    LoopTimer timer;
+    for (auto _ : state) {
+      ++i;
+      event.pt.x = changing ? (i * 8) % 1920 : 100 + (i & 63);
+      event.pt.y = changing ? 1000 : 100;
+      benchmark::DoNotOptimize(
+          spoit_mouse_hook(HC_ACTION, WM_MOUSEMOVE, reinterpret_cast<LPARAM>(&event)));
+    }
+    ns = timer.ns_per_iteration(state);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["per_1s"] = ns > 0 ? kHookLimitNs / ns : 0;
+}
+BENCHMARK(BM_HookMouseMove)->Arg(0)->Arg(1)->ArgName("readout_changes");
+
+}  // namespace
+
+BENCHMARK_MAIN();
