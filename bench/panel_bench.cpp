@@ -303,8 +303,8 @@ int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
 void ideal_rgb_pixel(RasterID, int r, int g, int b, int x, int y) {
   if (static_cast<unsigned>(x) < kFieldSize && static_cast<unsigned>(y) < kFieldSize)
-    g_ideal_pixels[y * kFieldSize + x] = static_cast<uint32_t>(
-        (clamp255(r) << 16) | (clamp255(g) << 8) | clamp255(b));
+    g_ideal_pixels[y * kFieldSize + x] =
+        static_cast<uint32_t>((clamp255(r) << 16) | (clamp255(g) << 8) | clamp255(b));
 }
 
 void ideal_pixel(RasterID, int code, int x, int y) {
