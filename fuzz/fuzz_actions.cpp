@@ -26,6 +26,9 @@
 // picker's two; status, result and colour of the request as the host
 // interface defines them; the RGB editor, the swatch pair and the returned
 // colour agreeing. A broken invariant aborts with a message on stderr.
+//
+// fuzz/make_corpus.py writes the seed inputs in this format. To see what an
+// input does: FUZZ_ACTIONS_VERBOSE=1 build/fuzz/fuzz_actions FILE.
 #include <stdarg.h>
 #include <stddef.h>
 #include <stdint.h>
