@@ -1,0 +1,467 @@
+#!/usr/bin/env python3
+"""End-to-end tests of huevane-host.exe and huevane.p under Wine on Xvfb.
+
+    wine_e2e.py start --session DIR       Xvfb on a free display, a fresh
+                                          WINEPREFIX (wineboot -i), a
+                                          persistent wineserver
+    wine_e2e.py case NAME --session DIR --exe EXE [--work DIR] [--module-dir DIR]
+    wine_e2e.py stop --session DIR        wineserver -k, Xvfb killed, DIR removed
+    wine_e2e.py list                      the case names
+
+CTest runs `start` and `stop` as the setup and cleanup of a fixture that
+every case requires, so the session is torn down even when cases fail. A
+start finds and ends a session left behind by an interrupted run.
+
+Every wait is on a condition with a generous timeout; the host itself waits
+for each scripted event to come back (see host/win32/script_player.h).
+"""
+
+import argparse
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SCREEN = "1920x1080x24"
+BOOT_TIMEOUT_S = 300
+RUN_TIMEOUT_S = 240
+HOST_EVENT_TIMEOUT_S = 60
+
+# The colour chart of `--chart` (host/win32/chart.h).
+CHART_X, CHART_Y, CHART_BLOCK, CHART_COLUMNS = 1400, 120, 64, 4
+CHART_COLORS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0),
+                (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250)]
+
+
+class Failure(Exception):
+    pass
+
+
+def log(*parts):
+    print(*parts, flush=True)
+
+
+# ---- session ------------------------------------------------------------------
+
+def session_env(session):
+    env = dict(os.environ)
+    env["DISPLAY"] = ":" + (session / "display").read_text().strip()
+    env["WINEPREFIX"] = str(session / "prefix")
+    env["WINEDEBUG"] = "-all"
+    # No Mono or Gecko installer dialogs in a fresh prefix.
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    return env
+
+
+def kill_pid_file(path):
+    try:
+        pid = int(path.read_text().strip())
+    except (OSError, ValueError):
+        return
+    for sig, wait in ((signal.SIGTERM, 5.0), (signal.SIGKILL, 2.0)):
+        try:
+            os.kill(pid, sig)
+        except ProcessLookupError:
+            return
+        deadline = time.monotonic() + wait
+        while time.monotonic() < deadline:
+            try:
+                os.kill(pid, 0)
+            except ProcessLookupError:
+                return
+            time.sleep(0.05)
+
+
+def stop_session(session):
+    if not session.exists():
+        return
+    if (session / "display").exists() and (session / "prefix").exists():
+        try:
+            subprocess.run(["wineserver", "-k"], env=session_env(session), timeout=30,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        except (OSError, subprocess.TimeoutExpired) as e:
+            log("wineserver -k:", e)
+    kill_pid_file(session / "xvfb.pid")
+    shutil.rmtree(session, ignore_errors=True)
+
+
+def start_xvfb(session):
+    """Starts Xvfb on a display it picks (-displayfd); returns the number."""
+    read_fd, write_fd = os.pipe()
+    with open(session / "xvfb.log", "wb") as xlog:
+        proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", SCREEN, "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=xlog, stderr=xlog,
+            start_new_session=True)
+    os.close(write_fd)
+    (session / "xvfb.pid").write_text(str(proc.pid))
+    number = b""
+    deadline = time.monotonic() + 60
+    os.set_blocking(read_fd, False)
+    while not number.endswith(b"\n"):
+        if proc.poll() is not None:
+            raise Failure("Xvfb exited: " + (session / "xvfb.log").read_text(errors="replace"))
+        if time.monotonic() > deadline:
+            raise Failure("Xvfb did not report its display within 60 s")
+        try:
+            chunk = os.read(read_fd, 16)
+            if chunk:
+                number += chunk
+                continue
+        except BlockingIOError:
+            pass
+        time.sleep(0.05)
+    os.close(read_fd)
+    return number.decode().strip()
+
+
+def start_session(session):
+    stop_session(session)
+    session.mkdir(parents=True)
+    try:
+        display = start_xvfb(session)
+        (session / "display").write_text(display)
+        env = session_env(session)
+        began = time.monotonic()
+        boot = subprocess.run(["wine", "wineboot", "-i"], env=env, timeout=BOOT_TIMEOUT_S,
+                              stdin=subprocess.DEVNULL, capture_output=True, text=True)
+        if boot.returncode != 0:
+            raise Failure("wineboot -i failed (%d): %s" % (boot.returncode, boot.stderr))
+        # One wineserver for the whole run, so that each case starts fast.
+        subprocess.run(["wineserver", "-w"], env=env, timeout=BOOT_TIMEOUT_S)
+        subprocess.Popen(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                         start_new_session=True).wait(timeout=60)
+        log("session: display :%s, prefix %s, ready in %.1f s"
+            % (display, env["WINEPREFIX"], time.monotonic() - began))
+    except (Failure, OSError, subprocess.TimeoutExpired) as e:
+        stop_session(session)
+        raise Failure("cannot start the Wine session: %s" % e)
+
+
+# ---- running the host ---------------------------------------------------------
+
+class Run:
+    def __init__(self, code, out, err):
+        self.code = code
+        self.out = out
+        self.err = err
+        self.lines = [l for l in out.splitlines() if l]
+
+    def color_lines(self):
+        """The hot and result lines, what the headless host prints too."""
+        return [l for l in self.lines if l.startswith(("hot ", "result "))]
+
+    def starting(self, prefix):
+        return [l for l in self.lines if l.startswith(prefix)]
+
+
+class Context:
+    def __init__(self, args):
+        self.session = Path(args.session)
+        if not (self.session / "display").exists():
+            raise Failure("no Wine session at %s (run `start` first)" % self.session)
+        self.env = session_env(self.session)
+        self.exe = Path(args.exe)
+        self.module_dir = Path(args.module_dir) if args.module_dir else self.exe.parent
+        self.work = Path(args.work) / args.name
+        shutil.rmtree(self.work, ignore_errors=True)
+        self.work.mkdir(parents=True)
+
+    def script(self, name, text):
+        path = self.work / name
+        path.write_text(text)
+        return path
+
+    def host(self, *args, expect=0):
+        cmd = ["wine", str(self.exe), "--timeout", str(HOST_EVENT_TIMEOUT_S)] + [str(a) for a in args]
+        log("$", " ".join(cmd))
+        began = time.monotonic()
+        # Output goes to files, not pipes: Wine's service processes, started
+        # by the first program in a prefix, inherit the descriptors and keep
+        # a pipe open long after the host has gone.
+        out_path, err_path = self.work / "stdout.txt", self.work / "stderr.txt"
+        with open(out_path, "wb") as out_file, open(err_path, "wb") as err_file:
+            proc = subprocess.Popen(cmd, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
+                                    stdout=out_file, stderr=err_file, start_new_session=True)
+            try:
+                proc.wait(timeout=RUN_TIMEOUT_S)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                # The host's processes in the prefix go too.
+                subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
+                raise Failure("the host did not finish within %d s\nstdout:\n%s\nstderr:\n%s"
+                              % (RUN_TIMEOUT_S, out_path.read_text(errors="replace"),
+                                 err_path.read_text(errors="replace")))
+        run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
+                  err_path.read_text(errors="replace").replace("\r", ""))
+        log("  exit %d in %.1f s" % (run.code, time.monotonic() - began))
+        for line in run.out.splitlines():
+            log("  | " + line)
+        for line in run.err.splitlines():
+            log("  ! " + line)
+        if expect is not None and run.code != expect:
+            raise Failure("exit code %d, expected %d" % (run.code, expect))
+        return run
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  got      %r" % (what, expected, actual))
+
+
+def f32(v):
+    """%.9g of a value stored as a 32-bit float, as the host prints it."""
+    return "%.9g" % struct.unpack("f", struct.pack("f", v))[0]
+
+
+def color_text(rgb):
+    return " ".join(f32(c / 255.0) for c in rgb)
+
+
+def chart_center(i):
+    return (CHART_X + (i % CHART_COLUMNS) * CHART_BLOCK + CHART_BLOCK // 2,
+            CHART_Y + (i // CHART_COLUMNS) * CHART_BLOCK + CHART_BLOCK // 2)
+
+
+def readout(rgb):
+    return "%3d,%3d,%3d" % rgb
+
+
+def same_as_headless(ctx, script, *args, snapshots=()):
+    """Runs the script windowed and headless; the hot and result lines and
+    the snapshots must be equal."""
+    win = ctx.host("--script", script, "--snapshot", "win", *args)
+    ref = ctx.host("--headless", "--script", script, "--snapshot", "ref", *args)
+    equal(win.color_lines(), ref.color_lines(), "hot and result lines, windowed vs headless")
+    for name in snapshots:
+        shot, want = ctx.work / "win" / (name + ".png"), ctx.work / "ref" / (name + ".png")
+        check(shot.exists(), "no snapshot %s" % shot)
+        check(shot.read_bytes() == want.read_bytes(),
+              "snapshot %s: the window on the screen differs from the headless host's "
+              "picture of the panel (%s vs %s)" % (name, shot, want))
+    return win
+
+
+# ---- cases --------------------------------------------------------------------
+
+def case_drag_ok(ctx):
+    """A field drag and a strip drag, then OK, as real mouse input."""
+    script = ctx.script("drag.txt", "drag field 40 20 120 90 8\n"
+                                    "drag strip 10 30 10 60 6\n"
+                                    "snapshot picker\n"
+                                    "ok\n")
+    win = same_as_headless(ctx, script, "--color", "0.8,0.5,0.3", snapshots=["picker"])
+    check(len(win.starting("hot ")) == 1 + 9 + 7, "one hot callback a press and a move")
+    check(win.lines[-1].startswith("result 1 "), "OK accepts")
+
+
+def case_cancel(ctx):
+    """Cancel after a drag: the request keeps its colour, result 0."""
+    script = ctx.script("cancel.txt", "drag field 10 10 200 200 5\ncancel\n")
+    win = same_as_headless(ctx, script, "--color", "0.2,0.4,0.6")
+    equal(win.lines[-1], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
+          "the result line")
+
+
+def case_rgb_edit(ctx):
+    """Values typed into the editors' fields (click, digits, Tab, Enter)."""
+    script = ctx.script("edit.txt", "rgb 64 160 224\n"
+                                    "snapshot typed\n"
+                                    "hsv 10 300 200\n"
+                                    "ok\n")
+    win = same_as_headless(ctx, script, snapshots=["typed"])
+    hot = win.starting("hot ")
+    equal(len(hot), 3, "hot callbacks: the opening one and one an edit")
+    equal(hot[1], "hot " + color_text((64, 160, 224)), "the colour typed in")
+
+
+def case_editor_drag(ctx):
+    """Dragging the R field sideways changes R by one a pixel, past a
+    three-pixel threshold."""
+    # The RGB editor's R field is at panel 18,301, 52 x 18.
+    script = ctx.script("editor-drag.txt", "drag 30 310 60 310 30\nok\n")
+    win = ctx.host("--script", script)
+    hot = win.starting("hot ")
+    equal(len(hot), 1 + 28, "hot callbacks: the opening one, then R = 3 .. 30")
+    equal(hot[1], "hot " + color_text((3, 0, 0)), "the first value of the drag")
+    equal(win.lines[-1], "result 1 " + color_text((30, 0, 0)), "the result line")
+
+
+def case_window_move(ctx):
+    """The user drags the title strip; the plug-in reads the position back
+    and opens the next request there."""
+    script = ctx.script("move.txt", "drag 100 -10 200 40 5\nok\nok\n")
+    win = ctx.host("--script", script, "--repeat", "2", "--report-windows")
+    opens = win.starting("window open ")
+    equal(len(opens), 2, "two picker windows")
+    x, y = (int(v) for v in opens[0].split()[2:4])
+    equal(opens[1], "window open %d %d Color" % (x + 100, y + 50), "the second window's place")
+
+
+def eyedropper_host(ctx, name, script_text, *args):
+    script = ctx.script(name + ".txt", script_text)
+    return ctx.host("--script", script, "--chart", "--report-windows", "--audit",
+                    "--trace", name + ".trace", *args)
+
+
+def titles_of_run(run, index):
+    """The magnifier titles of sampling run `index` (0-based)."""
+    runs, current = [], None
+    for line in run.lines:
+        if line.startswith("window open ") and line.endswith(" Spoit"):
+            current = []
+            runs.append(current)
+        elif line.startswith("window title ") and current is not None:
+            current.append(line[len("window title "):])
+        elif line.startswith("window close ") and current is not None:
+            current = None
+    check(index < len(runs), "no sampling run %d in the output" % (index + 1))
+    return runs[index]
+
+
+def case_eyedropper_pick(ctx):
+    """S, then a left click over the chart: the picker takes that pixel,
+    the magnifier's title reads it and its tick samples it."""
+    block = 4
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "pick", "key S\n"
+                                       "desktop move %d %d\n"
+                                       "wait 350\n"
+                                       "snapshot magnifier\n"
+                                       "desktop press left\n"
+                                       "desktop release left\n"
+                                       "ok\n" % (x, y), "--snapshot", "shots")
+    rgb = CHART_COLORS[block]
+    hot = win.starting("hot ")
+    equal(hot[1:], ["hot " + color_text(rgb)], "hot callbacks after the pick")
+    equal(win.lines[-2], "result 1 " + color_text(rgb), "the result line")
+    titles = titles_of_run(win, 0)
+    check(readout(rgb) in titles, "the magnifier's title showed %r: %r" % (readout(rgb), titles))
+    equal(titles[-1], readout(rgb), "the magnifier's last title")
+    equal(win.lines[-1], "win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1) " +
+          win.lines[-1].split(") ")[1], "hooks, timers and DCs released")
+    # The tick sampled the neighbourhood of the pointer: the centre cell.
+    trace = (ctx.work / "pick.trace").read_text()
+    check("raster.rgb_box %d,%d,%d,43,43,4,4" % rgb in trace,
+          "no magnifier draw with the chart colour in its centre cell")
+    check((ctx.work / "shots" / "magnifier.png").exists(), "no magnifier snapshot")
+
+
+def case_eyedropper_right_cancel(ctx):
+    """The eyedropper button, then a right click: the picker keeps its
+    colour."""
+    block = 0
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "right", "click eyedropper\n"
+                                        "desktop move %d %d\n"
+                                        "desktop press right\n"
+                                        "desktop release right\n"
+                                        "ok\n" % (x, y), "--color", "0.5,0.5,0.5")
+    equal(len(win.starting("hot ")), 1, "hot callbacks: only the opening one")
+    # 0.5 enters the picker as 127 of 255.
+    equal(win.lines[-2], "result 1 " + color_text((127, 127, 127)), "the result line")
+    check(readout(CHART_COLORS[block]) in titles_of_run(win, 0),
+          "the magnifier's title read the red block")
+    check(win.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
+          "hooks, timers and DCs released: " + win.lines[-1])
+
+
+def case_eyedropper_twice(ctx):
+    """Three sampling runs in a row: closed with Alt+F4, then two picks.
+    Each run installs and releases its own hook, timer and DC, and the
+    later runs still work."""
+    green, blue = chart_center(1), chart_center(2)
+    win = eyedropper_host(ctx, "twice", "key s\n"
+                                        "cancel\n"
+                                        "key S\n"
+                                        "desktop move %d %d\n"
+                                        "desktop press left\n"
+                                        "desktop release left\n"
+                                        "click eyedropper\n"
+                                        "desktop move %d %d\n"
+                                        "desktop press left\n"
+                                        "desktop release left\n"
+                                        "ok\n" % (green + blue))
+    hot = win.starting("hot ")
+    equal(hot[1:], ["hot " + color_text(CHART_COLORS[1]), "hot " + color_text(CHART_COLORS[2])],
+          "hot callbacks: green, then blue")
+    equal(win.lines[-2], "result 1 " + color_text(CHART_COLORS[2]), "the result line")
+    equal(titles_of_run(win, 2)[-1], readout(CHART_COLORS[2]), "the third run's last title")
+    check(win.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 3/3 3/3 3/3)"),
+          "three runs, each released its hook, timer and DC: " + win.lines[-1])
+    trace = (ctx.work / "twice.trace").read_text()
+    equal(trace.count("panel.create Spoit"), 3, "a new magnifier each run")
+
+
+def case_module_errors(ctx):
+    """Modules the host refuses: a clear message and exit code 2."""
+    bad = ctx.work / "not-a-dll.p"
+    bad.write_text("this is not a DLL\n")
+    cases = [
+        (ctx.work / "missing.p", "module not found"),
+        (bad, "cannot load module"),
+        (ctx.module_dir / "wine_no_descrip.p", "exports no _mod_descrip"),
+        (ctx.module_dir / "wine_bad_sync.p", "wrong sync word 0x12345678"),
+    ]
+    for path, message in cases:
+        for mode in ([], ["--headless"]):
+            run = ctx.host("--module", path, *mode, expect=2)
+            check(message in run.err, "stderr %r does not say %r" % (run.err, message))
+            equal(run.out, "", "stdout")
+
+
+CASES = {
+    "drag_ok": case_drag_ok,
+    "cancel": case_cancel,
+    "rgb_edit": case_rgb_edit,
+    "editor_drag": case_editor_drag,
+    "window_move": case_window_move,
+    "eyedropper_pick": case_eyedropper_pick,
+    "eyedropper_right_cancel": case_eyedropper_right_cancel,
+    "eyedropper_twice": case_eyedropper_twice,
+    "module_errors": case_module_errors,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("command", choices=["start", "stop", "case", "list"])
+    parser.add_argument("name", nargs="?")
+    parser.add_argument("--session")
+    parser.add_argument("--exe")
+    parser.add_argument("--work", default="wine-work")
+    parser.add_argument("--module-dir")
+    args = parser.parse_args()
+    try:
+        if args.command == "list":
+            print("\n".join(CASES))
+        elif args.command == "start":
+            start_session(Path(args.session))
+        elif args.command == "stop":
+            stop_session(Path(args.session))
+        else:
+            if args.name not in CASES:
+                raise Failure("no case %r (cases: %s)" % (args.name, ", ".join(CASES)))
+            began = time.monotonic()
+            CASES[args.name](Context(args))
+            log("PASS %s in %.1f s" % (args.name, time.monotonic() - began))
+    except Failure as e:
+        log("FAIL %s: %s" % (args.name or args.command, e))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
