@@ -201,7 +201,10 @@ void FrontEnd::create_window(Panel &panel, PanelWindow *owner) {
   w->shown_revision = panel.framebuffer().revision();
   w->shown_flags = panel.open_flags();
   w->moving = true;
-  HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW, kPanelWindowClass, panel.title().c_str(),
+  // The outermost panel is an application window (taskbar, window manager);
+  // a panel opened over it is an owned popup of the window below.
+  HWND hwnd = CreateWindowExA(owner ? 0 : WS_EX_APPWINDOW, kPanelWindowClass,
+                              panel.title().c_str(),
                               WS_POPUP | WS_CLIPSIBLINGS, w->x, w->y, w->image.width(),
                               w->image.height(), owner ? owner->hwnd : nullptr, nullptr,
                               GetModuleHandleA(nullptr), w.get());
@@ -337,12 +340,14 @@ void FrontEnd::watch_input() {
 }
 
 bool FrontEnd::pump(DWORD ms) {
-  MSG msg;
-  if (ms > 0 && !PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-    MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  // No PeekMessage before the wait: it would run a pending hook call (a sent
+  // message) and then block with the hook's effect unseen. The wait returns
+  // for sent messages too, and the loop below runs them.
+  if (ms > 0) MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   // Hooks and sent messages run inside PeekMessage without a message coming
   // out of it, and may have closed a panel: the host's loop looks again.
   yield_ = true;
+  MSG msg;
   bool handled = false;
   while (actions_.empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     handled = true;

@@ -131,6 +131,13 @@ def start_session(session):
                               stdin=subprocess.DEVNULL, capture_output=True, text=True)
         if boot.returncode != 0:
             raise Failure("wineboot -i failed (%d): %s" % (boot.returncode, boot.stderr))
+        # Without a window manager on the display, Wine waits up to 2 s for
+        # one whenever a window it lets a window manager handle is hidden,
+        # and input that comes meanwhile is lost: Wine handles the windows
+        # itself here.
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                        "Managed", "/d", "N", "/f"], env=env, timeout=BOOT_TIMEOUT_S,
+                       stdin=subprocess.DEVNULL, capture_output=True, check=True)
         # One wineserver for the whole run, so that each case starts fast.
         subprocess.run(["wineserver", "-w"], env=env, timeout=BOOT_TIMEOUT_S)
         subprocess.Popen(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
@@ -138,7 +145,7 @@ def start_session(session):
                          start_new_session=True).wait(timeout=60)
         log("session: display :%s, prefix %s, ready in %.1f s"
             % (display, env["WINEPREFIX"], time.monotonic() - began))
-    except (Failure, OSError, subprocess.TimeoutExpired) as e:
+    except (Failure, OSError, subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
         stop_session(session)
         raise Failure("cannot start the Wine session: %s" % e)
 
@@ -421,6 +428,20 @@ def case_module_errors(ctx):
             equal(run.out, "", "stdout")
 
 
+def case_script_error(ctx):
+    """A script step that cannot be played (OK on the magnifier, which has
+    no OK button): a message naming the line, exit code 3, every panel
+    cancelled and the sampling run's hook, timer and DC released."""
+    script = ctx.script("error.txt", "key S\nok\n")
+    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
+    check("error: line 2: the open panel has no OK button (ok)" in run.err,
+          "stderr: %r" % run.err)
+    equal(run.lines[-2], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
+          "the result line")
+    check(run.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
+          "hooks, timers and DCs released: " + run.lines[-1])
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -430,6 +451,7 @@ CASES = {
     "eyedropper_pick": case_eyedropper_pick,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
+    "script_error": case_script_error,
     "module_errors": case_module_errors,
 }
 
