@@ -21,13 +21,12 @@ bool parse_float(const std::string &s, float *out) {
   if (s.empty() || s.find_first_of(" \t") != std::string::npos) return false;
   char *end = nullptr;
   const double v = std::strtod(s.c_str(), &end);
-  if (end != s.c_str() + s.size() || !std::isfinite(v) || std::fabs(v) > kMaxChannel)
-    return false;
+  if (end != s.c_str() + s.size() || !std::isfinite(v) || std::fabs(v) > kMaxChannel) return false;
   *out = static_cast<float>(v);
   return true;
 }
 
-std::string parse_color(const std::string &text, ColorRequestSpec *spec) {
+std::string parse_color(const std::string &text, ColorRequestSpec *request) {
   float v[3];
   size_t start = 0;
   for (int i = 0; i < 3; ++i) {
@@ -40,9 +39,9 @@ std::string parse_color(const std::string &text, ColorRequestSpec *spec) {
       return "--color channel '" + part + "' is not a number within -1000..1000";
     start = comma + 1;
   }
-  spec->red = v[0];
-  spec->green = v[1];
-  spec->blue = v[2];
+  request->red = v[0];
+  request->green = v[1];
+  request->blue = v[2];
   return {};
 }
 
@@ -88,8 +87,10 @@ std::string apply_common_options(const CommonOptions &o, HeadlessConfig *config)
   if (problem.empty())
     problem = parse_display(o.display, &config->display_width, &config->display_height);
   if (!problem.empty()) return problem;
-  if (o.no_title) config->request.title.reset();
-  else config->request.title = o.title;
+  if (o.no_title)
+    config->request.title.reset();
+  else
+    config->request.title = o.title;
   if (!o.snapshot_dir.empty()) config->snapshot_dir = o.snapshot_dir;
   if (!o.trace_path.empty()) config->trace_path = o.trace_path;
   if (!o.wallpaper_path.empty()) config->wallpaper_path = o.wallpaper_path;

@@ -57,7 +57,7 @@ std::string fixed(double v, int digits) {
 }  // namespace
 
 int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
-              const hvhost::ColorRequestSpec &spec, double timeout_s, std::ostream &out,
+              const hvhost::ColorRequestSpec &request, double timeout_s, std::ostream &out,
               std::ostream &err) {
   const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
 
@@ -99,7 +99,7 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
   fe.set_player(&player);
   host.set_input(&fe);
   const hvhost::ColorOutcome outcome =
-      hvhost::run_color_request(server, spec, [&](const hvhost::HotColor &) {
+      hvhost::run_color_request(server, request, [&](const hvhost::HotColor &) {
         if (!move_sent) return;
         move_to_hot.push_back(counter_seconds(counter_now() - *move_sent));
         move_sent.reset();

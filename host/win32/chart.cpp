@@ -34,14 +34,11 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       EndPaint(hwnd, &ps);
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;  // a pick over the chart leaves the picker in front
-    case WM_CLOSE:
-      return 0;
-    default:
-      return DefWindowProcA(hwnd, msg, wp, lp);
+    case WM_CLOSE: return 0;
+    default: return DefWindowProcA(hwnd, msg, wp, lp);
   }
 }
 
@@ -58,10 +55,10 @@ bool show_chart(double timeout_s, std::string *error) {
     *error = "cannot register the colour chart's window class";
     return false;
   }
-  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kChartClass, "colour chart",
-                              WS_POPUP, kChartX, kChartY, kChartColumns * kChartBlock,
-                              kRows * kChartBlock, nullptr, nullptr, GetModuleHandleA(nullptr),
-                              nullptr);
+  HWND hwnd =
+      CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kChartClass, "colour chart", WS_POPUP,
+                      kChartX, kChartY, kChartColumns * kChartBlock, kRows * kChartBlock, nullptr,
+                      nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!hwnd) {
     *error = "cannot create the colour chart window (error " + std::to_string(GetLastError()) +
              "); is there a display?";
@@ -84,8 +81,8 @@ bool show_chart(double timeout_s, std::string *error) {
     shown = true;
     for (size_t i = 0; i < kChartColors.size() && shown; ++i) {
       const RECT r = block_rect(i);
-      const COLORREF c = GetPixel(screen, kChartX + (r.left + r.right) / 2,
-                                  kChartY + (r.top + r.bottom) / 2);
+      const COLORREF c =
+          GetPixel(screen, kChartX + (r.left + r.right) / 2, kChartY + (r.top + r.bottom) / 2);
       shown = c == colorref(kChartColors[i]);
     }
     if (!shown) {

@@ -85,8 +85,8 @@ bool FrontEnd::init(std::string *error) {
   wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
   wc.lpszClassName = kPanelWindowClass;
   if (!RegisterClassExA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-    *error = "cannot register the panel window class (error " + std::to_string(GetLastError()) +
-             ")";
+    *error =
+        "cannot register the panel window class (error " + std::to_string(GetLastError()) + ")";
     return false;
   }
   return true;
@@ -182,8 +182,7 @@ void FrontEnd::refresh(PanelWindow &w, bool force) {
   // The plug-in placed the panel elsewhere (attributes 0 and 1).
   if (p.x() != w.x || p.y() != w.y) {
     w.moving = true;
-    SetWindowPos(w.hwnd, nullptr, p.x(), p.y(), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(w.hwnd, nullptr, p.x(), p.y(), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     w.moving = false;
     w.x = p.x();
     w.y = p.y();
@@ -203,11 +202,10 @@ void FrontEnd::create_window(Panel &panel, PanelWindow *owner) {
   w->moving = true;
   // The outermost panel is an application window (taskbar, window manager);
   // a panel opened over it is an owned popup of the window below.
-  HWND hwnd = CreateWindowExA(owner ? 0 : WS_EX_APPWINDOW, kPanelWindowClass,
-                              panel.title().c_str(),
-                              WS_POPUP | WS_CLIPSIBLINGS, w->x, w->y, w->image.width(),
-                              w->image.height(), owner ? owner->hwnd : nullptr, nullptr,
-                              GetModuleHandleA(nullptr), w.get());
+  HWND hwnd =
+      CreateWindowExA(owner ? 0 : WS_EX_APPWINDOW, kPanelWindowClass, panel.title().c_str(),
+                      WS_POPUP | WS_CLIPSIBLINGS, w->x, w->y, w->image.width(), w->image.height(),
+                      owner ? owner->hwnd : nullptr, nullptr, GetModuleHandleA(nullptr), w.get());
   w->moving = false;
   if (!hwnd) {
     error_ = "cannot create the window of panel \"" + panel.title() + "\" (error " +
@@ -407,18 +405,13 @@ std::optional<Action> FrontEnd::next(hvhost::Host &) {
       } else {
         ScriptPlayer::Step s = player_->advance(*this);
         switch (s.kind) {
-          case ScriptPlayer::Step::kAction:
-            return s.action;
-          case ScriptPlayer::Step::kEnd:
-            ended_ = true;
-            return std::nullopt;
+          case ScriptPlayer::Step::kAction: return s.action;
+          case ScriptPlayer::Step::kEnd: ended_ = true; return std::nullopt;
           case ScriptPlayer::Step::kError:
             error_ = player_->error();
             ended_ = true;
             return std::nullopt;
-          case ScriptPlayer::Step::kPoll:
-            wait = s.wait_ms;
-            break;
+          case ScriptPlayer::Step::kPoll: wait = s.wait_ms; break;
         }
       }
     }
@@ -511,8 +504,7 @@ void FrontEnd::mouse_move(PanelWindow &w, int wx, int wy) {
       return;
     }
     case Press::kOk:
-    case Press::kCancel:
-      return;
+    case Press::kCancel: return;
     case Press::kPanel:
     case Press::kNone:
       queue(w, Action::move(wx - w.layout.client.x, wy - w.layout.client.y));
@@ -556,8 +548,7 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
         refresh(w, true);
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -573,8 +564,10 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
     e.replace = false;
     if (e.text.size() < kMaxFieldText) e.text.push_back(static_cast<char>(code));
   } else if (code == VK_BACK) {
-    if (e.replace) e.text.clear();
-    else if (!e.text.empty()) e.text.pop_back();
+    if (e.replace)
+      e.text.clear();
+    else if (!e.text.empty())
+      e.text.pop_back();
     e.replace = false;
   } else if (code == '\t') {
     parse_field_text(e.text, &e.pending[static_cast<size_t>(e.field)]);
@@ -598,16 +591,14 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd, &ps);
-      SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(w.image.width()),
-                        static_cast<DWORD>(w.image.height()), 0, 0, 0,
-                        static_cast<UINT>(w.image.height()), w.image.pixels().data(), &w.bmi,
-                        DIB_RGB_COLORS);
+      SetDIBitsToDevice(
+          dc, 0, 0, static_cast<DWORD>(w.image.width()), static_cast<DWORD>(w.image.height()), 0, 0,
+          0, static_cast<UINT>(w.image.height()), w.image.pixels().data(), &w.bmi, DIB_RGB_COLORS);
       EndPaint(hwnd, &ps);
       w.painted_serial = w.image_serial;
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_WINDOWPOSCHANGED: {
       const auto *pos = reinterpret_cast<const WINDOWPOS *>(lp);
       if (!(pos->flags & SWP_NOMOVE) && (pos->x != w.x || pos->y != w.y)) {
@@ -649,10 +640,8 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
       // The window's close (Alt+F4, the window manager): Cancel.
       if (takes_input) queue(w, Action::cancel());
       return 0;
-    case WM_MOUSEACTIVATE:
-      return MA_ACTIVATE;
-    default:
-      break;
+    case WM_MOUSEACTIVATE: return MA_ACTIVATE;
+    default: break;
   }
   return DefWindowProcA(hwnd, msg, wp, lp);
 }

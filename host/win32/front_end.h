@@ -58,19 +58,19 @@ struct PanelWindow {
   uint64_t shown_revision = ~uint64_t{0};
   std::string shown_title;
   int shown_flags = -1;
-  int x = 0, y = 0;       // where the window is on the screen
-  bool moving = false;    // inside our own SetWindowPos
+  int x = 0, y = 0;             // where the window is on the screen
+  bool moving = false;          // inside our own SetWindowPos
   uint64_t image_serial = 0;    // bumped when image changes
   uint64_t painted_serial = 0;  // the image serial last painted
 
   // Mouse state of this window.
   enum class Press { kNone, kPanel, kTitle, kField, kOk, kCancel };
   Press press = Press::kNone;
-  int press_x = 0, press_y = 0;  // window coordinates of the press
+  int press_x = 0, press_y = 0;              // window coordinates of the press
   hvhost::Control *field_control = nullptr;  // kField: the editor pressed
   int field_index = 0;
-  int press_value = 0;   // the field's value at the press
-  int field_value = 0;   // the value the drag last asked for
+  int press_value = 0;  // the field's value at the press
+  int field_value = 0;  // the value the drag last asked for
   bool field_dragging = false;
 
   // An open text edit of an editor's field.

@@ -63,11 +63,13 @@ int main(int argc, char **argv) {
   hvhost::HeadlessConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);
   if (problem.empty() && headless && (chart || report_windows || audit || bench || repeat != 1))
-    problem = "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
-              "--repeat need the windowed host";
+    problem =
+        "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
+        "--repeat need the windowed host";
   if (problem.empty() && !headless && config.wallpaper_path)
-    problem = "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
-              "real desktop";
+    problem =
+        "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
+        "real desktop";
   if (problem.empty() && bench && !config.actions.empty())
     problem = "--bench plays its own input: no --script with it";
   if (!problem.empty()) {
@@ -100,9 +102,9 @@ int main(int argc, char **argv) {
   }
 
   const bool display_given = app.count("--display") > 0;
-  hvhost::Host host(hvhost::HostOptions{
-      display_given ? config.display_width : GetSystemMetrics(SM_CXSCREEN),
-      display_given ? config.display_height : GetSystemMetrics(SM_CYSCREEN)});
+  hvhost::Host host(
+      hvhost::HostOptions{display_given ? config.display_width : GetSystemMetrics(SM_CXSCREEN),
+                          display_given ? config.display_height : GetSystemMetrics(SM_CYSCREEN)});
   hvwin::FrontEndOptions fo;
   fo.report_windows = report_windows;
   fo.tagged_input_only = !config.actions.empty() || bench;
@@ -128,8 +130,8 @@ int main(int argc, char **argv) {
         return hvhost::write_png(path, shot, why);
       });
 
-  if (bench) return hvwin::run_bench(host, fe, *server, config.request, timeout_s, std::cout,
-                                     std::cerr);
+  if (bench)
+    return hvwin::run_bench(host, fe, *server, config.request, timeout_s, std::cout, std::cerr);
 
   std::optional<hvwin::ScriptPlayer> player;
   if (!config.actions.empty()) {

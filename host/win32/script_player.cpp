@@ -67,8 +67,10 @@ void ScriptPlayer::add_button(bool down, MouseButton b, POINT at, HWND target,
                               const std::string &what) {
   Event e;
   e.kind = Event::kMouse;
-  if (b == MouseButton::kLeft) e.flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  else e.flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+  if (b == MouseButton::kLeft)
+    e.flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  else
+    e.flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
   e.at = at;
   e.target = target;
   e.what = what + (down ? " (button down at " : " (button up at ") + at_text(at) + ")";
@@ -115,8 +117,10 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
   // Where the last event this script sent left the pointer (GetCursorPos
   // can lag behind under Wine, see send()).
   POINT cursor{-1, -1};
-  if (pointer_) cursor = *pointer_;
-  else GetCursorPos(&cursor);
+  if (pointer_)
+    cursor = *pointer_;
+  else
+    GetCursorPos(&cursor);
   const auto need_window = [&]() {
     if (w) return true;
     fail("no panel window is open");
@@ -139,10 +143,13 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
     case ActionKind::kMove: {
       POINT s;
       if (!need_window() || !panel_point(a.place, a.x, a.y, &s)) return false;
+      // A press must land on the window; a move or a release goes wherever
+      // the pointer is (the window holds the capture while a button is down).
+      HWND target = a.kind == ActionKind::kPress ? w->hwnd : nullptr;
       if (a.kind == ActionKind::kMove || s.x != cursor.x || s.y != cursor.y)
-        add_mouse_move(s, w->hwnd, what);
+        add_mouse_move(s, target, what);
       if (a.kind != ActionKind::kMove)
-        add_button(a.kind == ActionKind::kPress, a.button, s, w->hwnd, what);
+        add_button(a.kind == ActionKind::kPress, a.button, s, target, what);
       return true;
     }
     case ActionKind::kDrag: {
@@ -227,8 +234,7 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
     case ActionKind::kDesktopRelease:
       add_button(a.kind == ActionKind::kDesktopPress, a.button, cursor, nullptr, what);
       return true;
-    case ActionKind::kSnapshot:
-      return true;  // handed to the host by advance()
+    case ActionKind::kSnapshot: return true;  // handed to the host by advance()
   }
   fail("this action cannot be played");
   return false;
@@ -268,8 +274,7 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
   const int64_t sent_at = now_counter();
   if (SendInput(1, &in, sizeof in) != 1) return false;
   if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) pointer_ = e.at;
-  if (on_sent)
-    on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
+  if (on_sent) on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
   return true;
 }
 
@@ -323,8 +328,8 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
         continue;
       }
       if (now > e.deadline)
-        return fail("timed out after " + std::to_string(timeout_s) +
-                    " s waiting for the " + e.what + " to reach the host");
+        return fail("timed out after " + std::to_string(timeout_s) + " s waiting for the " +
+                    e.what + " to reach the host");
       return poll;
     }
     if (wait_until_) {

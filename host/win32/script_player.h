@@ -65,10 +65,10 @@ class ScriptPlayer {
   // One input event and the condition that ends its wait.
   struct Event {
     enum Kind { kMouse, kKey } kind = kMouse;
-    DWORD flags = 0;     // MOUSEEVENTF_* or KEYEVENTF_*
-    POINT at{};          // kMouse with MOUSEEVENTF_MOVE: screen position
-    WORD vk = 0;         // kKey
-    WORD unicode = 0;    // kKey with KEYEVENTF_UNICODE
+    DWORD flags = 0;        // MOUSEEVENTF_* or KEYEVENTF_*
+    POINT at{};             // kMouse with MOUSEEVENTF_MOVE: screen position
+    WORD vk = 0;            // kKey
+    WORD unicode = 0;       // kKey with KEYEVENTF_UNICODE
     HWND target = nullptr;  // the window that must be under `at` or in front
     bool warp = false;      // a move on the desktop: SetCursorPos first (see send())
     std::string what;       // for messages: "press at 812,400"
@@ -79,8 +79,7 @@ class ScriptPlayer {
 
   bool expand(FrontEnd &fe, const hvhost::Action &a);
   void add_mouse_move(POINT at, HWND target, const std::string &what);
-  void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target,
-                  const std::string &what);
+  void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
   void add_char(WORD code, HWND target);
   void add_key(WORD vk, bool up, HWND target, const std::string &what);

@@ -185,7 +185,8 @@ class Context:
         return path
 
     def host(self, *args, expect=0):
-        cmd = ["wine", str(self.exe), "--timeout", str(HOST_EVENT_TIMEOUT_S)] + [str(a) for a in args]
+        cmd = ["wine", str(self.exe), "--timeout", str(HOST_EVENT_TIMEOUT_S)]
+        cmd += [str(a) for a in args]
         log("$", " ".join(cmd))
         began = time.monotonic()
         # Output goes to files, not pipes: Wine's service processes, started
