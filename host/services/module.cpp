@@ -31,6 +31,10 @@ std::string last_error_text() {
                  buf, sizeof buf, nullptr);
   std::string s = buf;
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  // Messages such as "Bad EXE format for %1." name the file through an
+  // insert; the caller names it already.
+  for (size_t at = s.find("%1"); at != std::string::npos; at = s.find("%1"))
+    s.replace(at, 2, "the module");
   return s.empty() ? "error " + std::to_string(code) : s;
 }
 
