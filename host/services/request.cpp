@@ -21,20 +21,20 @@ void hot_callback(void *data, float red, float green, float blue) {
 
 }  // namespace
 
-ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &spec,
+ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,
                                const HotObserver &on_hot) {
   ColorOutcome outcome;
   HotSink sink{&outcome, &on_hot};
   ColorRequest request{};
   request.result = 0;
-  request.title = spec.title ? spec.title->c_str() : nullptr;
-  request.red = spec.red;
-  request.green = spec.green;
-  request.blue = spec.blue;
-  request.hot_data = spec.hot_callback ? &sink : nullptr;
-  request.hot_func = spec.hot_callback ? &hot_callback : nullptr;
+  request.title = asked.title ? asked.title->c_str() : nullptr;
+  request.red = asked.red;
+  request.green = asked.green;
+  request.blue = asked.blue;
+  request.hot_data = asked.hot_callback ? &sink : nullptr;
+  request.hot_func = asked.hot_callback ? &hot_callback : nullptr;
   outcome.status =
-      server.activate ? server.activate(spec.version, Host::lookup_function(), &request, nullptr)
+      server.activate ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
                       : 1;
   outcome.result = request.result;
   outcome.red = request.red;

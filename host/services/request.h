@@ -38,7 +38,7 @@ using HotObserver = std::function<void(const HotColor &)>;
 // Builds the ColorRequest, calls activate(version, lookup, &request, null)
 // with the current Host's lookup function and collects the outcome;
 // on_hot, if set, sees each hot callback as it happens.
-ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &spec,
+ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,
                                const HotObserver &on_hot = {});
 
 }  // namespace hvhost

@@ -68,9 +68,9 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
-                           hvhost::ColorRequestSpec spec = color(0.2f, 0.4f, 0.6f)) {
+                           hvhost::ColorRequestSpec asked = color(0.2f, 0.4f, 0.6f)) {
     Steps driver(std::move(steps));
-    return s.request(driver, spec);
+    return s.request(driver, asked);
   }
   int after_runs() { return s.picker_panel()->after_eyedropper_count(); }
 };

@@ -97,14 +97,14 @@ TEST_F(FakePicker, AcceptedRequestReportsHotColoursAndWritesTheResult) {
 }
 
 TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
-  hvhost::ColorRequestSpec spec = hvtest::color(0.25f, 0.5f, 0.75f);
-  spec.title = "Light Color";
-  const hvhost::ColorOutcome out = session_.request({Action::rgb(1, 2, 3), Action::cancel()}, spec);
+  hvhost::ColorRequestSpec asked = hvtest::color(0.25f, 0.5f, 0.75f);
+  asked.title = "Light Color";
+  const hvhost::ColorOutcome out = session_.request({Action::rgb(1, 2, 3), Action::cancel()}, asked);
   EXPECT_EQ(out.result, 0);
   EXPECT_FLOAT_EQ(out.red, 0.25f);
   EXPECT_EQ(session_.trace().entries(hvhost::Op::kPanelCreate).at(0).text, "Light Color");
-  spec.title.reset();
-  session_.request({Action::ok()}, spec);
+  asked.title.reset();
+  session_.request({Action::ok()}, asked);
   EXPECT_EQ(session_.trace().entries(hvhost::Op::kPanelCreate).at(1).text, "(null)");
 }
 

@@ -68,9 +68,9 @@ TEST(Picker, ConstructionCallsTheHostInOrder) {
 
 TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   PluginSession s;
-  hvhost::ColorRequestSpec spec = color(0.25f, 0.5f, 0.75f);
-  spec.version = 5;
-  const hvhost::ColorOutcome out = s.request({Action::ok()}, spec);
+  hvhost::ColorRequestSpec asked = color(0.25f, 0.5f, 0.75f);
+  asked.version = 5;
+  const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
   EXPECT_EQ(out.status, 1);
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.red, 0.25f);
@@ -107,12 +107,12 @@ TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
 
 TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   PluginSession s;
-  hvhost::ColorRequestSpec spec;
-  spec.title.reset();
-  s.request({Action::ok()}, spec);
+  hvhost::ColorRequestSpec asked;
+  asked.title.reset();
+  s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
-  spec.title = "Light colour";
-  s.request({Action::ok()}, spec);
+  asked.title = "Light colour";
+  s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Light colour");
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 1u);  // one panel for the process
 }

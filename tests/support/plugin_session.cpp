@@ -47,11 +47,11 @@ std::string source_dir() {
 }
 
 hvhost::ColorRequestSpec color(float r, float g, float b) {
-  hvhost::ColorRequestSpec spec;
-  spec.red = r;
-  spec.green = g;
-  spec.blue = b;
-  return spec;
+  hvhost::ColorRequestSpec asked;
+  asked.red = r;
+  asked.green = g;
+  asked.blue = b;
+  return asked;
 }
 
 PluginSession::PluginSession(const std::string &module_path, const std::string &server,
@@ -81,20 +81,20 @@ PluginSession::~PluginSession() {
 }
 
 hvhost::ColorOutcome PluginSession::request(std::vector<hvhost::Action> actions,
-                                            const hvhost::ColorRequestSpec &spec) {
+                                            const hvhost::ColorRequestSpec &asked) {
   hvhost::ActionQueue queue(std::move(actions));
-  return request(queue, spec);
+  return request(queue, asked);
 }
 
 hvhost::ColorOutcome PluginSession::request_script(std::string_view script,
-                                                   const hvhost::ColorRequestSpec &spec) {
-  return request(hvhost::parse_script(script), spec);
+                                                   const hvhost::ColorRequestSpec &asked) {
+  return request(hvhost::parse_script(script), asked);
 }
 
 hvhost::ColorOutcome PluginSession::request(hvhost::InputDriver &driver,
-                                            const hvhost::ColorRequestSpec &spec) {
+                                            const hvhost::ColorRequestSpec &asked) {
   host_->set_input(&driver);
-  hvhost::ColorOutcome outcome = hvhost::run_color_request(*server_, spec);
+  hvhost::ColorOutcome outcome = hvhost::run_color_request(*server_, asked);
   host_->set_input(nullptr);
   return outcome;
 }

@@ -62,14 +62,14 @@ class PluginSession {
   // Runs one colour request; the actions are its input, and the end of
   // them cancels whatever is still open.
   hvhost::ColorOutcome request(std::vector<hvhost::Action> actions,
-                               const hvhost::ColorRequestSpec &spec = {});
+                               const hvhost::ColorRequestSpec &asked = {});
   // The same with actions from script text (throws hvhost::ScriptError).
   hvhost::ColorOutcome request_script(std::string_view script,
-                                      const hvhost::ColorRequestSpec &spec = {});
+                                      const hvhost::ColorRequestSpec &asked = {});
   // The same with any input driver, e.g. a CallbackDriver that looks at the
   // host between actions.
   hvhost::ColorOutcome request(hvhost::InputDriver &driver,
-                               const hvhost::ColorRequestSpec &spec = {});
+                               const hvhost::ColorRequestSpec &asked = {});
 
   // The first panel the plug-in created (its picker panel), or null.
   hvhost::Panel *picker_panel() const;
