@@ -477,9 +477,9 @@ int shown_channel(float f) {
   return static_cast<int>(v);
 }
 
-void check_request(const hvhost::ColorRequestSpec &spec, const hvhost::ColorOutcome &out) {
+void check_request(const hvhost::ColorRequestSpec &asked, const hvhost::ColorOutcome &out) {
   Host &host = *g_host;
-  const bool served = spec.version == HOST_COLORPICK_VERSION;
+  const bool served = asked.version == HOST_COLORPICK_VERSION;
   if (out.status != (served ? 0 : 1)) fail("activation status", std::to_string(out.status));
   if (out.result != 0 && out.result != 1) fail("request result", std::to_string(out.result));
   if (!host.modal_panels().empty() || !host.open_panels().empty())
@@ -489,16 +489,16 @@ void check_request(const hvhost::ColorRequestSpec &spec, const hvhost::ColorOutc
     if (out.result != 0 || !out.hot.empty()) fail("request of another version was served");
   }
   if (out.result == 0) {
-    if (!same_bits(out.red, spec.red) || !same_bits(out.green, spec.green) ||
-        !same_bits(out.blue, spec.blue))
+    if (!same_bits(out.red, asked.red) || !same_bits(out.green, asked.green) ||
+        !same_bits(out.blue, asked.blue))
       fail("cancelled request changed its colour");
   }
   for (const hvhost::HotColor &c : out.hot)
     if (!std::isfinite(c.red) || !std::isfinite(c.green) || !std::isfinite(c.blue))
       fail("hot callback with a colour that is not finite");
   if (!served) return;
-  if (spec.hot_callback && out.hot.empty()) fail("served request made no hot callback");
-  if (!spec.hot_callback && !out.hot.empty()) fail("hot callback without one in the request");
+  if (asked.hot_callback && out.hot.empty()) fail("served request made no hot callback");
+  if (!asked.hot_callback && !out.hot.empty()) fail("hot callback without one in the request");
 
   // The RGB editor holds the current colour: it is what an accepted request
   // returns, what the last hot callback reported, and what the swatch shows.
@@ -508,7 +508,7 @@ void check_request(const hvhost::ColorRequestSpec &spec, const hvhost::ColorOutc
   if (out.result == 1 && (!same_bits(out.red, back[0]) || !same_bits(out.green, back[1]) ||
                           !same_bits(out.blue, back[2])))
     fail("accepted colour differs from the RGB editor");
-  if (spec.hot_callback) {
+  if (asked.hot_callback) {
     const hvhost::HotColor &last = out.hot.back();
     if (!same_bits(last.red, back[0]) || !same_bits(last.green, back[1]) ||
         !same_bits(last.blue, back[2]))
@@ -518,9 +518,9 @@ void check_request(const hvhost::ColorRequestSpec &spec, const hvhost::ColorOutc
   const hvhost::Framebuffer &fb = g_picker_panel->framebuffer();
   if (fb.pixel(swatch.x, swatch.y) != hvhost::Rgb::clamped(rgb[0], rgb[1], rgb[2]))
     fail("current-colour swatch differs from the RGB editor");
-  const hvhost::Rgb initial{static_cast<uint8_t>(shown_channel(spec.red)),
-                            static_cast<uint8_t>(shown_channel(spec.green)),
-                            static_cast<uint8_t>(shown_channel(spec.blue))};
+  const hvhost::Rgb initial{static_cast<uint8_t>(shown_channel(asked.red)),
+                            static_cast<uint8_t>(shown_channel(asked.green)),
+                            static_cast<uint8_t>(shown_channel(asked.blue))};
   if (fb.pixel(swatch.x, swatch.y + kSwatchHeight) != initial)
     fail("initial-colour swatch differs from the request's colour");
 }
@@ -543,31 +543,31 @@ void run_input(Bytes &in) {
   FuzzDriver driver(in);
   for (int i = 0; i < kMaxActivations && !in.empty() && !driver.out_of_budget(); ++i) {
     const uint8_t header = in.u8();
-    hvhost::ColorRequestSpec spec;
-    spec.hot_callback = !(header & 2);
-    if (header & 4) spec.version = in.i32();
-    spec.red = in.f32();
-    spec.green = in.f32();
-    spec.blue = in.f32();
+    hvhost::ColorRequestSpec asked;
+    asked.hot_callback = !(header & 2);
+    if (header & 4) asked.version = in.i32();
+    asked.red = in.f32();
+    asked.green = in.f32();
+    asked.blue = in.f32();
     if (header & 1) {
-      spec.title.reset();
+      asked.title.reset();
     } else {
       std::string title;
       for (int n = header >> 3; n > 0; --n) title += static_cast<char>(in.u8());
-      spec.title = title;
+      asked.title = title;
     }
     driver.begin_request();
-    note("request %d: version %d colour %a %a %a, title %s, %s", i, spec.version,
-         static_cast<double>(spec.red), static_cast<double>(spec.green),
-         static_cast<double>(spec.blue), spec.title ? ("\"" + *spec.title + "\"").c_str() : "null",
-         spec.hot_callback ? "hot callback" : "no hot callback");
+    note("request %d: version %d colour %a %a %a, title %s, %s", i, asked.version,
+         static_cast<double>(asked.red), static_cast<double>(asked.green),
+         static_cast<double>(asked.blue), asked.title ? ("\"" + *asked.title + "\"").c_str() : "null",
+         asked.hot_callback ? "hot callback" : "no hot callback");
     host.set_input(&driver);
-    const hvhost::ColorOutcome out = hvhost::run_color_request(kServer, spec);
+    const hvhost::ColorOutcome out = hvhost::run_color_request(kServer, asked);
     host.set_input(nullptr);
     note("  -> status %d result %d colour %a %a %a, %zu hot callbacks", out.status, out.result,
          static_cast<double>(out.red), static_cast<double>(out.green),
          static_cast<double>(out.blue), out.hot.size());
-    check_request(spec, out);
+    check_request(asked, out);
   }
   disarm_failures();
   check_between_operations();
