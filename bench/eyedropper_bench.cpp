@@ -27,6 +27,7 @@
 #include <optional>
 #include <vector>
 
+#include "bench/yardsticks.h"
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
@@ -37,6 +38,10 @@
 #include "services/simulated_desktop.h"
 
 namespace {
+
+using bench::CopyLimit;
+using bench::LoopTimer;
+using bench::ns_per_call;
 
 using hvhost::Action;
 using hvhost::Host;
@@ -93,37 +98,6 @@ class Session {
   std::unique_ptr<hvhost::SimulatedDesktop> desktop_;
 };
 
-// Nanoseconds per call of f: the best average of five batches of at least
-// 20 ms each, so that a stray interruption does not count.
-template <typename F>
-double ns_per_call(F &&f) {
-  using Clock = std::chrono::steady_clock;
-  const auto batch = [&](int64_t n) {
-    const auto t0 = Clock::now();
-    for (int64_t i = 0; i < n; ++i) f();
-    return std::chrono::duration<double, std::nano>(Clock::now() - t0).count();
-  };
-  int64_t n = 1;
-  while (batch(n) < 20e6) n *= 2;
-  double best = std::numeric_limits<double>::infinity();
-  for (int b = 0; b < 5; ++b) best = std::min(best, batch(n) / static_cast<double>(n));
-  return best;
-}
-
-// The magnifier's raster as one memcpy between two buffers that stay in
-// cache.
-class CopyLimit {
- public:
-  explicit CopyLimit(size_t bytes) : from_(bytes, 0x5A), to_(bytes, 0) {}
-  void copy() {
-    memcpy(to_.data(), from_.data(), from_.size());
-    benchmark::ClobberMemory();
-  }
-
- private:
-  std::vector<unsigned char> from_, to_;
-};
-
 CopyLimit &magnifier_copy() {
   static CopyLimit *limit = new CopyLimit(kMagnifierBytes);
   return *limit;
@@ -133,19 +107,6 @@ double magnifier_copy_ns() {
   static const double ns = ns_per_call([] { magnifier_copy().copy(); });
   return ns;
 }
-
-class LoopTimer {
- public:
-  LoopTimer() : t0_(std::chrono::steady_clock::now()) {}
-  double ns_per_iteration(const benchmark::State &state) const {
-    const double ns =
-        std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - t0_).count();
-    return state.iterations() ? ns / static_cast<double>(state.iterations()) : 0.0;
-  }
-
- private:
-  std::chrono::steady_clock::time_point t0_;
-};
 
 // Where the pointer is: over the wallpaper's colour bars, or over the open
 // picker panel (whose window the host composes over the wallpaper).
