@@ -12,6 +12,10 @@ namespace {
 constexpr char kChartClass[] = "HuevaneChart";
 constexpr int kRows = static_cast<int>(kChartColors.size() + kChartColumns - 1) / kChartColumns;
 
+// Mouse button messages the chart took: an eyedropper pick over it must
+// keep its click from the window underneath.
+int g_button_messages = 0;
+
 COLORREF colorref(hvhost::Rgb c) { return RGB(c.r, c.g, c.b); }
 
 RECT block_rect(size_t i) {
@@ -35,6 +39,10 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_ERASEBKGND: return 1;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: ++g_button_messages; return 0;
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;  // a pick over the chart leaves the picker in front
     case WM_CLOSE: return 0;
@@ -43,6 +51,8 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 }  // namespace
+
+int chart_button_messages() { return g_button_messages; }
 
 bool show_chart(double timeout_s, std::string *error) {
   WNDCLASSEXA wc{};

@@ -32,4 +32,7 @@ inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
 // block's colour at its centre. Returns false with *error otherwise.
 bool show_chart(double timeout_s, std::string *error);
 
+// How many mouse button messages the chart window has taken.
+int chart_button_messages();
+
 }  // namespace hvwin

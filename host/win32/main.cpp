@@ -149,6 +149,7 @@ int main(int argc, char **argv) {
       std::cerr << "note: the plug-in's activation returned " << outcome.status << "\n";
     if (!fe.error().empty() || host.aborted()) break;
   }
+  if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
 
   int code = hvhost::kExitOk;

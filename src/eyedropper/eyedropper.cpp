@@ -11,6 +11,7 @@
 constexpr int kLowLevelMouseHook = 14;  // WH_MOUSE_LL
 constexpr UINT kTickMilliseconds = 100;
 constexpr int kMagnifierOffset = 100;
+constexpr LRESULT kSwallowEvent = 1;
 
 static void destroy_magnifier(void) {
   SpoitPanel *spoit = g_sampling.magnifier;
@@ -39,19 +40,19 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
         panel_set_ptr(g_sampling.panel_funcs, spoit->panel, PAN_TITLE, g_sampling.title);
       }
       break;
+    // The pick's press and release are the eyedropper's alone: a nonzero
+    // result keeps them from the window under the pointer, which would
+    // otherwise take the click (press a button, select in a viewport).
     case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-      g_sampling.pressed = 1;
-      return 0;
+    case WM_RBUTTONDOWN: g_sampling.pressed = 1; return kSwallowEvent;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
       if (!g_sampling.pressed) break;
       if (event) sample_pixel(event);
       if (message == WM_LBUTTONUP) g_sampling.accepted = 1;
       g_sampling.panel_funcs->close(spoit->panel);
-      return 0;
-    default:
-      break;
+      return kSwallowEvent;
+    default: break;
   }
   return CallNextHookEx(g_sampling.hook, code, message, lparam);
 }
@@ -65,8 +66,7 @@ int eyedropper_run(GlobalFunc, int x, int y, ColorTriple *out) {
     return 0;
   }
   g_sampling.panel_funcs = static_cast<PanelFuncs *>(g_sampling.lookup(PANEL_SERVICES_NAME, 0));
-  g_sampling.raster_funcs =
-      static_cast<RasterFuncs *>(g_sampling.lookup(RASTER_SERVICES_NAME, 0));
+  g_sampling.raster_funcs = static_cast<RasterFuncs *>(g_sampling.lookup(RASTER_SERVICES_NAME, 0));
   if (!g_sampling.panel_funcs || !g_sampling.raster_funcs) {
     *out = g_sampling.picked;
     return 0;

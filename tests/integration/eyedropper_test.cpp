@@ -132,10 +132,29 @@ TEST_F(Eyedropper, TheReleasingButtonDecides) {
   EXPECT_EQ(s.control("MiniRGBControl")->value(),
             (std::array<int, 3>{target.r, target.g, target.b}));
   // Left press, right release cancels.
-  const hvhost::ColorOutcome out = run({
-      Action::key_press('S'), Action::desktop_move(10, 10), Action::desktop_press(),
-      Action::desktop_release(MouseButton::kRight), Action::ok()});
+  const hvhost::ColorOutcome out =
+      run({Action::key_press('S'), Action::desktop_move(10, 10), Action::desktop_press(),
+           Action::desktop_release(MouseButton::kRight), Action::ok()});
   EXPECT_EQ(out.hot.size(), 1u);
+}
+
+TEST_F(Eyedropper, ThePickClickNeverReachesTheWindowUnderThePointer) {
+  const Rgb target = pattern(40, 60);
+  run({
+      Action::key_press('s'),
+      Check([](Host &) {
+        // Nonzero: the hook swallowed the event.
+        EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 40, 60), 0);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 40, 60), 0);  // no press yet
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 40, 60), 1);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 40, 60), 1);
+      }),
+      // The magnifier's loop takes one more action before it sees the close.
+      Action::desktop_move(40, 60),
+      Action::ok(),
+  });
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{target.r, target.g, target.b}));
 }
 
 TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
@@ -154,8 +173,7 @@ TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
 TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
   desktop_log_clear();
   run({Action::key_press('S'), Action::desktop_press(), Action::desktop_release(),
-       Action::key_press('S'), Action::desktop_press(), Action::desktop_release(),
-       Action::ok()});
+       Action::key_press('S'), Action::desktop_press(), Action::desktop_release(), Action::ok()});
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
   EXPECT_EQ(s.trace().count(Op::kPanelDestroy), 2u);
   EXPECT_EQ(s.trace().count(Op::kRasterDestroy), 2u);
@@ -168,7 +186,7 @@ TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
         name == "UnhookWindowsHookEx" || name == "ReleaseDC" || name == "GetWindowDC")
       order.push_back(name);
   }
-  const std::vector<std::string> one_run = {"GetWindowDC", "SetWindowsHookExA", "SetTimer",
+  const std::vector<std::string> one_run = {"GetWindowDC", "SetWindowsHookExA",   "SetTimer",
                                             "KillTimer",   "UnhookWindowsHookEx", "ReleaseDC"};
   std::vector<std::string> two_runs = one_run;
   two_runs.insert(two_runs.end(), one_run.begin(), one_run.end());
@@ -233,9 +251,9 @@ TEST_F(Eyedropper, EveryTickAsksForExactlyOneRedraw) {
 
 TEST_F(Eyedropper, UnreadablePixelsReadAsWhite) {
   desktop_fail_all_pixels(1);
-  const hvhost::ColorOutcome out = run({Action::key_press('S'), Action::desktop_move(5, 5),
-                                        Action::desktop_press(), Action::desktop_release(),
-                                        Action::ok()});
+  const hvhost::ColorOutcome out =
+      run({Action::key_press('S'), Action::desktop_move(5, 5), Action::desktop_press(),
+           Action::desktop_release(), Action::ok()});
   desktop_fail_all_pixels(0);
   EXPECT_EQ(out.red, 1.0f);
   EXPECT_EQ(out.blue, 1.0f);
@@ -243,9 +261,9 @@ TEST_F(Eyedropper, UnreadablePixelsReadAsWhite) {
 
 TEST_F(Eyedropper, AHookThatCannotBeInstalledEndsTheRunAtOnce) {
   desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 1);
-  const hvhost::ColorOutcome out = run({Action::key_press('S'),
-                                        Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
-                                        Action::ok()});
+  const hvhost::ColorOutcome out =
+      run({Action::key_press('S'), Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+           Action::ok()});
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(out.hot.size(), 1u);
   EXPECT_EQ(after_runs(), 1);

@@ -353,7 +353,8 @@ def case_eyedropper_pick(ctx):
     rgb = CHART_COLORS[block]
     hot = win.starting("hot ")
     equal(hot[1:], ["hot " + color_text(rgb)], "hot callbacks after the pick")
-    equal(win.lines[-2], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-2], "chart buttons 0", "the pick's click kept from the chart")
     titles = titles_of_run(win, 0)
     check(readout(rgb) in titles, "the magnifier's title showed %r: %r" % (readout(rgb), titles))
     equal(titles[-1], readout(rgb), "the magnifier's last title")
@@ -378,7 +379,8 @@ def case_eyedropper_right_cancel(ctx):
                                         "ok\n" % (x, y), "--color", "0.5,0.5,0.5")
     equal(len(win.starting("hot ")), 1, "hot callbacks: only the opening one")
     # 0.5 enters the picker as 127 of 255.
-    equal(win.lines[-2], "result 1 " + color_text((127, 127, 127)), "the result line")
+    equal(win.lines[-3], "result 1 " + color_text((127, 127, 127)), "the result line")
+    equal(win.lines[-2], "chart buttons 0", "the right click kept from the chart")
     check(readout(CHART_COLORS[block]) in titles_of_run(win, 0),
           "the magnifier's title read the red block")
     check(win.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
@@ -404,7 +406,8 @@ def case_eyedropper_twice(ctx):
     hot = win.starting("hot ")
     equal(hot[1:], ["hot " + color_text(CHART_COLORS[1]), "hot " + color_text(CHART_COLORS[2])],
           "hot callbacks: green, then blue")
-    equal(win.lines[-2], "result 1 " + color_text(CHART_COLORS[2]), "the result line")
+    equal(win.lines[-3], "result 1 " + color_text(CHART_COLORS[2]), "the result line")
+    equal(win.lines[-2], "chart buttons 0", "both picks' clicks kept from the chart")
     equal(titles_of_run(win, 2)[-1], readout(CHART_COLORS[2]), "the third run's last title")
     check(win.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 3/3 3/3 3/3)"),
           "three runs, each released its hook, timer and DC: " + win.lines[-1])
