@@ -9,8 +9,6 @@ namespace {
 
 int clamp_extent(int v) { return std::clamp(v, 0, kMaxImageExtent); }
 
-uint8_t clamp_channel(int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
-
 // The part of [pos, pos + len) that lies inside [0, limit), in 64 bits so
 // that no int arguments can overflow. Returns false when nothing is left.
 bool clip_span(int64_t pos, int64_t len, int64_t limit, int64_t *lo, int64_t *hi) {
@@ -20,10 +18,6 @@ bool clip_span(int64_t pos, int64_t len, int64_t limit, int64_t *lo, int64_t *hi
 }
 
 }  // namespace
-
-Rgb Rgb::clamped(int r, int g, int b) {
-  return Rgb{clamp_channel(r), clamp_channel(g), clamp_channel(b)};
-}
 
 std::ostream &operator<<(std::ostream &out, Rgb c) {
   return out << "(" << int{c.r} << ", " << int{c.g} << ", " << int{c.b} << ")";
@@ -35,17 +29,6 @@ void Framebuffer::resize(int width, int height, Rgb fill) {
   width_ = clamp_extent(width);
   height_ = clamp_extent(height);
   pixels_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill.packed());
-  ++revision_;
-}
-
-Rgb Framebuffer::pixel(int x, int y) const {
-  if (!contains(x, y)) return Rgb{};
-  return Rgb::from_packed(pixels_[static_cast<size_t>(y) * width_ + x]);
-}
-
-void Framebuffer::set_pixel(int x, int y, Rgb c) {
-  if (!contains(x, y)) return;
-  pixels_[static_cast<size_t>(y) * width_ + x] = c.packed();
   ++revision_;
 }
 
@@ -88,8 +71,7 @@ void Framebuffer::blit(const Framebuffer &src, int src_x, int src_y, int x, int 
   // Clip the source rectangle to the source image, then shift the
   // destination by the same amount and clip it to this image.
   int64_t sx0, sx1, sy0, sy1;
-  if (!clip_span(src_x, w, src.width_, &sx0, &sx1) ||
-      !clip_span(src_y, h, src.height_, &sy0, &sy1))
+  if (!clip_span(src_x, w, src.width_, &sx0, &sx1) || !clip_span(src_y, h, src.height_, &sy0, &sy1))
     return;
   const int64_t dx = static_cast<int64_t>(x) - src_x;
   const int64_t dy = static_cast<int64_t>(y) - src_y;

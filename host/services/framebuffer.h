@@ -23,11 +23,14 @@ struct Rgb {
                static_cast<uint8_t>(p)};
   }
   // Channel values outside 0..255 are clamped.
-  static Rgb clamped(int r, int g, int b);
-
-  friend constexpr bool operator==(Rgb a, Rgb b) {
-    return a.r == b.r && a.g == b.g && a.b == b.b;
+  static constexpr Rgb clamped(int r, int g, int b) {
+    return Rgb{clamp_channel(r), clamp_channel(g), clamp_channel(b)};
   }
+  static constexpr uint8_t clamp_channel(int v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+  }
+
+  friend constexpr bool operator==(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
   friend constexpr bool operator!=(Rgb a, Rgb b) { return !(a == b); }
 };
 
@@ -50,9 +53,16 @@ class Framebuffer {
   void resize(int width, int height, Rgb fill);
 
   // Black outside the image.
-  Rgb pixel(int x, int y) const;
+  Rgb pixel(int x, int y) const {
+    if (!contains(x, y)) return Rgb{};
+    return Rgb::from_packed(pixels_[static_cast<size_t>(y) * width_ + x]);
+  }
   // Ignored outside the image.
-  void set_pixel(int x, int y, Rgb c);
+  void set_pixel(int x, int y, Rgb c) {
+    if (!contains(x, y)) return;
+    pixels_[static_cast<size_t>(y) * width_ + x] = c.packed();
+    ++revision_;
+  }
 
   void erase(Rgb background);
   void fill_rect(int x, int y, int w, int h, Rgb c);

@@ -10,13 +10,9 @@ namespace hvhost {
 
 namespace {
 
-Host *g_current = nullptr;
-
 int button_flag(MouseButton b) { return b == MouseButton::kLeft ? MOUSE_LEFT : MOUSE_RIGHT; }
 
-int saturate(int64_t v) {
-  return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
+int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 std::string where(const Action &a) {
   return a.line > 0 ? "line " + std::to_string(a.line) + ": " : std::string();
@@ -32,18 +28,16 @@ struct Host::WindowCache {
   int flags = -1;
 };
 
-Host::Host(HostOptions options) : previous_(g_current) {
+Host::Host(HostOptions options) : previous_(current_) {
   set_display_size(options.display_width, options.display_height);
-  g_current = this;
+  current_ = this;
 }
 
 Host::~Host() {
   // Restores the previous host if this one is current; a host destroyed
   // out of order just leaves the chain.
-  if (g_current == this) g_current = previous_;
+  if (current_ == this) current_ = previous_;
 }
-
-Host *Host::current() { return g_current; }
 
 void Host::set_display_size(int width, int height) {
   metrics_ = {std::max(width, 1), std::max(height, 1), 0, 0};
@@ -57,9 +51,7 @@ void Host::set_input(InputDriver *driver) {
   error_.clear();
 }
 
-void Host::set_desktop(DesktopInput *desktop) {
-  desktop_ = desktop ? desktop : &default_desktop_;
-}
+void Host::set_desktop(DesktopInput *desktop) { desktop_ = desktop ? desktop : &default_desktop_; }
 
 // ---- Objects ---------------------------------------------------------------
 
@@ -112,8 +104,7 @@ Control *Host::live_control(HostControl *handle, Op op) {
   return c;
 }
 
-Raster *Host::live_raster(RasterID id, Op op) {
-  if (last_raster_ && last_raster_->id() == id) return last_raster_;
+Raster *Host::find_raster(RasterID id, Op op) {
   Raster *r = raster(id);
   if (!r) {
     trace_.record(op, id, "", {}, CallStatus::kBadHandle);
@@ -270,8 +261,8 @@ bool Host::mouse_press(int x, int y, MouseButton button) {
     }
     return true;
   }
-  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton,
-             MOUSE_DOWN | button_flag(button), x, y);
+  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton, MOUSE_DOWN | button_flag(button),
+             x, y);
   return true;
 }
 
@@ -403,20 +394,11 @@ bool Host::perform_drag(const Action &a) {
 bool Host::perform(const Action &a) {
   // Time and the desktop go on without a panel; everything else needs one.
   switch (a.kind) {
-    case ActionKind::kWait:
-      advance_time(static_cast<uint32_t>(std::max(a.ms, 0)));
-      return true;
-    case ActionKind::kDesktopMove:
-      desktop_->pointer_move(a.x, a.y);
-      return true;
-    case ActionKind::kDesktopPress:
-      desktop_->pointer_press(a.button);
-      return true;
-    case ActionKind::kDesktopRelease:
-      desktop_->pointer_release(a.button);
-      return true;
-    default:
-      break;
+    case ActionKind::kWait: advance_time(static_cast<uint32_t>(std::max(a.ms, 0))); return true;
+    case ActionKind::kDesktopMove: desktop_->pointer_move(a.x, a.y); return true;
+    case ActionKind::kDesktopPress: desktop_->pointer_press(a.button); return true;
+    case ActionKind::kDesktopRelease: desktop_->pointer_release(a.button); return true;
+    default: break;
   }
   Panel *p = innermost_panel();
   if (!p) return fail_action(a, "no panel is open");
@@ -431,10 +413,8 @@ bool Host::perform(const Action &a) {
     case ActionKind::kRelease:
       if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
       return mouse_release(x, y, a.button);
-    case ActionKind::kDrag:
-      return perform_drag(a);
-    case ActionKind::kKey:
-      return key(static_cast<uint32_t>(a.key));
+    case ActionKind::kDrag: return perform_drag(a);
+    case ActionKind::kKey: return key(static_cast<uint32_t>(a.key));
     case ActionKind::kEditRgb:
     case ActionKind::kEditHsv: {
       const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";
@@ -447,18 +427,15 @@ bool Host::perform(const Action &a) {
       if (!c) return fail_action(a, "no eyedropper button on the open panel");
       return click_control(*c);
     }
-    case ActionKind::kOk:
-      return accept();
-    case ActionKind::kCancel:
-      return cancel();
+    case ActionKind::kOk: return accept();
+    case ActionKind::kCancel: return cancel();
     case ActionKind::kSnapshot: {
       if (!snapshot_handler_) return true;
       std::string message;
       if (!snapshot_handler_(*p, a.name, &message)) return fail_action(a, message);
       return true;
     }
-    default:
-      break;
+    default: break;
   }
   return fail_action(a, "unknown action");
 }

@@ -55,7 +55,7 @@ class Host {
   Host(const Host &) = delete;
   Host &operator=(const Host &) = delete;
 
-  static Host *current();
+  static Host *current() { return current_; }
   // The global-lookup function handed to the plug-in's activation.
   static GlobalFunc lookup_function();
   static PanelFuncs *panel_funcs();
@@ -147,7 +147,13 @@ class Host {
 
   Panel *live_panel(PanelID id, Op op);
   Control *live_control(HostControl *handle, Op op);
-  Raster *live_raster(RasterID id, Op op);
+  // The raster of id, or null after noting a bad handle. The per-pixel
+  // calls hit the one-entry cache.
+  Raster *live_raster(RasterID id, Op op) {
+    if (last_raster_ && last_raster_->id() == id) return last_raster_;
+    return find_raster(id, op);
+  }
+  Raster *find_raster(RasterID id, Op op);
   int run_open(Panel &panel, int flags);
   void close_panel(Panel &panel, int result);
   void forget_panel(Panel &panel);
@@ -159,6 +165,7 @@ class Host {
   bool perform_drag(const Action &action);
 
   CallTrace trace_;
+  static inline Host *current_ = nullptr;
   Host *previous_ = nullptr;
   std::array<int, 4> metrics_{};
   InputDriver *input_ = nullptr;

@@ -76,10 +76,8 @@ CallTrace::CallTrace() {
   set_recording(Op::kRasterRgbPixel, false);
 }
 
-TraceEntry *CallTrace::record(Op op, const void *handle, std::string_view text,
-                              std::initializer_list<int64_t> args, CallStatus status) {
-  ++counts_.n[static_cast<int>(op)];
-  if (!recording(op)) return nullptr;
+TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
+                            std::initializer_list<int64_t> args, CallStatus status) {
   TraceEntry &e = entries_.emplace_back();
   e.op = op;
   e.status = status;
@@ -113,9 +111,7 @@ void CallTrace::clear() {
   problem_count_ = 0;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) {
-  fail_countdown_[static_cast<int>(point)] = n;
-}
+void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)] = n; }
 
 bool CallTrace::should_fail(FailPoint point) {
   int &c = fail_countdown_[static_cast<int>(point)];

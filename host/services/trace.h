@@ -89,7 +89,11 @@ class CallTrace {
   // Counted always; kept as an entry when recording is on for the op.
   // Returns the entry, or null when it was not kept.
   TraceEntry *record(Op op, const void *handle, std::string_view text,
-                     std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk);
+                     std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk) {
+    ++counts_.n[static_cast<int>(op)];
+    if (!recording(op)) return nullptr;
+    return keep(op, handle, text, args, status);
+  }
   // Whether record() would keep an entry for op; lets callers skip building
   // arguments.
   bool recording(Op op) const { return record_[static_cast<int>(op)]; }
@@ -120,6 +124,9 @@ class CallTrace {
   uint64_t problem_count() const { return problem_count_; }
 
  private:
+  TraceEntry *keep(Op op, const void *handle, std::string_view text,
+                   std::initializer_list<int64_t> args, CallStatus status);
+
   CallCounts counts_;
   std::array<bool, kOpCount> record_{};
   std::vector<TraceEntry> entries_;
