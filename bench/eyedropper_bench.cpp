@@ -32,7 +32,7 @@
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
 #include "plugin/activation.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "services/host.h"
 #include "services/input.h"
 #include "services/simulated_desktop.h"

@@ -35,7 +35,7 @@
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "plugin/services.h"
 #include "services/host.h"
 #include "services/input.h"

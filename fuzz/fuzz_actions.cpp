@@ -46,7 +46,7 @@
 #include "desktop.h"
 #include "plugin/activation.h"
 #include "plugin/alloc.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "services/host.h"
 #include "services/input.h"
 #include "services/request.h"

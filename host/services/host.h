@@ -21,7 +21,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "services/framebuffer.h"
 #include "services/input.h"
 #include "services/objects.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 namespace hvhost {
 

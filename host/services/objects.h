@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "services/framebuffer.h"
 #include "services/input.h"
 

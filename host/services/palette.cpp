@@ -1,6 +1,6 @@
 #include "services/palette.h"
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 namespace hvhost::palette {
 

@@ -10,7 +10,7 @@
 
 #include <ostream>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 #include "services/request.h"
 
 namespace hvhost {

@@ -3,7 +3,7 @@
 
 #include "color/color.h"
 #include "eyedropper/win32.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 void picker_key_callback(PanelID panel, void *user_data, uint32_t key);
 void eyedropper_button_callback(HostControl *control, void *user_data);

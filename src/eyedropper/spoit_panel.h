@@ -4,7 +4,7 @@
 
 #include "color/color.h"
 #include "eyedropper/win32.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 constexpr int kSpoitCells = 15;
 constexpr int kSpoitCellSize = 6;

@@ -1,7 +1,7 @@
 // Table-driven drawn areas: rasters, hit testing and mouse capture.
 #pragma once
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 typedef void (*AreaInitFunc)(void *target, void *owner, int kind, int x, int y, int w, int h);
 typedef int (*AreaEventFunc)(PanelID panel, void *owner, int flags, int local_x, int local_y,

@@ -1,7 +1,7 @@
 // The two update paths through which every colour change propagates.
 #pragma once
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 struct PickerPanel;
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "color/color.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 struct AreaSet;
 

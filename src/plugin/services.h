@@ -2,7 +2,7 @@
 // acquired with it, and the value records shared by every control call.
 #pragma once
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 extern GlobalFunc g_global_lookup;
 extern PanelFuncs *g_panel_funcs;

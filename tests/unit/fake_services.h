@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "color/color.h"
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 namespace fake {
 

@@ -2,7 +2,7 @@
    it before it calls anything in it. */
 #include <stddef.h>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 static ServerRecord no_servers[1];
 

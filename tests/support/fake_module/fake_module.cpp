@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "plugin/host_api.h"
+#include "abi/host_api.h"
 
 #define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
 
