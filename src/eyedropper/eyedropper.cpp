@@ -57,7 +57,7 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   return CallNextHookEx(g_sampling.hook, code, message, lparam);
 }
 
-int eyedropper_run(GlobalFunc, int x, int y, ColorTriple *out) {
+int eyedropper_run(GlobalFunc *, int x, int y, ColorTriple *out) {
   g_sampling.lookup = g_global_lookup;
   g_sampling.picked = {0, 0, 0};
   g_sampling.accepted = 0;
@@ -65,8 +65,8 @@ int eyedropper_run(GlobalFunc, int x, int y, ColorTriple *out) {
     *out = g_sampling.picked;
     return 0;
   }
-  g_sampling.panel_funcs = static_cast<PanelFuncs *>(g_sampling.lookup(PANEL_SERVICES_NAME, 0));
-  g_sampling.raster_funcs = static_cast<RasterFuncs *>(g_sampling.lookup(RASTER_SERVICES_NAME, 0));
+  g_sampling.panel_funcs = static_cast<LWPanelFuncs *>(g_sampling.lookup(LWPANELFUNCS_GLOBAL, 0));
+  g_sampling.raster_funcs = static_cast<LWRasterFuncs *>(g_sampling.lookup(LWRASTERFUNCS_GLOBAL, 0));
   if (!g_sampling.panel_funcs || !g_sampling.raster_funcs) {
     *out = g_sampling.picked;
     return 0;
@@ -86,7 +86,7 @@ int eyedropper_run(GlobalFunc, int x, int y, ColorTriple *out) {
     const UINT_PTR timer = SetTimer(nullptr, 0, kTickMilliseconds, spoit_timer_tick);
     g_sampling.picked = {0, 0, 0};
     g_sampling.accepted = 0;
-    g_sampling.panel_funcs->open(g_sampling.magnifier->panel, SPOIT_OPEN_FLAGS);
+    g_sampling.panel_funcs->open(g_sampling.magnifier->panel, PANF_BLOCKING | PANF_NOBUTT);
     KillTimer(nullptr, timer);
     UnhookWindowsHookEx(g_sampling.hook);
     g_sampling.hook = nullptr;
@@ -110,17 +110,17 @@ static void run_trigger(PickerPanel *picker) {
     picker->gradient->strip_repaint_all = 1;
     apply_rgb_change(picker);
   }
-  panel_set_ptr(g_panel_funcs, picker->panel, PAN_AFTER_EYEDROPPER, nullptr);
+  panel_set_ptr(g_panel_funcs, picker->panel, PAN_TO_FRONT, nullptr);
   g_sampling.running = 0;
 }
 
-void picker_key_callback(PanelID, void *user_data, uint32_t key) {
-  const uint32_t code = key & 0xFFFF;
-  if ((code != 'S' && code != 's') || !user_data) return;
+int picker_key_callback(LWPanelID, void *user_data, LWDualKey key) {
+  if ((key != 'S' && key != 's') || !user_data) return 0;
   run_trigger(static_cast<PickerPanel *>(user_data));
+  return 0;
 }
 
-void eyedropper_button_callback(HostControl *, void *user_data) {
+void eyedropper_button_callback(LWControl *, void *user_data) {
   if (!user_data) return;
   run_trigger(static_cast<PickerPanel *>(user_data));
 }

@@ -5,7 +5,8 @@
 #include "eyedropper/win32.h"
 #include "abi/host_api.h"
 
-void picker_key_callback(PanelID panel, void *user_data, uint32_t key);
-void eyedropper_button_callback(HostControl *control, void *user_data);
-int eyedropper_run(GlobalFunc lookup, int x, int y, ColorTriple *out);
+// The key-up callback: S starts the eyedropper when its key is released.
+int picker_key_callback(LWPanelID panel, void *user_data, LWDualKey key);
+void eyedropper_button_callback(LWControl *control, void *user_data);
+int eyedropper_run(GlobalFunc *lookup, int x, int y, ColorTriple *out);
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);

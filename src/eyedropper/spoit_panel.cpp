@@ -13,18 +13,18 @@ ColorTriple colorref_split(COLORREF c) {
 }
 
 SpoitPanel *spoit_panel_create(int x, int y) {
-  PanelFuncs *panels = g_sampling.panel_funcs;
+  LWPanelFuncs *panels = g_sampling.panel_funcs;
   SpoitPanel *spoit = static_cast<SpoitPanel *>(plugin_malloc(sizeof(SpoitPanel)));
   if (!spoit) return nullptr;
   // Cleared so that a draw before the first tick shows black.
   memset(spoit, 0, sizeof *spoit);
   spoit->opened = 0;
-  spoit->panel = panels->create("Spoit", panels);
+  spoit->panel = panels->create(const_cast<char *>("Spoit"), panels);
   spoit->raster = g_sampling.raster_funcs->create(kSpoitRaster, kSpoitRaster, 0);
   if (!spoit->panel) return spoit;  // the run notices and ends at once
-  panel_set_ptr(panels, spoit->panel, PAN_USER_DATA, spoit);
-  panel_set_ptr(panels, spoit->panel, PAN_OPENED_FUNC, callback_ptr(spoit_opened_callback));
-  panel_set_ptr(panels, spoit->panel, PAN_DRAW_FUNC, callback_ptr(spoit_draw));
+  panel_set_ptr(panels, spoit->panel, PAN_USERDATA, spoit);
+  panel_set_ptr(panels, spoit->panel, PAN_USEROPEN, callback_ptr(spoit_opened_callback));
+  panel_set_ptr(panels, spoit->panel, PAN_USERDRAW, callback_ptr(spoit_draw));
   panel_set_int(panels, spoit->panel, PAN_W, kSpoitPanelSize);
   panel_set_int(panels, spoit->panel, PAN_H, kSpoitPanelSize);
   panel_set_int(panels, spoit->panel, PAN_X, x);
@@ -32,27 +32,27 @@ SpoitPanel *spoit_panel_create(int x, int y) {
   return spoit;
 }
 
-void spoit_opened_callback(PanelID, void *user_data) {
+void spoit_opened_callback(LWPanelID, void *user_data) {
   if (user_data) static_cast<SpoitPanel *>(user_data)->opened = 1;
 }
 
-void spoit_draw(PanelID, void *user_data, int mode) {
+void spoit_draw(LWPanelID, void *user_data, int mode) {
   SpoitPanel *spoit = static_cast<SpoitPanel *>(user_data);
-  if (mode == DRAW_MODE_NONE || !spoit || !spoit->opened || !spoit->raster) return;
-  RasterFuncs *rasters = g_sampling.raster_funcs;
+  if (mode == DR_ERASE || !spoit || !spoit->opened || !spoit->raster) return;
+  LWRasterFuncs *rasters = g_sampling.raster_funcs;
   for (int row = 0; row < kSpoitCells; ++row) {
     for (int col = 0; col < kSpoitCells; ++col) {
       const int i = row * kSpoitCells + col;
-      rasters->rgb_box(spoit->raster, spoit->red[i], spoit->green[i], spoit->blue[i],
+      rasters->drawRGBBox(spoit->raster, spoit->red[i], spoit->green[i], spoit->blue[i],
                        col * kSpoitCellSize, row * kSpoitCellSize, kSpoitCellSize,
                        kSpoitCellSize);
     }
   }
   const int centre = (kSpoitCells / 2) * kSpoitCells + kSpoitCells / 2;  // 112
   const int r = spoit->red[centre], g = spoit->green[centre], b = spoit->blue[centre];
-  rasters->rgb_box(spoit->raster, 255 - r, 255 - g, 255 - b, 42, 42, 6, 6);
-  rasters->rgb_box(spoit->raster, r, g, b, 43, 43, 4, 4);
-  rasters->blit(spoit->raster, 0, 0, spoit->panel, 8, 8, kSpoitRaster, kSpoitRaster);
+  rasters->drawRGBBox(spoit->raster, 255 - r, 255 - g, 255 - b, 42, 42, 6, 6);
+  rasters->drawRGBBox(spoit->raster, r, g, b, 43, 43, 4, 4);
+  rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, 8, 8, kSpoitRaster, kSpoitRaster);
 }
 
 void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
@@ -77,5 +77,5 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
       spoit->blue[i] = c.c;
     }
   }
-  g_sampling.panel_funcs->draw(spoit->panel, DRAW_MODE_REDRAW);
+  g_sampling.panel_funcs->draw(spoit->panel, DR_REFRESH);
 }

@@ -12,8 +12,8 @@ constexpr int kSpoitRaster = kSpoitCells * kSpoitCellSize;  // 90
 constexpr int kSpoitPanelSize = 106;
 
 struct SpoitPanel {
-  PanelID panel;
-  RasterID raster;
+  LWPanelID panel;
+  LWRasterID raster;
   int32_t red[kSpoitCells * kSpoitCells];
   int32_t green[kSpoitCells * kSpoitCells];
   int32_t blue[kSpoitCells * kSpoitCells];
@@ -22,9 +22,9 @@ struct SpoitPanel {
 
 // State of the running sampling; filled at each sampling start.
 struct SamplingState {
-  GlobalFunc lookup;
-  PanelFuncs *panel_funcs;
-  RasterFuncs *raster_funcs;
+  GlobalFunc *lookup;
+  LWPanelFuncs *panel_funcs;
+  LWRasterFuncs *raster_funcs;
   SpoitPanel *magnifier;
   HWND desktop_window;
   HDC desktop_dc;
@@ -40,8 +40,8 @@ struct SamplingState {
 extern SamplingState g_sampling;
 
 SpoitPanel *spoit_panel_create(int x, int y);
-void spoit_opened_callback(PanelID panel, void *user_data);
-void spoit_draw(PanelID panel, void *user_data, int mode);
+void spoit_opened_callback(LWPanelID panel, void *user_data);
+void spoit_draw(LWPanelID panel, void *user_data, int mode);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so

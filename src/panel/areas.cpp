@@ -10,10 +10,10 @@ int areas_count(const AreaDef *table) {
   return count;
 }
 
-AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *table) {
+AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef *table) {
   const int count = areas_count(table);
   set->areas = static_cast<AreaDef *>(plugin_calloc(count ? count : 1, sizeof(AreaDef)));
-  set->rasters = static_cast<RasterID *>(plugin_calloc(count ? count : 1, sizeof(RasterID)));
+  set->rasters = static_cast<LWRasterID *>(plugin_calloc(count ? count : 1, sizeof(LWRasterID)));
   // Without the arrays the set is empty rather than broken.
   set->count = (set->areas && set->rasters) ? count : 0;
   for (int i = 0; i < set->count; ++i) {
@@ -60,7 +60,7 @@ void areas_blit_pass(AreaSet *set) {
   for (int i = 0; i < set->count; ++i) {
     const AreaDef &area = set->areas[i];
     if (area.kind == AREA_RASTER && set->rasters[i])
-      g_raster_funcs->blit(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
+      g_raster_funcs->blitPanel(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
                            area.height);
   }
   set->blit_pending = 0;
@@ -73,7 +73,7 @@ static bool area_contains(const AreaDef &area, int x, int y) {
   return dx >= 0 && dx < area.width && dy >= 0 && dy < area.height;
 }
 
-void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y) {
+void areas_route_mouse(LWPanelID panel, AreaSet *set, int flags, int x, int y) {
   if (!set) return;
   if (!(flags & MOUSE_DOWN)) {
     set->captured = -1;
@@ -102,7 +102,7 @@ void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y) {
       area.draw(area_target(set, set->captured), set->owner, area.kind, local_x, local_y,
                 area.width, area.height);
       set->blit_pending = 1;
-      g_panel_funcs->draw(panel, DRAW_MODE_REDRAW);
+      g_panel_funcs->draw(panel, DR_REFRESH);
     }
   }
   // Saturates rather than wrapping on an endless press.
@@ -111,7 +111,7 @@ void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y) {
   set->previous[1] = y;
 }
 
-void picker_mouse_callback(PanelID panel, void *user_data, int flags, int x, int y) {
+void picker_mouse_callback(LWPanelID panel, void *user_data, int flags, int x, int y) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker) return;
   areas_route_mouse(panel, picker->areas, flags, x, y);

@@ -4,7 +4,7 @@
 #include "abi/host_api.h"
 
 typedef void (*AreaInitFunc)(void *target, void *owner, int kind, int x, int y, int w, int h);
-typedef int (*AreaEventFunc)(PanelID panel, void *owner, int flags, int local_x, int local_y,
+typedef int (*AreaEventFunc)(LWPanelID panel, void *owner, int flags, int local_x, int local_y,
                              int32_t *previous);
 typedef void (*AreaDrawFunc)(void *target, void *owner, int kind, int x, int y, int w, int h);
 
@@ -21,8 +21,8 @@ struct AreaDef {
 
 struct AreaSet {
   AreaDef *areas;
-  PanelID panel;
-  RasterID *rasters;
+  LWPanelID panel;
+  LWRasterID *rasters;
   int32_t count;
   int32_t captured;
   void *owner;
@@ -33,9 +33,9 @@ struct AreaSet {
 
 // Counts `table` up to its first row of width 0 or less.
 int areas_count(const AreaDef *table);
-AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *table);
-void areas_route_mouse(PanelID panel, AreaSet *set, int flags, int x, int y);
-void picker_mouse_callback(PanelID panel, void *user_data, int flags, int x, int y);
+AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef *table);
+void areas_route_mouse(LWPanelID panel, AreaSet *set, int flags, int x, int y);
+void picker_mouse_callback(LWPanelID panel, void *user_data, int flags, int x, int y);
 
 // Calls every init callback, then raises blit pending (construction).
 void areas_init_pass(AreaSet *set);

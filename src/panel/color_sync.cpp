@@ -11,11 +11,11 @@ static void refresh(PickerPanel *picker) {
     areas_draw_pass(picker->areas);
     areas_blit_pass(picker->areas);
   }
-  const int x = control_get_int(picker->swatch, CTL_INNER_X);
-  const int y = control_get_int(picker->swatch, CTL_INNER_Y);
+  const int x = control_get_int(picker->swatch, CTL_HOTX);
+  const int y = control_get_int(picker->swatch, CTL_HOTY);
   const ColorTriple &rgb = picker->current_rgb;
-  g_panel_funcs->draw_rgb_box(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
-                              kSwatchBoxHeight);
+  g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
+                                      kSwatchBoxHeight);
   if (picker->hot_func)
     picker->hot_func(picker->hot_data, channel_to_float(rgb.a), channel_to_float(rgb.b),
                      channel_to_float(rgb.c));
@@ -35,19 +35,19 @@ void apply_hsv_change(PickerPanel *picker) {
   refresh(picker);
 }
 
-void rgb_editor_changed(HostControl *control, void *user_data) {
+void rgb_editor_changed(LWControl *control, void *user_data) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker || !control_get_triple(control, CTL_VALUE)) return;
-  picker->current_rgb = {g_ivec_value.val[0], g_ivec_value.val[1], g_ivec_value.val[2]};
+  picker->current_rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]};
   picker->gradient->field_repaint_all = 1;
   picker->gradient->strip_repaint_all = 1;
   apply_rgb_change(picker);
 }
 
-void hsv_editor_changed(HostControl *control, void *user_data) {
+void hsv_editor_changed(LWControl *control, void *user_data) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker || !control_get_triple(control, CTL_VALUE)) return;
-  picker->current_hsv = {g_ivec_value.val[0], g_ivec_value.val[1], g_ivec_value.val[2]};
+  picker->current_hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]};
   picker->gradient->strip_repaint_all = 1;
   apply_hsv_change(picker);
 }

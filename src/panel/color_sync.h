@@ -7,5 +7,5 @@ struct PickerPanel;
 
 void apply_rgb_change(PickerPanel *picker);
 void apply_hsv_change(PickerPanel *picker);
-void rgb_editor_changed(HostControl *control, void *user_data);
-void hsv_editor_changed(HostControl *control, void *user_data);
+void rgb_editor_changed(LWControl *control, void *user_data);
+void hsv_editor_changed(LWControl *control, void *user_data);

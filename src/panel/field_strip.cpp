@@ -6,7 +6,7 @@
 
 // ---- Marker glyphs ---------------------------------------------------------
 
-static const int32_t kCrosshairPalette[] = {0, HOST_COLOR_BLACK, HOST_COLOR_WHITE};
+static const int32_t kCrosshairPalette[] = {0, LWP_NORMAL, LWP_HEADLINE};
 static const int8_t kCrosshairCodes[15 * 15] = {
     0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 0, 0, 0,  //
     0, 0, 0, 0, 0, 0, 1, 2, 1, 0, 0, 0, 0, 0, 0,  //
@@ -26,7 +26,7 @@ static const int8_t kCrosshairCodes[15 * 15] = {
 };
 const MarkerGlyph kCrosshairGlyph = {15, 15, kCrosshairCodes, kCrosshairPalette};
 
-static const int32_t kArrowPalette[] = {0, HOST_COLOR_BLACK, HOST_COLOR_LIGHT_GREY};
+static const int32_t kArrowPalette[] = {0, LWP_NORMAL, LWP_EDIT_SEL};
 static const int8_t kArrowCodes[15 * 8] = {
     0, 0, 0, 0, 0, 0, 1, 1,  //
     0, 0, 0, 0, 0, 1, 2, 1,  //
@@ -72,28 +72,28 @@ ColorTriple strip_row_colour(const GradientState *g, int hue, int saturation, in
 
 // Glyphs are handed to the raster unclipped; the host ignores pixels beyond
 // it.
-static void draw_glyph(RasterID raster, const MarkerGlyph &glyph, int left, int top) {
+static void draw_glyph(LWRasterID raster, const MarkerGlyph &glyph, int left, int top) {
   for (int r = 0; r < glyph.height; ++r) {
     for (int k = 0; k < glyph.width; ++k) {
       const int32_t colour = glyph.palette[glyph.codes[r * glyph.width + k]];
-      if (colour) g_raster_funcs->pixel(raster, colour, left + k, top + r);
+      if (colour) g_raster_funcs->drawPixel(raster, colour, left + k, top + r);
     }
   }
 }
 
-static void paint_field_rect(const GradientState *g, RasterID raster, int x0, int y0, int x1,
+static void paint_field_rect(const GradientState *g, LWRasterID raster, int x0, int y0, int x1,
                              int y1) {
   for (int y = y0; y < y1; ++y) {
     for (int x = x0; x < x1; ++x) {
       const ColorTriple c = field_pixel(g, x, y);
-      g_raster_funcs->rgb_pixel(raster, c.a, c.b, c.c, x, y);
+      g_raster_funcs->drawRGBPixel(raster, c.a, c.b, c.c, x, y);
     }
   }
 }
 
 static int clamp_to(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
-void draw_hs_field(GradientState *g, RasterID raster, const ColorTriple *hsv, int32_t *marker_x,
+void draw_hs_field(GradientState *g, LWRasterID raster, const ColorTriple *hsv, int32_t *marker_x,
                    int32_t *marker_y) {
   if (!raster) return;
   if (g->field_repaint_all) {
@@ -114,17 +114,17 @@ void draw_hs_field(GradientState *g, RasterID raster, const ColorTriple *hsv, in
   *marker_y = cy;
 }
 
-void draw_value_strip(GradientState *g, RasterID raster, const ColorTriple *hsv) {
+void draw_value_strip(GradientState *g, LWRasterID raster, const ColorTriple *hsv) {
   if (!raster) return;
   if (g->strip_repaint_all) {
     g->strip_repaint_all = 0;
     const int hue = clamp_channel(hsv->a), saturation = clamp_channel(hsv->b);
     for (int y = 0; y < g->height; ++y) {
       const ColorTriple c = strip_row_colour(g, hue, saturation, y);
-      g_raster_funcs->rgb_box(raster, c.a, c.b, c.c, 0, y, kStripColourColumns, 1);
+      g_raster_funcs->drawRGBBox(raster, c.a, c.b, c.c, 0, y, kStripColourColumns, 1);
     }
   }
-  g_raster_funcs->erase_box(raster, kStripColourColumns, 0, kStripWidth - kStripColourColumns,
+  g_raster_funcs->eraseBox(raster, kStripColourColumns, 0, kStripWidth - kStripColourColumns,
                             g->height);
   const int cy = g->height - clamp_channel(hsv->c) - 1;
   draw_glyph(raster, kArrowGlyph, kStripColourColumns, cy - 7);
@@ -141,7 +141,7 @@ void strip_area_init(void *, void *owner, int, int, int, int, int) {
 }
 
 static bool drags_with_left_button(int flags) {
-  return (flags & MOUSE_LEFT) && !(flags & MOUSE_RIGHT);
+  return (flags & MOUSE_LEFT) && !(flags & MOUSE_MID);
 }
 
 static void send_hsv_to_editor(PickerPanel *picker) {
@@ -149,7 +149,7 @@ static void send_hsv_to_editor(PickerPanel *picker) {
   control_set_triple(picker->hsv_editor, CTL_VALUE, hsv.a, hsv.b, hsv.c);
 }
 
-int field_area_event(PanelID, void *owner, int flags, int lx, int ly, int32_t *previous) {
+int field_area_event(LWPanelID, void *owner, int flags, int lx, int ly, int32_t *previous) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return 0;
   if (previous && lx == previous[0] && ly == previous[1]) return 0;
@@ -162,7 +162,7 @@ int field_area_event(PanelID, void *owner, int flags, int lx, int ly, int32_t *p
   return 0;
 }
 
-int strip_area_event(PanelID, void *owner, int flags, int, int ly, int32_t *previous) {
+int strip_area_event(LWPanelID, void *owner, int flags, int, int ly, int32_t *previous) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return 0;
   if (previous && ly == previous[1]) return 0;
@@ -173,7 +173,7 @@ int strip_area_event(PanelID, void *owner, int flags, int, int ly, int32_t *prev
   return 0;
 }
 
-static RasterID owner_raster(PickerPanel *picker, int index) {
+static LWRasterID owner_raster(PickerPanel *picker, int index) {
   const AreaSet *set = picker->areas;
   return (set && index < set->count) ? set->rasters[index] : nullptr;
 }

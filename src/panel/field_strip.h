@@ -19,9 +19,9 @@ extern const AreaDef kPickerAreaTable[];
 constexpr int kStripWidth = 30;
 constexpr int kStripColourColumns = 22;
 
-void draw_hs_field(GradientState *gradient, RasterID raster, const ColorTriple *hsv,
+void draw_hs_field(GradientState *gradient, LWRasterID raster, const ColorTriple *hsv,
                    int32_t *marker_x, int32_t *marker_y);
-void draw_value_strip(GradientState *gradient, RasterID raster, const ColorTriple *hsv);
+void draw_value_strip(GradientState *gradient, LWRasterID raster, const ColorTriple *hsv);
 
 // Pixel colours of the two gradients, from the ramp with integer arithmetic.
 ColorTriple field_pixel(const GradientState *gradient, int x, int y);
@@ -29,7 +29,7 @@ ColorTriple strip_row_colour(const GradientState *gradient, int hue, int saturat
 
 void field_area_init(void *target, void *owner, int kind, int x, int y, int w, int h);
 void strip_area_init(void *target, void *owner, int kind, int x, int y, int w, int h);
-int field_area_event(PanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
-int strip_area_event(PanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
+int field_area_event(LWPanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
+int strip_area_event(LWPanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
 void field_area_draw(void *target, void *owner, int kind, int x, int y, int w, int h);
 void strip_area_draw(void *target, void *owner, int kind, int x, int y, int w, int h);

@@ -13,7 +13,7 @@ PickerPanel *g_picker = nullptr;
 
 // Shared by every control add; only the fields named at each step are
 // written, so the mini editors inherit the button's width and height.
-static ControlDesc g_control_desc = {0, 0, 0};
+static LWPanControlDesc g_control_desc = {LWT_NULL};
 
 static const char kEyedropperLabel[] = "\x03(i:MIMG_ZOOM)";
 
@@ -25,23 +25,24 @@ int centre_offset(int display_extent, int panel_extent) {
   return static_cast<int>(half);
 }
 
-void picker_empty_callback(PanelID, void *) {}
+int picker_empty_callback(LWPanelID, void *, LWDualKey) { return 0; }
 
-void place_control(HostControl *control, PickerPanel *picker, int target_x, int target_y,
-                   ControlEventFunc callback) {
+void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
+                   LWCtlEventFunc *callback) {
   if (!control) return;
   const int width = control_get_int(control, CTL_W);
   control_get_int(control, CTL_H);
-  const int hot_x = control_get_int(control, CTL_HOTX);
-  control_get_int(control, CTL_HOTY);
+  const int hot_x = control_get_int(control, CTL_HOTW);
+  control_get_int(control, CTL_HOTH);
   control_set_int(control, CTL_X, wrap_add(wrap_sub(hot_x, width), target_x));
   control_set_int(control, CTL_Y, target_y);
-  control_set_ptr(control, CTL_USER_DATA, picker);
-  control_set_ptr(control, CTL_EVENT_FUNC, callback_ptr(callback));
+  control_set_ptr(control, CTL_USERDATA, picker);
+  control_set_ptr(control, CTL_USEREVENT, callback_ptr(callback));
 }
 
-static HostControl *add_control(PanelID panel, const char *type_name, const char *label) {
-  return g_panel_funcs->add_control(panel, type_name, &g_control_desc, label);
+static LWControl *add_control(LWPanelID panel, const char *type_name, const char *label) {
+  return g_panel_funcs->addControl(panel, const_cast<char *>(type_name), &g_control_desc,
+                                   const_cast<char *>(label));
 }
 
 PickerPanel *picker_create_panel(void) {
@@ -49,7 +50,7 @@ PickerPanel *picker_create_panel(void) {
   PickerPanel *picker = static_cast<PickerPanel *>(plugin_calloc(1, sizeof(PickerPanel)));
   if (!picker) return nullptr;
   picker->gradient = gradient_create();
-  if (picker->gradient) picker->panel = g_panel_funcs->create("", g_panel_funcs);
+  if (picker->gradient) picker->panel = g_panel_funcs->create(const_cast<char *>(""), g_panel_funcs);
   if (!picker->gradient || !picker->panel) {
     // Without its ramp or its panel the picker cannot work; give up now so
     // the next request can try again.
@@ -62,22 +63,22 @@ PickerPanel *picker_create_panel(void) {
     free(picker);
     return nullptr;
   }
-  const PanelID panel = picker->panel;
+  const LWPanelID panel = picker->panel;
 
   AreaSet *set = static_cast<AreaSet *>(plugin_calloc(1, sizeof(AreaSet)));
   picker->areas = set ? areas_create(panel, picker, set, kPickerAreaTable) : nullptr;
 
-  g_control_desc.type = CTL_TYPE_DRAWN;
-  g_control_desc.width = kSwatchBoxWidth;
-  g_control_desc.height = 2 * kSwatchBoxHeight;
+  g_control_desc.area.type = LWT_AREA;
+  g_control_desc.area.width = kSwatchBoxWidth;
+  g_control_desc.area.height = 2 * kSwatchBoxHeight;
   picker->swatch = add_control(panel, "CanvasControl", "");
-  g_control_desc.type = CTL_TYPE_DRAWN;
-  g_control_desc.width = 22;
-  g_control_desc.height = 0;
+  g_control_desc.area.type = LWT_AREA;
+  g_control_desc.area.width = 22;
+  g_control_desc.area.height = 0;
   picker->eyedropper_button = add_control(panel, "ButtonControl", kEyedropperLabel);
-  g_control_desc.type = CTL_TYPE_EDITOR;
+  g_control_desc.type = LWT_VINT;
   picker->rgb_editor = add_control(panel, "MiniRGBControl", "");
-  g_control_desc.type = CTL_TYPE_EDITOR;
+  g_control_desc.type = LWT_VINT;
   picker->hsv_editor = add_control(panel, "MiniHSVControl", "");
 
   place_control(picker->swatch, picker, 216, 268, nullptr);
@@ -85,38 +86,39 @@ PickerPanel *picker_create_panel(void) {
   place_control(picker->hsv_editor, picker, -28, 268, hsv_editor_changed);
   place_control(picker->rgb_editor, picker, -28, 298, rgb_editor_changed);
 
-  panel_set_ptr(g_panel_funcs, panel, PAN_USER_DATA, picker);
-  panel_set_ptr(g_panel_funcs, panel, PAN_DRAW_FUNC, callback_ptr(picker_draw_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSE_BUTTON_FUNC, callback_ptr(picker_mouse_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSE_MOVE_FUNC, callback_ptr(picker_mouse_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_NOTIFY_FUNC, callback_ptr(picker_empty_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_KEY_FUNC, callback_ptr(picker_key_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERDATA, picker);
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERDRAW, callback_ptr(picker_draw_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEBUTTON, callback_ptr(picker_mouse_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEMOVE, callback_ptr(picker_mouse_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYS, callback_ptr(picker_empty_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYUPS, callback_ptr(picker_key_callback));
   panel_set_int(g_panel_funcs, panel, PAN_W, kPickerWidth);
   panel_set_int(g_panel_funcs, panel, PAN_H, kPickerHeight);
 
-  const int *metrics = g_panel_funcs->display_metrics();
+  const LWDisplayMetrics *metrics =
+      g_panel_funcs->drawFuncs->dispMetrics ? g_panel_funcs->drawFuncs->dispMetrics() : nullptr;
   if (metrics) {
-    picker->panel_x = centre_offset(metrics[0], kPickerWidth);
-    picker->panel_y = centre_offset(metrics[1], kPickerHeight);
+    picker->panel_x = centre_offset(metrics->width, kPickerWidth);
+    picker->panel_y = centre_offset(metrics->height, kPickerHeight);
   }
 
   if (picker->areas) areas_init_pass(picker->areas);
   return picker;
 }
 
-void picker_draw_callback(PanelID, void *user_data, int mode) {
+void picker_draw_callback(LWPanelID, void *user_data, int mode) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker) return;
-  const int x = control_get_int(picker->swatch, CTL_INNER_X);
-  const int y = control_get_int(picker->swatch, CTL_INNER_Y);
+  const int x = control_get_int(picker->swatch, CTL_HOTX);
+  const int y = control_get_int(picker->swatch, CTL_HOTY);
   const ColorTriple &cur = picker->current_rgb;
   const ColorTriple &ini = picker->initial_rgb;
-  g_panel_funcs->draw_rgb_box(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth,
-                              kSwatchBoxHeight);
-  g_panel_funcs->draw_rgb_box(picker->panel, ini.a, ini.b, ini.c, x, wrap_add(y, kSwatchBoxHeight),
-                              kSwatchBoxWidth, kSwatchBoxHeight);
-  g_panel_funcs->draw_border(picker->panel, 1, 3, 7, 258, 258);
-  g_panel_funcs->draw_border(picker->panel, 1, 267, 7, 24, 258);
-  if (!picker->areas || mode == DRAW_MODE_NONE) return;
+  DrawFuncs *draw = g_panel_funcs->drawFuncs;
+  draw->drawRGBBox(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth, kSwatchBoxHeight);
+  draw->drawRGBBox(picker->panel, ini.a, ini.b, ini.c, x, wrap_add(y, kSwatchBoxHeight),
+                   kSwatchBoxWidth, kSwatchBoxHeight);
+  draw->drawBorder(picker->panel, 1, 3, 7, 258, 258);
+  draw->drawBorder(picker->panel, 1, 267, 7, 24, 258);
+  if (!picker->areas || mode == DR_ERASE) return;
   areas_blit_pass(picker->areas);
 }

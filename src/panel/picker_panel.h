@@ -8,13 +8,13 @@
 struct AreaSet;
 
 struct PickerPanel {
-  PanelID panel;
-  HostControl *rgb_editor;
-  HostControl *hsv_editor;
-  HostControl *swatch;
-  HostControl *eyedropper_button;
+  LWPanelID panel;
+  LWControl *rgb_editor;
+  LWControl *hsv_editor;
+  LWControl *swatch;
+  LWControl *eyedropper_button;
   AreaSet *areas;  // null when its allocation failed
-  HotColorFunc hot_func;
+  LWHotColorFunc *hot_func;
   void *hot_data;
   ColorTriple initial_rgb;
   ColorTriple current_rgb;
@@ -33,10 +33,11 @@ constexpr int kSwatchBoxHeight = 30;
 
 // Returns null only when the record itself cannot be allocated.
 PickerPanel *picker_create_panel(void);
-void place_control(HostControl *control, PickerPanel *picker, int target_x, int target_y,
-                   ControlEventFunc callback);
-void picker_draw_callback(PanelID panel, void *user_data, int mode);
-void picker_empty_callback(PanelID panel, void *user_data);
+void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
+                   LWCtlEventFunc *callback);
+void picker_draw_callback(LWPanelID panel, void *user_data, int mode);
+// The key-down callback: keys act on their release (picker_key_callback).
+int picker_empty_callback(LWPanelID panel, void *user_data, LWDualKey key);
 
 // Centred position for a panel of the given size: floor of half the
 // difference, also when it is negative.

@@ -6,21 +6,17 @@
 
 static const char kDefaultTitle[] = "Huevane 1.00";
 
-int picker_activate(int version, GlobalFunc global, void *local, void *) {
-  if (version != HOST_COLORPICK_VERSION) return 1;
-  ColorRequest *request = static_cast<ColorRequest *>(local);
-  if (!request) return 0;
-  acquire_services(global);
+int picker_activate(int version, GlobalFunc *global, void *local, void *) {
+  if (version != LWCOLORPICK_VERSION) return AFUNC_BADVERSION;
+  LWColorPickLocal *request = static_cast<LWColorPickLocal *>(local);
+  if (!request) return AFUNC_BADLOCAL;
+  if (!acquire_services(global)) return AFUNC_BADGLOBAL;
   if (!g_picker) g_picker = picker_create_panel();
-  if (!g_picker) {
-    // No panel can be shown: report the request as not accepted and leave
-    // its colour alone.
-    request->result = 0;
-    return 0;
-  }
+  // No panel can be shown: the host is told so and may use its own.
+  if (!g_picker) return AFUNC_BADGLOBAL;
   PickerPanel *picker = g_picker;
-  picker->hot_func = request->hot_func;
-  picker->hot_data = request->hot_data;
+  picker->hot_func = request->hotFunc;
+  picker->hot_data = request->data;
 
   const char *title = request->title ? request->title : kDefaultTitle;
   panel_set_ptr(g_panel_funcs, picker->panel, PAN_TITLE, const_cast<char *>(title));
@@ -36,7 +32,7 @@ int picker_activate(int version, GlobalFunc global, void *local, void *) {
   picker->gradient->strip_repaint_all = 1;
   apply_rgb_change(picker);
 
-  request->result = g_panel_funcs->open(picker->panel, PICKER_OPEN_FLAGS);
+  request->result = g_panel_funcs->open(picker->panel, PANF_BLOCKING | PANF_CANCEL);
   picker->panel_x = panel_get_int(g_panel_funcs, picker->panel, PAN_X);
   picker->panel_y = panel_get_int(g_panel_funcs, picker->panel, PAN_Y);
   if (request->result) {
@@ -44,5 +40,5 @@ int picker_activate(int version, GlobalFunc global, void *local, void *) {
     request->green = channel_to_float(picker->current_rgb.b);
     request->blue = channel_to_float(picker->current_rgb.c);
   }
-  return 0;
+  return AFUNC_OK;
 }

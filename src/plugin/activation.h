@@ -3,4 +3,10 @@
 
 #include "abi/host_api.h"
 
-extern "C" int picker_activate(int version, GlobalFunc global, void *local, void *server_data);
+// Serves one colour request. Results: AFUNC_OK when the panel was shown
+// (the request's result says whether the user accepted), AFUNC_BADVERSION
+// for a class version other than 4, AFUNC_BADLOCAL for a null request and
+// AFUNC_BADGLOBAL when the host's panel or raster services are missing or
+// the picker cannot be built; on those three the request is left untouched,
+// so the host can fall back to its own requester.
+extern "C" int picker_activate(int version, GlobalFunc *global, void *local, void *server_data);

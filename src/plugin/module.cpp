@@ -15,13 +15,13 @@ namespace {
 void *module_startup(void) { return reinterpret_cast<void *>(static_cast<uintptr_t>(4)); }
 void module_shutdown(void *) {}
 
-const ServerTagInfo kTags[] = {
+ServerTagInfo kTags[] = {
     {"Huevane", 0},
     {nullptr, 0},
 };
 
-const ServerRecord kServers[] = {
-    {HOST_COLORPICK_CLASS, "Huevane", picker_activate, kTags},
+ServerRecord kServers[] = {
+    {LWCOLORPICK_HCLASS, "Huevane", picker_activate, kTags},
     {nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -29,8 +29,7 @@ const ServerRecord kServers[] = {
 
 extern "C" {
 HUEVANE_EXPORT ModuleDescriptor _mod_descrip = {
-    HOST_MODULE_SYNC, HOST_SYSTEM_VERSION, HOST_MACHINE_CODE, module_startup, module_shutdown,
-    kServers,
+    MOD_SYSSYNC, MOD_SYSVER, MOD_MACHINE, module_startup, module_shutdown, kServers,
 };
 }
 

@@ -4,24 +4,30 @@
 
 #include "abi/host_api.h"
 
-extern GlobalFunc g_global_lookup;
-extern PanelFuncs *g_panel_funcs;
-extern RasterFuncs *g_raster_funcs;
+extern GlobalFunc *g_global_lookup;
+extern LWPanelFuncs *g_panel_funcs;
+extern LWRasterFuncs *g_raster_funcs;
 
 // Filled immediately before each control call and read immediately after.
-extern IntValue g_int_value;
-extern IntVectorValue g_ivec_value;
+// Each is the host's whole value union: the host may write any field of the
+// member it is handed. `g_int_value` carries type 2 (ints, pointers),
+// `g_ivec_value` type 5 (the editors' triples).
+extern LWValue g_int_value;
+extern LWValue g_ivec_value;
 
-// Stores the lookup and acquires the services, once per process.
-void acquire_services(GlobalFunc global);
+// Stores the lookup and acquires the services. Once both tables are had it
+// does nothing more; until then every call looks them up again. Returns
+// whether the panel and raster services (with the panel drawing table) are
+// there.
+bool acquire_services(GlobalFunc *global);
 
 // Control accessors through the shared records.
-int control_get_int(HostControl *control, int attribute);
-void control_set_int(HostControl *control, int attribute, int value);
-void control_set_ptr(HostControl *control, int attribute, void *value);
-void control_set_triple(HostControl *control, int attribute, int32_t a, int32_t b, int32_t c);
+int control_get_int(LWControl *control, int tag);
+void control_set_int(LWControl *control, int tag, int value);
+void control_set_ptr(LWControl *control, int tag, void *value);
+void control_set_triple(LWControl *control, int tag, int32_t a, int32_t b, int32_t c);
 // Reads a value triple into the shared vector record; false for a null control.
-bool control_get_triple(HostControl *control, int attribute);
+bool control_get_triple(LWControl *control, int tag);
 
 // Function pointers travel through the host's void * slots.
 template <typename F>
@@ -31,9 +37,9 @@ void *callback_ptr(F f) {
 
 // Panel attribute helpers over a given panel-services table: ints travel as
 // a pointer to an int, everything else as the pointer itself.
-void panel_set_int(PanelFuncs *funcs, PanelID panel, int attribute, int value);
-void panel_set_ptr(PanelFuncs *funcs, PanelID panel, int attribute, void *value);
-int panel_get_int(PanelFuncs *funcs, PanelID panel, int attribute);
+void panel_set_int(LWPanelFuncs *funcs, LWPanelID panel, int tag, int value);
+void panel_set_ptr(LWPanelFuncs *funcs, LWPanelID panel, int tag, void *value);
+int panel_get_int(LWPanelFuncs *funcs, LWPanelID panel, int tag);
 
 // Two's-complement addition: host-supplied coordinates are not trusted to
 // stay away from the int limits.

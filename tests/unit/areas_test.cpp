@@ -19,7 +19,7 @@ int g_redraw_result = 0;
 int g_draws = 0;
 
 template <int Area>
-int record_event(PanelID, void *, int flags, int lx, int ly, int32_t *prev) {
+int record_event(LWPanelID, void *, int flags, int lx, int ly, int32_t *prev) {
   g_events.push_back({Area, flags, lx, ly, prev[0], prev[1]});
   return g_redraw_result;
 }
@@ -36,7 +36,7 @@ constexpr int kDown = MOUSE_DOWN | MOUSE_LEFT;
 struct Router : ::testing::Test {
   fake::Services services;
   AreaSet set{};
-  PanelID panel = reinterpret_cast<PanelID>(0x1000);
+  LWPanelID panel = reinterpret_cast<LWPanelID>(0x1000);
   Router() {
     g_events.clear();
     g_redraw_result = 0;

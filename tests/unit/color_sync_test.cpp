@@ -22,7 +22,7 @@ void record_hot(void *data, float r, float g, float b) {
   static_cast<std::vector<Hot> *>(data)->push_back({r, g, b});
 }
 
-fake::Control &as_fake(HostControl *c) { return *reinterpret_cast<fake::Control *>(c); }
+fake::Control &as_fake(LWControl *c) { return *reinterpret_cast<fake::Control *>(c); }
 
 struct Sync : ::testing::Test {
   fake::Services services;
@@ -45,15 +45,15 @@ struct Sync : ::testing::Test {
     }
     free(picker);
   }
-  void edit(HostControl *editor, int a, int b, int c) {
+  void edit(LWControl *editor, int a, int b, int c) {
     fake::Control &f = as_fake(editor);
     f.value[0] = a;
     f.value[1] = b;
     f.value[2] = c;
-    ControlEventFunc event = reinterpret_cast<ControlEventFunc>(f.ptrs[CTL_EVENT_FUNC]);
-    event(editor, f.ptrs[CTL_USER_DATA]);
+    LWCtlEventFunc *event = reinterpret_cast<LWCtlEventFunc *>(f.ptrs[CTL_USEREVENT]);
+    event(editor, f.ptrs[CTL_USERDATA]);
   }
-  void expect_editor(HostControl *editor, int a, int b, int c) {
+  void expect_editor(LWControl *editor, int a, int b, int c) {
     fake::Control &f = as_fake(editor);
     EXPECT_EQ(f.value[0], a);
     EXPECT_EQ(f.value[1], b);
@@ -76,7 +76,7 @@ TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
   // X comes from the control's own geometry (7 minus 2; zero here).
   EXPECT_EQ(as_fake(fresh.rgb_editor).attrs[CTL_X], -28);
   EXPECT_EQ(as_fake(fresh.swatch).attrs[CTL_Y], 268);
-  EXPECT_EQ(as_fake(fresh.swatch).ptrs[CTL_EVENT_FUNC], nullptr);
+  EXPECT_EQ(as_fake(fresh.swatch).ptrs[CTL_USEREVENT], nullptr);
 }
 
 TEST_F(Sync, RgbEditorUpdatesHsvEditorAndReportsTheColour) {
@@ -175,7 +175,10 @@ TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
   EXPECT_EQ(picker->current_hsv.b, 0);
   const size_t events = hot.size();
   mouse(kDown, 4 - 5, 8 + 400);  // same position
-  mouse(MOUSE_DOWN | MOUSE_LEFT | MOUSE_RIGHT, 50, 50);
+  // A right press arrives as 0x60, a middle one as 0x40: the gradients take
+  // neither.
+  mouse(MOUSE_DOWN | MOUSE_RIGHT, 50, 50);
+  mouse(MOUSE_DOWN | MOUSE_MID, 60, 60);
   EXPECT_EQ(hot.size(), events);
   mouse(0, 0, 0);
 

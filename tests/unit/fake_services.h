@@ -19,7 +19,7 @@ struct Raster {
 };
 
 struct Control {
-  HostControl handle{};
+  LWControl handle{};
   int attrs[32] = {};
   int32_t value[3] = {};
   void *ptrs[32] = {};
@@ -32,12 +32,13 @@ class Services {
   ~Services();
   static Services &get();
 
-  Raster *raster(RasterID id) { return reinterpret_cast<Raster *>(id); }
+  Raster *raster(LWRasterID id) { return reinterpret_cast<Raster *>(id); }
   int count(const std::string &op) const;
   void clear_counts() { counts_.clear(); }
 
-  PanelFuncs panel_funcs{};
-  RasterFuncs raster_funcs{};
+  LWPanelFuncs panel_funcs{};
+  DrawFuncs draw_funcs{};
+  LWRasterFuncs raster_funcs{};
   std::vector<std::unique_ptr<Raster>> rasters;
   std::vector<std::unique_ptr<Control>> controls;
   std::map<std::string, int> counts_;

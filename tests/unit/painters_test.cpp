@@ -14,8 +14,8 @@ bool same(ColorTriple a, ColorTriple b) { return a.a == b.a && a.b == b.b && a.c
 struct Painters : ::testing::Test {
   fake::Services services;
   GradientState *g = gradient_create();
-  RasterID field = services.raster_funcs.create(256, 256, 0);
-  RasterID strip = services.raster_funcs.create(30, 256, 0);
+  LWRasterID field = services.raster_funcs.create(256, 256, 0);
+  LWRasterID strip = services.raster_funcs.create(30, 256, 0);
   int32_t marker_x = 0, marker_y = 0;
 
   ~Painters() override {
