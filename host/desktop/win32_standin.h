@@ -66,6 +66,8 @@ typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD ti
 #define WM_LBUTTONUP 0x0202
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MBUTTONUP 0x0208
 
 HWND WINAPI GetDesktopWindow(void);
 HDC WINAPI GetWindowDC(HWND hwnd);

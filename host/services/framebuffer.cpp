@@ -1,6 +1,7 @@
 #include "services/framebuffer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace hvhost {
@@ -49,6 +50,55 @@ void Framebuffer::fill_area(int64_t x, int64_t y, int64_t w, int64_t h, Rgb c) {
     std::fill(line + x0, line + x1, p);
   }
   ++revision_;
+}
+
+void Framebuffer::line(int x, int y, int x2, int y2, Rgb c) {
+  // Ends far outside the image are first brought to its border (plus one
+  // pixel), so that the walk below takes at most a few thousand steps.
+  double ax = x, ay = y, bx = x2, by = y2;
+  constexpr double kNear = 2.0 * kMaxImageExtent;
+  const auto far = [&](double v) { return v < -kNear || v > kNear; };
+  if (far(ax) || far(ay) || far(bx) || far(by)) {
+    // Liang-Barsky clipping to [-1, width] x [-1, height].
+    const double dx = bx - ax, dy = by - ay;
+    double t0 = 0.0, t1 = 1.0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {ax + 1.0, width_ - ax, ay + 1.0, height_ - ay};
+    for (int i = 0; i < 4; ++i) {
+      if (p[i] == 0.0) {
+        if (q[i] < 0.0) return;
+        continue;
+      }
+      const double t = q[i] / p[i];
+      if (p[i] < 0.0)
+        t0 = std::max(t0, t);
+      else
+        t1 = std::min(t1, t);
+      if (t0 > t1) return;
+    }
+    const double sx = ax, sy = ay;
+    ax = sx + t0 * dx, ay = sy + t0 * dy;
+    bx = sx + t1 * dx, by = sy + t1 * dy;
+  }
+  // Bresenham between the (now near) ends.
+  int64_t px = std::llround(ax), py = std::llround(ay);
+  const int64_t ex = std::llround(bx), ey = std::llround(by);
+  const int64_t dx = ex > px ? ex - px : px - ex, dy = -(ey > py ? ey - py : py - ey);
+  const int64_t sx = px < ex ? 1 : -1, sy = py < ey ? 1 : -1;
+  int64_t err = dx + dy;
+  const uint32_t packed = c.packed();
+  bool changed = false;
+  for (;;) {
+    if (px >= 0 && py >= 0 && px < width_ && py < height_) {
+      pixels_[static_cast<size_t>(py) * width_ + static_cast<size_t>(px)] = packed;
+      changed = true;
+    }
+    if (px == ex && py == ey) break;
+    const int64_t e2 = 2 * err;
+    if (e2 >= dy) err += dy, px += sx;
+    if (e2 <= dx) err += dx, py += sy;
+  }
+  if (changed) ++revision_;
 }
 
 void Framebuffer::frame(int x, int y, int w, int h, Rgb c) { bevel(x, y, w, h, c, c); }

@@ -66,6 +66,8 @@ class Framebuffer {
 
   void erase(Rgb background);
   void fill_rect(int x, int y, int w, int h, Rgb c);
+  // A one-pixel line from (x, y) to (x2, y2), both ends included.
+  void line(int x, int y, int x2, int y2, Rgb c);
   // A one-pixel frame exactly on the outline of the rectangle.
   void frame(int x, int y, int w, int h, Rgb c);
   // A one-pixel bevel on the outline: `top_left` along the top row and left

@@ -48,7 +48,7 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
     // panel for the life of the process: the module stays mapped so that
     // those allocations keep their roots until exit.
     module = Module::load(config.module_path, ModuleLoadOptions{false, true});
-    server = &module->require_server(HOST_COLORPICK_CLASS, config.server_name);
+    server = &module->require_server(LWCOLORPICK_HCLASS, config.server_name);
   } catch (const ModuleError &e) {
     err << "error: " << e.what() << "\n";
     return kExitModule;

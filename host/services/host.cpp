@@ -5,12 +5,20 @@
 
 #include "services/chrome.h"
 #include "services/palette.h"
+#include "services/text.h"
 
 namespace hvhost {
 
 namespace {
 
-int button_flag(MouseButton b) { return b == MouseButton::kLeft ? MOUSE_LEFT : MOUSE_RIGHT; }
+int button_flag(MouseButton b) {
+  switch (b) {
+    case MouseButton::kLeft: return MOUSE_LEFT;
+    case MouseButton::kMiddle: return MOUSE_MID;
+    case MouseButton::kRight: return MOUSE_RIGHT;
+  }
+  return 0;
+}
 
 int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
@@ -40,7 +48,15 @@ Host::~Host() {
 }
 
 void Host::set_display_size(int width, int height) {
-  metrics_ = {std::max(width, 1), std::max(height, 1), 0, 0};
+  metrics_ = LWDisplayMetrics{};
+  metrics_.width = std::max(width, 1);
+  metrics_.height = std::max(height, 1);
+  metrics_.pixX = 1;  // square pixels
+  metrics_.pixY = 1;
+  metrics_.maxColors = 1 << 24;
+  metrics_.depth = 24;
+  metrics_.textHeight = kTextLineHeight;
+  metrics_.textAscent = kTextHeight;
 }
 
 void Host::set_input(InputDriver *driver) {
@@ -61,17 +77,17 @@ std::vector<Panel *> Host::panels() const {
   return out;
 }
 
-Panel *Host::panel(PanelID id) const {
+Panel *Host::panel(LWPanelID id) const {
   auto it = panel_index_.find(id);
   return it == panel_index_.end() ? nullptr : it->second;
 }
 
-Control *Host::control(HostControl *handle) const {
+Control *Host::control(LWControlID handle) const {
   auto it = control_index_.find(handle);
   return it == control_index_.end() ? nullptr : it->second;
 }
 
-Raster *Host::raster(RasterID id) const {
+Raster *Host::raster(LWRasterID id) const {
   auto it = rasters_.find(id);
   return it == rasters_.end() ? nullptr : it->second.get();
 }
@@ -86,7 +102,7 @@ Panel *Host::innermost_panel() const { return modal_.empty() ? nullptr : modal_.
 
 std::vector<Panel *> Host::open_panels() const { return open_; }
 
-Panel *Host::live_panel(PanelID id, Op op) {
+Panel *Host::live_panel(LWPanelID id, Op op) {
   Panel *p = panel(id);
   if (!p) {
     trace_.record(op, id, "", {}, CallStatus::kBadHandle);
@@ -95,7 +111,7 @@ Panel *Host::live_panel(PanelID id, Op op) {
   return p;
 }
 
-Control *Host::live_control(HostControl *handle, Op op) {
+Control *Host::live_control(LWControlID handle, Op op) {
   Control *c = control(handle);
   if (!c) {
     trace_.record(op, handle, "", {}, CallStatus::kBadHandle);
@@ -104,7 +120,7 @@ Control *Host::live_control(HostControl *handle, Op op) {
   return c;
 }
 
-Raster *Host::find_raster(RasterID id, Op op) {
+Raster *Host::find_raster(LWRasterID id, Op op) {
   Raster *r = raster(id);
   if (!r) {
     trace_.record(op, id, "", {}, CallStatus::kBadHandle);
@@ -237,10 +253,17 @@ void Host::close_panel(Panel &panel, int result) {
 
 // ---- Input entry points ----------------------------------------------------
 
-void Host::call_mouse(Panel &panel, PanelMouseFunc func, Op op, int flags, int x, int y) {
+void Host::call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y) {
   if (!func) return;
   trace_.record(op, panel.id(), "", {flags, x, y});
   func(panel.id(), panel.user_data_, flags, x, y);
+}
+
+void Host::call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code) {
+  if (!func) return;
+  const LWDualKey key = static_cast<LWDualKey>(code);
+  trace_.record(op, panel.id(), "", {key});
+  func(panel.id(), panel.user_data_, key);
 }
 
 void Host::call_control_event(Control &control) {
@@ -293,13 +316,25 @@ bool Host::mouse_release(int x, int y, MouseButton button) {
   return true;
 }
 
-bool Host::key(uint32_t code) {
+bool Host::key_down(uint32_t code) {
   Panel *p = innermost_panel();
   if (!p) return false;
-  if (p->callbacks_.key) {
-    trace_.record(Op::kCallKey, p->id(), "", {code});
-    p->callbacks_.key(p->id(), p->user_data_, code);
-  }
+  call_key(*p, p->callbacks_.key_down, Op::kCallKeyDown, code);
+  return true;
+}
+
+bool Host::key_up(uint32_t code) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
+  return true;
+}
+
+bool Host::key(uint32_t code) {
+  if (!key_down(code)) return false;
+  // The press may have opened a panel over this one, or closed it: the
+  // release goes to whichever panel takes input now.
+  key_up(code);
   return true;
 }
 
@@ -336,6 +371,12 @@ bool Host::cancel() {
 void Host::move_panel(Panel &panel, int x, int y) {
   panel.x_ = std::clamp(x, -kCoordinateLimit, kCoordinateLimit);
   panel.y_ = std::clamp(y, -kCoordinateLimit, kCoordinateLimit);
+}
+
+void Host::raise_panel(Panel &panel) {
+  ++panel.times_raised_;
+  auto it = std::find(open_.begin(), open_.end(), &panel);
+  if (it != open_.end()) std::rotate(it, it + 1, open_.end());
 }
 
 void Host::advance_time(uint32_t ms) {
@@ -415,6 +456,8 @@ bool Host::perform(const Action &a) {
       return mouse_release(x, y, a.button);
     case ActionKind::kDrag: return perform_drag(a);
     case ActionKind::kKey: return key(static_cast<uint32_t>(a.key));
+    case ActionKind::kKeyDown: return key_down(static_cast<uint32_t>(a.key));
+    case ActionKind::kKeyUp: return key_up(static_cast<uint32_t>(a.key));
     case ActionKind::kEditRgb:
     case ActionKind::kEditHsv: {
       const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";

@@ -57,14 +57,14 @@ class Host {
 
   static Host *current() { return current_; }
   // The global-lookup function handed to the plug-in's activation.
-  static GlobalFunc lookup_function();
-  static PanelFuncs *panel_funcs();
-  static RasterFuncs *raster_funcs();
+  static GlobalFunc *lookup_function();
+  static LWPanelFuncs *panel_funcs();
+  static LWRasterFuncs *raster_funcs();
 
   // ---- Configuration ----------------------------------------------------
   void set_display_size(int width, int height);
-  int display_width() const { return metrics_[0]; }
-  int display_height() const { return metrics_[1]; }
+  int display_width() const { return metrics_.width; }
+  int display_height() const { return metrics_.height; }
   // Not owned; null means no input (every modal open is cancelled at once).
   // Setting a driver also clears an earlier end of input, abort and error;
   // setting null keeps them for inspection.
@@ -79,9 +79,9 @@ class Host {
   // ---- Objects ----------------------------------------------------------
   // Live panels in creation order.
   std::vector<Panel *> panels() const;
-  Panel *panel(PanelID id) const;
-  Control *control(HostControl *handle) const;
-  Raster *raster(RasterID id) const;
+  Panel *panel(LWPanelID id) const;
+  Control *control(LWControlID handle) const;
+  Raster *raster(LWRasterID id) const;
   size_t raster_count() const { return rasters_.size(); }
   // Panels in modal opens, outermost first; the last receives input.
   std::vector<Panel *> modal_panels() const;
@@ -94,13 +94,18 @@ class Host {
   // none. Mouse positions are panel coordinates. A press on a control goes
   // to the control (a button is clicked when the press is released over
   // it); elsewhere the panel's mouse callbacks are called with the flags
-  // 0x80 | 0x20 (left) or 0x80 | 0x40 (right) on press, 0x80 | button on a
-  // move while held, and the button bit alone on release. A move with no
-  // button held calls nothing.
+  // 0x80 | button on press, where button is 0x20 left, 0x40 middle or 0x60
+  // right (both bits), 0x80 | button on a move while held, and the button
+  // bits alone on release. A move with no button held calls nothing.
   bool mouse_press(int x, int y, MouseButton button = MouseButton::kLeft);
   bool mouse_move(int x, int y);
   bool mouse_release(int x, int y, MouseButton button = MouseButton::kLeft);
+  // A key press calls the key-down callback (tag 13), its release the
+  // key-up callback (tag 21), with the key as a 16-bit LWDualKey; key() is
+  // a press followed by a release.
   bool key(uint32_t code);
+  bool key_down(uint32_t code);
+  bool key_up(uint32_t code);
   // A user's edit of a control: the value (each field clamped to the
   // editor's 0..255 for editors) is set, the control redrawn, and its event
   // callback called with its user data.
@@ -112,6 +117,9 @@ class Host {
   // The user moved the panel's window: its position (attributes 0 and 1,
   // kept within +-kCoordinateLimit) follows, and the plug-in reads it back.
   void move_panel(Panel &panel, int x, int y);
+  // Tag 23: an open panel goes above the other open panels (a windowed
+  // front end brings its window to the front); every raise is counted.
+  void raise_panel(Panel &panel);
 
   // Panel coordinates of the point (x, y) given relative to a named place
   // of the innermost modal panel (the eyedropper place ignores x and y);
@@ -145,20 +153,21 @@ class Host {
 
   struct WindowCache;
 
-  Panel *live_panel(PanelID id, Op op);
-  Control *live_control(HostControl *handle, Op op);
+  Panel *live_panel(LWPanelID id, Op op);
+  Control *live_control(LWControlID handle, Op op);
   // The raster of id, or null after noting a bad handle. The per-pixel
   // calls hit the one-entry cache.
-  Raster *live_raster(RasterID id, Op op) {
+  Raster *live_raster(LWRasterID id, Op op) {
     if (last_raster_ && last_raster_->id() == id) return last_raster_;
     return find_raster(id, op);
   }
-  Raster *find_raster(RasterID id, Op op);
+  Raster *find_raster(LWRasterID id, Op op);
   int run_open(Panel &panel, int flags);
   void close_panel(Panel &panel, int result);
   void forget_panel(Panel &panel);
   void call_draw(Panel &panel, int mode);
-  void call_mouse(Panel &panel, PanelMouseFunc func, Op op, int flags, int x, int y);
+  void call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y);
+  void call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code);
   void call_control_event(Control &control);
   bool fail_action(const Action &action, const std::string &message);
   bool resolve_place(const Action &action, Place place, int x, int y, int *px, int *py);
@@ -167,7 +176,7 @@ class Host {
   CallTrace trace_;
   static inline Host *current_ = nullptr;
   Host *previous_ = nullptr;
-  std::array<int, 4> metrics_{};
+  LWDisplayMetrics metrics_{};
   InputDriver *input_ = nullptr;
   DesktopInput default_desktop_;
   DesktopInput *desktop_ = &default_desktop_;

@@ -29,14 +29,21 @@ const char *place_word(Place p) {
   return "";
 }
 
-const char *button_word(MouseButton b) { return b == MouseButton::kLeft ? "left" : "right"; }
+const char *button_word(MouseButton b) {
+  switch (b) {
+    case MouseButton::kLeft: return "left";
+    case MouseButton::kRight: return "right";
+    case MouseButton::kMiddle: return "middle";
+  }
+  return "?";
+}
 
 std::string mouse_text(const char *verb, const Action &a, bool with_button) {
   std::string s = verb;
   s += ' ';
   s += place_word(a.place);
   if (a.place != Place::kEyedropper) s += std::to_string(a.x) + " " + std::to_string(a.y);
-  if (with_button && a.button == MouseButton::kRight) s += " right";
+  if (with_button && a.button != MouseButton::kLeft) s += std::string(" ") + button_word(a.button);
   return s;
 }
 
@@ -64,6 +71,16 @@ Action Action::drag(Place p, int x1, int y1, int x2, int y2, int steps) {
 Action Action::key_press(int code) {
   Action a = make(ActionKind::kKey);
   a.key = code;
+  return a;
+}
+Action Action::key_down(int code) {
+  Action a = key_press(code);
+  a.kind = ActionKind::kKeyDown;
+  return a;
+}
+Action Action::key_up(int code) {
+  Action a = key_press(code);
+  a.kind = ActionKind::kKeyUp;
   return a;
 }
 Action Action::rgb(int r, int g, int b) {
@@ -120,6 +137,8 @@ std::string describe(const Action &a) {
              std::to_string(a.y) + " " + std::to_string(a.x2) + " " + std::to_string(a.y2) +
              " " + std::to_string(a.steps);
     case ActionKind::kKey: return "key " + std::to_string(a.key);
+    case ActionKind::kKeyDown: return "key down " + std::to_string(a.key);
+    case ActionKind::kKeyUp: return "key up " + std::to_string(a.key);
     case ActionKind::kEditRgb: return triple("rgb");
     case ActionKind::kEditHsv: return triple("hsv");
     case ActionKind::kClickEyedropper: return "click eyedropper";

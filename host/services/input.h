@@ -16,7 +16,7 @@ namespace hvhost {
 
 class Host;
 
-enum class MouseButton { kLeft, kRight };
+enum class MouseButton { kLeft, kRight, kMiddle };
 
 // Where the coordinates of a mouse action are measured from. Field and
 // strip are the picker's drawn areas; the eyedropper place is the centre of
@@ -28,7 +28,9 @@ enum class ActionKind {
   kMove,
   kRelease,
   kDrag,
-  kKey,
+  kKey,      // a key pressed and released
+  kKeyDown,  // a key pressed (and held)
+  kKeyUp,    // a key released
   kEditRgb,
   kEditHsv,
   kClickEyedropper,
@@ -61,7 +63,10 @@ struct Action {
   static Action release(int x, int y, MouseButton b = MouseButton::kLeft);
   static Action release(Place p, int x, int y, MouseButton b = MouseButton::kLeft);
   static Action drag(Place p, int x1, int y1, int x2, int y2, int steps = 8);
+  // A key pressed and released; key_down and key_up are the two halves.
   static Action key_press(int code);
+  static Action key_down(int code);
+  static Action key_up(int code);
   static Action rgb(int r, int g, int b);
   static Action hsv(int h, int s, int v);
   static Action click_eyedropper();

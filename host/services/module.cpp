@@ -126,14 +126,14 @@ std::unique_ptr<Module> Module::load(const std::string &path, ModuleLoadOptions 
   m->descriptor_ = static_cast<const ModuleDescriptor *>(find_symbol(m->library_, "_mod_descrip"));
   if (!m->descriptor_)
     throw ModuleError(path + " is not a plug-in module: it exports no _mod_descrip");
-  if (m->descriptor_->sync_word != HOST_MODULE_SYNC) {
+  if (m->descriptor_->sysSync != MOD_SYSSYNC) {
     char buf[160];
     std::snprintf(buf, sizeof buf, ": wrong sync word 0x%08x in _mod_descrip (expected 0x%08x)",
-                  static_cast<unsigned>(m->descriptor_->sync_word),
-                  static_cast<unsigned>(HOST_MODULE_SYNC));
+                  static_cast<unsigned>(m->descriptor_->sysSync),
+                  static_cast<unsigned>(MOD_SYSSYNC));
     throw ModuleError(path + buf);
   }
-  if (!m->descriptor_->servers) throw ModuleError(path + ": _mod_descrip has no server table");
+  if (!m->descriptor_->serverDefs) throw ModuleError(path + ": _mod_descrip has no server table");
   if (m->descriptor_->startup) {
     m->startup_token_ = m->descriptor_->startup();
     if (!m->startup_token_) throw ModuleError(path + ": the module's startup failed");
@@ -157,16 +157,16 @@ Module::~Module() {
 
 std::vector<std::string> Module::server_names() const {
   std::vector<std::string> out;
-  const ServerRecord *s = descriptor_->servers;
-  for (int i = 0; i < kMaxServers && s[i].class_name; ++i)
-    out.push_back(std::string(s[i].class_name) + " '" + (s[i].name ? s[i].name : "") + "'");
+  const ServerRecord *s = descriptor_->serverDefs;
+  for (int i = 0; i < kMaxServers && s[i].className; ++i)
+    out.push_back(std::string(s[i].className) + " '" + (s[i].name ? s[i].name : "") + "'");
   return out;
 }
 
 const ServerRecord *Module::find_server(std::string_view class_name, std::string_view name) const {
-  const ServerRecord *s = descriptor_->servers;
-  for (int i = 0; i < kMaxServers && s[i].class_name; ++i)
-    if (class_name == s[i].class_name && s[i].name && name == s[i].name && s[i].activate)
+  const ServerRecord *s = descriptor_->serverDefs;
+  for (int i = 0; i < kMaxServers && s[i].className; ++i)
+    if (class_name == s[i].className && s[i].name && name == s[i].name && s[i].activate)
       return &s[i];
   return nullptr;
 }

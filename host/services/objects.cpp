@@ -68,7 +68,7 @@ void draw_editor(const Control &c, Framebuffer &fb) {
 
 }  // namespace
 
-Control::Control(Panel &panel, std::string type_name, ControlDesc desc, std::string label)
+Control::Control(Panel &panel, std::string type_name, LWPanControlDesc desc, std::string label)
     : panel_(&panel),
       type_name_(std::move(type_name)),
       label_(std::move(label)),
@@ -77,13 +77,13 @@ Control::Control(Panel &panel, std::string type_name, ControlDesc desc, std::str
   switch (kind_) {
     case ControlKind::kCanvas:
       // The description gives the inner area; the frame is outside it.
-      width_ = size_or(desc.width, 32) + 2;
-      height_ = size_or(desc.height, 32) + 2;
+      width_ = size_or(desc.area.width, 32) + 2;
+      height_ = size_or(desc.area.height, 32) + 2;
       break;
     case ControlKind::kButton:
-      width_ = icon_name(label_) ? size_or(desc.width, 22)
-                                 : std::max(size_or(desc.width, 0), text_width(label_) + 12);
-      height_ = size_or(desc.height, kButtonDefaultHeight);
+      width_ = icon_name(label_) ? size_or(desc.area.width, 22)
+                                 : std::max(size_or(desc.area.width, 0), text_width(label_) + 12);
+      height_ = size_or(desc.area.height, kButtonDefaultHeight);
       break;
     case ControlKind::kMiniRgb:
     case ControlKind::kMiniHsv:
@@ -92,8 +92,8 @@ Control::Control(Panel &panel, std::string type_name, ControlDesc desc, std::str
       offset_x_ = kMiniEditorOffsetX;
       break;
     case ControlKind::kOther:
-      width_ = std::max(size_or(desc.width, 80), text_width(label_) + 8);
-      height_ = size_or(desc.height, 20);
+      width_ = std::max(size_or(desc.area.width, 80), text_width(label_) + 8);
+      height_ = size_or(desc.area.height, 20);
       break;
   }
 }

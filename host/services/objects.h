@@ -36,13 +36,14 @@ enum class ControlKind {
   kOther,    // any other type name: a labelled box
 };
 
-// Geometry of the host's controls. Attributes 2 and 3 report the control's
-// width and height; attributes 7 and 8 report them plus the control's
-// placement offset, the distance a control of that type keeps from the
-// position a plug-in computes for it: a plug-in that places a control at
-// X = attr7 - attr2 + target puts it at target plus that offset. The mini
-// editors keep 32 pixels, which puts the picker's editors (target -28) at
-// x = 4, under the hue-saturation field.
+// Geometry of the host's controls. Tags 2 and 3 (CTL_W, CTL_H) report the
+// control's width and height; tags 5 and 6 (CTL_HOTX, CTL_HOTY) the top-left
+// corner of its inner drawing area; tags 7 and 8 (CTL_HOTW, CTL_HOTH) the
+// width and height plus the control's placement offset, the distance a
+// control of that type keeps from the position a plug-in computes for it: a
+// plug-in that places a control at X = HOTW - W + target puts it at target
+// plus that offset. The mini editors keep 32 pixels, which puts the picker's
+// editors (target -28) at x = 4, under the hue-saturation field.
 inline constexpr int kMiniEditorWidth = 204;
 inline constexpr int kMiniEditorHeight = 24;
 inline constexpr int kMiniEditorOffsetX = 32;
@@ -57,16 +58,17 @@ inline constexpr int kCoordinateLimit = 1 << 20;
 
 class Control {
  public:
-  Control(Panel &panel, std::string type_name, ControlDesc desc, std::string label);
+  Control(Panel &panel, std::string type_name, LWPanControlDesc desc, std::string label);
   Control(const Control &) = delete;
   Control &operator=(const Control &) = delete;
 
-  HostControl *handle() { return &abi_; }
+  // The control's record; its address is the LWControlID.
+  LWControl *handle() { return &abi_; }
   Panel &panel() const { return *panel_; }
   ControlKind kind() const { return kind_; }
   const std::string &type_name() const { return type_name_; }
   const std::string &label() const { return label_; }
-  ControlDesc desc() const { return desc_; }
+  const LWPanControlDesc &desc() const { return desc_; }
   bool is_editor() const { return kind_ == ControlKind::kMiniRgb || kind_ == ControlKind::kMiniHsv; }
 
   int x() const { return x_; }
@@ -88,7 +90,7 @@ class Control {
   int center_y() const { return y_ + height_ / 2; }
 
   const std::array<int, 3> &value() const { return value_; }
-  ControlEventFunc event_func() const { return event_func_; }
+  LWCtlEventFunc *event_func() const { return event_func_; }
   void *user_data() const { return user_data_; }
   bool pressed() const { return pressed_; }
 
@@ -99,26 +101,26 @@ class Control {
   friend class Host;
   friend struct HostAbi;
 
-  HostControl abi_{};  // the handle the plug-in holds
+  LWControl abi_{};  // the record the plug-in holds
   Panel *panel_;
   std::string type_name_;
   std::string label_;
-  ControlDesc desc_;
+  LWPanControlDesc desc_;
   ControlKind kind_;
   int x_ = 0, y_ = 0, width_ = 0, height_ = 0, offset_x_ = 0;
   std::array<int, 3> value_{};
-  ControlEventFunc event_func_ = nullptr;
+  LWCtlEventFunc *event_func_ = nullptr;
   void *user_data_ = nullptr;
   bool pressed_ = false;
 };
 
 struct PanelCallbacks {
-  PanelDrawFunc draw = nullptr;
-  PanelOpenedFunc opened = nullptr;
-  PanelNotifyFunc notify = nullptr;
-  PanelMouseFunc mouse_button = nullptr;
-  PanelMouseFunc mouse_move = nullptr;
-  PanelKeyFunc key = nullptr;
+  LWPanDrawFunc *draw = nullptr;       // PAN_USERDRAW
+  LWPanHookFunc *opened = nullptr;     // PAN_USEROPEN
+  LWPanKeyFunc *key_down = nullptr;    // PAN_USERKEYS
+  LWPanKeyFunc *key_up = nullptr;      // PAN_USERKEYUPS
+  LWPanMouseFunc *mouse_button = nullptr;  // PAN_MOUSEBUTTON
+  LWPanMouseFunc *mouse_move = nullptr;    // PAN_MOUSEMOVE
 };
 
 class Panel {
@@ -127,7 +129,7 @@ class Panel {
   Panel(const Panel &) = delete;
   Panel &operator=(const Panel &) = delete;
 
-  PanelID id() { return reinterpret_cast<PanelID>(this); }
+  LWPanelID id() { return static_cast<LWPanelID>(this); }
   const std::string &title() const { return title_; }
   // Position of the panel's window on the screen (attributes 0 and 1).
   int x() const { return x_; }
@@ -143,11 +145,11 @@ class Panel {
   int open_flags() const { return open_flags_; }
   // Whether the host shows an OK / Cancel row under the panel.
   bool has_ok_cancel() const {
-    return open_ && (open_flags_ & PANF_OK_CANCEL) && !(open_flags_ & PANF_NO_BUTTONS);
+    return open_ && (open_flags_ & PANF_CANCEL) && !(open_flags_ & PANF_NOBUTT);
   }
   int times_opened() const { return times_opened_; }
-  // Times attribute 23 was set (the host records it and does nothing else).
-  int after_eyedropper_count() const { return after_eyedropper_count_; }
+  // Times the plug-in raised the panel (tag 23, PAN_TO_FRONT).
+  int times_raised() const { return times_raised_; }
 
   const std::vector<std::unique_ptr<Control>> &controls() const { return controls_; }
   // The first control of that type name, or null.
@@ -177,7 +179,7 @@ class Panel {
   int open_flags_ = 0;
   int result_ = 0;
   int times_opened_ = 0;
-  int after_eyedropper_count_ = 0;
+  int times_raised_ = 0;
   int drawing_ = 0;  // inside the draw callback: a draw request then would recurse
   MouseState mouse_;
 };
@@ -185,7 +187,7 @@ class Panel {
 class Raster {
  public:
   Raster(int w, int h);
-  RasterID id() { return reinterpret_cast<RasterID>(this); }
+  LWRasterID id() { return static_cast<LWRasterID>(this); }
   Framebuffer &framebuffer() { return fb_; }
   const Framebuffer &framebuffer() const { return fb_; }
 

@@ -5,10 +5,15 @@
 namespace hvhost::palette {
 
 Rgb color_for_code(int code) {
+  constexpr int kRgbBit = 0x1000000;
+  if (code & kRgbBit)
+    return Rgb{static_cast<uint8_t>(code >> 16), static_cast<uint8_t>(code),
+               static_cast<uint8_t>(code >> 8)};
   switch (code) {
-    case HOST_COLOR_BLACK: return Rgb{0, 0, 0};
-    case HOST_COLOR_WHITE: return Rgb{255, 255, 255};
-    case HOST_COLOR_LIGHT_GREY: return Rgb{200, 200, 200};
+    case LWP_BG: return kBackground;
+    case LWP_NORMAL: return kNormalText;
+    case LWP_HEADLINE: return kHeadline;
+    case LWP_EDIT_SEL: return kEditSelection;
     default: return kUnknownCode;
   }
 }

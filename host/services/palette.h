@@ -23,8 +23,15 @@ inline constexpr Rgb kWindowEdge{16, 16, 18};
 // wrong code stands out in snapshots.
 inline constexpr Rgb kUnknownCode{255, 0, 255};
 
-// Host colour codes: 0x102B black, 0x102C white, 0x1032 light grey; any
-// other code gives kUnknownCode.
+// The system colours a plug-in names by code.
+inline constexpr Rgb kNormalText{0, 0, 0};        // 0x102B
+inline constexpr Rgb kHeadline{255, 255, 255};    // 0x102C
+inline constexpr Rgb kEditSelection{255, 255, 176};  // 0x1032, light yellow
+
+// The colour of a host colour code: an RGB code (bit 24 set, r << 16 |
+// b << 8 | g), or one of the system colours: 0x102A the panel background,
+// 0x102B normal text, 0x102C headline text, 0x1032 edit selection. Any other
+// code gives kUnknownCode.
 Rgb color_for_code(int code);
 
 }  // namespace hvhost::palette

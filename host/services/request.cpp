@@ -25,14 +25,14 @@ ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpe
                                const HotObserver &on_hot) {
   ColorOutcome outcome;
   HotSink sink{&outcome, &on_hot};
-  ColorRequest request{};
+  LWColorPickLocal request{};
   request.result = 0;
   request.title = asked.title ? asked.title->c_str() : nullptr;
   request.red = asked.red;
   request.green = asked.green;
   request.blue = asked.blue;
-  request.hot_data = asked.hot_callback ? &sink : nullptr;
-  request.hot_func = asked.hot_callback ? &hot_callback : nullptr;
+  request.data = asked.hot_callback ? &sink : nullptr;
+  request.hotFunc = asked.hot_callback ? &hot_callback : nullptr;
   outcome.status =
       server.activate ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
                       : 1;

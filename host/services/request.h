@@ -19,7 +19,7 @@ struct ColorRequestSpec {
   std::optional<std::string> title = std::string(kDefaultRequestTitle);
   // Whether the request carries a hot callback at all.
   bool hot_callback = true;
-  int version = HOST_COLORPICK_VERSION;
+  int version = LWCOLORPICK_VERSION;
 };
 
 struct HotColor {
@@ -35,7 +35,7 @@ struct ColorOutcome {
 
 using HotObserver = std::function<void(const HotColor &)>;
 
-// Builds the ColorRequest, calls activate(version, lookup, &request, null)
+// Builds the LWColorPickLocal, calls activate(version, lookup, &request, null)
 // with the current Host's lookup function and collects the outcome;
 // on_hot, if set, sees each hot callback as it happens.
 ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,

@@ -49,6 +49,10 @@ class LineParser {
       a.steps = more() ? number("STEPS", 1, kMaxDragSteps) : 8;
     } else if (verb == "key") {
       a.kind = ActionKind::kKey;
+      if (peek() == "down" || peek() == "up") {
+        a.kind = peek() == "down" ? ActionKind::kKeyDown : ActionKind::kKeyUp;
+        ++pos_;
+      }
       a.key = key_code(take("a key"));
     } else if (verb == "rgb" || verb == "hsv") {
       a.kind = verb == "rgb" ? ActionKind::kEditRgb : ActionKind::kEditHsv;
@@ -105,7 +109,8 @@ class LineParser {
   MouseButton button_word(std::string_view w) {
     if (w == "left") return MouseButton::kLeft;
     if (w == "right") return MouseButton::kRight;
-    fail("expected left or right, not '" + std::string(w) + "'");
+    if (w == "middle") return MouseButton::kMiddle;
+    fail("expected left, middle or right, not '" + std::string(w) + "'");
   }
 
   Place optional_area() {
@@ -140,7 +145,7 @@ class LineParser {
       a.y = coord("Y");
     } else if (what == "press" || what == "release") {
       a.kind = what == "press" ? ActionKind::kDesktopPress : ActionKind::kDesktopRelease;
-      a.button = button_word(take("left or right"));
+      a.button = button_word(take("left, middle or right"));
     } else {
       fail("unknown desktop action '" + std::string(what) + "'");
     }

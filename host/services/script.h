@@ -1,17 +1,20 @@
 // The headless host's script: one action a line.
 //
 //   # comment (from '#' to the end of the line); blank lines are ignored
-//   press [PLACE] X Y [left|right]      mouse button down at X Y
+//   press [PLACE] X Y [BUTTON]          mouse button down at X Y; BUTTON is
+//                                       left (the default), middle or right
 //   move [PLACE] X Y                    pointer move (reaches the plug-in only
 //                                       while a button is held)
-//   release [PLACE] X Y [left|right]    mouse button up
-//   press eyedropper [left|right]       the same at the eyedropper button's
+//   release [PLACE] X Y [BUTTON]        mouse button up
+//   press eyedropper [BUTTON]           the same at the eyedropper button's
 //   move eyedropper                     centre (release over it clicks it)
-//   release eyedropper [left|right]
+//   release eyedropper [BUTTON]
 //   drag [PLACE] X1 Y1 X2 Y2 [STEPS]    left press, STEPS moves (default 8,
 //                                       1..10000) ending at X2 Y2, release
-//   key S | key CODE                    a key: one character, or a decimal
-//                                       code 0..65535 (so "key 5" is code 5)
+//   key S | key CODE                    a key pressed and released: one
+//                                       character, or a decimal code 0..65535
+//                                       (so "key 5" is code 5)
+//   key down S | key up S               only the press, only the release
 //   rgb R G B                           the user types into the RGB editor
 //   hsv H S V                           ... into the HSV editor (the editors'
 //                                       fields hold 0..255; values are clamped)
@@ -19,8 +22,8 @@
 //   ok | cancel                         the panel's OK / Cancel
 //   wait MS                             virtual time passes (0..3600000 ms)
 //   desktop move X Y                    desktop pointer, screen coordinates
-//   desktop press left|right
-//   desktop release left|right
+//   desktop press BUTTON
+//   desktop release BUTTON
 //   snapshot NAME                       NAME.png of the innermost open panel
 //                                       (NAME: letters, digits, '_', '-', '.')
 //

@@ -36,11 +36,19 @@ bool SimulatedDesktop::load_wallpaper(const std::string &path) {
 void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
 
 void SimulatedDesktop::pointer_press(MouseButton button) {
-  send_at_cursor(button == MouseButton::kLeft ? WM_LBUTTONDOWN : WM_RBUTTONDOWN);
+  switch (button) {
+    case MouseButton::kLeft: send_at_cursor(WM_LBUTTONDOWN); break;
+    case MouseButton::kMiddle: send_at_cursor(WM_MBUTTONDOWN); break;
+    case MouseButton::kRight: send_at_cursor(WM_RBUTTONDOWN); break;
+  }
 }
 
 void SimulatedDesktop::pointer_release(MouseButton button) {
-  send_at_cursor(button == MouseButton::kLeft ? WM_LBUTTONUP : WM_RBUTTONUP);
+  switch (button) {
+    case MouseButton::kLeft: send_at_cursor(WM_LBUTTONUP); break;
+    case MouseButton::kMiddle: send_at_cursor(WM_MBUTTONUP); break;
+    case MouseButton::kRight: send_at_cursor(WM_RBUTTONUP); break;
+  }
 }
 
 void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }

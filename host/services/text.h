@@ -10,6 +10,8 @@ namespace hvhost {
 
 // Height of a line of text in pixels (capital letters and digits).
 inline constexpr int kTextHeight = 7;
+// Distance from one line of text to the next.
+inline constexpr int kTextLineHeight = 12;
 
 int text_width(std::string_view text);
 // Draws text with its top-left corner at (x, y), clipped to the image.

@@ -14,24 +14,39 @@ std::string_view op_name(Op op) {
     case Op::kPanelClose: return "panel.close";
     case Op::kPanelGet: return "panel.get";
     case Op::kPanelSet: return "panel.set";
+    case Op::kPanelHandle: return "panel.handle";
     case Op::kControlAdd: return "control.add";
+    case Op::kControlNext: return "control.next";
+    case Op::kControlDraw: return "control.draw";
     case Op::kControlGet: return "control.get";
     case Op::kControlSet: return "control.set";
+    case Op::kDrawPixel: return "panel.draw_pixel";
+    case Op::kDrawRgbPixel: return "panel.draw_rgb_pixel";
+    case Op::kDrawLine: return "panel.draw_line";
+    case Op::kDrawBox: return "panel.draw_box";
     case Op::kDrawRgbBox: return "panel.draw_rgb_box";
     case Op::kDrawBorder: return "panel.draw_border";
+    case Op::kTextWidth: return "panel.text_width";
+    case Op::kDrawText: return "panel.draw_text";
     case Op::kDisplayMetrics: return "panel.display_metrics";
     case Op::kRasterCreate: return "raster.create";
     case Op::kRasterDestroy: return "raster.destroy";
     case Op::kRasterPixel: return "raster.pixel";
     case Op::kRasterRgbPixel: return "raster.rgb_pixel";
+    case Op::kRasterLine: return "raster.line";
+    case Op::kRasterBox: return "raster.box";
     case Op::kRasterRgbBox: return "raster.rgb_box";
     case Op::kRasterEraseBox: return "raster.erase_box";
+    case Op::kRasterBorder: return "raster.border";
+    case Op::kRasterText: return "raster.text";
     case Op::kRasterBlit: return "raster.blit";
+    case Op::kRasterBlitRaster: return "raster.blit_raster";
     case Op::kCallOpened: return "call.opened";
     case Op::kCallDraw: return "call.draw";
     case Op::kCallMouseButton: return "call.mouse_button";
     case Op::kCallMouseMove: return "call.mouse_move";
-    case Op::kCallKey: return "call.key";
+    case Op::kCallKeyDown: return "call.key_down";
+    case Op::kCallKeyUp: return "call.key_up";
     case Op::kCallControlEvent: return "call.control_event";
     case Op::kCount: break;
   }
@@ -45,8 +60,10 @@ std::string TraceEntry::to_string() const {
     numbers += std::to_string(args[i]);
   }
   // The string names the object ("control.add MiniRGBControl 5,22,0"),
-  // except for a title, which is the value set ("panel.set 11 Spoit").
-  const bool text_last = op == Op::kPanelSet;
+  // except for a title or a text, which is the value set or drawn
+  // ("panel.set 11 Spoit", "raster.text 4139,2,3 255").
+  const bool text_last = op == Op::kPanelSet || op == Op::kTextWidth || op == Op::kDrawText ||
+                         op == Op::kRasterText;
   std::string s(op_name(op));
   const std::string *first = text_last ? &numbers : &text;
   const std::string *second = text_last ? &text : &numbers;
@@ -72,6 +89,8 @@ CallCounts CallCounts::operator-(const CallCounts &earlier) const {
 
 CallTrace::CallTrace() {
   record_.fill(true);
+  set_recording(Op::kDrawPixel, false);
+  set_recording(Op::kDrawRgbPixel, false);
   set_recording(Op::kRasterPixel, false);
   set_recording(Op::kRasterRgbPixel, false);
 }

@@ -23,25 +23,40 @@ enum class Op : int {
   kPanelClose,
   kPanelGet,
   kPanelSet,
+  kPanelHandle,
   kControlAdd,
+  kControlNext,
+  kControlDraw,
   kControlGet,
   kControlSet,
+  kDrawPixel,
+  kDrawRgbPixel,
+  kDrawLine,
+  kDrawBox,
   kDrawRgbBox,
   kDrawBorder,
+  kTextWidth,
+  kDrawText,
   kDisplayMetrics,
   kRasterCreate,
   kRasterDestroy,
   kRasterPixel,
   kRasterRgbPixel,
+  kRasterLine,
+  kRasterBox,
   kRasterRgbBox,
   kRasterEraseBox,
+  kRasterBorder,
+  kRasterText,
   kRasterBlit,
+  kRasterBlitRaster,
   // Calls from the host into the plug-in.
   kCallOpened,
   kCallDraw,
   kCallMouseButton,
   kCallMouseMove,
-  kCallKey,
+  kCallKeyDown,
+  kCallKeyUp,
   kCallControlEvent,
   kCount
 };
@@ -98,8 +113,9 @@ class CallTrace {
   // arguments.
   bool recording(Op op) const { return record_[static_cast<int>(op)]; }
 
-  // Entries are kept for every operation except raster.pixel and
-  // raster.rgb_pixel until told otherwise.
+  // Entries are kept for every operation except the per-pixel ones
+  // (panel.draw_pixel, panel.draw_rgb_pixel, raster.pixel, raster.rgb_pixel)
+  // until told otherwise.
   void set_recording(Op op, bool on) { record_[static_cast<int>(op)] = on; }
   void set_recording_all(bool on) { record_.fill(on); }
 

@@ -38,6 +38,16 @@ constexpr Rgb kEditSelectText{250, 250, 250};
 bool is_mouse_message(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST; }
 bool is_key_message(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
 
+MouseButton button_of(UINT msg) {
+  switch (msg) {
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: return MouseButton::kMiddle;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: return MouseButton::kRight;
+    default: return MouseButton::kLeft;
+  }
+}
+
 int lparam_x(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
 int lparam_y(LPARAM lp) { return static_cast<short>(HIWORD(lp)); }
 
@@ -199,6 +209,7 @@ void FrontEnd::create_window(Panel &panel, PanelWindow *owner) {
   compose(*w);
   w->shown_revision = panel.framebuffer().revision();
   w->shown_flags = panel.open_flags();
+  w->shown_raises = panel.times_raised();
   w->moving = true;
   // The outermost panel is an application window (taskbar, window manager);
   // a panel opened over it is an owned popup of the window below.
@@ -258,6 +269,8 @@ void FrontEnd::sync() {
     if (w) below = w;
   }
   for (auto &w : windows_) refresh(*w, false);
+  for (auto &w : windows_)
+    if (w->panel->times_raised() != w->shown_raises) raise(*w);
 
   // Only the innermost modal panel takes input; the others wait under it.
   PanelWindow *top = innermost_window();
@@ -271,6 +284,17 @@ void FrontEnd::sync() {
     SetFocus(top->hwnd);
   }
   if (created && player_) watch_input();
+}
+
+void FrontEnd::raise(PanelWindow &w) {
+  w.shown_raises = w.panel->times_raised();
+  SetWindowPos(w.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  // The window that takes input is also the one that gets the keyboard.
+  if (&w == innermost_window()) {
+    SetForegroundWindow(w.hwnd);
+    SetFocus(w.hwnd);
+    foreground_ = w.hwnd;
+  }
 }
 
 // ---- Input -------------------------------------------------------------------
@@ -370,7 +394,10 @@ bool FrontEnd::pump(DWORD ms) {
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
       MSG peek;
       char_follows = PeekMessageA(&peek, msg.hwnd, WM_CHAR, WM_SYSDEADCHAR, PM_NOREMOVE) != 0;
-      if (char_follows) char_tag_ = current_tag_;
+      if (char_follows) {
+        char_tag_ = current_tag_;
+        char_vk_ = msg.wParam;
+      }
     }
     if (msg.message == WM_TIMER && !msg.hwnd && on_thread_timer) {
       LARGE_INTEGER t0, t1, f;
@@ -518,9 +545,12 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   if (press == Press::kNone) return;
   if (press == Press::kPanel) {
     queue(w, Action::release(wx - w.layout.client.x, wy - w.layout.client.y, b));
-    // Both buttons up ends the press.
-    const bool other_held =
-        (GetKeyState(b == MouseButton::kLeft ? VK_RBUTTON : VK_LBUTTON) & 0x8000) != 0;
+    // All buttons up ends the press.
+    bool other_held = false;
+    for (const auto &[button, vk] : {std::pair{MouseButton::kLeft, VK_LBUTTON},
+                                     std::pair{MouseButton::kMiddle, VK_MBUTTON},
+                                     std::pair{MouseButton::kRight, VK_RBUTTON}})
+      if (button != b && (GetKeyState(vk) & 0x8000) != 0) other_held = true;
     if (other_held) return;
   } else if (b != MouseButton::kLeft) {
     return;
@@ -554,7 +584,12 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
 
 void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
   if (!w.edit) {
-    queue(w, Action::key_press(static_cast<int>(code)));
+    // An auto-repeated press comes again without a release between.
+    keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
+                                    [&](const auto &k) { return k.first == char_vk_; }),
+                     keys_down_.end());
+    keys_down_.emplace_back(char_vk_, code);
+    queue(w, Action::key_down(static_cast<int>(code)));
     return;
   }
   PanelWindow::FieldEdit &e = *w.edit;
@@ -584,6 +619,15 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
   refresh(w, true);
 }
 
+void FrontEnd::key_released(PanelWindow &w, WPARAM vk) {
+  auto it = std::find_if(keys_down_.begin(), keys_down_.end(),
+                         [&](const auto &k) { return k.first == vk; });
+  if (it == keys_down_.end()) return;
+  const uint32_t code = it->second;
+  keys_down_.erase(it);
+  queue(w, Action::key_up(static_cast<int>(code)));
+}
+
 LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = w.hwnd ? w.hwnd : nullptr;
   const bool takes_input = w.panel == host_.innermost_panel() && accepts_input();
@@ -610,19 +654,17 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     }
     case WM_LBUTTONDOWN:
+    case WM_MBUTTONDOWN:
     case WM_RBUTTONDOWN:
-      if (takes_input)
-        mouse_down(w, lparam_x(lp), lparam_y(lp),
-                   msg == WM_LBUTTONDOWN ? MouseButton::kLeft : MouseButton::kRight);
+      if (takes_input) mouse_down(w, lparam_x(lp), lparam_y(lp), button_of(msg));
       return 0;
     case WM_MOUSEMOVE:
       if (takes_input) mouse_move(w, lparam_x(lp), lparam_y(lp));
       return 0;
     case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
     case WM_RBUTTONUP:
-      if (takes_input)
-        mouse_up(w, lparam_x(lp), lparam_y(lp),
-                 msg == WM_LBUTTONUP ? MouseButton::kLeft : MouseButton::kRight);
+      if (takes_input) mouse_up(w, lparam_x(lp), lparam_y(lp), button_of(msg));
       return 0;
     case WM_CAPTURECHANGED:
       // Capture taken away mid-press (another window came up): the press
@@ -635,6 +677,9 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_CHAR:
       if (takes_input) char_typed(w, static_cast<uint32_t>(wp));
+      return 0;
+    case WM_KEYUP:
+      if (takes_input) key_released(w, wp);
       return 0;
     case WM_CLOSE:
       // The window's close (Alt+F4, the window manager): Cancel.

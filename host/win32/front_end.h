@@ -6,6 +6,11 @@
 // loop: a nested panel open (the magnifier inside the picker) nests a
 // message loop, and the system's hooks and timers are delivered there.
 //
+// A key typed as a character goes to the plug-in as a key press (the
+// panel's key-down callback) and its release as a key release (key-up
+// callback). A panel the plug-in raises (tag 23) has its window brought to
+// the front.
+//
 // The host draws the editors' numeric fields; this front end makes them
 // editable as a user expects: click a field, type digits (Tab moves to the
 // next field), Enter applies the three fields in one edit; or drag a field
@@ -29,6 +34,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "services/chrome.h"
@@ -58,6 +64,7 @@ struct PanelWindow {
   uint64_t shown_revision = ~uint64_t{0};
   std::string shown_title;
   int shown_flags = -1;
+  int shown_raises = 0;  // the panel's times_raised() last brought to the front
   int x = 0, y = 0;             // where the window is on the screen
   bool moving = false;          // inside our own SetWindowPos
   uint64_t image_serial = 0;    // bumped when image changes
@@ -166,6 +173,8 @@ class FrontEnd : public hvhost::InputDriver {
   void mouse_move(PanelWindow &w, int wx, int wy);
   void mouse_up(PanelWindow &w, int wx, int wy, hvhost::MouseButton b);
   void char_typed(PanelWindow &w, uint32_t code);
+  void key_released(PanelWindow &w, WPARAM vk);
+  void raise(PanelWindow &w);
   void end_edit(PanelWindow &w, bool apply);
   void edit_field(PanelWindow &w, hvhost::Control &c, std::array<int, 3> value);
 
@@ -189,6 +198,10 @@ class FrontEnd : public hvhost::InputDriver {
   // handled by a window, the last one the hooks saw.
   uint64_t current_tag_ = 0;
   uint64_t char_tag_ = 0;  // the key-down whose character is still queued
+  WPARAM char_vk_ = 0;     // the virtual key of that key-down
+  // Keys whose press went to the plug-in as a character, by virtual key:
+  // their release goes as the same character.
+  std::vector<std::pair<WPARAM, uint32_t>> keys_down_;
   uint64_t done_tag_ = 0;
   uint64_t hook_tag_ = 0;
   POINT hook_point_{};

@@ -84,7 +84,7 @@ int main(int argc, char **argv) {
   try {
     // The plug-in keeps its panel for the life of the process.
     module = hvhost::Module::load(config.module_path, hvhost::ModuleLoadOptions{false, true});
-    server = &module->require_server(HOST_COLORPICK_CLASS, config.server_name);
+    server = &module->require_server(LWCOLORPICK_HCLASS, config.server_name);
   } catch (const hvhost::ModuleError &e) {
     std::cerr << "error: " << e.what() << "\n";
     return hvhost::kExitModule;

@@ -67,10 +67,13 @@ void ScriptPlayer::add_button(bool down, MouseButton b, POINT at, HWND target,
                               const std::string &what) {
   Event e;
   e.kind = Event::kMouse;
-  if (b == MouseButton::kLeft)
-    e.flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  else
-    e.flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP;
+  switch (b) {
+    case MouseButton::kLeft: e.flags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP; break;
+    case MouseButton::kMiddle:
+      e.flags = down ? MOUSEEVENTF_MIDDLEDOWN : MOUSEEVENTF_MIDDLEUP;
+      break;
+    case MouseButton::kRight: e.flags = down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP; break;
+  }
   e.at = at;
   e.target = target;
   e.what = what + (down ? " (button down at " : " (button up at ") + at_text(at) + ")";
@@ -83,14 +86,16 @@ void ScriptPlayer::add_click(POINT at, HWND target, const std::string &what) {
   add_button(false, MouseButton::kLeft, at, target, what);
 }
 
-void ScriptPlayer::add_char(WORD code, HWND target) {
-  for (bool up : {false, true}) {
+void ScriptPlayer::add_char(WORD code, HWND target, bool down, bool up) {
+  for (bool release : {false, true}) {
+    if (!(release ? up : down)) continue;
     Event e;
     e.kind = Event::kKey;
-    e.flags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+    e.flags = KEYEVENTF_UNICODE | (release ? KEYEVENTF_KEYUP : 0);
     e.unicode = code;
-    e.target = up ? nullptr : target;  // the key goes up wherever focus went
-    e.what = std::string("character ") + std::to_string(code) + (up ? " (key up)" : " (key down)");
+    e.target = release ? nullptr : target;  // the key goes up wherever focus went
+    e.what =
+        std::string("character ") + std::to_string(code) + (release ? " (key up)" : " (key down)");
     events_.push_back(e);
   }
 }
@@ -171,12 +176,15 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
       return true;
     }
     case ActionKind::kKey:
-      if (!need_window()) return false;
+    case ActionKind::kKeyDown:
+    case ActionKind::kKeyUp:
+      if (a.kind != ActionKind::kKeyUp && !need_window()) return false;
       if (a.key <= 0 || a.key > 0xFFFF || (a.key >= 0xD800 && a.key <= 0xDFFF)) {
         fail("key code " + std::to_string(a.key) + " cannot be typed as one character");
         return false;
       }
-      add_char(static_cast<WORD>(a.key), w->hwnd);
+      add_char(static_cast<WORD>(a.key), w ? w->hwnd : nullptr, a.kind != ActionKind::kKeyUp,
+               a.kind != ActionKind::kKeyDown);
       return true;
     case ActionKind::kEditRgb:
     case ActionKind::kEditHsv: {

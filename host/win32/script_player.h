@@ -81,7 +81,8 @@ class ScriptPlayer {
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
-  void add_char(WORD code, HWND target);
+  // The key's press and release (either may be left out).
+  void add_char(WORD code, HWND target, bool down = true, bool up = true);
   void add_key(WORD vk, bool up, HWND target, const std::string &what);
   void add_vk(WORD vk, HWND target, const std::string &what);
   Step fail(const std::string &message);
