@@ -131,8 +131,8 @@ static void mouse(SdkPanel *p, int tag, int qualifiers, int x, int y) {
   f(p, p->user_data, qualifiers, x, y);
 }
 
-/* A left-button drag in panel coordinates through the points local[0..n]
-   of an area at (ax, ay). Each press and move must give exactly one hot
+/* A left-button drag through the points local[0..n-1], in the coordinates
+   of the area the plug-in blitted at `area`. Each press and move must give exactly one hot
    callback, the colour `expect` computes for the point; the release none. */
 typedef void Expectation(int lx, int ly, int hsv[3]);
 
@@ -239,14 +239,16 @@ static void keys(SdkPanel *p) {
 /* ---- The requests ----------------------------------------------------------------- */
 
 /* What every open checks first: the title, and the RGB editor showing the
-   requested colour. */
+   requested colour (and Huevane's HSV editor its value, the largest channel). */
 static void check_opened(SdkPanel *p) {
   S.hot_at_open = S.hot_count;
   const LWColorPickLocal *q = S.request;
   if (strcmp(p->title, q->title) != 0)
     sdk_fail("the panel's title is \"%s\", expected \"%s\"", p->title, q->title);
-  expect_value(require_control(p, "MiniRGBControl"), channel_in(q->red), channel_in(q->green),
-               channel_in(q->blue), "on opening");
+  const int r = channel_in(q->red), g = channel_in(q->green), b = channel_in(q->blue);
+  expect_value(require_control(p, "MiniRGBControl"), r, g, b, "on opening");
+  if (!S.basic && require_control(p, "MiniHSVControl")->value[2] != max3(r, g, b))
+    sdk_fail("on opening: the HSV editor's value is not %d", max3(r, g, b));
 }
 
 /* First request: drags, an edit, keys, the user moves the panel, OK. */
@@ -255,10 +257,11 @@ static int accept_script(SdkPanel *p, int flags) {
   if (!S.basic) {
     if (!(flags & 2)) sdk_fail("open flags 0x%x: no OK and Cancel buttons (2)", flags);
     /* Opened for the first time: centred on the display. */
-    const int cx = (sdk_display.width - p->w) / 2, cy = (sdk_display.height - p->h) / 2;
+    const long long cx = ((long long)sdk_display.width - p->w) / 2;
+    const long long cy = ((long long)sdk_display.height - p->h) / 2;
     if (p->position_sets < 2 || p->x != cx || p->y != cy)
       sdk_fail("first open at %d, %d (%d position sets), expected the centre %d, %d", p->x, p->y,
-               p->position_sets, cx, cy);
+               p->position_sets, (int)cx, (int)cy);
     /* The crosshair (opened colour 0.8, 0.5, 0.3) is far from the field's
        left corners, which show full red at the top and white at the bottom. */
     const SdkBlit *field = sdk_find_blit(p, 256, 256, 0);
@@ -275,7 +278,8 @@ static int accept_script(SdkPanel *p, int flags) {
   rgb_edit(p, 30, 200, 90);
   keys(p);
   /* The user drags the window elsewhere; the host reports that position. */
-  p->x += 37, p->y -= 21;
+  p->x = p->x < 0 ? p->x + 37 : p->x - 37;
+  p->y = p->y < 0 ? p->y + 21 : p->y - 21;
   S.moved_x = p->x, S.moved_y = p->y;
   return 1;
 }

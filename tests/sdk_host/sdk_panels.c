@@ -1,5 +1,6 @@
 /* "LWPanelServices": panels and controls that keep what the plug-in sets and
    call the plug-in's callbacks; drawing on panels is counted, not drawn. */
+#include <limits.h>
 #include <stdlib.h>
 
 #include "sdk_internal.h"
@@ -8,7 +9,7 @@ static SdkOpenScript *open_script;
 
 void sdk_set_open_script(SdkOpenScript *script) { open_script = script; }
 
-/* ---- Drawing on sdk_panel_list ------------------------------------------------------------ */
+/* ---- Drawing on panels ----------------------------------------------------------- */
 
 const LWDisplayMetrics sdk_display = {1920, 1080, 96, 96, 1 << 24, 24, 12, 10};
 
@@ -68,6 +69,12 @@ static DrawFuncs draw_funcs = {d_pixel,  d_rgbpixel,  d_line, d_box,    d_rgbbox
 
 /* ---- Controls -------------------------------------------------------------------- */
 
+/* Geometry the plug-in set may be anywhere in the int range. */
+static int offset(int v, int by) {
+  const long long r = (long long)v + by;
+  return r > INT_MAX ? INT_MAX : r < INT_MIN ? INT_MIN : (int)r;
+}
+
 static int is_vector(const SdkControl *c) { return c->desc.type == LWT_VINT; }
 
 /* Positions and sizes travel as the integer member, user data and callbacks
@@ -102,10 +109,10 @@ static void ctl_get(LWControlID id, int tag, LWValue *value) {
     case CTL_Y: iv = c->y; break;
     case CTL_W: iv = c->w; break;
     case CTL_H: iv = c->h; break;
-    case CTL_HOTX: iv = c->x + 2; break;
-    case CTL_HOTY: iv = c->y + 2; break;
-    case CTL_HOTW: iv = c->w - 4; break;
-    case CTL_HOTH: iv = c->h - 4; break;
+    case CTL_HOTX: iv = offset(c->x, 2); break; /* inside a 2-pixel frame */
+    case CTL_HOTY: iv = offset(c->y, 2); break;
+    case CTL_HOTW: iv = offset(c->w, -4); break;
+    case CTL_HOTH: iv = offset(c->h, -4); break;
     case CTL_LABELWIDTH: iv = 0; break;
     case CTL_VALUE:
       if (!value_type_ok(c, tag, &v, "control.get")) return;

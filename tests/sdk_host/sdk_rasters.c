@@ -41,7 +41,7 @@ static void r_line(LWRasterID id, int color, int x, int y, int x2, int y2) {
   ++sdk_calls[C_R_LINE];
   SdkRaster *r = sdk_raster_of(id, "raster.drawLine");
   if (!r) return;
-  /* Horizontal and vertical lines are all that is drawn into sdk_raster_list here;
+  /* Horizontal and vertical lines are all that is drawn into rasters here;
      others are drawn as their bounding box's first row. */
   const int lx = x < x2 ? x : x2, ly = y < y2 ? y : y2;
   if (x == x2)
@@ -124,7 +124,7 @@ static void r_blitpanel(LWRasterID id, int sx, int sy, LWPanelID pid, int dx, in
   int i = 0;
   while (i < p->blit_count && p->blits[i].raster != r) ++i;
   if (i == SDK_MAX_BLITS) {
-    sdk_fail("raster.blitPanel: more than %d sdk_raster_list", i);
+    sdk_fail("raster.blitPanel: more than %d rasters", i);
     return;
   }
   if (i == p->blit_count) p->blits[p->blit_count++] = (SdkBlit){r, 0, 0, 0, 0, 0};
