@@ -350,6 +350,16 @@ static void refusals(ActivateFunc *activate) {
 
 /* ---- The module ------------------------------------------------------------------- */
 
+#ifdef _WIN32
+/* A crash in the plug-in ends the run with a message, not in a debugger. */
+static LONG WINAPI crashed(EXCEPTION_POINTERS *e) {
+  fprintf(stderr, "sdk_host: FAIL: exception 0x%08lx at %p\n",
+          (unsigned long)e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress);
+  fflush(stderr);
+  ExitProcess(1);
+}
+#endif
+
 static const ModuleDescriptor *load_module(const char *path) {
   void *symbol;
 #ifdef _WIN32
@@ -410,6 +420,9 @@ int main(int argc, char **argv) {
     return 2;
   }
   setvbuf(stdout, NULL, _IONBF, 0);
+#ifdef _WIN32
+  SetUnhandledExceptionFilter(crashed);
+#endif
   const ModuleDescriptor *d = load_module(path);
   const ServerRecord *s = find_server(d, server);
   void *token = d->startup ? d->startup() : NULL;
