@@ -276,9 +276,14 @@ def same_as_headless(ctx, script, *args, snapshots=()):
 # ---- cases --------------------------------------------------------------------
 
 def case_drag_ok(ctx):
-    """A field drag and a strip drag, then OK, as real mouse input."""
+    """A field drag and a strip drag, then OK, as real mouse input; right and
+    middle presses, which the gradients ignore, change nothing."""
     script = ctx.script("drag.txt", "drag field 40 20 120 90 8\n"
                                     "drag strip 10 30 10 60 6\n"
+                                    "press field 60 60 right\n"
+                                    "release field 60 60 right\n"
+                                    "press strip 5 5 middle\n"
+                                    "release strip 5 5 middle\n"
                                     "snapshot picker\n"
                                     "ok\n")
     win = same_as_headless(ctx, script, "--color", "0.8,0.5,0.3", snapshots=["picker"])
