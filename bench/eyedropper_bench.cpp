@@ -27,12 +27,12 @@
 #include <optional>
 #include <vector>
 
+#include "abi/host_api.h"
 #include "bench/yardsticks.h"
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
 #include "plugin/activation.h"
-#include "abi/host_api.h"
 #include "services/host.h"
 #include "services/input.h"
 #include "services/simulated_desktop.h"

@@ -28,6 +28,7 @@
 #include <optional>
 #include <vector>
 
+#include "abi/host_api.h"
 #include "bench/yardsticks.h"
 #include "color/color.h"
 #include "desktop.h"
@@ -35,7 +36,6 @@
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
-#include "abi/host_api.h"
 #include "plugin/services.h"
 #include "services/host.h"
 #include "services/input.h"

@@ -43,10 +43,10 @@
 #include <string>
 #include <vector>
 
+#include "abi/host_api.h"
 #include "desktop.h"
 #include "plugin/activation.h"
 #include "plugin/alloc.h"
-#include "abi/host_api.h"
 #include "services/host.h"
 #include "services/input.h"
 #include "services/request.h"
@@ -583,7 +583,8 @@ void run_input(Bytes &in) {
     driver.begin_request();
     note("request %d: version %d colour %a %a %a, title %s, %s", i, asked.version,
          static_cast<double>(asked.red), static_cast<double>(asked.green),
-         static_cast<double>(asked.blue), asked.title ? ("\"" + *asked.title + "\"").c_str() : "null",
+         static_cast<double>(asked.blue),
+         asked.title ? ("\"" + *asked.title + "\"").c_str() : "null",
          asked.hot_callback ? "hot callback" : "no hot callback");
     host.set_input(&driver);
     const hvhost::ColorOutcome out = hvhost::run_color_request(kServer, asked);

@@ -16,8 +16,8 @@ namespace {
 
 std::string floats(float r, float g, float b) {
   char buf[96];
-  std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g", static_cast<double>(r),
-                static_cast<double>(g), static_cast<double>(b));
+  std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g", static_cast<double>(r), static_cast<double>(g),
+                static_cast<double>(b));
   return buf;
 }
 

@@ -382,16 +382,16 @@ LWPanelFuncs HostAbi::panel_table = {
 };
 
 DrawFuncs HostAbi::draw_table = {
-    &HostAbi::draw_pixel,   &HostAbi::draw_rgb_pixel, &HostAbi::draw_line,
-    &HostAbi::draw_box,     &HostAbi::draw_rgb_box,   &HostAbi::draw_border,
-    &HostAbi::text_width,   &HostAbi::draw_text,      &HostAbi::display_metrics,
+    &HostAbi::draw_pixel, &HostAbi::draw_rgb_pixel, &HostAbi::draw_line,
+    &HostAbi::draw_box,   &HostAbi::draw_rgb_box,   &HostAbi::draw_border,
+    &HostAbi::text_width, &HostAbi::draw_text,      &HostAbi::display_metrics,
 };
 
 LWRasterFuncs HostAbi::raster_table = {
-    &HostAbi::raster_pixel,      &HostAbi::raster_rgb_pixel, &HostAbi::raster_line,
-    &HostAbi::raster_box,        &HostAbi::raster_rgb_box,   &HostAbi::raster_erase_box,
-    &HostAbi::raster_border,     &HostAbi::raster_text,      &HostAbi::raster_create,
-    &HostAbi::raster_destroy,    &HostAbi::raster_blit,      &HostAbi::raster_blit_raster,
+    &HostAbi::raster_pixel,   &HostAbi::raster_rgb_pixel, &HostAbi::raster_line,
+    &HostAbi::raster_box,     &HostAbi::raster_rgb_box,   &HostAbi::raster_erase_box,
+    &HostAbi::raster_border,  &HostAbi::raster_text,      &HostAbi::raster_create,
+    &HostAbi::raster_destroy, &HostAbi::raster_blit,      &HostAbi::raster_blit_raster,
 };
 
 GlobalFunc *Host::lookup_function() { return &HostAbi::lookup; }

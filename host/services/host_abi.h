@@ -32,8 +32,7 @@ struct HostAbi {
   static void panel_set(LWPanelID id, int tag, void *value);
 
   // ---- Controls (host_abi.cpp) ---------------------------------------------
-  static LWControl *control_add(LWPanelID id, char *type_name, LWPanControlDesc *desc,
-                                char *label);
+  static LWControl *control_add(LWPanelID id, char *type_name, LWPanControlDesc *desc, char *label);
   static LWControl *control_next(LWPanelID id, LWControlID after);
   static void control_draw(LWControlID handle, int mode);
   static void control_get(LWControlID handle, int tag, LWValue *value);
@@ -61,10 +60,10 @@ struct HostAbi {
   static void raster_text(LWRasterID id, char *text, int color, int x, int y);
   static LWRasterID raster_create(int w, int h, int flags);
   static void raster_destroy(LWRasterID id);
-  static void raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, int x, int y,
-                          int w, int h);
-  static void raster_blit_raster(LWRasterID id, int src_x, int src_y, LWRasterID dest, int x,
-                                 int y, int w, int h);
+  static void raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, int x, int y, int w,
+                          int h);
+  static void raster_blit_raster(LWRasterID id, int src_x, int src_y, LWRasterID dest, int x, int y,
+                                 int w, int h);
 
   // A call the host refuses (wrong value type, null value, ...): recorded
   // as misuse and noted.

@@ -175,8 +175,7 @@ void HostAbi::raster_box(LWRasterID id, int code, int x, int y, int w, int hgt) 
   r->framebuffer().fill_rect(x, y, w, hgt, palette::color_for_code(code));
 }
 
-void HostAbi::raster_rgb_box(LWRasterID id, int red, int g, int b, int x, int y, int w,
-                             int hgt) {
+void HostAbi::raster_rgb_box(LWRasterID id, int red, int g, int b, int x, int y, int w, int hgt) {
   Host *h = host();
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterRgbBox);
@@ -212,8 +211,8 @@ void HostAbi::raster_text(LWRasterID id, char *text, int code, int x, int y) {
   hvhost::draw_text(r->framebuffer(), x, y, text_of(text), palette::color_for_code(code));
 }
 
-void HostAbi::raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, int x, int y,
-                          int w, int hgt) {
+void HostAbi::raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, int x, int y, int w,
+                          int hgt) {
   Host *h = host();
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterBlit);
@@ -224,8 +223,8 @@ void HostAbi::raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, 
   p->fb_.blit(r->framebuffer(), src_x, src_y, x, y, w, hgt);
 }
 
-void HostAbi::raster_blit_raster(LWRasterID id, int src_x, int src_y, LWRasterID dest, int x,
-                                 int y, int w, int hgt) {
+void HostAbi::raster_blit_raster(LWRasterID id, int src_x, int src_y, LWRasterID dest, int x, int y,
+                                 int w, int hgt) {
   Host *h = host();
   if (!h) return;
   Raster *from = h->live_raster(id, Op::kRasterBlitRaster);

@@ -134,8 +134,8 @@ std::string describe(const Action &a) {
     case ActionKind::kRelease: return mouse_text("release", a, true);
     case ActionKind::kDrag:
       return std::string("drag ") + place_word(a.place) + std::to_string(a.x) + " " +
-             std::to_string(a.y) + " " + std::to_string(a.x2) + " " + std::to_string(a.y2) +
-             " " + std::to_string(a.steps);
+             std::to_string(a.y) + " " + std::to_string(a.x2) + " " + std::to_string(a.y2) + " " +
+             std::to_string(a.steps);
     case ActionKind::kKey: return "key " + std::to_string(a.key);
     case ActionKind::kKeyDown: return "key down " + std::to_string(a.key);
     case ActionKind::kKeyUp: return "key up " + std::to_string(a.key);

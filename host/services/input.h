@@ -47,10 +47,10 @@ struct Action {
   ActionKind kind = ActionKind::kOk;
   Place place = Place::kPanel;
   MouseButton button = MouseButton::kLeft;
-  int x = 0, y = 0;    // press, move, release, drag start, desktop move
-  int x2 = 0, y2 = 0;  // drag end
-  int steps = 0;       // drag: number of moves
-  int key = 0;         // key code
+  int x = 0, y = 0;             // press, move, release, drag start, desktop move
+  int x2 = 0, y2 = 0;           // drag end
+  int steps = 0;                // drag: number of moves
+  int key = 0;                  // key code
   std::array<int, 3> values{};  // rgb, hsv
   int ms = 0;                   // wait
   std::string name;             // snapshot name

@@ -27,8 +27,8 @@ constexpr int kMaxServers = 256;
 std::string last_error_text() {
   const DWORD code = GetLastError();
   char buf[512] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 buf, sizeof buf, nullptr);
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
+                 sizeof buf, nullptr);
   std::string s = buf;
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
   // Messages such as "Bad EXE format for %1." name the file through an
@@ -177,10 +177,11 @@ const ServerRecord &Module::require_server(std::string_view class_name,
   std::string have;
   for (const std::string &n : server_names()) have += (have.empty() ? "" : ", ") + n;
   throw ModuleError(path_ + " has no " + std::string(class_name) + " server named '" +
-                    std::string(name) + "' (it serves: " + (have.empty() ? "nothing" : have) +
-                    ")");
+                    std::string(name) + "' (it serves: " + (have.empty() ? "nothing" : have) + ")");
 }
 
-void *Module::symbol(const char *name) const { return name ? find_symbol(library_, name) : nullptr; }
+void *Module::symbol(const char *name) const {
+  return name ? find_symbol(library_, name) : nullptr;
+}
 
 }  // namespace hvhost

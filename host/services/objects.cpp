@@ -24,8 +24,7 @@ int size_or(int requested, int fallback, int max = 1024) {
 
 // A label of the form "\x03(i:NAME)" asks for the host's icon NAME.
 std::optional<std::string_view> icon_name(std::string_view label) {
-  if (label.size() < 5 || label[0] != '\x03' || label.substr(1, 3) != "(i:" ||
-      label.back() != ')')
+  if (label.size() < 5 || label[0] != '\x03' || label.substr(1, 3) != "(i:" || label.back() != ')')
     return std::nullopt;
   return label.substr(4, label.size() - 5);
 }
@@ -34,8 +33,10 @@ void draw_magnifier(Framebuffer &fb, int cx, int cy, Rgb ring, Rgb lens) {
   for (int dy = -5; dy <= 5; ++dy) {
     for (int dx = -5; dx <= 5; ++dx) {
       const int d2 = dx * dx + dy * dy;
-      if (d2 <= 10) fb.set_pixel(cx + dx, cy + dy, lens);
-      else if (d2 <= 24) fb.set_pixel(cx + dx, cy + dy, ring);
+      if (d2 <= 10)
+        fb.set_pixel(cx + dx, cy + dy, lens);
+      else if (d2 <= 24)
+        fb.set_pixel(cx + dx, cy + dy, ring);
     }
   }
   for (int i = 0; i < 5; ++i) {
@@ -131,9 +132,7 @@ void Control::draw(Framebuffer &fb) const {
       break;
     }
     case ControlKind::kMiniRgb:
-    case ControlKind::kMiniHsv:
-      draw_editor(*this, fb);
-      break;
+    case ControlKind::kMiniHsv: draw_editor(*this, fb); break;
     case ControlKind::kOther:
       fb.frame(x_, y_, width_, height_, palette::kBevelDark);
       draw_text_clipped(fb, x_ + 1, y_ + 1, width_ - 2, height_ - 2, x_ + 4,

@@ -69,7 +69,9 @@ class Control {
   const std::string &type_name() const { return type_name_; }
   const std::string &label() const { return label_; }
   const LWPanControlDesc &desc() const { return desc_; }
-  bool is_editor() const { return kind_ == ControlKind::kMiniRgb || kind_ == ControlKind::kMiniHsv; }
+  bool is_editor() const {
+    return kind_ == ControlKind::kMiniRgb || kind_ == ControlKind::kMiniHsv;
+  }
 
   int x() const { return x_; }
   int y() const { return y_; }
@@ -115,10 +117,10 @@ class Control {
 };
 
 struct PanelCallbacks {
-  LWPanDrawFunc *draw = nullptr;       // PAN_USERDRAW
-  LWPanHookFunc *opened = nullptr;     // PAN_USEROPEN
-  LWPanKeyFunc *key_down = nullptr;    // PAN_USERKEYS
-  LWPanKeyFunc *key_up = nullptr;      // PAN_USERKEYUPS
+  LWPanDrawFunc *draw = nullptr;           // PAN_USERDRAW
+  LWPanHookFunc *opened = nullptr;         // PAN_USEROPEN
+  LWPanKeyFunc *key_down = nullptr;        // PAN_USERKEYS
+  LWPanKeyFunc *key_up = nullptr;          // PAN_USERKEYUPS
   LWPanMouseFunc *mouse_button = nullptr;  // PAN_MOUSEBUTTON
   LWPanMouseFunc *mouse_move = nullptr;    // PAN_MOUSEMOVE
 };

@@ -24,8 +24,8 @@ inline constexpr Rgb kWindowEdge{16, 16, 18};
 inline constexpr Rgb kUnknownCode{255, 0, 255};
 
 // The system colours a plug-in names by code.
-inline constexpr Rgb kNormalText{0, 0, 0};        // 0x102B
-inline constexpr Rgb kHeadline{255, 255, 255};    // 0x102C
+inline constexpr Rgb kNormalText{0, 0, 0};           // 0x102B
+inline constexpr Rgb kHeadline{255, 255, 255};       // 0x102C
 inline constexpr Rgb kEditSelection{255, 255, 200};  // 0x1032, light yellow
 
 // The colour of a host colour code: an RGB code (bit 24 set, r << 16 |

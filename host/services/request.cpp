@@ -33,9 +33,9 @@ ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpe
   request.blue = asked.blue;
   request.data = asked.hot_callback ? &sink : nullptr;
   request.hotFunc = asked.hot_callback ? &hot_callback : nullptr;
-  outcome.status =
-      server.activate ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
-                      : 1;
+  outcome.status = server.activate
+                       ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
+                       : 1;
   outcome.result = request.result;
   outcome.red = request.red;
   outcome.green = request.green;

@@ -30,10 +30,10 @@ struct HotColor {
 };
 
 struct ColorOutcome {
-  int status = 0;  // what activate returned
-  int result = 0;  // the request's result field
+  int status = 0;                               // what activate returned
+  int result = 0;                               // the request's result field
   float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
-  std::vector<HotColor> hot;                     // every hot callback, in order
+  std::vector<HotColor> hot;                    // every hot callback, in order
 };
 
 using HotObserver = std::function<void(const HotColor &)>;

@@ -97,7 +97,8 @@ class LineParser {
     const char *end = w.data() + w.size();
     const char *begin = w.data() + (w.size() > 1 && w[0] == '+' ? 1 : 0);
     const auto [p, ec] = std::from_chars(begin, end, v);
-    if (ec == std::errc::result_out_of_range || (ec == std::errc() && p == end && (v < lo || v > hi)))
+    if (ec == std::errc::result_out_of_range ||
+        (ec == std::errc() && p == end && (v < lo || v > hi)))
       fail(std::string(what) + " " + std::string(w) + " is out of range (" + std::to_string(lo) +
            ".." + std::to_string(hi) + ")");
     if (ec != std::errc() || p != end)
@@ -158,14 +159,16 @@ class LineParser {
       --pos_;
       return number("a key code", 0, 65535);
     }
-    if (w.size() != 1) fail("a key is one character or a decimal code, not '" + std::string(w) + "'");
+    if (w.size() != 1)
+      fail("a key is one character or a decimal code, not '" + std::string(w) + "'");
     return static_cast<unsigned char>(w[0]);
   }
 
   std::string snapshot_name(std::string_view w) {
     const bool ok = w.size() <= kMaxNameLength && w[0] != '.' &&
-                    w.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                        "0123456789_-.") == std::string_view::npos;
+                    w.find_first_not_of(
+                        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                        "0123456789_-.") == std::string_view::npos;
     if (!ok)
       fail("bad snapshot name '" + std::string(w) +
            "' (letters, digits, '_', '-' and '.', not starting with '.')");
@@ -205,8 +208,7 @@ std::vector<Action> parse_script(std::string_view text) {
       line = line.substr(0, hash);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     for (char c : line)
-      if (c == '\0' || c == '\r')
-        throw ScriptError(line_no, "unexpected control character");
+      if (c == '\0' || c == '\r') throw ScriptError(line_no, "unexpected control character");
     std::vector<std::string_view> words = split(line);
     if (!words.empty()) actions.push_back(LineParser(line_no, std::move(words)).parse());
     start = end + 1;

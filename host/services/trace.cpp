@@ -62,8 +62,8 @@ std::string TraceEntry::to_string() const {
   // The string names the object ("control.add MiniRGBControl 5,22,0"),
   // except for a title or a text, which is the value set or drawn
   // ("panel.set 11 Spoit", "raster.text 4139,2,3 255").
-  const bool text_last = op == Op::kPanelSet || op == Op::kTextWidth || op == Op::kDrawText ||
-                         op == Op::kRasterText;
+  const bool text_last =
+      op == Op::kPanelSet || op == Op::kTextWidth || op == Op::kDrawText || op == Op::kRasterText;
   std::string s(op_name(op));
   const std::string *first = text_last ? &numbers : &text;
   const std::string *second = text_last ? &text : &numbers;

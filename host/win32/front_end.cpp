@@ -547,9 +547,9 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
     queue(w, Action::release(wx - w.layout.client.x, wy - w.layout.client.y, b));
     // All buttons up ends the press.
     bool other_held = false;
-    for (const auto &[button, vk] : {std::pair{MouseButton::kLeft, VK_LBUTTON},
-                                     std::pair{MouseButton::kMiddle, VK_MBUTTON},
-                                     std::pair{MouseButton::kRight, VK_RBUTTON}})
+    for (const auto &[button, vk] :
+         {std::pair{MouseButton::kLeft, VK_LBUTTON}, std::pair{MouseButton::kMiddle, VK_MBUTTON},
+          std::pair{MouseButton::kRight, VK_RBUTTON}})
       if (button != b && (GetKeyState(vk) & 0x8000) != 0) other_held = true;
     if (other_held) return;
   } else if (b != MouseButton::kLeft) {

@@ -64,7 +64,7 @@ struct PanelWindow {
   uint64_t shown_revision = ~uint64_t{0};
   std::string shown_title;
   int shown_flags = -1;
-  int shown_raises = 0;  // the panel's times_raised() last brought to the front
+  int shown_raises = 0;         // the panel's times_raised() last brought to the front
   int x = 0, y = 0;             // where the window is on the screen
   bool moving = false;          // inside our own SetWindowPos
   uint64_t image_serial = 0;    // bumped when image changes

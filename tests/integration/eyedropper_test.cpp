@@ -159,8 +159,8 @@ TEST_F(Eyedropper, ThePickClickNeverReachesTheWindowUnderThePointer) {
 }
 
 TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
-  run({Action::key_press('a'), Action::key_press('S'), Action::cancel(),
-       Action::key_press(0x10073), Action::cancel(), Action::key_press(83 + 1), Action::ok()});
+  run({Action::key_press('a'), Action::key_press('S'), Action::cancel(), Action::key_press(0x10073),
+       Action::cancel(), Action::key_press(83 + 1), Action::ok()});
   // 'S', then 0x10073 (the host's keys are 16 bits: 's'): two runs, each
   // cancelled by the end of its modal loop; other keys nothing.
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);

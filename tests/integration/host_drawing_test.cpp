@@ -92,8 +92,7 @@ TEST_F(HostDrawing, TextIsTheHostsOwnOnPanelsAndRasters) {
   df().drawText(p, nullptr, LWP_HEADLINE, 0, 0);
   df().drawText(p, text, LWP_HEADLINE, INT_MAX, INT_MIN);
   EXPECT_EQ(fb.count(kWhite, 0, 0, 60, 20), inside);
-  EXPECT_EQ(host_.trace().entries(Op::kDrawText).at(0).to_string(),
-            "panel.draw_text 4140,5,6 H1");
+  EXPECT_EQ(host_.trace().entries(Op::kDrawText).at(0).to_string(), "panel.draw_text 4140,5,6 H1");
 
   LWRasterID r = rf().create(30, 12, 0);
   rf().drawText(r, text, LWP_EDIT_SEL, 1, 2);
@@ -140,14 +139,14 @@ TEST_F(HostDrawing, SunkenBorderSitsExactlyOnTheOutline) {
   df().drawBorder(p, 1, 3, 4, 10, 8);
   const hvhost::Framebuffer &fb = host_.panel(p)->framebuffer();
   const Rgb dark = hvhost::palette::kBevelDark, light = hvhost::palette::kBevelLight;
-  EXPECT_EQ(fb.pixel(3, 4), dark);    // top-left corner
-  EXPECT_EQ(fb.pixel(12, 4), dark);   // top row to its end
-  EXPECT_EQ(fb.pixel(3, 11), dark);   // left column to its end
+  EXPECT_EQ(fb.pixel(3, 4), dark);     // top-left corner
+  EXPECT_EQ(fb.pixel(12, 4), dark);    // top row to its end
+  EXPECT_EQ(fb.pixel(3, 11), dark);    // left column to its end
   EXPECT_EQ(fb.pixel(12, 11), light);  // bottom-right corner
   EXPECT_EQ(fb.pixel(8, 11), light);
   EXPECT_EQ(fb.pixel(12, 8), light);
-  EXPECT_EQ(fb.pixel(4, 5), (Rgb{0, 0, 0}));   // inside untouched
-  EXPECT_EQ(fb.pixel(2, 4), (Rgb{0, 0, 0}));   // outside untouched
+  EXPECT_EQ(fb.pixel(4, 5), (Rgb{0, 0, 0}));  // inside untouched
+  EXPECT_EQ(fb.pixel(2, 4), (Rgb{0, 0, 0}));  // outside untouched
   EXPECT_EQ(fb.pixel(13, 11), (Rgb{0, 0, 0}));
   EXPECT_EQ(fb.pixel(12, 12), (Rgb{0, 0, 0}));
   EXPECT_EQ(fb.count(dark, 0, 0, 20, 20) + fb.count(light, 0, 0, 20, 20), 2 * 10 + 2 * 8 - 4);
@@ -168,9 +167,9 @@ TEST_F(HostDrawing, RasterDrawingClipsClampsAndBlitsOntoThePanel) {
   rf().eraseBox(r, 7, 5, 1, 1);
   rf().blitPanel(r, 0, 0, p, 36, -2, 8, 6);  // partly off the panel
   const hvhost::Framebuffer &fb = host_.panel(p)->framebuffer();
-  EXPECT_EQ(fb.pixel(38, 1), (Rgb{255, 0, 128}));  // raster (2, 3)
-  EXPECT_EQ(fb.pixel(36, 0), (Rgb{10, 20, 30}));   // raster (0, 2)
-  EXPECT_EQ(fb.pixel(39, 3), (Rgb{10, 20, 30}));   // raster (3, 5)
+  EXPECT_EQ(fb.pixel(38, 1), (Rgb{255, 0, 128}));            // raster (2, 3)
+  EXPECT_EQ(fb.pixel(36, 0), (Rgb{10, 20, 30}));             // raster (0, 2)
+  EXPECT_EQ(fb.pixel(39, 3), (Rgb{10, 20, 30}));             // raster (3, 5)
   EXPECT_EQ(fb.pixel(36, 4), hvhost::palette::kBackground);  // below the raster
   const hvhost::Framebuffer &rfb = host_.raster(r)->framebuffer();
   EXPECT_EQ(rfb.pixel(0, 0), (Rgb{255, 255, 255}));

@@ -14,8 +14,8 @@ using hvhost::Rgb;
 constexpr Rgb kRed{255, 0, 0};
 constexpr Rgb kBlue{0, 0, 255};
 
-const int kExtremes[] = {INT_MIN, INT_MIN + 1, -100000, -1, 0, 1, 5, 9, 10, 100000,
-                         INT_MAX - 1, INT_MAX};
+const int kExtremes[] = {INT_MIN, INT_MIN + 1, -100000, -1,     0,           1,
+                         5,       9,           10,      100000, INT_MAX - 1, INT_MAX};
 
 TEST(Framebuffer, PixelIgnoresEveryPositionOutsideTheImage) {
   Framebuffer fb(10, 6, kBlue);

@@ -101,7 +101,8 @@ TEST_F(FakePicker, AcceptedRequestReportsHotColoursAndWritesTheResult) {
 TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
   hvhost::ColorRequestSpec asked = hvtest::color(0.25f, 0.5f, 0.75f);
   asked.title = "Light Color";
-  const hvhost::ColorOutcome out = session_.request({Action::rgb(1, 2, 3), Action::cancel()}, asked);
+  const hvhost::ColorOutcome out =
+      session_.request({Action::rgb(1, 2, 3), Action::cancel()}, asked);
   EXPECT_EQ(out.result, 0);
   EXPECT_FLOAT_EQ(out.red, 0.25f);
   EXPECT_EQ(session_.trace().entries(hvhost::Op::kPanelCreate).at(0).text, "Light Color");
@@ -113,11 +114,11 @@ TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
 TEST_F(FakePicker, KeyReleaseAndButtonOpenANestedPanelThatTakesTheInput) {
   const hvhost::ColorOutcome out = session_.request_script(
       "key s\n"
-      "press 5 5\n"     // goes to the nested panel
+      "press 5 5\n"  // goes to the nested panel
       "snapshot nested\n"
-      "cancel\n"        // closes the nested panel
+      "cancel\n"  // closes the nested panel
       "click eyedropper\n"
-      "ok\n"            // accepts the nested panel
+      "ok\n"  // accepts the nested panel
       "snapshot outer\n"
       "ok\n");
   EXPECT_EQ(out.result, 1);

@@ -46,8 +46,7 @@ TEST(HostWithPlugin, ControlsLandTidilyOnThePickerPanel) {
 
 TEST(HostWithPlugin, DemoScriptTakesAPictureOfThePicker) {
   PluginSession s;
-  const std::vector<Action> demo =
-      hvhost::load_script(hvtest::source_dir() + "/examples/demo.txt");
+  const std::vector<Action> demo = hvhost::load_script(hvtest::source_dir() + "/examples/demo.txt");
   const hvhost::ColorOutcome out = s.request(demo);
   EXPECT_FALSE(s.host().aborted()) << s.host().error();
   EXPECT_EQ(out.result, 1);

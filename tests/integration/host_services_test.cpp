@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "integration/host_tables.h"
 #include "services/host.h"
 #include "services/palette.h"
 #include "services/text.h"
-#include "integration/host_tables.h"
 
 namespace {
 
@@ -177,8 +177,8 @@ TEST_F(HostServices, ControlGeometryPlacesThePickersControlsTidily) {
     EXPECT_GE(a.y, 265) << i;
     for (size_t j = i + 1; j < rects.size(); ++j) {
       const hvhost::Rect &b = rects[j];
-      const bool apart = a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y ||
-                         b.y + b.h <= a.y;
+      const bool apart =
+          a.x + a.w <= b.x || b.x + b.w <= a.x || a.y + a.h <= b.y || b.y + b.h <= a.y;
       EXPECT_TRUE(apart) << i << " overlaps " << j;
     }
   }
@@ -308,10 +308,10 @@ TEST_F(HostServices, MouseKeyAndButtonInputReachTheRightCallbacks) {
   set_int(button, CTL_Y, 50);
   set_ptr(button, CTL_USEREVENT, fn(&on_event));
   ActionQueue input({
-      Action::move(5, 5),                      // nothing held: nothing
-      Action::press(10, 20),                   // 0x80 | 0x20
-      Action::move(11, 21),                    // 0x80 | 0x20
-      Action::release(12, 22),                 // 0x20 alone
+      Action::move(5, 5),       // nothing held: nothing
+      Action::press(10, 20),    // 0x80 | 0x20
+      Action::move(11, 21),     // 0x80 | 0x20
+      Action::release(12, 22),  // 0x20 alone
       Action::press(30, 40, hvhost::MouseButton::kRight),
       Action::move(31, 41),
       Action::release(32, 42, hvhost::MouseButton::kRight),
@@ -332,12 +332,12 @@ TEST_F(HostServices, MouseKeyAndButtonInputReachTheRightCallbacks) {
   host_.set_input(&input);
   EXPECT_EQ(pf().open(p, kPickerFlags), 0);
   // Right sets both button bits (0x60), middle only 0x40.
-  EXPECT_EQ(g_events, (std::vector<std::string>{
-                          "opened", "draw 1", "button 160 10 20", "move 160 11 21",
-                          "button 32 12 22", "button 224 30 40", "move 224 31 41",
-                          "button 96 32 42", "button 192 33 43", "move 192 34 44",
-                          "button 64 35 45", "key down 115", "key up 115", "key down 83",
-                          "key up 83", "event 0,0,0 no data", "event 0,0,0 no data"}));
+  EXPECT_EQ(g_events,
+            (std::vector<std::string>{
+                "opened", "draw 1", "button 160 10 20", "move 160 11 21", "button 32 12 22",
+                "button 224 30 40", "move 224 31 41", "button 96 32 42", "button 192 33 43",
+                "move 192 34 44", "button 64 35 45", "key down 115", "key up 115", "key down 83",
+                "key up 83", "event 0,0,0 no data", "event 0,0,0 no data"}));
   EXPECT_FALSE(host_.input_ended());
 }
 

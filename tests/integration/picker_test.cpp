@@ -27,17 +27,13 @@ TEST(Picker, ConstructionCallsTheHostInOrder) {
   PluginSession s;
   s.request({Action::ok()});
   std::vector<std::string> expected = {
-      "lookup ContextMenuServices 0", "lookup Directory Info 0",
-      "lookup File Request 2 0",      "lookup File IO 2 0",
-      "lookup Info Messages 2 0",     "lookup MultiThreading Utilities 0",
-      "lookup LWPanelServices 0",     "lookup RasterServices 0",
-      "lookup LWXPanel 0",            "panel.create",
-      "raster.create 256,256,0",      "raster.create 30,256,0",
-      "control.add CanvasControl 19,48,60",
+      "lookup ContextMenuServices 0", "lookup Directory Info 0", "lookup File Request 2 0",
+      "lookup File IO 2 0", "lookup Info Messages 2 0", "lookup MultiThreading Utilities 0",
+      "lookup LWPanelServices 0", "lookup RasterServices 0", "lookup LWXPanel 0", "panel.create",
+      "raster.create 256,256,0", "raster.create 30,256,0", "control.add CanvasControl 19,48,60",
       "control.add ButtonControl 19,22,0",
       // The editors inherit the button's width and height.
-      "control.add MiniRGBControl 5,22,0",
-      "control.add MiniHSVControl 5,22,0"};
+      "control.add MiniRGBControl 5,22,0", "control.add MiniHSVControl 5,22,0"};
   const struct {
     const char *type;
     int x, y;
@@ -53,12 +49,11 @@ TEST(Picker, ConstructionCallsTheHostInOrder) {
     expected.push_back(std::string("control.set ") + p.type + " 16");
     expected.push_back(std::string("control.set ") + p.type + " 14");
   }
-  for (const char *line : {"panel.set 12", "panel.set 7", "panel.set 15", "panel.set 16",
-                           "panel.set 13", "panel.set 21", "panel.set 2,304", "panel.set 3,340",
-                           "panel.display_metrics 1920,1080", "panel.set 11 Color",
-                           "panel.set 0,808", "panel.set 1,370",
-                           "control.set MiniRGBControl 4,0,0,0",
-                           "control.set MiniHSVControl 4,0,0,0"})
+  for (const char *line :
+       {"panel.set 12", "panel.set 7", "panel.set 15", "panel.set 16", "panel.set 13",
+        "panel.set 21", "panel.set 2,304", "panel.set 3,340", "panel.display_metrics 1920,1080",
+        "panel.set 11 Color", "panel.set 0,808", "panel.set 1,370",
+        "control.set MiniRGBControl 4,0,0,0", "control.set MiniHSVControl 4,0,0,0"})
     expected.push_back(line);
   const std::vector<std::string> lines = trace_lines_without_paint(s);
   ASSERT_GE(lines.size(), expected.size());
@@ -230,9 +225,9 @@ TEST(Picker, UnreadableHostInputIsDefined) {
 // panel, the request untouched; the next request tries again.
 TEST(Picker, UnservableRequestsSaySoAndLeaveTheRequestUntouched) {
   PluginSession s;
-  EXPECT_EQ(s.server().activate(LWCOLORPICK_VERSION, hvhost::Host::lookup_function(), nullptr,
-                                nullptr),
-            AFUNC_BADLOCAL);
+  EXPECT_EQ(
+      s.server().activate(LWCOLORPICK_VERSION, hvhost::Host::lookup_function(), nullptr, nullptr),
+      AFUNC_BADLOCAL);
   EXPECT_EQ(s.picker_panel(), nullptr);
 
   hvhost::ColorRequestSpec asked = color(0.5f, 0.25f, 0.125f);

@@ -36,8 +36,7 @@ void log(const char *fmt, int a = 0, int b = 0, int c = 0) {
 
 void report() {
   if (g_request && g_request->hotFunc)
-    g_request->hotFunc(g_request->data, g_rgb[0] / 255.0f, g_rgb[1] / 255.0f,
-                       g_rgb[2] / 255.0f);
+    g_request->hotFunc(g_request->data, g_rgb[0] / 255.0f, g_rgb[1] / 255.0f, g_rgb[2] / 255.0f);
 }
 
 LWValue int_value(int v) {
@@ -140,8 +139,8 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
     return AFUNC_BADGLOBAL;
   }
   g_request = request;
-  g_panel = g_panels->create(const_cast<char *>(request->title ? request->title : "(null)"),
-                             g_panels);
+  g_panel =
+      g_panels->create(const_cast<char *>(request->title ? request->title : "(null)"), g_panels);
   if (!g_panel) {
     log("no panel");
     return AFUNC_BADGLOBAL;
@@ -190,10 +189,10 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
 
 #if defined(FAKE_NO_PICKER)
 [[maybe_unused]] ServerRecord kServers[] = {{"ImageFilter", "Fake", activate, nullptr},
-                                           {nullptr, nullptr, nullptr, nullptr}};
+                                            {nullptr, nullptr, nullptr, nullptr}};
 #else
 [[maybe_unused]] ServerRecord kServers[] = {{LWCOLORPICK_HCLASS, "Fake", activate, nullptr},
-                                           {nullptr, nullptr, nullptr, nullptr}};
+                                            {nullptr, nullptr, nullptr, nullptr}};
 #endif
 
 }  // namespace
@@ -206,7 +205,7 @@ __attribute__((visibility("default"))) ModuleDescriptor _mod_descrip = {
 #else
     MOD_SYSSYNC,
 #endif
-    MOD_SYSVER, MOD_MACHINE, startup, shutdown, kServers};
+    MOD_SYSVER,  MOD_MACHINE, startup, shutdown, kServers};
 }
 #endif
 
