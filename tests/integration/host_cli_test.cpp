@@ -1,5 +1,6 @@
 // The huevane-host command, run as a subprocess.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -18,14 +19,20 @@ ProcessResult host(std::vector<std::string> args) {
 }
 
 std::vector<std::string> fake(std::vector<std::string> args) {
-  args.insert(args.begin(), {"--module", hvtest::test_module_path("fake_picker"), "--server",
-                             "Fake"});
+  args.insert(args.begin(),
+              {"--module", hvtest::test_module_path("fake_picker"), "--server", "Fake"});
   return args;
 }
 
+// The parameters below write their scripts when the test program starts,
+// and CTest runs several test programs at once: each file is written aside
+// and renamed into place, so that a host reading it never sees it half
+// written.
 std::string write_script(const std::string &name, const std::string &text) {
   const std::string path = ::testing::TempDir() + "/" + name;
-  std::ofstream(path) << text;
+  const std::string aside = path + "." + std::to_string(::getpid());
+  std::ofstream(aside) << text;
+  std::filesystem::rename(aside, path);
   return path;
 }
 
@@ -101,15 +108,18 @@ INSTANTIATE_TEST_SUITE_P(
                "error: /nonexistent/script.txt: cannot read the script"},
         BadRun{fake({"--script", write_script("cli_bad.txt", "ok\n\npress 1\n")}), 1,
                "error: " + ::testing::TempDir() + "/cli_bad.txt, line 3: missing Y"},
-        BadRun{{"--module", "/nonexistent/module.so"}, 2,
+        BadRun{{"--module", "/nonexistent/module.so"},
+               2,
                "error: module not found: /nonexistent/module.so"},
-        BadRun{{"--module", hvtest::test_module_path("fake_picker")}, 2,
+        BadRun{{"--module", hvtest::test_module_path("fake_picker")},
+               2,
                "error: " + hvtest::test_module_path("fake_picker") +
                    " has no ColorPicker server named 'Huevane'"},
-        BadRun{{"--module", hvtest::test_module_path("fake_picker"), "--server", "Fake",
-                "--script", write_script("cli_snapfail.txt", "snapshot x\nok\n"), "--snapshot",
-                "/proc/forbidden"},
-               3, "error: line 1: cannot create snapshot directory /proc/forbidden"}));
+        BadRun{
+            {"--module", hvtest::test_module_path("fake_picker"), "--server", "Fake", "--script",
+             write_script("cli_snapfail.txt", "snapshot x\nok\n"), "--snapshot", "/proc/forbidden"},
+            3,
+            "error: line 1: cannot create snapshot directory /proc/forbidden"}));
 
 TEST(HostCommand, TraceFileListsThePlugInsCalls) {
   const std::string trace = ::testing::TempDir() + "/cli_trace.txt";
@@ -120,8 +130,7 @@ TEST(HostCommand, TraceFileListsThePlugInsCalls) {
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front(), "lookup LWPanelServices 0");
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "control.add MiniRGBControl 5,0,0"),
-            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "control.add MiniRGBControl 5,0,0"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "count panel.open 1"), lines.end());
 }
 
