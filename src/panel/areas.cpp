@@ -23,13 +23,17 @@ AreaSet *areas_create(PanelID panel, void *owner, AreaSet *set, const AreaDef *t
                           : g_raster_funcs->create(table[i].width, table[i].height, 0);
   }
   set->panel = panel;
-  set->captured = -1;
   set->owner = owner;
   set->blit_pending = 0;
+  areas_reset_routing(set);
+  return set;
+}
+
+void areas_reset_routing(AreaSet *set) {
+  set->captured = -1;
   set->previous[0] = 0;
   set->previous[1] = 0;
   set->press_events = 0;
-  return set;
 }
 
 void *area_target(const AreaSet *set, int index) {

@@ -5,17 +5,22 @@
 #include "plugin/services.h"
 
 // Repaints every area into its raster, blits the rasters, draws the
-// current-colour box, then reports the colour to the host, in that order.
+// current-colour box (when there is a swatch), then reports the colour to
+// the host, in that order.
 static void refresh(PickerPanel *picker) {
   if (picker->areas) {
     areas_draw_pass(picker->areas);
     areas_blit_pass(picker->areas);
   }
-  const int x = control_get_int(picker->swatch, CTL_INNER_X);
-  const int y = control_get_int(picker->swatch, CTL_INNER_Y);
   const ColorTriple &rgb = picker->current_rgb;
-  g_panel_funcs->draw_rgb_box(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
-                              kSwatchBoxHeight);
+  // Without its control the swatch has no place: its inner position would
+  // read as 0, 0, on top of the field.
+  if (picker->swatch) {
+    const int x = control_get_int(picker->swatch, CTL_INNER_X);
+    const int y = control_get_int(picker->swatch, CTL_INNER_Y);
+    g_panel_funcs->draw_rgb_box(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
+                                kSwatchBoxHeight);
+  }
   if (picker->hot_func)
     picker->hot_func(picker->hot_data, channel_to_float(rgb.a), channel_to_float(rgb.b),
                      channel_to_float(rgb.c));

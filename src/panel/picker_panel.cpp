@@ -107,14 +107,18 @@ PickerPanel *picker_create_panel(void) {
 void picker_draw_callback(PanelID, void *user_data, int mode) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker) return;
-  const int x = control_get_int(picker->swatch, CTL_INNER_X);
-  const int y = control_get_int(picker->swatch, CTL_INNER_Y);
-  const ColorTriple &cur = picker->current_rgb;
-  const ColorTriple &ini = picker->initial_rgb;
-  g_panel_funcs->draw_rgb_box(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth,
-                              kSwatchBoxHeight);
-  g_panel_funcs->draw_rgb_box(picker->panel, ini.a, ini.b, ini.c, x, wrap_add(y, kSwatchBoxHeight),
-                              kSwatchBoxWidth, kSwatchBoxHeight);
+  // The swatch pair goes where the swatch control is; without one it has
+  // no place on the panel.
+  if (picker->swatch) {
+    const int x = control_get_int(picker->swatch, CTL_INNER_X);
+    const int y = control_get_int(picker->swatch, CTL_INNER_Y);
+    const ColorTriple &cur = picker->current_rgb;
+    const ColorTriple &ini = picker->initial_rgb;
+    g_panel_funcs->draw_rgb_box(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth,
+                                kSwatchBoxHeight);
+    g_panel_funcs->draw_rgb_box(picker->panel, ini.a, ini.b, ini.c, x,
+                                wrap_add(y, kSwatchBoxHeight), kSwatchBoxWidth, kSwatchBoxHeight);
+  }
   g_panel_funcs->draw_border(picker->panel, 1, 3, 7, 258, 258);
   g_panel_funcs->draw_border(picker->panel, 1, 267, 7, 24, 258);
   if (!picker->areas || mode == DRAW_MODE_NONE) return;
