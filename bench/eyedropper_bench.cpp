@@ -76,11 +76,11 @@ class Session {
       return Action::cancel();
     });
     host_->set_input(&driver);
-    ColorRequest request{};
+    LWColorPickLocal request{};
     request.title = "Colour";
     request.red = request.green = request.blue = 0.5f;
-    request.hot_func = ignore_hot;
-    picker_activate(HOST_COLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
+    request.hotFunc = ignore_hot;
+    picker_activate(LWCOLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
     host_->set_input(nullptr);
     return ran;
   }
@@ -158,7 +158,7 @@ void BM_MagnifierDraw(benchmark::State &state) {
     SpoitPanel *spoit = g_sampling.magnifier;
     spoit_timer_tick(nullptr, WM_TIMER, 0, 0);  // planes filled
     LoopTimer timer;
-    for (auto _ : state) spoit_draw(spoit->panel, spoit, DRAW_MODE_REDRAW);
+    for (auto _ : state) spoit_draw(spoit->panel, spoit, DR_REFRESH);
     ns = timer.ns_per_iteration(state);
   });
   if (!ran) return state.SkipWithError("the sampling run did not start");

@@ -82,14 +82,14 @@ class Session {
 
   // One colour request with whatever input is set.
   int activate() {
-    ColorRequest request{};
+    LWColorPickLocal request{};
     request.title = "Colour";
     request.red = 0.25f;
     request.green = 0.5f;
     request.blue = 0.75f;
-    request.hot_func = count_hot;
-    request.hot_data = this;
-    picker_activate(HOST_COLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
+    request.hotFunc = count_hot;
+    request.data = this;
+    picker_activate(LWCOLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
     return request.result;
   }
 
@@ -137,18 +137,18 @@ void set_frame_counter(benchmark::State &state, double ns) {
 
 // ---- Painters ------------------------------------------------------------------------
 
-RasterID field_raster() { return g_picker->areas->rasters[0]; }
+LWRasterID field_raster() { return g_picker->areas->rasters[0]; }
 
 // The design the ramp avoids: the field painted with one hsv_to_rgb per
 // pixel (hue across, saturation down, full value), through the same raster
 // calls as the real painter.
-void naive_field_repaint(RasterID raster) {
+void naive_field_repaint(LWRasterID raster) {
   for (int y = 0; y < kFieldSize; ++y) {
     for (int x = 0; x < kFieldSize; ++x) {
       const ColorTriple hsv = {x, 255 - y, 255};
       ColorTriple rgb = {0, 0, 0};
       hsv_to_rgb(&rgb, &hsv);
-      g_raster_funcs->rgb_pixel(raster, rgb.a, rgb.b, rgb.c, x, y);
+      g_raster_funcs->drawRGBPixel(raster, rgb.a, rgb.b, rgb.c, x, y);
     }
   }
 }
@@ -260,13 +260,13 @@ uint32_t g_ideal_pixels[kFieldSize * kFieldSize];
 
 int clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 
-void ideal_rgb_pixel(RasterID, int r, int g, int b, int x, int y) {
+void ideal_rgb_pixel(LWRasterID, int r, int g, int b, int x, int y) {
   if (static_cast<unsigned>(x) < kFieldSize && static_cast<unsigned>(y) < kFieldSize)
     g_ideal_pixels[y * kFieldSize + x] =
         static_cast<uint32_t>((clamp255(r) << 16) | (clamp255(g) << 8) | clamp255(b));
 }
 
-void ideal_pixel(RasterID, int code, int x, int y) {
+void ideal_pixel(LWRasterID, int code, int x, int y) {
   if (static_cast<unsigned>(x) < kFieldSize && static_cast<unsigned>(y) < kFieldSize)
     g_ideal_pixels[y * kFieldSize + x] = static_cast<uint32_t>(code);
 }
@@ -275,8 +275,8 @@ void ideal_pixel(RasterID, int code, int x, int y) {
 class IdealRaster {
  public:
   IdealRaster() : saved_(g_raster_funcs), table_(*g_raster_funcs) {
-    table_.rgb_pixel = ideal_rgb_pixel;
-    table_.pixel = ideal_pixel;
+    table_.drawRGBPixel = ideal_rgb_pixel;
+    table_.drawPixel = ideal_pixel;
     g_raster_funcs = &table_;
   }
   ~IdealRaster() { g_raster_funcs = saved_; }
@@ -284,8 +284,8 @@ class IdealRaster {
   IdealRaster &operator=(const IdealRaster &) = delete;
 
  private:
-  RasterFuncs *saved_;
-  RasterFuncs table_;
+  LWRasterFuncs *saved_;
+  LWRasterFuncs table_;
 };
 
 void BM_FieldFullRepaint_IdealRaster(benchmark::State &state) {

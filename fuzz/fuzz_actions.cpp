@@ -67,8 +67,8 @@ constexpr int kMaxWaitMs = 5000;     // virtual time per input: at most ~50 tick
 constexpr int kPickerRasters = 2;    // field and strip
 constexpr int kSwatchHeight = 30;
 
-const ServerTagInfo kTags[] = {{"Huevane", 0}, {nullptr, 0}};
-const ServerRecord kServer = {HOST_COLORPICK_CLASS, "Huevane", picker_activate, kTags};
+ServerTagInfo kTags[] = {{"Huevane", 0}, {nullptr, 0}};
+const ServerRecord kServer = {LWCOLORPICK_HCLASS, "Huevane", picker_activate, kTags};
 
 // With FUZZ_ACTIONS_VERBOSE set, every operation and request outcome is
 // printed on stderr: for reading what a crashing input does.
@@ -132,16 +132,17 @@ class Bytes {
     const uint16_t v = u16();
     return v >= 0xF000 ? i32() : static_cast<int>(v % 288) - 16;
   }
-  // Mouse flags: the combinations a host sends, or any int.
+  // Mouse flags: the combinations a host sends (right is 0x60, both button
+  // bits), or any int.
   int mouse_flags() {
     static const int kCommon[] = {0,
                                   MOUSE_LEFT,
-                                  MOUSE_RIGHT,
+                                  MOUSE_MID,
                                   MOUSE_DOWN,
                                   MOUSE_DOWN | MOUSE_LEFT,
+                                  MOUSE_DOWN | MOUSE_MID,
                                   MOUSE_DOWN | MOUSE_RIGHT,
-                                  MOUSE_DOWN | MOUSE_LEFT | MOUSE_RIGHT,
-                                  MOUSE_LEFT | MOUSE_RIGHT};
+                                  MOUSE_RIGHT};
     const uint8_t sel = u8();
     return sel < 0xC0 ? kCommon[sel % 8] : i32();
   }
@@ -154,7 +155,13 @@ class Bytes {
       default: return u32();
     }
   }
-  MouseButton button() { return (u8() & 1) ? MouseButton::kRight : MouseButton::kLeft; }
+  MouseButton button() {
+    switch (u8() % 3) {
+      case 0: return MouseButton::kLeft;
+      case 1: return MouseButton::kRight;
+      default: return MouseButton::kMiddle;
+    }
+  }
 
  private:
   const uint8_t *data_;
@@ -311,8 +318,8 @@ class FuzzDriver : public hvhost::InputDriver {
   // The picker's mouse callbacks with any flags and position (and, with
   // the op's top bit, no user data).
   void raw_mouse(bool button_callback, bool null_data) {
-    const PanelMouseFunc f = button_callback ? g_picker_panel->callbacks().mouse_button
-                                             : g_picker_panel->callbacks().mouse_move;
+    LWPanMouseFunc *const f = button_callback ? g_picker_panel->callbacks().mouse_button
+                                              : g_picker_panel->callbacks().mouse_move;
     void *data = null_data ? nullptr : g_picker_panel->user_data();
     const int flags = in_.mouse_flags();
     const int x = in_.panel_coord();
@@ -327,8 +334,9 @@ class FuzzDriver : public hvhost::InputDriver {
   void raw_edit(bool null_data) {
     const uint8_t sel = in_.u8();
     Control *c = picker_control(sel & 1 ? "MiniHSVControl" : "MiniRGBControl");
-    IntVectorValue v = {VALUE_TYPE_IVEC, {0, 0, 0}};
-    for (int32_t &x : v.val) x = (sel & 2) ? in_.i32() : in_.editor_value();
+    LWValue v = {};
+    v.ivec.type = LWT_VINT;
+    for (int &x : v.ivec.val) x = (sel & 2) ? in_.i32() : in_.editor_value();
     if (null_data) {
       // An event without user data is ignored by the plug-in; the value is
       // left as it was, so the editor keeps showing the current colour.
@@ -337,7 +345,8 @@ class FuzzDriver : public hvhost::InputDriver {
       return;
     }
     c->handle()->set(c->handle(), CTL_VALUE, &v);
-    note("  raw edit %s %d %d %d", c->type_name().c_str(), v.val[0], v.val[1], v.val[2]);
+    note("  raw edit %s %d %d %d", c->type_name().c_str(), v.ivec.val[0], v.ivec.val[1],
+         v.ivec.val[2]);
     if (c->event_func()) c->event_func()(c->handle(), c->user_data());
   }
 
@@ -385,13 +394,22 @@ class FuzzDriver : public hvhost::InputDriver {
       }
       case kOpRawButton: raw_mouse(true, op & 0x80); return std::nullopt;
       case kOpRawMove: raw_mouse(false, op & 0x80); return std::nullopt;
-      case kOpKey: return Action::key_press(static_cast<int>(in_.key_code()));
+      case kOpKey: {
+        // A press and release, or (the op's flags) only one of them.
+        const int key = static_cast<int>(in_.key_code());
+        if (op & 0x80) return Action::key_down(key);
+        if (op & 0x40) return Action::key_up(key);
+        return Action::key_press(key);
+      }
       case kOpRawKey: {
-        // Straight to the picker's key callback, also during a sampling run.
-        const uint32_t key = in_.key_code();
-        note("  %sraw key %#x%s", sampling_prefix(host), key,
+        // Straight to the picker's key-up (or, with 0x40, key-down)
+        // callback, also during a sampling run.
+        const LWDualKey key = static_cast<LWDualKey>(in_.key_code());
+        const bool down = op & 0x40;
+        note("  %sraw key %s %#x%s", sampling_prefix(host), down ? "down" : "up", key,
              (op & 0x80) ? " (null user data)" : "");
-        if (PanelKeyFunc f = g_picker_panel->callbacks().key)
+        const hvhost::PanelCallbacks &cb = g_picker_panel->callbacks();
+        if (LWPanKeyFunc *f = down ? cb.key_down : cb.key_up)
           f(g_picker_panel->id(), (op & 0x80) ? nullptr : g_picker_panel->user_data(), key);
         return std::nullopt;
       }
@@ -479,14 +497,20 @@ int shown_channel(float f) {
 
 void check_request(const hvhost::ColorRequestSpec &asked, const hvhost::ColorOutcome &out) {
   Host &host = *g_host;
-  const bool served = asked.version == HOST_COLORPICK_VERSION;
-  if (out.status != (served ? 0 : 1)) fail("activation status", std::to_string(out.status));
+  const bool right_version = asked.version == LWCOLORPICK_VERSION;
+  // A request of the right version is served, or (a service or an
+  // allocation made to fail) refused with 2, untouched.
+  const bool served = right_version && out.status == AFUNC_OK;
+  if (!right_version && out.status != AFUNC_BADVERSION)
+    fail("activation status for another version", std::to_string(out.status));
+  if (right_version && out.status != AFUNC_OK && out.status != AFUNC_BADGLOBAL)
+    fail("activation status", std::to_string(out.status));
   if (out.result != 0 && out.result != 1) fail("request result", std::to_string(out.result));
   if (!host.modal_panels().empty() || !host.open_panels().empty())
     fail("a panel is still open after the request");
   check_between_operations();
   if (!served) {
-    if (out.result != 0 || !out.hot.empty()) fail("request of another version was served");
+    if (out.result != 0 || !out.hot.empty()) fail("a request not served was answered");
   }
   if (out.result == 0) {
     if (!same_bits(out.red, asked.red) || !same_bits(out.green, asked.green) ||
@@ -537,7 +561,7 @@ void run_input(Bytes &in) {
   desktop_set_logging(0);
   host.trace().clear();
   // A button-up resets the picker's mouse capture, as after any release.
-  if (PanelMouseFunc f = g_picker_panel->callbacks().mouse_button)
+  if (LWPanMouseFunc *f = g_picker_panel->callbacks().mouse_button)
     f(g_picker_panel->id(), g_picker_panel->user_data(), 0, 0, 0);
 
   FuzzDriver driver(in);

@@ -73,7 +73,7 @@ SEEDS = {
     "raw_events": b"\x00" + request(float("nan"), float("inf"), -1e30, title=None) + b"".join([
         op("raw_button", b"\x04", pc(40), pc(60)),           # 0x80|0x20 press in the field
         op("raw_move", b"\xc0", i32(-1), pc(41), pc(61)),    # any flags
-        op("raw_move", b"\x06", pc(2**31 - 1), pc(-2**31)),  # both buttons, extreme position
+        op("raw_move", b"\x06", pc(2**31 - 1), pc(-2**31)),  # 0x80|0x60: the right button, extreme position
         op("raw_button", b"\x00", pc(0), pc(0)),
         op("raw_edit", b"\x02", i32(-2**31), i32(2**31 - 1), i32(-1)),  # RGB, no clamp
         op("raw_edit", b"\x03", i32(2**31 - 1), i32(-2**31), i32(300)),  # HSV, no clamp

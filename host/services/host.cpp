@@ -69,6 +69,12 @@ void Host::set_input(InputDriver *driver) {
 
 void Host::set_desktop(DesktopInput *desktop) { desktop_ = desktop ? desktop : &default_desktop_; }
 
+void Host::withhold_service(const std::string &name, bool withheld) {
+  auto &w = withheld_services_;
+  w.erase(std::remove(w.begin(), w.end(), name), w.end());
+  if (withheld) w.push_back(name);
+}
+
 // ---- Objects ---------------------------------------------------------------
 
 std::vector<Panel *> Host::panels() const {

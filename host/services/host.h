@@ -72,6 +72,9 @@ class Host {
   // Not owned; null restores the built-in desktop, which only keeps time.
   void set_desktop(DesktopInput *desktop);
   void set_snapshot_handler(SnapshotHandler handler) { snapshot_handler_ = std::move(handler); }
+  // A host without that global service: its lookup answers null (recorded
+  // as failed). Withheld until given back with withheld = false.
+  void withhold_service(const std::string &name, bool withheld = true);
 
   CallTrace &trace() { return trace_; }
   const CallTrace &trace() const { return trace_; }
@@ -181,6 +184,7 @@ class Host {
   DesktopInput default_desktop_;
   DesktopInput *desktop_ = &default_desktop_;
   SnapshotHandler snapshot_handler_;
+  std::vector<std::string> withheld_services_;
   uint64_t now_ms_ = 0;
   std::string error_;
   bool aborted_ = false;

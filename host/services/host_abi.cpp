@@ -38,7 +38,9 @@ void *HostAbi::lookup(const char *name, int use_mode) {
   Host *h = host();
   if (!h) return nullptr;
   const std::string n = name ? name : "";
-  if (h->trace_.should_fail(FailPoint::kLookup)) {
+  const auto &withheld = h->withheld_services_;
+  if (h->trace_.should_fail(FailPoint::kLookup) ||
+      std::find(withheld.begin(), withheld.end(), n) != withheld.end()) {
     h->trace_.record(Op::kLookup, nullptr, n, {use_mode}, CallStatus::kFailed);
     return nullptr;
   }

@@ -26,7 +26,7 @@ inline constexpr Rgb kUnknownCode{255, 0, 255};
 // The system colours a plug-in names by code.
 inline constexpr Rgb kNormalText{0, 0, 0};        // 0x102B
 inline constexpr Rgb kHeadline{255, 255, 255};    // 0x102C
-inline constexpr Rgb kEditSelection{255, 255, 176};  // 0x1032, light yellow
+inline constexpr Rgb kEditSelection{255, 255, 200};  // 0x1032, light yellow
 
 // The colour of a host colour code: an RGB code (bit 24 set, r << 16 |
 // b << 8 | g), or one of the system colours: 0x102A the panel background,

@@ -26,7 +26,7 @@ ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpe
   ColorOutcome outcome;
   HotSink sink{&outcome, &on_hot};
   LWColorPickLocal request{};
-  request.result = 0;
+  request.result = asked.result;
   request.title = asked.title ? asked.title->c_str() : nullptr;
   request.red = asked.red;
   request.green = asked.green;

@@ -19,6 +19,9 @@ struct ColorRequestSpec {
   std::optional<std::string> title = std::string(kDefaultRequestTitle);
   // Whether the request carries a hot callback at all.
   bool hot_callback = true;
+  // The request's result field before the call: a plug-in that does not
+  // serve the request must leave it as it was.
+  int result = 0;
   int version = LWCOLORPICK_VERSION;
 };
 

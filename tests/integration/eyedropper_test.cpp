@@ -72,7 +72,8 @@ struct Eyedropper : ::testing::Test {
     Steps driver(std::move(steps));
     return s.request(driver, asked);
   }
-  int after_runs() { return s.picker_panel()->after_eyedropper_count(); }
+  // After each run the plug-in raises the picker (tag 23).
+  int after_runs() { return s.picker_panel()->times_raised(); }
   size_t count_title_sets() {
     size_t n = 0;
     for (const hvhost::TraceEntry &e : s.trace().entries(Op::kPanelSet)) n += e.arg(0) == PAN_TITLE;
@@ -112,7 +113,7 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
   EXPECT_EQ(after_runs(), 1);
 }
 
-TEST_F(Eyedropper, RightClickCancelsButStillClosesWithTheAfterRunSet) {
+TEST_F(Eyedropper, RightClickCancelsButStillRaisesThePicker) {
   const hvhost::ColorOutcome out = run({
       Action::click_eyedropper(),
       Action::desktop_move(300, 300),
@@ -216,16 +217,40 @@ TEST_F(Eyedropper, ThePickClickNeverReachesTheWindowUnderThePointer) {
 }
 
 TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
-  run({Action::key_press('a'), Action::key_press('S' + 0x10000 * 0), Action::cancel(),
+  run({Action::key_press('a'), Action::key_press('S'), Action::cancel(),
        Action::key_press(0x10073), Action::cancel(), Action::key_press(83 + 1), Action::ok()});
-  // 'S', then 0x10073 ('s' in the low 16 bits): two runs, each cancelled
-  // by the end of its modal loop; other keys nothing.
+  // 'S', then 0x10073 (the host's keys are 16 bits: 's'): two runs, each
+  // cancelled by the end of its modal loop; other keys nothing.
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
   EXPECT_EQ(after_runs(), 2);
   hvhost::Panel *picker = s.picker_panel();
   // Null user data: not even the closing set.
-  picker->callbacks().key(picker->id(), nullptr, 'S');
+  EXPECT_EQ(picker->callbacks().key_up(picker->id(), nullptr, 'S'), 0);
   EXPECT_EQ(after_runs(), 2);
+}
+
+TEST_F(Eyedropper, TheSKeyActsOnItsRelease) {
+  run({
+      Action::key_down('S'),
+      Check([&](Host &h) {
+        EXPECT_EQ(magnifier(h), nullptr);
+        EXPECT_EQ(s.trace().count(Op::kCallKeyDown), 1u);
+      }),
+      Action::key_down('S'),  // held: auto-repeat
+      Action::key_up('S'),
+      Check([&](Host &h) {
+        EXPECT_NE(magnifier(h), nullptr);
+        EXPECT_EQ(s.trace().count(Op::kPanelCreate), 2u);
+      }),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
+      // Back on the picker: a release without a press does not start a run.
+      Action::key_up('x'),
+      Check([&](Host &h) { EXPECT_EQ(h.innermost_panel(), s.picker_panel()); }),
+      Action::ok(),
+  });
+  EXPECT_EQ(s.trace().count(Op::kPanelCreate), 2u);
+  EXPECT_EQ(after_runs(), 1);
 }
 
 TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
@@ -376,7 +401,7 @@ TEST_F(Eyedropper, ATriggerDuringARunIsIgnored) {
       Action::key_press('S'),
       Check([&](Host &) {
         hvhost::Panel *picker = s.picker_panel();
-        picker->callbacks().key(picker->id(), picker->user_data(), 'S');
+        picker->callbacks().key_up(picker->id(), picker->user_data(), 'S');
         hvhost::Control *button = s.control("ButtonControl");
         button->event_func()(button->handle(), button->user_data());
         EXPECT_EQ(s.trace().count(Op::kPanelCreate), 2u);

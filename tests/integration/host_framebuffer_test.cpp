@@ -46,6 +46,29 @@ TEST(Framebuffer, FillRectClipsForAnyRectangle) {
     }
 }
 
+TEST(Framebuffer, LineDrawsBothEndsAndClipsForAnyEnds) {
+  Framebuffer fb(10, 6, kBlue);
+  fb.line(1, 0, 6, 5, kRed);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(fb.pixel(1 + i, i), kRed) << i;
+  EXPECT_EQ(fb.count(kRed, 0, 0, 10, 6), 6);
+  // Ends far outside: only the part over the image, the same pixels as the
+  // unclipped line would give.
+  Framebuffer diagonal(10, 6, kBlue);
+  diagonal.line(-100000, -100000, 100000, 100000, kRed);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(diagonal.pixel(i, i), kRed) << i;
+  EXPECT_EQ(diagonal.count(kRed, 0, 0, 10, 6), 6);
+  for (int a : kExtremes)
+    for (int b : kExtremes) {
+      // A row: exactly the overlap of [min, max] with 0..9.
+      Framebuffer row(10, 6, kBlue);
+      row.line(a, 2, b, 2, kRed);
+      const long long lo = std::max<long long>(std::min(a, b), 0);
+      const long long hi = std::min<long long>(std::max(a, b), 9);
+      EXPECT_EQ(row.count(kRed, 0, 0, 10, 6), hi >= lo ? hi - lo + 1 : 0) << a << " " << b;
+      for (int c : kExtremes) row.line(a, b, c, a, kRed);  // anything: no harm
+    }
+}
+
 TEST(Framebuffer, BlitCopiesOnlyTheOverlapOfBothImages) {
   Framebuffer src(4, 4, kRed);
   src.set_pixel(3, 3, kBlue);

@@ -2,9 +2,11 @@
 // fake picker module.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "services/module.h"
 #include "support/plugin_session.h"
@@ -20,7 +22,7 @@ using hvtest::test_module_path;
 std::string load_error(const std::string &path, const char *server = "Fake") {
   try {
     auto m = Module::load(path, {true, false});
-    m->require_server(HOST_COLORPICK_CLASS, server);
+    m->require_server(LWCOLORPICK_HCLASS, server);
   } catch (const ModuleError &e) {
     return e.what();
   }
@@ -108,7 +110,7 @@ TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
   EXPECT_EQ(session_.trace().entries(hvhost::Op::kPanelCreate).at(1).text, "(null)");
 }
 
-TEST_F(FakePicker, KeyAndButtonOpenANestedPanelThatTakesTheInput) {
+TEST_F(FakePicker, KeyReleaseAndButtonOpenANestedPanelThatTakesTheInput) {
   const hvhost::ColorOutcome out = session_.request_script(
       "key s\n"
       "press 5 5\n"     // goes to the nested panel
@@ -120,8 +122,11 @@ TEST_F(FakePicker, KeyAndButtonOpenANestedPanelThatTakesTheInput) {
       "ok\n");
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(log(),
-            "opened\ndraw 1\nkey 115\nnested open\nopened\nnested result 0\n"
+            "opened\ndraw 1\nkey down 115\nkey up 115\nnested open\nopened\nnested result 0\n"
             "button event\nnested open\nopened\nnested result 1\nresult 1\n");
+  // After each nested panel the module raised its panel (tag 23).
+  const std::vector<std::string> lines = session_.trace().lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "panel.set 23"), 2);
   // The nested panel (no buttons) and the outer one (OK / Cancel row).
   ASSERT_EQ(session_.snapshots().size(), 2u);
   EXPECT_EQ(session_.snapshots().at("nested").width(), 52);
@@ -133,9 +138,11 @@ TEST_F(FakePicker, KeyAndButtonOpenANestedPanelThatTakesTheInput) {
 TEST_F(FakePicker, FailureInjectionReachesThePlugIn) {
   session_.trace().fail_nth(hvhost::FailPoint::kLookup, 1);
   hvhost::ColorOutcome out = session_.request({Action::ok()});
+  EXPECT_EQ(out.status, AFUNC_BADGLOBAL);
   EXPECT_EQ(out.result, 0);
   session_.trace().fail_nth(hvhost::FailPoint::kPanelCreate, 1);
   out = session_.request({Action::ok()});
+  EXPECT_EQ(out.status, AFUNC_BADGLOBAL);
   EXPECT_EQ(out.result, 0);
   session_.trace().fail_nth(hvhost::FailPoint::kControlAdd, 1);
   out = session_.request({Action::rgb(1, 2, 3)});  // the RGB editor is missing

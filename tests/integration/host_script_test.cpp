@@ -30,6 +30,8 @@ TEST(Script, EveryActionParsesAndReadsBackTheSame) {
 press field 0 255 right   # trailing comment
 move strip -5 32767
 release 3 4 left
+press 5 6 middle
+release strip 7 8 middle
 press eyedropper
 move eyedropper
 release eyedropper right
@@ -39,6 +41,9 @@ drag -1 -2 -3 -4 10000
 key S
 key 115
 key 0
+key down S
+key up 115
+key d
 rgb 1 -2 300
 hsv 0 0 2147483647
 click eyedropper
@@ -49,20 +54,25 @@ wait 3600000
 desktop move -32768 100
 desktop press left
 desktop release right
+desktop press middle
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions),
             (std::vector<std::string>{
                 "press 10 20", "press field 0 255 right", "move strip -5 32767", "release 3 4",
+                "press 5 6 middle", "release strip 7 8 middle",
                 "press eyedropper", "move eyedropper", "release eyedropper right",
                 "drag field 1 2 3 4 8", "drag strip 5 6 7 8 3", "drag -1 -2 -3 -4 10000",
-                "key 83", "key 115", "key 0", "rgb 1 -2 300", "hsv 0 0 2147483647",
+                "key 83", "key 115", "key 0", "key down 83", "key up 115", "key 100",
+                "rgb 1 -2 300", "hsv 0 0 2147483647",
                 "click eyedropper", "ok", "cancel", "wait 0", "wait 3600000",
                 "desktop move -32768 100", "desktop press left", "desktop release right",
+                "desktop press middle",
                 "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
   EXPECT_EQ(actions[1].button, MouseButton::kRight);
+  EXPECT_EQ(actions[4].button, MouseButton::kMiddle);
   EXPECT_EQ(actions.back().kind, ActionKind::kSnapshot);
 }
 
@@ -102,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"ok\njump 1 2", "line 2: unknown action 'jump'"},
         BadLine{"press 1", "line 1: missing Y"},
         BadLine{"press", "line 1: missing X"},
-        BadLine{"press 1 2 middle", "line 1: expected left or right, not 'middle'"},
+        BadLine{"press 1 2 centre", "line 1: expected left, middle or right, not 'centre'"},
         BadLine{"move 1 2 left", "line 1: unexpected 'left' after the action"},
         BadLine{"press x 2", "line 1: X must be a whole number, not 'x'"},
         BadLine{"press 1.5 2", "line 1: X must be a whole number, not '1.5'"},
@@ -117,6 +127,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
         BadLine{"key 65536", "line 1: a key code 65536 is out of range (0..65535)"},
         BadLine{"key #", "line 1: missing a key"},
+        BadLine{"key up", "line 1: missing a key"},
+        BadLine{"key down S S", "line 1: unexpected 'S' after the action"},
         BadLine{"rgb 1 2", "line 1: missing a value"},
         BadLine{"hsv 1 2 3 4", "line 1: unexpected '4' after the action"},
         BadLine{"rgb 1 2 2147483648",
@@ -126,7 +138,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"wait -1", "line 1: MS -1 is out of range (0..3600000)"},
         BadLine{"wait", "line 1: missing MS"},
         BadLine{"desktop jump", "line 1: unknown desktop action 'jump'"},
-        BadLine{"desktop press", "line 1: missing left or right"},
+        BadLine{"desktop press", "line 1: missing left, middle or right"},
         BadLine{"desktop move 1", "line 1: missing Y"},
         BadLine{"snapshot", "line 1: missing a snapshot name"},
         BadLine{"snapshot ../x",

@@ -69,17 +69,17 @@ TEST(Picker, ConstructionCallsTheHostInOrder) {
 TEST(Picker, DescriptorServesOneColorPickerWithItsTag) {
   PluginSession s;
   const ModuleDescriptor &d = s.module().descriptor();
-  EXPECT_EQ(d.sync_word, 0x04121994u);
-  EXPECT_EQ(d.system_version, 3u);
-  EXPECT_EQ(d.machine, 0x300u);
+  EXPECT_EQ(d.sysSync, 0x04121994u);
+  EXPECT_EQ(d.sysVersion, 3u);
+  EXPECT_EQ(d.sysMachine, 0x300u);
   EXPECT_EQ(d.startup(), reinterpret_cast<void *>(uintptr_t{4}));
   d.shutdown(reinterpret_cast<void *>(uintptr_t{4}));
-  ASSERT_NE(d.servers, nullptr);
-  EXPECT_STREQ(d.servers[0].class_name, "ColorPicker");
-  EXPECT_STREQ(d.servers[0].name, "Huevane");
-  EXPECT_EQ(d.servers[1].class_name, nullptr);
-  EXPECT_EQ(d.servers[1].activate, nullptr);
-  const ServerTagInfo *tags = d.servers[0].tags;
+  ASSERT_NE(d.serverDefs, nullptr);
+  EXPECT_STREQ(d.serverDefs[0].className, "ColorPicker");
+  EXPECT_STREQ(d.serverDefs[0].name, "Huevane");
+  EXPECT_EQ(d.serverDefs[1].className, nullptr);
+  EXPECT_EQ(d.serverDefs[1].activate, nullptr);
+  const ServerTagInfo *tags = d.serverDefs[0].tagInfo;
   ASSERT_NE(tags, nullptr);
   EXPECT_STREQ(tags[0].string, "Huevane");
   EXPECT_EQ(tags[0].tag, 0u);
@@ -165,6 +165,28 @@ TEST(Picker, NarrowDisplayCentresByFlooring) {
   s.request({});
   EXPECT_EQ(s.picker_panel()->x(), -1);
   EXPECT_EQ(s.picker_panel()->y(), -70);
+}
+
+TEST(Picker, RightAndMiddleButtonsLeaveTheGradientsAlone) {
+  PluginSession s;
+  // As the host sends them: right 0x60 (the left bit too), middle 0x40.
+  const hvhost::ColorOutcome out = s.request_script(
+      "press field 100 100 right\nmove field 150 150\nrelease field 150 150 right\n"
+      "press strip 10 100 middle\nmove strip 10 200\nrelease strip 10 200 middle\n"
+      "press field 20 30 middle\nrelease field 20 30 middle\nok\n",
+      color(0.2f, 0.4f, 0.6f));
+  std::vector<int64_t> flags;
+  for (const hvhost::TraceEntry &e : s.trace().entries(Op::kCallMouseButton))
+    flags.push_back(e.arg(0));
+  for (const hvhost::TraceEntry &e : s.trace().entries(Op::kCallMouseMove))
+    flags.push_back(e.arg(0));
+  EXPECT_EQ(flags, (std::vector<int64_t>{0xE0, 0x60, 0xC0, 0x40, 0xC0, 0x40, 0xE0, 0xC0}));
+  EXPECT_EQ(out.hot.size(), 1u);  // the load only
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(out.red, 0.2f);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
+  // The left button still drags.
+  EXPECT_EQ(s.request_script("press field 100 100\nrelease field 100 100\nok\n").hot.size(), 2u);
 }
 
 TEST(Picker, SwatchPairFramesAndGradientsOnThePanel) {
@@ -280,15 +302,48 @@ TEST(Picker, UnreadableHostInputIsDefined) {
   EXPECT_EQ(big.red, 2.0f);
 }
 
-TEST(Picker, FailedServicesGiveAnUnacceptedRequestNotACrash) {
+// A request that cannot be served says so, so that the host can fall back
+// to its own requester: 3 for no request, 2 for missing services or no
+// panel, the request untouched; the next request tries again.
+TEST(Picker, UnservableRequestsSaySoAndLeaveTheRequestUntouched) {
   PluginSession s;
+  EXPECT_EQ(s.server().activate(LWCOLORPICK_VERSION, hvhost::Host::lookup_function(), nullptr,
+                                nullptr),
+            AFUNC_BADLOCAL);
+  EXPECT_EQ(s.picker_panel(), nullptr);
+
+  hvhost::ColorRequestSpec asked = color(0.5f, 0.25f, 0.125f);
+  asked.result = -7;
+  const auto untouched = [&](const hvhost::ColorOutcome &out) {
+    EXPECT_EQ(out.status, AFUNC_BADGLOBAL);
+    EXPECT_EQ(out.result, -7);
+    EXPECT_EQ(out.red, 0.5f);
+    EXPECT_EQ(out.green, 0.25f);
+    EXPECT_EQ(out.blue, 0.125f);
+    EXPECT_TRUE(out.hot.empty());
+  };
+  for (const char *service : {LWRASTERFUNCS_GLOBAL, LWPANELFUNCS_GLOBAL}) {
+    s.host().withhold_service(service);
+    untouched(s.request({Action::ok()}, asked));
+    untouched(s.request({Action::ok()}, asked));  // still missing: asked again
+    s.host().withhold_service(service, false);
+  }
+  EXPECT_EQ(s.picker_panel(), nullptr);
   s.trace().fail_nth(hvhost::FailPoint::kPanelCreate, 1);
-  const hvhost::ColorOutcome out = s.request({Action::ok()}, color(0.5f, 0.5f, 0.5f));
-  EXPECT_EQ(out.status, 0);
-  EXPECT_EQ(out.result, 0);
-  EXPECT_EQ(out.red, 0.5f);
-  // The next request builds the panel.
-  EXPECT_EQ(s.request({Action::ok()}).result, 1);
+  untouched(s.request({Action::ok()}, asked));
+  // Once the host has them, the next request is served.
+  const hvhost::ColorOutcome served = s.request({Action::ok()}, asked);
+  EXPECT_EQ(served.status, AFUNC_OK);
+  EXPECT_EQ(served.result, 1);
+  EXPECT_EQ(s.trace().count(Op::kPanelCreate), 2u);
+  EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
+}
+
+TEST(Picker, FailedControlsAndRastersStillGiveAWorkingPicker) {
+  PluginSession s;
+  s.trace().fail_nth(hvhost::FailPoint::kControlAdd, -1);
+  s.trace().fail_nth(hvhost::FailPoint::kRasterCreate, -1);
+  EXPECT_EQ(s.request_script("drag field 1 1 50 50\nok").result, 1) << s.host().error();
 
   // Without the swatch control the swatch pair has no place: nothing is
   // drawn at its would-be position 0, 0 over the field.
@@ -298,11 +353,6 @@ TEST(Picker, FailedServicesGiveAnUnacceptedRequestNotACrash) {
   EXPECT_EQ(blue.result, 1);
   EXPECT_EQ(u.trace().count(Op::kDrawRgbBox), 0u);
   EXPECT_NE(u.picker_framebuffer().pixel(2, 2), (Rgb{0, 0, 255}));
-
-  PluginSession t;
-  t.trace().fail_nth(hvhost::FailPoint::kControlAdd, -1);
-  t.trace().fail_nth(hvhost::FailPoint::kRasterCreate, -1);
-  EXPECT_EQ(t.request_script("drag field 1 1 50 50\nok").result, 1) << t.host().error();
 }
 
 }  // namespace

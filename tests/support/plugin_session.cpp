@@ -60,7 +60,7 @@ PluginSession::PluginSession(const std::string &module_path, const std::string &
   load.private_copy = true;
   load.keep_mapped = true;
   module_ = hvhost::Module::load(module_path, load);
-  server_ = &module_->require_server(HOST_COLORPICK_CLASS, server);
+  server_ = &module_->require_server(LWCOLORPICK_HCLASS, server);
   host_ = std::make_unique<hvhost::Host>(options);
   desktop_ = std::make_unique<hvhost::SimulatedDesktop>(*host_);
   host_->set_desktop(desktop_.get());

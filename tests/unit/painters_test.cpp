@@ -133,7 +133,7 @@ TEST_F(Painters, StripShowsOneArrowAtTheValue) {
   }
   EXPECT_EQ(arrow_rows, 8);  // rows 248..255, the lower half is beyond the raster
   EXPECT_TRUE(same(S().at(22, 255), {0, 0, 0}));
-  EXPECT_TRUE(same(S().at(25, 252), {200, 200, 200}));  // fill in light grey
+  EXPECT_TRUE(same(S().at(25, 252), {255, 255, 200}));  // fill in the edit-selection colour
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
                                           WINEPREFIX (wineboot -i), a
                                           persistent wineserver
     wine_e2e.py case NAME --session DIR --exe EXE [--work DIR] [--module-dir DIR]
+                     [--sdk-host EXE] [--minimal-module DLL]
     wine_e2e.py stop --session DIR        wineserver -k, Xvfb killed, DIR removed
     wine_e2e.py list                      the case names
 
@@ -175,6 +176,12 @@ class Context:
         self.env = session_env(self.session)
         self.exe = Path(args.exe)
         self.module_dir = Path(args.module_dir) if args.module_dir else self.exe.parent
+        # huevane.p beside the host; the conformance host and the minimal
+        # ColorPicker module of the same build.
+        self.plugin = self.exe.parent / "huevane.p"
+        self.sdk_host = Path(args.sdk_host) if args.sdk_host else self.exe.parent / "sdk_host.exe"
+        self.minimal = (Path(args.minimal_module) if args.minimal_module
+                        else self.exe.parent / "minimal_picker.p")
         self.work = Path(args.work) / args.name
         shutil.rmtree(self.work, ignore_errors=True)
         self.work.mkdir(parents=True)
@@ -185,8 +192,12 @@ class Context:
         return path
 
     def host(self, *args, expect=0):
-        cmd = ["wine", str(self.exe), "--timeout", str(HOST_EVENT_TIMEOUT_S)]
-        cmd += [str(a) for a in args]
+        return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect)
+
+    def wine(self, exe, *args, expect=0):
+        """Runs a Windows program under Wine in the session; its output is
+        logged and returned as a Run."""
+        cmd = ["wine", str(exe)] + [str(a) for a in args]
         log("$", " ".join(cmd))
         began = time.monotonic()
         # Output goes to files, not pipes: Wine's service processes, started
@@ -203,8 +214,9 @@ class Context:
                 proc.wait()
                 # The host's processes in the prefix go too.
                 subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
-                raise Failure("the host did not finish within %d s\nstdout:\n%s\nstderr:\n%s"
-                              % (RUN_TIMEOUT_S, out_path.read_text(errors="replace"),
+                raise Failure("%s did not finish within %d s\nstdout:\n%s\nstderr:\n%s"
+                              % (Path(exe).name, RUN_TIMEOUT_S,
+                                 out_path.read_text(errors="replace"),
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
                   err_path.read_text(errors="replace").replace("\r", ""))
@@ -446,6 +458,33 @@ def case_script_error(ctx):
           "hooks, timers and DCs released: " + run.lines[-1])
 
 
+def case_sdk_host(ctx):
+    """The conformance host, written from the host's published interface
+    alone, serves huevane.p end to end (field and strip drags, an RGB edit,
+    keys, OK, Cancel, the remembered position) and the minimal module."""
+    for args in ([ctx.plugin], ["--basic", "--server", "Minimal", ctx.minimal]):
+        run = ctx.wine(ctx.sdk_host, *args, expect=None)
+        check(run.code == 0 and run.lines[-1].startswith("sdk_host: all checks passed"),
+              "sdk_host %s: exit %d\n%s" % (args[-1], run.code, run.err))
+        equal(len(run.starting("request ")), 2, "requests served")
+
+
+def case_minimal_module(ctx):
+    """The windowed host serves a ColorPicker module that is not Huevane,
+    with the editor typed into as real input; the same lines and picture as
+    the headless host."""
+    args = ("--module", ctx.minimal, "--server", "Minimal")
+    script = ctx.script("minimal-ok.txt", "rgb 64 160 224\nsnapshot typed\nok\n")
+    win = same_as_headless(ctx, script, "--color", "0.8,0.5,0.3", *args, snapshots=["typed"])
+    equal(win.color_lines(), ["hot " + color_text((64, 160, 224)),
+                              "result 1 " + color_text((64, 160, 224))], "hot and result lines")
+    script = ctx.script("minimal-cancel.txt", "rgb 10 20 30\ncancel\n")
+    win = ctx.host("--script", script, "--color", "0.2,0.4,0.6", *args)
+    equal(win.color_lines(), ["hot " + color_text((10, 20, 30)),
+                              "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6))],
+          "hot and result lines after Cancel")
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -457,6 +496,8 @@ CASES = {
     "eyedropper_twice": case_eyedropper_twice,
     "script_error": case_script_error,
     "module_errors": case_module_errors,
+    "sdk_host": case_sdk_host,
+    "minimal_module": case_minimal_module,
 }
 
 
@@ -469,6 +510,8 @@ def main():
     parser.add_argument("--exe")
     parser.add_argument("--work", default="wine-work")
     parser.add_argument("--module-dir")
+    parser.add_argument("--sdk-host")
+    parser.add_argument("--minimal-module")
     args = parser.parse_args()
     try:
         if args.command == "list":
