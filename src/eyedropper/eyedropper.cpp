@@ -12,6 +12,7 @@ constexpr int kLowLevelMouseHook = 14;  // WH_MOUSE_LL
 constexpr UINT kTickMilliseconds = 100;
 constexpr int kMagnifierOffset = 100;
 constexpr LRESULT kSwallowEvent = 1;
+static const char kUnreadableReadout[] = "---,---,---";
 
 static void destroy_magnifier(void) {
   SpoitPanel *spoit = g_sampling.magnifier;
@@ -22,17 +23,31 @@ static void destroy_magnifier(void) {
   g_sampling.magnifier = nullptr;
 }
 
-static void sample_pixel(const MSLLHOOKSTRUCT *event) {
-  g_sampling.picked = colorref_split(GetPixel(g_sampling.desktop_dc, event->pt.x, event->pt.y));
+// Reads the pixel under the event into the picked colour and its readout
+// into the title buffer. A pixel that cannot be read (GetPixel's failure
+// value: off the desktop, a secure desktop, a display the context does not
+// reach) is no colour: the picked colour stays and the readout says so.
+static bool sample_pixel(const MSLLHOOKSTRUCT *event) {
+  const COLORREF pixel = GetPixel(g_sampling.desktop_dc, event->pt.x, event->pt.y);
+  if (pixel == CLR_INVALID) {
+    snprintf(g_sampling.title, sizeof g_sampling.title, "%s", kUnreadableReadout);
+    return false;
+  }
+  g_sampling.picked = colorref_split(pixel);
   const ColorTriple &c = g_sampling.picked;
   snprintf(g_sampling.title, sizeof g_sampling.title, "%3d,%3d,%3d", static_cast<int>(c.a),
            static_cast<int>(c.b), static_cast<int>(c.c));
+  return true;
 }
 
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   const MSLLHOOKSTRUCT *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam);
   SpoitPanel *spoit = g_sampling.magnifier;
-  if (code != HC_ACTION || !spoit) return CallNextHookEx(g_sampling.hook, code, message, lparam);
+  // Once a release has ended the run, the hook stays installed until the
+  // host's loop notices the close; everything it sees meanwhile goes on
+  // down the chain untouched.
+  if (code != HC_ACTION || !spoit || g_sampling.ended)
+    return CallNextHookEx(g_sampling.hook, code, message, lparam);
   switch (message) {
     case WM_MOUSEMOVE:
       if (event) {
@@ -46,12 +61,15 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: g_sampling.pressed = 1; return kSwallowEvent;
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
+    case WM_RBUTTONUP: {
       if (!g_sampling.pressed) break;
-      if (event) sample_pixel(event);
-      if (message == WM_LBUTTONUP) g_sampling.accepted = 1;
+      g_sampling.ended = 1;
+      // Only a left release over a pixel that could be read takes a colour.
+      const bool read = event && sample_pixel(event);
+      if (message == WM_LBUTTONUP && read) g_sampling.accepted = 1;
       g_sampling.panel_funcs->close(spoit->panel);
       return kSwallowEvent;
+    }
     default: break;
   }
   return CallNextHookEx(g_sampling.hook, code, message, lparam);
@@ -66,13 +84,15 @@ int eyedropper_run(GlobalFunc *, int x, int y, ColorTriple *out) {
     return 0;
   }
   g_sampling.panel_funcs = static_cast<LWPanelFuncs *>(g_sampling.lookup(LWPANELFUNCS_GLOBAL, 0));
-  g_sampling.raster_funcs = static_cast<LWRasterFuncs *>(g_sampling.lookup(LWRASTERFUNCS_GLOBAL, 0));
+  g_sampling.raster_funcs =
+      static_cast<LWRasterFuncs *>(g_sampling.lookup(LWRASTERFUNCS_GLOBAL, 0));
   if (!g_sampling.panel_funcs || !g_sampling.raster_funcs) {
     *out = g_sampling.picked;
     return 0;
   }
   if (!g_sampling.magnifier) g_sampling.magnifier = spoit_panel_create(x, y);
   g_sampling.pressed = 0;
+  g_sampling.ended = 0;
   g_sampling.desktop_window = GetDesktopWindow();
   g_sampling.desktop_dc = GetWindowDC(g_sampling.desktop_window);
   GetWindowRect(g_sampling.desktop_window, &g_sampling.desktop_rect);

@@ -1,9 +1,9 @@
 // Screen eyedropper: a modal sampling run with a desktop-wide mouse hook.
 #pragma once
 
+#include "abi/host_api.h"
 #include "color/color.h"
 #include "eyedropper/win32.h"
-#include "abi/host_api.h"
 
 // The key-up callback: S starts the eyedropper when its key is released.
 int picker_key_callback(LWPanelID panel, void *user_data, LWDualKey key);

@@ -44,8 +44,8 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
     for (int col = 0; col < kSpoitCells; ++col) {
       const int i = row * kSpoitCells + col;
       rasters->drawRGBBox(spoit->raster, spoit->red[i], spoit->green[i], spoit->blue[i],
-                       col * kSpoitCellSize, row * kSpoitCellSize, kSpoitCellSize,
-                       kSpoitCellSize);
+                          col * kSpoitCellSize, row * kSpoitCellSize, kSpoitCellSize,
+                          kSpoitCellSize);
     }
   }
   const int centre = (kSpoitCells / 2) * kSpoitCells + kSpoitCells / 2;  // 112

@@ -2,9 +2,9 @@
 // it shares with the run.
 #pragma once
 
+#include "abi/host_api.h"
 #include "color/color.h"
 #include "eyedropper/win32.h"
-#include "abi/host_api.h"
 
 constexpr int kSpoitCells = 15;
 constexpr int kSpoitCellSize = 6;
@@ -33,6 +33,7 @@ struct SamplingState {
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
+  int32_t ended;    // a release has ended the run; the hook passes everything on
   int32_t running;  // a sampling run is under way; triggers are ignored
   char title[64];
 };
@@ -45,5 +46,6 @@ void spoit_draw(LWPanelID panel, void *user_data, int mode);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
-// the failure value CLR_INVALID reads as white.
+// the failure value CLR_INVALID reads as white (callers that take a colour
+// test for it first).
 ColorTriple colorref_split(COLORREF c);

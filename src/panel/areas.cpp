@@ -23,13 +23,17 @@ AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef 
                           : g_raster_funcs->create(table[i].width, table[i].height, 0);
   }
   set->panel = panel;
-  set->captured = -1;
   set->owner = owner;
   set->blit_pending = 0;
+  areas_reset_routing(set);
+  return set;
+}
+
+void areas_reset_routing(AreaSet *set) {
+  set->captured = -1;
   set->previous[0] = 0;
   set->previous[1] = 0;
   set->press_events = 0;
-  return set;
 }
 
 void *area_target(const AreaSet *set, int index) {
@@ -61,7 +65,7 @@ void areas_blit_pass(AreaSet *set) {
     const AreaDef &area = set->areas[i];
     if (area.kind == AREA_RASTER && set->rasters[i])
       g_raster_funcs->blitPanel(set->rasters[i], 0, 0, set->panel, area.x, area.y, area.width,
-                           area.height);
+                                area.height);
   }
   set->blit_pending = 0;
 }

@@ -34,6 +34,9 @@ struct AreaSet {
 // Counts `table` up to its first row of width 0 or less.
 int areas_count(const AreaDef *table);
 AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef *table);
+// Idle routing: no capture, no press under way, previous position (0, 0).
+// A panel can close while a button is held, so every activation starts here.
+void areas_reset_routing(AreaSet *set);
 void areas_route_mouse(LWPanelID panel, AreaSet *set, int flags, int x, int y);
 void picker_mouse_callback(LWPanelID panel, void *user_data, int flags, int x, int y);
 

@@ -5,17 +5,22 @@
 #include "plugin/services.h"
 
 // Repaints every area into its raster, blits the rasters, draws the
-// current-colour box, then reports the colour to the host, in that order.
+// current-colour box (when there is a swatch), then reports the colour to
+// the host, in that order.
 static void refresh(PickerPanel *picker) {
   if (picker->areas) {
     areas_draw_pass(picker->areas);
     areas_blit_pass(picker->areas);
   }
-  const int x = control_get_int(picker->swatch, CTL_HOTX);
-  const int y = control_get_int(picker->swatch, CTL_HOTY);
   const ColorTriple &rgb = picker->current_rgb;
-  g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
-                                      kSwatchBoxHeight);
+  // Without its control the swatch has no place: its inner position would
+  // read as 0, 0, on top of the field.
+  if (picker->swatch) {
+    const int x = control_get_int(picker->swatch, CTL_HOTX);
+    const int y = control_get_int(picker->swatch, CTL_HOTY);
+    g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
+                                         kSwatchBoxHeight);
+  }
   if (picker->hot_func)
     picker->hot_func(picker->hot_data, channel_to_float(rgb.a), channel_to_float(rgb.b),
                      channel_to_float(rgb.c));
@@ -38,7 +43,8 @@ void apply_hsv_change(PickerPanel *picker) {
 void rgb_editor_changed(LWControl *control, void *user_data) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker || !control_get_triple(control, CTL_VALUE)) return;
-  picker->current_rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]};
+  picker->current_rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
+                         g_ivec_value.ivec.val[2]};
   picker->gradient->field_repaint_all = 1;
   picker->gradient->strip_repaint_all = 1;
   apply_rgb_change(picker);
@@ -47,7 +53,8 @@ void rgb_editor_changed(LWControl *control, void *user_data) {
 void hsv_editor_changed(LWControl *control, void *user_data) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker || !control_get_triple(control, CTL_VALUE)) return;
-  picker->current_hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]};
+  picker->current_hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
+                         g_ivec_value.ivec.val[2]};
   picker->gradient->strip_repaint_all = 1;
   apply_hsv_change(picker);
 }

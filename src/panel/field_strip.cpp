@@ -93,6 +93,12 @@ static void paint_field_rect(const GradientState *g, LWRasterID raster, int x0, 
 
 static int clamp_to(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
 
+// Editor values reach the painters unclamped. A marker goes where H, S or V
+// puts it, also partly or wholly off its raster; the value is only held
+// within 16 of the range, past which no marker pixel lands on the raster
+// and the arithmetic would no longer be defined.
+static int clamp_marker(int32_t v) { return clamp_to(v, -16, 255 + 16); }
+
 void draw_hs_field(GradientState *g, LWRasterID raster, const ColorTriple *hsv, int32_t *marker_x,
                    int32_t *marker_y) {
   if (!raster) return;
@@ -106,9 +112,8 @@ void draw_hs_field(GradientState *g, LWRasterID raster, const ColorTriple *hsv, 
     paint_field_rect(g, raster, clamp_to(px - 8, 0, g->width), clamp_to(py - 8, 0, g->height),
                      clamp_to(px + 8, 0, g->width), clamp_to(py + 8, 0, g->height));
   }
-  // Editor values reach here unclamped; the marker stays on the field.
-  const int cx = clamp_channel(hsv->a);
-  const int cy = g->height - clamp_channel(hsv->b) - 1;
+  const int cx = clamp_marker(hsv->a);
+  const int cy = g->height - clamp_marker(hsv->b) - 1;
   draw_glyph(raster, kCrosshairGlyph, cx - 7, cy - 7);
   *marker_x = cx;
   *marker_y = cy;
@@ -125,8 +130,8 @@ void draw_value_strip(GradientState *g, LWRasterID raster, const ColorTriple *hs
     }
   }
   g_raster_funcs->eraseBox(raster, kStripColourColumns, 0, kStripWidth - kStripColourColumns,
-                            g->height);
-  const int cy = g->height - clamp_channel(hsv->c) - 1;
+                           g->height);
+  const int cy = g->height - clamp_marker(hsv->c) - 1;
   draw_glyph(raster, kArrowGlyph, kStripColourColumns, cy - 7);
 }
 

@@ -8,7 +8,7 @@
 struct MarkerGlyph {
   int32_t width;
   int32_t height;
-  const int8_t *codes;    // row-major, top row first
+  const int8_t *codes;     // row-major, top row first
   const int32_t *palette;  // host colour codes; 0 is not drawn
 };
 

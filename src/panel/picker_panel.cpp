@@ -50,7 +50,8 @@ PickerPanel *picker_create_panel(void) {
   PickerPanel *picker = static_cast<PickerPanel *>(plugin_calloc(1, sizeof(PickerPanel)));
   if (!picker) return nullptr;
   picker->gradient = gradient_create();
-  if (picker->gradient) picker->panel = g_panel_funcs->create(const_cast<char *>(""), g_panel_funcs);
+  if (picker->gradient)
+    picker->panel = g_panel_funcs->create(const_cast<char *>(""), g_panel_funcs);
   if (!picker->gradient || !picker->panel) {
     // Without its ramp or its panel the picker cannot work; give up now so
     // the next request can try again.
@@ -109,16 +110,21 @@ PickerPanel *picker_create_panel(void) {
 void picker_draw_callback(LWPanelID, void *user_data, int mode) {
   PickerPanel *picker = static_cast<PickerPanel *>(user_data);
   if (!picker) return;
-  const int x = control_get_int(picker->swatch, CTL_HOTX);
-  const int y = control_get_int(picker->swatch, CTL_HOTY);
-  const ColorTriple &cur = picker->current_rgb;
-  const ColorTriple &ini = picker->initial_rgb;
-  DrawFuncs *draw = g_panel_funcs->drawFuncs;
-  draw->drawRGBBox(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth, kSwatchBoxHeight);
-  draw->drawRGBBox(picker->panel, ini.a, ini.b, ini.c, x, wrap_add(y, kSwatchBoxHeight),
-                   kSwatchBoxWidth, kSwatchBoxHeight);
-  draw->drawBorder(picker->panel, 1, 3, 7, 258, 258);
-  draw->drawBorder(picker->panel, 1, 267, 7, 24, 258);
+  // The swatch pair goes where the swatch control is; without one it has
+  // no place on the panel.
+  if (picker->swatch) {
+    const int x = control_get_int(picker->swatch, CTL_HOTX);
+    const int y = control_get_int(picker->swatch, CTL_HOTY);
+    const ColorTriple &cur = picker->current_rgb;
+    const ColorTriple &ini = picker->initial_rgb;
+    g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, cur.a, cur.b, cur.c, x, y, kSwatchBoxWidth,
+                                         kSwatchBoxHeight);
+    g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, ini.a, ini.b, ini.c, x,
+                                         wrap_add(y, kSwatchBoxHeight), kSwatchBoxWidth,
+                                         kSwatchBoxHeight);
+  }
+  g_panel_funcs->drawFuncs->drawBorder(picker->panel, 1, 3, 7, 258, 258);
+  g_panel_funcs->drawFuncs->drawBorder(picker->panel, 1, 267, 7, 24, 258);
   if (!picker->areas || mode == DR_ERASE) return;
   areas_blit_pass(picker->areas);
 }

@@ -2,8 +2,8 @@
 // draw callback.
 #pragma once
 
-#include "color/color.h"
 #include "abi/host_api.h"
+#include "color/color.h"
 
 struct AreaSet;
 

@@ -1,5 +1,6 @@
 #include "plugin/activation.h"
 
+#include "panel/areas.h"
 #include "panel/color_sync.h"
 #include "panel/picker_panel.h"
 #include "plugin/services.h"
@@ -31,6 +32,7 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   picker->gradient->field_repaint_all = 1;
   picker->gradient->strip_repaint_all = 1;
   apply_rgb_change(picker);
+  if (picker->areas) areas_reset_routing(picker->areas);
 
   request->result = g_panel_funcs->open(picker->panel, PANF_BLOCKING | PANF_CANCEL);
   picker->panel_x = panel_get_int(g_panel_funcs, picker->panel, PAN_X);

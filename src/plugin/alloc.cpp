@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 
+#ifdef HUEVANE_TEST_HOOKS
+
 static int g_fail_countdown = 0;
 
 static bool allocation_should_fail() {
@@ -16,3 +18,11 @@ void *plugin_calloc(size_t count, size_t size) {
 }
 
 void plugin_fail_allocation(int nth) { g_fail_countdown = nth < 0 ? 0 : nth; }
+
+#else
+
+void *plugin_malloc(size_t size) { return malloc(size); }
+
+void *plugin_calloc(size_t count, size_t size) { return calloc(count, size); }
+
+#endif

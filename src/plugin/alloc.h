@@ -1,5 +1,7 @@
-// The plug-in's heap allocations go through here, so that tests can make
-// the Nth allocation fail and check that the plug-in survives it.
+// The plug-in's heap allocations go through here. Test builds
+// (HUEVANE_TEST_HOOKS) can make the nth allocation fail to check that the
+// plug-in survives it; the shipped module allocates straight from the heap
+// and carries no countdown.
 #pragma once
 
 #include <stddef.h>
@@ -7,5 +9,7 @@
 void *plugin_malloc(size_t size);
 void *plugin_calloc(size_t count, size_t size);
 
+#ifdef HUEVANE_TEST_HOOKS
 // Makes the nth allocation from now fail (1 = the next one); 0 disarms.
 void plugin_fail_allocation(int nth);
+#endif

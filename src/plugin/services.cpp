@@ -12,9 +12,9 @@ LWValue g_ivec_value = {LWT_VINT};
 // Looked up for the host's benefit in this order; only the panel and raster
 // services are used afterwards.
 static const char *const kGlobalNames[] = {
-    "ContextMenuServices",      "Directory Info",     "File Request 2",
-    "File IO 2",                "Info Messages 2",    "MultiThreading Utilities",
-    LWPANELFUNCS_GLOBAL,        LWRASTERFUNCS_GLOBAL, "LWXPanel",
+    "ContextMenuServices", "Directory Info",     "File Request 2",
+    "File IO 2",           "Info Messages 2",    "MultiThreading Utilities",
+    LWPANELFUNCS_GLOBAL,   LWRASTERFUNCS_GLOBAL, "LWXPanel",
 };
 constexpr int kPanelServicesIndex = 6;
 constexpr int kRasterServicesIndex = 7;

@@ -2,11 +2,13 @@
 # Checks a Windows PE file's import and export tables with mingw objdump.
 #
 #   check_pe.sh [--objdump PROG] [--allow "A.dll B.dll ..."] [--system-only]
-#               [--export SYMBOL]... FILE
+#               [--export SYMBOL]... [--no-symbol REGEX]... FILE
 #
 # --allow        every imported DLL must be one of these (case-insensitive)
 # --system-only  no mingw runtime DLL (lib*.dll) and no api-ms-win-* forwarder
 # --export SYM   the export table must name SYM
+# --no-symbol RE no symbol of the file's symbol table may match RE (extended
+#                regex); the file must have a symbol table for this to tell
 # Prints one PASS or FAIL line per file (with the reasons) and exits 1 on FAIL.
 set -euo pipefail
 
@@ -14,12 +16,14 @@ objdump=x86_64-w64-mingw32-objdump
 allow=""
 system_only=0
 exports=()
+absent=()
 while [[ $# -gt 1 ]]; do
   case $1 in
     --objdump) objdump=$2; shift 2 ;;
     --allow) allow=$2; shift 2 ;;
     --system-only) system_only=1; shift ;;
     --export) exports+=("$2"); shift 2 ;;
+    --no-symbol) absent+=("$2"); shift 2 ;;
     *) echo "check_pe: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -59,6 +63,19 @@ for sym in "${exports[@]}"; do
   for e in "${exported[@]}"; do [[ $e == "$sym" ]] && found=1 && break; done
   [[ $found -eq 1 ]] || problems+=("does not export $sym (exports: ${exported[*]:-none})")
 done
+
+if [[ ${#absent[@]} -gt 0 ]]; then
+  # COFF symbol rows end in the name: "[ 12](sec  1)(fl 0x00)... 0x... name".
+  mapfile -t symbols < <("$objdump" -t "$file" 2>/dev/null | sed -n 's/^\[ *[0-9]*\](sec.* //p')
+  if [[ ${#symbols[@]} -eq 0 ]]; then
+    problems+=("has no symbol table, so --no-symbol cannot tell")
+  fi
+  for re in "${absent[@]}"; do
+    for sym in "${symbols[@]}"; do
+      [[ $sym =~ $re ]] && problems+=("carries symbol $sym (matches $re)")
+    done
+  done
+fi
 
 if [[ ${#problems[@]} -eq 0 ]]; then
   echo "PASS $name: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}"

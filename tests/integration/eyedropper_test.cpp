@@ -74,9 +74,15 @@ struct Eyedropper : ::testing::Test {
   }
   // After each run the plug-in raises the picker (tag 23).
   int after_runs() { return s.picker_panel()->times_raised(); }
+  size_t count_title_sets() {
+    size_t n = 0;
+    for (const hvhost::TraceEntry &e : s.trace().entries(Op::kPanelSet)) n += e.arg(0) == PAN_TITLE;
+    return n;
+  }
 };
 
 TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
+  size_t title_sets = 0;
   const Rgb at_press = pattern(100, 100), at_release = pattern(1500, 900);
   ASSERT_NE(at_press, at_release);
   const hvhost::ColorOutcome out = run({
@@ -91,8 +97,12 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
       Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(at_press)); }),
       Action::desktop_press(),
       Action::desktop_move(1500, 900),
+      Check([&](Host &) { title_sets = count_title_sets(); }),
       Action::desktop_release(),
-      Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+      Check([&](Host &h) {
+        EXPECT_EQ(magnifier(h), nullptr);
+        EXPECT_EQ(count_title_sets(), title_sets);  // the release reads, but sets no title
+      }),
       Action::ok(),
   });
   EXPECT_EQ(out.result, 1);
@@ -110,6 +120,31 @@ TEST_F(Eyedropper, RightClickCancelsButStillRaisesThePicker) {
       Action::desktop_press(MouseButton::kRight),
       Action::desktop_release(MouseButton::kRight),
       Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+      Action::ok(),
+  });
+  EXPECT_EQ(out.hot.size(), 1u);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
+  EXPECT_EQ(after_runs(), 1);
+}
+
+TEST_F(Eyedropper, EventsAfterTheEndingReleasePassOnUntouched) {
+  const hvhost::ColorOutcome out = run({
+      Action::key_press('S'),
+      Action::desktop_move(300, 300),
+      Check([&](Host &h) {
+        EXPECT_EQ(desktop_mouse_event(WM_RBUTTONDOWN, 300, 300), 1);
+        EXPECT_EQ(desktop_mouse_event(WM_RBUTTONUP, 300, 300), 1);  // cancelled
+        // The hook stays in until the host's loop notices the close.
+        const size_t title_sets = count_title_sets();
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 600, 600), 0);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 700, 700), 0);
+        EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 700, 700), 0);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 700, 700), 0);
+        EXPECT_EQ(count_title_sets(), title_sets);
+        EXPECT_EQ(magnifier(h)->title(), readout(pattern(300, 300)));
+        EXPECT_EQ(s.trace().count(Op::kPanelClose), 1u);
+      }),
+      Action::desktop_move(1, 1),
       Action::ok(),
   });
   EXPECT_EQ(out.hot.size(), 1u);
@@ -139,21 +174,44 @@ TEST_F(Eyedropper, TheReleasingButtonDecides) {
   EXPECT_EQ(out.hot.size(), 1u);
 }
 
+// Another program's hooks around the eyedropper's: the lower one answers 5,
+// the upper one records what the eyedropper's hook returned to it.
+int g_lower_hook_calls = 0;
+std::vector<LRESULT> g_eyedropper_results;
+LRESULT CALLBACK lower_hook(int, WPARAM, LPARAM) {
+  ++g_lower_hook_calls;
+  return 5;
+}
+LRESULT CALLBACK upper_hook(int code, WPARAM message, LPARAM event) {
+  g_eyedropper_results.push_back(CallNextHookEx(nullptr, code, message, event));
+  return g_eyedropper_results.back();
+}
+
 TEST_F(Eyedropper, ThePickClickNeverReachesTheWindowUnderThePointer) {
   const Rgb target = pattern(40, 60);
+  HHOOK lower = SetWindowsHookExA(WH_MOUSE_LL, lower_hook, nullptr, 0);
+  g_lower_hook_calls = 0;
+  g_eyedropper_results.clear();
   run({
       Action::key_press('s'),
       Check([](Host &) {
-        // Nonzero: the hook swallowed the event.
-        EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 40, 60), 0);
-        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 40, 60), 0);  // no press yet
+        HHOOK upper = SetWindowsHookExA(WH_MOUSE_LL, upper_hook, nullptr, 0);
+        // Nonzero: the event was swallowed, by the eyedropper or below it.
+        EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 40, 60), 1);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 40, 60), 1);  // no press yet
         EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 40, 60), 1);
         EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, 40, 60), 1);
+        UnhookWindowsHookEx(upper);
+        // What it passes on returns the lower hook's result; the pick's
+        // press and release it keeps.
+        EXPECT_EQ(g_eyedropper_results, (std::vector<LRESULT>{5, 5, 1, 1}));
+        EXPECT_EQ(g_lower_hook_calls, 2);
       }),
       // The magnifier's loop takes one more action before it sees the close.
       Action::desktop_move(40, 60),
       Action::ok(),
   });
+  UnhookWindowsHookEx(lower);
   EXPECT_EQ(s.control("MiniRGBControl")->value(),
             (std::array<int, 3>{target.r, target.g, target.b}));
 }
@@ -197,8 +255,21 @@ TEST_F(Eyedropper, TheSKeyActsOnItsRelease) {
 
 TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
   desktop_log_clear();
-  run({Action::key_press('S'), Action::desktop_press(), Action::desktop_release(),
-       Action::key_press('S'), Action::desktop_press(), Action::desktop_release(), Action::ok()});
+  // Both at the picker's remembered position plus 100, even after the
+  // picker itself has been moved.
+  const Check placed([](Host &h) {
+    ASSERT_NE(magnifier(h), nullptr);
+    EXPECT_EQ(magnifier(h)->x(), 908);
+    EXPECT_EQ(magnifier(h)->y(), 470);
+  });
+  run({Action::key_press('S'), placed, Action::desktop_press(), Action::desktop_release(),
+       Check([&](Host &) {
+         int x = 20, y = 30;
+         Host::panel_funcs()->set(s.picker_panel()->id(), PAN_X, &x);
+         Host::panel_funcs()->set(s.picker_panel()->id(), PAN_Y, &y);
+       }),
+       Action::key_press('S'), placed, Action::desktop_press(), Action::desktop_release(),
+       Action::ok()});
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
   EXPECT_EQ(s.trace().count(Op::kPanelDestroy), 2u);
   EXPECT_EQ(s.trace().count(Op::kRasterDestroy), 2u);
@@ -274,14 +345,42 @@ TEST_F(Eyedropper, EveryTickAsksForExactlyOneRedraw) {
   });
 }
 
-TEST_F(Eyedropper, UnreadablePixelsReadAsWhite) {
-  desktop_fail_all_pixels(1);
-  const hvhost::ColorOutcome out =
-      run({Action::key_press('S'), Action::desktop_move(5, 5), Action::desktop_press(),
-           Action::desktop_release(), Action::ok()});
-  desktop_fail_all_pixels(0);
-  EXPECT_EQ(out.red, 1.0f);
-  EXPECT_EQ(out.blue, 1.0f);
+TEST_F(Eyedropper, AnUnreadablePixelIsNeverTaken) {
+  const auto centre = [](Host &h) { return magnifier(h)->framebuffer().pixel(8 + 44, 8 + 44); };
+  Rgb ticked{};
+  desktop_fail_pixel(700, 500);
+  const hvhost::ColorOutcome out = run({
+      Action::key_press('S'),
+      Action::desktop_move(700, 500),
+      Action::wait(100),
+      Check([&](Host &h) {
+        EXPECT_EQ(magnifier(h)->title(), "---,---,---");
+        ticked = centre(h);
+      }),
+      Action::desktop_move(701, 500),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(pattern(701, 500))); }),
+      Action::desktop_move(700, 500),
+      Check([&](Host &h) {
+        EXPECT_EQ(magnifier(h)->title(), "---,---,---");
+        EXPECT_EQ(centre(h), ticked);  // the cells stay as the tick drew them
+      }),
+      Action::desktop_press(),
+      Action::desktop_release(),  // over the unreadable pixel: ends the run, not taken
+      Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+      // Off the desktop nothing can be read either.
+      Action::key_press('S'),
+      Check([](Host &) {
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 10, 10), 1);
+        EXPECT_EQ(desktop_mouse_event(WM_LBUTTONUP, -5, 10), 1);
+      }),
+      Action::desktop_move(10, 10),
+      Action::ok(),
+  });
+  desktop_clear_pixel_failures();
+  EXPECT_EQ(out.result, 1);
+  EXPECT_EQ(out.hot.size(), 1u);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
+  EXPECT_EQ(after_runs(), 2);
 }
 
 TEST_F(Eyedropper, AHookThatCannotBeInstalledEndsTheRunAtOnce) {

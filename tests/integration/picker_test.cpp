@@ -61,6 +61,27 @@ TEST(Picker, ConstructionCallsTheHostInOrder) {
   EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
 }
 
+TEST(Picker, DescriptorServesOneColorPickerWithItsTag) {
+  PluginSession s;
+  const ModuleDescriptor &d = s.module().descriptor();
+  EXPECT_EQ(d.sysSync, 0x04121994u);
+  EXPECT_EQ(d.sysVersion, 3u);
+  EXPECT_EQ(d.sysMachine, 0x300u);
+  EXPECT_EQ(d.startup(), reinterpret_cast<void *>(uintptr_t{4}));
+  d.shutdown(reinterpret_cast<void *>(uintptr_t{4}));
+  ASSERT_NE(d.serverDefs, nullptr);
+  EXPECT_STREQ(d.serverDefs[0].className, "ColorPicker");
+  EXPECT_STREQ(d.serverDefs[0].name, "Huevane");
+  EXPECT_EQ(d.serverDefs[1].className, nullptr);
+  EXPECT_EQ(d.serverDefs[1].activate, nullptr);
+  const ServerTagInfo *tags = d.serverDefs[0].tagInfo;
+  ASSERT_NE(tags, nullptr);
+  EXPECT_STREQ(tags[0].string, "Huevane");
+  EXPECT_EQ(tags[0].tag, 0u);
+  EXPECT_EQ(tags[1].string, nullptr);
+  EXPECT_EQ(tags[1].tag, 0u);
+}
+
 TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   PluginSession s;
   hvhost::ColorRequestSpec asked = color(0.25f, 0.5f, 0.75f);
@@ -91,10 +112,11 @@ TEST(Picker, LoadsByTruncationAndWritesBackOverTwoFiftyFive) {
 
 TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
   PluginSession s;
+  // 0.5 loads as 127, which would go back as 127/255: cancel must not.
   const hvhost::ColorOutcome out =
-      s.request({Action::rgb(10, 20, 30), Action::cancel()}, color(0.2f, 0.4f, 0.6f));
+      s.request({Action::rgb(10, 20, 30), Action::cancel()}, color(0.5f, 0.4f, 0.6f));
   EXPECT_EQ(out.result, 0);
-  EXPECT_EQ(out.red, 0.2f);
+  EXPECT_EQ(out.red, 0.5f);
   EXPECT_EQ(out.green, 0.4f);
   EXPECT_EQ(out.blue, 0.6f);
   EXPECT_EQ(out.hot.size(), 2u);  // the load, and the edit
@@ -172,6 +194,61 @@ TEST(Picker, SwatchPairFramesAndGradientsOnThePanel) {
   EXPECT_EQ(fb.pixel(4 + 200, 8 + 64), (Rgb{191, 64, 255}));               // field
   EXPECT_EQ(fb.pixel(268 + 5, 8 + 255), (Rgb{0, 0, 0}));                   // strip bottom
   EXPECT_NE(fb.pixel(3, 100), fb.pixel(1, 100));                           // field frame
+  const std::vector<hvhost::TraceEntry> borders = s.trace().entries(Op::kDrawBorder);
+  ASSERT_GE(borders.size(), 2u);
+  EXPECT_EQ(borders[0].to_string(), "panel.draw_border 1,3,7,258,258");
+  EXPECT_EQ(borders[1].to_string(), "panel.draw_border 1,267,7,24,258");
+}
+
+// Which step of an update path a host call belongs to.
+std::string update_stage(const hvhost::TraceEntry &e) {
+  switch (e.op) {
+    case Op::kRasterRgbBox:
+    case Op::kRasterEraseBox: return "draw";
+    case Op::kRasterBlit: return "blit";
+    case Op::kControlGet:  // the swatch's inner position
+    case Op::kDrawRgbBox: return "swatch";
+    default: return e.to_string();
+  }
+}
+
+// Each path: the other editor, the areas painted into their rasters, the
+// blits, the current-colour box, then the hot callback. The load's report
+// comes before the panel is shown.
+TEST(Picker, UpdatePathsRunInOrderAndTheLoadReportsBeforeTheOpen) {
+  PluginSession s;
+  std::vector<size_t> hot_at;  // trace entries made before each hot callback
+  hvhost::ActionQueue input({Action::hsv(10, 200, 100), Action::rgb(1, 2, 3),
+                             Action::press(hvhost::Place::kField, 30, 40), Action::ok()});
+  s.host().set_input(&input);
+  hvhost::run_color_request(s.server(), color(0.5f, 0.25f, 1.0f), [&](const hvhost::HotColor &) {
+    hot_at.push_back(s.trace().entries().size());
+  });
+  s.host().set_input(nullptr);
+  ASSERT_EQ(hot_at.size(), 4u);
+  const std::vector<hvhost::TraceEntry> &entries = s.trace().entries();
+  for (size_t i = 0; i < hot_at[0]; ++i) EXPECT_NE(entries[i].op, Op::kPanelOpen) << i;
+  EXPECT_EQ(s.trace().count(Op::kPanelOpen), 1u);
+  for (size_t h : hot_at) {
+    size_t i = h;
+    while (i > 0 && entries[i - 1].op != Op::kControlSet) --i;
+    ASSERT_GT(i, 0u);
+    std::vector<std::string> stages = {"editor"};
+    for (; i < h; ++i) {
+      const std::string stage = update_stage(entries[i]);
+      if (stages.back() != stage) stages.push_back(stage);
+    }
+    EXPECT_EQ(stages, (std::vector<std::string>{"editor", "draw", "blit", "swatch"})) << h;
+  }
+}
+
+TEST(Picker, APressCutShortByTheCloseDoesNotReachTheNextRequest) {
+  PluginSession s;
+  // OK while the button is still held in the field.
+  s.request({Action::press(hvhost::Place::kField, 100, 100), Action::ok()});
+  // The next request's first press hits the strip and moves the value only.
+  s.request({Action::press(hvhost::Place::kStrip, 10, 50), Action::ok()}, color(1.0f, 0.0f, 0.0f));
+  EXPECT_EQ(s.control("MiniHSVControl")->value(), (std::array<int, 3>{0, 255, 205}));
 }
 
 TEST(Picker, DrawCallbackInModeZeroBlitsNothing) {
@@ -262,6 +339,15 @@ TEST(Picker, FailedControlsAndRastersStillGiveAWorkingPicker) {
   s.trace().fail_nth(hvhost::FailPoint::kControlAdd, -1);
   s.trace().fail_nth(hvhost::FailPoint::kRasterCreate, -1);
   EXPECT_EQ(s.request_script("drag field 1 1 50 50\nok").result, 1) << s.host().error();
+
+  // Without the swatch control the swatch pair has no place: nothing is
+  // drawn at its would-be position 0, 0 over the field.
+  PluginSession u;
+  u.trace().fail_nth(hvhost::FailPoint::kControlAdd, 1);
+  const hvhost::ColorOutcome blue = u.request({Action::ok()}, color(0.0f, 0.0f, 1.0f));
+  EXPECT_EQ(blue.result, 1);
+  EXPECT_EQ(u.trace().count(Op::kDrawRgbBox), 0u);
+  EXPECT_NE(u.picker_framebuffer().pixel(2, 2), (Rgb{0, 0, 255}));
 }
 
 }  // namespace

@@ -154,6 +154,29 @@ TEST(AreaTable, CountsRowsUpToTheFirstEmptyWidth) {
   EXPECT_EQ(services.count("raster.create"), 0);
   free(set.areas);
   free(set.rasters);
+
+  // A row of another kind gets a raster and is routed to, but gets no init
+  // or refresh call and is never blitted.
+  const AreaDef odd_kinds[] = {
+      {7, 0, 0, 10, 10, count_draw, record_event<0>, count_draw},
+      {AREA_RASTER, 20, 0, 10, 10, count_draw, record_event<1>, count_draw},
+      {AREA_RASTER, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+  };
+  g_draws = 0;
+  g_events.clear();
+  AreaSet odd{};
+  areas_create(nullptr, nullptr, &odd, odd_kinds);
+  EXPECT_EQ(services.count("raster.create"), 2);
+  areas_init_pass(&odd);
+  areas_draw_pass(&odd);
+  areas_blit_pass(&odd);
+  EXPECT_EQ(g_draws, 2);  // the kind-1 row's init and draw
+  EXPECT_EQ(services.count("raster.blit"), 1);
+  areas_route_mouse(nullptr, &odd, kDown, 5, 5);
+  ASSERT_EQ(g_events.size(), 1u);
+  EXPECT_EQ(g_events[0].area, 0);
+  free(odd.areas);
+  free(odd.rasters);
 }
 
 TEST(Centring, FloorsHalfTheDifference) {

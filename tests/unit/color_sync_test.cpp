@@ -27,6 +27,7 @@ fake::Control &as_fake(LWControl *c) { return *reinterpret_cast<fake::Control *>
 struct Sync : ::testing::Test {
   fake::Services services;
   PickerPanel *picker = picker_create_panel();
+  const PickerPanel fresh = *picker;  // as construction left it
   std::vector<Hot> hot;
 
   Sync() {
@@ -63,7 +64,8 @@ struct Sync : ::testing::Test {
 };
 
 TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
-  PickerPanel fresh = *picker;
+  EXPECT_EQ(fresh.hot_func, nullptr);
+  EXPECT_EQ(fresh.hot_data, nullptr);
   EXPECT_EQ(fresh.current_rgb.a, 0);
   EXPECT_EQ(fresh.current_hsv.c, 0);
   EXPECT_EQ(fresh.field_marker_x, 0);
@@ -77,6 +79,13 @@ TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
   EXPECT_EQ(as_fake(fresh.rgb_editor).attrs[CTL_X], -28);
   EXPECT_EQ(as_fake(fresh.swatch).attrs[CTL_Y], 268);
   EXPECT_EQ(as_fake(fresh.swatch).ptrs[CTL_USEREVENT], nullptr);
+  // A draw in mode 0 blits nothing and leaves blit pending as it was.
+  picker_draw_callback(picker->panel, picker, DR_ERASE);
+  EXPECT_EQ(services.count("raster.blit"), 0);
+  EXPECT_EQ(picker->areas->blit_pending, 1);
+  picker_draw_callback(picker->panel, picker, DR_REFRESH);
+  EXPECT_EQ(services.count("raster.blit"), 2);
+  EXPECT_EQ(picker->areas->blit_pending, 0);
 }
 
 TEST_F(Sync, RgbEditorUpdatesHsvEditorAndReportsTheColour) {
@@ -96,6 +105,7 @@ TEST_F(Sync, HsvEditorUpdatesRgbEditorWithTheConversionsLoss) {
   ASSERT_EQ(hot.size(), 1u);
   EXPECT_EQ(hot[0].r, 1.0f / 255.0f);
   EXPECT_EQ(hot[0].g, 1.0f);
+  EXPECT_EQ(picker->areas->blit_pending, 0);
 }
 
 TEST_F(Sync, GreyRepaintsBothGradientsInFullButAValueEditDoesNot) {
@@ -117,8 +127,8 @@ TEST_F(Sync, ExtremeEditorValuesStayDefined) {
       edit(picker->hsv_editor, a, b, 7);
       edit(picker->hsv_editor, 7, a, b);
     }
-  EXPECT_GE(picker->field_marker_x, 0);
-  EXPECT_LE(picker->field_marker_x, 255);
+  EXPECT_GE(picker->field_marker_x, -16);
+  EXPECT_LE(picker->field_marker_x, 271);
 }
 
 TEST_F(Sync, NullUserDataAndNoHotCallbackAreQuiet) {
@@ -176,9 +186,14 @@ TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
   const size_t events = hot.size();
   mouse(kDown, 4 - 5, 8 + 400);  // same position
   // A right press arrives as 0x60, a middle one as 0x40: the gradients take
-  // neither.
+  // neither, nor flags without a button.
   mouse(MOUSE_DOWN | MOUSE_RIGHT, 50, 50);
-  mouse(MOUSE_DOWN | MOUSE_MID, 60, 60);
+  mouse(MOUSE_DOWN | MOUSE_MID, 55, 55);
+  mouse(MOUSE_DOWN, 60, 60);
+  EXPECT_EQ(hot.size(), events);
+  // A press whose first event is where the last release was: no change.
+  mouse(MOUSE_LEFT, 54, 58);
+  mouse(kDown, 54, 58);
   EXPECT_EQ(hot.size(), events);
   mouse(0, 0, 0);
 
@@ -188,6 +203,11 @@ TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
     mouse(kDown, 270, 8 + c.y);
     EXPECT_EQ(picker->current_hsv.c, c.v) << c.y;
   }
+  // The strip looks at y alone: another x on the same row changes nothing.
+  const size_t before = hot.size();
+  mouse(kDown, 290, 8 - 3);
+  mouse(kDown, 200, 8 - 3);
+  EXPECT_EQ(hot.size(), before);
 }
 
 TEST(SyncWithoutAreas, AFailedAreaAllocationLeavesAWorkingPanel) {

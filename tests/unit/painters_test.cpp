@@ -84,16 +84,37 @@ TEST_F(Painters, CrosshairJumpingCornerToCornerLeavesNoTrace) {
   EXPECT_EQ(marker_y, 255);
 }
 
-TEST_F(Painters, OutOfRangeEditorValuesKeepMarkersOnTheAreas) {
-  paint_field({100000, -50, 7});
-  EXPECT_EQ(marker_x, 255);
+TEST_F(Painters, OutOfRangeEditorValuesPlaceMarkersByTheFormula) {
+  // Crosshair centre (H, 255 - S): at (258, 255) only its left arm shows,
+  // outline at 251, inner line from 252; a marker pinned at 255 would put
+  // the outline at 248.
+  paint_field({258, 0, 7});
+  EXPECT_EQ(marker_x, 258);
   EXPECT_EQ(marker_y, 255);
+  EXPECT_TRUE(same(F().at(251, 255), {0, 0, 0}));
+  EXPECT_TRUE(same(F().at(252, 255), {255, 255, 255}));
+  EXPECT_TRUE(same(F().at(248, 255), gradient_at(248, 255)));
+  paint_field({-3, 260, 7});  // partial repaint: the old arm is gone
+  EXPECT_EQ(marker_x, -3);
+  EXPECT_EQ(marker_y, -5);
+  EXPECT_TRUE(same(F().at(251, 255), gradient_at(251, 255)));
+  // Far outside, held just beyond the raster: nothing of the glyph lands.
+  paint_field({100000, -50, 7});
+  EXPECT_EQ(marker_x, 271);
+  EXPECT_EQ(marker_y, 271);
   paint_field({INT32_MIN, INT32_MAX, INT32_MIN});
-  EXPECT_EQ(marker_x, 0);
-  EXPECT_EQ(marker_y, 0);
+  EXPECT_EQ(marker_x, -16);
+  EXPECT_EQ(marker_y, -16);
+
+  // Arrow centre 255 - V: V = -5 leaves only its top three rows, at 253..255.
+  paint_strip({0, 255, -5});
+  EXPECT_TRUE(same(S().at(28, 253), {0, 0, 0}));
+  EXPECT_TRUE(same(S().at(27, 254), {0, 0, 0}));
+  EXPECT_TRUE(same(S().at(23, 253), {-2, -2, -2}));  // erased, not arrow
   paint_strip({-7, 9999, INT32_MAX});
   paint_strip({INT32_MAX, INT32_MIN, INT32_MIN});
-  SUCCEED();  // defined behaviour under the sanitizers is the point
+  for (int y = 0; y < 256; ++y)
+    for (int x = 22; x < 30; ++x) ASSERT_TRUE(same(S().at(x, y), {-2, -2, -2})) << x << "," << y;
 }
 
 TEST_F(Painters, StripShowsOneArrowAtTheValue) {

@@ -1,7 +1,13 @@
-// The magnifier's draw rules, read from its raster.
+// The magnifier's draw rules, read from its raster, and a sampling run over
+// the fake services on the simulated desktop.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "desktop.h"
+#include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
+#include "plugin/services.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -38,6 +44,56 @@ TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {
   EXPECT_TRUE(same(colorref_split(0x00332211u), {0x11, 0x22, 0x33}));
   EXPECT_TRUE(same(colorref_split(0xAA332211u), {0x11, 0x22, 0x33}));
   EXPECT_TRUE(same(colorref_split(CLR_INVALID), {255, 255, 255}));
+}
+
+void *fake_lookup(const char *name, int) {
+  fake::Services &services = fake::Services::get();
+  if (std::strcmp(name, LWPANELFUNCS_GLOBAL) == 0) return &services.panel_funcs;
+  if (std::strcmp(name, LWRASTERFUNCS_GLOBAL) == 0) return &services.raster_funcs;
+  return nullptr;
+}
+
+// What the Win32 side still held when the magnifier went.
+struct HeldAtDestroy {
+  int hooks, timers, dcs;
+};
+std::vector<HeldAtDestroy> g_held;
+
+TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
+  ASSERT_EQ(desktop_reset(1920, 1080), 1);
+  fake::Services services;
+  g_held.clear();
+  services.panel_funcs.destroy = [](LWPanelID) {
+    g_held.push_back({desktop_hook_count(), desktop_timer_count(), desktop_outstanding_dcs()});
+  };
+  // The modal open: events as Windows would deliver them to the hook.
+  services.panel_funcs.open = [](LWPanelID, int) {
+    MSLLHOOKSTRUCT event = {};
+    event.pt.x = 10;
+    event.pt.y = 10;
+    const LPARAM l = reinterpret_cast<LPARAM>(&event);
+    for (int code : {-1, 1, 3}) {
+      for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+        EXPECT_EQ(spoit_mouse_hook(code, message, l), 0) << code << " " << message;
+    }
+    EXPECT_EQ(g_sampling.pressed, 0);
+    EXPECT_EQ(fake::Services::get().count("panel.set"), 7);  // the magnifier's creation only
+    EXPECT_EQ(spoit_mouse_hook(HC_ACTION, WM_LBUTTONDOWN, l), 1);
+    EXPECT_EQ(spoit_mouse_hook(HC_ACTION, WM_LBUTTONUP, l), 1);
+    EXPECT_EQ(fake::Services::get().count("panel.close"), 1);
+    return 1;
+  };
+  g_global_lookup = fake_lookup;
+  ColorTriple out = {-1, -1, -1};
+  EXPECT_EQ(eyedropper_run(nullptr, 5, 5, &out), 1);
+  g_global_lookup = nullptr;
+  EXPECT_TRUE(same(out, {255, 255, 255}));  // the white bar at (10, 10)
+  ASSERT_EQ(g_held.size(), 1u);
+  EXPECT_EQ(g_held[0].hooks, 0);
+  EXPECT_EQ(g_held[0].timers, 0);
+  EXPECT_EQ(g_held[0].dcs, 0);
+  EXPECT_EQ(services.count("raster.destroy"), 1);
+  desktop_reset(1920, 1080);
 }
 
 }  // namespace
