@@ -19,6 +19,9 @@ struct ColorRequestSpec {
   std::optional<std::string> title = std::string(kDefaultRequestTitle);
   // Whether the request carries a hot callback at all.
   bool hot_callback = true;
+  // Whether the outcome lists every hot callback; a long run that only
+  // watches them (HotObserver) need not keep them.
+  bool keep_hot = true;
   int version = HOST_COLORPICK_VERSION;
 };
 
@@ -30,7 +33,7 @@ struct ColorOutcome {
   int status = 0;  // what activate returned
   int result = 0;  // the request's result field
   float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
-  std::vector<HotColor> hot;                     // every hot callback, in order
+  std::vector<HotColor> hot;                    // every hot callback, in order (with keep_hot)
 };
 
 using HotObserver = std::function<void(const HotColor &)>;

@@ -100,8 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
     Script, ScriptErrors,
     ::testing::Values(
         BadLine{"ok\njump 1 2", "line 2: unknown action 'jump'"},
-        BadLine{"press 1", "line 1: missing Y"},
-        BadLine{"press", "line 1: missing X"},
+        BadLine{"press 1", "line 1: missing Y"}, BadLine{"press", "line 1: missing X"},
         BadLine{"press 1 2 middle", "line 1: expected left or right, not 'middle'"},
         BadLine{"move 1 2 left", "line 1: unexpected 'left' after the action"},
         BadLine{"press x 2", "line 1: X must be a whole number, not 'x'"},
@@ -116,8 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"key", "line 1: missing a key"},
         BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
         BadLine{"key 65536", "line 1: a key code 65536 is out of range (0..65535)"},
-        BadLine{"key #", "line 1: missing a key"},
-        BadLine{"rgb 1 2", "line 1: missing a value"},
+        BadLine{"key #", "line 1: missing a key"}, BadLine{"rgb 1 2", "line 1: missing a value"},
         BadLine{"hsv 1 2 3 4", "line 1: unexpected '4' after the action"},
         BadLine{"rgb 1 2 2147483648",
                 "line 1: a value 2147483648 is out of range (-2147483648..2147483647)"},
@@ -136,7 +134,34 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 1: bad snapshot name '.hidden' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
         BadLine{"PRESS 1 2", "line 1: unknown action 'PRESS'"},
-        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character"}));
+        // What does not show is escaped, so these are not mistaken for "ok".
+        BadLine{"ok\f", "line 1: unknown action 'ok\\f'"},
+        BadLine{"\vok", "line 1: unknown action '\\vok'"},
+        BadLine{"\xEF\xBB\xBFok", "line 1: unknown action '\\xEF\\xBB\\xBFok'"},
+        BadLine{"snapshot a\\b\x7F",
+                "line 1: bad snapshot name 'a\\\\b\\x7F' (letters, digits, "
+                "'_', '-' and '.', not starting with '.')"},
+        BadLine{"key \xC3\xA9",
+                "line 1: a key is one character or a decimal code, not "
+                "'\\xC3\\xA9'"},
+        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character '\\r'"}));
+
+TEST(Script, ALongWordIsQuotedShort) {
+  const std::string word(1 << 20, 'x');
+  for (const std::string &script :
+       {word, "press " + word + " 1", "press 1 2 " + word, "wait 9" + std::string(1 << 20, '9')}) {
+    try {
+      parse_script(script);
+      FAIL();
+    } catch (const ScriptError &e) {
+      const std::string what = e.what();
+      EXPECT_LT(what.size(), 160u) << what.substr(0, 300);
+      EXPECT_NE(what.find(std::string(40, script[0] == 'w' ? '9' : 'x') + "..."), std::string::npos)
+          << what;
+      EXPECT_NE(what.find(" bytes)"), std::string::npos) << what;
+    }
+  }
+}
 
 TEST(Script, LoadingAFileNamesTheFile) {
   const std::string path = ::testing::TempDir() + "/host_script_test.txt";
@@ -156,7 +181,7 @@ TEST(Script, LoadingAFileNamesTheFile) {
     hvhost::load_script(path);
     FAIL();
   } catch (const ScriptError &e) {
-    EXPECT_EQ(std::string(e.what()), path + ": cannot read the script");
+    EXPECT_EQ(std::string(e.what()), path + ": cannot read the script: No such file or directory");
   }
 }
 

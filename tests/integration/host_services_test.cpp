@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop.h"
 #include "services/host.h"
 #include "services/palette.h"
+#include "services/simulated_desktop.h"
 
 namespace {
 
@@ -433,7 +435,7 @@ PanelID g_inner = nullptr;
 int g_inner_result = -1;
 
 void open_inner(PanelID, void *, uint32_t) {
-  g_inner_result = Host::panel_funcs()->open(g_inner, SPOIT_OPEN_FLAGS);
+  g_inner_result = Host::panel_funcs()->open(g_inner, PICKER_OPEN_FLAGS);
   record("inner returned " + std::to_string(g_inner_result));
 }
 
@@ -511,7 +513,7 @@ TEST_F(HostServices, ActionThatCannotBePerformedAbortsWithItsLine) {
   host_.set_input(&input);
   EXPECT_EQ(pf().open(p, PICKER_OPEN_FLAGS), 0);
   EXPECT_TRUE(host_.aborted());
-  EXPECT_EQ(host_.error(), "line 7: no MiniRGBControl on the open panel (rgb 1 2 3)");
+  EXPECT_EQ(host_.error(), "line 7: no RGB editor on the open panel (rgb 1 2 3)");
   host_.set_input(nullptr);  // keeps the error for inspection
   EXPECT_TRUE(host_.aborted());
 }
@@ -565,6 +567,51 @@ TEST_F(HostServices, DisplayMetricsAreConfigurable) {
   host_.set_display_size(303, 200);
   EXPECT_EQ(pf().display_metrics()[0], 303);
   EXPECT_EQ(pf().display_metrics()[1], 200);
+  // One limit for what the plug-in is told and the desktop it reads.
+  host_.set_display_size(hvhost::kMaxDisplaySize + 1, 0);
+  EXPECT_EQ(pf().display_metrics()[0], hvhost::kMaxDisplaySize);
+  EXPECT_EQ(pf().display_metrics()[1], 1);
+  host_.set_display_size(hvhost::kMaxDisplaySize, 700);
+  hvhost::SimulatedDesktop desktop(host_);
+  EXPECT_EQ(desktop_width(), hvhost::kMaxDisplaySize);
+  EXPECT_EQ(desktop_height(), 700);
+}
+
+// ---- The trace's memory ------------------------------------------------------
+
+// Keeps what a sink is given, as the --trace file would.
+struct LinesSink : hvhost::TraceSink {
+  std::vector<std::string> lines;
+  void write(const hvhost::TraceEntry &e) override { lines.push_back(e.to_string()); }
+};
+
+TEST_F(HostServices, TraceKeepsABoundedWindowAndStreamsEveryCallToItsSink) {
+  PanelID p = make_panel();
+  PanelFuncs &panels = pf();
+  host_.trace().clear();
+  host_.trace().set_window(3);
+  LinesSink sink;
+  host_.trace().set_sink(&sink);
+  for (int i = 0; i < 5; ++i) panels.set(p, PAN_TITLE, const_cast<char *>("t"));
+  panels.draw_rgb_box(p, 1, 2, 3, 0, 0, 1, 1);
+  // The newest entry reaches the sink once it is complete.
+  EXPECT_EQ(sink.lines.size(), 5u);
+  host_.trace().flush_sink();
+  ASSERT_EQ(sink.lines.size(), 6u);
+  EXPECT_EQ(sink.lines.front(), "panel.set 11 t");  // the title is added after the entry
+  EXPECT_EQ(sink.lines.back(), "panel.draw_rgb_box 1,2,3,0,0,1,1");
+  EXPECT_EQ(host_.trace().entries().size(), 3u);
+  EXPECT_EQ(host_.trace().count(Op::kPanelSet), 5u);
+
+  // No window and no sink: nothing is kept, everything is counted.
+  host_.trace().set_sink(nullptr);
+  host_.trace().set_window(0);
+  EXPECT_TRUE(host_.trace().entries().empty());
+  EXPECT_FALSE(host_.trace().recording(Op::kPanelSet));
+  for (int i = 0; i < 1000; ++i) panels.set(p, PAN_TITLE, const_cast<char *>("t"));
+  EXPECT_TRUE(host_.trace().entries().empty());
+  EXPECT_EQ(host_.trace().count(Op::kPanelSet), 1005u);
+  EXPECT_EQ(sink.lines.size(), 6u);
 }
 
 TEST_F(HostServices, OpenPanelsAppearOnTheScreenAtTheirPositions) {
