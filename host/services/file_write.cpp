@@ -90,6 +90,13 @@ bool AtomicFile::open(const std::string &path) {
   buffer_.clear();
   path_ = path;
   const fs::path target(path);
+  // A directory in the way would only be found by the rename, after the
+  // work.
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(target, ec))) {
+    error_ = "cannot write " + path + ": is a directory";
+    return false;
+  }
   const std::string file_name = target.filename().string();
   if (file_name.empty() || file_name == "." || file_name == "..") {
     error_ = "cannot write " + path + ": not a file name";

@@ -21,7 +21,7 @@ class AtomicFile {
 
   // Creates the temporary file beside path (a fresh name, never an
   // existing file or link). False, with error() set, when the directory
-  // cannot take it.
+  // cannot take it or a directory has the target's name.
   bool open(const std::string &path);
   // Buffered. Once a write has failed, every later one fails too and
   // commit() reports the first failure.

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "services/file_write.h"
 #include "services/guard.h"
 #include "services/headless.h"
 #include "services/script_grammar.h"
@@ -32,9 +33,12 @@ std::vector<std::string> fake(std::vector<std::string> args) {
   return args;
 }
 
+// Every test process writes these as it starts, while other tests' hosts
+// may be reading them: each appears whole, never half written.
 std::string write_script(const std::string &name, const std::string &text) {
   const std::string path = ::testing::TempDir() + "/" + name;
-  std::ofstream(path, std::ios::binary) << text;
+  std::string error;
+  if (!hvhost::write_file_atomically(path, text, &error)) ADD_FAILURE() << error;
   return path;
 }
 
@@ -142,10 +146,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--script", "/dev/zero"}), 1,
                "error: /dev/zero: cannot read the script: is not a regular file (a character "
                "device)\n"},
-        BadRun{fake({"--script", write_script("cli_long.txt", std::string((4 << 20) + 1, '#'))}), 1,
-               "error: " + ::testing::TempDir() +
-                   "/cli_long.txt: cannot read the script: is 4194305 bytes; the limit is 4194304 "
-                   "(4 MiB)\n"},
         // The wallpaper: a file, a PNG, and within the size limits, checked
         // before it is decoded.
         BadRun{fake({"--desktop", ::testing::TempDir()}), 1,
@@ -162,6 +162,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "/cli_huge.png: is 16384 x 16384 pixels; a wallpaper may have at most "
                    "67108864 pixels (8192 x 8192) and 16384 a side\n"},
         // Output paths are checked before the run (no result line).
+        BadRun{fake({"--trace", ::testing::TempDir()}), 1,
+               "error: --trace: cannot write " + ::testing::TempDir() + ": is a directory\n"},
         BadRun{fake({"--trace", "/nonexistent/dir/trace.txt"}), 1,
                "error: --trace: cannot create a file in /nonexistent/dir: No such file or "
                "directory\n"},
@@ -180,6 +182,16 @@ INSTANTIATE_TEST_SUITE_P(
              write_script("cli_snapfail.txt", "snapshot x\nok\n"), "--snapshot", "/proc/forbidden"},
             1,
             "error: --snapshot: cannot create the snapshot directory /proc/forbidden: "}));
+
+TEST(HostCommand, AScriptOverTheSizeLimitIsRefused) {
+  const std::string script = write_script("cli_long.txt", std::string((4 << 20) + 1, '#'));
+  const ProcessResult r = host(fake({"--script", script}));
+  EXPECT_EQ(r.exit_code, hvhost::kExitUsage);
+  EXPECT_EQ(r.err,
+            "error: " + script +
+                ": cannot read the script: is 4194305 bytes; the limit is 4194304 (4 MiB)\n");
+  std::remove(script.c_str());
+}
 
 TEST(HostCommand, TraceFileHasEveryCallAndItsCounts) {
   const std::string trace = ::testing::TempDir() + "/cli_trace.txt";

@@ -116,8 +116,15 @@ TEST_F(HostFiles, FailuresGiveTheSystemsReasonAndLeaveNothingBehind) {
   EXPECT_EQ(error, "cannot create a file in " + path("missing") + ": No such file or directory");
 
   fs::create_directory(path("sub"));
-  EXPECT_FALSE(hvhost::write_file_atomically(path("sub"), "x", &error));
-  EXPECT_EQ(error, "cannot replace " + path("sub") + ": Is a directory");
+  hvhost::AtomicFile file;
+  EXPECT_FALSE(file.open(path("sub")));
+  EXPECT_EQ(file.error(), "cannot write " + path("sub") + ": is a directory");
+  // One that appears while the file is written is found by the rename.
+  ASSERT_TRUE(file.open(path("later")));
+  fs::create_directory(path("later"));
+  EXPECT_FALSE(file.commit());
+  EXPECT_EQ(file.error(), "cannot replace " + path("later") + ": Is a directory");
+  fs::remove(path("later"));
   EXPECT_EQ(listing(), std::vector<std::string>{"sub"});
 
   // A disk that fills up: the process may not write files beyond 1000
