@@ -16,11 +16,12 @@ SHELL := bash
 DEMO_SCRIPT ?= examples/demo.txt
 DEMO_OUT ?= out/demo
 BENCH_ARGS ?=
-# Seconds each fuzz harness runs, in `make fuzz` and in the bounded run of
-# `make test`, and the libFuzzer flags of both runs (inputs up to 1 KiB: the
-# harnesses stop reading long before; an input that runs 30 s is a hang).
+# Seconds each fuzz harness runs in `make fuzz`; seconds the bounded run of
+# `make test` takes in all, shared evenly by the harnesses; and the libFuzzer
+# flags of both runs (inputs up to 1 KiB: the harnesses stop reading long
+# before; an input that runs 30 s is a hang).
 FUZZ_SECONDS ?= 1800
-TEST_FUZZ_SECONDS ?= 60
+TEST_FUZZ_SECONDS ?= 120
 FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 
 # The steps of `make test`, run in this order; the first failure stops it.
@@ -106,9 +107,12 @@ test-windows: build-mingw
 test-wine: build-mingw
 	ctest --preset wine
 
-# Bounded fuzz run.
+# Bounded fuzz run: TEST_FUZZ_SECONDS shared by the harnesses, at least 10 s
+# each.
 test-fuzz: build-fuzz
-	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$(TEST_FUZZ_SECONDS)
+	@n=0; for f in build/fuzz/fuzz_*; do [[ -x $$f && -f $$f ]] && n=$$((n + 1)); done; \
+	each=$$(( $(TEST_FUZZ_SECONDS) / (n > 0 ? n : 1) )); \
+	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$$(( each > 10 ? each : 10 ))
 
 # Runs every libFuzzer harness build/fuzz/fuzz_*: first once over each input
 # saved in fuzz/regressions/<name>/ (inputs that once crashed it), then for

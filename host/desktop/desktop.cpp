@@ -12,24 +12,19 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
 #include <list>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_PNG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_TGA
-#define STBI_MAX_DIMENSIONS DESKTOP_MAX_SIZE
-#include <stb/stb_image.h>
+#include "png_wallpaper.h"
 
 namespace {
 
@@ -537,22 +532,20 @@ int desktop_set_wallpaper(const uint32_t *pixels, int width, int height, int str
   return 1;
 }
 
-int desktop_load_wallpaper(const char *path) {
-  if (path == nullptr) return 0;
-  int width = 0, height = 0, channels = 0;
-  stbi_uc *data = stbi_load(path, &width, &height, &channels, 3);
-  if (data == nullptr) return 0;
-  int ok = 0;
-  if (ValidSize(width, height)) {
-    std::vector<uint32_t> image(static_cast<size_t>(width) * static_cast<size_t>(height));
-    for (size_t i = 0; i < image.size(); ++i) {
-      const stbi_uc *p = data + i * 3;
-      image[i] = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
-    }
-    ok = desktop_set_wallpaper(image.data(), width, height, width);
+int desktop_load_wallpaper_png(const void *data, size_t size, char *error, size_t error_size) {
+  std::vector<uint32_t> pixels;
+  int width = 0, height = 0;
+  std::string problem;
+  if (!desktop_internal::DecodePngWallpaper(data, size, &pixels, &width, &height, &problem)) {
+    if (error != nullptr && error_size > 0) std::snprintf(error, error_size, "%s", problem.c_str());
+    return 0;
   }
-  stbi_image_free(data);
-  return ok;
+  State &s = S();
+  s.wallpaper = std::move(pixels);
+  s.wallpaper_width = width;
+  s.wallpaper_height = height;
+  s.pattern = false;
+  return 1;
 }
 
 void desktop_wallpaper_size(int *width, int *height) {

@@ -64,9 +64,17 @@ void desktop_use_test_pattern(void);
 // size outside 1..DESKTOP_MAX_SIZE or a stride below the width, else 1.
 int desktop_set_wallpaper(const uint32_t *pixels, int width, int height, int stride);
 
-// Loads a PNG (or any image stb_image reads) as the wallpaper, as above.
-// Returns 0 and keeps the wallpaper when the file cannot be read or decoded.
-int desktop_load_wallpaper(const char *path);
+// A wallpaper image has at most this many pixels (8192 x 8192: 256 MiB as
+// the desktop keeps it), and at most DESKTOP_MAX_SIZE a side.
+#define DESKTOP_MAX_WALLPAPER_PIXELS (1 << 26)
+
+// Decodes size bytes of PNG image at data straight into the wallpaper, as
+// above (an alpha channel is dropped). A larger image than the limits allow
+// is refused before it is decoded. Returns 1, or 0 with the wallpaper
+// unchanged and, when error is not null, the reason in error (at most
+// error_size bytes with its NUL): "is not a PNG image ...", "is 16384 x
+// 16384 pixels; a wallpaper may have at most ...".
+int desktop_load_wallpaper_png(const void *data, size_t size, char *error, size_t error_size);
 
 // Size of the current wallpaper image (the display size for the pattern).
 void desktop_wallpaper_size(int *width, int *height);

@@ -5,8 +5,11 @@
 #include <filesystem>
 
 #include "CLI/CLI.hpp"
+#include "services/host.h"
 #include "services/module.h"
+#include "services/quote.h"
 #include "services/script.h"
+#include "services/script_grammar.h"
 
 namespace hvhost {
 
@@ -15,7 +18,6 @@ namespace {
 // Colour channels beyond 0..1 are passed on (the plug-in must cope with
 // them); the bound keeps channel x 255 far inside the int range.
 constexpr double kMaxChannel = 1000.0;
-constexpr int kMaxDisplay = 32767;
 
 bool parse_float(const std::string &s, float *out) {
   if (s.empty() || s.find_first_of(" \t") != std::string::npos) return false;
@@ -33,10 +35,10 @@ std::string parse_color(const std::string &text, ColorRequestSpec *request) {
     const size_t comma = text.find(',', start);
     const bool last = i == 2;
     if (last != (comma == std::string::npos))
-      return "--color needs three numbers R,G,B, not '" + text + "'";
+      return "--color needs three numbers R,G,B, not " + quoted_text(text);
     const std::string part = text.substr(start, last ? std::string::npos : comma - start);
     if (!parse_float(part, &v[i]))
-      return "--color channel '" + part + "' is not a number within -1000..1000";
+      return "--color channel " + quoted_text(part) + " is not a number within -1000..1000";
     start = comma + 1;
   }
   request->red = v[0];
@@ -47,14 +49,14 @@ std::string parse_color(const std::string &text, ColorRequestSpec *request) {
 
 std::string parse_display(const std::string &text, int *w, int *h) {
   const size_t x = text.find('x');
-  const std::string bad = "--display needs WIDTHxHEIGHT, each 1.." + std::to_string(kMaxDisplay) +
-                          ", not '" + text + "'";
+  const std::string bad = "--display needs WIDTHxHEIGHT, each 1.." +
+                          std::to_string(kMaxDisplaySize) + ", not " + quoted_text(text);
   if (x == std::string::npos) return bad;
   const auto number = [](const std::string &s, int *out) {
     if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
       return false;
     *out = std::stoi(s);
-    return *out >= 1 && *out <= kMaxDisplay;
+    return *out >= 1 && *out <= kMaxDisplaySize;
   };
   if (!number(text.substr(0, x), w) || !number(text.substr(x + 1), h)) return bad;
   return {};
@@ -63,21 +65,30 @@ std::string parse_display(const std::string &text, int *w, int *h) {
 }  // namespace
 
 void add_common_options(CLI::App &app, CommonOptions *o) {
+  app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION);
+  app.footer(std::string("\n") + script_grammar() + "\n" + exit_code_text() +
+             "\nThe README's \"Using the reference host\" has the same, with examples.");
   o->module_path = (std::filesystem::path(executable_directory()) / module_file_name()).string();
   app.add_option("--module", o->module_path, "plug-in module to load")
       ->default_str(module_file_name() + " beside this program");
-  app.add_option("--server", o->server, "name of the ColorPicker server")->capture_default_str();
+  app.add_option("--server", o->server, "name of the module's ColorPicker server to run")
+      ->capture_default_str();
   app.add_option("--color", o->color, "initial colour R,G,B as floats, 0..1")
       ->capture_default_str();
   auto *title_opt =
       app.add_option("--title", o->title, "title of the colour request")->capture_default_str();
   app.add_flag("--no-title", o->no_title, "send a null title")->excludes(title_opt);
-  app.add_option("--display", o->display, "display size WIDTHxHEIGHT")->capture_default_str();
-  app.add_option("--script", o->script_path, "script of user actions (see the script grammar)");
-  app.add_option("--snapshot", o->snapshot_dir, "directory for the PNGs of `snapshot` actions");
-  app.add_option("--trace", o->trace_path, "write every call the plug-in made to this file");
+  app.add_option("--display", o->display,
+                 "display size WIDTHxHEIGHT, each 1.." + std::to_string(kMaxDisplaySize))
+      ->capture_default_str();
+  app.add_option("--script", o->script_path, "script of user actions (SCRIPT below)");
+  app.add_option("--snapshot", o->snapshot_dir,
+                 "directory for the PNGs of `snapshot` actions (created if need be)");
+  app.add_option("--trace", o->trace_path,
+                 "write every call the plug-in made to this file as the calls happen");
   app.add_option("--desktop", o->wallpaper_path,
-                 "PNG shown on the simulated desktop behind the panels (default: a test pattern)");
+                 "PNG shown on the simulated desktop behind the panels (default: a test "
+                 "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
 }
 
 std::string apply_common_options(const CommonOptions &o, HeadlessConfig *config) {

@@ -1,11 +1,11 @@
 #include "services/headless.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "services/host.h"
 #include "services/module.h"
 #include "services/snapshot.h"
+#include "services/trace_file.h"
 #ifndef _WIN32
 #include "services/simulated_desktop.h"
 #endif
@@ -21,18 +21,22 @@ std::string floats(float r, float g, float b) {
   return buf;
 }
 
-}  // namespace
-
-bool write_trace_file(const CallTrace &trace, const std::string &path) {
-  std::ofstream file(path);
-  for (const std::string &line : trace.lines()) file << line << "\n";
-  for (int i = 0; i < kOpCount; ++i) {
-    const Op op = static_cast<Op>(i);
-    if (trace.count(op) > 0) file << "count " << op_name(op) << " " << trace.count(op) << "\n";
+// The configured actions in order, read in place.
+class ListInput : public InputDriver {
+ public:
+  explicit ListInput(const std::vector<Action> &actions) : actions_(actions) {}
+  std::optional<Action> next(Host &) override {
+    if (next_ == actions_.size()) return std::nullopt;
+    return actions_[next_++];
   }
-  for (const std::string &p : trace.problems()) file << "problem " << p << "\n";
-  return static_cast<bool>(file.flush());
-}
+  size_t remaining() const { return actions_.size() - next_; }
+
+ private:
+  const std::vector<Action> &actions_;
+  size_t next_ = 0;
+};
+
+}  // namespace
 
 std::string format_hot(const HotColor &c) { return "hot " + floats(c.red, c.green, c.blue); }
 
@@ -55,14 +59,32 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
   }
 
   Host host(HostOptions{config.display_width, config.display_height});
-  ActionQueue input(config.actions);
+  // Counts only: the calls themselves go to the trace file, if any, as they
+  // happen.
+  host.trace().set_window(0);
+  TraceFile trace_file;
+  std::string problem;
+  if (config.trace_path) {
+    if (!trace_file.open(*config.trace_path, &problem)) {
+      err << "error: --trace: " << problem << "\n";
+      return kExitUsage;
+    }
+    host.trace().set_sink(&trace_file);
+  }
+  if (config.snapshot_dir && !prepare_snapshot_dir(*config.snapshot_dir, &problem)) {
+    err << "error: --snapshot: " << problem << "\n";
+    return kExitUsage;
+  }
+  ListInput input(config.actions);
   host.set_input(&input);
 #ifndef _WIN32
   SimulatedDesktop desktop(host);
-  if (config.wallpaper_path && !desktop.load_wallpaper(*config.wallpaper_path)) {
-    err << "error: cannot read the wallpaper " << *config.wallpaper_path << "\n";
+  if (config.wallpaper_path && !desktop.load_wallpaper(*config.wallpaper_path, &problem)) {
+    err << "error: cannot use the wallpaper " << *config.wallpaper_path << ": " << problem << "\n";
     return kExitUsage;
   }
+  // Nobody reads the desktop's call log here; it would only grow.
+  desktop.keep_call_log(false);
   host.set_desktop(&desktop);
 #endif
   host.set_snapshot_handler([&](const Panel &panel, const std::string &name, std::string *error) {
@@ -73,26 +95,31 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
     return write_panel_snapshot(panel, *config.snapshot_dir, name, error);
   });
 
-  // Flushed line by line, so a reader sees each line as it happens.
+  // Flushed line by line, so a reader sees each line as it happens; the
+  // hot callbacks are printed, not kept.
+  ColorRequestSpec request = config.request;
+  request.keep_hot = false;
   const ColorOutcome outcome = run_color_request(
-      *server, config.request, [&](const HotColor &c) { out << format_hot(c) << std::endl; });
+      *server, request, [&](const HotColor &c) { out << format_hot(c) << std::endl; });
   out << format_result(outcome) << std::endl;
 
-  if (config.trace_path && !write_trace_file(host.trace(), *config.trace_path)) {
-    err << "error: cannot write the trace to " << *config.trace_path << "\n";
-    return kExitRun;
+  int code = kExitOk;
+  if (config.trace_path && !trace_file.finish(host.trace(), &problem)) {
+    err << "error: --trace: " << problem << "\n";
+    code = kExitRun;
   }
-
   if (host.aborted()) {
     err << "error: " << host.error() << "\n";
     return kExitRun;
   }
   if (outcome.status != 0)
     err << "note: the plug-in's activation returned " << outcome.status << "\n";
+  if (host.input_ended() && !config.actions.empty())
+    err << "note: the script ended with a panel still open: the host cancelled it\n";
   if (input.remaining() > 0)
     err << "note: " << input.remaining()
         << " script action(s) left over: no panel was open for them\n";
-  return kExitOk;
+  return code;
 }
 
 }  // namespace hvhost

@@ -29,25 +29,24 @@ struct HeadlessConfig {
   std::optional<std::string> snapshot_dir;
   // A PNG to show on the simulated desktop instead of its test pattern.
   std::optional<std::string> wallpaper_path;
-  // When set, the calls the plug-in made are written there, one a line,
-  // followed by "count OP N" for every operation that was called.
+  // When set, the calls the plug-in made are written there, one a line, as
+  // they happen, followed by "count OP N" for every operation that was
+  // called (see TraceFile). Without it only the counts are kept.
   std::optional<std::string> trace_path;
 };
 
 // Exit codes of run_headless and the command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;   // bad options or script
-inline constexpr int kExitModule = 2;  // the module cannot be loaded or has no such server
-inline constexpr int kExitRun = 3;     // an action could not be performed
+inline constexpr int kExitUsage = 1;     // bad options, script, wallpaper or output path
+inline constexpr int kExitModule = 2;    // the module cannot be loaded or has no such server
+inline constexpr int kExitRun = 3;       // an action failed, an output could not be written
+inline constexpr int kExitInternal = 4;  // out of memory, or an internal error
 
 // Prints "hot R G B" for each hot callback and "result N R G B" at the end
-// on out (floats as %.9g); problems go to err. Returns an exit code.
+// on out (floats as %.9g); problems go to err. Returns an exit code. The
+// snapshot directory and the trace file are checked before the request
+// runs. Memory stays flat however long the actions run.
 int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &err);
-
-// Writes the calls the plug-in made, one a line, then "count OP N" for
-// every operation called and "problem TEXT" for each problem noted.
-// Returns false when the file cannot be written.
-bool write_trace_file(const CallTrace &trace, const std::string &path);
 
 // "hot 0.5 0.25 1" / "result 1 0.5 0.25 1".
 std::string format_hot(const HotColor &c);

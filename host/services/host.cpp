@@ -49,8 +49,8 @@ Host::~Host() {
 
 void Host::set_display_size(int width, int height) {
   metrics_ = LWDisplayMetrics{};
-  metrics_.width = std::max(width, 1);
-  metrics_.height = std::max(height, 1);
+  metrics_.width = std::clamp(width, 1, kMaxDisplaySize);
+  metrics_.height = std::clamp(height, 1, kMaxDisplaySize);
   metrics_.pixX = 1;  // square pixels
   metrics_.pixY = 1;
   metrics_.maxColors = 1 << 24;
@@ -466,9 +466,11 @@ bool Host::perform(const Action &a) {
     case ActionKind::kKeyUp: return key_up(static_cast<uint32_t>(a.key));
     case ActionKind::kEditRgb:
     case ActionKind::kEditHsv: {
-      const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";
-      Control *c = p->find_control(type);
-      if (!c) return fail_action(a, std::string("no ") + type + " on the open panel");
+      const bool rgb = a.kind == ActionKind::kEditRgb;
+      Control *c = p->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
+      if (!c)
+        return fail_action(
+            a, rgb ? "no RGB editor on the open panel" : "no HSV editor on the open panel");
       return edit_control(*c, a.values);
     }
     case ActionKind::kClickEyedropper: {
@@ -476,8 +478,14 @@ bool Host::perform(const Action &a) {
       if (!c) return fail_action(a, "no eyedropper button on the open panel");
       return click_control(*c);
     }
-    case ActionKind::kOk: return accept();
-    case ActionKind::kCancel: return cancel();
+    // The buttons of the panel's window: a panel opened without them (the
+    // magnifier) cannot be closed this way.
+    case ActionKind::kOk:
+      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no OK button");
+      return accept();
+    case ActionKind::kCancel:
+      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no Cancel button");
+      return cancel();
     case ActionKind::kSnapshot: {
       if (!snapshot_handler_) return true;
       std::string message;

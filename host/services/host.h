@@ -29,6 +29,9 @@
 
 namespace hvhost {
 
+// The largest display, in pixels a side, the host simulates and reports.
+inline constexpr int kMaxDisplaySize = 16384;
+
 struct HostOptions {
   int display_width = 1920;
   int display_height = 1080;
@@ -62,6 +65,7 @@ class Host {
   static LWRasterFuncs *raster_funcs();
 
   // ---- Configuration ----------------------------------------------------
+  // Each side is kept within 1..kMaxDisplaySize.
   void set_display_size(int width, int height);
   int display_width() const { return metrics_.width; }
   int display_height() const { return metrics_.height; }
@@ -115,8 +119,9 @@ class Host {
   bool edit_control(Control &control, std::array<int, 3> value);
   // A click of a control: its event callback with its user data.
   bool click_control(Control &control);
-  bool accept();  // OK: the innermost modal open returns 1
-  bool cancel();  // Cancel: it returns 0
+  // Close the innermost modal panel, with or without buttons.
+  bool accept();  // the innermost modal open returns 1
+  bool cancel();  // it returns 0
   // The user moved the panel's window: its position (attributes 0 and 1,
   // kept within +-kCoordinateLimit) follows, and the plug-in reads it back.
   void move_panel(Panel &panel, int x, int y);
@@ -130,8 +135,9 @@ class Host {
   std::optional<std::array<int, 2>> place_point(Place place, int x, int y) const;
 
   // Performs one action on the innermost modal panel. Returns false, with
-  // error() set, when it cannot be performed (no such control, snapshot
-  // failed, ...); the modal loop then cancels every open panel.
+  // error() set, when it cannot be performed (no such control, no OK or
+  // Cancel button for `ok` or `cancel`, snapshot failed, ...); the modal
+  // loop then cancels every open panel.
   bool perform(const Action &action);
   const std::string &error() const { return error_; }
   // An action failed and every open panel was cancelled.

@@ -7,6 +7,8 @@
 #include <random>
 #include <system_error>
 
+#include "services/quote.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -94,10 +96,16 @@ std::string executable_directory() {
 #endif
 }
 
-std::unique_ptr<Module> Module::load(const std::string &path, ModuleLoadOptions options) {
+std::unique_ptr<Module> Module::load(const std::string &given_path, ModuleLoadOptions options) {
   std::unique_ptr<Module> m(new Module());
-  m->path_ = path;
   std::error_code ec;
+  // A name without a directory would send the loader to the system's
+  // library path, where a library of the same name may be found instead of
+  // the file that was checked: the file is always loaded by its absolute
+  // path.
+  const fs::path absolute = given_path.empty() ? fs::path() : fs::absolute(given_path, ec);
+  const std::string path = ec || absolute.empty() ? given_path : absolute.string();
+  m->path_ = path;
   if (!fs::exists(path, ec)) throw ModuleError("module not found: " + path);
   if (fs::is_directory(path, ec)) throw ModuleError("not a module file: " + path);
 
@@ -176,8 +184,8 @@ const ServerRecord &Module::require_server(std::string_view class_name,
   if (const ServerRecord *s = find_server(class_name, name)) return *s;
   std::string have;
   for (const std::string &n : server_names()) have += (have.empty() ? "" : ", ") + n;
-  throw ModuleError(path_ + " has no " + std::string(class_name) + " server named '" +
-                    std::string(name) + "' (it serves: " + (have.empty() ? "nothing" : have) + ")");
+  throw ModuleError(path_ + " has no " + std::string(class_name) + " server named " +
+                    quoted_text(name) + " (it serves: " + (have.empty() ? "nothing" : have) + ")");
 }
 
 void *Module::symbol(const char *name) const {

@@ -33,14 +33,16 @@ struct ModuleLoadOptions {
 
 class Module {
  public:
-  // Loads the library, checks `_mod_descrip` and calls the module's startup
-  // function. Throws ModuleError with a message naming the file and what
-  // is wrong with it.
+  // Loads the library by its absolute path (a relative one is taken from the
+  // current directory, never looked up on the system's library path),
+  // checks `_mod_descrip` and calls the module's startup function. Throws
+  // ModuleError with a message naming the file and what is wrong with it.
   static std::unique_ptr<Module> load(const std::string &path, ModuleLoadOptions options = {});
   ~Module();
   Module(const Module &) = delete;
   Module &operator=(const Module &) = delete;
 
+  // The absolute path of the module file.
   const std::string &path() const { return path_; }
   const ModuleDescriptor &descriptor() const { return *descriptor_; }
   // Each server as "Class 'Name'".

@@ -9,13 +9,14 @@ namespace {
 struct HotSink {
   ColorOutcome *outcome;
   const HotObserver *observer;
+  bool keep;
 };
 
 void hot_callback(void *data, float red, float green, float blue) {
   if (!data) return;
   HotSink *sink = static_cast<HotSink *>(data);
   const HotColor c{red, green, blue};
-  sink->outcome->hot.push_back(c);
+  if (sink->keep) sink->outcome->hot.push_back(c);
   if (*sink->observer) (*sink->observer)(c);
 }
 
@@ -24,7 +25,7 @@ void hot_callback(void *data, float red, float green, float blue) {
 ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,
                                const HotObserver &on_hot) {
   ColorOutcome outcome;
-  HotSink sink{&outcome, &on_hot};
+  HotSink sink{&outcome, &on_hot, asked.keep_hot};
   LWColorPickLocal request{};
   request.result = asked.result;
   request.title = asked.title ? asked.title->c_str() : nullptr;

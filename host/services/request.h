@@ -22,6 +22,9 @@ struct ColorRequestSpec {
   // The request's result field before the call: a plug-in that does not
   // serve the request must leave it as it was.
   int result = 0;
+  // Whether the outcome lists every hot callback; a long run that only
+  // watches them (HotObserver) need not keep them.
+  bool keep_hot = true;
   int version = LWCOLORPICK_VERSION;
 };
 
@@ -33,7 +36,7 @@ struct ColorOutcome {
   int status = 0;                               // what activate returned
   int result = 0;                               // the request's result field
   float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
-  std::vector<HotColor> hot;                    // every hot callback, in order
+  std::vector<HotColor> hot;                    // every hot callback, in order (with keep_hot)
 };
 
 using HotObserver = std::function<void(const HotColor &)>;

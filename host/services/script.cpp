@@ -1,8 +1,9 @@
 #include "services/script.h"
 
 #include <charconv>
-#include <fstream>
-#include <sstream>
+
+#include "services/file_read.h"
+#include "services/quote.h"
 
 namespace hvhost {
 
@@ -59,7 +60,7 @@ class LineParser {
       for (int &v : a.values) v = number("a value", INT32_MIN, INT32_MAX);
     } else if (verb == "click") {
       const std::string_view what = take("what to click");
-      if (what != "eyedropper") fail("cannot click '" + std::string(what) + "' (only eyedropper)");
+      if (what != "eyedropper") fail("cannot click " + quoted_text(what) + " (only eyedropper)");
       a.kind = ActionKind::kClickEyedropper;
     } else if (verb == "ok") {
       a.kind = ActionKind::kOk;
@@ -74,9 +75,9 @@ class LineParser {
       a.kind = ActionKind::kSnapshot;
       a.name = snapshot_name(take("a snapshot name"));
     } else {
-      fail("unknown action '" + std::string(verb) + "'");
+      fail("unknown action " + quoted_text(verb));
     }
-    if (more()) fail("unexpected '" + std::string(words_[pos_]) + "' after the action");
+    if (more()) fail("unexpected " + quoted_text(words_[pos_]) + " after the action");
     a.line = line_;
     return a;
   }
@@ -99,10 +100,10 @@ class LineParser {
     const auto [p, ec] = std::from_chars(begin, end, v);
     if (ec == std::errc::result_out_of_range ||
         (ec == std::errc() && p == end && (v < lo || v > hi)))
-      fail(std::string(what) + " " + std::string(w) + " is out of range (" + std::to_string(lo) +
+      fail(std::string(what) + " " + escaped_text(w) + " is out of range (" + std::to_string(lo) +
            ".." + std::to_string(hi) + ")");
     if (ec != std::errc() || p != end)
-      fail(std::string(what) + " must be a whole number, not '" + std::string(w) + "'");
+      fail(std::string(what) + " must be a whole number, not " + quoted_text(w));
     return static_cast<int>(v);
   }
   int coord(const char *what) { return number(what, kCoordMin, kCoordMax); }
@@ -111,7 +112,7 @@ class LineParser {
     if (w == "left") return MouseButton::kLeft;
     if (w == "right") return MouseButton::kRight;
     if (w == "middle") return MouseButton::kMiddle;
-    fail("expected left, middle or right, not '" + std::string(w) + "'");
+    fail("expected left, middle or right, not " + quoted_text(w));
   }
 
   Place optional_area() {
@@ -148,7 +149,7 @@ class LineParser {
       a.kind = what == "press" ? ActionKind::kDesktopPress : ActionKind::kDesktopRelease;
       a.button = button_word(take("left, middle or right"));
     } else {
-      fail("unknown desktop action '" + std::string(what) + "'");
+      fail("unknown desktop action " + quoted_text(what));
     }
     return a;
   }
@@ -159,8 +160,7 @@ class LineParser {
       --pos_;
       return number("a key code", 0, 65535);
     }
-    if (w.size() != 1)
-      fail("a key is one character or a decimal code, not '" + std::string(w) + "'");
+    if (w.size() != 1) fail("a key is one character or a decimal code, not " + quoted_text(w));
     return static_cast<unsigned char>(w[0]);
   }
 
@@ -170,8 +170,8 @@ class LineParser {
                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                         "0123456789_-.") == std::string_view::npos;
     if (!ok)
-      fail("bad snapshot name '" + std::string(w) +
-           "' (letters, digits, '_', '-' and '.', not starting with '.')");
+      fail("bad snapshot name " + quoted_text(w) +
+           " (letters, digits, '_', '-' and '.', not starting with '.')");
     return std::string(w);
   }
 
@@ -207,8 +207,9 @@ std::vector<Action> parse_script(std::string_view text) {
     if (const size_t hash = line.find('#'); hash != std::string_view::npos)
       line = line.substr(0, hash);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    for (char c : line)
-      if (c == '\0' || c == '\r') throw ScriptError(line_no, "unexpected control character");
+    for (const char &c : line)
+      if (c == '\0' || c == '\r')
+        throw ScriptError(line_no, "unexpected control character " + quoted_text({&c, 1}));
     std::vector<std::string_view> words = split(line);
     if (!words.empty()) actions.push_back(LineParser(line_no, std::move(words)).parse());
     start = end + 1;
@@ -217,12 +218,11 @@ std::vector<Action> parse_script(std::string_view text) {
 }
 
 std::vector<Action> load_script(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ScriptError(0, "cannot read the script", path);
-  std::ostringstream buf;
-  buf << in.rdbuf();
+  std::string text, why;
+  if (!read_regular_file(path, kMaxScriptBytes, &text, &why))
+    throw ScriptError(0, "cannot read the script: " + why, path);
   try {
-    return parse_script(buf.str());
+    return parse_script(text);
   } catch (const ScriptError &e) {
     throw ScriptError(e.line(), e.message(), path);
   }

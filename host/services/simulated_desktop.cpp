@@ -1,9 +1,13 @@
 #include "services/simulated_desktop.h"
 
 #include "desktop.h"
+#include "services/file_read.h"
 #include "services/host.h"
 
 namespace hvhost {
+
+static_assert(kMaxDisplaySize == DESKTOP_MAX_SIZE,
+              "the host tells the plug-in no larger display than the desktop can be");
 
 namespace {
 
@@ -29,9 +33,16 @@ SimulatedDesktop::SimulatedDesktop(Host &host) : host_(host) {
 
 SimulatedDesktop::~SimulatedDesktop() { desktop_set_overlay(nullptr, nullptr); }
 
-bool SimulatedDesktop::load_wallpaper(const std::string &path) {
-  return desktop_load_wallpaper(path.c_str()) != 0;
+bool SimulatedDesktop::load_wallpaper(const std::string &path, std::string *error) {
+  std::string bytes;
+  if (!read_regular_file(path, kMaxWallpaperFileBytes, &bytes, error)) return false;
+  char why[256] = {};
+  if (desktop_load_wallpaper_png(bytes.data(), bytes.size(), why, sizeof why)) return true;
+  *error = why;
+  return false;
 }
+
+void SimulatedDesktop::keep_call_log(bool on) { desktop_set_logging(on ? 1 : 0); }
 
 void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
 

@@ -4,6 +4,7 @@
 // timers fired by `wait`.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "services/input.h"
@@ -11,6 +12,9 @@
 namespace hvhost {
 
 class Host;
+
+// The largest wallpaper file read, in bytes.
+inline constexpr size_t kMaxWallpaperFileBytes = size_t{64} << 20;
 
 class SimulatedDesktop : public DesktopInput {
  public:
@@ -21,8 +25,14 @@ class SimulatedDesktop : public DesktopInput {
   SimulatedDesktop(const SimulatedDesktop &) = delete;
   SimulatedDesktop &operator=(const SimulatedDesktop &) = delete;
 
-  // A PNG as wallpaper; false (and the pattern kept) when it cannot be read.
-  bool load_wallpaper(const std::string &path);
+  // A PNG file (at most kMaxWallpaperFileBytes) as wallpaper. False, with
+  // *error set to the reason ("is a directory", "is 16384 x 16384 pixels;
+  // a wallpaper may have at most ..."), when it cannot be read or used; the
+  // wallpaper is then unchanged.
+  bool load_wallpaper(const std::string &path, std::string *error);
+  // Whether the desktop keeps its log of Win32 calls (on after a reset);
+  // the calls are counted either way.
+  void keep_call_log(bool on);
 
   void pointer_move(int x, int y) override;
   void pointer_press(MouseButton button) override;

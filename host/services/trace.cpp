@@ -1,5 +1,6 @@
 #include "services/trace.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace hvhost {
@@ -89,14 +90,53 @@ CallCounts CallCounts::operator-(const CallCounts &earlier) const {
 
 CallTrace::CallTrace() {
   record_.fill(true);
-  set_recording(Op::kDrawPixel, false);
-  set_recording(Op::kDrawRgbPixel, false);
-  set_recording(Op::kRasterPixel, false);
-  set_recording(Op::kRasterRgbPixel, false);
+  record_[static_cast<int>(Op::kDrawPixel)] = false;
+  record_[static_cast<int>(Op::kDrawRgbPixel)] = false;
+  record_[static_cast<int>(Op::kRasterPixel)] = false;
+  record_[static_cast<int>(Op::kRasterRgbPixel)] = false;
+  update_active();
+}
+
+void CallTrace::update_active() {
+  const bool somewhere = window_ > 0 || sink_ != nullptr;
+  for (size_t i = 0; i < record_.size(); ++i) active_[i] = record_[i] && somewhere;
+}
+
+void CallTrace::set_recording(Op op, bool on) {
+  record_[static_cast<int>(op)] = on;
+  update_active();
+}
+
+void CallTrace::set_recording_all(bool on) {
+  record_.fill(on);
+  update_active();
+}
+
+void CallTrace::set_window(size_t max_entries) {
+  flush_sink();
+  window_ = max_entries;
+  while (entries_.size() > window_) entries_.pop_front();
+  update_active();
+}
+
+void CallTrace::set_sink(TraceSink *sink) {
+  flush_sink();
+  sink_ = sink;
+  update_active();
+}
+
+void CallTrace::flush_sink() {
+  if (sink_pending_ && sink_ && !entries_.empty()) sink_->write(entries_.back());
+  sink_pending_ = false;
 }
 
 TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
                             std::initializer_list<int64_t> args, CallStatus status) {
+  flush_sink();
+  // A sink needs the newest entry until the next one, even with no window.
+  const size_t room = std::max<size_t>(window_, 1);
+  while (entries_.size() >= room) entries_.pop_front();
+  sink_pending_ = sink_ != nullptr;
   TraceEntry &e = entries_.emplace_back();
   e.op = op;
   e.status = status;
@@ -124,6 +164,7 @@ std::vector<std::string> CallTrace::lines() const {
 }
 
 void CallTrace::clear() {
+  flush_sink();
   counts_ = CallCounts{};
   entries_.clear();
   problems_.clear();

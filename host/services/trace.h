@@ -3,10 +3,16 @@
 // since the per-pixel calls run to the hundred thousand), the callbacks the
 // host made into the plug-in, misuse of the interface, and failure
 // injection.
+//
+// Memory stays bounded however long the host runs: counts are fixed in
+// size, only a window of the most recent entries is kept in memory, and the
+// full list of calls goes to a sink (the --trace file) as they happen.
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,6 +100,18 @@ struct CallCounts {
   CallCounts operator-(const CallCounts &earlier) const;
 };
 
+// Receives every entry the trace keeps, in call order, once the entry is
+// complete (the host may amend a call's entry until the next call).
+class TraceSink {
+ public:
+  virtual ~TraceSink() = default;
+  virtual void write(const TraceEntry &entry) = 0;
+};
+
+// Entries kept in memory unless told otherwise: the most recent ones, enough
+// for a test to read back what a few colour requests did (about 8 MB).
+inline constexpr size_t kDefaultTraceWindow = 65536;
+
 // The services that failure injection can make fail; each then returns null.
 enum class FailPoint : int { kLookup, kPanelCreate, kControlAdd, kRasterCreate, kCount };
 
@@ -101,8 +119,9 @@ class CallTrace {
  public:
   CallTrace();
 
-  // Counted always; kept as an entry when recording is on for the op.
-  // Returns the entry, or null when it was not kept.
+  // Counted always; kept as an entry when recording is on for the op and
+  // the entry has somewhere to go (the window or a sink). Returns the entry,
+  // valid until the next call, or null when it was not kept.
   TraceEntry *record(Op op, const void *handle, std::string_view text,
                      std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk) {
     ++counts_.n[static_cast<int>(op)];
@@ -111,22 +130,34 @@ class CallTrace {
   }
   // Whether record() would keep an entry for op; lets callers skip building
   // arguments.
-  bool recording(Op op) const { return record_[static_cast<int>(op)]; }
+  bool recording(Op op) const { return active_[static_cast<int>(op)]; }
 
-  // Entries are kept for every operation except the per-pixel ones
+  // Entries are recorded for every operation except the per-pixel ones
   // (panel.draw_pixel, panel.draw_rgb_pixel, raster.pixel, raster.rgb_pixel)
   // until told otherwise.
-  void set_recording(Op op, bool on) { record_[static_cast<int>(op)] = on; }
-  void set_recording_all(bool on) { record_.fill(on); }
+  void set_recording(Op op, bool on);
+  void set_recording_all(bool on);
+
+  // How many of the most recent entries stay in memory (older ones are
+  // dropped); kDefaultTraceWindow unless set. 0 keeps none beyond the
+  // newest one a sink has not had yet.
+  void set_window(size_t max_entries);
+  size_t window() const { return window_; }
+  // Every entry recorded from now on also goes to the sink (not owned;
+  // null for none), whatever the window. The entry recorded last reaches it
+  // with the next one, or with flush_sink().
+  void set_sink(TraceSink *sink);
+  void flush_sink();
 
   uint64_t count(Op op) const { return counts_.n[static_cast<int>(op)]; }
   const CallCounts &counts() const { return counts_; }
-  const std::vector<TraceEntry> &entries() const { return entries_; }
-  // Entries for op, in order.
+  // The entries in the window, oldest first.
+  const std::deque<TraceEntry> &entries() const { return entries_; }
+  // Entries in the window for op, in order.
   std::vector<TraceEntry> entries(Op op) const;
-  // Every entry as text, one per element.
+  // Every entry in the window as text, one per element.
   std::vector<std::string> lines() const;
-  void clear();  // entries, counters and misuse notes
+  void clear();  // entries, counters and misuse notes (the sink has its entries)
 
   // The nth call from now (1 = the next) of the service fails, once; 0
   // disarms. Negative n: every call fails.
@@ -142,10 +173,15 @@ class CallTrace {
  private:
   TraceEntry *keep(Op op, const void *handle, std::string_view text,
                    std::initializer_list<int64_t> args, CallStatus status);
+  void update_active();
 
   CallCounts counts_;
-  std::array<bool, kOpCount> record_{};
-  std::vector<TraceEntry> entries_;
+  std::array<bool, kOpCount> record_{};  // what the owner asked for
+  std::array<bool, kOpCount> active_{};  // ... and whether it has anywhere to go
+  std::deque<TraceEntry> entries_;
+  size_t window_ = kDefaultTraceWindow;
+  TraceSink *sink_ = nullptr;
+  bool sink_pending_ = false;  // the newest entry has not gone to the sink yet
   std::array<int, static_cast<int>(FailPoint::kCount)> fail_countdown_{};
   std::vector<std::string> problems_;
   uint64_t problem_count_ = 0;

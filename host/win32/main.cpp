@@ -12,11 +12,13 @@
 
 #include "CLI/CLI.hpp"
 #include "services/cli.h"
+#include "services/guard.h"
 #include "services/headless.h"
 #include "services/host.h"
 #include "services/module.h"
 #include "services/request.h"
 #include "services/snapshot.h"
+#include "services/trace_file.h"
 #include "win32/bench.h"
 #include "win32/chart.h"
 #include "win32/front_end.h"
@@ -27,9 +29,7 @@ namespace {
 
 constexpr int kMaxRepeat = 100;
 
-}  // namespace
-
-int main(int argc, char **argv) {
+int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
   hvhost::add_common_options(app, &common);
@@ -101,16 +101,30 @@ int main(int argc, char **argv) {
     }
   }
 
+  std::string error;
   const bool display_given = app.count("--display") > 0;
   hvhost::Host host(
       hvhost::HostOptions{display_given ? config.display_width : GetSystemMetrics(SM_CXSCREEN),
                           display_given ? config.display_height : GetSystemMetrics(SM_CYSCREEN)});
+  // Counts only: the calls go to the trace file, if any, as they happen.
+  host.trace().set_window(0);
+  hvhost::TraceFile trace_file;
+  if (config.trace_path) {
+    if (!trace_file.open(*config.trace_path, &error)) {
+      std::cerr << "error: --trace: " << error << "\n";
+      return hvhost::kExitUsage;
+    }
+    host.trace().set_sink(&trace_file);
+  }
+  if (config.snapshot_dir && !hvhost::prepare_snapshot_dir(*config.snapshot_dir, &error)) {
+    std::cerr << "error: --snapshot: " << error << "\n";
+    return hvhost::kExitUsage;
+  }
   hvwin::FrontEndOptions fo;
   fo.report_windows = report_windows;
   fo.tagged_input_only = !config.actions.empty() || bench;
   fo.snapshot_timeout_s = timeout_s;
   hvwin::FrontEnd fe(host, std::cout, fo);
-  std::string error;
   if (!fe.init(&error) || (chart && !hvwin::show_chart(timeout_s, &error))) {
     std::cerr << "error: " << error << "\n";
     return hvhost::kExitRun;
@@ -138,10 +152,13 @@ int main(int argc, char **argv) {
     player.emplace(config.actions, hvwin::PlayerOptions{timeout_s});
     fe.set_player(&*player);
   }
+  // The hot callbacks are printed, not kept.
+  hvhost::ColorRequestSpec request = config.request;
+  request.keep_hot = false;
   for (int i = 0; i < repeat; ++i) {
     host.set_input(&fe);
     const hvhost::ColorOutcome outcome = hvhost::run_color_request(
-        *server, config.request,
+        *server, request,
         [](const hvhost::HotColor &c) { std::cout << hvhost::format_hot(c) << std::endl; });
     fe.sync();  // the closed panels' windows go
     std::cout << hvhost::format_result(outcome) << std::endl;
@@ -153,8 +170,8 @@ int main(int argc, char **argv) {
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
 
   int code = hvhost::kExitOk;
-  if (config.trace_path && !hvhost::write_trace_file(host.trace(), *config.trace_path)) {
-    std::cerr << "error: cannot write the trace to " << *config.trace_path << "\n";
+  if (config.trace_path && !trace_file.finish(host.trace(), &error)) {
+    std::cerr << "error: --trace: " << error << "\n";
     code = hvhost::kExitRun;
   }
   if (!fe.error().empty()) {
@@ -168,4 +185,10 @@ int main(int argc, char **argv) {
               << " script action(s) left over: no panel was open for them\n";
   }
   return code;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  return hvhost::run_guarded([&] { return run(argc, argv); }, std::cerr);
 }

@@ -189,10 +189,10 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
     case ActionKind::kEditRgb:
     case ActionKind::kEditHsv: {
       if (!need_window()) return false;
-      const char *type = a.kind == ActionKind::kEditRgb ? "MiniRGBControl" : "MiniHSVControl";
-      const hvhost::Control *c = w->panel->find_control(type);
+      const bool rgb = a.kind == ActionKind::kEditRgb;
+      const hvhost::Control *c = w->panel->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
       if (!c) {
-        fail(std::string("no ") + type + " on the open panel");
+        fail(rgb ? "no RGB editor on the open panel" : "no HSV editor on the open panel");
         return false;
       }
       // As a user types it: click the first field, type each value, Tab to
@@ -221,15 +221,11 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
         add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
         return true;
       }
-      if (a.kind == ActionKind::kOk) {
-        fail("the open panel has no OK button");
-        return false;
-      }
-      // No button row: close the window as a user would, Alt+F4.
-      add_key(VK_MENU, false, w->hwnd, what + " (Alt)");
-      add_vk(VK_F4, w->hwnd, what + " (F4)");
-      add_key(VK_MENU, true, nullptr, what + " (Alt)");
-      return true;
+      // As in the headless host: a panel without the button cannot be
+      // closed this way.
+      fail(a.kind == ActionKind::kOk ? "the open panel has no OK button"
+                                     : "the open panel has no Cancel button");
+      return false;
     }
     case ActionKind::kWait:
       wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(a.ms, 0));

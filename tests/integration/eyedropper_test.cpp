@@ -217,10 +217,13 @@ TEST_F(Eyedropper, ThePickClickNeverReachesTheWindowUnderThePointer) {
 }
 
 TEST_F(Eyedropper, OnlySAndLowerSStartARun) {
-  run({Action::key_press('a'), Action::key_press('S'), Action::cancel(), Action::key_press(0x10073),
-       Action::cancel(), Action::key_press(83 + 1), Action::ok()});
+  const Action right_press = Action::desktop_press(MouseButton::kRight);
+  const Action right_release = Action::desktop_release(MouseButton::kRight);
+  run({Action::key_press('a'), Action::key_press('S'), right_press, right_release,
+       Action::key_press(0x10073), right_press, right_release, Action::key_press(83 + 1),
+       Action::ok()});
   // 'S', then 0x10073 (the host's keys are 16 bits: 's'): two runs, each
-  // cancelled by the end of its modal loop; other keys nothing.
+  // cancelled by a right click; other keys nothing.
   EXPECT_EQ(s.trace().count(Op::kPanelCreate), 3u);
   EXPECT_EQ(after_runs(), 2);
   hvhost::Panel *picker = s.picker_panel();
@@ -340,7 +343,8 @@ TEST_F(Eyedropper, EveryTickAsksForExactlyOneRedraw) {
         EXPECT_EQ(s.trace().count(Op::kRasterBlit), 3u);
         EXPECT_EQ(s.trace().count(Op::kRasterRgbBox), 3u * 227);
       }),
-      Action::cancel(),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
       Action::ok(),
   });
 }

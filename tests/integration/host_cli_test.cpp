@@ -1,21 +1,30 @@
 // The huevane-host command, run as a subprocess.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <new>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
+#include "services/file_write.h"
+#include "services/guard.h"
 #include "services/headless.h"
+#include "services/script_grammar.h"
 #include "support/plugin_session.h"
+#include "support/png_bytes.h"
 #include "support/process.h"
 
 namespace {
 
 using hvtest::ProcessResult;
 
-ProcessResult host(std::vector<std::string> args) {
-  return hvtest::run_process(hvtest::host_program_path(), args);
+namespace fs = std::filesystem;
+
+ProcessResult host(std::vector<std::string> args, const hvtest::ProcessOptions &options = {}) {
+  return hvtest::run_process(hvtest::host_program_path(), args, options);
 }
 
 std::vector<std::string> fake(std::vector<std::string> args) {
@@ -30,10 +39,22 @@ std::vector<std::string> fake(std::vector<std::string> args) {
 // written.
 std::string write_script(const std::string &name, const std::string &text) {
   const std::string path = ::testing::TempDir() + "/" + name;
-  const std::string aside = path + "." + std::to_string(::getpid());
-  std::ofstream(aside) << text;
-  std::filesystem::rename(aside, path);
+  std::string error;
+  if (!hvhost::write_file_atomically(path, text, &error)) ADD_FAILURE() << error;
   return path;
+}
+
+// A fresh empty directory under the test's temporary directory.
+std::string fresh_dir(const std::string &name) {
+  const std::string dir = ::testing::TempDir() + "/" + name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir;
+}
+
+std::string read_back(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 TEST(HostCommand, PrintsHotCallbacksAndTheResult) {
@@ -102,12 +123,55 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--display", "0x100"}), 1, "error: --display needs WIDTHxHEIGHT"},
         BadRun{fake({"--display", "1920"}), 1, "error: --display needs WIDTHxHEIGHT"},
         BadRun{fake({"--display", "99999999999x1"}), 1, "error: --display needs WIDTHxHEIGHT"},
+        // The simulated desktop's own limit.
+        BadRun{fake({"--display", "16385x100"}), 1,
+               "error: --display needs WIDTHxHEIGHT, each 1..16384, not '16385x100'"},
+        // User text is quoted short, with what does not show escaped.
+        BadRun{fake({"--color", std::string(100000, '7') + ",\f,0"}), 1,
+               "error: --color channel '7777777777777777777777777777777777777777...' "
+               "(100000 bytes) is not a number within -1000..1000\n"},
+        BadRun{fake({"--color", "0,\f,0"}), 1,
+               "error: --color channel '\\f' is not a number within -1000..1000\n"},
         BadRun{fake({"--title", "x", "--no-title"}), 1, "--title excludes --no-title"},
         BadRun{fake({"--bogus"}), 1, "The following argument was not expected: --bogus"},
         BadRun{fake({"--script", "/nonexistent/script.txt"}), 1,
-               "error: /nonexistent/script.txt: cannot read the script"},
+               "error: /nonexistent/script.txt: cannot read the script: No such file or "
+               "directory"},
         BadRun{fake({"--script", write_script("cli_bad.txt", "ok\n\npress 1\n")}), 1,
                "error: " + ::testing::TempDir() + "/cli_bad.txt, line 3: missing Y"},
+        BadRun{fake({"--script", write_script("cli_bom.txt", "\xEF\xBB\xBFok\n")}), 1,
+               "error: " + ::testing::TempDir() +
+                   "/cli_bom.txt, line 1: unknown action '\\xEF\\xBB\\xBFok'\n"},
+        // Only a regular file, of at most 4 MiB, is read as a script.
+        BadRun{fake({"--script", ::testing::TempDir()}), 1,
+               "error: " + ::testing::TempDir() + ": cannot read the script: is a directory\n"},
+        BadRun{fake({"--script", "/dev/zero"}), 1,
+               "error: /dev/zero: cannot read the script: is not a regular file (a character "
+               "device)\n"},
+        // The wallpaper: a file, a PNG, and within the size limits, checked
+        // before it is decoded.
+        BadRun{fake({"--desktop", ::testing::TempDir()}), 1,
+               "error: cannot use the wallpaper " + ::testing::TempDir() + ": is a directory\n"},
+        BadRun{fake({"--desktop", write_script("cli_not.png", "GIF89a")}), 1,
+               "error: cannot use the wallpaper " + ::testing::TempDir() +
+                   "/cli_not.png: is not a PNG image libpng can read: "},
+        BadRun{fake({"--desktop",
+                     write_script("cli_huge.png",
+                                  hvtest::png_with_size(hvtest::png_bytes(1, 1, 3, {0, 0, 0}),
+                                                        16384, 16384))}),
+               1,
+               "error: cannot use the wallpaper " + ::testing::TempDir() +
+                   "/cli_huge.png: is 16384 x 16384 pixels; a wallpaper may have at most "
+                   "67108864 pixels (8192 x 8192) and 16384 a side\n"},
+        // Output paths are checked before the run (no result line).
+        BadRun{fake({"--trace", ::testing::TempDir()}), 1,
+               "error: --trace: cannot write " + ::testing::TempDir() + ": is a directory\n"},
+        BadRun{fake({"--trace", "/nonexistent/dir/trace.txt"}), 1,
+               "error: --trace: cannot create a file in /nonexistent/dir: No such file or "
+               "directory\n"},
+        BadRun{fake({"--snapshot", write_script("cli_file_not_dir", "")}), 1,
+               "error: --snapshot: cannot create the snapshot directory " + ::testing::TempDir() +
+                   "/cli_file_not_dir: "},
         BadRun{{"--module", "/nonexistent/module.so"},
                2,
                "error: module not found: /nonexistent/module.so"},
@@ -118,26 +182,137 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{
             {"--module", hvtest::test_module_path("fake_picker"), "--server", "Fake", "--script",
              write_script("cli_snapfail.txt", "snapshot x\nok\n"), "--snapshot", "/proc/forbidden"},
-            3,
-            "error: line 1: cannot create snapshot directory /proc/forbidden"}));
+            1,
+            "error: --snapshot: cannot create the snapshot directory /proc/forbidden: "}));
 
-TEST(HostCommand, TraceFileListsThePlugInsCalls) {
+TEST(HostCommand, AScriptOverTheSizeLimitIsRefused) {
+  const std::string script = write_script("cli_long.txt", std::string((4 << 20) + 1, '#'));
+  const ProcessResult r = host(fake({"--script", script}));
+  EXPECT_EQ(r.exit_code, hvhost::kExitUsage);
+  EXPECT_EQ(r.err,
+            "error: " + script +
+                ": cannot read the script: is 4194305 bytes; the limit is 4194304 (4 MiB)\n");
+  std::remove(script.c_str());
+}
+
+TEST(HostCommand, TraceFileHasEveryCallAndItsCounts) {
   const std::string trace = ::testing::TempDir() + "/cli_trace.txt";
-  const ProcessResult r = host(fake({"--trace", trace}));
+  // 20,000 moves: more calls than a test's in-memory window holds.
+  const std::string script = write_script(
+      "cli_trace_script.txt", "drag 10 10 200 200 10000\ndrag 200 200 10 10 10000\nok\n");
+  const ProcessResult r = host(fake({"--trace", trace, "--script", script}));
   EXPECT_EQ(r.exit_code, 0) << r.err;
   std::ifstream in(trace);
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::map<std::string, uint64_t> listed, counted;
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+    std::istringstream words(line);
+    std::string first, op;
+    uint64_t n = 0;
+    words >> first;
+    if (first == "count" && (words >> op >> n))
+      counted[op] = n;
+    else
+      ++listed[first];
+  }
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.front(), "lookup LWPanelServices 0");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "control.add MiniRGBControl 5,0,0"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "count panel.open 1"), lines.end());
+  EXPECT_EQ(counted["panel.open"], 1u);
+  EXPECT_EQ(counted["call.mouse_move"], 20000u);
+  // Every call counted is also listed, in full.
+  EXPECT_EQ(listed, counted);
 }
 
-TEST(HostCommand, HelpExitsZero) {
+TEST(HostCommand, AnOutputThatCannotBeWrittenIsAnErrorWithTheSystemsReason) {
+  // The disk is full after 1000 bytes.
+  hvtest::ProcessOptions full_disk;
+  full_disk.file_size_limit = 1000;
+  const std::string dir = fresh_dir("cli_full_disk");
+  const std::string trace = dir + "/trace.txt";
+  const std::string drag = write_script("cli_drag.txt", "drag 10 10 200 200 1000\nok\n");
+  ProcessResult r = host(fake({"--trace", trace, "--script", drag}), full_disk);
+  EXPECT_EQ(r.exit_code, hvhost::kExitRun);
+  EXPECT_EQ(r.err, "error: --trace: cannot write " + trace + ": File too large\n");
+  r = host(
+      fake({"--script", write_script("cli_full.txt", "snapshot shot\nok\n"), "--snapshot", dir}),
+      full_disk);
+  EXPECT_EQ(r.exit_code, hvhost::kExitRun);
+  EXPECT_EQ(r.err,
+            "error: line 1: cannot write " + dir + "/shot.png: File too large (snapshot shot)\n");
+  // Neither a partial file nor a temporary one is left.
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+TEST(HostCommand, ASnapshotReplacesALinkPlantedInItsPlace) {
+  const std::string dir = fresh_dir("cli_planted");
+  const std::string victim = ::testing::TempDir() + "/cli_victim.txt";
+  std::ofstream(victim) << "precious";
+  fs::create_symlink(victim, dir + "/shot.png");
+  const std::string script = write_script("cli_shot.txt", "snapshot shot\nok\n");
+  const ProcessResult r = host(fake({"--script", script, "--snapshot", dir}));
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(read_back(victim), "precious");
+  EXPECT_FALSE(fs::is_symlink(dir + "/shot.png"));
+  EXPECT_EQ(read_back(dir + "/shot.png").substr(0, 4), "\x89PNG");
+}
+
+TEST(HostCommand, ARelativeModuleNameIsTheFileInTheCurrentDirectory) {
+  // Named like a system library that is already loaded: the loader's own
+  // search would find that one, which is no plug-in.
+  const std::string dir = fresh_dir("cli_cwd");
+  fs::copy_file(hvtest::test_module_path("fake_picker"), dir + "/libm.so.6");
+  hvtest::ProcessOptions in_dir;
+  in_dir.cwd = dir;
+  const ProcessResult r = host({"--module", "libm.so.6", "--server", "Fake"}, in_dir);
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("hot ", 0), 0u) << r.out;
+  const ProcessResult missing = host({"--module", "missing.so"}, in_dir);
+  EXPECT_EQ(missing.err,
+            "error: module not found: " + fs::canonical(dir).string() + "/missing.so\n");
+}
+
+TEST(HostCommand, AScriptThatEndsWithAPanelOpenSaysSo) {
+  const std::string script = write_script("cli_open.txt", "press 51 102\n");
+  const ProcessResult r = host(fake({"--script", script}));
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "note: the script ended with a panel still open: the host cancelled it\n");
+  EXPECT_NE(r.out.find("result 0 "), std::string::npos);
+}
+
+TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
   const ProcessResult r = host({"--help"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_NE(r.out.find("--snapshot"), std::string::npos);
+  EXPECT_NE(r.out.find("--server"), std::string::npos);
+  EXPECT_NE(r.out.find(hvhost::script_grammar()), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(hvhost::exit_code_text()), std::string::npos) << r.out;
+  const std::string readme = read_back(hvtest::source_dir() + "/README.md");
+  EXPECT_NE(readme.find(hvhost::script_grammar()), std::string::npos)
+      << "README.md's script grammar differs from --help's";
+  EXPECT_NE(readme.find(hvhost::exit_code_text()), std::string::npos)
+      << "README.md's exit codes differ from --help's";
+
+  const ProcessResult v = host({"--version"});
+  EXPECT_EQ(v.exit_code, 0);
+  EXPECT_EQ(v.out.rfind("huevane-host ", 0), 0u) << v.out;
+}
+
+TEST(HostGuard, AnEscapingExceptionBecomesOneMessageAndExitCode4) {
+  std::ostringstream err;
+  EXPECT_EQ(hvhost::run_guarded([] { return 3; }, err), 3);
+  EXPECT_EQ(err.str(), "");
+  EXPECT_EQ(hvhost::run_guarded([]() -> int { throw std::bad_alloc(); }, err),
+            hvhost::kExitInternal);
+  EXPECT_EQ(err.str(), "error: out of memory\n");
+  err.str("");
+  EXPECT_EQ(hvhost::run_guarded([]() -> int { throw std::length_error("vector::reserve"); }, err),
+            hvhost::kExitInternal);
+  EXPECT_EQ(err.str(), "error: internal error: vector::reserve\n");
+  err.str("");
+  EXPECT_EQ(hvhost::run_guarded([]() -> int { throw 42; }, err), hvhost::kExitInternal);
+  EXPECT_EQ(err.str(), "error: internal error\n");
 }
 
 TEST(HostCommand, LeftOverActionsAreNoted) {

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "desktop.h"
 #include "integration/host_tables.h"
 #include "services/palette.h"
+#include "services/simulated_desktop.h"
 #include "services/text.h"
 
 namespace {
@@ -257,6 +259,49 @@ TEST_F(HostDrawing, DisplayMetricsAreConfigurable) {
   host_.set_display_size(303, 200);
   EXPECT_EQ(df().dispMetrics()->width, 303);
   EXPECT_EQ(df().dispMetrics()->height, 200);
+  // One limit for what the plug-in is told and the desktop it reads.
+  host_.set_display_size(hvhost::kMaxDisplaySize + 1, 0);
+  EXPECT_EQ(df().dispMetrics()->width, hvhost::kMaxDisplaySize);
+  EXPECT_EQ(df().dispMetrics()->height, 1);
+  host_.set_display_size(hvhost::kMaxDisplaySize, 700);
+  hvhost::SimulatedDesktop desktop(host_);
+  EXPECT_EQ(desktop_width(), hvhost::kMaxDisplaySize);
+  EXPECT_EQ(desktop_height(), 700);
+}
+
+// Keeps what a sink is given, as the --trace file would.
+struct LinesSink : hvhost::TraceSink {
+  std::vector<std::string> lines;
+  void write(const hvhost::TraceEntry &e) override { lines.push_back(e.to_string()); }
+};
+
+TEST_F(HostDrawing, TraceKeepsABoundedWindowAndStreamsEveryCallToItsSink) {
+  LWPanelID p = make_panel();
+  LWPanelFuncs &panels = pf();
+  host_.trace().clear();
+  host_.trace().set_window(3);
+  LinesSink sink;
+  host_.trace().set_sink(&sink);
+  for (int i = 0; i < 5; ++i) panels.set(p, PAN_TITLE, const_cast<char *>("t"));
+  panels.drawFuncs->drawRGBBox(p, 1, 2, 3, 0, 0, 1, 1);
+  // The newest entry reaches the sink once it is complete.
+  EXPECT_EQ(sink.lines.size(), 5u);
+  host_.trace().flush_sink();
+  ASSERT_EQ(sink.lines.size(), 6u);
+  EXPECT_EQ(sink.lines.front(), "panel.set 11 t");  // the title is added after the entry
+  EXPECT_EQ(sink.lines.back(), "panel.draw_rgb_box 1,2,3,0,0,1,1");
+  EXPECT_EQ(host_.trace().entries().size(), 3u);
+  EXPECT_EQ(host_.trace().count(Op::kPanelSet), 5u);
+
+  // No window and no sink: nothing is kept, everything is counted.
+  host_.trace().set_sink(nullptr);
+  host_.trace().set_window(0);
+  EXPECT_TRUE(host_.trace().entries().empty());
+  EXPECT_FALSE(host_.trace().recording(Op::kPanelSet));
+  for (int i = 0; i < 1000; ++i) panels.set(p, PAN_TITLE, const_cast<char *>("t"));
+  EXPECT_TRUE(host_.trace().entries().empty());
+  EXPECT_EQ(host_.trace().count(Op::kPanelSet), 1005u);
+  EXPECT_EQ(sink.lines.size(), 6u);
 }
 
 TEST_F(HostDrawing, OpenPanelsAppearOnTheScreenAtTheirPositions) {

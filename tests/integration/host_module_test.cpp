@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "services/module.h"
@@ -112,15 +114,22 @@ TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
 }
 
 TEST_F(FakePicker, KeyReleaseAndButtonOpenANestedPanelThatTakesTheInput) {
-  const hvhost::ColorOutcome out = session_.request_script(
-      "key s\n"
-      "press 5 5\n"  // goes to the nested panel
-      "snapshot nested\n"
-      "cancel\n"  // closes the nested panel
-      "click eyedropper\n"
-      "ok\n"  // accepts the nested panel
-      "snapshot outer\n"
-      "ok\n");
+  // The nested panel has no buttons, so no `ok` or `cancel` reaches it; the
+  // host's own entry points close it, as a window's close box would.
+  enum Close { kCancelNested, kAcceptNested };
+  const std::vector<std::variant<Action, Close>> steps = {
+      Action::key_press('s'),     Action::press(5, 5),  // goes to the nested panel
+      Action::snapshot("nested"), kCancelNested,       Action::click_eyedropper(), kAcceptNested,
+      Action::snapshot("outer"),  Action::ok()};
+  size_t next = 0;
+  hvhost::CallbackDriver driver([&](hvhost::Host &h) -> std::optional<Action> {
+    if (next == steps.size()) return std::nullopt;
+    const auto &step = steps[next++];
+    if (const Action *a = std::get_if<Action>(&step)) return *a;
+    std::get<Close>(step) == kAcceptNested ? h.accept() : h.cancel();
+    return Action::wait(0);  // the modal loop sees the close after an action
+  });
+  const hvhost::ColorOutcome out = session_.request(driver);
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(log(),
             "opened\ndraw 1\nkey down 115\nkey up 115\nnested open\nopened\nnested result 0\n"
@@ -136,6 +145,18 @@ TEST_F(FakePicker, KeyReleaseAndButtonOpenANestedPanelThatTakesTheInput) {
   EXPECT_EQ(session_.host().panels().size(), 0u);  // both destroyed by the module
 }
 
+TEST_F(FakePicker, OkOrCancelOnAPanelWithoutButtonsIsAnErrorNamingTheLine) {
+  for (const char *verb : {"ok", "cancel"}) {
+    const hvhost::ColorOutcome out =
+        session_.request_script(std::string("key s\n") + verb + "\nok\n");
+    EXPECT_EQ(out.result, 0);
+    EXPECT_TRUE(session_.host().aborted());
+    EXPECT_EQ(session_.host().error(), std::string("line 2: the open panel has no ") +
+                                           (verb[0] == 'o' ? "OK" : "Cancel") + " button (" + verb +
+                                           ")");
+  }
+}
+
 TEST_F(FakePicker, FailureInjectionReachesThePlugIn) {
   session_.trace().fail_nth(hvhost::FailPoint::kLookup, 1);
   hvhost::ColorOutcome out = session_.request({Action::ok()});
@@ -148,7 +169,7 @@ TEST_F(FakePicker, FailureInjectionReachesThePlugIn) {
   session_.trace().fail_nth(hvhost::FailPoint::kControlAdd, 1);
   out = session_.request({Action::rgb(1, 2, 3)});  // the RGB editor is missing
   EXPECT_TRUE(session_.host().aborted());
-  EXPECT_EQ(session_.host().error(), "no MiniRGBControl on the open panel (rgb 1 2 3)");
+  EXPECT_EQ(session_.host().error(), "no RGB editor on the open panel (rgb 1 2 3)");
   EXPECT_EQ(log().substr(0, 28), "no panel services\nno panel\no");
   EXPECT_FALSE(session_.fail_allocation(1));  // the fake exports no allocation hook
 }

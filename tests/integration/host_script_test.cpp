@@ -164,7 +164,34 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 1: bad snapshot name '.hidden' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
         BadLine{"PRESS 1 2", "line 1: unknown action 'PRESS'"},
-        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character"}));
+        // What does not show is escaped, so these are not mistaken for "ok".
+        BadLine{"ok\f", "line 1: unknown action 'ok\\f'"},
+        BadLine{"\vok", "line 1: unknown action '\\vok'"},
+        BadLine{"\xEF\xBB\xBFok", "line 1: unknown action '\\xEF\\xBB\\xBFok'"},
+        BadLine{"snapshot a\\b\x7F",
+                "line 1: bad snapshot name 'a\\\\b\\x7F' (letters, digits, "
+                "'_', '-' and '.', not starting with '.')"},
+        BadLine{"key \xC3\xA9",
+                "line 1: a key is one character or a decimal code, not "
+                "'\\xC3\\xA9'"},
+        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character '\\r'"}));
+
+TEST(Script, ALongWordIsQuotedShort) {
+  const std::string word(1 << 20, 'x');
+  for (const std::string &script :
+       {word, "press " + word + " 1", "press 1 2 " + word, "wait 9" + std::string(1 << 20, '9')}) {
+    try {
+      parse_script(script);
+      FAIL();
+    } catch (const ScriptError &e) {
+      const std::string what = e.what();
+      EXPECT_LT(what.size(), 160u) << what.substr(0, 300);
+      EXPECT_NE(what.find(std::string(40, script[0] == 'w' ? '9' : 'x') + "..."), std::string::npos)
+          << what;
+      EXPECT_NE(what.find(" bytes)"), std::string::npos) << what;
+    }
+  }
+}
 
 TEST(Script, LoadingAFileNamesTheFile) {
   const std::string path = ::testing::TempDir() + "/host_script_test.txt";
@@ -184,7 +211,7 @@ TEST(Script, LoadingAFileNamesTheFile) {
     hvhost::load_script(path);
     FAIL();
   } catch (const ScriptError &e) {
-    EXPECT_EQ(std::string(e.what()), path + ": cannot read the script");
+    EXPECT_EQ(std::string(e.what()), path + ": cannot read the script: No such file or directory");
   }
 }
 

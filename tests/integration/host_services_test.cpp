@@ -369,7 +369,7 @@ LWPanelID g_inner = nullptr;
 int g_inner_result = -1;
 
 int open_inner(LWPanelID, void *, LWDualKey) {
-  g_inner_result = Host::panel_funcs()->open(g_inner, kMagnifierFlags);
+  g_inner_result = Host::panel_funcs()->open(g_inner, kPickerFlags);
   record("inner returned " + std::to_string(g_inner_result));
   return 0;
 }
@@ -453,7 +453,7 @@ TEST_F(HostServices, ActionThatCannotBePerformedAbortsWithItsLine) {
   host_.set_input(&input);
   EXPECT_EQ(pf().open(p, kPickerFlags), 0);
   EXPECT_TRUE(host_.aborted());
-  EXPECT_EQ(host_.error(), "line 7: no MiniRGBControl on the open panel (rgb 1 2 3)");
+  EXPECT_EQ(host_.error(), "line 7: no RGB editor on the open panel (rgb 1 2 3)");
   host_.set_input(nullptr);  // keeps the error for inspection
   EXPECT_TRUE(host_.aborted());
 }

@@ -226,7 +226,7 @@ TEST(Picker, UpdatePathsRunInOrderAndTheLoadReportsBeforeTheOpen) {
   });
   s.host().set_input(nullptr);
   ASSERT_EQ(hot_at.size(), 4u);
-  const std::vector<hvhost::TraceEntry> &entries = s.trace().entries();
+  const auto &entries = s.trace().entries();
   for (size_t i = 0; i < hot_at[0]; ++i) EXPECT_NE(entries[i].op, Op::kPanelOpen) << i;
   EXPECT_EQ(s.trace().count(Op::kPanelOpen), 1u);
   for (size_t h : hot_at) {

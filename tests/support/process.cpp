@@ -3,7 +3,8 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -12,7 +13,8 @@ extern char **environ;
 
 namespace hvtest {
 
-ProcessResult run_process(const std::string &program, const std::vector<std::string> &args) {
+ProcessResult run_process(const std::string &program, const std::vector<std::string> &args,
+                          const ProcessOptions &options) {
   ProcessResult result;
 #ifndef _WIN32
   int out_pipe[2], err_pipe[2];
@@ -22,23 +24,43 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
     close(out_pipe[1]);
     return result;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-  posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
-  std::vector<char *> argv;
+  // Everything the child needs is built before the fork: after it, the
+  // child only makes system calls.
   std::vector<std::string> all = {program};
   all.insert(all.end(), args.begin(), args.end());
+  std::vector<char *> argv;
   for (std::string &a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
-  pid_t pid = 0;
-  const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  std::vector<std::string> env_strings = options.extra_env;
+  std::vector<char *> envp;
+  for (std::string &e : env_strings) envp.push_back(e.data());
+  for (char **e = environ; *e; ++e) envp.push_back(*e);
+  envp.push_back(nullptr);
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(127);
+    if (options.file_size_limit >= 0) {
+      // A write past the limit then fails with EFBIG instead of a signal.
+      struct sigaction ignore = {};
+      ignore.sa_handler = SIG_IGN;
+      sigaction(SIGXFSZ, &ignore, nullptr);
+      const rlimit limit = {static_cast<rlim_t>(options.file_size_limit),
+                            static_cast<rlim_t>(options.file_size_limit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+    }
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
   close(out_pipe[1]);
   close(err_pipe[1]);
-  if (rc == 0) {
+  if (pid > 0) {
     // Read both pipes until both close, so neither can fill up and block.
     pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
     std::string *sinks[2] = {&result.out, &result.err};
@@ -65,6 +87,7 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
 #else
   (void)program;
   (void)args;
+  (void)options;
 #endif
   return result;
 }

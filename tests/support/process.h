@@ -13,6 +13,15 @@ struct ProcessResult {
   std::string err;
 };
 
-ProcessResult run_process(const std::string &program, const std::vector<std::string> &args);
+struct ProcessOptions {
+  std::string cwd;                     // the working directory; empty: ours
+  std::vector<std::string> extra_env;  // "NAME=VALUE" added to our environment
+  // The largest file the program may write, in bytes (RLIMIT_FSIZE; a write
+  // beyond it fails with EFBIG, as on a full disk); negative: no limit.
+  long long file_size_limit = -1;
+};
+
+ProcessResult run_process(const std::string &program, const std::vector<std::string> &args,
+                          const ProcessOptions &options = {});
 
 }  // namespace hvtest

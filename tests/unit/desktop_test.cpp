@@ -7,12 +7,11 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
+#include "support/png_bytes.h"
 
 namespace {
 
@@ -140,7 +139,7 @@ TEST_F(DesktopTest, TestPatternRegions) {
   EXPECT_EQ(desktop_test_pattern(0, 0, 1, 2), 0xFFFFFFu);
 }
 
-TEST_F(DesktopTest, WallpaperFromPixelsAndFromFile) {
+TEST_F(DesktopTest, WallpaperFromPixelsAndFromPng) {
   // 2 x 2 image in rows of 3; the padding column must not show.
   const uint32_t image[] = {0x010203, 0x040506, 0xDEAD, 0xFF0A0B0C, 0x0D0E0F, 0xDEAD};
   ASSERT_EQ(desktop_set_wallpaper(image, 2, 2, 3), 1);
@@ -157,29 +156,65 @@ TEST_F(DesktopTest, WallpaperFromPixelsAndFromFile) {
   EXPECT_EQ(desktop_set_wallpaper(image, 0, 2, 2), 0);
   EXPECT_EQ(desktop_screen_pixel(1, 0), 0x040506u);
 
-  const std::string path = ::testing::TempDir() + "desktop_test_wallpaper.png";
-  const unsigned char rgb[] = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30};
-  ASSERT_NE(stbi_write_png(path.c_str(), 2, 2, 3, rgb, 6), 0);
-  ASSERT_EQ(desktop_load_wallpaper(path.c_str()), 1);
+  const std::string png = hvtest::png_bytes(2, 2, 3, {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30});
+  ASSERT_EQ(desktop_load_wallpaper_png(png.data(), png.size(), nullptr, 0), 1);
   EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFF0000u);
   EXPECT_EQ(desktop_screen_pixel(1, 1), 0x0A141Eu);
   HDC dc = GetWindowDC(nullptr);
   EXPECT_EQ(GetPixel(dc, 0, 1), 0x00FF0000u);
+  desktop_wallpaper_size(&w, &h);
+  EXPECT_EQ(w, 2);
+  EXPECT_EQ(h, 2);
 
-  EXPECT_EQ(desktop_load_wallpaper((path + ".missing").c_str()), 0);
-  EXPECT_EQ(desktop_load_wallpaper(nullptr), 0);
-  const std::string junk = ::testing::TempDir() + "desktop_test_junk.png";
-  FILE *f = std::fopen(junk.c_str(), "wb");
-  ASSERT_NE(f, nullptr);
-  std::fputs("\x89PNG\r\n\x1a\nnot really", f);
-  std::fclose(f);
-  EXPECT_EQ(desktop_load_wallpaper(junk.c_str()), 0);
-  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFF0000u);  // unchanged
-  std::remove(path.c_str());
-  std::remove(junk.c_str());
+  // Grey, and colour with alpha: the colour shows, the alpha is dropped.
+  const std::string grey = hvtest::png_bytes(1, 1, 1, {77});
+  ASSERT_EQ(desktop_load_wallpaper_png(grey.data(), grey.size(), nullptr, 0), 1);
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0x4D4D4Du);
+  const std::string rgba = hvtest::png_bytes(1, 1, 4, {1, 2, 3, 0});
+  ASSERT_EQ(desktop_load_wallpaper_png(rgba.data(), rgba.size(), nullptr, 0), 1);
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0x010203u);
+
+  char error[200] = {};
+  const std::string junk = "\x89PNG\r\n\x1a\nnot really";
+  EXPECT_EQ(desktop_load_wallpaper_png(junk.data(), junk.size(), error, sizeof error), 0);
+  EXPECT_NE(std::string(error).find("is not a PNG image"), std::string::npos) << error;
+  EXPECT_EQ(desktop_load_wallpaper_png(png.data(), png.size() / 2, error, sizeof error), 0);
+  EXPECT_EQ(desktop_load_wallpaper_png(nullptr, 10, error, sizeof error), 0);
+  EXPECT_STREQ(error, "is empty");
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0x010203u);  // unchanged
+  // The message is cut to the room given, never overrun.
+  char small[8];
+  std::memset(small, 'x', sizeof small);
+  EXPECT_EQ(desktop_load_wallpaper_png(junk.data(), junk.size(), small, 4), 0);
+  EXPECT_EQ(small[3], '\0');
+  EXPECT_EQ(small[4], 'x');
 
   desktop_use_test_pattern();
   EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFFFFFFu);
+}
+
+// An image's size is read from its header and checked against the limits
+// before any pixel is decoded: these headers claim sizes whose pixels are
+// not there at all, and a 16384 x 16384 image would take 1 GiB.
+TEST_F(DesktopTest, WallpaperSizeIsLimitedBeforeDecoding) {
+  const std::string one = hvtest::png_bytes(1, 1, 3, {9, 9, 9});
+  char error[200] = {};
+  struct Case {
+    uint32_t w, h;
+  };
+  for (Case c : {Case{16384, 16384}, Case{8193, 8192}, Case{16385, 1}, Case{1, 16385}}) {
+    const std::string big = hvtest::png_with_size(one, c.w, c.h);
+    EXPECT_EQ(desktop_load_wallpaper_png(big.data(), big.size(), error, sizeof error), 0);
+    EXPECT_EQ(std::string(error), "is " + std::to_string(c.w) + " x " + std::to_string(c.h) +
+                                      " pixels; a wallpaper may have at most 67108864 pixels "
+                                      "(8192 x 8192) and 16384 a side");
+  }
+  // Within the limits the header is believed, and the missing pixels are
+  // what is wrong.
+  const std::string wide = hvtest::png_with_size(one, 16384, 2);
+  EXPECT_EQ(desktop_load_wallpaper_png(wide.data(), wide.size(), error, sizeof error), 0);
+  EXPECT_NE(std::string(error).find("cannot be decoded"), std::string::npos) << error;
+  EXPECT_EQ(desktop_screen_pixel(0, 0), 0xFFFFFFu);  // still the test pattern
 }
 
 // A 10 x 10 panel at (100, 50): its pixel colour encodes the position.

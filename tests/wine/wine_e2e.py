@@ -405,12 +405,13 @@ def case_eyedropper_right_cancel(ctx):
 
 
 def case_eyedropper_twice(ctx):
-    """Three sampling runs in a row: closed with Alt+F4, then two picks.
-    Each run installs and releases its own hook, timer and DC, and the
-    later runs still work."""
+    """Three sampling runs in a row: one cancelled with a right click, then
+    two picks. Each run installs and releases its own hook, timer and DC,
+    and the later runs still work."""
     green, blue = chart_center(1), chart_center(2)
     win = eyedropper_host(ctx, "twice", "key s\n"
-                                        "cancel\n"
+                                        "desktop press right\n"
+                                        "desktop release right\n"
                                         "key S\n"
                                         "desktop move %d %d\n"
                                         "desktop press left\n"
@@ -450,12 +451,13 @@ def case_module_errors(ctx):
 
 
 def case_script_error(ctx):
-    """A script step that cannot be played (OK on the magnifier, which has
-    no OK button): a message naming the line, exit code 3, every panel
-    cancelled and the sampling run's hook, timer and DC released."""
-    script = ctx.script("error.txt", "key S\nok\n")
+    """A script step that cannot be played (Cancel on the magnifier, which
+    has no buttons; OK likewise): a message naming the line, exit code 3,
+    every panel cancelled and the sampling run's hook, timer and DC
+    released."""
+    script = ctx.script("error.txt", "key S\ncancel\n")
     run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
-    check("error: line 2: the open panel has no OK button (ok)" in run.err,
+    check("error: line 2: the open panel has no Cancel button (cancel)" in run.err,
           "stderr: %r" % run.err)
     equal(run.lines[-2], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
           "the result line")

@@ -1,0 +1,11 @@
+// The script grammar and the exit codes as the user reads them: the end of
+// --help, and word for word the README's "Scripts" section (a test checks
+// that the two agree).
+#pragma once
+
+namespace hvhost {
+
+const char *script_grammar();
+const char *exit_code_text();
+
+}  // namespace hvhost
