@@ -1,4 +1,4 @@
-#include "plugin/alloc.h"
+#include "base/alloc.h"
 
 #include <stdlib.h>
 
