@@ -31,6 +31,8 @@
 #define STBI_MAX_DIMENSIONS DESKTOP_MAX_SIZE
 #include <stb/stb_image.h>
 
+#include "base/fail_countdown.h"
+
 namespace {
 
 // Handle values: fixed or numbered from a base, so that logs can name them.
@@ -69,16 +71,6 @@ enum Fn {
   kGetPixel, kGetModuleHandleA, kMouseEvent, kTimerEvent, kFnCount
 };
 
-struct FailCounter {
-  int nth = 0;  // >0: fail when it counts down to 0; <0: always; 0: off
-
-  bool Hit() {
-    if (nth < 0) return true;
-    if (nth == 0) return false;
-    return --nth == 0;
-  }
-};
-
 struct State {
   int width = DESKTOP_DEFAULT_WIDTH;
   int height = DESKTOP_DEFAULT_HEIGHT;
@@ -115,7 +107,7 @@ struct State {
   bool logging = true;
   int counts[kFnCount] = {};
 
-  FailCounter fail_hook, fail_timer, fail_dc;
+  FailCountdown fail_hook, fail_timer, fail_dc;
   std::set<std::pair<int, int>> bad_pixels;
   bool all_pixels_bad = false;
 };
@@ -305,7 +297,7 @@ HDC WINAPI GetWindowDC(HWND hwnd) {
   Ticket t = BeginCall(kGetWindowDC);
   HDC dc = nullptr;
   // A null window means the whole screen, as on Windows; it is the desktop's DC.
-  if (!s.fail_dc.Hit() && (hwnd == nullptr || FromHandle(hwnd) == kDesktopWindow)) {
+  if (!s.fail_dc.fire() && (hwnd == nullptr || FromHandle(hwnd) == kDesktopWindow)) {
     dc = ToHandle<HDC>(kDcBase + ++s.dcs_made);
     s.dcs[FromHandle(dc)] = hwnd;
   }
@@ -344,7 +336,7 @@ HHOOK WINAPI SetWindowsHookExA(int id, HOOKPROC proc, HINSTANCE module, DWORD th
   Ticket t = BeginCall(kSetWindowsHookExA);
   HHOOK hook = nullptr;
   // Only the low-level mouse hook exists here, and it is global only.
-  if (!s.fail_hook.Hit() && id == WH_MOUSE_LL && proc != nullptr && thread_id == 0) {
+  if (!s.fail_hook.fire() && id == WH_MOUSE_LL && proc != nullptr && thread_id == 0) {
     const uintptr_t handle = kHookBase + ++s.hooks_made;
     s.hooks.push_front(Hook{handle, proc, true});
     hook = ToHandle<HHOOK>(handle);
@@ -395,7 +387,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse_ms, TIMERPROC proc)
   Ticket t = BeginCall(kSetTimer);
   UINT_PTR result = 0;
   // There are no windows of the caller's own, so only window-less timers.
-  if (!s.fail_timer.Hit() && hwnd == nullptr) {
+  if (!s.fail_timer.fire() && hwnd == nullptr) {
     const UINT elapse = std::min(std::max(elapse_ms, kTimerMinimum), kTimerMaximum);
     // An identifier of a live window-less timer replaces that timer; any
     // other is ignored and a new identifier is made.
@@ -480,7 +472,7 @@ int desktop_reset(int width, int height) {
   s.dcs_made = 0;
   desktop_log_clear();
   s.logging = true;
-  s.fail_hook = s.fail_timer = s.fail_dc = FailCounter{};
+  s.fail_hook = s.fail_timer = s.fail_dc = FailCountdown{};
   desktop_clear_pixel_failures();
   return 1;
 }
@@ -685,9 +677,9 @@ void desktop_set_logging(int on) { S().logging = on != 0; }
 void desktop_fail_call(int point, int nth) {
   State &s = S();
   switch (point) {
-    case DESKTOP_FAIL_SET_HOOK: s.fail_hook.nth = nth; break;
-    case DESKTOP_FAIL_SET_TIMER: s.fail_timer.nth = nth; break;
-    case DESKTOP_FAIL_WINDOW_DC: s.fail_dc.nth = nth; break;
+    case DESKTOP_FAIL_SET_HOOK: s.fail_hook.arm(nth); break;
+    case DESKTOP_FAIL_SET_TIMER: s.fail_timer.arm(nth); break;
+    case DESKTOP_FAIL_WINDOW_DC: s.fail_dc.arm(nth); break;
   }
 }
 

@@ -4,20 +4,18 @@
 
 #ifdef HUEVANE_TEST_HOOKS
 
-static int g_fail_countdown = 0;
+#include "base/fail_countdown.h"
 
-static bool allocation_should_fail() {
-  if (g_fail_countdown <= 0) return false;
-  return --g_fail_countdown == 0;
-}
+static FailCountdown g_fail_allocation;
 
-void *plugin_malloc(size_t size) { return allocation_should_fail() ? nullptr : malloc(size); }
+void *plugin_malloc(size_t size) { return g_fail_allocation.fire() ? nullptr : malloc(size); }
 
 void *plugin_calloc(size_t count, size_t size) {
-  return allocation_should_fail() ? nullptr : calloc(count, size);
+  return g_fail_allocation.fire() ? nullptr : calloc(count, size);
 }
 
-void plugin_fail_allocation(int nth) { g_fail_countdown = nth < 0 ? 0 : nth; }
+// A negative count disarms, as 0 does: no allocation is made to fail for good.
+void plugin_fail_allocation(int nth) { g_fail_allocation.arm(nth < 0 ? 0 : nth); }
 
 #else
 
