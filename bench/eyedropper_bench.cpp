@@ -69,7 +69,8 @@ class Session {
     hvhost::CallbackDriver driver([&](Host &h) -> std::optional<Action> {
       ++step;
       if (step == 1) return Action::key_press('S');
-      if (step == 2 && g_sampling.magnifier && h.innermost_panel() != h.panels().front()) {
+      if (step == 2 && sampling_run_current() && sampling_run_current()->magnifier &&
+          h.innermost_panel() != h.panels().front()) {
         ran = true;
         body(h);
       }
@@ -155,7 +156,7 @@ void BM_MagnifierDraw(benchmark::State &state) {
   const double copy_ns = magnifier_copy_ns();
   double ns = 0;
   const bool ran = Session::get().in_sampling_run([&](Host &) {
-    SpoitPanel *spoit = g_sampling.magnifier;
+    SpoitPanel *spoit = sampling_run_current()->magnifier;
     spoit_timer_tick(nullptr, WM_TIMER, 0, 0);  // planes filled
     LoopTimer timer;
     for (auto _ : state) spoit_draw(spoit->panel, spoit, DR_REFRESH);

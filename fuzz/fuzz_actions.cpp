@@ -44,9 +44,9 @@
 #include <vector>
 
 #include "abi/host_api.h"
+#include "base/alloc.h"
 #include "desktop.h"
 #include "plugin/activation.h"
-#include "plugin/alloc.h"
 #include "services/host.h"
 #include "services/input.h"
 #include "services/request.h"

@@ -84,7 +84,7 @@ void check_message(const char *what, const std::string &message) {
 // ---- Scripts -----------------------------------------------------------------
 
 Host *g_host = nullptr;
-Panel *g_picker = nullptr;
+Panel *g_picker_panel = nullptr;
 std::unique_ptr<hvhost::SimulatedDesktop> g_desktop;
 
 bool within_budget(const std::vector<Action> &actions) {
@@ -105,8 +105,8 @@ void play(const std::vector<Action> &actions) {
   host.set_desktop(g_desktop.get());
   host.trace().clear();
   // A button-up resets the picker's mouse capture, as after any release.
-  if (LWPanMouseFunc *f = g_picker->callbacks().mouse_button)
-    f(g_picker->id(), g_picker->user_data(), 0, 0, 0);
+  if (LWPanMouseFunc *f = g_picker_panel->callbacks().mouse_button)
+    f(g_picker_panel->id(), g_picker_panel->user_data(), 0, 0, 0);
   hvhost::ActionQueue input(actions);
   host.set_input(&input);
   hvhost::ColorRequestSpec asked;
@@ -238,7 +238,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   hvhost::run_color_request(kServer, hvhost::ColorRequestSpec{});
   g_host->set_input(nullptr);
   if (g_host->panels().size() != 1) fail("the first request did not leave one picker panel");
-  g_picker = g_host->panels().front();
+  g_picker_panel = g_host->panels().front();
   return 0;
 }
 

@@ -3,7 +3,7 @@
 #include <math.h>
 #include <stdlib.h>
 
-#include "plugin/alloc.h"
+#include "base/alloc.h"
 
 // Truncates toward zero; the caller guarantees the value fits an int.
 static int32_t trunc_int(double v) { return static_cast<int32_t>(v); }
@@ -62,8 +62,8 @@ void rgb_to_hsv(const ColorTriple *in, ColorTriple *out) {
   const double delta = static_cast<double>(max) - min;
   const double s = (delta / max) * 255.0;
   // Negative maxima give ratios far outside 0..255; keep them in int range.
-  out->b = (s >= 2147483647.0 || s <= -2147483648.0) ? (s > 0 ? INT32_MAX : INT32_MIN)
-                                                     : trunc_int(s);
+  out->b =
+      (s >= 2147483647.0 || s <= -2147483648.0) ? (s > 0 ? INT32_MAX : INT32_MIN) : trunc_int(s);
   if (max == min) {
     out->a = 0;
     return;

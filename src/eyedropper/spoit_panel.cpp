@@ -1,26 +1,25 @@
 #include "eyedropper/spoit_panel.h"
 
+#include <stdlib.h>
 #include <string.h>
 
-#include "plugin/alloc.h"
-#include "plugin/services.h"
-
-SamplingState g_sampling = {};
+#include "base/alloc.h"
+#include "binding/services.h"
 
 ColorTriple colorref_split(COLORREF c) {
   return {static_cast<int32_t>(c & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
           static_cast<int32_t>((c >> 16) & 0xFF)};
 }
 
-SpoitPanel *spoit_panel_create(int x, int y) {
-  LWPanelFuncs *panels = g_sampling.panel_funcs;
+SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y) {
   SpoitPanel *spoit = static_cast<SpoitPanel *>(plugin_malloc(sizeof(SpoitPanel)));
   if (!spoit) return nullptr;
   // Cleared so that a draw before the first tick shows black.
   memset(spoit, 0, sizeof *spoit);
-  spoit->opened = 0;
+  spoit->panel_funcs = panels;
+  spoit->raster_funcs = rasters;
   spoit->panel = panels->create(const_cast<char *>("Spoit"), panels);
-  spoit->raster = g_sampling.raster_funcs->create(kSpoitRaster, kSpoitRaster, 0);
+  spoit->raster = rasters->create(kSpoitRaster, kSpoitRaster, 0);
   if (!spoit->panel) return spoit;  // the run notices and ends at once
   panel_set_ptr(panels, spoit->panel, PAN_USERDATA, spoit);
   panel_set_ptr(panels, spoit->panel, PAN_USEROPEN, callback_ptr(spoit_opened_callback));
@@ -32,6 +31,13 @@ SpoitPanel *spoit_panel_create(int x, int y) {
   return spoit;
 }
 
+void spoit_panel_destroy(SpoitPanel *spoit) {
+  if (!spoit) return;
+  if (spoit->panel) spoit->panel_funcs->destroy(spoit->panel);
+  if (spoit->raster) spoit->raster_funcs->destroy(spoit->raster);
+  free(spoit);
+}
+
 void spoit_opened_callback(LWPanelID, void *user_data) {
   if (user_data) static_cast<SpoitPanel *>(user_data)->opened = 1;
 }
@@ -39,7 +45,7 @@ void spoit_opened_callback(LWPanelID, void *user_data) {
 void spoit_draw(LWPanelID, void *user_data, int mode) {
   SpoitPanel *spoit = static_cast<SpoitPanel *>(user_data);
   if (mode == DR_ERASE || !spoit || !spoit->opened || !spoit->raster) return;
-  LWRasterFuncs *rasters = g_sampling.raster_funcs;
+  LWRasterFuncs *rasters = spoit->raster_funcs;
   for (int row = 0; row < kSpoitCells; ++row) {
     for (int col = 0; col < kSpoitCells; ++col) {
       const int i = row * kSpoitCells + col;
@@ -55,12 +61,7 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
   rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, 8, 8, kSpoitRaster, kSpoitRaster);
 }
 
-void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
-  SpoitPanel *spoit = g_sampling.magnifier;
-  if (!spoit) return;
-  POINT cursor = {0, 0};
-  GetCursorPos(&cursor);
-  const RECT &rect = g_sampling.desktop_rect;
+void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const RECT &desktop, POINT cursor) {
   const int half = kSpoitCells / 2;
   for (int row = 0; row < kSpoitCells; ++row) {
     // 64-bit positions: a pointer at the int limits must not overflow.
@@ -69,13 +70,11 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
       const long long x = static_cast<long long>(cursor.x) - half + col;
       const int i = row * kSpoitCells + col;
       ColorTriple c = {0, 0, 0};
-      if (x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom)
-        c = colorref_split(
-            GetPixel(g_sampling.desktop_dc, static_cast<int>(x), static_cast<int>(y)));
+      if (x >= desktop.left && x < desktop.right && y >= desktop.top && y < desktop.bottom)
+        c = colorref_split(GetPixel(desktop_dc, static_cast<int>(x), static_cast<int>(y)));
       spoit->red[i] = c.a;
       spoit->green[i] = c.b;
       spoit->blue[i] = c.c;
     }
   }
-  g_sampling.panel_funcs->draw(spoit->panel, DR_REFRESH);
 }

@@ -1,5 +1,5 @@
-// The magnifier panel shown during a sampling run, and the sampling state
-// it shares with the run.
+// The magnifier panel shown during a sampling run: the 15 x 15 pixels
+// around the pointer, six times enlarged, with the centre pixel framed.
 #pragma once
 
 #include "abi/host_api.h"
@@ -12,6 +12,8 @@ constexpr int kSpoitRaster = kSpoitCells * kSpoitCellSize;  // 90
 constexpr int kSpoitPanelSize = 106;
 
 struct SpoitPanel {
+  LWPanelFuncs *panel_funcs;  // the services it was made with
+  LWRasterFuncs *raster_funcs;
   LWPanelID panel;
   LWRasterID raster;
   int32_t red[kSpoitCells * kSpoitCells];
@@ -20,30 +22,16 @@ struct SpoitPanel {
   int32_t opened;
 };
 
-// State of the running sampling; filled at each sampling start.
-struct SamplingState {
-  GlobalFunc *lookup;
-  LWPanelFuncs *panel_funcs;
-  LWRasterFuncs *raster_funcs;
-  SpoitPanel *magnifier;
-  HWND desktop_window;
-  HDC desktop_dc;
-  RECT desktop_rect;
-  HHOOK hook;
-  ColorTriple picked;
-  int32_t pressed;
-  int32_t accepted;
-  int32_t ended;    // a release has ended the run; the hook passes everything on
-  int32_t running;  // a sampling run is under way; triggers are ignored
-  char title[64];
-};
-
-extern SamplingState g_sampling;
-
-SpoitPanel *spoit_panel_create(int x, int y);
+// Null only when the record cannot be allocated; a panel or raster the host
+// could not create is a null handle in it.
+SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y);
+// Destroys the panel and the raster, then frees the record. Null is ignored.
+void spoit_panel_destroy(SpoitPanel *spoit);
 void spoit_opened_callback(LWPanelID panel, void *user_data);
 void spoit_draw(LWPanelID panel, void *user_data, int mode);
-void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+// Reads the cells around `cursor` from the desktop's device context; cells
+// off the desktop's rectangle are black.
+void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const RECT &desktop, POINT cursor);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
 // the failure value CLR_INVALID reads as white (callers that take a colour

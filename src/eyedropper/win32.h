@@ -9,5 +9,5 @@
 #endif
 #include <windows.h>
 #else
-#include "win32_standin.h"
+#include "eyedropper/win32_standin.h"
 #endif

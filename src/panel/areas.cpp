@@ -1,8 +1,7 @@
 #include "panel/areas.h"
 
-#include "panel/picker_panel.h"
-#include "plugin/alloc.h"
-#include "plugin/services.h"
+#include "base/alloc.h"
+#include "binding/services.h"
 
 int areas_count(const AreaDef *table) {
   int count = 0;
@@ -113,10 +112,4 @@ void areas_route_mouse(LWPanelID panel, AreaSet *set, int flags, int x, int y) {
   if (set->press_events < INT32_MAX) ++set->press_events;
   set->previous[0] = x;
   set->previous[1] = y;
-}
-
-void picker_mouse_callback(LWPanelID panel, void *user_data, int flags, int x, int y) {
-  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
-  if (!picker) return;
-  areas_route_mouse(panel, picker->areas, flags, x, y);
 }

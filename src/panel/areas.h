@@ -38,7 +38,6 @@ AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef 
 // A panel can close while a button is held, so every activation starts here.
 void areas_reset_routing(AreaSet *set);
 void areas_route_mouse(LWPanelID panel, AreaSet *set, int flags, int x, int y);
-void picker_mouse_callback(LWPanelID panel, void *user_data, int flags, int x, int y);
 
 // Calls every init callback, then raises blit pending (construction).
 void areas_init_pass(AreaSet *set);

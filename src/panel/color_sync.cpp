@@ -1,8 +1,8 @@
 #include "panel/color_sync.h"
 
+#include "binding/services.h"
 #include "panel/areas.h"
 #include "panel/picker_panel.h"
-#include "plugin/services.h"
 
 // Repaints every area into its raster, blits the rasters, draws the
 // current-colour box (when there is a swatch), then reports the colour to
@@ -40,9 +40,16 @@ void apply_hsv_change(PickerPanel *picker) {
   refresh(picker);
 }
 
-void rgb_editor_changed(LWControl *control, void *user_data) {
-  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
-  if (!picker || !control_get_triple(control, CTL_VALUE)) return;
+void picker_show_colour(PickerPanel *picker, ColorTriple rgb) {
+  picker->current_rgb = rgb;
+  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
+  picker->gradient->field_repaint_all = 1;
+  picker->gradient->strip_repaint_all = 1;
+  apply_rgb_change(picker);
+}
+
+void picker_read_rgb_editor(PickerPanel *picker, LWControl *control) {
+  if (!control_get_triple(control, CTL_VALUE)) return;
   picker->current_rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
                          g_ivec_value.ivec.val[2]};
   picker->gradient->field_repaint_all = 1;
@@ -50,9 +57,8 @@ void rgb_editor_changed(LWControl *control, void *user_data) {
   apply_rgb_change(picker);
 }
 
-void hsv_editor_changed(LWControl *control, void *user_data) {
-  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
-  if (!picker || !control_get_triple(control, CTL_VALUE)) return;
+void picker_read_hsv_editor(PickerPanel *picker, LWControl *control) {
+  if (!control_get_triple(control, CTL_VALUE)) return;
   picker->current_hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
                          g_ivec_value.ivec.val[2]};
   picker->gradient->strip_repaint_all = 1;

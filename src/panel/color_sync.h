@@ -2,10 +2,16 @@
 #pragma once
 
 #include "abi/host_api.h"
+#include "color/color.h"
 
 struct PickerPanel;
 
 void apply_rgb_change(PickerPanel *picker);
 void apply_hsv_change(PickerPanel *picker);
-void rgb_editor_changed(LWControl *control, void *user_data);
-void hsv_editor_changed(LWControl *control, void *user_data);
+// Makes `rgb` the current colour: into the RGB editor, both gradients
+// repainted in full, then the RGB path (a new request, a sampled colour).
+void picker_show_colour(PickerPanel *picker, ColorTriple rgb);
+// An editor's edit: its value is read back from the control and taken
+// through the matching path. A null control changes nothing.
+void picker_read_rgb_editor(PickerPanel *picker, LWControl *control);
+void picker_read_hsv_editor(PickerPanel *picker, LWControl *control);

@@ -1,8 +1,8 @@
 #include "panel/field_strip.h"
 
+#include "binding/services.h"
 #include "panel/color_sync.h"
 #include "panel/picker_panel.h"
-#include "plugin/services.h"
 
 // ---- Marker glyphs ---------------------------------------------------------
 

@@ -2,14 +2,10 @@
 
 #include <stdlib.h>
 
-#include "eyedropper/eyedropper.h"
+#include "base/alloc.h"
+#include "binding/services.h"
 #include "panel/areas.h"
-#include "panel/color_sync.h"
 #include "panel/field_strip.h"
-#include "plugin/alloc.h"
-#include "plugin/services.h"
-
-PickerPanel *g_picker = nullptr;
 
 // Shared by every control add; only the fields named at each step are
 // written, so the mini editors inherit the button's width and height.
@@ -24,8 +20,6 @@ int centre_offset(int display_extent, int panel_extent) {
   const long long half = diff >= 0 ? diff / 2 : -((-diff + 1) / 2);
   return static_cast<int>(half);
 }
-
-int picker_empty_callback(LWPanelID, void *, LWDualKey) { return 0; }
 
 void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
                    LWCtlEventFunc *callback) {
@@ -45,7 +39,7 @@ static LWControl *add_control(LWPanelID panel, const char *type_name, const char
                                    const_cast<char *>(label));
 }
 
-PickerPanel *picker_create_panel(void) {
+PickerPanel *picker_create_panel(const PickerCallbacks *callbacks) {
   if (!g_panel_funcs || !g_raster_funcs) return nullptr;
   PickerPanel *picker = static_cast<PickerPanel *>(plugin_calloc(1, sizeof(PickerPanel)));
   if (!picker) return nullptr;
@@ -83,16 +77,16 @@ PickerPanel *picker_create_panel(void) {
   picker->hsv_editor = add_control(panel, "MiniHSVControl", "");
 
   place_control(picker->swatch, picker, 216, 268, nullptr);
-  place_control(picker->eyedropper_button, picker, 272, 288, eyedropper_button_callback);
-  place_control(picker->hsv_editor, picker, -28, 268, hsv_editor_changed);
-  place_control(picker->rgb_editor, picker, -28, 298, rgb_editor_changed);
+  place_control(picker->eyedropper_button, picker, 272, 288, callbacks->eyedropper_button);
+  place_control(picker->hsv_editor, picker, -28, 268, callbacks->hsv_editor);
+  place_control(picker->rgb_editor, picker, -28, 298, callbacks->rgb_editor);
 
   panel_set_ptr(g_panel_funcs, panel, PAN_USERDATA, picker);
-  panel_set_ptr(g_panel_funcs, panel, PAN_USERDRAW, callback_ptr(picker_draw_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEBUTTON, callback_ptr(picker_mouse_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEMOVE, callback_ptr(picker_mouse_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYS, callback_ptr(picker_empty_callback));
-  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYUPS, callback_ptr(picker_key_callback));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERDRAW, callback_ptr(callbacks->draw));
+  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEBUTTON, callback_ptr(callbacks->mouse_button));
+  panel_set_ptr(g_panel_funcs, panel, PAN_MOUSEMOVE, callback_ptr(callbacks->mouse_move));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYS, callback_ptr(callbacks->key_down));
+  panel_set_ptr(g_panel_funcs, panel, PAN_USERKEYUPS, callback_ptr(callbacks->key_up));
   panel_set_int(g_panel_funcs, panel, PAN_W, kPickerWidth);
   panel_set_int(g_panel_funcs, panel, PAN_H, kPickerHeight);
 
@@ -107,9 +101,7 @@ PickerPanel *picker_create_panel(void) {
   return picker;
 }
 
-void picker_draw_callback(LWPanelID, void *user_data, int mode) {
-  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
-  if (!picker) return;
+void picker_draw(PickerPanel *picker, int mode) {
   // The swatch pair goes where the swatch control is; without one it has
   // no place on the panel.
   if (picker->swatch) {

@@ -1,5 +1,4 @@
-// The picker's state record, its construction and layout, and the panel's
-// draw callback.
+// The picker's state record, its construction and layout, and its drawing.
 #pragma once
 
 #include "abi/host_api.h"
@@ -31,17 +30,29 @@ constexpr int kPickerHeight = 340;
 constexpr int kSwatchBoxWidth = 48;
 constexpr int kSwatchBoxHeight = 30;
 
-// Returns null only when the record itself cannot be allocated.
-PickerPanel *picker_create_panel(void);
+// The callbacks the picker hands the host: one table, defined beside the
+// functions it names (plugin/picker_callbacks.cpp). Construction registers
+// them from it.
+struct PickerCallbacks {
+  LWPanDrawFunc *draw;                // PAN_USERDRAW (7)
+  LWPanKeyFunc *key_down;             // PAN_USERKEYS (13)
+  LWPanMouseFunc *mouse_button;       // PAN_MOUSEBUTTON (15)
+  LWPanMouseFunc *mouse_move;         // PAN_MOUSEMOVE (16)
+  LWPanKeyFunc *key_up;               // PAN_USERKEYUPS (21)
+  LWCtlEventFunc *eyedropper_button;  // CTL_USEREVENT of the eyedropper button
+  LWCtlEventFunc *hsv_editor;         // CTL_USEREVENT of the HSV editor
+  LWCtlEventFunc *rgb_editor;         // CTL_USEREVENT of the RGB editor
+};
+
+// Builds the panel, its controls and areas, registering `callbacks`.
+// Returns null when the record, its ramp or its panel cannot be had.
+PickerPanel *picker_create_panel(const PickerCallbacks *callbacks);
 void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
                    LWCtlEventFunc *callback);
-void picker_draw_callback(LWPanelID panel, void *user_data, int mode);
-// The key-down callback: keys act on their release (picker_key_callback).
-int picker_empty_callback(LWPanelID panel, void *user_data, LWDualKey key);
+// The panel's own drawing: the swatch pair, the frames of the field and the
+// strip, and (but in mode DR_ERASE) the areas' rasters.
+void picker_draw(PickerPanel *picker, int mode);
 
 // Centred position for a panel of the given size: floor of half the
 // difference, also when it is negative.
 int centre_offset(int display_extent, int panel_extent);
-
-// The one picker of the process; null until the first activation.
-extern PickerPanel *g_picker;

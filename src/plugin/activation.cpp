@@ -1,18 +1,21 @@
 #include "plugin/activation.h"
 
+#include "binding/services.h"
 #include "panel/areas.h"
 #include "panel/color_sync.h"
 #include "panel/picker_panel.h"
-#include "plugin/services.h"
+#include "plugin/picker_callbacks.h"
 
 static const char kDefaultTitle[] = "Huevane 1.00";
+
+PickerPanel *g_picker = nullptr;
 
 int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   if (version != LWCOLORPICK_VERSION) return AFUNC_BADVERSION;
   LWColorPickLocal *request = static_cast<LWColorPickLocal *>(local);
   if (!request) return AFUNC_BADLOCAL;
   if (!acquire_services(global)) return AFUNC_BADGLOBAL;
-  if (!g_picker) g_picker = picker_create_panel();
+  if (!g_picker) g_picker = picker_create_panel(&kPickerCallbacks);
   // No panel can be shown: the host is told so and may use its own.
   if (!g_picker) return AFUNC_BADGLOBAL;
   PickerPanel *picker = g_picker;
@@ -24,14 +27,10 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   panel_set_int(g_panel_funcs, picker->panel, PAN_X, picker->panel_x);
   panel_set_int(g_panel_funcs, picker->panel, PAN_Y, picker->panel_y);
 
-  picker->current_rgb = {channel_from_float(request->red), channel_from_float(request->green),
-                         channel_from_float(request->blue)};
-  picker->initial_rgb = picker->current_rgb;
-  const ColorTriple &rgb = picker->current_rgb;
-  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
-  picker->gradient->field_repaint_all = 1;
-  picker->gradient->strip_repaint_all = 1;
-  apply_rgb_change(picker);
+  const ColorTriple rgb = {channel_from_float(request->red), channel_from_float(request->green),
+                           channel_from_float(request->blue)};
+  picker->initial_rgb = rgb;
+  picker_show_colour(picker, rgb);
   if (picker->areas) areas_reset_routing(picker->areas);
 
   request->result = g_panel_funcs->open(picker->panel, PANF_BLOCKING | PANF_CANCEL);

@@ -1,7 +1,7 @@
 // The exported module descriptor: one ColorPicker server named Huevane.
 #include "abi/host_api.h"
+#include "base/alloc.h"
 #include "plugin/activation.h"
-#include "plugin/alloc.h"
 
 #ifdef _WIN32
 #define HUEVANE_EXPORT __declspec(dllexport)

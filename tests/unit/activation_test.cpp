@@ -1,16 +1,18 @@
 // What a colour request returns to the host when it cannot be served, and
 // that a host whose services come late still gets a picker.
+#include "plugin/activation.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "base/alloc.h"
+#include "binding/services.h"
 #include "panel/areas.h"
 #include "panel/picker_panel.h"
-#include "plugin/activation.h"
-#include "plugin/alloc.h"
-#include "plugin/services.h"
+#include "plugin/picker_callbacks.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -126,7 +128,7 @@ TEST_F(Activation, TheKeyDownCallbackStartsNothing) {
   LWColorPickLocal r = untouched_request();
   ASSERT_EQ(picker_activate(LWCOLORPICK_VERSION, fake_global, &r, nullptr), AFUNC_OK);
   // The key-down callback does nothing; keys act on their release.
-  EXPECT_EQ(picker_empty_callback(g_picker->panel, g_picker, 'S'), 0);
+  EXPECT_EQ(kPickerCallbacks.key_down(g_picker->panel, g_picker, 'S'), 0);
   EXPECT_EQ(services.count("panel.open"), 1);
 }
 

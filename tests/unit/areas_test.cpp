@@ -1,12 +1,14 @@
 // Hit testing, capture and the previous-position rules of the area router.
+#include "panel/areas.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
-#include "panel/areas.h"
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
+#include "plugin/picker_callbacks.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -60,10 +62,11 @@ TEST_F(Router, CreatesOneRasterPerAreaAndStartsIdle) {
 }
 
 TEST_F(Router, HitTestsAtTheEdgesAndInTheGap) {
-  struct { int x, y, area, lx, ly; } cases[] = {
-      {4, 8, 0, 0, 0},      {259, 263, 0, 255, 255}, {260, 100, -1, 0, 0},
-      {267, 100, -1, 0, 0}, {268, 263, 1, 0, 255},   {298, 100, -1, 0, 0},
-      {3, 8, -1, 0, 0},     {4, 264, -1, 0, 0},
+  struct {
+    int x, y, area, lx, ly;
+  } cases[] = {
+      {4, 8, 0, 0, 0},       {259, 263, 0, 255, 255}, {260, 100, -1, 0, 0}, {267, 100, -1, 0, 0},
+      {268, 263, 1, 0, 255}, {298, 100, -1, 0, 0},    {3, 8, -1, 0, 0},     {4, 264, -1, 0, 0},
   };
   for (auto &c : cases) {
     g_events.clear();
@@ -104,9 +107,9 @@ TEST_F(Router, PressBegunOutsideStaysUncapturedButCounts) {
 }
 
 TEST_F(Router, PreviousPositionRules) {
-  send(0, 54, 58);        // last event without a button: (50, 50) in the field
-  send(kDown, 54, 58);    // first event of the press gets that position
-  send(kDown, 60, 70);    // later events get the event before, area-local
+  send(0, 54, 58);      // last event without a button: (50, 50) in the field
+  send(kDown, 54, 58);  // first event of the press gets that position
+  send(kDown, 60, 70);  // later events get the event before, area-local
   ASSERT_EQ(g_events.size(), 2u);
   EXPECT_EQ(g_events[0].lx, 50);
   EXPECT_EQ(g_events[0].prev_x, 50);
@@ -132,7 +135,7 @@ TEST_F(Router, ExtremePositionsAndANullSetAreHarmless) {
   send(kDown, 4, 8);
   ASSERT_EQ(g_events.size(), 1u);
   areas_route_mouse(panel, nullptr, kDown, 4, 8);
-  picker_mouse_callback(panel, nullptr, kDown, 4, 8);
+  kPickerCallbacks.mouse_button(panel, nullptr, kDown, 4, 8);
   EXPECT_EQ(g_events.size(), 1u);
 }
 

@@ -1,15 +1,17 @@
 // The two update paths, the editors' events, and what one drag event costs
 // in host calls.
+#include "panel/color_sync.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
+#include "base/alloc.h"
 #include "panel/areas.h"
-#include "panel/color_sync.h"
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
-#include "plugin/alloc.h"
+#include "plugin/picker_callbacks.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -26,7 +28,7 @@ fake::Control &as_fake(LWControl *c) { return *reinterpret_cast<fake::Control *>
 
 struct Sync : ::testing::Test {
   fake::Services services;
-  PickerPanel *picker = picker_create_panel();
+  PickerPanel *picker = picker_create_panel(&kPickerCallbacks);
   const PickerPanel fresh = *picker;  // as construction left it
   std::vector<Hot> hot;
 
@@ -60,7 +62,9 @@ struct Sync : ::testing::Test {
     EXPECT_EQ(f.value[1], b);
     EXPECT_EQ(f.value[2], c);
   }
-  void mouse(int flags, int x, int y) { picker_mouse_callback(picker->panel, picker, flags, x, y); }
+  void mouse(int flags, int x, int y) {
+    kPickerCallbacks.mouse_button(picker->panel, picker, flags, x, y);
+  }
 };
 
 TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
@@ -80,10 +84,10 @@ TEST_F(Sync, ConstructionLeavesAQuietPickerReadyToPaintInFull) {
   EXPECT_EQ(as_fake(fresh.swatch).attrs[CTL_Y], 268);
   EXPECT_EQ(as_fake(fresh.swatch).ptrs[CTL_USEREVENT], nullptr);
   // A draw in mode 0 blits nothing and leaves blit pending as it was.
-  picker_draw_callback(picker->panel, picker, DR_ERASE);
+  kPickerCallbacks.draw(picker->panel, picker, DR_ERASE);
   EXPECT_EQ(services.count("raster.blit"), 0);
   EXPECT_EQ(picker->areas->blit_pending, 1);
-  picker_draw_callback(picker->panel, picker, DR_REFRESH);
+  kPickerCallbacks.draw(picker->panel, picker, DR_REFRESH);
   EXPECT_EQ(services.count("raster.blit"), 2);
   EXPECT_EQ(picker->areas->blit_pending, 0);
 }
@@ -116,7 +120,7 @@ TEST_F(Sync, GreyRepaintsBothGradientsInFullButAValueEditDoesNot) {
   services.clear_counts();
   edit(picker->hsv_editor, 0, 0, 40);
   EXPECT_EQ(services.count("raster.rgb_pixel"), 8 * 9);  // box clipped at H 0, S 0
-  EXPECT_EQ(services.count("raster.rgb_box"), 256);       // strip column in full
+  EXPECT_EQ(services.count("raster.rgb_box"), 256);      // strip column in full
 }
 
 TEST_F(Sync, ExtremeEditorValuesStayDefined) {
@@ -132,8 +136,8 @@ TEST_F(Sync, ExtremeEditorValuesStayDefined) {
 }
 
 TEST_F(Sync, NullUserDataAndNoHotCallbackAreQuiet) {
-  rgb_editor_changed(picker->rgb_editor, nullptr);
-  hsv_editor_changed(picker->hsv_editor, nullptr);
+  kPickerCallbacks.rgb_editor(picker->rgb_editor, nullptr);
+  kPickerCallbacks.hsv_editor(picker->hsv_editor, nullptr);
   EXPECT_TRUE(hot.empty());
   picker->hot_func = nullptr;
   edit(picker->rgb_editor, 1, 2, 3);
@@ -197,7 +201,9 @@ TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
   EXPECT_EQ(hot.size(), events);
   mouse(0, 0, 0);
 
-  struct { int y, v; } strip[] = {{0, 255}, {255, 0}, {400, 0}, {-3, 255}};
+  struct {
+    int y, v;
+  } strip[] = {{0, 255}, {255, 0}, {400, 0}, {-3, 255}};
   mouse(kDown, 270, 8 + 100);
   for (auto &c : strip) {
     mouse(kDown, 270, 8 + c.y);
@@ -214,16 +220,16 @@ TEST(SyncWithoutAreas, AFailedAreaAllocationLeavesAWorkingPanel) {
   fake::Services services;
   // Allocations: picker, gradient record, three ramps, then the area set.
   plugin_fail_allocation(6);
-  PickerPanel *picker = picker_create_panel();
+  PickerPanel *picker = picker_create_panel(&kPickerCallbacks);
   plugin_fail_allocation(0);
   ASSERT_NE(picker, nullptr);
   EXPECT_EQ(picker->areas, nullptr);
   EXPECT_EQ(services.count("raster.create"), 0);
-  picker_draw_callback(nullptr, picker, 1);
+  kPickerCallbacks.draw(nullptr, picker, 1);
   EXPECT_EQ(services.count("panel.draw_rgb_box"), 2);
   EXPECT_EQ(services.count("panel.draw_border"), 2);
   EXPECT_EQ(services.count("raster.blit"), 0);
-  picker_mouse_callback(nullptr, picker, MOUSE_DOWN | MOUSE_LEFT, 50, 50);
+  kPickerCallbacks.mouse_button(nullptr, picker, MOUSE_DOWN | MOUSE_LEFT, 50, 50);
   apply_rgb_change(picker);
   EXPECT_EQ(services.count("panel.draw_rgb_box"), 3);
   free(picker->gradient->red_ramp);
@@ -237,7 +243,7 @@ TEST(SyncWithoutAreas, FailedRampOrRecordAllocationsGiveNoPicker) {
   fake::Services services;
   for (int nth = 1; nth <= 5; ++nth) {
     plugin_fail_allocation(nth);
-    EXPECT_EQ(picker_create_panel(), nullptr) << nth;
+    EXPECT_EQ(picker_create_panel(&kPickerCallbacks), nullptr) << nth;
   }
   plugin_fail_allocation(0);
 }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/alloc.h"
+#include "base/alloc.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "unit/fake_services.h"
 
-#include "plugin/services.h"
+#include "binding/services.h"
 
 namespace fake {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "binding/services.h"
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
-#include "plugin/services.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -16,8 +16,8 @@ bool same(ColorTriple a, ColorTriple b) { return a.a == b.a && a.b == b.b && a.c
 
 TEST(Magnifier, DrawsOnlyWhenOpenedAndAskedWithAMode) {
   fake::Services services;
-  g_sampling.raster_funcs = &services.raster_funcs;
   SpoitPanel spoit = {};
+  spoit.raster_funcs = &services.raster_funcs;
   spoit.raster = services.raster_funcs.create(kSpoitRaster, kSpoitRaster, 0);
   spoit.red[112] = 255;  // centre pixel: pure red
 
@@ -34,10 +34,9 @@ TEST(Magnifier, DrawsOnlyWhenOpenedAndAskedWithAMode) {
   const fake::Raster &r = *services.raster(spoit.raster);
   EXPECT_TRUE(same(r.at(42, 42), {0, 255, 255}));  // frame in the inverse
   EXPECT_TRUE(same(r.at(47, 47), {0, 255, 255}));
-  EXPECT_TRUE(same(r.at(43, 43), {255, 0, 0}));    // 4 x 4 of the pixel
+  EXPECT_TRUE(same(r.at(43, 43), {255, 0, 0}));  // 4 x 4 of the pixel
   EXPECT_TRUE(same(r.at(46, 46), {255, 0, 0}));
-  EXPECT_TRUE(same(r.at(41, 41), {0, 0, 0}));      // neighbour cell
-  g_sampling.raster_funcs = nullptr;
+  EXPECT_TRUE(same(r.at(41, 41), {0, 0, 0}));  // neighbour cell
 }
 
 TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {
@@ -76,8 +75,14 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
       for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
         EXPECT_EQ(spoit_mouse_hook(code, message, l), 0) << code << " " << message;
     }
-    EXPECT_EQ(g_sampling.pressed, 0);
+    EXPECT_EQ(sampling_run_current()->pressed, 0);
     EXPECT_EQ(fake::Services::get().count("panel.set"), 7);  // the magnifier's creation only
+    // A run asked for during a run is refused before it makes anything.
+    ColorTriple nested = {-1, -1, -1};
+    EXPECT_EQ(eyedropper_run(1, 1, &nested), 0);
+    EXPECT_TRUE(same(nested, {0, 0, 0}));
+    EXPECT_EQ(fake::Services::get().count("panel.create"), 1);
+    EXPECT_EQ(desktop_hook_count(), 1);
     EXPECT_EQ(spoit_mouse_hook(HC_ACTION, WM_LBUTTONDOWN, l), 1);
     EXPECT_EQ(spoit_mouse_hook(HC_ACTION, WM_LBUTTONUP, l), 1);
     EXPECT_EQ(fake::Services::get().count("panel.close"), 1);
@@ -85,7 +90,7 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
   };
   g_global_lookup = fake_lookup;
   ColorTriple out = {-1, -1, -1};
-  EXPECT_EQ(eyedropper_run(nullptr, 5, 5, &out), 1);
+  EXPECT_EQ(eyedropper_run(5, 5, &out), 1);
   g_global_lookup = nullptr;
   EXPECT_TRUE(same(out, {255, 255, 255}));  // the white bar at (10, 10)
   ASSERT_EQ(g_held.size(), 1u);
@@ -93,6 +98,14 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
   EXPECT_EQ(g_held[0].timers, 0);
   EXPECT_EQ(g_held[0].dcs, 0);
   EXPECT_EQ(services.count("raster.destroy"), 1);
+  // The run's record went with its exit: the hook passes events on and the
+  // tick reads nothing.
+  EXPECT_EQ(sampling_run_current(), nullptr);
+  MSLLHOOKSTRUCT event = {};
+  EXPECT_EQ(spoit_mouse_hook(HC_ACTION, WM_LBUTTONDOWN, reinterpret_cast<LPARAM>(&event)), 0);
+  desktop_log_clear();
+  spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
+  EXPECT_EQ(desktop_call_count("GetCursorPos"), 0);
   desktop_reset(1920, 1080);
 }
 

@@ -1,4 +1,4 @@
-#include "plugin/services.h"
+#include "binding/services.h"
 
 #include <stddef.h>
 

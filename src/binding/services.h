@@ -1,5 +1,6 @@
-// Process-wide host bindings: the stored global lookup, the service tables
-// acquired with it, and the value records shared by every control call.
+// The host services as the plug-in uses them: the stored global lookup, the
+// service tables acquired with it, the panel and control call helpers, and
+// the value records shared by every control call.
 #pragma once
 
 #include "abi/host_api.h"

@@ -1,0 +1,147 @@
+// The simulated desktop's state and the helpers its two halves share: the
+// Win32 stand-in functions (win32_functions.cpp) and the control interface
+// (desktop.cpp). Internal to the desktop library.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <list>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "base/fail_countdown.h"
+#include "desktop.h"
+
+namespace desktop_detail {
+
+// Handle values: fixed or numbered from a base, so that logs can name them.
+inline constexpr uintptr_t kDesktopWindow = 0x10010;
+inline constexpr uintptr_t kModule = 0x400000;
+inline constexpr uintptr_t kDcBase = 0x0DC00000;
+inline constexpr uintptr_t kHookBase = 0x0A000000;
+inline constexpr uintptr_t kHandleRange = 0x00100000;
+inline constexpr UINT_PTR kFirstTimerId = 0x1001;
+inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
+inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
+
+struct Hook {
+  uintptr_t handle;
+  HOOKPROC proc;
+  bool live;
+};
+using HookList = std::list<Hook>;
+
+struct Timer {
+  UINT elapse;
+  uint64_t due;
+  uint64_t order;  // breaks ties between equal due times: earlier set first
+  TIMERPROC proc;
+};
+
+// Function names the log and the call counts know, in a fixed order.
+extern const char *const kFunctionNames[];
+enum Fn {
+  kGetDesktopWindow,
+  kGetWindowDC,
+  kReleaseDC,
+  kGetWindowRect,
+  kSetWindowsHookExA,
+  kCallNextHookEx,
+  kUnhookWindowsHookEx,
+  kSetTimer,
+  kKillTimer,
+  kGetCursorPos,
+  kGetPixel,
+  kGetModuleHandleA,
+  kMouseEvent,
+  kTimerEvent,
+  kFnCount
+};
+
+struct State {
+  int width = DESKTOP_DEFAULT_WIDTH;
+  int height = DESKTOP_DEFAULT_HEIGHT;
+
+  bool pattern = true;
+  std::vector<uint32_t> wallpaper;
+  int wallpaper_width = 0;
+  int wallpaper_height = 0;
+
+  DesktopOverlayFunc overlay = nullptr;
+  void *overlay_ctx = nullptr;
+
+  int cursor_x = DESKTOP_DEFAULT_WIDTH / 2;
+  int cursor_y = DESKTOP_DEFAULT_HEIGHT / 2;
+
+  uint64_t now = 0;
+  uint64_t epoch = 0;  // bumped by reset; an advance in progress stops
+
+  HookList hooks;  // head first
+  // One entry per dispatch in progress (nested ones on top): the hook it is
+  // currently calling, which CallNextHookEx passes on from.
+  std::vector<HookList::iterator> frames;
+  uintptr_t hooks_made = 0;
+
+  std::map<UINT_PTR, Timer> timers;
+  UINT_PTR next_timer_id = kFirstTimerId;
+  uint64_t timer_order = 0;
+
+  std::map<uintptr_t, HWND> dcs;  // live DC -> window it was taken for
+  uintptr_t dcs_made = 0;
+
+  std::vector<DesktopCall> log;
+  uint64_t log_generation = 0;  // bumped when the log is emptied
+  bool logging = true;
+  int counts[kFnCount] = {};
+
+  FailCountdown fail_hook, fail_timer, fail_dc;
+  std::set<std::pair<int, int>> bad_pixels;
+  bool all_pixels_bad = false;
+};
+
+// The one desktop of the process.
+State &state();
+
+template <typename H>
+H to_handle(uintptr_t value) {
+  return reinterpret_cast<H>(value);
+}
+
+template <typename H>
+uintptr_t from_handle(H handle) {
+  return reinterpret_cast<uintptr_t>(handle);
+}
+
+inline intptr_t as_int(uintptr_t v) { return static_cast<intptr_t>(v); }
+template <typename H>
+intptr_t handle_int(H h) {
+  return as_int(from_handle(h));
+}
+
+// ---- Log ---------------------------------------------------------------------
+
+// A log slot is taken when a call starts, so entries are in call order even
+// when callbacks run inside the call, and filled in when it returns.
+struct Ticket {
+  uint64_t generation;
+  size_t index;  // SIZE_MAX: not logged
+};
+
+Ticket begin_call(Fn fn);
+__attribute__((format(printf, 4, 5))) void end_call(Ticket ticket,
+                                                    std::initializer_list<intptr_t> args,
+                                                    intptr_t result, const char *format, ...);
+
+// ---- Screen and hooks --------------------------------------------------------
+
+bool on_screen(int64_t x, int64_t y);
+// The pixel as seen on screen; (x, y) must be on screen.
+uint32_t compose(int x, int y);
+// The first live hook from `it` on.
+HookList::iterator first_live(HookList::iterator it);
+// Erases the hooks marked dead, once no dispatch is running.
+void purge_dead_hooks();
+
+}  // namespace desktop_detail

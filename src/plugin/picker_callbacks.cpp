@@ -1,0 +1,73 @@
+// Every callback the picker hands the host, and at the end the table they
+// are registered from. Each one checks its user data (the picker) and hands
+// the event to the panel or, for the eyedropper's triggers, starts a
+// sampling run and gives the panel the colour it took.
+#include "plugin/picker_callbacks.h"
+
+#include "binding/services.h"
+#include "eyedropper/eyedropper.h"
+#include "panel/areas.h"
+#include "panel/color_sync.h"
+
+// The magnifier opens this far right of and below the picker's corner.
+constexpr int kMagnifierOffset = 100;
+
+// A pick from the picker is under way: the run and the picker's update
+// after it. Triggers meanwhile are ignored: runs never nest.
+static bool g_picking = false;
+
+// Runs the eyedropper; an accepted colour becomes the picker's. Either way
+// the picker is raised afterwards.
+static void pick_from_screen(PickerPanel *picker) {
+  if (g_picking) return;
+  g_picking = true;
+  ColorTriple picked = {0, 0, 0};
+  if (eyedropper_run(wrap_add(picker->panel_x, kMagnifierOffset),
+                     wrap_add(picker->panel_y, kMagnifierOffset), &picked))
+    picker_show_colour(picker, picked);
+  panel_set_ptr(g_panel_funcs, picker->panel, PAN_TO_FRONT, nullptr);
+  g_picking = false;
+}
+
+static void on_draw(LWPanelID, void *user_data, int mode) {
+  if (user_data) picker_draw(static_cast<PickerPanel *>(user_data), mode);
+}
+
+// Keys act on their release; the press does nothing.
+static int on_key_down(LWPanelID, void *, LWDualKey) { return 0; }
+
+// Button and move events alike go to the area router.
+static void on_mouse(LWPanelID panel, void *user_data, int flags, int x, int y) {
+  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
+  if (picker) areas_route_mouse(panel, picker->areas, flags, x, y);
+}
+
+// S starts the eyedropper when its key is released.
+static int on_key_up(LWPanelID, void *user_data, LWDualKey key) {
+  if ((key != 'S' && key != 's') || !user_data) return 0;
+  pick_from_screen(static_cast<PickerPanel *>(user_data));
+  return 0;
+}
+
+static void on_eyedropper_button(LWControl *, void *user_data) {
+  if (user_data) pick_from_screen(static_cast<PickerPanel *>(user_data));
+}
+
+static void on_hsv_editor(LWControl *control, void *user_data) {
+  if (user_data) picker_read_hsv_editor(static_cast<PickerPanel *>(user_data), control);
+}
+
+static void on_rgb_editor(LWControl *control, void *user_data) {
+  if (user_data) picker_read_rgb_editor(static_cast<PickerPanel *>(user_data), control);
+}
+
+const PickerCallbacks kPickerCallbacks = {
+    on_draw,               // PAN_USERDRAW (7)
+    on_key_down,           // PAN_USERKEYS (13)
+    on_mouse,              // PAN_MOUSEBUTTON (15)
+    on_mouse,              // PAN_MOUSEMOVE (16)
+    on_key_up,             // PAN_USERKEYUPS (21)
+    on_eyedropper_button,  // the eyedropper button
+    on_hsv_editor,         // the HSV editor
+    on_rgb_editor,         // the RGB editor
+};
