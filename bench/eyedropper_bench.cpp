@@ -33,9 +33,9 @@
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
 #include "plugin/activation.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/simulated_desktop.h"
+#include "model/host.h"
+#include "input/action.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

@@ -37,9 +37,9 @@
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
 #include "plugin/services.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/simulated_desktop.h"
+#include "model/host.h"
+#include "input/action.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

@@ -47,10 +47,10 @@
 #include "desktop.h"
 #include "plugin/activation.h"
 #include "plugin/alloc.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/request.h"
-#include "services/simulated_desktop.h"
+#include "model/host.h"
+#include "input/action.h"
+#include "session/request.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

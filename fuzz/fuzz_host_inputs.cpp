@@ -39,13 +39,13 @@
 #include "abi/host_api.h"
 #include "desktop.h"
 #include "plugin/activation.h"
-#include "services/chrome.h"
-#include "services/cli.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/request.h"
-#include "services/script.h"
-#include "services/simulated_desktop.h"
+#include "model/chrome.h"
+#include "session/cli.h"
+#include "model/host.h"
+#include "input/action.h"
+#include "session/request.h"
+#include "input/script.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

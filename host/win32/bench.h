@@ -11,7 +11,7 @@
 #include <ostream>
 
 #include "abi/host_api.h"
-#include "services/request.h"
+#include "session/request.h"
 
 namespace hvhost {
 class Host;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "services/palette.h"
-#include "services/text.h"
+#include "model/palette.h"
+#include "model/text.h"
 #include "win32/script_player.h"
 
 namespace hvwin {

@@ -37,10 +37,10 @@
 #include <utility>
 #include <vector>
 
-#include "services/chrome.h"
-#include "services/framebuffer.h"
-#include "services/host.h"
-#include "services/input.h"
+#include "model/chrome.h"
+#include "model/framebuffer.h"
+#include "model/host.h"
+#include "input/action.h"
 
 namespace hvwin {
 

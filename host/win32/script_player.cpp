@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "services/host.h"
+#include "model/host.h"
 #include "win32/front_end.h"
 
 namespace hvwin {

@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "services/module.h"
+#include "session/module.h"
 #include "support/plugin_session.h"
 
 namespace {

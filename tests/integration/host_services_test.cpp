@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "integration/host_tables.h"
-#include "services/host.h"
-#include "services/palette.h"
-#include "services/text.h"
+#include "model/host.h"
+#include "model/palette.h"
+#include "model/text.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "services/chrome.h"
-#include "services/script.h"
-#include "services/snapshot.h"
+#include "model/chrome.h"
+#include "input/script.h"
+#include "output/snapshot.h"
 
 namespace hvtest {
 

@@ -16,12 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "services/framebuffer.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/module.h"
-#include "services/request.h"
-#include "services/simulated_desktop.h"
+#include "model/framebuffer.h"
+#include "model/host.h"
+#include "input/action.h"
+#include "session/module.h"
+#include "session/request.h"
+#include "session/simulated_desktop.h"
 
 namespace hvtest {
 
