@@ -109,7 +109,7 @@ void play(const std::vector<Action> &actions) {
     f(g_picker->id(), g_picker->user_data(), 0, 0, 0);
   hvhost::ActionQueue input(actions);
   host.set_input(&input);
-  hvhost::ColorRequestSpec asked;
+  hvhost::AskedColor asked;
   asked.keep_hot = false;
   hvhost::run_color_request(kServer, asked);
   host.set_input(nullptr);
@@ -235,7 +235,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   });
   hvhost::CallbackDriver ok([](Host &) -> std::optional<Action> { return Action::ok(); });
   g_host->set_input(&ok);
-  hvhost::run_color_request(kServer, hvhost::ColorRequestSpec{});
+  hvhost::run_color_request(kServer, hvhost::AskedColor{});
   g_host->set_input(nullptr);
   if (g_host->panels().size() != 1) fail("the first request did not leave one picker panel");
   g_picker = g_host->panels().front();

@@ -28,7 +28,7 @@ bool parse_float(const std::string &s, float *out) {
   return true;
 }
 
-std::string parse_color(const std::string &text, ColorRequestSpec *request) {
+std::string parse_color(const std::string &text, AskedColor *request) {
   float v[3];
   size_t start = 0;
   for (int i = 0; i < 3; ++i) {

@@ -97,7 +97,7 @@ int run_headless(const HeadlessConfig &config, std::ostream &out, std::ostream &
 
   // Flushed line by line, so a reader sees each line as it happens; the
   // hot callbacks are printed, not kept.
-  ColorRequestSpec request = config.request;
+  AskedColor request = config.request;
   request.keep_hot = false;
   const ColorOutcome outcome = run_color_request(
       *server, request, [&](const HotColor &c) { out << format_hot(c) << std::endl; });

@@ -20,7 +20,7 @@ inline constexpr char kDefaultServerName[] = "Huevane";
 struct HeadlessConfig {
   std::string module_path;
   std::string server_name = kDefaultServerName;
-  ColorRequestSpec request;
+  AskedColor request;
   int display_width = 1920;
   int display_height = 1080;
   std::vector<Action> actions;

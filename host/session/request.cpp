@@ -22,7 +22,7 @@ void hot_callback(void *data, float red, float green, float blue) {
 
 }  // namespace
 
-ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,
+ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot) {
   ColorOutcome outcome;
   HotSink sink{&outcome, &on_hot, asked.keep_hot};

@@ -13,7 +13,9 @@ namespace hvhost {
 
 inline constexpr char kDefaultRequestTitle[] = "Color";
 
-struct ColorRequestSpec {
+// What the host asks a ColorPicker server for: the colour to start from,
+// the title, and how the request is made.
+struct AskedColor {
   float red = 0.0f, green = 0.0f, blue = 0.0f;
   // Nothing: the request carries a null title.
   std::optional<std::string> title = std::string(kDefaultRequestTitle);
@@ -44,7 +46,7 @@ using HotObserver = std::function<void(const HotColor &)>;
 // Builds the LWColorPickLocal, calls activate(version, lookup, &request, null)
 // with the current Host's lookup function and collects the outcome;
 // on_hot, if set, sees each hot callback as it happens.
-ColorOutcome run_color_request(const ServerRecord &server, const ColorRequestSpec &asked,
+ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
 
 }  // namespace hvhost

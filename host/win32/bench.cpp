@@ -57,7 +57,7 @@ std::string fixed(double v, int digits) {
 }  // namespace
 
 int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
-              const hvhost::ColorRequestSpec &request, double timeout_s, std::ostream &out,
+              const hvhost::AskedColor &request, double timeout_s, std::ostream &out,
               std::ostream &err) {
   const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
 

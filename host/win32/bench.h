@@ -23,7 +23,7 @@ class FrontEnd;
 
 // Runs the benchmark request on host through fe; returns an exit code.
 int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
-              const hvhost::ColorRequestSpec &request, double timeout_s, std::ostream &out,
+              const hvhost::AskedColor &request, double timeout_s, std::ostream &out,
               std::ostream &err);
 
 }  // namespace hvwin

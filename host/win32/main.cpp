@@ -153,7 +153,7 @@ int run(int argc, char **argv) {
     fe.set_player(&*player);
   }
   // The hot callbacks are printed, not kept.
-  hvhost::ColorRequestSpec request = config.request;
+  hvhost::AskedColor request = config.request;
   request.keep_hot = false;
   for (int i = 0; i < repeat; ++i) {
     host.set_input(&fe);

@@ -84,7 +84,7 @@ TEST(Picker, DescriptorServesOneColorPickerWithItsTag) {
 
 TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   PluginSession s;
-  hvhost::ColorRequestSpec asked = color(0.25f, 0.5f, 0.75f);
+  hvhost::AskedColor asked = color(0.25f, 0.5f, 0.75f);
   asked.version = 5;
   const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
   EXPECT_EQ(out.status, 1);
@@ -124,7 +124,7 @@ TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
 
 TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   PluginSession s;
-  hvhost::ColorRequestSpec asked;
+  hvhost::AskedColor asked;
   asked.title.reset();
   s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
@@ -307,7 +307,7 @@ TEST(Picker, UnservableRequestsSaySoAndLeaveTheRequestUntouched) {
       AFUNC_BADLOCAL);
   EXPECT_EQ(s.picker_panel(), nullptr);
 
-  hvhost::ColorRequestSpec asked = color(0.5f, 0.25f, 0.125f);
+  hvhost::AskedColor asked = color(0.5f, 0.25f, 0.125f);
   asked.result = -7;
   const auto untouched = [&](const hvhost::ColorOutcome &out) {
     EXPECT_EQ(out.status, AFUNC_BADGLOBAL);

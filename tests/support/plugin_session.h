@@ -35,7 +35,7 @@ std::string host_program_path();
 std::string source_dir();
 
 // A request for the colour (r, g, b) with the default title.
-hvhost::ColorRequestSpec color(float r, float g, float b);
+hvhost::AskedColor color(float r, float g, float b);
 
 class PluginSession {
  public:
@@ -62,14 +62,14 @@ class PluginSession {
   // Runs one colour request; the actions are its input, and the end of
   // them cancels whatever is still open.
   hvhost::ColorOutcome request(std::vector<hvhost::Action> actions,
-                               const hvhost::ColorRequestSpec &asked = {});
+                               const hvhost::AskedColor &asked = {});
   // The same with actions from script text (throws hvhost::ScriptError).
   hvhost::ColorOutcome request_script(std::string_view script,
-                                      const hvhost::ColorRequestSpec &asked = {});
+                                      const hvhost::AskedColor &asked = {});
   // The same with any input driver, e.g. a CallbackDriver that looks at the
   // host between actions.
   hvhost::ColorOutcome request(hvhost::InputDriver &driver,
-                               const hvhost::ColorRequestSpec &asked = {});
+                               const hvhost::AskedColor &asked = {});
 
   // The first panel the plug-in created (its picker panel), or null.
   hvhost::Panel *picker_panel() const;
