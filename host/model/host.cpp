@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "input/drag.h"
 #include "model/chrome.h"
 #include "model/palette.h"
 #include "model/text.h"
@@ -426,15 +427,16 @@ bool Host::perform_drag(const Action &a) {
   if (!resolve_place(a, a.place, a.x, a.y, &x1, &y1) ||
       !resolve_place(a, a.place, a.x2, a.y2, &x2, &y2))
     return false;
+  // The moves and the release go to the panel the press went to, while it
+  // still takes input.
   Panel *p = innermost_panel();
-  mouse_press(x1, y1, a.button);
-  const int steps = std::max(a.steps, 1);
-  for (int i = 1; i <= steps && innermost_panel() == p; ++i) {
-    const int64_t x = x1 + (static_cast<int64_t>(x2) - x1) * i / steps;
-    const int64_t y = y1 + (static_cast<int64_t>(y2) - y1) * i / steps;
-    mouse_move(saturate(x), saturate(y));
+  const DragSteps steps(a, {x1, y1}, {x2, y2});
+  for (int i = 0; i < steps.size() && (i == 0 || innermost_panel() == p); ++i) {
+    const Action step = steps[i];
+    if (step.kind == ActionKind::kPress) mouse_press(step.x, step.y, step.button);
+    if (step.kind == ActionKind::kMove) mouse_move(step.x, step.y);
+    if (step.kind == ActionKind::kRelease) mouse_release(step.x, step.y, step.button);
   }
-  if (innermost_panel() == p) mouse_release(x2, y2, a.button);
   return true;
 }
 
