@@ -36,9 +36,12 @@ The actions go to the innermost open panel.
   snapshot NAME                    NAME.png of the innermost open panel's
                                    window, in the --snapshot directory
 
-PLACE   field (origin at panel 4,8) or strip (origin at panel 268,8);
-        without it X and Y are panel coordinates, 0,0 at the top-left of
-        the panel's client area
+PLACE   field or strip: X and Y count from the top-left of the raster
+        the plug-in drew on the panel as its field (the 256 x 256 one) or
+        its strip (the tall narrow one); in Huevane they are at panel 4,8
+        and 268,8. An error on a panel without it. Without PLACE, X and Y
+        are panel coordinates, 0,0 at the top-left of the panel's client
+        area
 BUTTON  left (the default), middle or right
 Limits  X, Y: -32768..32767. STEPS: 1..10000. MS: 0..3600000. CODE:
         0..65535. R G B, H S V: -2147483648..2147483647, which the editor

@@ -6,6 +6,7 @@
 #include "input/drag.h"
 #include "model/chrome.h"
 #include "model/palette.h"
+#include "model/places.h"
 #include "model/text.h"
 
 namespace hvhost {
@@ -399,24 +400,18 @@ bool Host::fail_action(const Action &action, const std::string &message) {
 }
 
 std::optional<std::array<int, 2>> Host::place_point(Place place, int x, int y) const {
-  int64_t ox = 0, oy = 0;
-  switch (place) {
-    case Place::kPanel: break;
-    case Place::kField: ox = kFieldOriginX, oy = kFieldOriginY; break;
-    case Place::kStrip: ox = kStripOriginX, oy = kStripOriginY; break;
-    case Place::kEyedropper: {
-      Panel *p = innermost_panel();
-      Control *button = p ? p->find_control("ButtonControl") : nullptr;
-      if (!button) return std::nullopt;
-      return std::array<int, 2>{button->center_x(), button->center_y()};
-    }
-  }
-  return std::array<int, 2>{saturate(ox + x), saturate(oy + y)};
+  if (place == Place::kPanel) return std::array<int, 2>{x, y};
+  const Panel *p = innermost_panel();
+  const std::optional<Rect> r = p ? find_place(*p, place) : std::nullopt;
+  if (!r) return std::nullopt;
+  if (place == Place::kEyedropper) return std::array<int, 2>{r->x + r->w / 2, r->y + r->h / 2};
+  return std::array<int, 2>{saturate(static_cast<int64_t>(r->x) + x),
+                            saturate(static_cast<int64_t>(r->y) + y)};
 }
 
 bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
   const std::optional<std::array<int, 2>> point = place_point(place, x, y);
-  if (!point) return fail_action(action, "no eyedropper button on the open panel");
+  if (!point) return fail_action(action, missing_place_message(place));
   *px = (*point)[0];
   *py = (*point)[1];
   return true;

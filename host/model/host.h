@@ -37,11 +37,6 @@ struct HostOptions {
   int display_height = 1080;
 };
 
-// Field and strip origins in panel coordinates, for named script places.
-inline constexpr int kFieldOriginX = 4;
-inline constexpr int kFieldOriginY = 8;
-inline constexpr int kStripOriginX = 268;
-inline constexpr int kStripOriginY = 8;
 // Modal opens nest at most this deep; a deeper open returns 0 at once.
 inline constexpr int kMaxModalDepth = 16;
 // The draw mode of the host's own full redraws.
@@ -130,8 +125,11 @@ class Host {
   void raise_panel(Panel &panel);
 
   // Panel coordinates of the point (x, y) given relative to a named place
-  // of the innermost modal panel (the eyedropper place ignores x and y);
-  // nothing when there is no open panel or the place is not on it.
+  // of the innermost modal panel, found from what the plug-in drew on it
+  // (model/places.h): from the top-left of the field or the strip, the
+  // centre of the eyedropper button (x and y ignored). Nothing when there is
+  // no open panel or the place is not on it (missing_place_message says
+  // so); Place::kPanel gives (x, y) as they are.
   std::optional<std::array<int, 2>> place_point(Place place, int x, int y) const;
 
   // Performs one action on the innermost modal panel. Returns false, with

@@ -162,6 +162,25 @@ Control *Panel::control_at(int x, int y) const {
   return nullptr;
 }
 
+void Panel::note_blit(const Raster &raster, int64_t x, int64_t y) {
+  const auto coordinate = [](int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(v, -kCoordinateLimit, kCoordinateLimit));
+  };
+  const Rect area{coordinate(x), coordinate(y), raster.width(), raster.height()};
+  for (PanelBlit &b : blits_)
+    if (b.raster == &raster) {
+      b.area = area;
+      return;
+    }
+  blits_.push_back({&raster, area});
+}
+
+void Panel::forget_blits(const Raster &raster) {
+  blits_.erase(std::remove_if(blits_.begin(), blits_.end(),
+                              [&](const PanelBlit &b) { return b.raster == &raster; }),
+               blits_.end());
+}
+
 Raster::Raster(int w, int h) : fb_(w, h, palette::kBackground) {}
 
 }  // namespace hvhost

@@ -19,6 +19,7 @@
 namespace hvhost {
 
 class Panel;
+class Raster;
 
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
@@ -116,6 +117,13 @@ class Control {
   bool pressed_ = false;
 };
 
+// Where a raster the plug-in blitted onto a panel lands: the rectangle its
+// whole extent covers in panel coordinates, wherever part of it was copied.
+struct PanelBlit {
+  const Raster *raster = nullptr;
+  Rect area;
+};
+
 struct PanelCallbacks {
   LWPanDrawFunc *draw = nullptr;           // PAN_USERDRAW
   LWPanHookFunc *opened = nullptr;         // PAN_USEROPEN
@@ -158,10 +166,17 @@ class Panel {
   Control *find_control(std::string_view type_name) const;
   // The topmost control containing the point, or null.
   Control *control_at(int x, int y) const;
+  // Each raster blitted onto the panel where it was blitted last, in the
+  // order of their first blits; a raster destroyed is forgotten.
+  const std::vector<PanelBlit> &blits() const { return blits_; }
 
  private:
   friend class Host;
   friend struct HostAbi;
+
+  // Notes a blit of the raster whose top-left lands at (x, y).
+  void note_blit(const Raster &raster, int64_t x, int64_t y);
+  void forget_blits(const Raster &raster);
 
   struct MouseState {
     std::optional<MouseButton> held;
@@ -174,6 +189,7 @@ class Panel {
   void *user_data_ = nullptr;
   PanelCallbacks callbacks_;
   std::vector<std::unique_ptr<Control>> controls_;
+  std::vector<PanelBlit> blits_;
   bool open_ = false;
   bool modal_ = false;
   bool close_requested_ = false;
@@ -190,6 +206,8 @@ class Raster {
  public:
   Raster(int w, int h);
   LWRasterID id() { return static_cast<LWRasterID>(this); }
+  int width() const { return fb_.width(); }
+  int height() const { return fb_.height(); }
   Framebuffer &framebuffer() { return fb_; }
   const Framebuffer &framebuffer() const { return fb_; }
 

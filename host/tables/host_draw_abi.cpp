@@ -135,6 +135,7 @@ void HostAbi::raster_destroy(LWRasterID id) {
   Raster *r = h->live_raster(id, Op::kRasterDestroy);
   if (!r) return;
   h->trace_.record(Op::kRasterDestroy, id, "", {});
+  for (const auto &panel : h->panels_) panel->forget_blits(*r);
   if (h->last_raster_ == r) h->last_raster_ = nullptr;
   h->rasters_.erase(id);
 }
@@ -221,6 +222,8 @@ void HostAbi::raster_blit(LWRasterID id, int src_x, int src_y, LWPanelID panel, 
   if (!p) return;
   h->trace_.record(Op::kRasterBlit, id, "", {src_x, src_y, x, y, w, hgt});
   p->fb_.blit(r->framebuffer(), src_x, src_y, x, y, w, hgt);
+  // Where the raster lands, for the script's named places.
+  p->note_blit(*r, static_cast<int64_t>(x) - src_x, static_cast<int64_t>(y) - src_y);
 }
 
 void HostAbi::raster_blit_raster(LWRasterID id, int src_x, int src_y, LWRasterID dest, int x, int y,

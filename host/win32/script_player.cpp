@@ -5,6 +5,7 @@
 
 #include "input/drag.h"
 #include "model/host.h"
+#include "model/places.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -137,7 +138,7 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
   const auto panel_point = [&](hvhost::Place place, int x, int y, std::array<int, 2> *out) {
     const std::optional<std::array<int, 2>> p = host.place_point(place, x, y);
     if (!p) {
-      fail("no eyedropper button on the open panel");
+      fail(hvhost::missing_place_message(place));
       return false;
     }
     *out = *p;
