@@ -204,7 +204,7 @@ void fuzz_options(std::string_view text) {
   options.display = values[1];
   options.title = values[2];
   options.server = values[3];
-  hvhost::HeadlessConfig config;
+  hvhost::SessionConfig config;
   const std::string problem = hvhost::apply_common_options(options, &config);
   if (!problem.empty()) {
     check_message("option error", problem);

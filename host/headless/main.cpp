@@ -22,7 +22,7 @@ int main(int argc, char **argv) {
           return code == 0 ? hvhost::kExitOk : hvhost::kExitUsage;
         }
 
-        hvhost::HeadlessConfig config;
+        hvhost::SessionConfig config;
         const std::string problem = hvhost::apply_common_options(options, &config);
         if (!problem.empty()) {
           std::cerr << "error: " << problem << "\n";

@@ -66,10 +66,15 @@ bool prepare_snapshot_dir(const std::string &dir, std::string *error) {
   return false;
 }
 
+bool write_snapshot(const Framebuffer &image, const std::string &dir, const std::string &name,
+                    std::string *error) {
+  return create_dir(dir, error) &&
+         write_png((fs::path(dir) / (name + ".png")).string(), image, error);
+}
+
 bool write_panel_snapshot(const Panel &panel, const std::string &dir, const std::string &name,
                           std::string *error) {
-  return create_dir(dir, error) &&
-         write_png((fs::path(dir) / (name + ".png")).string(), compose_window(panel), error);
+  return write_snapshot(compose_window(panel), dir, name, error);
 }
 
 }  // namespace hvhost

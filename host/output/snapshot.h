@@ -18,6 +18,10 @@ bool write_png(const std::string &path, const Framebuffer &image, std::string *e
 // it, before a run that will write snapshots there. False with *error set.
 bool prepare_snapshot_dir(const std::string &dir, std::string *error);
 
+// Writes the image as DIR/NAME.png, creating DIR if needed.
+bool write_snapshot(const Framebuffer &image, const std::string &dir, const std::string &name,
+                    std::string *error);
+
 // Writes the panel's window (title strip, client area, OK / Cancel row) as
 // DIR/NAME.png, creating DIR if needed.
 bool write_panel_snapshot(const Panel &panel, const std::string &dir, const std::string &name,

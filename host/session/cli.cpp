@@ -91,7 +91,7 @@ void add_common_options(CLI::App &app, CommonOptions *o) {
                  "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
 }
 
-std::string apply_common_options(const CommonOptions &o, HeadlessConfig *config) {
+std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
   config->module_path = o.module_path;
   config->server_name = o.server;
   std::string problem = parse_color(o.color, &config->request);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "session/headless.h"
+#include "session/session.h"
 
 namespace CLI {
 class App;
@@ -34,6 +34,6 @@ void add_common_options(CLI::App &app, CommonOptions *options);
 // Fills the request, module, display, snapshot, trace and wallpaper parts of
 // *config from parsed options and loads the script. Returns a message for
 // the user ("--color needs three numbers ...", a script error) or nothing.
-std::string apply_common_options(const CommonOptions &options, HeadlessConfig *config);
+std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
 
 }  // namespace hvhost

@@ -5,7 +5,7 @@
 #include <exception>
 #include <new>
 
-#include "session/headless.h"
+#include "session/session.h"
 
 namespace hvhost {
 
