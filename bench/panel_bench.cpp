@@ -33,13 +33,13 @@
 #include "bench/yardsticks.h"
 #include "color/color.h"
 #include "desktop.h"
+#include "input/action.h"
+#include "model/host.h"
 #include "panel/areas.h"
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
 #include "plugin/services.h"
-#include "model/host.h"
-#include "input/action.h"
 #include "session/simulated_desktop.h"
 
 namespace {

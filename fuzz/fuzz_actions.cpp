@@ -45,10 +45,10 @@
 
 #include "abi/host_api.h"
 #include "desktop.h"
+#include "input/action.h"
+#include "model/host.h"
 #include "plugin/activation.h"
 #include "plugin/alloc.h"
-#include "model/host.h"
-#include "input/action.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"
 

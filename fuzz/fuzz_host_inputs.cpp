@@ -38,13 +38,13 @@
 
 #include "abi/host_api.h"
 #include "desktop.h"
-#include "plugin/activation.h"
-#include "model/chrome.h"
-#include "session/cli.h"
-#include "model/host.h"
 #include "input/action.h"
-#include "session/request.h"
 #include "input/script.h"
+#include "model/chrome.h"
+#include "model/host.h"
+#include "plugin/activation.h"
+#include "session/cli.h"
+#include "session/request.h"
 #include "session/simulated_desktop.h"
 
 namespace {

@@ -19,8 +19,9 @@ class Host;
 enum class MouseButton { kLeft, kRight, kMiddle };
 
 // Where the coordinates of a mouse action are measured from. Field and
-// strip are the picker's drawn areas; the eyedropper place is the centre of
-// the open panel's ButtonControl.
+// strip are the rasters the plug-in drew on the open panel as its field and
+// strip; the eyedropper place is the centre of the panel's ButtonControl
+// (model/places.h finds them).
 enum class Place { kPanel, kField, kStrip, kEyedropper };
 
 enum class ActionKind {

@@ -20,9 +20,9 @@ inline constexpr int kRowButtonHeight = 22;
 struct WindowLayout {
   int width = 0;
   int height = 0;
-  Rect title;                 // the title strip
-  Rect client;                // where the panel's framebuffer goes
-  std::optional<Rect> ok;     // the OK button, when there is a button row
+  Rect title;              // the title strip
+  Rect client;             // where the panel's framebuffer goes
+  std::optional<Rect> ok;  // the OK button, when there is a button row
   std::optional<Rect> cancel;
 };
 

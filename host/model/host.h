@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "abi/host_api.h"
-#include "model/framebuffer.h"
 #include "input/action.h"
+#include "model/framebuffer.h"
 #include "model/objects.h"
 #include "model/trace.h"
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "abi/host_api.h"
-#include "model/framebuffer.h"
 #include "input/action.h"
+#include "model/framebuffer.h"
 
 namespace hvhost {
 

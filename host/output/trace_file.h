@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "output/file_write.h"
 #include "model/trace.h"
+#include "output/file_write.h"
 
 namespace hvhost {
 

@@ -5,11 +5,11 @@
 #include <filesystem>
 
 #include "CLI/CLI.hpp"
-#include "model/host.h"
-#include "session/module.h"
 #include "input/quote.h"
 #include "input/script.h"
 #include "input/script_grammar.h"
+#include "model/host.h"
+#include "session/module.h"
 
 namespace hvhost {
 

@@ -126,8 +126,7 @@ int Session::finish(const std::string &input_error, size_t actions_left) {
   if (host_->input_ended() && !config_.actions.empty())
     err_ << "note: the script ended with a panel still open: the host cancelled it\n";
   if (actions_left > 0)
-    err_ << "note: " << actions_left
-         << " script action(s) left over: no panel was open for them\n";
+    err_ << "note: " << actions_left << " script action(s) left over: no panel was open for them\n";
   return code;
 }
 

@@ -4,9 +4,9 @@
 // (model/text.h), and every drawing call clips to its image.
 #include <string_view>
 
-#include "tables/host_abi.h"
 #include "model/palette.h"
 #include "model/text.h"
+#include "tables/host_abi.h"
 
 namespace hvhost {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "session/headless.h"
-#include "model/host.h"
 #include "input/script.h"
+#include "model/host.h"
+#include "session/headless.h"
 #include "win32/front_end.h"
 #include "win32/script_player.h"
 #include "win32/win32_audit.h"

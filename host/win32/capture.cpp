@@ -76,5 +76,4 @@ bool FrontEnd::capture(const Panel &panel, Framebuffer *out, std::string *error)
   }
 }
 
-
 }  // namespace hvwin

@@ -1,11 +1,12 @@
 // The panels' windows: one for each open panel, made, composed, kept in
 // step with the host and taken down (the other parts of FrontEnd:
 // message_pump.cpp, window_input.cpp, capture.cpp).
+#include "win32/front_end.h"
+
 #include <algorithm>
 
 #include "model/palette.h"
 #include "model/text.h"
-#include "win32/front_end.h"
 
 namespace hvwin {
 

@@ -41,10 +41,10 @@
 #include <utility>
 #include <vector>
 
+#include "input/action.h"
 #include "model/chrome.h"
 #include "model/framebuffer.h"
 #include "model/host.h"
-#include "input/action.h"
 
 namespace hvwin {
 

@@ -10,8 +10,8 @@
 #include "desktop.h"
 #include "integration/host_tables.h"
 #include "model/palette.h"
-#include "session/simulated_desktop.h"
 #include "model/text.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

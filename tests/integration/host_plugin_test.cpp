@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "model/chrome.h"
 #include "input/script.h"
+#include "model/chrome.h"
 #include "support/plugin_session.h"
 
 namespace {

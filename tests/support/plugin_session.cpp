@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "model/chrome.h"
 #include "input/script.h"
+#include "model/chrome.h"
 #include "output/snapshot.h"
 
 namespace hvtest {

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
+#include "input/action.h"
 #include "model/framebuffer.h"
 #include "model/host.h"
-#include "input/action.h"
 #include "session/module.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"
@@ -48,8 +48,7 @@ class PluginSession {
   // exits: unmapping it would take away the globals that hold those
   // allocations, and LeakSanitizer would report them as leaks.
   explicit PluginSession(const std::string &module_path = plugin_module_path(),
-                         const std::string &server = "Huevane",
-                         hvhost::HostOptions options = {});
+                         const std::string &server = "Huevane", hvhost::HostOptions options = {});
   ~PluginSession();
   PluginSession(const PluginSession &) = delete;
   PluginSession &operator=(const PluginSession &) = delete;
@@ -68,8 +67,7 @@ class PluginSession {
                                       const hvhost::AskedColor &asked = {});
   // The same with any input driver, e.g. a CallbackDriver that looks at the
   // host between actions.
-  hvhost::ColorOutcome request(hvhost::InputDriver &driver,
-                               const hvhost::AskedColor &asked = {});
+  hvhost::ColorOutcome request(hvhost::InputDriver &driver, const hvhost::AskedColor &asked = {});
 
   // The first panel the plug-in created (its picker panel), or null.
   hvhost::Panel *picker_panel() const;
