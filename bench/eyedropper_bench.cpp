@@ -32,10 +32,10 @@
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
+#include "input/action.h"
+#include "model/host.h"
 #include "plugin/activation.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/simulated_desktop.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <functional>
 #include <limits>
@@ -33,13 +34,13 @@
 #include "binding/services.h"
 #include "color/color.h"
 #include "desktop.h"
+#include "input/action.h"
+#include "model/host.h"
 #include "panel/areas.h"
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/simulated_desktop.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 
@@ -180,18 +181,21 @@ void BM_FieldDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    host.mouse_press(hvhost::kFieldOriginX + 128, hvhost::kFieldOriginY + 128);
+    const std::optional<std::array<int, 2>> field = host.place_point(hvhost::Place::kField, 0, 0);
+    if (!field) return state.SkipWithError("the picker shows no field");
+    const int fx = (*field)[0], fy = (*field)[1];
+    host.mouse_press(fx + 128, fy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;
     LoopTimer timer;
     for (auto _ : state) {
       // Consecutive positions always differ, so every move is a change.
       ++i;
-      host.mouse_move(hvhost::kFieldOriginX + (i & 255), hvhost::kFieldOriginY + ((i * 7) & 255));
+      host.mouse_move(fx + (i & 255), fy + ((i * 7) & 255));
     }
     ns = timer.ns_per_iteration(state);
     hot = g_hot_calls - hot0;
-    host.mouse_release(hvhost::kFieldOriginX, hvhost::kFieldOriginY);
+    host.mouse_release(fx, fy);
   });
   if (hot != static_cast<uint64_t>(state.iterations()))
     state.SkipWithError("not every move reached the hot callback");
@@ -208,17 +212,20 @@ void BM_StripDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    host.mouse_press(hvhost::kStripOriginX + 10, hvhost::kStripOriginY + 128);
+    const std::optional<std::array<int, 2>> strip = host.place_point(hvhost::Place::kStrip, 0, 0);
+    if (!strip) return state.SkipWithError("the picker shows no strip");
+    const int sx = (*strip)[0], sy = (*strip)[1];
+    host.mouse_press(sx + 10, sy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;
     LoopTimer timer;
     for (auto _ : state) {
       ++i;
-      host.mouse_move(hvhost::kStripOriginX + 10, hvhost::kStripOriginY + (i & 255));
+      host.mouse_move(sx + 10, sy + (i & 255));
     }
     ns = timer.ns_per_iteration(state);
     hot = g_hot_calls - hot0;
-    host.mouse_release(hvhost::kStripOriginX, hvhost::kStripOriginY);
+    host.mouse_release(sx, sy);
   });
   if (hot != static_cast<uint64_t>(state.iterations()))
     state.SkipWithError("not every move reached the hot callback");

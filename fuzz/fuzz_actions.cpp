@@ -46,11 +46,11 @@
 #include "abi/host_api.h"
 #include "base/alloc.h"
 #include "desktop.h"
+#include "input/action.h"
+#include "model/host.h"
 #include "plugin/activation.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/request.h"
-#include "services/simulated_desktop.h"
+#include "session/request.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 
@@ -495,7 +495,7 @@ int shown_channel(float f) {
   return static_cast<int>(v);
 }
 
-void check_request(const hvhost::ColorRequestSpec &asked, const hvhost::ColorOutcome &out) {
+void check_request(const hvhost::AskedColor &asked, const hvhost::ColorOutcome &out) {
   Host &host = *g_host;
   const bool right_version = asked.version == LWCOLORPICK_VERSION;
   // A request of the right version is served, or (a service or an
@@ -567,7 +567,7 @@ void run_input(Bytes &in) {
   FuzzDriver driver(in);
   for (int i = 0; i < kMaxActivations && !in.empty() && !driver.out_of_budget(); ++i) {
     const uint8_t header = in.u8();
-    hvhost::ColorRequestSpec asked;
+    hvhost::AskedColor asked;
     asked.hot_callback = !(header & 2);
     if (header & 4) asked.version = in.i32();
     asked.red = in.f32();
@@ -610,7 +610,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   desktop_set_logging(0);
   hvhost::CallbackDriver ok([](Host &) -> std::optional<Action> { return Action::ok(); });
   g_host->set_input(&ok);
-  hvhost::run_color_request(kServer, hvhost::ColorRequestSpec{});
+  hvhost::run_color_request(kServer, hvhost::AskedColor{});
   g_host->set_input(nullptr);
   const std::vector<Panel *> panels = g_host->panels();
   if (panels.size() != 1) fail("the first request did not leave exactly one picker panel");

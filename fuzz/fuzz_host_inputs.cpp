@@ -38,14 +38,14 @@
 
 #include "abi/host_api.h"
 #include "desktop.h"
+#include "input/action.h"
+#include "input/script.h"
+#include "model/chrome.h"
+#include "model/host.h"
 #include "plugin/activation.h"
-#include "services/chrome.h"
-#include "services/cli.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/request.h"
-#include "services/script.h"
-#include "services/simulated_desktop.h"
+#include "session/cli.h"
+#include "session/request.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ void play(const std::vector<Action> &actions) {
     f(g_picker_panel->id(), g_picker_panel->user_data(), 0, 0, 0);
   hvhost::ActionQueue input(actions);
   host.set_input(&input);
-  hvhost::ColorRequestSpec asked;
+  hvhost::AskedColor asked;
   asked.keep_hot = false;
   hvhost::run_color_request(kServer, asked);
   host.set_input(nullptr);
@@ -204,7 +204,7 @@ void fuzz_options(std::string_view text) {
   options.display = values[1];
   options.title = values[2];
   options.server = values[3];
-  hvhost::HeadlessConfig config;
+  hvhost::SessionConfig config;
   const std::string problem = hvhost::apply_common_options(options, &config);
   if (!problem.empty()) {
     check_message("option error", problem);
@@ -235,7 +235,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
   });
   hvhost::CallbackDriver ok([](Host &) -> std::optional<Action> { return Action::ok(); });
   g_host->set_input(&ok);
-  hvhost::run_color_request(kServer, hvhost::ColorRequestSpec{});
+  hvhost::run_color_request(kServer, hvhost::AskedColor{});
   g_host->set_input(nullptr);
   if (g_host->panels().size() != 1) fail("the first request did not leave one picker panel");
   g_picker_panel = g_host->panels().front();

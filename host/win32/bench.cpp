@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "services/headless.h"
-#include "services/host.h"
-#include "services/script.h"
+#include "input/script.h"
+#include "model/host.h"
+#include "session/headless.h"
 #include "win32/front_end.h"
 #include "win32/script_player.h"
 #include "win32/win32_audit.h"
@@ -57,7 +57,7 @@ std::string fixed(double v, int digits) {
 }  // namespace
 
 int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
-              const hvhost::ColorRequestSpec &request, double timeout_s, std::ostream &out,
+              const hvhost::AskedColor &request, double timeout_s, std::ostream &out,
               std::ostream &err) {
   const int cx = GetSystemMetrics(SM_CXSCREEN) / 2, cy = GetSystemMetrics(SM_CYSCREEN) / 2;
 

@@ -11,7 +11,7 @@
 #include <ostream>
 
 #include "abi/host_api.h"
-#include "services/request.h"
+#include "session/request.h"
 
 namespace hvhost {
 class Host;
@@ -23,7 +23,7 @@ class FrontEnd;
 
 // Runs the benchmark request on host through fe; returns an exit code.
 int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
-              const hvhost::ColorRequestSpec &request, double timeout_s, std::ostream &out,
+              const hvhost::AskedColor &request, double timeout_s, std::ostream &out,
               std::ostream &err);
 
 }  // namespace hvwin

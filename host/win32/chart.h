@@ -9,7 +9,7 @@
 #include <array>
 #include <string>
 
-#include "services/framebuffer.h"
+#include "model/framebuffer.h"
 
 namespace hvwin {
 

@@ -19,6 +19,10 @@
 // A ScriptPlayer, when set, is asked for input whenever the host waits for
 // it and the message queue is idle; it sends real input with SendInput and
 // waits for it to come back through these windows or the hooks.
+//
+// In four files by job: the windows (front_end.cpp), the message loop
+// (message_pump.cpp), window messages and field editing (window_input.cpp)
+// and screen capture for snapshots (capture.cpp).
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -37,10 +41,10 @@
 #include <utility>
 #include <vector>
 
-#include "services/chrome.h"
-#include "services/framebuffer.h"
-#include "services/host.h"
-#include "services/input.h"
+#include "input/action.h"
+#include "model/chrome.h"
+#include "model/framebuffer.h"
+#include "model/host.h"
 
 namespace hvwin {
 
@@ -155,26 +159,28 @@ class FrontEnd : public hvhost::InputDriver {
   // timer procedure), with the time it took in seconds; for --bench.
   std::function<void(double seconds)> on_thread_timer;
 
-  // Window procedure entry; public for the window class.
-  LRESULT handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp);
-
  private:
+  // ---- The windows (front_end.cpp) -------------------------------------
   void create_window(hvhost::Panel &panel, PanelWindow *owner);
   void destroy_window(PanelWindow &w);
   void refresh(PanelWindow &w, bool force);
   void compose(PanelWindow &w);
+  void report(const std::string &line);
+  void raise(PanelWindow &w);
+
+  // ---- The message loop (message_pump.cpp) ------------------------------
   void queue(const PanelWindow &w, hvhost::Action a);
   void finish_input(uint64_t tag);
   std::optional<hvhost::Action> pop_action();
-  void report(const std::string &line);
   bool accepts_input() const;
 
+  // ---- Window messages and field editing (window_input.cpp) -------------
+  LRESULT handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp);
   void mouse_down(PanelWindow &w, int wx, int wy, hvhost::MouseButton b);
   void mouse_move(PanelWindow &w, int wx, int wy);
   void mouse_up(PanelWindow &w, int wx, int wy, hvhost::MouseButton b);
   void char_typed(PanelWindow &w, uint32_t code);
   void key_released(PanelWindow &w, WPARAM vk);
-  void raise(PanelWindow &w);
   void end_edit(PanelWindow &w, bool apply);
   void edit_field(PanelWindow &w, hvhost::Control &c, std::array<int, 3> value);
 
@@ -208,6 +214,10 @@ class FrontEnd : public hvhost::InputDriver {
   HHOOK mouse_hook_ = nullptr;
   HHOOK key_hook_ = nullptr;
 
+  // The one front end of the process: window procedures and low-level
+  // hooks have no context argument.
+  static inline FrontEnd *current_ = nullptr;
+  static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK mouse_hook_proc(int code, WPARAM wp, LPARAM lp);
   static LRESULT CALLBACK key_hook_proc(int code, WPARAM wp, LPARAM lp);
 };

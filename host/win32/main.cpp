@@ -1,24 +1,18 @@
-// huevane-host.exe: the reference host on Windows. Loads huevane.p and runs
-// a colour request with the plug-in's panels in real windows: a person uses
-// them with the mouse and keyboard, or --script plays a script as real input
-// (SendInput). --headless runs the same request as the headless host does.
-// Prints every hot callback and the result, as the headless host does.
-#include <filesystem>
+// huevane-host.exe: the reference host on Windows. Runs the same session as
+// the headless host (module, trace, snapshots, the printed lines, exit
+// codes) with the plug-in's panels in real windows: a person uses them with
+// the mouse and keyboard, or --script plays a script as real input
+// (SendInput), and snapshots are taken from the screen. --headless runs the
+// headless host itself.
 #include <iostream>
-#include <memory>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "CLI/CLI.hpp"
-#include "services/cli.h"
-#include "services/guard.h"
-#include "services/headless.h"
-#include "services/host.h"
-#include "services/module.h"
-#include "services/request.h"
-#include "services/snapshot.h"
-#include "services/trace_file.h"
+#include "session/cli.h"
+#include "session/guard.h"
+#include "session/headless.h"
+#include "session/session.h"
 #include "win32/bench.h"
 #include "win32/chart.h"
 #include "win32/front_end.h"
@@ -60,7 +54,7 @@ int run(int argc, char **argv) {
     return code == 0 ? hvhost::kExitOk : hvhost::kExitUsage;
   }
 
-  hvhost::HeadlessConfig config;
+  hvhost::SessionConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);
   if (problem.empty() && headless && (chart || report_windows || audit || bench || repeat != 1))
     problem =
@@ -79,47 +73,28 @@ int run(int argc, char **argv) {
   if (headless) return hvhost::run_headless(config, std::cout, std::cerr);
 
   SetProcessDPIAware();
-  std::unique_ptr<hvhost::Module> module;
-  const ServerRecord *server = nullptr;
-  try {
-    // The plug-in keeps its panel for the life of the process.
-    module = hvhost::Module::load(config.module_path, hvhost::ModuleLoadOptions{false, true});
-    server = &module->require_server(LWCOLORPICK_HCLASS, config.server_name);
-  } catch (const hvhost::ModuleError &e) {
-    std::cerr << "error: " << e.what() << "\n";
-    return hvhost::kExitModule;
-  }
+  hvhost::Session session(config, std::cout, std::cerr);
+  if (const int code = session.load_module()) return code;
   if (audit || bench) {
     HMODULE handle = nullptr;
     std::string why;
     if (!GetModuleHandleExA(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCSTR>(&module->descriptor()), &handle) ||
+            reinterpret_cast<LPCSTR>(&session.module().descriptor()), &handle) ||
         !hvwin::audit_module_imports(handle, &why)) {
       std::cerr << "error: cannot count the plug-in's Win32 calls: " << why << "\n";
       return hvhost::kExitModule;
     }
   }
+  // The real screen's size unless told otherwise.
+  const bool display_given = app.count("--display") > 0;
+  if (const int code = session.start_host(hvhost::HostOptions{
+          display_given ? config.display_width : GetSystemMetrics(SM_CXSCREEN),
+          display_given ? config.display_height : GetSystemMetrics(SM_CYSCREEN)}))
+    return code;
+  hvhost::Host &host = session.host();
 
   std::string error;
-  const bool display_given = app.count("--display") > 0;
-  hvhost::Host host(
-      hvhost::HostOptions{display_given ? config.display_width : GetSystemMetrics(SM_CXSCREEN),
-                          display_given ? config.display_height : GetSystemMetrics(SM_CYSCREEN)});
-  // Counts only: the calls go to the trace file, if any, as they happen.
-  host.trace().set_window(0);
-  hvhost::TraceFile trace_file;
-  if (config.trace_path) {
-    if (!trace_file.open(*config.trace_path, &error)) {
-      std::cerr << "error: --trace: " << error << "\n";
-      return hvhost::kExitUsage;
-    }
-    host.trace().set_sink(&trace_file);
-  }
-  if (config.snapshot_dir && !hvhost::prepare_snapshot_dir(*config.snapshot_dir, &error)) {
-    std::cerr << "error: --snapshot: " << error << "\n";
-    return hvhost::kExitUsage;
-  }
   hvwin::FrontEndOptions fo;
   fo.report_windows = report_windows;
   fo.tagged_input_only = !config.actions.empty() || bench;
@@ -129,62 +104,28 @@ int run(int argc, char **argv) {
     std::cerr << "error: " << error << "\n";
     return hvhost::kExitRun;
   }
-  host.set_snapshot_handler(
-      [&](const hvhost::Panel &panel, const std::string &name, std::string *why) {
-        if (!config.snapshot_dir) {
-          std::cerr << "note: snapshot " << name << " skipped (no snapshot directory)\n";
-          return true;
-        }
-        hvhost::Framebuffer shot;
-        if (!fe.capture(panel, &shot, why)) return false;
-        std::error_code ec;
-        std::filesystem::create_directories(*config.snapshot_dir, ec);
-        const std::string path =
-            (std::filesystem::path(*config.snapshot_dir) / (name + ".png")).string();
-        return hvhost::write_png(path, shot, why);
-      });
+  // Snapshots are of the window as the screen shows it.
+  session.set_capture([&](const hvhost::Panel &panel, hvhost::Framebuffer *image,
+                          std::string *why) { return fe.capture(panel, image, why); });
 
   if (bench)
-    return hvwin::run_bench(host, fe, *server, config.request, timeout_s, std::cout, std::cerr);
+    return hvwin::run_bench(host, fe, session.server(), config.request, timeout_s, std::cout,
+                            std::cerr);
 
   std::optional<hvwin::ScriptPlayer> player;
   if (!config.actions.empty()) {
     player.emplace(config.actions, hvwin::PlayerOptions{timeout_s});
     fe.set_player(&*player);
   }
-  // The hot callbacks are printed, not kept.
-  hvhost::ColorRequestSpec request = config.request;
-  request.keep_hot = false;
   for (int i = 0; i < repeat; ++i) {
-    host.set_input(&fe);
-    const hvhost::ColorOutcome outcome = hvhost::run_color_request(
-        *server, request,
-        [](const hvhost::HotColor &c) { std::cout << hvhost::format_hot(c) << std::endl; });
+    const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
-    std::cout << hvhost::format_result(outcome) << std::endl;
-    if (outcome.status != 0)
-      std::cerr << "note: the plug-in's activation returned " << outcome.status << "\n";
+    session.report(outcome);
     if (!fe.error().empty() || host.aborted()) break;
   }
   if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
-
-  int code = hvhost::kExitOk;
-  if (config.trace_path && !trace_file.finish(host.trace(), &error)) {
-    std::cerr << "error: --trace: " << error << "\n";
-    code = hvhost::kExitRun;
-  }
-  if (!fe.error().empty()) {
-    std::cerr << "error: " << fe.error() << "\n";
-    code = hvhost::kExitRun;
-  } else if (host.aborted()) {
-    std::cerr << "error: " << host.error() << "\n";
-    code = hvhost::kExitRun;
-  } else if (player && player->remaining() > 0) {
-    std::cerr << "note: " << player->remaining()
-              << " script action(s) left over: no panel was open for them\n";
-  }
-  return code;
+  return session.finish(fe.error(), player ? player->remaining() : 0);
 }
 
 }  // namespace

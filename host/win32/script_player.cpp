@@ -1,8 +1,11 @@
 #include "win32/script_player.h"
 
+#include <array>
 #include <string>
 
-#include "services/host.h"
+#include "input/drag.h"
+#include "model/host.h"
+#include "model/places.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -131,48 +134,53 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
     fail("no panel window is open");
     return false;
   };
-  const auto panel_point = [&](hvhost::Place place, int x, int y, POINT *out) {
+  // Panel coordinates of a point given relative to a named place.
+  const auto panel_point = [&](hvhost::Place place, int x, int y, std::array<int, 2> *out) {
     const std::optional<std::array<int, 2>> p = host.place_point(place, x, y);
     if (!p) {
-      fail("no eyedropper button on the open panel");
+      fail(hvhost::missing_place_message(place));
       return false;
     }
-    *out = fe.panel_to_screen(*w, (*p)[0], (*p)[1]);
+    *out = *p;
     return true;
   };
   const std::string what = hvhost::describe(a);
+
+  // A press, move or release at panel point (x, y), sent from where the
+  // pointer is.
+  const auto add_mouse = [&](const Action &m, int x, int y, const std::string &what_step) {
+    const POINT s = fe.panel_to_screen(*w, x, y);
+    // A press must land on the window; a move or a release goes wherever
+    // the pointer is (the window holds the capture while a button is down).
+    HWND target = m.kind == ActionKind::kPress ? w->hwnd : nullptr;
+    if (m.kind == ActionKind::kMove || s.x != cursor.x || s.y != cursor.y) {
+      add_mouse_move(s, target, what_step);
+      cursor = s;
+    }
+    if (m.kind != ActionKind::kMove)
+      add_button(m.kind == ActionKind::kPress, m.button, s, target, what_step);
+  };
 
   switch (a.kind) {
     case ActionKind::kPress:
     case ActionKind::kRelease:
     case ActionKind::kMove: {
-      POINT s;
-      if (!need_window() || !panel_point(a.place, a.x, a.y, &s)) return false;
-      // A press must land on the window; a move or a release goes wherever
-      // the pointer is (the window holds the capture while a button is down).
-      HWND target = a.kind == ActionKind::kPress ? w->hwnd : nullptr;
-      if (a.kind == ActionKind::kMove || s.x != cursor.x || s.y != cursor.y)
-        add_mouse_move(s, target, what);
-      if (a.kind != ActionKind::kMove)
-        add_button(a.kind == ActionKind::kPress, a.button, s, target, what);
+      std::array<int, 2> p;
+      if (!need_window() || !panel_point(a.place, a.x, a.y, &p)) return false;
+      add_mouse(a, p[0], p[1], what);
       return true;
     }
     case ActionKind::kDrag: {
-      POINT p1, p2;
+      std::array<int, 2> p1, p2;
       if (!need_window() || !panel_point(a.place, a.x, a.y, &p1) ||
           !panel_point(a.place, a.x2, a.y2, &p2))
         return false;
-      if (p1.x != cursor.x || p1.y != cursor.y) add_mouse_move(p1, w->hwnd, what);
-      add_button(true, a.button, p1, w->hwnd, what);
-      const int steps = std::max(a.steps, 1);
-      for (int i = 1; i <= steps; ++i) {
-        const POINT p{static_cast<LONG>(p1.x + (static_cast<int64_t>(p2.x) - p1.x) * i / steps),
-                      static_cast<LONG>(p1.y + (static_cast<int64_t>(p2.y) - p1.y) * i / steps)};
-        // Only the press needs the window under the pointer; the drag goes on
-        // wherever the pointer goes, the window holding the capture.
-        add_mouse_move(p, nullptr, what + ", step " + std::to_string(i));
+      const hvhost::DragSteps steps(a, p1, p2);
+      for (int i = 0; i < steps.size(); ++i) {
+        const Action step = steps[i];
+        const bool move = step.kind == ActionKind::kMove;
+        add_mouse(step, step.x, step.y, move ? what + ", step " + std::to_string(i) : what);
       }
-      add_button(false, a.button, p2, nullptr, what);
       return true;
     }
     case ActionKind::kKey:
@@ -207,9 +215,9 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
       return true;
     }
     case ActionKind::kClickEyedropper: {
-      POINT s;
-      if (!need_window() || !panel_point(hvhost::Place::kEyedropper, 0, 0, &s)) return false;
-      add_click(s, w->hwnd, what);
+      std::array<int, 2> p;
+      if (!need_window() || !panel_point(hvhost::Place::kEyedropper, 0, 0, &p)) return false;
+      add_click(fe.panel_to_screen(*w, p[0], p[1]), w->hwnd, what);
       return true;
     }
     case ActionKind::kOk:

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "services/input.h"
+#include "input/action.h"
 
 namespace hvwin {
 

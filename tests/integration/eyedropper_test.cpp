@@ -68,7 +68,7 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
-                           hvhost::ColorRequestSpec asked = color(0.2f, 0.4f, 0.6f)) {
+                           hvhost::AskedColor asked = color(0.2f, 0.4f, 0.6f)) {
     Steps driver(std::move(steps));
     return s.request(driver, asked);
   }

@@ -9,10 +9,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "services/file_write.h"
-#include "services/guard.h"
-#include "services/headless.h"
-#include "services/script_grammar.h"
+#include "input/script_grammar.h"
+#include "output/file_write.h"
+#include "session/guard.h"
+#include "session/headless.h"
 #include "support/plugin_session.h"
 #include "support/png_bytes.h"
 #include "support/process.h"

@@ -9,9 +9,9 @@
 
 #include "desktop.h"
 #include "integration/host_tables.h"
-#include "services/palette.h"
-#include "services/simulated_desktop.h"
-#include "services/text.h"
+#include "model/palette.h"
+#include "model/text.h"
+#include "session/simulated_desktop.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "services/file_read.h"
-#include "services/file_write.h"
+#include "input/file_read.h"
+#include "output/file_write.h"
 
 namespace {
 

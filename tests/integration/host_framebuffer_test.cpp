@@ -3,8 +3,8 @@
 
 #include <climits>
 
-#include "services/framebuffer.h"
-#include "services/text.h"
+#include "model/framebuffer.h"
+#include "model/text.h"
 
 namespace {
 

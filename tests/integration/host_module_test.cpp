@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "services/module.h"
+#include "session/module.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -101,7 +101,7 @@ TEST_F(FakePicker, AcceptedRequestReportsHotColoursAndWritesTheResult) {
 }
 
 TEST_F(FakePicker, CancelKeepsTheColourAndTheTitleArrivesAsGiven) {
-  hvhost::ColorRequestSpec asked = hvtest::color(0.25f, 0.5f, 0.75f);
+  hvhost::AskedColor asked = hvtest::color(0.25f, 0.5f, 0.75f);
   asked.title = "Light Color";
   const hvhost::ColorOutcome out =
       session_.request({Action::rgb(1, 2, 3), Action::cancel()}, asked);

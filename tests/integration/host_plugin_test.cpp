@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "services/chrome.h"
-#include "services/script.h"
+#include "input/script.h"
+#include "model/chrome.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -65,7 +65,7 @@ TEST(HostWithPlugin, AllocationFailureHookIsExported) {
   EXPECT_TRUE(s.fail_allocation(1));
   // The plug-in's first allocation (its picker record) fails: no panel,
   // and the request says it was not served.
-  hvhost::ColorRequestSpec asked;
+  hvhost::AskedColor asked;
   asked.result = 5;
   const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
   EXPECT_EQ(out.status, AFUNC_BADGLOBAL);

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "services/script.h"
+#include "input/script.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "integration/host_tables.h"
-#include "services/host.h"
-#include "services/palette.h"
-#include "services/text.h"
+#include "model/host.h"
+#include "model/palette.h"
+#include "model/text.h"
 
 namespace {
 
@@ -361,6 +361,49 @@ TEST_F(HostServices, ResultsOfOkCancelCloseAndEndOfInput) {
   EXPECT_EQ(pf().open(p, kPickerFlags), 0);
   EXPECT_FALSE(host_.panel(p)->is_open());
   EXPECT_EQ(host_.panel(p)->times_opened(), 4);
+}
+
+// ---- Named places --------------------------------------------------------
+
+LWRasterID g_field = nullptr, g_strip = nullptr, g_square = nullptr;
+
+// Blits the strip whole, a square that is neither place, and a part of the
+// field whose top-left lands at 20,10.
+void blit_places(LWPanelID panel, void *, int) {
+  LWRasterFuncs &rf = *Host::raster_funcs();
+  if (g_strip) rf.blitPanel(g_strip, 0, 0, panel, 150, 5, 20, 100);
+  rf.blitPanel(g_square, 0, 0, panel, 0, 0, 90, 90);
+  rf.blitPanel(g_field, 16, 16, panel, 36, 26, 8, 8);
+}
+
+TEST_F(HostServices, NamedPlacesAreWhereThePanelsRastersWereBlitted) {
+  LWPanelID p = make_panel(300, 280);
+  g_field = rf().create(256, 256, 0);
+  g_square = rf().create(90, 90, 0);
+  g_strip = rf().create(20, 100, 0);
+  pf().set(p, PAN_USERDRAW, fn(&blit_places));
+  ActionQueue input({Action::press(hvhost::Place::kField, 1, 2),
+                     Action::release(hvhost::Place::kField, 255, 255),
+                     Action::drag(hvhost::Place::kStrip, 0, 0, 19, 99, 2), Action::ok()});
+  host_.set_input(&input);
+  EXPECT_EQ(pf().open(p, kPickerFlags), 1);
+  EXPECT_EQ(g_events, (std::vector<std::string>{"opened", "button 160 21 12", "button 32 275 265",
+                                                "button 160 150 5", "move 160 159 54",
+                                                "move 160 169 104", "button 32 169 104"}));
+
+  // A destroyed raster is no longer a place: naming it is an error of the
+  // script's line, and nothing reaches the panel.
+  rf().destroy(g_strip);
+  g_strip = nullptr;
+  g_events.clear();
+  Action strip = Action::press(hvhost::Place::kStrip, 0, 0);
+  strip.line = 4;
+  ActionQueue again({Action::move(hvhost::Place::kField, 0, 0), strip, Action::ok()});
+  host_.set_input(&again);
+  EXPECT_EQ(pf().open(p, kPickerFlags), 0);
+  EXPECT_EQ(host_.error(),
+            "line 4: no strip (a tall narrow raster) on the open panel (press strip 0 0)");
+  EXPECT_EQ(g_events, (std::vector<std::string>{"opened"}));
 }
 
 // ---- Nested modal opens -------------------------------------------------

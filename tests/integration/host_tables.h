@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "abi/host_api.h"
-#include "services/host.h"
+#include "model/host.h"
 
 namespace hvtest {
 

@@ -84,7 +84,7 @@ TEST(Picker, DescriptorServesOneColorPickerWithItsTag) {
 
 TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   PluginSession s;
-  hvhost::ColorRequestSpec asked = color(0.25f, 0.5f, 0.75f);
+  hvhost::AskedColor asked = color(0.25f, 0.5f, 0.75f);
   asked.version = 5;
   const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
   EXPECT_EQ(out.status, 1);
@@ -124,7 +124,7 @@ TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
 
 TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   PluginSession s;
-  hvhost::ColorRequestSpec asked;
+  hvhost::AskedColor asked;
   asked.title.reset();
   s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
@@ -272,9 +272,11 @@ TEST(Picker, WithoutItsAreasThePanelStillShowsSwatchesAndFrames) {
   PluginSession s;
   // Allocations: picker, gradient record, three ramps, then the area set.
   ASSERT_TRUE(s.fail_allocation(6));
+  // No field is drawn, so the script cannot name it: a press where it would
+  // be (panel 4,8 and 10,10 into it).
   const hvhost::ColorOutcome out =
-      s.request({Action::press(hvhost::Place::kField, 10, 10), Action::move(50, 50),
-                 Action::release(50, 50), Action::rgb(1, 2, 3), Action::ok()},
+      s.request({Action::press(14, 18), Action::move(50, 50), Action::release(50, 50),
+                 Action::rgb(1, 2, 3), Action::ok()},
                 color(1.0f, 0.0f, 0.0f));
   EXPECT_EQ(out.result, 1);
   EXPECT_EQ(s.trace().count(Op::kRasterCreate), 0u);
@@ -307,7 +309,7 @@ TEST(Picker, UnservableRequestsSaySoAndLeaveTheRequestUntouched) {
       AFUNC_BADLOCAL);
   EXPECT_EQ(s.picker_panel(), nullptr);
 
-  hvhost::ColorRequestSpec asked = color(0.5f, 0.25f, 0.125f);
+  hvhost::AskedColor asked = color(0.5f, 0.25f, 0.125f);
   asked.result = -7;
   const auto untouched = [&](const hvhost::ColorOutcome &out) {
     EXPECT_EQ(out.status, AFUNC_BADGLOBAL);
@@ -338,7 +340,8 @@ TEST(Picker, FailedControlsAndRastersStillGiveAWorkingPicker) {
   PluginSession s;
   s.trace().fail_nth(hvhost::FailPoint::kControlAdd, -1);
   s.trace().fail_nth(hvhost::FailPoint::kRasterCreate, -1);
-  EXPECT_EQ(s.request_script("drag field 1 1 50 50\nok").result, 1) << s.host().error();
+  // A drag where the field would be (it is not drawn, so not named).
+  EXPECT_EQ(s.request_script("drag 5 9 54 58\nok").result, 1) << s.host().error();
 
   // Without the swatch control the swatch pair has no place: nothing is
   // drawn at its would-be position 0, 0 over the field.

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 
-#include "services/chrome.h"
-#include "services/script.h"
-#include "services/snapshot.h"
+#include "input/script.h"
+#include "model/chrome.h"
+#include "output/snapshot.h"
 
 namespace hvtest {
 
@@ -46,8 +46,8 @@ std::string source_dir() {
 #endif
 }
 
-hvhost::ColorRequestSpec color(float r, float g, float b) {
-  hvhost::ColorRequestSpec asked;
+hvhost::AskedColor color(float r, float g, float b) {
+  hvhost::AskedColor asked;
   asked.red = r;
   asked.green = g;
   asked.blue = b;
@@ -81,18 +81,18 @@ PluginSession::~PluginSession() {
 }
 
 hvhost::ColorOutcome PluginSession::request(std::vector<hvhost::Action> actions,
-                                            const hvhost::ColorRequestSpec &asked) {
+                                            const hvhost::AskedColor &asked) {
   hvhost::ActionQueue queue(std::move(actions));
   return request(queue, asked);
 }
 
 hvhost::ColorOutcome PluginSession::request_script(std::string_view script,
-                                                   const hvhost::ColorRequestSpec &asked) {
+                                                   const hvhost::AskedColor &asked) {
   return request(hvhost::parse_script(script), asked);
 }
 
 hvhost::ColorOutcome PluginSession::request(hvhost::InputDriver &driver,
-                                            const hvhost::ColorRequestSpec &asked) {
+                                            const hvhost::AskedColor &asked) {
   host_->set_input(&driver);
   hvhost::ColorOutcome outcome = hvhost::run_color_request(*server_, asked);
   host_->set_input(nullptr);

@@ -16,12 +16,12 @@
 #include <string_view>
 #include <vector>
 
-#include "services/framebuffer.h"
-#include "services/host.h"
-#include "services/input.h"
-#include "services/module.h"
-#include "services/request.h"
-#include "services/simulated_desktop.h"
+#include "input/action.h"
+#include "model/framebuffer.h"
+#include "model/host.h"
+#include "session/module.h"
+#include "session/request.h"
+#include "session/simulated_desktop.h"
 
 namespace hvtest {
 
@@ -35,7 +35,7 @@ std::string host_program_path();
 std::string source_dir();
 
 // A request for the colour (r, g, b) with the default title.
-hvhost::ColorRequestSpec color(float r, float g, float b);
+hvhost::AskedColor color(float r, float g, float b);
 
 class PluginSession {
  public:
@@ -48,8 +48,7 @@ class PluginSession {
   // exits: unmapping it would take away the globals that hold those
   // allocations, and LeakSanitizer would report them as leaks.
   explicit PluginSession(const std::string &module_path = plugin_module_path(),
-                         const std::string &server = "Huevane",
-                         hvhost::HostOptions options = {});
+                         const std::string &server = "Huevane", hvhost::HostOptions options = {});
   ~PluginSession();
   PluginSession(const PluginSession &) = delete;
   PluginSession &operator=(const PluginSession &) = delete;
@@ -62,14 +61,13 @@ class PluginSession {
   // Runs one colour request; the actions are its input, and the end of
   // them cancels whatever is still open.
   hvhost::ColorOutcome request(std::vector<hvhost::Action> actions,
-                               const hvhost::ColorRequestSpec &asked = {});
+                               const hvhost::AskedColor &asked = {});
   // The same with actions from script text (throws hvhost::ScriptError).
   hvhost::ColorOutcome request_script(std::string_view script,
-                                      const hvhost::ColorRequestSpec &asked = {});
+                                      const hvhost::AskedColor &asked = {});
   // The same with any input driver, e.g. a CallbackDriver that looks at the
   // host between actions.
-  hvhost::ColorOutcome request(hvhost::InputDriver &driver,
-                               const hvhost::ColorRequestSpec &asked = {});
+  hvhost::ColorOutcome request(hvhost::InputDriver &driver, const hvhost::AskedColor &asked = {});
 
   // The first panel the plug-in created (its picker panel), or null.
   hvhost::Panel *picker_panel() const;

@@ -1,0 +1,34 @@
+// huevane-host: the headless reference host. Loads the plug-in module, runs
+// one colour request with input from a script, prints every hot callback and
+// the result.
+#include <iostream>
+#include <string>
+
+#include "CLI/CLI.hpp"
+#include "session/cli.h"
+#include "session/guard.h"
+#include "session/headless.h"
+
+int main(int argc, char **argv) {
+  return hvhost::run_guarded(
+      [&] {
+        CLI::App app{"huevane-host: headless reference host for the Huevane colour picker"};
+        hvhost::CommonOptions options;
+        hvhost::add_common_options(app, &options);
+        try {
+          app.parse(argc, argv);
+        } catch (const CLI::ParseError &e) {
+          const int code = app.exit(e);
+          return code == 0 ? hvhost::kExitOk : hvhost::kExitUsage;
+        }
+
+        hvhost::SessionConfig config;
+        const std::string problem = hvhost::apply_common_options(options, &config);
+        if (!problem.empty()) {
+          std::cerr << "error: " << problem << "\n";
+          return hvhost::kExitUsage;
+        }
+        return hvhost::run_headless(config, std::cout, std::cerr);
+      },
+      std::cerr);
+}

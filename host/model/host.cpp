@@ -1,0 +1,497 @@
+#include "model/host.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "input/drag.h"
+#include "model/chrome.h"
+#include "model/palette.h"
+#include "model/places.h"
+#include "model/text.h"
+
+namespace hvhost {
+
+namespace {
+
+int button_flag(MouseButton b) {
+  switch (b) {
+    case MouseButton::kLeft: return MOUSE_LEFT;
+    case MouseButton::kMiddle: return MOUSE_MID;
+    case MouseButton::kRight: return MOUSE_RIGHT;
+  }
+  return 0;
+}
+
+int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+std::string where(const Action &a) {
+  return a.line > 0 ? "line " + std::to_string(a.line) + ": " : std::string();
+}
+
+}  // namespace
+
+struct Host::WindowCache {
+  Framebuffer image;
+  WindowLayout layout;
+  uint64_t revision = ~uint64_t{0};
+  std::string title;
+  int flags = -1;
+};
+
+Host::Host(HostOptions options) : previous_(current_) {
+  set_display_size(options.display_width, options.display_height);
+  current_ = this;
+}
+
+Host::~Host() {
+  // Restores the previous host if this one is current; a host destroyed
+  // out of order just leaves the chain.
+  if (current_ == this) current_ = previous_;
+}
+
+void Host::set_display_size(int width, int height) {
+  metrics_ = LWDisplayMetrics{};
+  metrics_.width = std::clamp(width, 1, kMaxDisplaySize);
+  metrics_.height = std::clamp(height, 1, kMaxDisplaySize);
+  metrics_.pixX = 1;  // square pixels
+  metrics_.pixY = 1;
+  metrics_.maxColors = 1 << 24;
+  metrics_.depth = 24;
+  metrics_.textHeight = kTextLineHeight;
+  metrics_.textAscent = kTextHeight;
+}
+
+void Host::set_input(InputDriver *driver) {
+  input_ = driver;
+  if (!driver) return;
+  input_ended_ = false;
+  aborted_ = false;
+  error_.clear();
+}
+
+void Host::set_desktop(DesktopInput *desktop) { desktop_ = desktop ? desktop : &default_desktop_; }
+
+void Host::withhold_service(const std::string &name, bool withheld) {
+  auto &w = withheld_services_;
+  w.erase(std::remove(w.begin(), w.end(), name), w.end());
+  if (withheld) w.push_back(name);
+}
+
+// ---- Objects ---------------------------------------------------------------
+
+std::vector<Panel *> Host::panels() const {
+  std::vector<Panel *> out;
+  for (const auto &p : panels_) out.push_back(p.get());
+  return out;
+}
+
+Panel *Host::panel(LWPanelID id) const {
+  auto it = panel_index_.find(id);
+  return it == panel_index_.end() ? nullptr : it->second;
+}
+
+Control *Host::control(LWControlID handle) const {
+  auto it = control_index_.find(handle);
+  return it == control_index_.end() ? nullptr : it->second;
+}
+
+Raster *Host::raster(LWRasterID id) const {
+  auto it = rasters_.find(id);
+  return it == rasters_.end() ? nullptr : it->second.get();
+}
+
+std::vector<Panel *> Host::modal_panels() const {
+  std::vector<Panel *> out;
+  for (const auto &p : modal_) out.push_back(p.get());
+  return out;
+}
+
+Panel *Host::innermost_panel() const { return modal_.empty() ? nullptr : modal_.back().get(); }
+
+std::vector<Panel *> Host::open_panels() const { return open_; }
+
+Panel *Host::live_panel(LWPanelID id, Op op) {
+  Panel *p = panel(id);
+  if (!p) {
+    trace_.record(op, id, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown panel handle");
+  }
+  return p;
+}
+
+Control *Host::live_control(LWControlID handle, Op op) {
+  Control *c = control(handle);
+  if (!c) {
+    trace_.record(op, handle, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown control handle");
+  }
+  return c;
+}
+
+Raster *Host::find_raster(LWRasterID id, Op op) {
+  Raster *r = raster(id);
+  if (!r) {
+    trace_.record(op, id, "", {}, CallStatus::kBadHandle);
+    trace_.note_problem(std::string(op_name(op)) + ": unknown raster handle");
+    return nullptr;
+  }
+  last_raster_ = r;
+  return r;
+}
+
+void Host::forget_panel(Panel &panel) {
+  for (const auto &c : panel.controls_) control_index_.erase(c->handle());
+  panel_index_.erase(panel.id());
+  window_cache_.erase(&panel);
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+  panel.destroyed_ = true;
+  auto it = std::find_if(panels_.begin(), panels_.end(),
+                         [&](const std::shared_ptr<Panel> &p) { return p.get() == &panel; });
+  if (it != panels_.end()) panels_.erase(it);
+}
+
+// ---- Drawing ---------------------------------------------------------------
+
+void Host::redraw(Panel &panel) {
+  if (panel.drawing_) {
+    trace_.note_problem("redraw requested from inside the panel's draw callback: ignored");
+    return;
+  }
+  panel.fb_.erase(palette::kBackground);
+  for (const auto &c : panel.controls_) c->draw(panel.fb_);
+  call_draw(panel, kHostRedrawMode);
+}
+
+void Host::call_draw(Panel &panel, int mode) {
+  if (!panel.callbacks_.draw) return;
+  if (panel.drawing_) {
+    trace_.note_problem("panel.draw from inside the panel's draw callback: ignored");
+    return;
+  }
+  trace_.record(Op::kCallDraw, panel.id(), "", {mode});
+  ++panel.drawing_;
+  panel.callbacks_.draw(panel.id(), panel.user_data_, mode);
+  --panel.drawing_;
+}
+
+void Host::redraw_control(Control &control) { control.draw(control.panel().fb_); }
+
+std::optional<Rgb> Host::screen_pixel(int x, int y) const {
+  for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
+    const Panel &p = **it;
+    std::unique_ptr<WindowCache> &cache = window_cache_[&p];
+    if (!cache) cache = std::make_unique<WindowCache>();
+    if (cache->revision != p.framebuffer().revision() || cache->title != p.title() ||
+        cache->flags != p.open_flags() || cache->layout.client.w != p.width() ||
+        cache->layout.client.h != p.height()) {
+      cache->layout = window_layout(p);
+      cache->image = compose_window(p);
+      cache->revision = p.framebuffer().revision();
+      cache->title = p.title();
+      cache->flags = p.open_flags();
+    }
+    const int64_t wx = static_cast<int64_t>(x) - p.x();
+    const int64_t wy = static_cast<int64_t>(y) - p.y();
+    if (wx >= 0 && wy >= 0 && wx < cache->image.width() && wy < cache->image.height())
+      return cache->image.pixel(static_cast<int>(wx), static_cast<int>(wy));
+  }
+  return std::nullopt;
+}
+
+// ---- Modal open ------------------------------------------------------------
+
+int Host::run_open(Panel &panel, int flags) {
+  const bool blocking = (flags & PANF_BLOCKING) != 0;
+  if (blocking && static_cast<int>(modal_.size()) >= kMaxModalDepth) {
+    trace_.note_problem("panel.open: modal opens nested deeper than " +
+                        std::to_string(kMaxModalDepth));
+    return 0;
+  }
+  // Holds the panel even if the plug-in destroys it during the open.
+  std::shared_ptr<Panel> keep;
+  for (const auto &p : panels_)
+    if (p.get() == &panel) keep = p;
+
+  panel.open_ = true;
+  panel.modal_ = blocking;
+  panel.open_flags_ = flags;
+  panel.close_requested_ = false;
+  panel.result_ = 0;
+  panel.mouse_ = {};
+  ++panel.times_opened_;
+  open_.push_back(&panel);
+  if (blocking) modal_.push_back(keep);
+
+  if (panel.callbacks_.opened) {
+    trace_.record(Op::kCallOpened, panel.id(), "", {});
+    panel.callbacks_.opened(panel.id(), panel.user_data_);
+  }
+  if (panel.open_ && !panel.destroyed_) redraw(panel);
+  if (!blocking) return 1;
+
+  while (!panel.close_requested_ && !panel.destroyed_ && !aborted_ && !input_ended_) {
+    std::optional<Action> action = input_ ? input_->next(*this) : std::nullopt;
+    if (!action) {
+      input_ended_ = true;
+      break;
+    }
+    if (!perform(*action)) aborted_ = true;
+  }
+  const int result = panel.close_requested_ ? panel.result_ : 0;
+  auto it = std::find(modal_.begin(), modal_.end(), keep);
+  if (it != modal_.end()) modal_.erase(it);
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+  panel.open_ = false;
+  panel.modal_ = false;
+  panel.mouse_ = {};
+  return result;
+}
+
+void Host::close_panel(Panel &panel, int result) {
+  if (!panel.open_) return;
+  if (panel.modal_) {
+    // The modal loop notices and returns.
+    if (!panel.close_requested_) panel.result_ = result;
+    panel.close_requested_ = true;
+    return;
+  }
+  panel.open_ = false;
+  open_.erase(std::remove(open_.begin(), open_.end(), &panel), open_.end());
+}
+
+// ---- Input entry points ----------------------------------------------------
+
+void Host::call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y) {
+  if (!func) return;
+  trace_.record(op, panel.id(), "", {flags, x, y});
+  func(panel.id(), panel.user_data_, flags, x, y);
+}
+
+void Host::call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code) {
+  if (!func) return;
+  const LWDualKey key = static_cast<LWDualKey>(code);
+  trace_.record(op, panel.id(), "", {key});
+  func(panel.id(), panel.user_data_, key);
+}
+
+void Host::call_control_event(Control &control) {
+  if (!control.event_func_) return;
+  trace_.record(Op::kCallControlEvent, control.handle(), control.type_name(), {});
+  control.event_func_(control.handle(), control.user_data_);
+}
+
+bool Host::mouse_press(int x, int y, MouseButton button) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  p->mouse_.held = button;
+  p->mouse_.captured = p->control_at(x, y);
+  if (Control *c = p->mouse_.captured) {
+    if (c->kind() == ControlKind::kButton) {
+      c->pressed_ = true;
+      redraw_control(*c);
+    }
+    return true;
+  }
+  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton, MOUSE_DOWN | button_flag(button),
+             x, y);
+  return true;
+}
+
+bool Host::mouse_move(int x, int y) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  if (!p->mouse_.held || p->mouse_.captured) return true;
+  call_mouse(*p, p->callbacks_.mouse_move, Op::kCallMouseMove,
+             MOUSE_DOWN | button_flag(*p->mouse_.held), x, y);
+  return true;
+}
+
+bool Host::mouse_release(int x, int y, MouseButton button) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  Control *captured = p->mouse_.captured;
+  p->mouse_ = {};
+  if (captured) {
+    const bool was_pressed = captured->pressed_;
+    captured->pressed_ = false;
+    if (was_pressed) redraw_control(*captured);
+    const bool clickable =
+        captured->kind() == ControlKind::kButton || captured->kind() == ControlKind::kCanvas;
+    if (clickable && captured->rect().contains(x, y)) call_control_event(*captured);
+    return true;
+  }
+  call_mouse(*p, p->callbacks_.mouse_button, Op::kCallMouseButton, button_flag(button), x, y);
+  return true;
+}
+
+bool Host::key_down(uint32_t code) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  call_key(*p, p->callbacks_.key_down, Op::kCallKeyDown, code);
+  return true;
+}
+
+bool Host::key_up(uint32_t code) {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
+  return true;
+}
+
+bool Host::key(uint32_t code) {
+  if (!key_down(code)) return false;
+  // The press may have opened a panel over this one, or closed it: the
+  // release goes to whichever panel takes input now.
+  key_up(code);
+  return true;
+}
+
+bool Host::edit_control(Control &control, std::array<int, 3> value) {
+  if (control.panel().destroyed_) return false;
+  if (control.is_editor())
+    for (int &v : value) v = std::clamp(v, kEditorMin, kEditorMax);
+  control.value_ = value;
+  redraw_control(control);
+  call_control_event(control);
+  return true;
+}
+
+bool Host::click_control(Control &control) {
+  if (control.panel().destroyed_) return false;
+  call_control_event(control);
+  return true;
+}
+
+bool Host::accept() {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  close_panel(*p, 1);
+  return true;
+}
+
+bool Host::cancel() {
+  Panel *p = innermost_panel();
+  if (!p) return false;
+  close_panel(*p, 0);
+  return true;
+}
+
+void Host::move_panel(Panel &panel, int x, int y) {
+  panel.x_ = std::clamp(x, -kCoordinateLimit, kCoordinateLimit);
+  panel.y_ = std::clamp(y, -kCoordinateLimit, kCoordinateLimit);
+}
+
+void Host::raise_panel(Panel &panel) {
+  ++panel.times_raised_;
+  auto it = std::find(open_.begin(), open_.end(), &panel);
+  if (it != open_.end()) std::rotate(it, it + 1, open_.end());
+}
+
+void Host::advance_time(uint32_t ms) {
+  now_ms_ += ms;
+  desktop_->time_passed(ms, now_ms_);
+}
+
+// ---- Actions -----------------------------------------------------------------
+
+bool Host::fail_action(const Action &action, const std::string &message) {
+  error_ = where(action) + message + " (" + describe(action) + ")";
+  return false;
+}
+
+std::optional<std::array<int, 2>> Host::place_point(Place place, int x, int y) const {
+  if (place == Place::kPanel) return std::array<int, 2>{x, y};
+  const Panel *p = innermost_panel();
+  const std::optional<Rect> r = p ? find_place(*p, place) : std::nullopt;
+  if (!r) return std::nullopt;
+  if (place == Place::kEyedropper) return std::array<int, 2>{r->x + r->w / 2, r->y + r->h / 2};
+  return std::array<int, 2>{saturate(static_cast<int64_t>(r->x) + x),
+                            saturate(static_cast<int64_t>(r->y) + y)};
+}
+
+bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
+  const std::optional<std::array<int, 2>> point = place_point(place, x, y);
+  if (!point) return fail_action(action, missing_place_message(place));
+  *px = (*point)[0];
+  *py = (*point)[1];
+  return true;
+}
+
+bool Host::perform_drag(const Action &a) {
+  int x1, y1, x2, y2;
+  if (!resolve_place(a, a.place, a.x, a.y, &x1, &y1) ||
+      !resolve_place(a, a.place, a.x2, a.y2, &x2, &y2))
+    return false;
+  // The moves and the release go to the panel the press went to, while it
+  // still takes input.
+  Panel *p = innermost_panel();
+  const DragSteps steps(a, {x1, y1}, {x2, y2});
+  for (int i = 0; i < steps.size() && (i == 0 || innermost_panel() == p); ++i) {
+    const Action step = steps[i];
+    if (step.kind == ActionKind::kPress) mouse_press(step.x, step.y, step.button);
+    if (step.kind == ActionKind::kMove) mouse_move(step.x, step.y);
+    if (step.kind == ActionKind::kRelease) mouse_release(step.x, step.y, step.button);
+  }
+  return true;
+}
+
+bool Host::perform(const Action &a) {
+  // Time and the desktop go on without a panel; everything else needs one.
+  switch (a.kind) {
+    case ActionKind::kWait: advance_time(static_cast<uint32_t>(std::max(a.ms, 0))); return true;
+    case ActionKind::kDesktopMove: desktop_->pointer_move(a.x, a.y); return true;
+    case ActionKind::kDesktopPress: desktop_->pointer_press(a.button); return true;
+    case ActionKind::kDesktopRelease: desktop_->pointer_release(a.button); return true;
+    default: break;
+  }
+  Panel *p = innermost_panel();
+  if (!p) return fail_action(a, "no panel is open");
+  int x = 0, y = 0;
+  switch (a.kind) {
+    case ActionKind::kPress:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_press(x, y, a.button);
+    case ActionKind::kMove:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_move(x, y);
+    case ActionKind::kRelease:
+      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
+      return mouse_release(x, y, a.button);
+    case ActionKind::kDrag: return perform_drag(a);
+    case ActionKind::kKey: return key(static_cast<uint32_t>(a.key));
+    case ActionKind::kKeyDown: return key_down(static_cast<uint32_t>(a.key));
+    case ActionKind::kKeyUp: return key_up(static_cast<uint32_t>(a.key));
+    case ActionKind::kEditRgb:
+    case ActionKind::kEditHsv: {
+      const bool rgb = a.kind == ActionKind::kEditRgb;
+      Control *c = p->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
+      if (!c)
+        return fail_action(
+            a, rgb ? "no RGB editor on the open panel" : "no HSV editor on the open panel");
+      return edit_control(*c, a.values);
+    }
+    case ActionKind::kClickEyedropper: {
+      Control *c = p->find_control("ButtonControl");
+      if (!c) return fail_action(a, "no eyedropper button on the open panel");
+      return click_control(*c);
+    }
+    // The buttons of the panel's window: a panel opened without them (the
+    // magnifier) cannot be closed this way.
+    case ActionKind::kOk:
+      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no OK button");
+      return accept();
+    case ActionKind::kCancel:
+      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no Cancel button");
+      return cancel();
+    case ActionKind::kSnapshot: {
+      if (!snapshot_handler_) return true;
+      std::string message;
+      if (!snapshot_handler_(*p, a.name, &message)) return fail_action(a, message);
+      return true;
+    }
+    default: break;
+  }
+  return fail_action(a, "unknown action");
+}
+
+}  // namespace hvhost

@@ -1,0 +1,209 @@
+// The reference host: serves "LWPanelServices" and "RasterServices" to a
+// plug-in over in-memory framebuffers, runs modal panels with input from an
+// InputDriver, and records what the plug-in asks of it.
+//
+// The plug-in reaches the host through C function tables, which have no
+// context argument, so one Host is current at a time: constructing a Host
+// makes it current and destroying it restores the previous one. The tables
+// are process-wide and stay valid after a Host is gone (the plug-in keeps
+// them for the life of the process); with no current Host their functions
+// do nothing and return null. Every handle the plug-in passes in is checked
+// against the current Host's objects, so a stale handle is reported, not
+// followed.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "abi/host_api.h"
+#include "input/action.h"
+#include "model/framebuffer.h"
+#include "model/objects.h"
+#include "model/trace.h"
+
+namespace hvhost {
+
+// The largest display, in pixels a side, the host simulates and reports.
+inline constexpr int kMaxDisplaySize = 16384;
+
+struct HostOptions {
+  int display_width = 1920;
+  int display_height = 1080;
+};
+
+// Modal opens nest at most this deep; a deeper open returns 0 at once.
+inline constexpr int kMaxModalDepth = 16;
+// The draw mode of the host's own full redraws.
+inline constexpr int kHostRedrawMode = 1;
+
+class Host {
+ public:
+  // Called for `snapshot NAME`; returns false and sets *error on failure.
+  using SnapshotHandler =
+      std::function<bool(const Panel &panel, const std::string &name, std::string *error)>;
+
+  explicit Host(HostOptions options = {});
+  ~Host();
+  Host(const Host &) = delete;
+  Host &operator=(const Host &) = delete;
+
+  static Host *current() { return current_; }
+  // The global-lookup function handed to the plug-in's activation.
+  static GlobalFunc *lookup_function();
+  static LWPanelFuncs *panel_funcs();
+  static LWRasterFuncs *raster_funcs();
+
+  // ---- Configuration ----------------------------------------------------
+  // Each side is kept within 1..kMaxDisplaySize.
+  void set_display_size(int width, int height);
+  int display_width() const { return metrics_.width; }
+  int display_height() const { return metrics_.height; }
+  // Not owned; null means no input (every modal open is cancelled at once).
+  // Setting a driver also clears an earlier end of input, abort and error;
+  // setting null keeps them for inspection.
+  void set_input(InputDriver *driver);
+  // Not owned; null restores the built-in desktop, which only keeps time.
+  void set_desktop(DesktopInput *desktop);
+  void set_snapshot_handler(SnapshotHandler handler) { snapshot_handler_ = std::move(handler); }
+  // A host without that global service: its lookup answers null (recorded
+  // as failed). Withheld until given back with withheld = false.
+  void withhold_service(const std::string &name, bool withheld = true);
+
+  CallTrace &trace() { return trace_; }
+  const CallTrace &trace() const { return trace_; }
+
+  // ---- Objects ----------------------------------------------------------
+  // Live panels in creation order.
+  std::vector<Panel *> panels() const;
+  Panel *panel(LWPanelID id) const;
+  Control *control(LWControlID handle) const;
+  Raster *raster(LWRasterID id) const;
+  size_t raster_count() const { return rasters_.size(); }
+  // Panels in modal opens, outermost first; the last receives input.
+  std::vector<Panel *> modal_panels() const;
+  Panel *innermost_panel() const;
+  // Every open panel (modal or not), bottom to top.
+  std::vector<Panel *> open_panels() const;
+
+  // ---- Input entry points -----------------------------------------------
+  // They act on the innermost modal panel and return false when there is
+  // none. Mouse positions are panel coordinates. A press on a control goes
+  // to the control (a button is clicked when the press is released over
+  // it); elsewhere the panel's mouse callbacks are called with the flags
+  // 0x80 | button on press, where button is 0x20 left, 0x40 middle or 0x60
+  // right (both bits), 0x80 | button on a move while held, and the button
+  // bits alone on release. A move with no button held calls nothing.
+  bool mouse_press(int x, int y, MouseButton button = MouseButton::kLeft);
+  bool mouse_move(int x, int y);
+  bool mouse_release(int x, int y, MouseButton button = MouseButton::kLeft);
+  // A key press calls the key-down callback (tag 13), its release the
+  // key-up callback (tag 21), with the key as a 16-bit LWDualKey; key() is
+  // a press followed by a release.
+  bool key(uint32_t code);
+  bool key_down(uint32_t code);
+  bool key_up(uint32_t code);
+  // A user's edit of a control: the value (each field clamped to the
+  // editor's 0..255 for editors) is set, the control redrawn, and its event
+  // callback called with its user data.
+  bool edit_control(Control &control, std::array<int, 3> value);
+  // A click of a control: its event callback with its user data.
+  bool click_control(Control &control);
+  // Close the innermost modal panel, with or without buttons.
+  bool accept();  // the innermost modal open returns 1
+  bool cancel();  // it returns 0
+  // The user moved the panel's window: its position (attributes 0 and 1,
+  // kept within +-kCoordinateLimit) follows, and the plug-in reads it back.
+  void move_panel(Panel &panel, int x, int y);
+  // Tag 23: an open panel goes above the other open panels (a windowed
+  // front end brings its window to the front); every raise is counted.
+  void raise_panel(Panel &panel);
+
+  // Panel coordinates of the point (x, y) given relative to a named place
+  // of the innermost modal panel, found from what the plug-in drew on it
+  // (model/places.h): from the top-left of the field or the strip, the
+  // centre of the eyedropper button (x and y ignored). Nothing when there is
+  // no open panel or the place is not on it (missing_place_message says
+  // so); Place::kPanel gives (x, y) as they are.
+  std::optional<std::array<int, 2>> place_point(Place place, int x, int y) const;
+
+  // Performs one action on the innermost modal panel. Returns false, with
+  // error() set, when it cannot be performed (no such control, no OK or
+  // Cancel button for `ok` or `cancel`, snapshot failed, ...); the modal
+  // loop then cancels every open panel.
+  bool perform(const Action &action);
+  const std::string &error() const { return error_; }
+  // An action failed and every open panel was cancelled.
+  bool aborted() const { return aborted_; }
+  // The input driver ran out while a panel was open.
+  bool input_ended() const { return input_ended_; }
+
+  // Virtual time, advanced by `wait` actions.
+  void advance_time(uint32_t ms);
+  uint64_t now_ms() const { return now_ms_; }
+
+  // ---- Drawing ------------------------------------------------------------
+  // Full redraw: background, controls, then the draw callback (mode 1).
+  void redraw(Panel &panel);
+  void redraw_control(Control &control);
+  // The screen as the open panels' windows cover it (topmost first), or
+  // nothing where no panel is.
+  std::optional<Rgb> screen_pixel(int x, int y) const;
+
+ private:
+  friend struct HostAbi;
+
+  struct WindowCache;
+
+  Panel *live_panel(LWPanelID id, Op op);
+  Control *live_control(LWControlID handle, Op op);
+  // The raster of id, or null after noting a bad handle. The per-pixel
+  // calls hit the one-entry cache.
+  Raster *live_raster(LWRasterID id, Op op) {
+    if (last_raster_ && last_raster_->id() == id) return last_raster_;
+    return find_raster(id, op);
+  }
+  Raster *find_raster(LWRasterID id, Op op);
+  int run_open(Panel &panel, int flags);
+  void close_panel(Panel &panel, int result);
+  void forget_panel(Panel &panel);
+  void call_draw(Panel &panel, int mode);
+  void call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y);
+  void call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code);
+  void call_control_event(Control &control);
+  bool fail_action(const Action &action, const std::string &message);
+  bool resolve_place(const Action &action, Place place, int x, int y, int *px, int *py);
+  bool perform_drag(const Action &action);
+
+  CallTrace trace_;
+  static inline Host *current_ = nullptr;
+  Host *previous_ = nullptr;
+  LWDisplayMetrics metrics_{};
+  InputDriver *input_ = nullptr;
+  DesktopInput default_desktop_;
+  DesktopInput *desktop_ = &default_desktop_;
+  SnapshotHandler snapshot_handler_;
+  std::vector<std::string> withheld_services_;
+  uint64_t now_ms_ = 0;
+  std::string error_;
+  bool aborted_ = false;
+  bool input_ended_ = false;
+
+  // Panels are shared so that one destroyed inside its own modal open lives
+  // until that open returns.
+  std::vector<std::shared_ptr<Panel>> panels_;
+  std::unordered_map<const void *, Panel *> panel_index_;
+  std::unordered_map<const void *, Control *> control_index_;
+  std::unordered_map<const void *, std::unique_ptr<Raster>> rasters_;
+  Raster *last_raster_ = nullptr;  // one-entry cache for the per-pixel calls
+  std::vector<std::shared_ptr<Panel>> modal_;
+  std::vector<Panel *> open_;
+  mutable std::unordered_map<const Panel *, std::unique_ptr<WindowCache>> window_cache_;
+};
+
+}  // namespace hvhost

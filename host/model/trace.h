@@ -1,0 +1,192 @@
+// The record of what the plug-in asked of the host: a counter per operation
+// (always on), the calls themselves as entries (switchable per operation,
+// since the per-pixel calls run to the hundred thousand), the callbacks the
+// host made into the plug-in, misuse of the interface, and failure
+// injection.
+//
+// Memory stays bounded however long the host runs: counts are fixed in
+// size, only a window of the most recent entries is kept in memory, and the
+// full list of calls goes to a sink (the --trace file) as they happen.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/fail_countdown.h"
+
+namespace hvhost {
+
+enum class Op : int {
+  // Calls from the plug-in.
+  kLookup,
+  kPanelCreate,
+  kPanelDestroy,
+  kPanelOpen,
+  kPanelDraw,
+  kPanelClose,
+  kPanelGet,
+  kPanelSet,
+  kPanelHandle,
+  kControlAdd,
+  kControlNext,
+  kControlDraw,
+  kControlGet,
+  kControlSet,
+  kDrawPixel,
+  kDrawRgbPixel,
+  kDrawLine,
+  kDrawBox,
+  kDrawRgbBox,
+  kDrawBorder,
+  kTextWidth,
+  kDrawText,
+  kDisplayMetrics,
+  kRasterCreate,
+  kRasterDestroy,
+  kRasterPixel,
+  kRasterRgbPixel,
+  kRasterLine,
+  kRasterBox,
+  kRasterRgbBox,
+  kRasterEraseBox,
+  kRasterBorder,
+  kRasterText,
+  kRasterBlit,
+  kRasterBlitRaster,
+  // Calls from the host into the plug-in.
+  kCallOpened,
+  kCallDraw,
+  kCallMouseButton,
+  kCallMouseMove,
+  kCallKeyDown,
+  kCallKeyUp,
+  kCallControlEvent,
+  kCount
+};
+
+inline constexpr int kOpCount = static_cast<int>(Op::kCount);
+
+// "lookup", "panel.set", "raster.rgb_pixel", "call.draw", ...
+std::string_view op_name(Op op);
+
+enum class CallStatus : uint8_t {
+  kOk,
+  kFailed,     // made to fail by failure injection
+  kBadHandle,  // a panel, control or raster handle the host does not know
+  kMisuse,     // wrong value type, open of an open panel, ...
+};
+
+struct TraceEntry {
+  Op op = Op::kLookup;
+  CallStatus status = CallStatus::kOk;
+  const void *handle = nullptr;  // the panel, control or raster concerned
+  std::string text;              // string argument: global name, type name, title
+  int arg_count = 0;
+  std::array<int64_t, 8> args{};
+
+  int64_t arg(int i) const { return i >= 0 && i < arg_count ? args[i] : 0; }
+  // "panel.set 12", "control.add MiniRGBControl 5,22,0", "lookup LWPanelServices".
+  std::string to_string() const;
+};
+
+// Per-operation counts at one moment; subtract two to count what happened
+// in between.
+struct CallCounts {
+  std::array<uint64_t, kOpCount> n{};
+  uint64_t operator[](Op op) const { return n[static_cast<int>(op)]; }
+  CallCounts operator-(const CallCounts &earlier) const;
+};
+
+// Receives every entry the trace keeps, in call order, once the entry is
+// complete (the host may amend a call's entry until the next call).
+class TraceSink {
+ public:
+  virtual ~TraceSink() = default;
+  virtual void write(const TraceEntry &entry) = 0;
+};
+
+// Entries kept in memory unless told otherwise: the most recent ones, enough
+// for a test to read back what a few colour requests did (about 8 MB).
+inline constexpr size_t kDefaultTraceWindow = 65536;
+
+// The services that failure injection can make fail; each then returns null.
+enum class FailPoint : int { kLookup, kPanelCreate, kControlAdd, kRasterCreate, kCount };
+
+class CallTrace {
+ public:
+  CallTrace();
+
+  // Counted always; kept as an entry when recording is on for the op and
+  // the entry has somewhere to go (the window or a sink). Returns the entry,
+  // valid until the next call, or null when it was not kept.
+  TraceEntry *record(Op op, const void *handle, std::string_view text,
+                     std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk) {
+    ++counts_.n[static_cast<int>(op)];
+    if (!recording(op)) return nullptr;
+    return keep(op, handle, text, args, status);
+  }
+  // Whether record() would keep an entry for op; lets callers skip building
+  // arguments.
+  bool recording(Op op) const { return active_[static_cast<int>(op)]; }
+
+  // Entries are recorded for every operation except the per-pixel ones
+  // (panel.draw_pixel, panel.draw_rgb_pixel, raster.pixel, raster.rgb_pixel)
+  // until told otherwise.
+  void set_recording(Op op, bool on);
+  void set_recording_all(bool on);
+
+  // How many of the most recent entries stay in memory (older ones are
+  // dropped); kDefaultTraceWindow unless set. 0 keeps none beyond the
+  // newest one a sink has not had yet.
+  void set_window(size_t max_entries);
+  size_t window() const { return window_; }
+  // Every entry recorded from now on also goes to the sink (not owned;
+  // null for none), whatever the window. The entry recorded last reaches it
+  // with the next one, or with flush_sink().
+  void set_sink(TraceSink *sink);
+  void flush_sink();
+
+  uint64_t count(Op op) const { return counts_.n[static_cast<int>(op)]; }
+  const CallCounts &counts() const { return counts_; }
+  // The entries in the window, oldest first.
+  const std::deque<TraceEntry> &entries() const { return entries_; }
+  // Entries in the window for op, in order.
+  std::vector<TraceEntry> entries(Op op) const;
+  // Every entry in the window as text, one per element.
+  std::vector<std::string> lines() const;
+  void clear();  // entries, counters and misuse notes (the sink has its entries)
+
+  // The nth call from now (1 = the next) of the service fails, once; 0
+  // disarms. Negative n: every call fails.
+  void fail_nth(FailPoint point, int n);
+  // Consulted by the service on each call.
+  bool should_fail(FailPoint point);
+
+  // Interface misuse and bad handles, as readable notes (the first 100).
+  void note_problem(std::string text);
+  const std::vector<std::string> &problems() const { return problems_; }
+  uint64_t problem_count() const { return problem_count_; }
+
+ private:
+  TraceEntry *keep(Op op, const void *handle, std::string_view text,
+                   std::initializer_list<int64_t> args, CallStatus status);
+  void update_active();
+
+  CallCounts counts_;
+  std::array<bool, kOpCount> record_{};  // what the owner asked for
+  std::array<bool, kOpCount> active_{};  // ... and whether it has anywhere to go
+  std::deque<TraceEntry> entries_;
+  size_t window_ = kDefaultTraceWindow;
+  TraceSink *sink_ = nullptr;
+  bool sink_pending_ = false;  // the newest entry has not gone to the sink yet
+  std::array<FailCountdown, static_cast<int>(FailPoint::kCount)> fail_countdown_{};
+  std::vector<std::string> problems_;
+  uint64_t problem_count_ = 0;
+};
+
+}  // namespace hvhost

@@ -1,0 +1,118 @@
+#include "session/cli.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+#include "CLI/CLI.hpp"
+#include "input/quote.h"
+#include "input/script.h"
+#include "input/script_grammar.h"
+#include "model/host.h"
+#include "session/module.h"
+
+namespace hvhost {
+
+namespace {
+
+// Colour channels beyond 0..1 are passed on (the plug-in must cope with
+// them); the bound keeps channel x 255 far inside the int range.
+constexpr double kMaxChannel = 1000.0;
+
+bool parse_float(const std::string &s, float *out) {
+  if (s.empty() || s.find_first_of(" \t") != std::string::npos) return false;
+  char *end = nullptr;
+  const double v = std::strtod(s.c_str(), &end);
+  if (end != s.c_str() + s.size() || !std::isfinite(v) || std::fabs(v) > kMaxChannel) return false;
+  *out = static_cast<float>(v);
+  return true;
+}
+
+std::string parse_color(const std::string &text, AskedColor *request) {
+  float v[3];
+  size_t start = 0;
+  for (int i = 0; i < 3; ++i) {
+    const size_t comma = text.find(',', start);
+    const bool last = i == 2;
+    if (last != (comma == std::string::npos))
+      return "--color needs three numbers R,G,B, not " + quoted_text(text);
+    const std::string part = text.substr(start, last ? std::string::npos : comma - start);
+    if (!parse_float(part, &v[i]))
+      return "--color channel " + quoted_text(part) + " is not a number within -1000..1000";
+    start = comma + 1;
+  }
+  request->red = v[0];
+  request->green = v[1];
+  request->blue = v[2];
+  return {};
+}
+
+std::string parse_display(const std::string &text, int *w, int *h) {
+  const size_t x = text.find('x');
+  const std::string bad = "--display needs WIDTHxHEIGHT, each 1.." +
+                          std::to_string(kMaxDisplaySize) + ", not " + quoted_text(text);
+  if (x == std::string::npos) return bad;
+  const auto number = [](const std::string &s, int *out) {
+    if (s.empty() || s.size() > 6 || s.find_first_not_of("0123456789") != std::string::npos)
+      return false;
+    *out = std::stoi(s);
+    return *out >= 1 && *out <= kMaxDisplaySize;
+  };
+  if (!number(text.substr(0, x), w) || !number(text.substr(x + 1), h)) return bad;
+  return {};
+}
+
+}  // namespace
+
+void add_common_options(CLI::App &app, CommonOptions *o) {
+  app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION);
+  app.footer(std::string("\n") + script_grammar() + "\n" + exit_code_text() +
+             "\nThe README's \"Using the reference host\" has the same, with examples.");
+  o->module_path = (std::filesystem::path(executable_directory()) / module_file_name()).string();
+  app.add_option("--module", o->module_path, "plug-in module to load")
+      ->default_str(module_file_name() + " beside this program");
+  app.add_option("--server", o->server, "name of the module's ColorPicker server to run")
+      ->capture_default_str();
+  app.add_option("--color", o->color, "initial colour R,G,B as floats, 0..1")
+      ->capture_default_str();
+  auto *title_opt =
+      app.add_option("--title", o->title, "title of the colour request")->capture_default_str();
+  app.add_flag("--no-title", o->no_title, "send a null title")->excludes(title_opt);
+  app.add_option("--display", o->display,
+                 "display size WIDTHxHEIGHT, each 1.." + std::to_string(kMaxDisplaySize))
+      ->capture_default_str();
+  app.add_option("--script", o->script_path, "script of user actions (SCRIPT below)");
+  app.add_option("--snapshot", o->snapshot_dir,
+                 "directory for the PNGs of `snapshot` actions (created if need be)");
+  app.add_option("--trace", o->trace_path,
+                 "write every call the plug-in made to this file as the calls happen");
+  app.add_option("--desktop", o->wallpaper_path,
+                 "PNG shown on the simulated desktop behind the panels (default: a test "
+                 "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
+}
+
+std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
+  config->module_path = o.module_path;
+  config->server_name = o.server;
+  std::string problem = parse_color(o.color, &config->request);
+  if (problem.empty())
+    problem = parse_display(o.display, &config->display_width, &config->display_height);
+  if (!problem.empty()) return problem;
+  if (o.no_title)
+    config->request.title.reset();
+  else
+    config->request.title = o.title;
+  if (!o.snapshot_dir.empty()) config->snapshot_dir = o.snapshot_dir;
+  if (!o.trace_path.empty()) config->trace_path = o.trace_path;
+  if (!o.wallpaper_path.empty()) config->wallpaper_path = o.wallpaper_path;
+  if (!o.script_path.empty()) {
+    try {
+      config->actions = load_script(o.script_path);
+    } catch (const ScriptError &e) {
+      return e.what();
+    }
+  }
+  return {};
+}
+
+}  // namespace hvhost

@@ -1,0 +1,39 @@
+// The command-line options that every huevane-host front end shares (module,
+// server, colour, title, display, script, snapshot directory, trace,
+// wallpaper), so that the headless and the windowed host read them alike.
+#pragma once
+
+#include <string>
+
+#include "session/session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace hvhost {
+
+struct CommonOptions {
+  std::string module_path;
+  std::string server = kDefaultServerName;
+  std::string color = "0,0,0";
+  std::string title = kDefaultRequestTitle;
+  std::string display = "1920x1080";
+  std::string script_path;
+  std::string snapshot_dir;
+  std::string trace_path;
+  std::string wallpaper_path;
+  bool no_title = false;
+};
+
+// Registers the shared options on app, writing into *options (which must
+// outlive the parse). The module defaults to the platform's module file
+// beside the running program.
+void add_common_options(CLI::App &app, CommonOptions *options);
+
+// Fills the request, module, display, snapshot, trace and wallpaper parts of
+// *config from parsed options and loads the script. Returns a message for
+// the user ("--color needs three numbers ...", a script error) or nothing.
+std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
+
+}  // namespace hvhost

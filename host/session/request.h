@@ -1,0 +1,52 @@
+// One colour request: what the host asks a ColorPicker server for and what
+// comes back.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "abi/host_api.h"
+
+namespace hvhost {
+
+inline constexpr char kDefaultRequestTitle[] = "Color";
+
+// What the host asks a ColorPicker server for: the colour to start from,
+// the title, and how the request is made.
+struct AskedColor {
+  float red = 0.0f, green = 0.0f, blue = 0.0f;
+  // Nothing: the request carries a null title.
+  std::optional<std::string> title = std::string(kDefaultRequestTitle);
+  // Whether the request carries a hot callback at all.
+  bool hot_callback = true;
+  // The request's result field before the call: a plug-in that does not
+  // serve the request must leave it as it was.
+  int result = 0;
+  // Whether the outcome lists every hot callback; a long run that only
+  // watches them (HotObserver) need not keep them.
+  bool keep_hot = true;
+  int version = LWCOLORPICK_VERSION;
+};
+
+struct HotColor {
+  float red, green, blue;
+};
+
+struct ColorOutcome {
+  int status = 0;                               // what activate returned
+  int result = 0;                               // the request's result field
+  float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
+  std::vector<HotColor> hot;                    // every hot callback, in order (with keep_hot)
+};
+
+using HotObserver = std::function<void(const HotColor &)>;
+
+// Builds the LWColorPickLocal, calls activate(version, lookup, &request, null)
+// with the current Host's lookup function and collects the outcome;
+// on_hot, if set, sees each hot callback as it happens.
+ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
+                               const HotObserver &on_hot = {});
+
+}  // namespace hvhost

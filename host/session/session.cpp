@@ -1,0 +1,133 @@
+#include "session/session.h"
+
+#include <cstdio>
+
+#include "model/chrome.h"
+#include "output/snapshot.h"
+#ifndef _WIN32
+#include "session/simulated_desktop.h"
+#endif
+
+namespace hvhost {
+
+namespace {
+
+std::string floats(float r, float g, float b) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g", static_cast<double>(r), static_cast<double>(g),
+                static_cast<double>(b));
+  return buf;
+}
+
+}  // namespace
+
+std::string format_hot(const HotColor &c) { return "hot " + floats(c.red, c.green, c.blue); }
+
+std::string format_result(const ColorOutcome &o) {
+  return "result " + std::to_string(o.result) + " " + floats(o.red, o.green, o.blue);
+}
+
+Session::Session(const SessionConfig &config, std::ostream &out, std::ostream &err)
+    : config_(config), out_(out), err_(err) {}
+
+Session::~Session() = default;
+
+int Session::load_module() {
+  try {
+    // The command ends right after its requests, and the plug-in keeps its
+    // panel for the life of the process: the module stays mapped so that
+    // those allocations keep their roots until exit.
+    module_ = Module::load(config_.module_path, ModuleLoadOptions{false, true});
+    server_ = &module_->require_server(LWCOLORPICK_HCLASS, config_.server_name);
+  } catch (const ModuleError &e) {
+    err_ << "error: " << e.what() << "\n";
+    return kExitModule;
+  }
+  return kExitOk;
+}
+
+int Session::start_host(std::optional<HostOptions> options) {
+  host_ = std::make_unique<Host>(
+      options.value_or(HostOptions{config_.display_width, config_.display_height}));
+  // Counts only: the calls themselves go to the trace file, if any, as they
+  // happen.
+  host_->trace().set_window(0);
+  std::string problem;
+  if (config_.trace_path) {
+    if (!trace_file_.open(*config_.trace_path, &problem)) {
+      err_ << "error: --trace: " << problem << "\n";
+      return kExitUsage;
+    }
+    host_->trace().set_sink(&trace_file_);
+  }
+  if (config_.snapshot_dir && !prepare_snapshot_dir(*config_.snapshot_dir, &problem)) {
+    err_ << "error: --snapshot: " << problem << "\n";
+    return kExitUsage;
+  }
+#ifndef _WIN32
+  auto desktop = std::make_unique<SimulatedDesktop>(*host_);
+  if (config_.wallpaper_path && !desktop->load_wallpaper(*config_.wallpaper_path, &problem)) {
+    err_ << "error: cannot use the wallpaper " << *config_.wallpaper_path << ": " << problem
+         << "\n";
+    return kExitUsage;
+  }
+  // Nobody reads the desktop's call log here; it would only grow.
+  desktop->keep_call_log(false);
+  host_->set_desktop(desktop.get());
+  desktop_ = std::move(desktop);
+#endif
+  host_->set_snapshot_handler([this](const Panel &panel, const std::string &name,
+                                     std::string *error) { return snapshot(panel, name, error); });
+  return kExitOk;
+}
+
+bool Session::snapshot(const Panel &panel, const std::string &name, std::string *error) {
+  if (!config_.snapshot_dir) {
+    err_ << "note: snapshot " << name << " skipped (no snapshot directory)\n";
+    return true;
+  }
+  if (!capture_) return write_panel_snapshot(panel, *config_.snapshot_dir, name, error);
+  Framebuffer image;
+  return capture_(panel, &image, error) &&
+         write_snapshot(image, *config_.snapshot_dir, name, error);
+}
+
+ColorOutcome Session::request(InputDriver &input) {
+  host_->set_input(&input);
+  // Flushed line by line, so a reader sees each line as it happens; the
+  // hot callbacks are printed, not kept.
+  AskedColor request = config_.request;
+  request.keep_hot = false;
+  return run_color_request(*server_, request,
+                           [&](const HotColor &c) { out_ << format_hot(c) << std::endl; });
+}
+
+void Session::report(const ColorOutcome &outcome) {
+  out_ << format_result(outcome) << std::endl;
+  if (outcome.status != 0)
+    err_ << "note: the plug-in's activation returned " << outcome.status << "\n";
+}
+
+int Session::finish(const std::string &input_error, size_t actions_left) {
+  int code = kExitOk;
+  std::string problem;
+  if (config_.trace_path && !trace_file_.finish(host_->trace(), &problem)) {
+    err_ << "error: --trace: " << problem << "\n";
+    code = kExitRun;
+  }
+  if (!input_error.empty()) {
+    err_ << "error: " << input_error << "\n";
+    return kExitRun;
+  }
+  if (host_->aborted()) {
+    err_ << "error: " << host_->error() << "\n";
+    return kExitRun;
+  }
+  if (host_->input_ended() && !config_.actions.empty())
+    err_ << "note: the script ended with a panel still open: the host cancelled it\n";
+  if (actions_left > 0)
+    err_ << "note: " << actions_left << " script action(s) left over: no panel was open for them\n";
+  return code;
+}
+
+}  // namespace hvhost

@@ -1,0 +1,113 @@
+// One run of the huevane-host command, shared by its front ends: the module
+// loaded, the host set up (display size, the --trace file, the snapshot
+// directory and, elsewhere than Windows, the simulated desktop), colour
+// requests run with every hot callback and result printed, and the closing
+// messages and exit code. A front end brings the input (an InputDriver)
+// and, when it shows the panels itself, how a snapshot is taken.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "input/action.h"
+#include "model/framebuffer.h"
+#include "model/host.h"
+#include "output/trace_file.h"
+#include "session/module.h"
+#include "session/request.h"
+
+namespace hvhost {
+
+inline constexpr char kDefaultServerName[] = "Huevane";
+
+struct SessionConfig {
+  std::string module_path;
+  std::string server_name = kDefaultServerName;
+  AskedColor request;
+  int display_width = 1920;
+  int display_height = 1080;
+  std::vector<Action> actions;
+  // Where `snapshot NAME` writes NAME.png; without it snapshots are skipped
+  // with a note on the error stream.
+  std::optional<std::string> snapshot_dir;
+  // A PNG to show on the simulated desktop instead of its test pattern.
+  std::optional<std::string> wallpaper_path;
+  // When set, the calls the plug-in made are written there, one a line, as
+  // they happen, followed by "count OP N" for every operation that was
+  // called (see TraceFile). Without it only the counts are kept.
+  std::optional<std::string> trace_path;
+};
+
+// Exit codes of the command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;     // bad options, script, wallpaper or output path
+inline constexpr int kExitModule = 2;    // the module cannot be loaded or has no such server
+inline constexpr int kExitRun = 3;       // an action failed, an output could not be written
+inline constexpr int kExitInternal = 4;  // out of memory, or an internal error
+
+class Session {
+ public:
+  // Takes the picture of the panel's window for a snapshot; false with
+  // *error set when it cannot.
+  using Capture = std::function<bool(const Panel &panel, Framebuffer *image, std::string *error)>;
+
+  // Lines go to out ("hot R G B", "result N R G B"), notes and errors to
+  // err. config must outlive the session.
+  Session(const SessionConfig &config, std::ostream &out, std::ostream &err);
+  ~Session();
+  Session(const Session &) = delete;
+  Session &operator=(const Session &) = delete;
+
+  // Loads the module and finds the server. kExitOk, or kExitModule after
+  // saying why on err.
+  int load_module();
+  // Makes the host, of the config's display size unless given another;
+  // opens the trace file and checks the snapshot directory before anything
+  // runs; sets up the simulated desktop with its wallpaper (not on
+  // Windows). kExitOk, or kExitUsage after saying why on err. Memory stays
+  // flat however long the run: the host keeps counts, not calls.
+  int start_host(std::optional<HostOptions> options = std::nullopt);
+
+  const Module &module() const { return *module_; }
+  const ServerRecord &server() const { return *server_; }
+  Host &host() { return *host_; }
+
+  // How `snapshot` takes its picture; by default the host composes the
+  // panel's window itself.
+  void set_capture(Capture capture) { capture_ = std::move(capture); }
+
+  // Runs one colour request with input from `input`, printing each hot
+  // callback as it happens (flushed line by line), keeping none.
+  ColorOutcome request(InputDriver &input);
+  // Prints the result line, and a note when the activation returned
+  // nonzero.
+  void report(const ColorOutcome &outcome);
+  // Ends the run: puts the trace file in place, then reports the front
+  // end's input error (a script step that could not be played) if any,
+  // else an action that failed, else a script that ended with a panel open
+  // and the actions left over. Returns the exit code.
+  int finish(const std::string &input_error, size_t actions_left);
+
+ private:
+  bool snapshot(const Panel &panel, const std::string &name, std::string *error);
+
+  const SessionConfig &config_;
+  std::ostream &out_;
+  std::ostream &err_;
+  Capture capture_;
+  std::unique_ptr<Module> module_;
+  const ServerRecord *server_ = nullptr;
+  std::unique_ptr<Host> host_;
+  TraceFile trace_file_;
+  std::unique_ptr<DesktopInput> desktop_;  // the simulated desktop, elsewhere than Windows
+};
+
+// "hot 0.5 0.25 1" / "result 1 0.5 0.25 1" (floats as %.9g).
+std::string format_hot(const HotColor &c);
+std::string format_result(const ColorOutcome &o);
+
+}  // namespace hvhost

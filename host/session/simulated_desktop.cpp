@@ -1,0 +1,67 @@
+#include "session/simulated_desktop.h"
+
+#include "desktop.h"
+#include "input/file_read.h"
+#include "model/host.h"
+
+namespace hvhost {
+
+static_assert(kMaxDisplaySize == DESKTOP_MAX_SIZE,
+              "the host tells the plug-in no larger display than the desktop can be");
+
+namespace {
+
+int compose_panels(void *ctx, int x, int y, uint32_t *rgb) {
+  const std::optional<Rgb> pixel = static_cast<Host *>(ctx)->screen_pixel(x, y);
+  if (!pixel) return 0;
+  *rgb = pixel->packed();
+  return 1;
+}
+
+void send_at_cursor(UINT message) {
+  int x = 0, y = 0;
+  desktop_cursor(&x, &y);
+  desktop_mouse_event(message, x, y);
+}
+
+}  // namespace
+
+SimulatedDesktop::SimulatedDesktop(Host &host) : host_(host) {
+  desktop_reset(host.display_width(), host.display_height());
+  desktop_set_overlay(compose_panels, &host_);
+}
+
+SimulatedDesktop::~SimulatedDesktop() { desktop_set_overlay(nullptr, nullptr); }
+
+bool SimulatedDesktop::load_wallpaper(const std::string &path, std::string *error) {
+  std::string bytes;
+  if (!read_regular_file(path, kMaxWallpaperFileBytes, &bytes, error)) return false;
+  char why[256] = {};
+  if (desktop_load_wallpaper_png(bytes.data(), bytes.size(), why, sizeof why)) return true;
+  *error = why;
+  return false;
+}
+
+void SimulatedDesktop::keep_call_log(bool on) { desktop_set_logging(on ? 1 : 0); }
+
+void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
+
+void SimulatedDesktop::pointer_press(MouseButton button) {
+  switch (button) {
+    case MouseButton::kLeft: send_at_cursor(WM_LBUTTONDOWN); break;
+    case MouseButton::kMiddle: send_at_cursor(WM_MBUTTONDOWN); break;
+    case MouseButton::kRight: send_at_cursor(WM_RBUTTONDOWN); break;
+  }
+}
+
+void SimulatedDesktop::pointer_release(MouseButton button) {
+  switch (button) {
+    case MouseButton::kLeft: send_at_cursor(WM_LBUTTONUP); break;
+    case MouseButton::kMiddle: send_at_cursor(WM_MBUTTONUP); break;
+    case MouseButton::kRight: send_at_cursor(WM_RBUTTONUP); break;
+  }
+}
+
+void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }
+
+}  // namespace hvhost

@@ -1,0 +1,46 @@
+// The desktop behind the host's panels on systems without Windows: the
+// simulated desktop library's wallpaper with the open panels composed on
+// top, its pointer and hook chain fed by `desktop ...` actions, and its
+// timers fired by `wait`.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "input/action.h"
+
+namespace hvhost {
+
+class Host;
+
+// The largest wallpaper file read, in bytes.
+inline constexpr size_t kMaxWallpaperFileBytes = size_t{64} << 20;
+
+class SimulatedDesktop : public DesktopInput {
+ public:
+  // Resets the desktop to the host's display size with the built-in test
+  // pattern, and composes the host's open panels on top of it.
+  explicit SimulatedDesktop(Host &host);
+  ~SimulatedDesktop() override;
+  SimulatedDesktop(const SimulatedDesktop &) = delete;
+  SimulatedDesktop &operator=(const SimulatedDesktop &) = delete;
+
+  // A PNG file (at most kMaxWallpaperFileBytes) as wallpaper. False, with
+  // *error set to the reason ("is a directory", "is 16384 x 16384 pixels;
+  // a wallpaper may have at most ..."), when it cannot be read or used; the
+  // wallpaper is then unchanged.
+  bool load_wallpaper(const std::string &path, std::string *error);
+  // Whether the desktop keeps its log of Win32 calls (on after a reset);
+  // the calls are counted either way.
+  void keep_call_log(bool on);
+
+  void pointer_move(int x, int y) override;
+  void pointer_press(MouseButton button) override;
+  void pointer_release(MouseButton button) override;
+  void time_passed(uint32_t ms, uint64_t now_ms) override;
+
+ private:
+  Host &host_;
+};
+
+}  // namespace hvhost

@@ -1,0 +1,169 @@
+// The message loop of the windowed front end: the host's modal loop asks
+// it for the next action (InputDriver::next), and it runs the window
+// messages, the system's hooks and timers, and the script player, until a
+// window has turned input into an action. Input this process sent is
+// tracked by its tag until it has been taken in.
+#include <algorithm>
+
+#include "win32/front_end.h"
+#include "win32/script_player.h"
+
+namespace hvwin {
+
+using hvhost::Action;
+
+namespace {
+
+bool is_mouse_message(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST; }
+bool is_key_message(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
+
+}  // namespace
+
+void FrontEnd::queue(const PanelWindow &w, Action a) {
+  actions_.push_back(Queued{std::move(a), w.panel, current_tag_});
+}
+
+void FrontEnd::finish_input(uint64_t tag) {
+  if (is_input_tag(tag)) done_tag_ = std::max(done_tag_, tag);
+}
+
+std::optional<Action> FrontEnd::pop_action() {
+  while (!actions_.empty()) {
+    Queued q = std::move(actions_.front());
+    actions_.pop_front();
+    finish_input(q.tag);
+    // Input for a window that no longer takes it (its panel closed, or a
+    // nested panel opened over it meanwhile) is dropped.
+    if (q.panel == host_.innermost_panel()) return std::move(q.action);
+  }
+  return std::nullopt;
+}
+
+bool FrontEnd::idle() const {
+  const DWORD busy = HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT));
+  return busy == 0 && actions_.empty();
+}
+
+bool FrontEnd::input_done(uint64_t tag) const {
+  return (done_tag_ >= tag || hook_tag_ >= tag) && idle();
+}
+
+bool FrontEnd::accepts_input() const { return !ended_; }
+
+LRESULT CALLBACK FrontEnd::mouse_hook_proc(int code, WPARAM wp, LPARAM lp) {
+  // The rest of the chain (the plug-in's hook among it) runs first, so a tag
+  // seen here has been through every hook.
+  const LRESULT r = CallNextHookEx(nullptr, code, wp, lp);
+  if (code == HC_ACTION && current_) {
+    const auto *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lp);
+    if (is_input_tag(event->dwExtraInfo) && event->dwExtraInfo >= current_->hook_tag_) {
+      current_->hook_tag_ = event->dwExtraInfo;
+      current_->hook_point_ = event->pt;
+    }
+  }
+  return r;
+}
+
+LRESULT CALLBACK FrontEnd::key_hook_proc(int code, WPARAM wp, LPARAM lp) {
+  const LRESULT r = CallNextHookEx(nullptr, code, wp, lp);
+  if (code == HC_ACTION && current_) {
+    const uint64_t info = reinterpret_cast<const KBDLLHOOKSTRUCT *>(lp)->dwExtraInfo;
+    if (is_input_tag(info)) current_->hook_tag_ = std::max(current_->hook_tag_, info);
+  }
+  return r;
+}
+
+void FrontEnd::watch_input() {
+  if (mouse_hook_) UnhookWindowsHookEx(mouse_hook_);
+  if (key_hook_) UnhookWindowsHookEx(key_hook_);
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  mouse_hook_ = SetWindowsHookExA(WH_MOUSE_LL, mouse_hook_proc, self, 0);
+  key_hook_ = SetWindowsHookExA(WH_KEYBOARD_LL, key_hook_proc, self, 0);
+}
+
+bool FrontEnd::pump(DWORD ms) {
+  // No PeekMessage before the wait: it would run a pending hook call (a sent
+  // message) and then block with the hook's effect unseen. The wait returns
+  // for sent messages too, and the loop below runs them.
+  if (ms > 0) MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  // Hooks and sent messages run inside PeekMessage without a message coming
+  // out of it, and may have closed a panel: the host's loop looks again.
+  yield_ = true;
+  MSG msg;
+  bool handled = false;
+  while (actions_.empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    handled = true;
+    if (msg.message == WM_QUIT) {
+      ended_ = true;
+      break;
+    }
+    uint64_t tag = 0;
+    const bool input = is_mouse_message(msg.message) || is_key_message(msg.message);
+    if (input) {
+      tag = static_cast<uint64_t>(GetMessageExtraInfo());
+      if ((msg.message == WM_CHAR || msg.message == WM_SYSCHAR) && !is_input_tag(tag)) {
+        tag = char_tag_;
+        char_tag_ = 0;
+      }
+      if (options_.tagged_input_only && !is_input_tag(tag)) continue;
+    }
+    current_tag_ = is_input_tag(tag) ? tag : 0;
+    const size_t queued = actions_.size();
+    TranslateMessage(&msg);
+    bool char_follows = false;
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+      MSG peek;
+      char_follows = PeekMessageA(&peek, msg.hwnd, WM_CHAR, WM_SYSDEADCHAR, PM_NOREMOVE) != 0;
+      if (char_follows) {
+        char_tag_ = current_tag_;
+        char_vk_ = msg.wParam;
+      }
+    }
+    if (msg.message == WM_TIMER && !msg.hwnd && on_thread_timer) {
+      LARGE_INTEGER t0, t1, f;
+      QueryPerformanceCounter(&t0);
+      DispatchMessageA(&msg);
+      QueryPerformanceCounter(&t1);
+      QueryPerformanceFrequency(&f);
+      on_thread_timer(static_cast<double>(t1.QuadPart - t0.QuadPart) /
+                      static_cast<double>(f.QuadPart));
+    } else {
+      DispatchMessageA(&msg);
+    }
+    if (current_tag_ && actions_.size() == queued && !char_follows) finish_input(current_tag_);
+    current_tag_ = 0;
+  }
+  return handled;
+}
+
+std::optional<Action> FrontEnd::next(hvhost::Host &) {
+  for (;;) {
+    sync();
+    if (std::optional<Action> a = pop_action()) return a;
+    if (yield_) {
+      yield_ = false;
+      return Action::wait(0);
+    }
+    if (ended_) return std::nullopt;
+    DWORD wait = INFINITE;
+    if (player_) {
+      if (!idle()) {
+        wait = 0;
+      } else {
+        ScriptPlayer::Step s = player_->advance(*this);
+        switch (s.kind) {
+          case ScriptPlayer::Step::kAction: return s.action;
+          case ScriptPlayer::Step::kEnd: ended_ = true; return std::nullopt;
+          case ScriptPlayer::Step::kError:
+            error_ = player_->error();
+            ended_ = true;
+            return std::nullopt;
+          case ScriptPlayer::Step::kPoll: wait = s.wait_ms; break;
+        }
+      }
+    }
+    pump(wait);
+  }
+}
+
+}  // namespace hvwin
