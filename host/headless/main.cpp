@@ -2,6 +2,7 @@
 // one colour request with input from a script, prints every hot callback and
 // the result.
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "CLI/CLI.hpp"
@@ -15,12 +16,8 @@ int main(int argc, char **argv) {
         CLI::App app{"huevane-host: headless reference host for the Huevane colour picker"};
         hvhost::CommonOptions options;
         hvhost::add_common_options(app, &options);
-        try {
-          app.parse(argc, argv);
-        } catch (const CLI::ParseError &e) {
-          const int code = app.exit(e);
-          return code == 0 ? hvhost::kExitOk : hvhost::kExitUsage;
-        }
+        if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv))
+          return *done;
 
         hvhost::SessionConfig config;
         const std::string problem = hvhost::apply_common_options(options, &config);

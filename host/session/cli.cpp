@@ -115,4 +115,13 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
   return {};
 }
 
+std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError &e) {
+    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+  }
+  return std::nullopt;
+}
+
 }  // namespace hvhost

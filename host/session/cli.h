@@ -3,6 +3,7 @@
 // wallpaper), so that the headless and the windowed host read them alike.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "session/session.h"
@@ -30,6 +31,11 @@ struct CommonOptions {
 // outlive the parse). The module defaults to the platform's module file
 // beside the running program.
 void add_common_options(CLI::App &app, CommonOptions *options);
+
+// Parses the command line into app's options. Returns nothing when the run
+// is to go on, or the exit code when it ends here: 0 after --help or
+// --version (printed), kExitUsage after a parse error (reported).
+std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv);
 
 // Fills the request, module, display, snapshot, trace and wallpaper parts of
 // *config from parsed options and loads the script. Returns a message for

@@ -47,12 +47,7 @@ int run(int argc, char **argv) {
   app.add_option("--repeat", repeat, "colour requests to run one after another (one script)")
       ->check(CLI::Range(1, kMaxRepeat))
       ->capture_default_str();
-  try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError &e) {
-    const int code = app.exit(e);
-    return code == 0 ? hvhost::kExitOk : hvhost::kExitUsage;
-  }
+  if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return *done;
 
   hvhost::SessionConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);

@@ -40,21 +40,22 @@ void apply_hsv_change(PickerPanel *picker) {
   refresh(picker);
 }
 
-void picker_show_colour(PickerPanel *picker, ColorTriple rgb) {
+// A new RGB colour repaints both gradients in full.
+static void take_rgb(PickerPanel *picker, ColorTriple rgb) {
   picker->current_rgb = rgb;
-  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
   picker->gradient->field_repaint_all = 1;
   picker->gradient->strip_repaint_all = 1;
   apply_rgb_change(picker);
 }
 
+void picker_show_colour(PickerPanel *picker, ColorTriple rgb) {
+  control_set_triple(picker->rgb_editor, CTL_VALUE, rgb.a, rgb.b, rgb.c);
+  take_rgb(picker, rgb);
+}
+
 void picker_read_rgb_editor(PickerPanel *picker, LWControl *control) {
   if (!control_get_triple(control, CTL_VALUE)) return;
-  picker->current_rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
-                         g_ivec_value.ivec.val[2]};
-  picker->gradient->field_repaint_all = 1;
-  picker->gradient->strip_repaint_all = 1;
-  apply_rgb_change(picker);
+  take_rgb(picker, {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]});
 }
 
 void picker_read_hsv_editor(PickerPanel *picker, LWControl *control) {
