@@ -484,6 +484,16 @@ class FuzzDriver : public hvhost::InputDriver {
 
 // ---- Requests ------------------------------------------------------------------------
 
+// The int a request channel loads as: trunc(channel x 255) in double, NaN
+// as 0, saturated at the int range.
+int32_t loaded_channel(float f) {
+  const double v = static_cast<double>(f) * 255.0;
+  if (std::isnan(v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(v);
+}
+
 bool same_bits(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }
 
 // The host's float channel as the plug-in takes it, clamped as the swatch
@@ -497,7 +507,8 @@ int shown_channel(float f) {
 
 void check_request(const hvhost::AskedColor &asked, const hvhost::ColorOutcome &out) {
   Host &host = *g_host;
-  const bool right_version = asked.version == LWCOLORPICK_VERSION;
+  // Version 0 offers 6, 5 and 4 in turn; the picker serves 4.
+  const bool right_version = asked.version == 0 || asked.version == LWCOLORPICK_VERSION;
   // A request of the right version is served, or (a service or an
   // allocation made to fail) refused with 2, untouched.
   const bool served = right_version && out.status == AFUNC_OK;
@@ -517,9 +528,14 @@ void check_request(const hvhost::AskedColor &asked, const hvhost::ColorOutcome &
         !same_bits(out.blue, asked.blue))
       fail("cancelled request changed its colour");
   }
-  for (const hvhost::HotColor &c : out.hot)
-    if (!std::isfinite(c.red) || !std::isfinite(c.green) || !std::isfinite(c.blue))
-      fail("hot callback with a colour that is not finite");
+  // A channel that is not finite can only be the request's own, given back.
+  const float asked_rgb[3] = {asked.red, asked.green, asked.blue};
+  for (const hvhost::HotColor &c : out.hot) {
+    const float got[3] = {c.red, c.green, c.blue};
+    for (int i = 0; i < 3; ++i)
+      if (!std::isfinite(got[i]) && !same_bits(got[i], asked_rgb[i]))
+        fail("hot callback with a colour that is not finite");
+  }
   if (!served) return;
   if (asked.hot_callback && out.hot.empty()) fail("served request made no hot callback");
   if (!asked.hot_callback && !out.hot.empty()) fail("hot callback without one in the request");
@@ -527,8 +543,12 @@ void check_request(const hvhost::AskedColor &asked, const hvhost::ColorOutcome &
   // The RGB editor holds the current colour: it is what an accepted request
   // returns, what the last hot callback reported, and what the swatch shows.
   const std::array<int, 3> rgb = picker_control("MiniRGBControl")->value();
-  const float back[3] = {static_cast<float>(rgb[0]) / 255.0f, static_cast<float>(rgb[1]) / 255.0f,
-                         static_cast<float>(rgb[2]) / 255.0f};
+  // ... each channel still at the int it loaded as given back as the
+  // request's own float, any other as int / 255.
+  float back[3];
+  for (int i = 0; i < 3; ++i)
+    back[i] =
+        rgb[i] == loaded_channel(asked_rgb[i]) ? asked_rgb[i] : static_cast<float>(rgb[i]) / 255.0f;
   if (out.result == 1 && (!same_bits(out.red, back[0]) || !same_bits(out.green, back[1]) ||
                           !same_bits(out.blue, back[2])))
     fail("accepted colour differs from the RGB editor");

@@ -49,6 +49,8 @@ std::string_view op_name(Op op) {
     case Op::kCallKeyDown: return "call.key_down";
     case Op::kCallKeyUp: return "call.key_up";
     case Op::kCallControlEvent: return "call.control_event";
+    case Op::kCallActivate: return "call.activate";
+    case Op::kReturnActivate: return "return.activate";
     case Op::kCount: break;
   }
   return "?";
@@ -171,9 +173,13 @@ void CallTrace::clear() {
   problem_count_ = 0;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)].arm(n); }
+void CallTrace::fail_nth(FailPoint point, int n) {
+  fail_countdown_[static_cast<int>(point)].arm(n);
+}
 
-bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
+bool CallTrace::should_fail(FailPoint point) {
+  return fail_countdown_[static_cast<int>(point)].fire();
+}
 
 void CallTrace::note_problem(std::string text) {
   ++problem_count_;

@@ -66,6 +66,8 @@ enum class Op : int {
   kCallKeyDown,
   kCallKeyUp,
   kCallControlEvent,
+  kCallActivate,    // the host activates a server: the class version offered
+  kReturnActivate,  // ... and what it answered
   kCount
 };
 

@@ -78,6 +78,10 @@ void add_common_options(CLI::App &app, CommonOptions *o) {
   auto *title_opt =
       app.add_option("--title", o->title, "title of the colour request")->capture_default_str();
   app.add_flag("--no-title", o->no_title, "send a null title")->excludes(title_opt);
+  app.add_option("--class-version", o->class_version,
+                 "offer the ColorPicker class version N only (default: 6, then 5, then 4, "
+                 "stepping down while the answer is 1, as the host does)")
+      ->check(CLI::Range(1, 1000));
   app.add_option("--display", o->display,
                  "display size WIDTHxHEIGHT, each 1.." + std::to_string(kMaxDisplaySize))
       ->capture_default_str();
@@ -94,6 +98,7 @@ void add_common_options(CLI::App &app, CommonOptions *o) {
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
   config->module_path = o.module_path;
   config->server_name = o.server;
+  config->request.version = o.class_version;
   std::string problem = parse_color(o.color, &config->request);
   if (problem.empty())
     problem = parse_display(o.display, &config->display_width, &config->display_height);

@@ -25,6 +25,7 @@ struct CommonOptions {
   std::string trace_path;
   std::string wallpaper_path;
   bool no_title = false;
+  int class_version = 0;  // 0: offer 6, 5, 4 in turn
 };
 
 // Registers the shared options on app, writing into *options (which must

@@ -27,7 +27,20 @@ struct AskedColor {
   // Whether the outcome lists every hot callback; a long run that only
   // watches them (HotObserver) need not keep them.
   bool keep_hot = true;
-  int version = LWCOLORPICK_VERSION;
+  // The class version offered: 0 offers kOfferedVersions in turn, as the
+  // host does; any other only that one.
+  int version = 0;
+  // The version 6 record's colour space.
+  std::string color_space = "sRGB";
+};
+
+// What the host offers a ColorPicker, newest first: it steps down to the
+// next version when the answer is AFUNC_BADVERSION.
+inline constexpr int kOfferedVersions[] = {LWCOLORPICK_VERSION_NEWEST, 5, LWCOLORPICK_VERSION};
+
+struct ActivationAttempt {
+  int version;
+  int status;  // what activate answered
 };
 
 struct HotColor {
@@ -35,7 +48,8 @@ struct HotColor {
 };
 
 struct ColorOutcome {
-  int status = 0;                               // what activate returned
+  int status = 0;                               // what the last activate returned
+  std::vector<ActivationAttempt> attempts;      // every version offered, in order
   int result = 0;                               // the request's result field
   float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
   std::vector<HotColor> hot;                    // every hot callback, in order (with keep_hot)
@@ -43,9 +57,13 @@ struct ColorOutcome {
 
 using HotObserver = std::function<void(const HotColor &)>;
 
-// Builds the LWColorPickLocal, calls activate(version, lookup, &request, null)
-// with the current Host's lookup function and collects the outcome;
-// on_hot, if set, sees each hot callback as it happens.
+// Builds the request (the version 6 record, whose first 48 bytes are
+// version 4's), calls activate(version, lookup, &request, null) with the
+// current Host's lookup function for each version offered until one is not
+// refused with AFUNC_BADVERSION, and collects the outcome. Each attempt goes
+// into the current Host's trace: "call.activate V" before it and
+// "return.activate R" after it. on_hot, if set, sees each hot callback as it
+// happens.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
 

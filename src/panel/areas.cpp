@@ -35,7 +35,9 @@ void areas_reset_routing(AreaSet *set) {
   set->press_events = 0;
 }
 
-void *area_target(const AreaSet *set, int index) {
+// The drawing target an area's callbacks receive: its raster, or the panel
+// for an area drawn straight onto the panel.
+static void *area_target(const AreaSet *set, int index) {
   // The router's redraw hands an on-panel area the panel, as the init pass
   // and the refresh do.
   if (set->areas[index].kind == AREA_ON_PANEL) return set->panel;

@@ -45,7 +45,3 @@ void areas_init_pass(AreaSet *set);
 void areas_draw_pass(AreaSet *set);
 // Blits every raster area onto the set's panel, then clears blit pending.
 void areas_blit_pass(AreaSet *set);
-
-// The drawing target an area's callbacks receive: its raster, or the panel
-// for an area drawn straight onto the panel.
-void *area_target(const AreaSet *set, int index);

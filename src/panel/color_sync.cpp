@@ -4,6 +4,13 @@
 #include "panel/areas.h"
 #include "panel/picker_panel.h"
 
+void picker_colour_out(const PickerPanel *picker, float out[3]) {
+  const int32_t current[3] = {picker->current_rgb.a, picker->current_rgb.b, picker->current_rgb.c};
+  const int32_t initial[3] = {picker->initial_rgb.a, picker->initial_rgb.b, picker->initial_rgb.c};
+  for (int i = 0; i < 3; ++i)
+    out[i] = current[i] == initial[i] ? picker->request_rgb[i] : channel_to_float(current[i]);
+}
+
 // Repaints every area into its raster, blits the rasters, draws the
 // current-colour box (when there is a swatch), then reports the colour to
 // the host, in that order.
@@ -21,9 +28,11 @@ static void refresh(PickerPanel *picker) {
     g_panel_funcs->drawFuncs->drawRGBBox(picker->panel, rgb.a, rgb.b, rgb.c, x, y, kSwatchBoxWidth,
                                          kSwatchBoxHeight);
   }
-  if (picker->hot_func)
-    picker->hot_func(picker->hot_data, channel_to_float(rgb.a), channel_to_float(rgb.b),
-                     channel_to_float(rgb.c));
+  if (picker->hot_func) {
+    float out[3];
+    picker_colour_out(picker, out);
+    picker->hot_func(picker->hot_data, out[0], out[1], out[2]);
+  }
 }
 
 void apply_rgb_change(PickerPanel *picker) {

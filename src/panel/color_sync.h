@@ -15,3 +15,6 @@ void picker_show_colour(PickerPanel *picker, ColorTriple rgb);
 // through the matching path. A null control changes nothing.
 void picker_read_rgb_editor(PickerPanel *picker, LWControl *control);
 void picker_read_hsv_editor(PickerPanel *picker, LWControl *control);
+// The current colour as the host gets it: a channel whose int is still the
+// one its request float came in as is that float, any other is int / 255.
+void picker_colour_out(const PickerPanel *picker, float out[3]);

@@ -46,14 +46,6 @@ static const int8_t kArrowCodes[15 * 8] = {
 };
 const MarkerGlyph kArrowGlyph = {8, 15, kArrowCodes, kArrowPalette};
 
-// ---- Area table ------------------------------------------------------------
-
-const AreaDef kPickerAreaTable[] = {
-    {AREA_RASTER, 4, 8, 256, 256, field_area_init, field_area_event, field_area_draw},
-    {AREA_RASTER, 268, 8, kStripWidth, 256, strip_area_init, strip_area_event, strip_area_draw},
-    {AREA_RASTER, 0, 0, 0, 0, nullptr, nullptr, nullptr},
-};
-
 // ---- Painters ----------------------------------------------------------------
 
 ColorTriple field_pixel(const GradientState *g, int x, int y) {
@@ -137,11 +129,11 @@ void draw_value_strip(GradientState *g, LWRasterID raster, const ColorTriple *hs
 
 // ---- Area callbacks ------------------------------------------------------------
 
-void field_area_init(void *, void *owner, int, int, int, int, int) {
+static void field_area_init(void *, void *owner, int, int, int, int, int) {
   if (owner) static_cast<PickerPanel *>(owner)->gradient->field_repaint_all = 1;
 }
 
-void strip_area_init(void *, void *owner, int, int, int, int, int) {
+static void strip_area_init(void *, void *owner, int, int, int, int, int) {
   if (owner) static_cast<PickerPanel *>(owner)->gradient->strip_repaint_all = 1;
 }
 
@@ -154,7 +146,7 @@ static void send_hsv_to_editor(PickerPanel *picker) {
   control_set_triple(picker->hsv_editor, CTL_VALUE, hsv.a, hsv.b, hsv.c);
 }
 
-int field_area_event(LWPanelID, void *owner, int flags, int lx, int ly, int32_t *previous) {
+static int field_area_event(LWPanelID, void *owner, int flags, int lx, int ly, int32_t *previous) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return 0;
   if (previous && lx == previous[0] && ly == previous[1]) return 0;
@@ -167,7 +159,7 @@ int field_area_event(LWPanelID, void *owner, int flags, int lx, int ly, int32_t 
   return 0;
 }
 
-int strip_area_event(LWPanelID, void *owner, int flags, int, int ly, int32_t *previous) {
+static int strip_area_event(LWPanelID, void *owner, int flags, int, int ly, int32_t *previous) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return 0;
   if (previous && ly == previous[1]) return 0;
@@ -183,15 +175,23 @@ static LWRasterID owner_raster(PickerPanel *picker, int index) {
   return (set && index < set->count) ? set->rasters[index] : nullptr;
 }
 
-void field_area_draw(void *, void *owner, int, int, int, int, int) {
+static void field_area_draw(void *, void *owner, int, int, int, int, int) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return;
   draw_hs_field(picker->gradient, owner_raster(picker, 0), &picker->current_hsv,
                 &picker->field_marker_x, &picker->field_marker_y);
 }
 
-void strip_area_draw(void *, void *owner, int, int, int, int, int) {
+static void strip_area_draw(void *, void *owner, int, int, int, int, int) {
   PickerPanel *picker = static_cast<PickerPanel *>(owner);
   if (!picker) return;
   draw_value_strip(picker->gradient, owner_raster(picker, 1), &picker->current_hsv);
 }
+
+// ---- Area table ------------------------------------------------------------
+
+const AreaDef kPickerAreaTable[] = {
+    {AREA_RASTER, 4, 8, 256, 256, field_area_init, field_area_event, field_area_draw},
+    {AREA_RASTER, 268, 8, kStripWidth, 256, strip_area_init, strip_area_event, strip_area_draw},
+    {AREA_RASTER, 0, 0, 0, 0, nullptr, nullptr, nullptr},
+};

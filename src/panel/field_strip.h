@@ -26,10 +26,3 @@ void draw_value_strip(GradientState *gradient, LWRasterID raster, const ColorTri
 // Pixel colours of the two gradients, from the ramp with integer arithmetic.
 ColorTriple field_pixel(const GradientState *gradient, int x, int y);
 ColorTriple strip_row_colour(const GradientState *gradient, int hue, int saturation, int y);
-
-void field_area_init(void *target, void *owner, int kind, int x, int y, int w, int h);
-void strip_area_init(void *target, void *owner, int kind, int x, int y, int w, int h);
-int field_area_event(LWPanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
-int strip_area_event(LWPanelID panel, void *owner, int flags, int lx, int ly, int32_t *previous);
-void field_area_draw(void *target, void *owner, int kind, int x, int y, int w, int h);
-void strip_area_draw(void *target, void *owner, int kind, int x, int y, int w, int h);

@@ -21,8 +21,10 @@ int centre_offset(int display_extent, int panel_extent) {
   return static_cast<int>(half);
 }
 
-void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
-                   LWCtlEventFunc *callback) {
+// Places a control at target_x (corrected by the control's own geometry)
+// and target_y, and hands it the picker and its event callback.
+static void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
+                          LWCtlEventFunc *callback) {
   if (!control) return;
   const int width = control_get_int(control, CTL_W);
   control_get_int(control, CTL_H);

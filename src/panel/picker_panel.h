@@ -15,8 +15,12 @@ struct PickerPanel {
   AreaSet *areas;  // null when its allocation failed
   LWHotColorFunc *hot_func;
   void *hot_data;
-  ColorTriple initial_rgb;
+  ColorTriple initial_rgb;  // the request's channels as ints, as they came in
   ColorTriple current_rgb;
+  // The request's own channels. A channel whose current int is still its
+  // initial one goes back to the host as this float, bit for bit, so that a
+  // colour nobody changed comes back as it went in.
+  float request_rgb[3];
   ColorTriple current_hsv;
   GradientState *gradient;
   int32_t field_marker_x;
@@ -47,8 +51,6 @@ struct PickerCallbacks {
 // Builds the panel, its controls and areas, registering `callbacks`.
 // Returns null when the record, its ramp or its panel cannot be had.
 PickerPanel *picker_create_panel(const PickerCallbacks *callbacks);
-void place_control(LWControl *control, PickerPanel *picker, int target_x, int target_y,
-                   LWCtlEventFunc *callback);
 // The panel's own drawing: the swatch pair, the frames of the field and the
 // strip, and (but in mode DR_ERASE) the areas' rasters.
 void picker_draw(PickerPanel *picker, int mode);

@@ -30,6 +30,9 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   const ColorTriple rgb = {channel_from_float(request->red), channel_from_float(request->green),
                            channel_from_float(request->blue)};
   picker->initial_rgb = rgb;
+  picker->request_rgb[0] = request->red;
+  picker->request_rgb[1] = request->green;
+  picker->request_rgb[2] = request->blue;
   picker_show_colour(picker, rgb);
   if (picker->areas) areas_reset_routing(picker->areas);
 
@@ -37,9 +40,11 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   picker->panel_x = panel_get_int(g_panel_funcs, picker->panel, PAN_X);
   picker->panel_y = panel_get_int(g_panel_funcs, picker->panel, PAN_Y);
   if (request->result) {
-    request->red = channel_to_float(picker->current_rgb.a);
-    request->green = channel_to_float(picker->current_rgb.b);
-    request->blue = channel_to_float(picker->current_rgb.c);
+    float out[3];
+    picker_colour_out(picker, out);
+    request->red = out[0];
+    request->green = out[1];
+    request->blue = out[2];
   }
   return AFUNC_OK;
 }

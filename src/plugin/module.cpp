@@ -12,8 +12,8 @@
 namespace {
 
 // Nonzero token; startup allocates nothing.
-void *module_startup(void) { return reinterpret_cast<void *>(static_cast<uintptr_t>(4)); }
-void module_shutdown(void *) {}
+static void *module_startup(void) { return reinterpret_cast<void *>(static_cast<uintptr_t>(4)); }
+static void module_shutdown(void *) {}
 
 ServerTagInfo kTags[] = {
     {"Huevane", 0},

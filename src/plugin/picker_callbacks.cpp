@@ -61,13 +61,15 @@ static void on_rgb_editor(LWControl *control, void *user_data) {
   if (user_data) picker_read_rgb_editor(static_cast<PickerPanel *>(user_data), control);
 }
 
+// Each slot by name: the compiler checks that every function goes where its
+// name says and that the slots come in the record's order.
 const PickerCallbacks kPickerCallbacks = {
-    on_draw,               // PAN_USERDRAW (7)
-    on_key_down,           // PAN_USERKEYS (13)
-    on_mouse,              // PAN_MOUSEBUTTON (15)
-    on_mouse,              // PAN_MOUSEMOVE (16)
-    on_key_up,             // PAN_USERKEYUPS (21)
-    on_eyedropper_button,  // the eyedropper button
-    on_hsv_editor,         // the HSV editor
-    on_rgb_editor,         // the RGB editor
+    .draw = on_draw,
+    .key_down = on_key_down,
+    .mouse_button = on_mouse,
+    .mouse_move = on_mouse,
+    .key_up = on_key_up,
+    .eyedropper_button = on_eyedropper_button,
+    .hsv_editor = on_hsv_editor,
+    .rgb_editor = on_rgb_editor,
 };

@@ -56,6 +56,8 @@ AT(LWColorPickLocal, hotFunc, 40);
 SLOT(LWColorPickLocal, result, int);
 SLOT(LWColorPickLocal, red, float);
 SLOT(LWColorPickLocal, hotFunc, void (*)(void *, float, float, float));
+SIZE(LWColorPickLocal6, 56);
+AT(LWColorPickLocal6, colorSpace, 48);
 
 // ---- "LWPanelServices" ----------------------------------------------------
 SIZE(LWPanelFuncs, 104);
@@ -207,8 +209,7 @@ static_assert(CTL_VALUE == 4 && CTL_HOTX == 5 && CTL_HOTY == 6 && CTL_HOTW == 7 
               "control tags");
 static_assert(CTL_USEREVENT == 14 && CTL_USERDATA == 16 && CTL_MOUSEBUTTON == 22, "control tags");
 static_assert(LWT_INTEGER == 2 && LWT_VINT == 5 && LWT_AREA == 19 && LWT_POINTER == 23, "types");
-static_assert(MOUSE_LEFT == 0x20 && MOUSE_MID == 0x40 && MOUSE_RIGHT == 0x60 &&
-                  MOUSE_DOWN == 0x80,
+static_assert(MOUSE_LEFT == 0x20 && MOUSE_MID == 0x40 && MOUSE_RIGHT == 0x60 && MOUSE_DOWN == 0x80,
               "mouse qualifiers");
 static_assert(PANF_BLOCKING == 1 && PANF_CANCEL == 2 && PANF_NOBUTT == 64, "open flags");
 static_assert(DR_ERASE == 0 && DR_RENDER == 1 && DR_REFRESH == 3, "draw modes");

@@ -2,6 +2,7 @@
 // picker's panel as a user sees it.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
@@ -23,15 +24,25 @@ std::vector<std::string> trace_lines_without_paint(PluginSession &s) {
   return lines;
 }
 
+// The host offers class versions 6 and 5 first: each is refused with 1
+// before anything else happens (no lookup, no call); 4 is served.
 TEST(Picker, ConstructionCallsTheHostInOrder) {
   PluginSession s;
-  s.request({Action::ok()});
+  const hvhost::ColorOutcome out = s.request({Action::ok()});
+  ASSERT_EQ(out.attempts.size(), 3u);
+  EXPECT_EQ(out.attempts[0].version, 6);
+  EXPECT_EQ(out.attempts[0].status, AFUNC_BADVERSION);
+  EXPECT_EQ(out.attempts[1].version, 5);
+  EXPECT_EQ(out.attempts[1].status, AFUNC_BADVERSION);
+  EXPECT_EQ(out.attempts[2].version, 4);
+  EXPECT_EQ(out.attempts[2].status, AFUNC_OK);
   std::vector<std::string> expected = {
-      "lookup ContextMenuServices 0", "lookup Directory Info 0", "lookup File Request 2 0",
-      "lookup File IO 2 0", "lookup Info Messages 2 0", "lookup MultiThreading Utilities 0",
-      "lookup LWPanelServices 0", "lookup RasterServices 0", "lookup LWXPanel 0", "panel.create",
-      "raster.create 256,256,0", "raster.create 30,256,0", "control.add CanvasControl 19,48,60",
-      "control.add ButtonControl 19,22,0",
+      "call.activate 6", "return.activate 1", "call.activate 5", "return.activate 1",
+      "call.activate 4", "lookup ContextMenuServices 0", "lookup Directory Info 0",
+      "lookup File Request 2 0", "lookup File IO 2 0", "lookup Info Messages 2 0",
+      "lookup MultiThreading Utilities 0", "lookup LWPanelServices 0", "lookup RasterServices 0",
+      "lookup LWXPanel 0", "panel.create", "raster.create 256,256,0", "raster.create 30,256,0",
+      "control.add CanvasControl 19,48,60", "control.add ButtonControl 19,22,0",
       // The editors inherit the button's width and height.
       "control.add MiniRGBControl 5,22,0", "control.add MiniHSVControl 5,22,0"};
   const struct {
@@ -88,6 +99,7 @@ TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   asked.version = 5;
   const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
   EXPECT_EQ(out.status, 1);
+  ASSERT_EQ(out.attempts.size(), 1u);  // a pinned version: no other is offered
   EXPECT_EQ(out.result, 0);
   EXPECT_EQ(out.red, 0.25f);
   EXPECT_EQ(out.blue, 0.75f);
@@ -96,18 +108,50 @@ TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   EXPECT_EQ(s.picker_panel(), nullptr);
 }
 
-TEST(Picker, LoadsByTruncationAndWritesBackOverTwoFiftyFive) {
-  PluginSession s;
-  const hvhost::ColorOutcome out = s.request({Action::ok()}, color(0.5f, 1.0f, 0.0f));
-  EXPECT_EQ(out.status, 0);
-  EXPECT_EQ(out.result, 1);
-  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{127, 255, 0}));
-  EXPECT_EQ(out.red, 127.0f / 255.0f);
-  EXPECT_NE(out.red, 0.5f);
-  EXPECT_EQ(out.green, 1.0f);
-  // One hot callback, before the panel was shown, with the loaded colour.
-  ASSERT_EQ(out.hot.size(), 1u);
-  EXPECT_EQ(out.hot[0].red, 127.0f / 255.0f);
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// The request loads by truncation (0.5 as 127); OK gives back each channel
+// the user left at its loaded int as the request's own float, bit for bit,
+// and a changed one as int / 255. The hot callback at the open does the
+// same, so opening the picker does not move the host's colour.
+TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    float in[3];
+    std::vector<Action> script;
+    std::array<int, 3> loaded;
+    float out[3];
+  } rows[] = {
+      {{0.5f, 1.0f, 0.0f}, {Action::ok()}, {127, 255, 0}, {0.5f, 1.0f, 0.0f}},
+      {{0.8f, 0.5f, 0.3f}, {Action::ok()}, {204, 127, 76}, {0.8f, 0.5f, 0.3f}},
+      {{0.8f, 0.5f, 0.3f},
+       {Action::rgb(204, 100, 76), Action::ok()},
+       {204, 127, 76},
+       {0.8f, 100.0f / 255.0f, 0.3f}},
+      // HDR above 1 and NaN come back as they went in.
+      {{1.7f, nan, -0.25f}, {Action::ok()}, {433, 0, -63}, {1.7f, nan, -0.25f}},
+      {{1.7f, nan, -0.25f},
+       {Action::rgb(255, 1, 0), Action::ok()},
+       {433, 0, -63},
+       {1.0f, 1.0f / 255.0f, 0.0f}},
+  };
+  for (const auto &row : rows) {
+    PluginSession s;
+    const hvhost::ColorOutcome out = s.request(row.script, color(row.in[0], row.in[1], row.in[2]));
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.result, 1);
+    ASSERT_FALSE(out.hot.empty());
+    const float got[3] = {out.red, out.green, out.blue};
+    const float opened[3] = {out.hot[0].red, out.hot[0].green, out.hot[0].blue};
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(same_bits(got[i], row.out[i])) << "channel " << i << ": " << got[i];
+      EXPECT_TRUE(same_bits(opened[i], row.in[i])) << "hot at the open, channel " << i;
+    }
+    if (row.script.size() == 1) {
+      EXPECT_EQ(s.control("MiniRGBControl")->value(), row.loaded);
+      EXPECT_EQ(out.hot.size(), 1u);  // before the panel was shown
+    }
+  }
 }
 
 TEST(Picker, CancelLeavesTheColourAndWritesResultZero) {
@@ -293,7 +337,9 @@ TEST(Picker, UnreadableHostInputIsDefined) {
   const float inf = std::numeric_limits<float>::infinity();
   const hvhost::ColorOutcome out = s.request({Action::ok()}, color(nan, inf, -inf));
   EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{0, INT32_MAX, INT32_MIN}));
-  EXPECT_EQ(out.red, 0.0f);
+  // Nobody changed them: they go back as they came.
+  EXPECT_TRUE(same_bits(out.red, nan));
+  EXPECT_EQ(out.green, inf);
   // Above 1.0 is kept: 2.0 loads as 510 and goes back as 2.0.
   const hvhost::ColorOutcome big = s.request({Action::ok()}, color(2.0f, 0.0f, 0.0f));
   EXPECT_EQ(big.red, 2.0f);

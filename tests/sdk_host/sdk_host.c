@@ -41,6 +41,7 @@ static struct {
   int hot_count;
   int hot_at_open; /* hot callbacks before the panel opened */
   int moved_x, moved_y;
+  float asked[3]; /* the colour the request being served came with */
 } S;
 
 static char hot_data; /* the request's hot data: its address */
@@ -55,10 +56,14 @@ static void hot_callback(void *data, float r, float g, float b) {
 
 /* ---- What the events imply ---------------------------------------------------- */
 
-/* A request channel as the picker takes it in, and a picker value as a
-   channel out. */
+/* A request channel as the picker takes it in, and a picker value of
+   channel i as it goes out: the request's own float while the value is still
+   the one that float came in as (so a colour nobody changed comes back
+   exactly), else v / 255. */
 static int channel_in(float c) { return (int)((double)c * 255.0); }
-static float channel_out(int v) { return (float)v / 255.0f; }
+static float channel_out(int i, int v) {
+  return v == channel_in(S.asked[i]) ? S.asked[i] : (float)v / 255.0f;
+}
 
 /* The picker's HSV to RGB: hue 0..255 spans 0..359 degrees; double
    arithmetic, truncated. Predicts the colour a field or strip event gives. */
@@ -81,7 +86,7 @@ static int max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ?
 /* ---- Checks --------------------------------------------------------------------- */
 
 static int same_color(const float got[3], int r, int g, int b) {
-  return got[0] == channel_out(r) && got[1] == channel_out(g) && got[2] == channel_out(b);
+  return got[0] == channel_out(0, r) && got[1] == channel_out(1, g) && got[2] == channel_out(2, b);
 }
 
 /* Exactly one hot callback since `before`, with (r, g, b) / 255. */
@@ -93,8 +98,8 @@ static void expect_hot(int before, int r, int g, int b, const char *what) {
   if (before >= MAX_HOT) return;
   const float *got = S.hot[before];
   if (!same_color(got, r, g, b))
-    sdk_fail("%s: hot callback %.9g %.9g %.9g, expected (%d, %d, %d) / 255", what, got[0], got[1],
-             got[2], r, g, b);
+    sdk_fail("%s: hot callback %.9g %.9g %.9g, expected the values (%d, %d, %d)", what, got[0],
+             got[1], got[2], r, g, b);
 }
 
 static void expect_no_hot(int before, const char *what) {
@@ -306,6 +311,7 @@ static void request(ActivateFunc *activate, int number, const char *title, float
                     float b, SdkOpenScript *script, int accept, int er, int eg, int eb) {
   LWColorPickLocal q = {-1, title, r, g, b, &hot_data, hot_callback};
   S.request = &q;
+  S.asked[0] = r, S.asked[1] = g, S.asked[2] = b;
   S.hot_count = 0;
   S.hot_at_open = -1;
   sdk_set_open_script(script);
@@ -316,16 +322,17 @@ static void request(ActivateFunc *activate, int number, const char *title, float
     sdk_fatal("request %d: the activation returned %d, not 0 (served)", number, status);
   if (S.hot_at_open < 0) sdk_fatal("request %d: the plug-in never opened a panel", number);
   if (!S.basic) {
-    /* Before the panel opens, one hot callback reports the colour loaded. */
-    if (S.hot_at_open != 1 || !same_color(S.hot[0], channel_in(r), channel_in(g), channel_in(b)))
+    /* Before the panel opens, one hot callback reports the colour loaded:
+       the request's own, unchanged. */
+    if (S.hot_at_open != 1 || S.hot[0][0] != r || S.hot[0][1] != g || S.hot[0][2] != b)
       sdk_fail(
           "request %d: %d hot callbacks before the open, expected 1 with the request's "
           "colour",
           number, S.hot_at_open);
   }
   if (q.result != accept) sdk_fail("request %d: result %d, expected %d", number, q.result, accept);
-  const float want[3] = {accept ? channel_out(er) : r, accept ? channel_out(eg) : g,
-                         accept ? channel_out(eb) : b};
+  const float want[3] = {accept ? channel_out(0, er) : r, accept ? channel_out(1, eg) : g,
+                         accept ? channel_out(2, eb) : b};
   if (q.red != want[0] || q.green != want[1] || q.blue != want[2])
     sdk_fail("request %d: colour %.9g %.9g %.9g, expected %.9g %.9g %.9g", number, q.red, q.green,
              q.blue, want[0], want[1], want[2]);

@@ -113,11 +113,12 @@ TEST_F(Activation, AFailedLookupIsTriedAgainOnTheNextRequest) {
   EXPECT_EQ(picker_activate(LWCOLORPICK_VERSION, fake_global, &r, nullptr), AFUNC_OK);
   EXPECT_EQ(g_lookups, 2 * first);
   EXPECT_EQ(services.count("panel.open"), 1);
-  // The fake panel's open accepts: the loaded colour goes back as n / 255.
+  // The fake panel's open accepts: a colour nobody changed goes back as it
+  // came, not as the ints it loaded as (63, 127, 191) over 255.
   EXPECT_EQ(r.result, 1);
-  EXPECT_EQ(r.red, 63 / 255.0f);
-  EXPECT_EQ(r.green, 127 / 255.0f);
-  EXPECT_EQ(r.blue, 191 / 255.0f);
+  EXPECT_EQ(r.red, 0.25f);
+  EXPECT_EQ(r.green, 0.5f);
+  EXPECT_EQ(r.blue, 0.75f);
 
   // Once the services are had, later requests look nothing up.
   EXPECT_EQ(picker_activate(LWCOLORPICK_VERSION, fake_global, &r, nullptr), AFUNC_OK);

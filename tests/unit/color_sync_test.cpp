@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "base/alloc.h"
@@ -101,6 +103,25 @@ TEST_F(Sync, RgbEditorUpdatesHsvEditorAndReportsTheColour) {
   EXPECT_EQ(hot[0].g, 1.0f);
   EXPECT_EQ(hot[0].b, 0.0f);
   EXPECT_EQ(picker->areas->blit_pending, 0);
+}
+
+// A channel still at the int its request float came in as reports that
+// float, bit for bit (HDR and NaN too); a changed one reports int / 255.
+TEST_F(Sync, UnchangedChannelsReportTheRequestsOwnFloats) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  picker->initial_rgb = {127, 510, 0};
+  picker->request_rgb[0] = 0.5f;
+  picker->request_rgb[1] = 2.0f;
+  picker->request_rgb[2] = nan;
+  edit(picker->rgb_editor, 127, 200, 0);
+  ASSERT_EQ(hot.size(), 1u);
+  EXPECT_EQ(hot[0].r, 0.5f);
+  EXPECT_EQ(hot[0].g, 200.0f / 255.0f);
+  EXPECT_EQ(std::memcmp(&hot[0].b, &nan, sizeof nan), 0);
+  // Back to the loaded int: the request's float again.
+  edit(picker->rgb_editor, 127, 510, 1);
+  EXPECT_EQ(hot[1].g, 2.0f);
+  EXPECT_EQ(hot[1].b, 1.0f / 255.0f);
 }
 
 TEST_F(Sync, HsvEditorUpdatesRgbEditorWithTheConversionsLoss) {
