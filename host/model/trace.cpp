@@ -173,13 +173,9 @@ void CallTrace::clear() {
   problem_count_ = 0;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) {
-  fail_countdown_[static_cast<int>(point)].arm(n);
-}
+void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)].arm(n); }
 
-bool CallTrace::should_fail(FailPoint point) {
-  return fail_countdown_[static_cast<int>(point)].fire();
-}
+bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
 
 void CallTrace::note_problem(std::string text) {
   ++problem_count_;

@@ -31,7 +31,7 @@ extern "C" {
 #define GFUSE_RELEASE 2
 
 /* Activation results; any nonzero result means "not served". */
-#define AFUNC_OK 0         /* served */
+#define AFUNC_OK 0        /* served */
 #define AFUNC_BADVERSION 1 /* the class version is not the plug-in's */
 #define AFUNC_BADGLOBAL 2  /* a global service the plug-in needs is missing */
 #define AFUNC_BADLOCAL 3   /* the request record is unusable */
@@ -233,7 +233,8 @@ typedef struct st_LWPanelFuncs {
      and user data as the pointer itself. */
   void (*get)(LWPanelID panel, int tag, void *value);
   void (*set)(LWPanelID panel, int tag, void *value);
-  LWControl *(*addControl)(LWPanelID panel, char *typeName, LWPanControlDesc *desc, char *label);
+  LWControl *(*addControl)(LWPanelID panel, char *typeName, LWPanControlDesc *desc,
+                           char *label);
   LWControl *(*nextControl)(LWPanelID panel, LWControlID control);
   DrawFuncs *drawFuncs;
   void *user_data;
