@@ -335,8 +335,8 @@ typedef struct st_LWPanelFuncs {
 #define LWP_NONE SYSTEM_Ic(0)
 #define LWP_INVERT SYSTEM_Ic(1)
 #define LWP_BG SYSTEM_Ic(2)
-#define LWP_NORMAL SYSTEM_Ic(3)    /* normal text, black by default */
-#define LWP_HEADLINE SYSTEM_Ic(4)  /* headline text, white by default */
+#define LWP_NORMAL SYSTEM_Ic(3)   /* normal text, black by default */
+#define LWP_HEADLINE SYSTEM_Ic(4) /* headline text, white by default */
 #define LWP_EDIT_SEL SYSTEM_Ic(10) /* edit selection, light yellow by default */
 #define RGB_(r, g, b) ((int)(((r) << 16) | ((b) << 8) | (g) | 0x1000000))
 
@@ -355,8 +355,8 @@ typedef struct st_LWRasterFuncs {
   void (*destroy)(LWRasterID raster);
   void (*blitPanel)(LWRasterID raster, int srcX, int srcY, LWPanelID panel, int dstX, int dstY,
                     int w, int h);
-  void (*blitRaster)(LWRasterID raster, int srcX, int srcY, LWRasterID dest, int dstX, int dstY,
-                     int w, int h);
+  void (*blitRaster)(LWRasterID raster, int srcX, int srcY, LWRasterID dest, int dstX,
+                     int dstY, int w, int h);
 } LWRasterFuncs;
 
 #ifdef __cplusplus
