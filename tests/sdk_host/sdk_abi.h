@@ -12,7 +12,8 @@
 
 #define SDK_SYS_SYNC 0x04121994u
 #define SDK_COLORPICK_CLASS "ColorPicker"
-#define SDK_COLORPICK_VERSION 4
+#define SDK_COLORPICK_VERSION 4 /* the version whose request is below */
+#define SDK_COLORPICK_NEWEST 6  /* what current hosts offer first */
 
 typedef void *GlobalFunc(const char *serviceName, int useMode);
 typedef int ActivateFunc(int version, GlobalFunc *global, void *local, void *serverData);
@@ -45,6 +46,12 @@ typedef struct {
   void *data;
   void (*hotFunc)(void *data, float r, float g, float b);
 } LWColorPickLocal;
+
+/* Version 6: the same record, then the host's colour space (UTF-8). */
+typedef struct {
+  LWColorPickLocal v4;
+  const char *colorSpace;
+} LWColorPickLocal6;
 
 /* ---- Values, descriptions, controls ---------------------------------------- */
 
@@ -230,6 +237,8 @@ SDK_AT(LWColorPickLocal, red, 16);
 SDK_AT(LWColorPickLocal, blue, 24);
 SDK_AT(LWColorPickLocal, data, 32);
 SDK_AT(LWColorPickLocal, hotFunc, 40);
+SDK_SIZE(LWColorPickLocal6, 56);
+SDK_AT(LWColorPickLocal6, colorSpace, 48);
 
 SDK_SIZE(LWPanelFuncs, 104);
 SDK_AT(LWPanelFuncs, open, 16);

@@ -2,7 +2,7 @@
    published interface (sdk_abi.h), to show that a module runs in a host that
    shares no header with it.
 
-     sdk_host [--basic] [--server NAME] MODULE
+     sdk_host [--basic] [--server NAME] [--class-version N] MODULE
 
    It loads MODULE, checks its descriptor, finds the ColorPicker server and
    makes two colour requests; its blocking `open` plays the user's part by
@@ -16,6 +16,12 @@
    RGB editor, keys, and the position the user left the panel at, which the
    second request must open at. With --basic only what any picker with a
    MiniRGBControl does is checked: the edit, accept and cancel.
+
+   Each activation offers the class versions as the host does: 6, then 5,
+   then 4, the next one only when the answer is 1 (wrong version), each
+   attempt printed. A refusal must come before anything else: no lookup, no
+   call, no hot callback, the request untouched. Huevane must be served at 4.
+   --class-version N offers N alone.
 
    Exit status: 0 all checks passed, 1 a check failed, 2 bad usage. */
 #include <math.h>
@@ -36,6 +42,7 @@
 
 static struct {
   int basic;
+  int pinned_version;              /* --class-version, or 0 */
   const LWColorPickLocal *request; /* the request being served */
   float hot[MAX_HOT][3];
   int hot_count;
@@ -307,19 +314,53 @@ static int cancel_script(SdkPanel *p, int flags) {
   return 0;
 }
 
+static int same_request(const LWColorPickLocal *a, const LWColorPickLocal *b) {
+  return a->result == b->result && a->title == b->title && a->red == b->red &&
+         a->green == b->green && a->blue == b->blue && a->data == b->data &&
+         a->hotFunc == b->hotFunc;
+}
+
+/* Offers the versions newest first, stepping down on 1; returns the last
+   answer and writes the version it was given for into *version. */
+static int offer_versions(ActivateFunc *activate, LWColorPickLocal6 *q, int *version) {
+  const int first = S.pinned_version ? S.pinned_version : SDK_COLORPICK_NEWEST;
+  const int last = S.pinned_version ? S.pinned_version : SDK_COLORPICK_VERSION;
+  int status = 1;
+  for (*version = first; *version >= last; --*version) {
+    const long calls = sdk_total_calls();
+    const int hot = S.hot_count;
+    const LWColorPickLocal before = q->v4;
+    status = activate(*version, sdk_global, q, NULL);
+    printf("activate: class version %d: %d\n", *version, status);
+    if (status != 1) break;
+    if (sdk_total_calls() != calls || S.hot_count != hot || !same_request(&before, &q->v4))
+      sdk_fail(
+          "class version %d was refused after the plug-in had called the host or changed "
+          "the request",
+          *version);
+  }
+  return status;
+}
+
 static void request(ActivateFunc *activate, int number, const char *title, float r, float g,
                     float b, SdkOpenScript *script, int accept, int er, int eg, int eb) {
-  LWColorPickLocal q = {-1, title, r, g, b, &hot_data, hot_callback};
-  S.request = &q;
+  LWColorPickLocal6 q6 = {{-1, title, r, g, b, &hot_data, hot_callback}, "sRGB"};
+  LWColorPickLocal q = q6.v4; /* what is checked: the record the plug-in saw */
+  S.request = &q6.v4;
   S.asked[0] = r, S.asked[1] = g, S.asked[2] = b;
   S.hot_count = 0;
   S.hot_at_open = -1;
   sdk_set_open_script(script);
   const int failed_before = sdk_failures();
-  const int status = activate(SDK_COLORPICK_VERSION, sdk_global, &q, NULL);
+  int version = 0;
+  const int status = offer_versions(activate, &q6, &version);
+  q = q6.v4;
   sdk_set_open_script(NULL);
   if (status != 0)
     sdk_fatal("request %d: the activation returned %d, not 0 (served)", number, status);
+  if (!S.basic && version != SDK_COLORPICK_VERSION)
+    sdk_fail("request %d: served at class version %d, not %d", number, version,
+             SDK_COLORPICK_VERSION);
   if (S.hot_at_open < 0) sdk_fatal("request %d: the plug-in never opened a panel", number);
   if (!S.basic) {
     /* Before the panel opens, one hot callback reports the colour loaded:
@@ -417,13 +458,16 @@ int main(int argc, char **argv) {
       S.basic = 1;
     else if (strcmp(argv[i], "--server") == 0 && i + 1 < argc)
       server = argv[++i];
-    else if (argv[i][0] != '-' && !path)
+    else if (strcmp(argv[i], "--class-version") == 0 && i + 1 < argc) {
+      S.pinned_version = atoi(argv[++i]);
+      if (S.pinned_version <= 0) path = NULL, i = argc; /* usage */
+    } else if (argv[i][0] != '-' && !path)
       path = argv[i];
     else
       path = NULL, i = argc;
   }
   if (!path) {
-    fprintf(stderr, "usage: sdk_host [--basic] [--server NAME] MODULE\n");
+    fprintf(stderr, "usage: sdk_host [--basic] [--server NAME] [--class-version N] MODULE\n");
     return 2;
   }
   setvbuf(stdout, NULL, _IONBF, 0);

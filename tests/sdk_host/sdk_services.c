@@ -39,6 +39,12 @@ int sdk_failures(void) { return failures; }
 
 long sdk_calls[C_COUNT];
 
+long sdk_total_calls(void) {
+  long n = 0;
+  for (int i = 0; i < C_COUNT; ++i) n += sdk_calls[i];
+  return n;
+}
+
 void sdk_print_call_counts(void) {
 #define SDK_SLOT_NAME(id, name) name,
   static const char *const names[C_COUNT] = {SDK_SLOTS(SDK_SLOT_NAME)};

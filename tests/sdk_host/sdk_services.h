@@ -75,8 +75,9 @@ SdkControl *sdk_find_control(SdkPanel *panel, const char *type_name);
 const SdkBlit *sdk_find_blit(const SdkPanel *panel, int w, int h, int tall);
 uint32_t sdk_raster_pixel(const SdkRaster *raster, int x, int y);
 
-/* Counts of every slot called, printed as one line. */
+/* Counts of every slot called, printed as one line; their sum. */
 void sdk_print_call_counts(void);
+long sdk_total_calls(void);
 void sdk_free_all(void);
 
 /* Failures: each prints one line to stderr; sdk_fatal also exits. */
