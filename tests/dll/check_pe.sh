@@ -1,14 +1,21 @@
 #!/usr/bin/env bash
-# Checks a Windows PE file's import and export tables with mingw objdump.
+# Checks a Windows PE file's import and export tables with mingw objdump,
+# and its version resource with mingw windres.
 #
 #   check_pe.sh [--objdump PROG] [--allow "A.dll B.dll ..."] [--system-only]
-#               [--export SYMBOL]... [--no-symbol REGEX]... FILE
+#               [--export SYMBOL]... [--no-symbol REGEX]...
+#               [--windres PROG] [--version X.Y.Z] FILE
 #
 # --allow        every imported DLL must be one of these (case-insensitive)
 # --system-only  no mingw runtime DLL (lib*.dll) and no api-ms-win-* forwarder
 # --export SYM   the export table must name SYM
 # --no-symbol RE no symbol of the file's symbol table may match RE (extended
 #                regex); the file must have a symbol table for this to tell
+# --version V    the version resource says V (file and product version, the
+#                numeric ones V.0), names the product Huevane and the file by
+#                its own name, has a description and a copyright; and the
+#                picker's default title, "Huevane MAJOR.MINOR" with a two-digit
+#                minor ("Huevane 1.00" for 1.0.0), is in the file
 # Prints one PASS or FAIL line per file (with the reasons) and exits 1 on FAIL.
 set -euo pipefail
 
@@ -17,6 +24,8 @@ allow=""
 system_only=0
 exports=()
 absent=()
+windres=x86_64-w64-mingw32-windres
+version=""
 while [[ $# -gt 1 ]]; do
   case $1 in
     --objdump) objdump=$2; shift 2 ;;
@@ -24,6 +33,8 @@ while [[ $# -gt 1 ]]; do
     --system-only) system_only=1; shift ;;
     --export) exports+=("$2"); shift 2 ;;
     --no-symbol) absent+=("$2"); shift 2 ;;
+    --windres) windres=$2; shift 2 ;;
+    --version) version=$2; shift 2 ;;
     *) echo "check_pe: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -77,8 +88,30 @@ if [[ ${#absent[@]} -gt 0 ]]; then
   done
 fi
 
+if [[ -n $version ]]; then
+  resource=$("$windres" -J coff -i "$file" -O rc 2>&1 | tr -d '\r') || resource=""
+  value() { sed -n "s/^ *VALUE \"$1\", \"\(.*\)\"$/\1/p" <<<"$resource"; }
+  IFS=. read -r major minor patch <<<"$version"
+  numeric="$major, $minor, $patch, 0"
+  want=("FileVersion=$version" "ProductVersion=$version" "ProductName=Huevane"
+        "OriginalFilename=$name")
+  for pair in "${want[@]}"; do
+    got=$(value "${pair%%=*}")
+    [[ $got == "${pair#*=}" ]] || problems+=("version resource: ${pair%%=*} is '$got', not '${pair#*=}'")
+  done
+  for key in FileDescription LegalCopyright; do
+    [[ -n $(value $key) ]] || problems+=("version resource: no $key")
+  done
+  for key in FILEVERSION PRODUCTVERSION; do
+    grep -q "^ *$key $numeric\$" <<<"$resource" ||
+      problems+=("version resource: $key is not $numeric")
+  done
+  title=$(printf 'Huevane %d.%02d' "$major" "$minor")
+  grep -qaF "$title" "$file" || problems+=("the default title '$title' is not in the file")
+fi
+
 if [[ ${#problems[@]} -eq 0 ]]; then
-  echo "PASS $name: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}"
+  echo "PASS $name: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}${version:+; version $version}"
   exit 0
 fi
 echo "FAIL $name:"

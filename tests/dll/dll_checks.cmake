@@ -21,6 +21,7 @@ function(huevane_add_dll_checks)
              COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP}
                      --allow "KERNEL32.dll USER32.dll GDI32.dll msvcrt.dll"
                      --export _mod_descrip --no-symbol "fail_(countdown|allocation)"
+                     --windres ${CMAKE_RC_COMPILER} --version ${PROJECT_VERSION}
                      $<TARGET_FILE:huevane>)
     set_tests_properties(dll.huevane_p PROPERTIES LABELS dll)
   endif()

@@ -307,7 +307,7 @@ TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
 
   const ProcessResult v = host({"--version"});
   EXPECT_EQ(v.exit_code, 0);
-  EXPECT_EQ(v.out.rfind("huevane-host ", 0), 0u) << v.out;
+  EXPECT_EQ(v.out, std::string("huevane-host ") + HUEVANE_PROJECT_VERSION + "\n");
 }
 
 TEST(HostGuard, AnEscapingExceptionBecomesOneMessageAndExitCode4) {

@@ -2,6 +2,7 @@
 // picker's panel as a user sees it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -172,6 +173,12 @@ TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   asked.title.reset();
   s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
+  // The title and the project's version (1.0.0) agree: major and minor.
+  int major = 0, minor = 0;
+  ASSERT_EQ(std::sscanf(HUEVANE_PROJECT_VERSION, "%d.%d", &major, &minor), 2);
+  char title[32];
+  std::snprintf(title, sizeof title, "Huevane %d.%02d", major, minor);
+  EXPECT_EQ(s.picker_panel()->title(), title);
   asked.title = "Light colour";
   s.request({Action::ok()}, asked);
   EXPECT_EQ(s.picker_panel()->title(), "Light colour");
