@@ -136,3 +136,20 @@ run-fuzz:
 	    -artifact_prefix=$$artifacts/ $$corpus $$seeds; \
 	done; \
 	[[ $$found -eq 1 ]] || echo "fuzz: no harness built yet (build/fuzz/fuzz_*)"
+
+# ---- release package -------------------------------------------------------
+#   make dist    out/dist/huevane-VERSION-win64.zip (huevane.p, README.txt,
+#                LICENSE, CHANGELOG.md, SHA256SUMS) and its .sha256
+# Builds huevane.p alone in the mingw preset; the version is the CMake
+# project's. `make test` ends with test-dist: two clean clones of HEAD in
+# different directories must give byte-identical zips
+# (scripts/check-reproducible).
+TEST_STEPS += test-dist
+.PHONY: dist test-dist
+
+dist: deps
+	cmake --preset mingw
+	cmake --build --preset mingw --target dist
+
+test-dist: deps
+	bash scripts/check-reproducible
