@@ -395,8 +395,9 @@ def case_eyedropper_right_cancel(ctx):
                                         "desktop release right\n"
                                         "ok\n" % (x, y), "--color", "0.5,0.5,0.5")
     equal(len(win.starting("hot ")), 1, "hot callbacks: only the opening one")
-    # 0.5 enters the picker as 127 of 255.
-    equal(win.lines[-3], "result 1 " + color_text((127, 127, 127)), "the result line")
+    # 0.5 enters the picker as 127 of 255; nobody changed it, so OK gives
+    # back 0.5 itself, not 127 / 255.
+    equal(win.lines[-3], "result 1 0.5 0.5 0.5", "the result line")
     equal(win.lines[-2], "chart buttons 0", "the right click kept from the chart")
     check(readout(CHART_COLORS[block]) in titles_of_run(win, 0),
           "the magnifier's title read the red block")
