@@ -96,7 +96,7 @@ static int same_color(const float got[3], int r, int g, int b) {
   return got[0] == channel_out(0, r) && got[1] == channel_out(1, g) && got[2] == channel_out(2, b);
 }
 
-/* Exactly one hot callback since `before`, with (r, g, b) / 255. */
+/* Exactly one hot callback since `before`, with (r, g, b) as they go out. */
 static void expect_hot(int before, int r, int g, int b, const char *what) {
   if (S.hot_count != before + 1) {
     sdk_fail("%s: %d hot callbacks, expected 1", what, S.hot_count - before);
