@@ -38,11 +38,11 @@
 
 #include "abi/host_api.h"
 #include "desktop.h"
-#include "input/action.h"
 #include "input/script.h"
 #include "model/chrome.h"
 #include "model/host.h"
 #include "plugin/activation.h"
+#include "session/action_feed.h"
 #include "session/cli.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"

@@ -10,7 +10,6 @@
 namespace {
 
 using hvhost::Action;
-using hvhost::ActionKind;
 using hvhost::MouseButton;
 using hvhost::parse_script;
 using hvhost::Place;
@@ -47,6 +46,8 @@ key d
 rgb 1 -2 300
 hsv 0 0 2147483647
 click eyedropper
+click strip 3 4 right
+click 5 6
 ok
 cancel
 wait 0
@@ -78,6 +79,8 @@ snapshot picker-1.final_2
                                                           "rgb 1 -2 300",
                                                           "hsv 0 0 2147483647",
                                                           "click eyedropper",
+                                                          "click strip 3 4 right",
+                                                          "click 5 6",
                                                           "ok",
                                                           "cancel",
                                                           "wait 0",
@@ -91,12 +94,13 @@ snapshot picker-1.final_2
   EXPECT_EQ(actions[1].place, Place::kField);
   EXPECT_EQ(actions[1].button, MouseButton::kRight);
   EXPECT_EQ(actions[4].button, MouseButton::kMiddle);
-  EXPECT_EQ(actions.back().kind, ActionKind::kSnapshot);
+  EXPECT_EQ(actions.back().word(), "snapshot");
 }
 
-TEST(Script, WindowsLineEndsAndAnEmptyScriptAreFine) {
+TEST(Script, WindowsLineEndsAByteOrderMarkAndAnEmptyScriptAreFine) {
   EXPECT_EQ(described(parse_script("press 1 2\r\nok\r\n")),
             (std::vector<std::string>{"press 1 2", "ok"}));
+  EXPECT_EQ(described(parse_script("\xEF\xBB\xBFok\n")), (std::vector<std::string>{"ok"}));
   EXPECT_TRUE(parse_script("").empty());
   EXPECT_TRUE(parse_script("\n\n# only comments\n   \t\n").empty());
 }
@@ -130,8 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"ok\njump 1 2", "line 2: unknown action 'jump'"},
         BadLine{"press 1", "line 1: missing Y"}, BadLine{"press", "line 1: missing X"},
         BadLine{"press 1 2 centre", "line 1: expected left, middle or right, not 'centre'"},
+        BadLine{"press nowhere 1 2",
+                "line 1: unknown place 'nowhere' (field, strip or eyedropper)"},
+        BadLine{"click 1", "line 1: missing Y"},
         BadLine{"move 1 2 left", "line 1: unexpected 'left' after the action"},
-        BadLine{"press x 2", "line 1: X must be a whole number, not 'x'"},
+        BadLine{"press x 2", "line 1: unknown place 'x' (field, strip or eyedropper)"},
         BadLine{"press 1.5 2", "line 1: X must be a whole number, not '1.5'"},
         BadLine{"press 1 32768", "line 1: Y 32768 is out of range (-32768..32767)"},
         BadLine{"press 99999999999999999999 0",
@@ -139,24 +146,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"press field", "line 1: missing X"},
         BadLine{"drag field 1 2 3", "line 1: missing Y2"},
         BadLine{"drag 1 2 3 4 0", "line 1: STEPS 0 is out of range (1..10000)"},
-        BadLine{"drag eyedropper 1 2 3 4", "line 1: X1 must be a whole number, not 'eyedropper'"},
-        BadLine{"key", "line 1: missing a key"},
+        BadLine{"drag eyedropper 1 2 3 4", "line 1: unknown place 'eyedropper' (field or strip)"},
+        BadLine{"key", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
-        BadLine{"key 65536", "line 1: a key code 65536 is out of range (0..65535)"},
-        BadLine{"key #", "line 1: missing a key"}, BadLine{"key up", "line 1: missing a key"},
+        BadLine{"key 65536", "line 1: CODE 65536 is out of range (0..65535)"},
+        BadLine{"key up", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key down S S", "line 1: unexpected 'S' after the action"},
-        BadLine{"rgb 1 2", "line 1: missing a value"},
+        BadLine{"rgb 1 2", "line 1: missing B"}, BadLine{"hsv", "line 1: missing H"},
         BadLine{"hsv 1 2 3 4", "line 1: unexpected '4' after the action"},
         BadLine{"rgb 1 2 2147483648",
-                "line 1: a value 2147483648 is out of range (-2147483648..2147483647)"},
-        BadLine{"click ok", "line 1: cannot click 'ok' (only eyedropper)"},
+                "line 1: B 2147483648 is out of range (-2147483648..2147483647)"},
+        BadLine{"click ok", "line 1: unknown place 'ok' (field, strip or eyedropper)"},
         BadLine{"ok now", "line 1: unexpected 'now' after the action"},
         BadLine{"wait -1", "line 1: MS -1 is out of range (0..3600000)"},
         BadLine{"wait", "line 1: missing MS"},
-        BadLine{"desktop jump", "line 1: unknown desktop action 'jump'"},
-        BadLine{"desktop press", "line 1: missing left, middle or right"},
-        BadLine{"desktop move 1", "line 1: missing Y"},
-        BadLine{"snapshot", "line 1: missing a snapshot name"},
+        BadLine{"desktop jump", "line 1: unknown action 'desktop jump'"},
+        BadLine{"desktop press", "line 1: missing BUTTON (left, middle or right)"},
+        BadLine{"desktop move 1", "line 1: missing Y"}, BadLine{"snapshot", "line 1: missing NAME"},
         BadLine{"snapshot ../x",
                 "line 1: bad snapshot name '../x' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
@@ -167,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         // What does not show is escaped, so these are not mistaken for "ok".
         BadLine{"ok\f", "line 1: unknown action 'ok\\f'"},
         BadLine{"\vok", "line 1: unknown action '\\vok'"},
-        BadLine{"\xEF\xBB\xBFok", "line 1: unknown action '\\xEF\\xBB\\xBFok'"},
+        // A byte-order mark is skipped at the start only.
+        BadLine{"ok\n\xEF\xBB\xBFok", "line 2: unknown action '\\xEF\\xBB\\xBFok'"},
         BadLine{"snapshot a\\b\x7F",
                 "line 1: bad snapshot name 'a\\\\b\\x7F' (letters, digits, "
                 "'_', '-' and '.', not starting with '.')"},
