@@ -22,124 +22,68 @@ constexpr size_t kHelpColumn = 35;
 
 int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
-UserInput mouse(UserInput::Kind kind, const std::array<int, 2> &at, MouseButton b) {
-  UserInput in;
-  in.kind = kind;
-  in.x = at[0];
-  in.y = at[1];
-  in.button = b;
-  return in;
-}
-
-UserInput with_code(UserInput::Kind kind, int code) {
-  UserInput in;
-  in.kind = kind;
-  in.code = code;
-  return in;
-}
-
-void add_drag(const Action &a, const ActionPoints &at, InputList *out) {
-  const int moves = std::max(a.number, 1);
-  out->push_back(mouse(UserInput::kPress, at[0], a.button));
-  for (int i = 1; i <= moves; ++i) {
-    std::array<int, 2> p;
-    for (size_t k = 0; k < 2; ++k)
-      p[k] = saturate(at[0][k] + (static_cast<int64_t>(at[1][k]) - at[0][k]) * i / moves);
-    out->push_back(mouse(UserInput::kMove, p, a.button));
-  }
-  out->push_back(mouse(UserInput::kRelease, at[1], a.button));
-}
-
-void add_edit(UserInput::Kind kind, const Action &a, InputList *out) {
-  UserInput in;
-  in.kind = kind;
-  in.values = a.values;
-  out->push_back(in);
-}
+using K = UserInput::Kind;
 
 const std::vector<ActionSpec> kVocabulary = {
-    {"press", "[PLACE] X Y [BUTTON]", "a mouse button goes down at X Y", Place::kPanel,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kPress, at[0], a.button));
-     }},
-    {"release", "[PLACE] X Y [BUTTON]",
-     "... and comes up; over the control it\nwent down on, that clicks the control", Place::kPanel,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kRelease, at[0], a.button));
-     }},
-    {"move", "[PLACE] X Y",
-     "the pointer moves; the plug-in hears of\nit only while a button is held", Place::kPanel,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kMove, at[0], a.button));
-     }},
-    {"click", "[PLACE] X Y [BUTTON]", "a press and a release at X Y", Place::kPanel,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kPress, at[0], a.button));
-       out->push_back(mouse(UserInput::kRelease, at[0], a.button));
-     }},
-    {"drag", "[AREA] X1 Y1 X2 Y2 [STEPS]",
+    {"press",
+     "[PLACE] X Y [BUTTON]",
+     "a mouse button goes down at X Y",
+     Place::kPanel,
+     {K::kPress}},
+    {"release",
+     "[PLACE] X Y [BUTTON]",
+     "... and comes up; over the control it\nwent down on, that clicks the control",
+     Place::kPanel,
+     {K::kRelease}},
+    {"move",
+     "[PLACE] X Y",
+     "the pointer moves; the plug-in hears of\nit only while a button is held",
+     Place::kPanel,
+     {K::kMove}},
+    {"click",
+     "[PLACE] X Y [BUTTON]",
+     "a press and a release at X Y",
+     Place::kPanel,
+     {K::kPress, K::kRelease}},
+    {"drag",
+     "[AREA] X1 Y1 X2 Y2 [STEPS]",
      "left press at X1 Y1, STEPS moves in even\nsteps to X2 Y2 (default 8), release there",
-     Place::kPanel, add_drag},
-    {"key", "C", "a key pressed and released", Place::kPanel,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kKeyDown, a.number));
-       out->push_back(with_code(UserInput::kKeyUp, a.number));
-     }},
-    {"key down", "C", "only the key's press", Place::kPanel,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kKeyDown, a.number));
-     }},
-    {"key up", "C", "only the key's release", Place::kPanel,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kKeyUp, a.number));
-     }},
-    {"rgb", "R G B", "the user types the three values into the\nRGB editor", Place::kRgbEditor,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       add_edit(UserInput::kEditRgb, a, out);
-     }},
-    {"hsv", "H S V", "... or into the HSV editor", Place::kHsvEditor,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       add_edit(UserInput::kEditHsv, a, out);
-     }},
-    {"ok", "",
+     Place::kPanel,
+     {K::kPress, K::kMove, K::kRelease}},
+    {"key", "C", "a key pressed and released", Place::kPanel, {K::kKeyDown, K::kKeyUp}},
+    {"key down", "C", "only the key's press", Place::kPanel, {K::kKeyDown}},
+    {"key up", "C", "only the key's release", Place::kPanel, {K::kKeyUp}},
+    {"rgb",
+     "R G B",
+     "the user types the three values into the\nRGB editor",
+     Place::kRgbEditor,
+     {K::kEditRgb}},
+    {"hsv", "H S V", "... or into the HSV editor", Place::kHsvEditor, {K::kEditHsv}},
+    {"ok",
+     "",
      "the OK button of the panel's window (an\nerror on a panel without it, such as "
      "the\nmagnifier)",
      Place::kOkButton,
-     [](const Action &, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kOk, 0));
-     }},
-    {"cancel", "", "its Cancel button (the same)", Place::kCancelButton,
-     [](const Action &, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kCancel, 0));
-     }},
-    {"wait", "MS", "virtual time passes; the timers due fire", std::nullopt,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       out->push_back(with_code(UserInput::kWait, a.number));
-     }},
-    {"desktop move", "X Y",
-     "the screen pointer, in screen coordinates,\nthrough the low-level mouse hooks "
-     "(the\neyedropper's "
-     "pick)",
+     {K::kOk}},
+    {"cancel", "", "its Cancel button (the same)", Place::kCancelButton, {K::kCancel}},
+    {"wait", "MS", "virtual time passes; the timers due fire", std::nullopt, {K::kWait}},
+    {"desktop move",
+     "X Y",
+     "the screen pointer, in screen coordinates,\nthrough the low-level mouse hooks (the\n"
+     "eyedropper's pick)",
      std::nullopt,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kDesktopMove, at[0], a.button));
-     }},
-    {"desktop press", "BUTTON", "a button of the screen pointer goes down", std::nullopt,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kDesktopPress, at[0], a.button));
-     }},
-    {"desktop release", "BUTTON", "... and comes up", std::nullopt,
-     [](const Action &a, const ActionPoints &at, InputList *out) {
-       out->push_back(mouse(UserInput::kDesktopRelease, at[0], a.button));
-     }},
-    {"snapshot", "NAME",
-     "NAME.png of the innermost open panel's\nwindow, in the --snapshot directory", Place::kPanel,
-     [](const Action &a, const ActionPoints &, InputList *out) {
-       UserInput in;
-       in.kind = UserInput::kSnapshot;
-       in.name = a.name;
-       out->push_back(in);
-     }},
+     {K::kDesktopMove}},
+    {"desktop press",
+     "BUTTON",
+     "a button of the screen pointer goes down",
+     std::nullopt,
+     {K::kDesktopPress}},
+    {"desktop release", "BUTTON", "... and comes up", std::nullopt, {K::kDesktopRelease}},
+    {"snapshot",
+     "NAME",
+     "NAME.png of the innermost open panel's\nwindow, in the --snapshot directory",
+     Place::kPanel,
+     {K::kSnapshot}},
 };
 
 std::vector<std::string_view> split_fields(std::string_view fields, char separator = ' ') {
@@ -322,95 +266,55 @@ class LineParser {
   size_t pos_ = 0;
 };
 
-Action make(std::string_view word) {
-  Action a;
-  a.spec = &action_spec(word);
-  return a;
-}
-
-Action mouse_action(std::string_view word, Place p, int x, int y, MouseButton b) {
-  Action a = make(word);
-  a.place = p;
-  a.xy = {x, y, 0, 0};
-  a.button = b;
-  return a;
-}
-
-}  // namespace
-
-const std::vector<ActionSpec> &vocabulary() { return kVocabulary; }
-
 const ActionSpec &action_spec(std::string_view word) {
   for (const ActionSpec &s : kVocabulary)
     if (s.word == word) return s;
   return kVocabulary.front();
 }
 
+// An action of the vocabulary with the given fields.
+Action make(std::string_view word, Place place = Place::kPanel, std::array<int, 4> xy = {},
+            MouseButton button = MouseButton::kLeft, int number = 0,
+            std::array<int, 3> values = {}) {
+  Action a;
+  a.spec = &action_spec(word);
+  a.place = place;
+  a.xy = xy;
+  a.button = button;
+  a.number = number;
+  a.values = values;
+  return a;
+}
+
+}  // namespace
+
 std::string_view Action::word() const { return spec ? spec->word : ""; }
 
 Action Action::press(int x, int y, MouseButton b) { return press(Place::kPanel, x, y, b); }
-Action Action::press(Place p, int x, int y, MouseButton b) {
-  return mouse_action("press", p, x, y, b);
-}
+Action Action::press(Place p, int x, int y, MouseButton b) { return make("press", p, {x, y}, b); }
 Action Action::move(int x, int y) { return move(Place::kPanel, x, y); }
-Action Action::move(Place p, int x, int y) {
-  return mouse_action("move", p, x, y, MouseButton::kLeft);
-}
+Action Action::move(Place p, int x, int y) { return make("move", p, {x, y}); }
 Action Action::release(int x, int y, MouseButton b) { return release(Place::kPanel, x, y, b); }
 Action Action::release(Place p, int x, int y, MouseButton b) {
-  return mouse_action("release", p, x, y, b);
+  return make("release", p, {x, y}, b);
 }
-Action Action::click(Place p, int x, int y, MouseButton b) {
-  return mouse_action("click", p, x, y, b);
-}
+Action Action::click(Place p, int x, int y, MouseButton b) { return make("click", p, {x, y}, b); }
 Action Action::drag(Place p, int x1, int y1, int x2, int y2, int steps) {
-  Action a = mouse_action("drag", p, x1, y1, MouseButton::kLeft);
-  a.xy[2] = x2;
-  a.xy[3] = y2;
-  a.number = steps;
-  return a;
+  return make("drag", p, {x1, y1, x2, y2}, MouseButton::kLeft, steps);
 }
-Action Action::key_press(int code) {
-  Action a = make("key");
-  a.number = code;
-  return a;
-}
-Action Action::key_down(int code) {
-  Action a = make("key down");
-  a.number = code;
-  return a;
-}
-Action Action::key_up(int code) {
-  Action a = make("key up");
-  a.number = code;
-  return a;
-}
-Action Action::rgb(int r, int g, int b) {
-  Action a = make("rgb");
-  a.values = {r, g, b};
-  return a;
-}
-Action Action::hsv(int h, int s, int v) {
-  Action a = make("hsv");
-  a.values = {h, s, v};
-  return a;
-}
+Action Action::key_press(int code) { return make("key", Place::kPanel, {}, {}, code); }
+Action Action::key_down(int code) { return make("key down", Place::kPanel, {}, {}, code); }
+Action Action::key_up(int code) { return make("key up", Place::kPanel, {}, {}, code); }
+Action Action::rgb(int r, int g, int b) { return make("rgb", Place::kPanel, {}, {}, 0, {r, g, b}); }
+Action Action::hsv(int h, int s, int v) { return make("hsv", Place::kPanel, {}, {}, 0, {h, s, v}); }
 Action Action::click_eyedropper() { return click(Place::kEyedropper, 0, 0); }
 Action Action::ok() { return make("ok"); }
 Action Action::cancel() { return make("cancel"); }
-Action Action::wait(int ms) {
-  Action a = make("wait");
-  a.number = ms;
-  return a;
-}
-Action Action::desktop_move(int x, int y) {
-  return mouse_action("desktop move", Place::kPanel, x, y, MouseButton::kLeft);
-}
-Action Action::desktop_press(MouseButton b) {
-  return mouse_action("desktop press", Place::kPanel, 0, 0, b);
-}
+Action Action::wait(int ms) { return make("wait", Place::kPanel, {}, {}, ms); }
+Action Action::desktop_move(int x, int y) { return make("desktop move", Place::kPanel, {x, y}); }
+Action Action::desktop_press(MouseButton b) { return make("desktop press", Place::kPanel, {}, b); }
 Action Action::desktop_release(MouseButton b) {
-  return mouse_action("desktop release", Place::kPanel, 0, 0, b);
+  return make("desktop release", Place::kPanel, {}, b);
 }
 Action Action::snapshot(std::string name) {
   Action a = make("snapshot");
@@ -464,7 +368,7 @@ std::string missing_place_message(Place place) {
 
 bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::string *error) {
   const ActionSpec &spec = a.spec ? *a.spec : kVocabulary.front();
-  ActionPoints at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
+  std::array<std::array<int, 2>, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
   if (spec.needs) {
     for (Place p : {Place::kPanel, *spec.needs, a.place}) {
       if (places.find(p)) continue;
@@ -479,7 +383,27 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
       }
     }
   }
-  spec.inputs(a, at, out);
+  // An action with a second point (a drag) moves to it in STEPS even steps
+  // and releases there.
+  const bool two_points = std::string_view(spec.fields).find("X2") != std::string_view::npos;
+  const int moves = two_points ? std::max(a.number, 1) : 1;
+  for (const UserInput::Kind kind : spec.inputs) {
+    for (int i = 1; i <= (kind == K::kMove ? moves : 1); ++i) {
+      UserInput in;
+      in.kind = kind;
+      in.button = a.button;
+      in.code = a.number;
+      in.values = a.values;
+      in.name = a.name;
+      std::array<int, 2> p = at[two_points && kind == K::kRelease ? 1 : 0];
+      if (two_points && kind == K::kMove)
+        for (size_t k = 0; k < 2; ++k)
+          p[k] = saturate(at[0][k] + (static_cast<int64_t>(at[1][k]) - at[0][k]) * i / moves);
+      in.x = p[0];
+      in.y = p[1];
+      out->push_back(std::move(in));
+    }
+  }
   return true;
 }
 

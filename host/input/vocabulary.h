@@ -15,8 +15,6 @@
 namespace hvhost {
 
 using InputList = std::vector<UserInput>;
-// Panel coordinates of the action's points: X Y, and X2 Y2 for a drag.
-using ActionPoints = std::array<std::array<int, 2>, 2>;
 
 struct ActionSpec {
   const char *word;    // "press", "key down"
@@ -25,12 +23,13 @@ struct ActionSpec {
   // What must be on the innermost open panel: kPanel an open panel, another
   // place that place too; nothing for actions outside the panels.
   std::optional<Place> needs;
-  void (*inputs)(const Action &a, const ActionPoints &at, InputList *out);
+  // The inputs it is made of, in order, each from the action's fields:
+  // mouse and desktop inputs at its point with its button (with a second
+  // point, a drag's: its STEPS moves go there in even steps and its release
+  // is there), keys with its key's code, edits with its values, wait with
+  // MS, snapshot with NAME.
+  std::vector<UserInput::Kind> inputs;
 };
-
-// The vocabulary in grammar order.
-const std::vector<ActionSpec> &vocabulary();
-const ActionSpec &action_spec(std::string_view word);  // a word of the table
 
 // Where the named places are on the innermost open panel. Input asks the
 // model through this without knowing it; the session implements it.
