@@ -141,9 +141,12 @@ INSTANTIATE_TEST_SUITE_P(
                "error: " + ::testing::TempDir() + "/cli_bad.txt, line 3: missing Y"},
         // A byte-order mark is skipped; errors name the file and the line,
         // whether the script is read or played.
-        BadRun{fake({"--script", write_script("cli_bom.txt", "\xEF\xBB\xBFok\nclick x 1 2\n")}), 1,
-               "error: " + ::testing::TempDir() +
-                   "/cli_bom.txt, line 2: unknown place 'x' (field, strip or eyedropper)\n"},
+        BadRun{
+            fake({"--script",
+                  write_script("cli_bom_skipped.txt", "\xEF\xBB\xBFok\nclick x 1 2\n")}),
+            1,
+            "error: " + ::testing::TempDir() +
+                "/cli_bom_skipped.txt, line 2: unknown place 'x' (field, strip or eyedropper)\n"},
         BadRun{fake({"--script", write_script("cli_play.txt", "press 1 2\nclick field 1 2\n")}), 3,
                "error: " + ::testing::TempDir() +
                    "/cli_play.txt, line 2: no field (a 256 x 256 raster) on the open panel "
