@@ -137,7 +137,7 @@ class FrontEnd : public hvhost::InputDriver {
   // messages) and no input waits for the host.
   bool idle() const;
   // Whether the input event with this tag has been taken in: a window
-  // handled it (and the host has the action it gave), or the low-level
+  // handled it (and the host has the input it gave), or the low-level
   // hook saw it, and the queue is idle again.
   bool input_done(uint64_t tag) const;
   // Runs the message loop for up to ms milliseconds, or until a message

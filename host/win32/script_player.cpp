@@ -120,7 +120,7 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
-bool ScriptPlayer::expand(FrontEnd &fe, const hvhost::InputList &inputs) {
+bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
   PanelWindow *w = fe.innermost_window();
   // Where the last event this script sent left the pointer (GetCursorPos
@@ -336,7 +336,7 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
       s.input = inputs[0];
       return s;
     }
-    if (!expand(fe, inputs)) {
+    if (!queue_events(fe, inputs)) {
       Step s;
       s.kind = Step::kError;
       return s;

@@ -83,7 +83,7 @@ class ScriptPlayer {
 
   // The events of the action's inputs; false after fail() when it cannot
   // be played on the panels there are.
-  bool expand(FrontEnd &fe, const hvhost::InputList &inputs);
+  bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
