@@ -6,6 +6,7 @@
 #include <string>
 
 #include "input/script.h"
+#include "input/vocabulary.h"
 
 namespace {
 
@@ -220,6 +221,108 @@ TEST(Script, LoadingAFileNamesTheFile) {
   } catch (const ScriptError &e) {
     EXPECT_EQ(std::string(e.what()), path + ": cannot read the script: No such file or directory");
   }
+}
+
+// ---- Actions resolved into inputs, on a panel described without the host ----
+
+// A panel of 300 x 200 with a field at 4,8, an eyedropper button at
+// 10,20 (30 x 40) and an RGB editor; no strip, no HSV editor, no buttons.
+class FakePlaces : public hvhost::PanelPlaces {
+ public:
+  explicit FakePlaces(bool open = true) : open_(open) {}
+  std::optional<hvhost::PlaceRect> find(Place p) const override {
+    if (!open_) return std::nullopt;
+    switch (p) {
+      case Place::kPanel: return hvhost::PlaceRect{0, 0, 300, 200};
+      case Place::kField: return hvhost::PlaceRect{4, 8, 256, 256};
+      case Place::kEyedropper: return hvhost::PlaceRect{10, 20, 30, 40};
+      case Place::kRgbEditor: return hvhost::PlaceRect{0, 150, 100, 20};
+      default: return std::nullopt;
+    }
+  }
+
+ private:
+  bool open_;
+};
+
+std::string inputs_text(const hvhost::InputList &inputs) {
+  static const char *const kNames[] = {"press",
+                                       "move",
+                                       "release",
+                                       "down",
+                                       "up",
+                                       "rgb",
+                                       "hsv",
+                                       "ok",
+                                       "cancel",
+                                       "wait",
+                                       "desktop-move",
+                                       "desktop-press",
+                                       "desktop-release",
+                                       "snapshot"};
+  std::string out;
+  for (const hvhost::UserInput &in : inputs) {
+    out += out.empty() ? "" : "; ";
+    out += kNames[in.kind];
+    if (in.kind <= hvhost::UserInput::kRelease || in.kind == hvhost::UserInput::kDesktopMove)
+      out += " " + std::to_string(in.x) + "," + std::to_string(in.y);
+    if (in.kind == hvhost::UserInput::kKeyDown || in.kind == hvhost::UserInput::kKeyUp ||
+        in.kind == hvhost::UserInput::kWait)
+      out += " " + std::to_string(in.code);
+    if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
+    if (in.button != MouseButton::kLeft) out += " not-left";
+  }
+  return out;
+}
+
+struct Resolved {
+  const char *line;
+  bool panel_open;
+  const char *result;  // the inputs, or the error
+};
+
+class Resolving : public ::testing::TestWithParam<Resolved> {};
+
+TEST_P(Resolving, ActionsBecomeTheUsersInputsOrSayWhatIsMissing) {
+  const Action a = parse_script(GetParam().line).at(0);
+  hvhost::InputList inputs;
+  std::string error;
+  if (!hvhost::resolve(a, FakePlaces(GetParam().panel_open), &inputs, &error)) {
+    EXPECT_TRUE(inputs.empty());
+    EXPECT_EQ(error, GetParam().result);
+  } else {
+    EXPECT_EQ(inputs_text(inputs), GetParam().result);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, Resolving,
+    ::testing::Values(
+        Resolved{"click field 1 2", true, "press 5,10; release 5,10"},
+        Resolved{"click 7 8 right", true, "press 7,8 not-left; release 7,8 not-left"},
+        Resolved{"click eyedropper", true, "press 25,40; release 25,40"},
+        Resolved{"move eyedropper", true, "move 25,40"},
+        Resolved{"drag field 0 0 10 -10 2", true, "press 4,8; move 9,3; move 14,-2; release 14,-2"},
+        // Across the whole coordinate range.
+        Resolved{"drag -32768 0 32767 0 1", true, "press -32768,0; move 32767,0; release 32767,0"},
+        Resolved{"key 27", true, "down 27; up 27"}, Resolved{"key up S", true, "up 83"},
+        Resolved{"rgb 1 2 3", true, "rgb 3"},
+        Resolved{"press strip 1 1", true, "no strip (a tall narrow raster) on the open panel"},
+        Resolved{"hsv 1 2 3", true, "no HSV editor on the open panel"},
+        Resolved{"ok", true, "the open panel has no OK button"},
+        Resolved{"cancel", true, "the open panel has no Cancel button"},
+        Resolved{"press 1 2", false, "no panel is open"},
+        Resolved{"snapshot x", false, "no panel is open"},
+        // Time and the desktop go on without a panel.
+        Resolved{"wait 5", false, "wait 5"},
+        Resolved{"desktop move 5 6", false, "desktop-move 5,6"},
+        Resolved{"desktop press right", false, "desktop-press not-left"}));
+
+TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {
+  const Action a = parse_script("ok\n\nhsv 1 2 3").at(1);
+  EXPECT_EQ(hvhost::action_error(a, "no HSV editor", "s.txt"),
+            "s.txt, line 3: no HSV editor (hsv 1 2 3)");
+  EXPECT_EQ(hvhost::action_error(Action::ok(), "gone", ""), "gone (ok)");
 }
 
 }  // namespace
