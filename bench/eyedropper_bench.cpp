@@ -32,9 +32,9 @@
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
-#include "input/action.h"
 #include "model/host.h"
 #include "plugin/activation.h"
+#include "session/action_feed.h"
 #include "session/simulated_desktop.h"
 
 namespace {

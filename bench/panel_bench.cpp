@@ -34,12 +34,13 @@
 #include "binding/services.h"
 #include "color/color.h"
 #include "desktop.h"
-#include "input/action.h"
 #include "model/host.h"
+#include "model/places.h"
 #include "panel/areas.h"
 #include "panel/field_strip.h"
 #include "panel/picker_panel.h"
 #include "plugin/activation.h"
+#include "session/action_feed.h"
 #include "session/simulated_desktop.h"
 
 namespace {
@@ -181,9 +182,9 @@ void BM_FieldDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    const std::optional<std::array<int, 2>> field = host.place_point(hvhost::Place::kField, 0, 0);
+    const std::optional<hvhost::Rect> field = hvhost::find_field(*host.innermost_panel());
     if (!field) return state.SkipWithError("the picker shows no field");
-    const int fx = (*field)[0], fy = (*field)[1];
+    const int fx = field->x, fy = field->y;
     host.mouse_press(fx + 128, fy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;
@@ -212,9 +213,9 @@ void BM_StripDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    const std::optional<std::array<int, 2>> strip = host.place_point(hvhost::Place::kStrip, 0, 0);
+    const std::optional<hvhost::Rect> strip = hvhost::find_strip(*host.innermost_panel());
     if (!strip) return state.SkipWithError("the picker shows no strip");
-    const int sx = (*strip)[0], sy = (*strip)[1];
+    const int sx = strip->x, sy = strip->y;
     host.mouse_press(sx + 10, sy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;

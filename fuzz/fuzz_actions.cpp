@@ -46,9 +46,9 @@
 #include "abi/host_api.h"
 #include "base/alloc.h"
 #include "desktop.h"
-#include "input/action.h"
 #include "model/host.h"
 #include "plugin/activation.h"
+#include "session/action_feed.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"
 
@@ -286,7 +286,7 @@ void disarm_failures() {
 // on the plug-in's callbacks or the desktop, before the next one is read.
 // A direct operation can start a sampling run whose modal loop asks this
 // driver for actions again (re-entrantly): it reads on from the same input.
-class FuzzDriver : public hvhost::InputDriver {
+class FuzzDriver : public hvhost::ActionFeed {
  public:
   explicit FuzzDriver(Bytes &in) : in_(in) {}
 
@@ -295,7 +295,7 @@ class FuzzDriver : public hvhost::InputDriver {
   void begin_request() { ended_ = false; }
   bool out_of_budget() const { return operations_ >= kMaxOperations; }
 
-  std::optional<Action> next(Host &host) override {
+  std::optional<Action> next_action(Host &host) override {
     while (!ended_) {
       check_between_operations();
       if (in_.empty() || operations_ >= kMaxOperations || host.input_ended()) break;

@@ -38,11 +38,11 @@
 
 #include "abi/host_api.h"
 #include "desktop.h"
-#include "input/action.h"
 #include "input/script.h"
 #include "model/chrome.h"
 #include "model/host.h"
 #include "plugin/activation.h"
+#include "session/action_feed.h"
 #include "session/cli.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"
@@ -50,7 +50,6 @@
 namespace {
 
 using hvhost::Action;
-using hvhost::ActionKind;
 using hvhost::Host;
 using hvhost::Panel;
 
@@ -91,8 +90,8 @@ bool within_budget(const std::vector<Action> &actions) {
   if (actions.size() > kMaxPlayedActions) return false;
   long moves = 0, wait_ms = 0;
   for (const Action &a : actions) {
-    if (a.kind == ActionKind::kDrag) moves += a.steps;
-    if (a.kind == ActionKind::kWait) wait_ms += a.ms;
+    if (a.word() == "drag") moves += a.number;
+    if (a.word() == "wait") wait_ms += a.number;
   }
   return moves <= kMaxPlayedMoves && wait_ms <= kMaxPlayedWaitMs;
 }

@@ -1,68 +1,59 @@
-// What a user does to the host, as actions that any front end produces: the
-// headless one reads them from a script or a test, a windowed one translates
-// window messages into them. The host's modal loop pulls them from an
-// InputDriver and performs them on the innermost open panel.
+// What a user does to the host. A script line is an Action of the vocabulary
+// (input/vocabulary.h); resolved, it is the UserInputs a user makes, which
+// every front end delivers: the headless one to the host's entry points, the
+// windowed one as real input (SendInput).
 #pragma once
 
 #include <array>
-#include <cstdint>
-#include <deque>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
+#include <string_view>
+
+#include "common/mouse_button.h"
 
 namespace hvhost {
 
-class Host;
+struct ActionSpec;
 
-enum class MouseButton { kLeft, kRight, kMiddle };
-
-// Where the coordinates of a mouse action are measured from. Field and
-// strip are the rasters the plug-in drew on the open panel as its field and
-// strip; the eyedropper place is the centre of the panel's ButtonControl
-// (model/places.h finds them).
-enum class Place { kPanel, kField, kStrip, kEyedropper };
-
-enum class ActionKind {
-  kPress,
-  kMove,
-  kRelease,
-  kDrag,
-  kKey,      // a key pressed and released
-  kKeyDown,  // a key pressed (and held)
-  kKeyUp,    // a key released
-  kEditRgb,
-  kEditHsv,
-  kClickEyedropper,
-  kOk,
-  kCancel,
-  kWait,
-  kDesktopMove,
-  kDesktopPress,
-  kDesktopRelease,
-  kSnapshot,
+// Where the coordinates of a mouse action are measured from, and what else
+// an action needs on the innermost open panel. Field and strip are the
+// rasters the plug-in drew on the panel as its field and strip; the
+// eyedropper is the panel's ButtonControl; the editors and the window's OK
+// and Cancel buttons are not script words, only what rgb, hsv, ok and
+// cancel need.
+enum class Place {
+  kPanel,
+  kField,
+  kStrip,
+  kEyedropper,
+  kRgbEditor,
+  kHsvEditor,
+  kOkButton,
+  kCancelButton,
 };
 
+// One script line: an action of the vocabulary and its fields (those its
+// grammar line names; the rest stay at their defaults).
 struct Action {
-  ActionKind kind = ActionKind::kOk;
+  const ActionSpec *spec = nullptr;
   Place place = Place::kPanel;
   MouseButton button = MouseButton::kLeft;
-  int x = 0, y = 0;             // press, move, release, drag start, desktop move
-  int x2 = 0, y2 = 0;           // drag end
-  int steps = 0;                // drag: number of moves
-  int key = 0;                  // key code
-  std::array<int, 3> values{};  // rgb, hsv
-  int ms = 0;                   // wait
-  std::string name;             // snapshot name
+  std::array<int, 4> xy{};      // X Y, or X1 Y1 X2 Y2
+  int number = 0;               // STEPS, a key's code, MS
+  std::array<int, 3> values{};  // R G B, H S V
+  std::string name;             // NAME
   int line = 0;                 // script line, 0 when not from a script
 
+  // The action's word ("press", "key down").
+  std::string_view word() const;
+
+  // Thin wrappers over the vocabulary, for tests and fuzzers.
   static Action press(int x, int y, MouseButton b = MouseButton::kLeft);
   static Action press(Place p, int x, int y, MouseButton b = MouseButton::kLeft);
   static Action move(int x, int y);
   static Action move(Place p, int x, int y);
   static Action release(int x, int y, MouseButton b = MouseButton::kLeft);
   static Action release(Place p, int x, int y, MouseButton b = MouseButton::kLeft);
+  static Action click(Place p, int x, int y, MouseButton b = MouseButton::kLeft);
   static Action drag(Place p, int x1, int y1, int x2, int y2, int steps = 8);
   // A key pressed and released; key_down and key_up are the two halves.
   static Action key_press(int code);
@@ -83,54 +74,34 @@ struct Action {
 // The script line that gives this action ("press field 10 20", "ok").
 std::string describe(const Action &a);
 
-// Source of actions for the host's modal loop.
-class InputDriver {
- public:
-  virtual ~InputDriver() = default;
-  // The next action for the innermost open panel, or nothing at the end of
-  // input (the host then cancels every open panel). Called again after the
-  // end, it must keep answering nothing.
-  virtual std::optional<Action> next(Host &host) = 0;
-};
-
-// A fixed list of actions, performed in order.
-class ActionQueue : public InputDriver {
- public:
-  ActionQueue() = default;
-  explicit ActionQueue(std::vector<Action> actions);
-  void push(Action a) { actions_.push_back(std::move(a)); }
-  size_t remaining() const { return actions_.size(); }
-  std::optional<Action> next(Host &host) override;
-
- private:
-  std::deque<Action> actions_;
-};
-
-// Asks a function for each action; lets a test look at the host between
-// actions.
-class CallbackDriver : public InputDriver {
- public:
-  using Func = std::function<std::optional<Action>(Host &)>;
-  explicit CallbackDriver(Func f) : f_(std::move(f)) {}
-  std::optional<Action> next(Host &host) override;
-
- private:
-  Func f_;
-  bool ended_ = false;
-};
-
-// The desktop outside the host's panels: the screen pointer and time. The
-// host routes `desktop ...` and `wait` actions here. This default only keeps
-// the virtual clock; a simulated desktop overrides it to deliver pointer
-// events through its hooks and to fire its timers.
-class DesktopInput {
- public:
-  virtual ~DesktopInput() = default;
-  virtual void pointer_move(int x, int y);
-  virtual void pointer_press(MouseButton button);
-  virtual void pointer_release(MouseButton button);
-  // Time moves on by ms; now_ms is the virtual clock after the step.
-  virtual void time_passed(uint32_t ms, uint64_t now_ms);
+// The inputs a user makes. Mouse inputs are at panel coordinates of the
+// innermost open panel; an edit types the three values into its RGB or HSV
+// editor; ok and cancel are its window's buttons; the desktop inputs are
+// the screen pointer outside the panels; wait lets time pass; snapshot
+// takes a picture of the panel's window.
+struct UserInput {
+  enum Kind {
+    kPress,
+    kMove,
+    kRelease,
+    kKeyDown,
+    kKeyUp,
+    kEditRgb,
+    kEditHsv,
+    kOk,
+    kCancel,
+    kWait,
+    kDesktopMove,
+    kDesktopPress,
+    kDesktopRelease,
+    kSnapshot,
+  };
+  Kind kind = kWait;
+  int x = 0, y = 0;  // mouse, desktop move
+  MouseButton button = MouseButton::kLeft;
+  int code = 0;                 // a key's code, MS
+  std::array<int, 3> values{};  // edits
+  std::string name;             // snapshot
 };
 
 }  // namespace hvhost

@@ -1,52 +1,36 @@
 #include "input/script_grammar.h"
 
+#include "input/vocabulary.h"
+
 namespace hvhost {
 
-const char *script_grammar() {
+std::string script_grammar() {
   return R"(SCRIPT: one action a line. Words are separated by spaces or tabs, '#'
 starts a comment that runs to the end of the line, blank lines are ignored.
 The actions go to the innermost open panel.
 
-  press [PLACE] X Y [BUTTON]       a mouse button goes down at X Y
-  release [PLACE] X Y [BUTTON]     ... and comes up; over the control it
-                                   went down on, that clicks the control
-  move [PLACE] X Y                 the pointer moves; the plug-in hears of
-                                   it only while a button is held
-  press eyedropper [BUTTON]        the same at the centre of the panel's
-  release eyedropper [BUTTON]      eyedropper button (a press and release
-  move eyedropper                  there click it)
-  drag [PLACE] X1 Y1 X2 Y2 [STEPS] left press at X1 Y1, STEPS moves in even
-                                   steps to X2 Y2 (default 8), release there
-  key C                            a key pressed and released: one
-  key CODE                         character ("key S"), or a decimal key
-                                   code ("key 5" is code 5, not the digit;
-                                   the digit 5 is "key 53")
-  key down C                       only the key's press, or only its
-  key up C                         release (C or CODE as for key)
-  rgb R G B                        the user types the three values into the
-  hsv H S V                        RGB or HSV editor
-  click eyedropper                 a click of the eyedropper button
-  ok                               the OK or Cancel button of the panel's
-  cancel                           window (an error on a panel without
-                                   them, such as the magnifier)
-  wait MS                          virtual time passes; the timers due fire
-  desktop move X Y                 the screen pointer, in screen coordinates,
-  desktop press BUTTON             through the low-level mouse hooks (the
-  desktop release BUTTON           eyedropper's pick)
-  snapshot NAME                    NAME.png of the innermost open panel's
-                                   window, in the --snapshot directory
-
-PLACE   field or strip: X and Y count from the top-left of the raster
+)" + action_grammar() +
+         R"(
+PLACE   AREA, or eyedropper: the centre of the panel's eyedropper button,
+        without X Y ("click eyedropper" clicks it). Without PLACE, X and Y
+        are panel coordinates, 0,0 at the top-left of the panel's client
+        area. An error on a panel without the place
+AREA    field or strip: X and Y count from the top-left of the raster
         the plug-in drew on the panel as its field (the 256 x 256 one) or
         its strip (the tall narrow one); in Huevane they are at panel 4,8
-        and 268,8. An error on a panel without it. Without PLACE, X and Y
-        are panel coordinates, 0,0 at the top-left of the panel's client
-        area
+        and 268,8
 BUTTON  left (the default), middle or right
+C       one character ("key S"), or a decimal key code CODE ("key 5" is
+        code 5, not the digit; the digit 5 is "key 53")
+Keys    on a panel opened without the pass-keys flag (16), Enter (key 13,
+        or the host's Return code 4130) closes it as OK and Esc (key 27) as
+        Cancel, a panel without buttons (the magnifier) too, and neither key
+        reaches the plug-in
 Limits  X, Y: -32768..32767. STEPS: 1..10000. MS: 0..3600000. CODE:
         0..65535. R G B, H S V: -2147483648..2147483647, which the editor
         clamps to 0..255. NAME: 1..100 letters, digits, '_', '-' and '.',
-        not starting with '.'. The script: a regular file of at most 4 MiB.
+        not starting with '.'. The script: a regular file of at most 4 MiB,
+        UTF-8 (a byte-order mark at its start is skipped).
 When the script ends with a panel still open, the host cancels it and says
 so on stderr.
 )";

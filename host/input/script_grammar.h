@@ -3,9 +3,11 @@
 // that the two agree).
 #pragma once
 
+#include <string>
+
 namespace hvhost {
 
-const char *script_grammar();
+std::string script_grammar();
 const char *exit_code_text();
 
 }  // namespace hvhost

@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "input/drag.h"
 #include "model/chrome.h"
 #include "model/palette.h"
-#include "model/places.h"
 #include "model/text.h"
 
 namespace hvhost {
@@ -20,12 +18,6 @@ int button_flag(MouseButton b) {
     case MouseButton::kRight: return MOUSE_RIGHT;
   }
   return 0;
-}
-
-int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
-std::string where(const Action &a) {
-  return a.line > 0 ? "line " + std::to_string(a.line) + ": " : std::string();
 }
 
 }  // namespace
@@ -229,14 +221,8 @@ int Host::run_open(Panel &panel, int flags) {
   if (panel.open_ && !panel.destroyed_) redraw(panel);
   if (!blocking) return 1;
 
-  while (!panel.close_requested_ && !panel.destroyed_ && !aborted_ && !input_ended_) {
-    std::optional<Action> action = input_ ? input_->next(*this) : std::nullopt;
-    if (!action) {
-      input_ended_ = true;
-      break;
-    }
-    if (!perform(*action)) aborted_ = true;
-  }
+  while (!panel.close_requested_ && !panel.destroyed_ && !aborted_ && !input_ended_)
+    if (!input_ || !input_->feed(*this)) input_ended_ = true;
   const int result = panel.close_requested_ ? panel.result_ : 0;
   auto it = std::find(modal_.begin(), modal_.end(), keep);
   if (it != modal_.end()) modal_.erase(it);
@@ -324,9 +310,18 @@ bool Host::mouse_release(int x, int y, MouseButton button) {
   return true;
 }
 
+bool Host::host_key(const Panel &panel, uint32_t code) const {
+  const bool enter = code == kEnterKey || code == LWDK_RETURN;
+  return (enter || code == kEscKey) && !(panel.open_flags() & PANF_PASSALLKEYS);
+}
+
 bool Host::key_down(uint32_t code) {
   Panel *p = innermost_panel();
   if (!p) return false;
+  if (host_key(*p, code)) {
+    close_panel(*p, code == kEscKey ? 0 : 1);
+    return true;
+  }
   call_key(*p, p->callbacks_.key_down, Op::kCallKeyDown, code);
   return true;
 }
@@ -334,6 +329,7 @@ bool Host::key_down(uint32_t code) {
 bool Host::key_up(uint32_t code) {
   Panel *p = innermost_panel();
   if (!p) return false;
+  if (host_key(*p, code)) return true;
   call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
   return true;
 }
@@ -392,106 +388,18 @@ void Host::advance_time(uint32_t ms) {
   desktop_->time_passed(ms, now_ms_);
 }
 
-// ---- Actions -----------------------------------------------------------------
-
-bool Host::fail_action(const Action &action, const std::string &message) {
-  error_ = where(action) + message + " (" + describe(action) + ")";
-  return false;
+bool Host::snapshot(const Panel &panel, const std::string &name, std::string *error) {
+  return !snapshot_handler_ || snapshot_handler_(panel, name, error);
 }
 
-std::optional<std::array<int, 2>> Host::place_point(Place place, int x, int y) const {
-  if (place == Place::kPanel) return std::array<int, 2>{x, y};
-  const Panel *p = innermost_panel();
-  const std::optional<Rect> r = p ? find_place(*p, place) : std::nullopt;
-  if (!r) return std::nullopt;
-  if (place == Place::kEyedropper) return std::array<int, 2>{r->x + r->w / 2, r->y + r->h / 2};
-  return std::array<int, 2>{saturate(static_cast<int64_t>(r->x) + x),
-                            saturate(static_cast<int64_t>(r->y) + y)};
+void Host::stop_input(std::string error) {
+  error_ = std::move(error);
+  aborted_ = true;
 }
 
-bool Host::resolve_place(const Action &action, Place place, int x, int y, int *px, int *py) {
-  const std::optional<std::array<int, 2>> point = place_point(place, x, y);
-  if (!point) return fail_action(action, missing_place_message(place));
-  *px = (*point)[0];
-  *py = (*point)[1];
-  return true;
-}
-
-bool Host::perform_drag(const Action &a) {
-  int x1, y1, x2, y2;
-  if (!resolve_place(a, a.place, a.x, a.y, &x1, &y1) ||
-      !resolve_place(a, a.place, a.x2, a.y2, &x2, &y2))
-    return false;
-  // The moves and the release go to the panel the press went to, while it
-  // still takes input.
-  Panel *p = innermost_panel();
-  const DragSteps steps(a, {x1, y1}, {x2, y2});
-  for (int i = 0; i < steps.size() && (i == 0 || innermost_panel() == p); ++i) {
-    const Action step = steps[i];
-    if (step.kind == ActionKind::kPress) mouse_press(step.x, step.y, step.button);
-    if (step.kind == ActionKind::kMove) mouse_move(step.x, step.y);
-    if (step.kind == ActionKind::kRelease) mouse_release(step.x, step.y, step.button);
-  }
-  return true;
-}
-
-bool Host::perform(const Action &a) {
-  // Time and the desktop go on without a panel; everything else needs one.
-  switch (a.kind) {
-    case ActionKind::kWait: advance_time(static_cast<uint32_t>(std::max(a.ms, 0))); return true;
-    case ActionKind::kDesktopMove: desktop_->pointer_move(a.x, a.y); return true;
-    case ActionKind::kDesktopPress: desktop_->pointer_press(a.button); return true;
-    case ActionKind::kDesktopRelease: desktop_->pointer_release(a.button); return true;
-    default: break;
-  }
-  Panel *p = innermost_panel();
-  if (!p) return fail_action(a, "no panel is open");
-  int x = 0, y = 0;
-  switch (a.kind) {
-    case ActionKind::kPress:
-      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
-      return mouse_press(x, y, a.button);
-    case ActionKind::kMove:
-      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
-      return mouse_move(x, y);
-    case ActionKind::kRelease:
-      if (!resolve_place(a, a.place, a.x, a.y, &x, &y)) return false;
-      return mouse_release(x, y, a.button);
-    case ActionKind::kDrag: return perform_drag(a);
-    case ActionKind::kKey: return key(static_cast<uint32_t>(a.key));
-    case ActionKind::kKeyDown: return key_down(static_cast<uint32_t>(a.key));
-    case ActionKind::kKeyUp: return key_up(static_cast<uint32_t>(a.key));
-    case ActionKind::kEditRgb:
-    case ActionKind::kEditHsv: {
-      const bool rgb = a.kind == ActionKind::kEditRgb;
-      Control *c = p->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
-      if (!c)
-        return fail_action(
-            a, rgb ? "no RGB editor on the open panel" : "no HSV editor on the open panel");
-      return edit_control(*c, a.values);
-    }
-    case ActionKind::kClickEyedropper: {
-      Control *c = p->find_control("ButtonControl");
-      if (!c) return fail_action(a, "no eyedropper button on the open panel");
-      return click_control(*c);
-    }
-    // The buttons of the panel's window: a panel opened without them (the
-    // magnifier) cannot be closed this way.
-    case ActionKind::kOk:
-      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no OK button");
-      return accept();
-    case ActionKind::kCancel:
-      if (!p->has_ok_cancel()) return fail_action(a, "the open panel has no Cancel button");
-      return cancel();
-    case ActionKind::kSnapshot: {
-      if (!snapshot_handler_) return true;
-      std::string message;
-      if (!snapshot_handler_(*p, a.name, &message)) return fail_action(a, message);
-      return true;
-    }
-    default: break;
-  }
-  return fail_action(a, "unknown action");
-}
+void DesktopInput::pointer_move(int, int) {}
+void DesktopInput::pointer_press(MouseButton) {}
+void DesktopInput::pointer_release(MouseButton) {}
+void DesktopInput::time_passed(uint32_t, uint64_t) {}
 
 }  // namespace hvhost

@@ -1,6 +1,8 @@
 // The reference host: serves "LWPanelServices" and "RasterServices" to a
 // plug-in over in-memory framebuffers, runs modal panels with input from an
-// InputDriver, and records what the plug-in asks of it.
+// InputDriver through its input entry points, and records what the plug-in
+// asks of it. It knows nothing of scripts: a front end turns those into
+// the entry points' calls (session/action_feed.h).
 //
 // The plug-in reaches the host through C function tables, which have no
 // context argument, so one Host is current at a time: constructing a Host
@@ -22,7 +24,7 @@
 #include <vector>
 
 #include "abi/host_api.h"
-#include "input/action.h"
+#include "common/mouse_button.h"
 #include "model/framebuffer.h"
 #include "model/objects.h"
 #include "model/trace.h"
@@ -41,6 +43,37 @@ struct HostOptions {
 inline constexpr int kMaxModalDepth = 16;
 // The draw mode of the host's own full redraws.
 inline constexpr int kHostRedrawMode = 1;
+
+class Host;
+
+// Source of the user's input for the host's modal loop.
+class InputDriver {
+ public:
+  virtual ~InputDriver() = default;
+  // Makes the user's next input through the host's entry points, or stops
+  // the run with Host::stop_input. False at the end of input (the host
+  // then cancels every open panel); called again after the end, it must
+  // keep answering false.
+  virtual bool feed(Host &host) = 0;
+};
+
+// The desktop outside the host's panels: the screen pointer and time. This
+// default only keeps the virtual clock; a simulated desktop overrides it to
+// deliver pointer events through its hooks and to fire its timers.
+class DesktopInput {
+ public:
+  virtual ~DesktopInput() = default;
+  virtual void pointer_move(int x, int y);
+  virtual void pointer_press(MouseButton button);
+  virtual void pointer_release(MouseButton button);
+  // Time moves on by ms; now_ms is the virtual clock after the step.
+  virtual void time_passed(uint32_t ms, uint64_t now_ms);
+};
+
+// The keys the host keeps for itself on a panel opened without
+// PANF_PASSALLKEYS: Enter (its character or the host's Return code) and Esc.
+inline constexpr uint32_t kEnterKey = '\r';
+inline constexpr uint32_t kEscKey = 0x1B;
 
 class Host {
  public:
@@ -70,6 +103,7 @@ class Host {
   void set_input(InputDriver *driver);
   // Not owned; null restores the built-in desktop, which only keeps time.
   void set_desktop(DesktopInput *desktop);
+  DesktopInput &desktop() { return *desktop_; }
   void set_snapshot_handler(SnapshotHandler handler) { snapshot_handler_ = std::move(handler); }
   // A host without that global service: its lookup answers null (recorded
   // as failed). Withheld until given back with withheld = false.
@@ -104,7 +138,9 @@ class Host {
   bool mouse_release(int x, int y, MouseButton button = MouseButton::kLeft);
   // A key press calls the key-down callback (tag 13), its release the
   // key-up callback (tag 21), with the key as a 16-bit LWDualKey; key() is
-  // a press followed by a release.
+  // a press followed by a release. On a panel opened without
+  // PANF_PASSALLKEYS, Enter and Esc reach neither: Enter's press closes the
+  // panel as OK and Esc's as Cancel (a panel without buttons too).
   bool key(uint32_t code);
   bool key_down(uint32_t code);
   bool key_up(uint32_t code);
@@ -124,19 +160,12 @@ class Host {
   // front end brings its window to the front); every raise is counted.
   void raise_panel(Panel &panel);
 
-  // Panel coordinates of the point (x, y) given relative to a named place
-  // of the innermost modal panel, found from what the plug-in drew on it
-  // (model/places.h): from the top-left of the field or the strip, the
-  // centre of the eyedropper button (x and y ignored). Nothing when there is
-  // no open panel or the place is not on it (missing_place_message says
-  // so); Place::kPanel gives (x, y) as they are.
-  std::optional<std::array<int, 2>> place_point(Place place, int x, int y) const;
-
-  // Performs one action on the innermost modal panel. Returns false, with
-  // error() set, when it cannot be performed (no such control, no OK or
-  // Cancel button for `ok` or `cancel`, snapshot failed, ...); the modal
-  // loop then cancels every open panel.
-  bool perform(const Action &action);
+  // A snapshot of the panel's window by the snapshot handler (none: nothing
+  // is taken); false with *error when it fails.
+  bool snapshot(const Panel &panel, const std::string &name, std::string *error);
+  // The input cannot go on (an action that cannot be made): every open
+  // panel is cancelled, and error() says why.
+  void stop_input(std::string error);
   const std::string &error() const { return error_; }
   // An action failed and every open panel was cancelled.
   bool aborted() const { return aborted_; }
@@ -176,9 +205,8 @@ class Host {
   void call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y);
   void call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code);
   void call_control_event(Control &control);
-  bool fail_action(const Action &action, const std::string &message);
-  bool resolve_place(const Action &action, Place place, int x, int y, int *px, int *py);
-  bool perform_drag(const Action &action);
+  // Enter or Esc that the host keeps from the panel (see key_down).
+  bool host_key(const Panel &panel, uint32_t code) const;
 
   CallTrace trace_;
   static inline Host *current_ = nullptr;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "abi/host_api.h"
-#include "input/action.h"
+#include "common/mouse_button.h"
 #include "model/framebuffer.h"
 
 namespace hvhost {

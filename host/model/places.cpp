@@ -19,26 +19,11 @@ std::optional<Rect> blitted(const Panel &panel, bool (*fits)(const Rect &)) {
 
 }  // namespace
 
-std::optional<Rect> find_place(const Panel &panel, Place place) {
-  switch (place) {
-    case Place::kPanel: return Rect{0, 0, panel.width(), panel.height()};
-    case Place::kField: return blitted(panel, is_field);
-    case Place::kStrip: return blitted(panel, is_strip);
-    case Place::kEyedropper:
-      if (const Control *button = panel.find_control("ButtonControl")) return button->rect();
-      return std::nullopt;
-  }
+std::optional<Rect> find_field(const Panel &panel) { return blitted(panel, is_field); }
+std::optional<Rect> find_strip(const Panel &panel) { return blitted(panel, is_strip); }
+std::optional<Rect> find_eyedropper(const Panel &panel) {
+  if (const Control *button = panel.find_control("ButtonControl")) return button->rect();
   return std::nullopt;
-}
-
-std::string missing_place_message(Place place) {
-  switch (place) {
-    case Place::kField: return "no field (a 256 x 256 raster) on the open panel";
-    case Place::kStrip: return "no strip (a tall narrow raster) on the open panel";
-    case Place::kEyedropper: return "no eyedropper button on the open panel";
-    case Place::kPanel: break;
-  }
-  return "no panel is open";
 }
 
 }  // namespace hvhost

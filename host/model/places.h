@@ -1,4 +1,4 @@
-// The named places of a script (field, strip, eyedropper) on a panel, found
+// The places a script names (field, strip, eyedropper) on a panel, found
 // from what the plug-in made of the panel, not from where one plug-in
 // happens to put them: the field is the first 256 x 256 raster it blitted
 // onto the panel, the strip the first tall narrow one (at least four times
@@ -6,9 +6,7 @@
 #pragma once
 
 #include <optional>
-#include <string>
 
-#include "input/action.h"
 #include "model/objects.h"
 
 namespace hvhost {
@@ -18,13 +16,10 @@ inline constexpr int kFieldSide = 256;
 // A raster at least this many times as tall as wide is a strip.
 inline constexpr int kStripAspect = 4;
 
-// The place's rectangle in panel coordinates: the raster's, the button's,
-// or the whole client area for Place::kPanel; nothing when the panel has
-// no such place.
-std::optional<Rect> find_place(const Panel &panel, Place place);
-
-// Why a point cannot be found: "no field (a 256 x 256 raster) on the open
-// panel".
-std::string missing_place_message(Place place);
+// The rectangles in panel coordinates of the field's raster, the strip's
+// and the eyedropper button; nothing when the panel has none.
+std::optional<Rect> find_field(const Panel &panel);
+std::optional<Rect> find_strip(const Panel &panel);
+std::optional<Rect> find_eyedropper(const Panel &panel);
 
 }  // namespace hvhost

@@ -113,6 +113,7 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
   if (!o.script_path.empty()) {
     try {
       config->actions = load_script(o.script_path);
+      config->script_path = o.script_path;
     } catch (const ScriptError &e) {
       return e.what();
     }

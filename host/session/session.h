@@ -31,6 +31,8 @@ struct SessionConfig {
   int display_width = 1920;
   int display_height = 1080;
   std::vector<Action> actions;
+  // The script the actions come from, which errors name (empty: none).
+  std::string script_path;
   // Where `snapshot NAME` writes NAME.png; without it snapshots are skipped
   // with a note on the error stream.
   std::optional<std::string> snapshot_dir;

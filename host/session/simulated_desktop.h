@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <string>
 
-#include "input/action.h"
+#include "model/host.h"
 
 namespace hvhost {
 

@@ -5,12 +5,16 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
+
 namespace hvwin {
 
 namespace {
 
 constexpr char kChartClass[] = "HuevaneChart";
 constexpr int kRows = static_cast<int>(kChartColors.size() + kChartColumns - 1) / kChartColumns;
+constexpr int kChartWidth = kChartColumns * kChartBlock;
+constexpr int kChartHeight = kRows * kChartBlock;
 
 // Mouse button messages the chart took: an eyedropper pick over it must
 // keep its click from the window underneath.
@@ -54,7 +58,20 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int chart_button_messages() { return g_button_messages; }
 
+std::array<int, 2> chart_origin(int screen_width, int screen_height) {
+  return {std::max(screen_width - kChartRightGap - kChartWidth, 0),
+          std::max(std::min(kChartTop, screen_height - kChartHeight), 0)};
+}
+
 bool show_chart(double timeout_s, std::string *error) {
+  const int screen_w = GetSystemMetrics(SM_CXSCREEN), screen_h = GetSystemMetrics(SM_CYSCREEN);
+  if (screen_w < kChartWidth || screen_h < kChartHeight) {
+    *error = "the screen (" + std::to_string(screen_w) + " x " + std::to_string(screen_h) +
+             ") is smaller than the colour chart (" + std::to_string(kChartWidth) + " x " +
+             std::to_string(kChartHeight) + ")";
+    return false;
+  }
+  const auto [chart_x, chart_y] = chart_origin(screen_w, screen_h);
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = chart_proc;
@@ -65,10 +82,9 @@ bool show_chart(double timeout_s, std::string *error) {
     *error = "cannot register the colour chart's window class";
     return false;
   }
-  HWND hwnd =
-      CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kChartClass, "colour chart", WS_POPUP,
-                      kChartX, kChartY, kChartColumns * kChartBlock, kRows * kChartBlock, nullptr,
-                      nullptr, GetModuleHandleA(nullptr), nullptr);
+  HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kChartClass, "colour chart",
+                              WS_POPUP, chart_x, chart_y, kChartWidth, kChartHeight, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!hwnd) {
     *error = "cannot create the colour chart window (error " + std::to_string(GetLastError()) +
              "); is there a display?";
@@ -81,29 +97,37 @@ bool show_chart(double timeout_s, std::string *error) {
   // eyedropper reads it.
   const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout_s * 1000.0);
   HDC screen = GetDC(nullptr);
-  bool shown = false;
-  while (!shown) {
+  std::string wrong;  // the first block that does not show its colour
+  for (;;) {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    shown = true;
-    for (size_t i = 0; i < kChartColors.size() && shown; ++i) {
+    wrong.clear();
+    for (size_t i = 0; i < kChartColors.size() && wrong.empty(); ++i) {
       const RECT r = block_rect(i);
-      const COLORREF c =
-          GetPixel(screen, kChartX + (r.left + r.right) / 2, kChartY + (r.top + r.bottom) / 2);
-      shown = c == colorref(kChartColors[i]);
+      const int x = chart_x + (r.left + r.right) / 2, y = chart_y + (r.top + r.bottom) / 2;
+      const COLORREF c = GetPixel(screen, x, y);
+      const hvhost::Rgb want = kChartColors[i];
+      if (c != colorref(want))
+        wrong =
+            "block " + std::to_string(i) + " at " + std::to_string(x) + "," + std::to_string(y) +
+            " shows " +
+            (c == CLR_INVALID ? std::string("nothing readable")
+                              : std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) +
+                                    "," + std::to_string(GetBValue(c))) +
+            " instead of " + std::to_string(want.r) + "," + std::to_string(want.g) + "," +
+            std::to_string(want.b);
     }
-    if (!shown) {
-      if (GetTickCount64() > deadline) break;
-      MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
+    if (wrong.empty() || GetTickCount64() > deadline) break;
+    MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
   ReleaseDC(nullptr, screen);
-  if (!shown) {
+  if (!wrong.empty()) {
     *error = "the colour chart did not show on the screen within " +
-             std::to_string(static_cast<int>(timeout_s)) + " s";
+             std::to_string(static_cast<int>(timeout_s)) + " s: " + wrong +
+             " (another window over it, or a display of fewer than 24 bits?)";
     return false;
   }
   return true;

@@ -1,9 +1,13 @@
-// The colour chart: a window of solid colour blocks at a fixed place on the
-// screen, so that an eyedropper pick over it has a known expected colour.
+// The colour chart: a window of solid colour blocks at a place given by the
+// screen's size, so that an eyedropper pick over it has a known expected
+// colour.
 //
-// Blocks of kChartBlock x kChartBlock pixels, kChartColumns to a row, the
-// first at (kChartX, kChartY); block i is at column i % kChartColumns, row
-// i / kChartColumns, and has colour kChartColors[i].
+// Blocks of kChartBlock x kChartBlock pixels, kChartColumns to a row. The
+// chart's right edge is kChartRightGap pixels from the screen's right edge
+// (x 1400 on a 1920-pixel screen, 1080 on a 1600-pixel one) and its top at
+// kChartTop, both moved in as far as needed for the chart to fit; block i is
+// at column i % kChartColumns, row i / kChartColumns from there, and has
+// colour kChartColors[i].
 #pragma once
 
 #include <array>
@@ -13,8 +17,8 @@
 
 namespace hvwin {
 
-inline constexpr int kChartX = 1400;
-inline constexpr int kChartY = 120;
+inline constexpr int kChartRightGap = 264;
+inline constexpr int kChartTop = 120;
 inline constexpr int kChartBlock = 64;
 inline constexpr int kChartColumns = 4;
 inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
@@ -28,8 +32,13 @@ inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
     {250, 250, 250},
 }};
 
+// Where the chart's top-left goes on a screen of this size.
+std::array<int, 2> chart_origin(int screen_width, int screen_height);
+
 // Shows the chart and waits (up to timeout_s) until the screen shows each
-// block's colour at its centre. Returns false with *error otherwise.
+// block's colour at its centre. Returns false with *error saying why
+// otherwise (a screen smaller than the chart, a block that shows another
+// colour).
 bool show_chart(double timeout_s, std::string *error);
 
 // How many mouse button messages the chart window has taken.

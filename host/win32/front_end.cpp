@@ -105,18 +105,26 @@ void FrontEnd::compose(PanelWindow &w) {
   if (w.press == PanelWindow::Press::kOk && w.layout.ok) sunken(*w.layout.ok);
   if (w.press == PanelWindow::Press::kCancel && w.layout.cancel) sunken(*w.layout.cancel);
   if (w.edit) {
-    const Rect f = w.edit->control->editor_field(w.edit->field);
-    const Rect box{w.layout.client.x + f.x, w.layout.client.y + f.y, f.w, f.h};
-    fb.fill_rect(box.x, box.y, box.w, box.h, kEditFill);
-    fb.frame(box.x, box.y, box.w, box.h, kEditSelect);
-    const int tw = hvhost::text_width(w.edit->text);
-    const int tx = box.x + box.w - 5 - tw;
-    if (w.edit->replace && !w.edit->text.empty()) {
-      fb.fill_rect(tx - 1, box.y + 3, tw + 2, box.h - 6, kEditSelect);
-      hvhost::draw_text(fb, tx, box.y + 6, w.edit->text, kEditSelectText);
-    } else {
-      hvhost::draw_text(fb, tx, box.y + 6, w.edit->text, kEditText);
-      fb.fill_rect(box.x + box.w - 4, box.y + 3, 1, box.h - 6, kEditText);  // caret
+    // The field being typed in, and the values typed into the others (Tab
+    // keeps them until Enter applies the three).
+    for (int i = 0; i < 3; ++i) {
+      const bool typing = i == w.edit->field;
+      const int pending = w.edit->pending[static_cast<size_t>(i)];
+      if (!typing && pending == w.edit->control->value()[static_cast<size_t>(i)]) continue;
+      const std::string text = typing ? w.edit->text : std::to_string(pending);
+      const Rect f = w.edit->control->editor_field(i);
+      const Rect box{w.layout.client.x + f.x, w.layout.client.y + f.y, f.w, f.h};
+      fb.fill_rect(box.x, box.y, box.w, box.h, kEditFill);
+      fb.frame(box.x, box.y, box.w, box.h, kEditSelect);
+      const int tw = hvhost::text_width(text);
+      const int tx = box.x + box.w - 5 - tw;
+      if (typing && w.edit->replace && !text.empty()) {
+        fb.fill_rect(tx - 1, box.y + 3, tw + 2, box.h - 6, kEditSelect);
+        hvhost::draw_text(fb, tx, box.y + 6, text, kEditSelectText);
+      } else {
+        hvhost::draw_text(fb, tx, box.y + 6, text, kEditText);
+        if (typing) fb.fill_rect(box.x + box.w - 4, box.y + 3, 1, box.h - 6, kEditText);  // caret
+      }
     }
   }
   w.bmi = {};

@@ -1,9 +1,9 @@
 // The windowed front end on Windows: every open panel of the host is a real
 // top-level window showing the panel as the host composes it (title strip,
 // client area, OK / Cancel row), presented from a DIB. Window messages
-// become the same actions the headless host reads from a script, handed to
-// the host's modal loop through InputDriver::next, which runs the message
-// loop: a nested panel open (the magnifier inside the picker) nests a
+// become the same user inputs a script's actions are made of, delivered to
+// the host's entry points when its modal loop asks (InputDriver::feed),
+// which runs the message loop: a nested panel open (the magnifier inside the picker) nests a
 // message loop, and the system's hooks and timers are delivered there.
 //
 // A key typed as a character goes to the plug-in as a key press (the
@@ -41,10 +41,10 @@
 #include <utility>
 #include <vector>
 
-#include "input/action.h"
 #include "model/chrome.h"
 #include "model/framebuffer.h"
 #include "model/host.h"
+#include "session/action_feed.h"
 
 namespace hvwin {
 
@@ -117,7 +117,7 @@ class FrontEnd : public hvhost::InputDriver {
   bool init(std::string *error);
 
   void set_player(ScriptPlayer *player) { player_ = player; }
-  std::optional<hvhost::Action> next(hvhost::Host &host) override;
+  bool feed(hvhost::Host &host) override;
 
   // Why input ended early (a script step timed out, a window could not be
   // made), or empty.
@@ -134,10 +134,10 @@ class FrontEnd : public hvhost::InputDriver {
   POINT panel_to_screen(const PanelWindow &w, int px, int py) const;
   POINT window_to_screen(const PanelWindow &w, int wx, int wy) const;
   // Nothing waits in the message queue (input, posted, sent or paint
-  // messages) and no action waits for the host.
+  // messages) and no input waits for the host.
   bool idle() const;
   // Whether the input event with this tag has been taken in: a window
-  // handled it (and the host has the action it gave), or the low-level
+  // handled it (and the host has the input it gave), or the low-level
   // hook saw it, and the queue is idle again.
   bool input_done(uint64_t tag) const;
   // Runs the message loop for up to ms milliseconds, or until a message
@@ -169,9 +169,9 @@ class FrontEnd : public hvhost::InputDriver {
   void raise(PanelWindow &w);
 
   // ---- The message loop (message_pump.cpp) ------------------------------
-  void queue(const PanelWindow &w, hvhost::Action a);
+  void queue(const PanelWindow &w, hvhost::UserInput in);
   void finish_input(uint64_t tag);
-  std::optional<hvhost::Action> pop_action();
+  std::optional<hvhost::UserInput> pop_input();
   bool accepts_input() const;
 
   // ---- Window messages and field editing (window_input.cpp) -------------
@@ -185,7 +185,7 @@ class FrontEnd : public hvhost::InputDriver {
   void edit_field(PanelWindow &w, hvhost::Control &c, std::array<int, 3> value);
 
   struct Queued {
-    hvhost::Action action;
+    hvhost::UserInput input;
     const hvhost::Panel *panel;
     uint64_t tag;
   };
@@ -195,7 +195,7 @@ class FrontEnd : public hvhost::InputDriver {
   FrontEndOptions options_;
   ScriptPlayer *player_ = nullptr;
   std::vector<std::unique_ptr<PanelWindow>> windows_;  // bottom to top
-  std::deque<Queued> actions_;
+  std::deque<Queued> inputs_;
   std::string error_;
   bool ended_ = false;
   bool yield_ = false;

@@ -109,7 +109,7 @@ int run(int argc, char **argv) {
 
   std::optional<hvwin::ScriptPlayer> player;
   if (!config.actions.empty()) {
-    player.emplace(config.actions, hvwin::PlayerOptions{timeout_s});
+    player.emplace(config.actions, hvwin::PlayerOptions{timeout_s}, config.script_path);
     fe.set_player(&*player);
   }
   for (int i = 0; i < repeat; ++i) {

@@ -1,8 +1,8 @@
 // The message loop of the windowed front end: the host's modal loop asks
-// it for the next action (InputDriver::next), and it runs the window
+// it for the next input (InputDriver::feed), and it runs the window
 // messages, the system's hooks and timers, and the script player, until a
-// window has turned input into an action. Input this process sent is
-// tracked by its tag until it has been taken in.
+// window has turned input into a user input, which it delivers to the host. Input this process sent
+// is tracked by its tag until it has been taken in.
 #include <algorithm>
 
 #include "win32/front_end.h"
@@ -10,7 +10,7 @@
 
 namespace hvwin {
 
-using hvhost::Action;
+using hvhost::UserInput;
 
 namespace {
 
@@ -19,29 +19,29 @@ bool is_key_message(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
 
 }  // namespace
 
-void FrontEnd::queue(const PanelWindow &w, Action a) {
-  actions_.push_back(Queued{std::move(a), w.panel, current_tag_});
+void FrontEnd::queue(const PanelWindow &w, UserInput in) {
+  inputs_.push_back(Queued{std::move(in), w.panel, current_tag_});
 }
 
 void FrontEnd::finish_input(uint64_t tag) {
   if (is_input_tag(tag)) done_tag_ = std::max(done_tag_, tag);
 }
 
-std::optional<Action> FrontEnd::pop_action() {
-  while (!actions_.empty()) {
-    Queued q = std::move(actions_.front());
-    actions_.pop_front();
+std::optional<UserInput> FrontEnd::pop_input() {
+  while (!inputs_.empty()) {
+    Queued q = std::move(inputs_.front());
+    inputs_.pop_front();
     finish_input(q.tag);
     // Input for a window that no longer takes it (its panel closed, or a
     // nested panel opened over it meanwhile) is dropped.
-    if (q.panel == host_.innermost_panel()) return std::move(q.action);
+    if (q.panel == host_.innermost_panel()) return std::move(q.input);
   }
   return std::nullopt;
 }
 
 bool FrontEnd::idle() const {
   const DWORD busy = HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_PAINT));
-  return busy == 0 && actions_.empty();
+  return busy == 0 && inputs_.empty();
 }
 
 bool FrontEnd::input_done(uint64_t tag) const {
@@ -91,7 +91,7 @@ bool FrontEnd::pump(DWORD ms) {
   yield_ = true;
   MSG msg;
   bool handled = false;
-  while (actions_.empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (inputs_.empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     handled = true;
     if (msg.message == WM_QUIT) {
       ended_ = true;
@@ -108,7 +108,7 @@ bool FrontEnd::pump(DWORD ms) {
       if (options_.tagged_input_only && !is_input_tag(tag)) continue;
     }
     current_tag_ = is_input_tag(tag) ? tag : 0;
-    const size_t queued = actions_.size();
+    const size_t queued = inputs_.size();
     TranslateMessage(&msg);
     bool char_follows = false;
     if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
@@ -130,21 +130,25 @@ bool FrontEnd::pump(DWORD ms) {
     } else {
       DispatchMessageA(&msg);
     }
-    if (current_tag_ && actions_.size() == queued && !char_follows) finish_input(current_tag_);
+    if (current_tag_ && inputs_.size() == queued && !char_follows) finish_input(current_tag_);
     current_tag_ = 0;
   }
   return handled;
 }
 
-std::optional<Action> FrontEnd::next(hvhost::Host &) {
+bool FrontEnd::feed(hvhost::Host &host) {
   for (;;) {
     sync();
-    if (std::optional<Action> a = pop_action()) return a;
+    if (std::optional<UserInput> in = pop_input()) {
+      std::string error;
+      if (!hvhost::deliver(host, *in, &error)) host.stop_input(error);
+      return true;
+    }
     if (yield_) {
       yield_ = false;
-      return Action::wait(0);
+      return true;
     }
-    if (ended_) return std::nullopt;
+    if (ended_) return false;
     DWORD wait = INFINITE;
     if (player_) {
       if (!idle()) {
@@ -152,12 +156,17 @@ std::optional<Action> FrontEnd::next(hvhost::Host &) {
       } else {
         ScriptPlayer::Step s = player_->advance(*this);
         switch (s.kind) {
-          case ScriptPlayer::Step::kAction: return s.action;
-          case ScriptPlayer::Step::kEnd: ended_ = true; return std::nullopt;
+          case ScriptPlayer::Step::kInput: {
+            std::string error;
+            if (!hvhost::deliver(host, *s.input, &error))
+              host.stop_input(player_->error_for(error));
+            return true;
+          }
+          case ScriptPlayer::Step::kEnd: ended_ = true; return false;
           case ScriptPlayer::Step::kError:
             error_ = player_->error();
             ended_ = true;
-            return std::nullopt;
+            return false;
           case ScriptPlayer::Step::kPoll: wait = s.wait_ms; break;
         }
       }

@@ -3,16 +3,14 @@
 #include <array>
 #include <string>
 
-#include "input/drag.h"
 #include "model/host.h"
-#include "model/places.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
 
 using hvhost::Action;
-using hvhost::ActionKind;
 using hvhost::MouseButton;
+using hvhost::UserInput;
 
 namespace {
 
@@ -43,13 +41,17 @@ LONG absolute_y(int y) {
   return static_cast<LONG>((static_cast<int64_t>(y) * 65536 + h - 1) / h);
 }
 
-ScriptPlayer::ScriptPlayer(std::vector<Action> actions, PlayerOptions options)
+ScriptPlayer::ScriptPlayer(std::vector<Action> actions, PlayerOptions options, std::string source)
     : actions_(std::make_move_iterator(actions.begin()), std::make_move_iterator(actions.end())),
-      options_(options) {}
+      options_(options),
+      source_(std::move(source)) {}
+
+std::string ScriptPlayer::error_for(const std::string &message) const {
+  return hvhost::action_error(current_, message, source_);
+}
 
 ScriptPlayer::Step ScriptPlayer::fail(const std::string &message) {
-  const std::string line = current_.line > 0 ? "line " + std::to_string(current_.line) + ": " : "";
-  error_ = line + message + " (" + hvhost::describe(current_) + ")";
+  error_ = error_for(message);
   events_.clear();
   Step s;
   s.kind = Step::kError;
@@ -118,8 +120,7 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
-bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
-  hvhost::Host &host = fe.host();
+bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
   PanelWindow *w = fe.innermost_window();
   // Where the last event this script sent left the pointer (GetCursorPos
@@ -129,127 +130,94 @@ bool ScriptPlayer::expand(FrontEnd &fe, const Action &a) {
     cursor = *pointer_;
   else
     GetCursorPos(&cursor);
-  const auto need_window = [&]() {
-    if (w) return true;
-    fail("no panel window is open");
-    return false;
-  };
-  // Panel coordinates of a point given relative to a named place.
-  const auto panel_point = [&](hvhost::Place place, int x, int y, std::array<int, 2> *out) {
-    const std::optional<std::array<int, 2>> p = host.place_point(place, x, y);
-    if (!p) {
-      fail(hvhost::missing_place_message(place));
+  const std::string what = hvhost::describe(current_);
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const UserInput &in = inputs[i];
+    const bool on_desktop = in.kind == UserInput::kWait || in.kind == UserInput::kDesktopMove ||
+                            in.kind == UserInput::kDesktopPress ||
+                            in.kind == UserInput::kDesktopRelease || in.kind == UserInput::kKeyUp;
+    if (!w && !on_desktop) {
+      fail("no panel window is open");
       return false;
     }
-    *out = *p;
-    return true;
-  };
-  const std::string what = hvhost::describe(a);
-
-  // A press, move or release at panel point (x, y), sent from where the
-  // pointer is.
-  const auto add_mouse = [&](const Action &m, int x, int y, const std::string &what_step) {
-    const POINT s = fe.panel_to_screen(*w, x, y);
-    // A press must land on the window; a move or a release goes wherever
-    // the pointer is (the window holds the capture while a button is down).
-    HWND target = m.kind == ActionKind::kPress ? w->hwnd : nullptr;
-    if (m.kind == ActionKind::kMove || s.x != cursor.x || s.y != cursor.y) {
-      add_mouse_move(s, target, what_step);
-      cursor = s;
-    }
-    if (m.kind != ActionKind::kMove)
-      add_button(m.kind == ActionKind::kPress, m.button, s, target, what_step);
-  };
-
-  switch (a.kind) {
-    case ActionKind::kPress:
-    case ActionKind::kRelease:
-    case ActionKind::kMove: {
-      std::array<int, 2> p;
-      if (!need_window() || !panel_point(a.place, a.x, a.y, &p)) return false;
-      add_mouse(a, p[0], p[1], what);
-      return true;
-    }
-    case ActionKind::kDrag: {
-      std::array<int, 2> p1, p2;
-      if (!need_window() || !panel_point(a.place, a.x, a.y, &p1) ||
-          !panel_point(a.place, a.x2, a.y2, &p2))
-        return false;
-      const hvhost::DragSteps steps(a, p1, p2);
-      for (int i = 0; i < steps.size(); ++i) {
-        const Action step = steps[i];
-        const bool move = step.kind == ActionKind::kMove;
-        add_mouse(step, step.x, step.y, move ? what + ", step " + std::to_string(i) : what);
+    const std::string what_step = inputs.size() > 2 && in.kind == UserInput::kMove
+                                      ? what + ", step " + std::to_string(i)
+                                      : what;
+    switch (in.kind) {
+      case UserInput::kPress:
+      case UserInput::kMove:
+      case UserInput::kRelease: {
+        // A press must land on the window; a move or a release goes
+        // wherever the pointer is (the window holds the capture while a
+        // button is down).
+        const POINT at = fe.panel_to_screen(*w, in.x, in.y);
+        HWND target = in.kind == UserInput::kPress ? w->hwnd : nullptr;
+        if (in.kind == UserInput::kMove || at.x != cursor.x || at.y != cursor.y) {
+          add_mouse_move(at, target, what_step);
+          cursor = at;
+        }
+        if (in.kind != UserInput::kMove)
+          add_button(in.kind == UserInput::kPress, in.button, at, target, what_step);
+        break;
       }
-      return true;
-    }
-    case ActionKind::kKey:
-    case ActionKind::kKeyDown:
-    case ActionKind::kKeyUp:
-      if (a.kind != ActionKind::kKeyUp && !need_window()) return false;
-      if (a.key <= 0 || a.key > 0xFFFF || (a.key >= 0xD800 && a.key <= 0xDFFF)) {
-        fail("key code " + std::to_string(a.key) + " cannot be typed as one character");
-        return false;
+      case UserInput::kKeyDown:
+      case UserInput::kKeyUp:
+        if (in.code <= 0 || in.code > 0xFFFF || (in.code >= 0xD800 && in.code <= 0xDFFF)) {
+          fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
+          return false;
+        }
+        add_char(static_cast<WORD>(in.code), w ? w->hwnd : nullptr, in.kind == UserInput::kKeyDown,
+                 in.kind == UserInput::kKeyUp);
+        break;
+      case UserInput::kEditRgb:
+      case UserInput::kEditHsv: {
+        // As a user types it: click the first field, type each value, Tab
+        // to the next field, Enter.
+        const hvhost::Control *c = w->panel->find_control(
+            in.kind == UserInput::kEditRgb ? "MiniRGBControl" : "MiniHSVControl");
+        if (!c) {
+          fail(hvhost::missing_place_message(in.kind == UserInput::kEditRgb
+                                                 ? hvhost::Place::kRgbEditor
+                                                 : hvhost::Place::kHsvEditor));
+          return false;
+        }
+        const hvhost::Rect f = c->editor_field(0);
+        add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
+        for (size_t k = 0; k < 3; ++k) {
+          for (char ch : std::to_string(in.values[k]))
+            add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
+          add_vk(k < 2 ? VK_TAB : VK_RETURN, w->hwnd, what);
+        }
+        break;
       }
-      add_char(static_cast<WORD>(a.key), w ? w->hwnd : nullptr, a.kind != ActionKind::kKeyUp,
-               a.kind != ActionKind::kKeyDown);
-      return true;
-    case ActionKind::kEditRgb:
-    case ActionKind::kEditHsv: {
-      if (!need_window()) return false;
-      const bool rgb = a.kind == ActionKind::kEditRgb;
-      const hvhost::Control *c = w->panel->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
-      if (!c) {
-        fail(rgb ? "no RGB editor on the open panel" : "no HSV editor on the open panel");
-        return false;
-      }
-      // As a user types it: click the first field, type each value, Tab to
-      // the next field, Enter.
-      const hvhost::Rect f = c->editor_field(0);
-      add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
-      for (int i = 0; i < 3; ++i) {
-        for (char ch : std::to_string(a.values[static_cast<size_t>(i)]))
-          add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
-        add_vk(i < 2 ? VK_TAB : VK_RETURN, w->hwnd, what);
-      }
-      return true;
-    }
-    case ActionKind::kClickEyedropper: {
-      std::array<int, 2> p;
-      if (!need_window() || !panel_point(hvhost::Place::kEyedropper, 0, 0, &p)) return false;
-      add_click(fe.panel_to_screen(*w, p[0], p[1]), w->hwnd, what);
-      return true;
-    }
-    case ActionKind::kOk:
-    case ActionKind::kCancel: {
-      if (!need_window()) return false;
-      const std::optional<hvhost::Rect> &r =
-          a.kind == ActionKind::kOk ? w->layout.ok : w->layout.cancel;
-      if (r) {
+      case UserInput::kOk:
+      case UserInput::kCancel: {
+        const bool ok = in.kind == UserInput::kOk;
+        const std::optional<hvhost::Rect> &r = ok ? w->layout.ok : w->layout.cancel;
+        if (!r) {
+          fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton
+                                                : hvhost::Place::kCancelButton));
+          return false;
+        }
         add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
-        return true;
+        break;
       }
-      // As in the headless host: a panel without the button cannot be
-      // closed this way.
-      fail(a.kind == ActionKind::kOk ? "the open panel has no OK button"
-                                     : "the open panel has no Cancel button");
-      return false;
+      case UserInput::kWait:
+        wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(in.code, 0));
+        break;
+      case UserInput::kDesktopMove:
+        add_mouse_move(POINT{in.x, in.y}, nullptr, what);
+        events_.back().warp = true;
+        cursor = POINT{in.x, in.y};
+        break;
+      case UserInput::kDesktopPress:
+      case UserInput::kDesktopRelease:
+        add_button(in.kind == UserInput::kDesktopPress, in.button, cursor, nullptr, what);
+        break;
+      case UserInput::kSnapshot: break;  // handed to the host by advance()
     }
-    case ActionKind::kWait:
-      wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(a.ms, 0));
-      return true;
-    case ActionKind::kDesktopMove:
-      add_mouse_move(POINT{a.x, a.y}, nullptr, what);
-      events_.back().warp = true;
-      return true;
-    case ActionKind::kDesktopPress:
-    case ActionKind::kDesktopRelease:
-      add_button(a.kind == ActionKind::kDesktopPress, a.button, cursor, nullptr, what);
-      return true;
-    case ActionKind::kSnapshot: return true;  // handed to the host by advance()
   }
-  fail("this action cannot be played");
-  return false;
+  return true;
 }
 
 bool ScriptPlayer::send(FrontEnd &, Event &e) {
@@ -359,13 +327,16 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
     }
     current_ = std::move(actions_.front());
     actions_.pop_front();
-    if (current_.kind == ActionKind::kSnapshot) {
+    hvhost::InputList inputs;
+    std::string why;
+    if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
+    if (inputs.size() == 1 && inputs[0].kind == UserInput::kSnapshot) {
       Step s;
-      s.kind = Step::kAction;
-      s.action = current_;
+      s.kind = Step::kInput;
+      s.input = inputs[0];
       return s;
     }
-    if (!expand(fe, current_)) {
+    if (!queue_events(fe, inputs)) {
       Step s;
       s.kind = Step::kError;
       return s;

@@ -1,9 +1,10 @@
-// Plays a script as a user's real input on Windows. Each action becomes
-// input events sent with SendInput at screen positions computed from the
-// windows' positions (panel coordinates, or a named place the host
-// resolves, to the window's client area, to the screen); `wait` lets real
-// time pass with the message loop running; `snapshot` is handed to the host,
-// whose handler captures the window from the screen.
+// Plays a script as a user's real input on Windows. Each action is resolved
+// by the vocabulary into the user inputs it is made of, as in the headless
+// host, and each input becomes events sent with SendInput at screen
+// positions computed from the windows' positions (panel coordinates to the
+// window's client area, to the screen); `wait` lets real time pass with the
+// message loop running; `snapshot` is handed to the host, whose handler
+// captures the window from the screen.
 //
 // One event is sent at a time, when the message queue is idle, and the next
 // waits until the event has been taken in (a window handled it and the host
@@ -23,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "input/action.h"
+#include "input/vocabulary.h"
 
 namespace hvwin {
 
@@ -37,24 +38,27 @@ struct PlayerOptions {
 
 class ScriptPlayer {
  public:
-  ScriptPlayer(std::vector<hvhost::Action> actions, PlayerOptions options);
+  // source: the script's file, which errors name (may be empty).
+  ScriptPlayer(std::vector<hvhost::Action> actions, PlayerOptions options, std::string source = "");
 
   struct Step {
     enum Kind {
-      kPoll,    // nothing to hand over yet: run the message loop for wait_ms
-      kAction,  // hand this action to the host
-      kEnd,     // the script is over
-      kError,   // the script cannot go on: error()
+      kPoll,   // nothing to hand over yet: run the message loop for wait_ms
+      kInput,  // deliver this input to the host
+      kEnd,    // the script is over
+      kError,  // the script cannot go on: error()
     };
     Kind kind = kPoll;
     DWORD wait_ms = 0;
-    std::optional<hvhost::Action> action;
+    std::optional<hvhost::UserInput> input;
   };
 
   // Called by the front end whenever the host waits for input.
   Step advance(FrontEnd &fe);
 
   const std::string &error() const { return error_; }
+  // An error of the current action: "FILE, line 3: MESSAGE (ok)".
+  std::string error_for(const std::string &message) const;
   size_t remaining() const { return actions_.size(); }
 
   // Called after each event is sent, with its tag and the time it was sent
@@ -77,7 +81,9 @@ class ScriptPlayer {
     ULONGLONG deadline = 0;
   };
 
-  bool expand(FrontEnd &fe, const hvhost::Action &a);
+  // The events of the action's inputs; false after fail() when it cannot
+  // be played on the panels there are.
+  bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
@@ -90,6 +96,7 @@ class ScriptPlayer {
 
   std::deque<hvhost::Action> actions_;
   PlayerOptions options_;
+  std::string source_;
   std::deque<Event> events_;
   hvhost::Action current_;  // the action the events came from
   std::optional<ULONGLONG> wait_until_;

@@ -1,4 +1,4 @@
-// Window messages into the host's actions: presses, moves and releases in
+// Window messages into the user's inputs for the host: presses, moves and releases in
 // the client area, the title strip dragged, the OK and Cancel buttons,
 // characters typed; and the editors' fields made editable as a user
 // expects (click a field and type, Tab to the next, Enter to apply the
@@ -10,10 +10,10 @@
 
 namespace hvwin {
 
-using hvhost::Action;
 using hvhost::Control;
 using hvhost::ControlKind;
 using hvhost::MouseButton;
+using hvhost::UserInput;
 
 namespace {
 
@@ -33,6 +33,22 @@ MouseButton button_of(UINT msg) {
   }
 }
 
+UserInput mouse(UserInput::Kind kind, int x, int y, MouseButton b = MouseButton::kLeft) {
+  UserInput in;
+  in.kind = kind;
+  in.x = x;
+  in.y = y;
+  in.button = b;
+  return in;
+}
+
+UserInput with_code(UserInput::Kind kind, uint32_t code = 0) {
+  UserInput in;
+  in.kind = kind;
+  in.code = static_cast<int>(code);
+  return in;
+}
+
 int lparam_x(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
 int lparam_y(LPARAM lp) { return static_cast<short>(HIWORD(lp)); }
 
@@ -48,8 +64,10 @@ bool parse_field_text(const std::string &text, int *out) {
 }  // namespace
 
 void FrontEnd::edit_field(PanelWindow &w, Control &c, std::array<int, 3> value) {
-  queue(w, c.kind() == ControlKind::kMiniRgb ? Action::rgb(value[0], value[1], value[2])
-                                             : Action::hsv(value[0], value[1], value[2]));
+  UserInput in =
+      with_code(c.kind() == ControlKind::kMiniRgb ? UserInput::kEditRgb : UserInput::kEditHsv);
+  in.values = value;
+  queue(w, in);
 }
 
 void FrontEnd::end_edit(PanelWindow &w, bool apply) {
@@ -68,7 +86,7 @@ void FrontEnd::mouse_down(PanelWindow &w, int wx, int wy, MouseButton b) {
   const int px = wx - w.layout.client.x, py = wy - w.layout.client.y;
   if (w.press != Press::kNone) {
     // A second button while one is held goes where the first went.
-    if (w.press == Press::kPanel) queue(w, Action::press(px, py, b));
+    if (w.press == Press::kPanel) queue(w, mouse(UserInput::kPress, px, py, b));
     return;
   }
   Control *c = b == MouseButton::kLeft ? w.panel->control_at(px, py) : nullptr;
@@ -98,7 +116,7 @@ void FrontEnd::mouse_down(PanelWindow &w, int wx, int wy, MouseButton b) {
     w.field_dragging = false;
   } else if (w.layout.client.contains(wx, wy)) {
     w.press = Press::kPanel;
-    queue(w, Action::press(px, py, b));
+    queue(w, mouse(UserInput::kPress, px, py, b));
   } else {
     return;
   }
@@ -133,7 +151,7 @@ void FrontEnd::mouse_move(PanelWindow &w, int wx, int wy) {
     case Press::kCancel: return;
     case Press::kPanel:
     case Press::kNone:
-      queue(w, Action::move(wx - w.layout.client.x, wy - w.layout.client.y));
+      queue(w, mouse(UserInput::kMove, wx - w.layout.client.x, wy - w.layout.client.y));
       return;
   }
 }
@@ -143,7 +161,7 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   const Press press = w.press;
   if (press == Press::kNone) return;
   if (press == Press::kPanel) {
-    queue(w, Action::release(wx - w.layout.client.x, wy - w.layout.client.y, b));
+    queue(w, mouse(UserInput::kRelease, wx - w.layout.client.x, wy - w.layout.client.y, b));
     // All buttons up ends the press.
     bool other_held = false;
     for (const auto &[button, vk] :
@@ -158,11 +176,11 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   if (GetCapture() == w.hwnd) ReleaseCapture();
   switch (press) {
     case Press::kOk:
-      if (w.layout.ok->contains(wx, wy)) queue(w, Action::ok());
+      if (w.layout.ok->contains(wx, wy)) queue(w, with_code(UserInput::kOk));
       refresh(w, true);
       break;
     case Press::kCancel:
-      if (w.layout.cancel->contains(wx, wy)) queue(w, Action::cancel());
+      if (w.layout.cancel->contains(wx, wy)) queue(w, with_code(UserInput::kCancel));
       refresh(w, true);
       break;
     case Press::kField:
@@ -188,7 +206,7 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
                                     [&](const auto &k) { return k.first == char_vk_; }),
                      keys_down_.end());
     keys_down_.emplace_back(char_vk_, code);
-    queue(w, Action::key_down(static_cast<int>(code)));
+    queue(w, with_code(UserInput::kKeyDown, code));
     return;
   }
   PanelWindow::FieldEdit &e = *w.edit;
@@ -224,7 +242,7 @@ void FrontEnd::key_released(PanelWindow &w, WPARAM vk) {
   if (it == keys_down_.end()) return;
   const uint32_t code = it->second;
   keys_down_.erase(it);
-  queue(w, Action::key_up(static_cast<int>(code)));
+  queue(w, with_code(UserInput::kKeyUp, code));
 }
 
 LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -282,7 +300,7 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_CLOSE:
       // The window's close (Alt+F4, the window manager): Cancel.
-      if (takes_input) queue(w, Action::cancel());
+      if (takes_input) queue(w, with_code(UserInput::kCancel));
       return 0;
     case WM_MOUSEACTIVATE: return MA_ACTIVATE;
     default: break;

@@ -26,10 +26,10 @@ using Check = std::function<void(Host &)>;
 using Step = std::variant<Action, Check>;
 
 // Performs actions in order and runs checks between them.
-class Steps : public hvhost::InputDriver {
+class Steps : public hvhost::ActionFeed {
  public:
   explicit Steps(std::vector<Step> steps) : steps_(std::move(steps)) {}
-  std::optional<Action> next(Host &host) override {
+  std::optional<Action> next_action(Host &host) override {
     while (i_ < steps_.size()) {
       Step &step = steps_[i_++];
       if (auto *a = std::get_if<Action>(&step)) return *a;
@@ -113,18 +113,30 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
   EXPECT_EQ(after_runs(), 1);
 }
 
-TEST_F(Eyedropper, RightClickCancelsButStillRaisesThePicker) {
-  const hvhost::ColorOutcome out = run({
-      Action::click_eyedropper(),
-      Action::desktop_move(300, 300),
-      Action::desktop_press(MouseButton::kRight),
-      Action::desktop_release(MouseButton::kRight),
-      Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
-      Action::ok(),
-  });
-  EXPECT_EQ(out.hot.size(), 1u);
-  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
-  EXPECT_EQ(after_runs(), 1);
+TEST_F(Eyedropper, RightClickOrEscCancelsReleasesEverythingAndStillRaisesThePicker) {
+  // Each row a way to cancel a run: a right click, or Esc, which the host
+  // takes to close the magnifier (a panel without buttons) as a cancel.
+  const std::vector<std::vector<Step>> cancels = {
+      {Action::desktop_press(MouseButton::kRight), Action::desktop_release(MouseButton::kRight)},
+      {Action::key_press(0x1B)},
+  };
+  int runs = 0;
+  for (const std::vector<Step> &cancel : cancels) {
+    std::vector<Step> steps = {Action::click_eyedropper(), Action::desktop_move(300, 300)};
+    steps.insert(steps.end(), cancel.begin(), cancel.end());
+    steps.push_back(Check([](Host &h) {
+      EXPECT_EQ(magnifier(h), nullptr);
+      EXPECT_EQ(desktop_hook_count(), 0);
+      EXPECT_EQ(desktop_timer_count(), 0);
+      EXPECT_EQ(desktop_outstanding_dcs(), 0);
+    }));
+    steps.push_back(Action::ok());
+    const hvhost::ColorOutcome out = run(steps);
+    EXPECT_EQ(out.result, 1);
+    EXPECT_EQ(out.hot.size(), 1u);
+    EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{51, 102, 153}));
+    EXPECT_EQ(after_runs(), ++runs);
+  }
 }
 
 TEST_F(Eyedropper, EventsAfterTheEndingReleasePassOnUntouched) {

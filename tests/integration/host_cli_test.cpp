@@ -145,9 +145,18 @@ INSTANTIATE_TEST_SUITE_P(
                "directory"},
         BadRun{fake({"--script", write_script("cli_bad.txt", "ok\n\npress 1\n")}), 1,
                "error: " + ::testing::TempDir() + "/cli_bad.txt, line 3: missing Y"},
-        BadRun{fake({"--script", write_script("cli_bom.txt", "\xEF\xBB\xBFok\n")}), 1,
+        // A byte-order mark is skipped; errors name the file and the line,
+        // whether the script is read or played.
+        BadRun{
+            fake({"--script",
+                  write_script("cli_bom_skipped.txt", "\xEF\xBB\xBFok\nclick x 1 2\n")}),
+            1,
+            "error: " + ::testing::TempDir() +
+                "/cli_bom_skipped.txt, line 2: unknown place 'x' (field, strip or eyedropper)\n"},
+        BadRun{fake({"--script", write_script("cli_play.txt", "press 1 2\nclick field 1 2\n")}), 3,
                "error: " + ::testing::TempDir() +
-                   "/cli_bom.txt, line 1: unknown action '\\xEF\\xBB\\xBFok'\n"},
+                   "/cli_play.txt, line 2: no field (a 256 x 256 raster) on the open panel "
+                   "(click field 1 2)\n"},
         // Only a regular file, of at most 4 MiB, is read as a script.
         BadRun{fake({"--script", ::testing::TempDir()}), 1,
                "error: " + ::testing::TempDir() + ": cannot read the script: is a directory\n"},
@@ -250,8 +259,8 @@ TEST(HostCommand, AnOutputThatCannotBeWrittenIsAnErrorWithTheSystemsReason) {
       fake({"--script", write_script("cli_full.txt", "snapshot shot\nok\n"), "--snapshot", dir}),
       full_disk);
   EXPECT_EQ(r.exit_code, hvhost::kExitRun);
-  EXPECT_EQ(r.err,
-            "error: line 1: cannot write " + dir + "/shot.png: File too large (snapshot shot)\n");
+  EXPECT_EQ(r.err, "error: " + ::testing::TempDir() + "/cli_full.txt, line 1: cannot write " + dir +
+                       "/shot.png: File too large (snapshot shot)\n");
   // Neither a partial file nor a temporary one is left.
   EXPECT_TRUE(fs::is_empty(dir));
 }

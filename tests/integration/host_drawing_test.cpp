@@ -11,6 +11,7 @@
 #include "integration/host_tables.h"
 #include "model/palette.h"
 #include "model/text.h"
+#include "session/action_feed.h"
 #include "session/simulated_desktop.h"
 
 namespace {

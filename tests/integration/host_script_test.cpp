@@ -6,11 +6,11 @@
 #include <string>
 
 #include "input/script.h"
+#include "input/vocabulary.h"
 
 namespace {
 
 using hvhost::Action;
-using hvhost::ActionKind;
 using hvhost::MouseButton;
 using hvhost::parse_script;
 using hvhost::Place;
@@ -47,6 +47,8 @@ key d
 rgb 1 -2 300
 hsv 0 0 2147483647
 click eyedropper
+click strip 3 4 right
+click 5 6
 ok
 cancel
 wait 0
@@ -78,6 +80,8 @@ snapshot picker-1.final_2
                                                           "rgb 1 -2 300",
                                                           "hsv 0 0 2147483647",
                                                           "click eyedropper",
+                                                          "click strip 3 4 right",
+                                                          "click 5 6",
                                                           "ok",
                                                           "cancel",
                                                           "wait 0",
@@ -91,12 +95,13 @@ snapshot picker-1.final_2
   EXPECT_EQ(actions[1].place, Place::kField);
   EXPECT_EQ(actions[1].button, MouseButton::kRight);
   EXPECT_EQ(actions[4].button, MouseButton::kMiddle);
-  EXPECT_EQ(actions.back().kind, ActionKind::kSnapshot);
+  EXPECT_EQ(actions.back().word(), "snapshot");
 }
 
-TEST(Script, WindowsLineEndsAndAnEmptyScriptAreFine) {
+TEST(Script, WindowsLineEndsAByteOrderMarkAndAnEmptyScriptAreFine) {
   EXPECT_EQ(described(parse_script("press 1 2\r\nok\r\n")),
             (std::vector<std::string>{"press 1 2", "ok"}));
+  EXPECT_EQ(described(parse_script("\xEF\xBB\xBFok\n")), (std::vector<std::string>{"ok"}));
   EXPECT_TRUE(parse_script("").empty());
   EXPECT_TRUE(parse_script("\n\n# only comments\n   \t\n").empty());
 }
@@ -130,8 +135,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"ok\njump 1 2", "line 2: unknown action 'jump'"},
         BadLine{"press 1", "line 1: missing Y"}, BadLine{"press", "line 1: missing X"},
         BadLine{"press 1 2 centre", "line 1: expected left, middle or right, not 'centre'"},
+        BadLine{"press nowhere 1 2",
+                "line 1: unknown place 'nowhere' (field, strip or eyedropper)"},
+        BadLine{"click 1", "line 1: missing Y"},
         BadLine{"move 1 2 left", "line 1: unexpected 'left' after the action"},
-        BadLine{"press x 2", "line 1: X must be a whole number, not 'x'"},
+        BadLine{"press x 2", "line 1: unknown place 'x' (field, strip or eyedropper)"},
         BadLine{"press 1.5 2", "line 1: X must be a whole number, not '1.5'"},
         BadLine{"press 1 32768", "line 1: Y 32768 is out of range (-32768..32767)"},
         BadLine{"press 99999999999999999999 0",
@@ -139,24 +147,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"press field", "line 1: missing X"},
         BadLine{"drag field 1 2 3", "line 1: missing Y2"},
         BadLine{"drag 1 2 3 4 0", "line 1: STEPS 0 is out of range (1..10000)"},
-        BadLine{"drag eyedropper 1 2 3 4", "line 1: X1 must be a whole number, not 'eyedropper'"},
-        BadLine{"key", "line 1: missing a key"},
+        BadLine{"drag eyedropper 1 2 3 4", "line 1: unknown place 'eyedropper' (field or strip)"},
+        BadLine{"key", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
-        BadLine{"key 65536", "line 1: a key code 65536 is out of range (0..65535)"},
-        BadLine{"key #", "line 1: missing a key"}, BadLine{"key up", "line 1: missing a key"},
+        BadLine{"key 65536", "line 1: CODE 65536 is out of range (0..65535)"},
+        BadLine{"key up", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key down S S", "line 1: unexpected 'S' after the action"},
-        BadLine{"rgb 1 2", "line 1: missing a value"},
+        BadLine{"rgb 1 2", "line 1: missing B"}, BadLine{"hsv", "line 1: missing H"},
         BadLine{"hsv 1 2 3 4", "line 1: unexpected '4' after the action"},
         BadLine{"rgb 1 2 2147483648",
-                "line 1: a value 2147483648 is out of range (-2147483648..2147483647)"},
-        BadLine{"click ok", "line 1: cannot click 'ok' (only eyedropper)"},
+                "line 1: B 2147483648 is out of range (-2147483648..2147483647)"},
+        BadLine{"click ok", "line 1: unknown place 'ok' (field, strip or eyedropper)"},
         BadLine{"ok now", "line 1: unexpected 'now' after the action"},
         BadLine{"wait -1", "line 1: MS -1 is out of range (0..3600000)"},
         BadLine{"wait", "line 1: missing MS"},
-        BadLine{"desktop jump", "line 1: unknown desktop action 'jump'"},
-        BadLine{"desktop press", "line 1: missing left, middle or right"},
-        BadLine{"desktop move 1", "line 1: missing Y"},
-        BadLine{"snapshot", "line 1: missing a snapshot name"},
+        BadLine{"desktop jump", "line 1: unknown action 'desktop jump'"},
+        BadLine{"desktop press", "line 1: missing BUTTON (left, middle or right)"},
+        BadLine{"desktop move 1", "line 1: missing Y"}, BadLine{"snapshot", "line 1: missing NAME"},
         BadLine{"snapshot ../x",
                 "line 1: bad snapshot name '../x' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
@@ -167,7 +174,8 @@ INSTANTIATE_TEST_SUITE_P(
         // What does not show is escaped, so these are not mistaken for "ok".
         BadLine{"ok\f", "line 1: unknown action 'ok\\f'"},
         BadLine{"\vok", "line 1: unknown action '\\vok'"},
-        BadLine{"\xEF\xBB\xBFok", "line 1: unknown action '\\xEF\\xBB\\xBFok'"},
+        // A byte-order mark is skipped at the start only.
+        BadLine{"ok\n\xEF\xBB\xBFok", "line 2: unknown action '\\xEF\\xBB\\xBFok'"},
         BadLine{"snapshot a\\b\x7F",
                 "line 1: bad snapshot name 'a\\\\b\\x7F' (letters, digits, "
                 "'_', '-' and '.', not starting with '.')"},
@@ -213,6 +221,108 @@ TEST(Script, LoadingAFileNamesTheFile) {
   } catch (const ScriptError &e) {
     EXPECT_EQ(std::string(e.what()), path + ": cannot read the script: No such file or directory");
   }
+}
+
+// ---- Actions resolved into inputs, on a panel described without the host ----
+
+// A panel of 300 x 200 with a field at 4,8, an eyedropper button at
+// 10,20 (30 x 40) and an RGB editor; no strip, no HSV editor, no buttons.
+class FakePlaces : public hvhost::PanelPlaces {
+ public:
+  explicit FakePlaces(bool open = true) : open_(open) {}
+  std::optional<hvhost::PlaceRect> find(Place p) const override {
+    if (!open_) return std::nullopt;
+    switch (p) {
+      case Place::kPanel: return hvhost::PlaceRect{0, 0, 300, 200};
+      case Place::kField: return hvhost::PlaceRect{4, 8, 256, 256};
+      case Place::kEyedropper: return hvhost::PlaceRect{10, 20, 30, 40};
+      case Place::kRgbEditor: return hvhost::PlaceRect{0, 150, 100, 20};
+      default: return std::nullopt;
+    }
+  }
+
+ private:
+  bool open_;
+};
+
+std::string inputs_text(const hvhost::InputList &inputs) {
+  static const char *const kNames[] = {"press",
+                                       "move",
+                                       "release",
+                                       "down",
+                                       "up",
+                                       "rgb",
+                                       "hsv",
+                                       "ok",
+                                       "cancel",
+                                       "wait",
+                                       "desktop-move",
+                                       "desktop-press",
+                                       "desktop-release",
+                                       "snapshot"};
+  std::string out;
+  for (const hvhost::UserInput &in : inputs) {
+    out += out.empty() ? "" : "; ";
+    out += kNames[in.kind];
+    if (in.kind <= hvhost::UserInput::kRelease || in.kind == hvhost::UserInput::kDesktopMove)
+      out += " " + std::to_string(in.x) + "," + std::to_string(in.y);
+    if (in.kind == hvhost::UserInput::kKeyDown || in.kind == hvhost::UserInput::kKeyUp ||
+        in.kind == hvhost::UserInput::kWait)
+      out += " " + std::to_string(in.code);
+    if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
+    if (in.button != MouseButton::kLeft) out += " not-left";
+  }
+  return out;
+}
+
+struct Resolved {
+  const char *line;
+  bool panel_open;
+  const char *result;  // the inputs, or the error
+};
+
+class Resolving : public ::testing::TestWithParam<Resolved> {};
+
+TEST_P(Resolving, ActionsBecomeTheUsersInputsOrSayWhatIsMissing) {
+  const Action a = parse_script(GetParam().line).at(0);
+  hvhost::InputList inputs;
+  std::string error;
+  if (!hvhost::resolve(a, FakePlaces(GetParam().panel_open), &inputs, &error)) {
+    EXPECT_TRUE(inputs.empty());
+    EXPECT_EQ(error, GetParam().result);
+  } else {
+    EXPECT_EQ(inputs_text(inputs), GetParam().result);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, Resolving,
+    ::testing::Values(
+        Resolved{"click field 1 2", true, "press 5,10; release 5,10"},
+        Resolved{"click 7 8 right", true, "press 7,8 not-left; release 7,8 not-left"},
+        Resolved{"click eyedropper", true, "press 25,40; release 25,40"},
+        Resolved{"move eyedropper", true, "move 25,40"},
+        Resolved{"drag field 0 0 10 -10 2", true, "press 4,8; move 9,3; move 14,-2; release 14,-2"},
+        // Across the whole coordinate range.
+        Resolved{"drag -32768 0 32767 0 1", true, "press -32768,0; move 32767,0; release 32767,0"},
+        Resolved{"key 27", true, "down 27; up 27"}, Resolved{"key up S", true, "up 83"},
+        Resolved{"rgb 1 2 3", true, "rgb 3"},
+        Resolved{"press strip 1 1", true, "no strip (a tall narrow raster) on the open panel"},
+        Resolved{"hsv 1 2 3", true, "no HSV editor on the open panel"},
+        Resolved{"ok", true, "the open panel has no OK button"},
+        Resolved{"cancel", true, "the open panel has no Cancel button"},
+        Resolved{"press 1 2", false, "no panel is open"},
+        Resolved{"snapshot x", false, "no panel is open"},
+        // Time and the desktop go on without a panel.
+        Resolved{"wait 5", false, "wait 5"},
+        Resolved{"desktop move 5 6", false, "desktop-move 5,6"},
+        Resolved{"desktop press right", false, "desktop-press not-left"}));
+
+TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {
+  const Action a = parse_script("ok\n\nhsv 1 2 3").at(1);
+  EXPECT_EQ(hvhost::action_error(a, "no HSV editor", "s.txt"),
+            "s.txt, line 3: no HSV editor (hsv 1 2 3)");
+  EXPECT_EQ(hvhost::action_error(Action::ok(), "gone", ""), "gone (ok)");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "model/host.h"
 #include "model/palette.h"
 #include "model/text.h"
+#include "session/action_feed.h"
 
 namespace {
 
@@ -327,6 +328,7 @@ TEST_F(HostServices, MouseKeyAndButtonInputReachTheRightCallbacks) {
       Action::press(155, 55),
       Action::release(0, 0),  // released elsewhere: no click
       Action::click_eyedropper(),
+      Action::click(hvhost::Place::kPanel, 40, 50, hvhost::MouseButton::kRight),
       Action::cancel(),
   });
   host_.set_input(&input);
@@ -337,9 +339,46 @@ TEST_F(HostServices, MouseKeyAndButtonInputReachTheRightCallbacks) {
                 "opened", "draw 1", "button 160 10 20", "move 160 11 21", "button 32 12 22",
                 "button 224 30 40", "move 224 31 41", "button 96 32 42", "button 192 33 43",
                 "move 192 34 44", "button 64 35 45", "key down 115", "key up 115", "key down 83",
-                "key up 83", "event 0,0,0 no data", "event 0,0,0 no data"}));
+                "key up 83", "event 0,0,0 no data", "event 0,0,0 no data", "button 224 40 50",
+                "button 96 40 50"}));
   EXPECT_FALSE(host_.input_ended());
 }
+
+struct HostKeyCase {
+  int flags;
+  int key;
+  int result;                       // what the open returns
+  std::vector<std::string> events;  // after "opened", "draw 1"
+};
+
+void PrintTo(const HostKeyCase &c, std::ostream *os) {
+  *os << "flags " << c.flags << " key " << c.key;
+}
+
+class HostKeys : public HostServices, public ::testing::WithParamInterface<HostKeyCase> {};
+
+TEST_P(HostKeys, EnterAndEscCloseAPanelUnlessItTakesThem) {
+  LWPanelID p = make_panel();
+  ActionQueue input({Action::key_press(GetParam().key), Action::ok()});
+  host_.set_input(&input);
+  EXPECT_EQ(pf().open(p, GetParam().flags), GetParam().result);
+  std::vector<std::string> events = {"opened", "draw 1"};
+  events.insert(events.end(), GetParam().events.begin(), GetParam().events.end());
+  EXPECT_EQ(g_events, events);
+  EXPECT_FALSE(host_.aborted()) << host_.error();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostServices, HostKeys,
+    ::testing::Values(
+        HostKeyCase{kPickerFlags, '\r', 1, {}}, HostKeyCase{kPickerFlags, LWDK_RETURN, 1, {}},
+        HostKeyCase{kPickerFlags, 0x1B, 0, {}},
+        // No buttons (the magnifier): Esc cancels, and then
+        // nothing is left for the ok.
+        HostKeyCase{PANF_BLOCKING | PANF_NOBUTT, 0x1B, 0, {}},
+        HostKeyCase{kPickerFlags | PANF_PASSALLKEYS, 0x1B, 1, {"key down 27", "key up 27"}},
+        HostKeyCase{kPickerFlags | PANF_PASSALLKEYS, '\r', 1, {"key down 13", "key up 13"}},
+        HostKeyCase{kPickerFlags, 'q', 1, {"key down 113", "key up 113"}}));
 
 TEST_F(HostServices, ResultsOfOkCancelCloseAndEndOfInput) {
   LWPanelID p = make_panel();

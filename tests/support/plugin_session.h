@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "input/action.h"
 #include "model/framebuffer.h"
 #include "model/host.h"
+#include "session/action_feed.h"
 #include "session/module.h"
 #include "session/request.h"
 #include "session/simulated_desktop.h"

@@ -32,7 +32,8 @@ BOOT_TIMEOUT_S = 300
 RUN_TIMEOUT_S = 240
 HOST_EVENT_TIMEOUT_S = 60
 
-# The colour chart of `--chart` (host/win32/chart.h).
+# The colour chart of `--chart` (host/win32/chart.h), placed from the
+# screen's size: on this 1920 x 1080 screen its top-left is at 1400,120.
 CHART_X, CHART_Y, CHART_BLOCK, CHART_COLUMNS = 1400, 120, 64, 4
 CHART_COLORS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0),
                 (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250)]
@@ -458,10 +459,32 @@ def case_script_error(ctx):
     released."""
     script = ctx.script("error.txt", "key S\ncancel\n")
     run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
-    check("error: line 2: the open panel has no Cancel button (cancel)" in run.err,
+    check("error: %s, line 2: the open panel has no Cancel button (cancel)" % script in run.err,
           "stderr: %r" % run.err)
     equal(run.lines[-2], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
           "the result line")
+    check(run.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
+          "hooks, timers and DCs released: " + run.lines[-1])
+
+
+def case_click_enter_esc(ctx):
+    """`click` is a press and a release at one point; Enter closes the
+    picker as OK and Esc as Cancel, neither reaching the plug-in; Esc closes
+    the magnifier (no buttons) as a cancel, and the sampling run releases
+    everything."""
+    script = ctx.script("enter.txt", "click field 40 40\nclick strip 10 30\n"
+                                     "snapshot clicked\nkey 13\n")
+    win = same_as_headless(ctx, script, snapshots=["clicked"])
+    equal(len(win.starting("hot ")), 1 + 1 + 1, "hot callbacks: the opening one, one a click")
+    check(win.lines[-1].startswith("result 1 "), "Enter accepts: %r" % win.lines[-1])
+    script = ctx.script("esc.txt", "drag field 10 10 100 100 3\nkey 27\n")
+    win = same_as_headless(ctx, script, "--color", "0.2,0.4,0.6")
+    equal(win.lines[-1], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
+          "Esc cancels")
+    script = ctx.script("esc-magnifier.txt", "key S\ndesktop move 100 100\nkey 27\nok\n")
+    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6")
+    equal(run.lines[-2], "result 1 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
+          "the picker keeps its colour after the cancelled run")
     check(run.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
           "hooks, timers and DCs released: " + run.lines[-1])
 
@@ -503,6 +526,7 @@ CASES = {
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
     "script_error": case_script_error,
+    "click_enter_esc": case_click_enter_esc,
     "module_errors": case_module_errors,
     "sdk_host": case_sdk_host,
     "minimal_module": case_minimal_module,
