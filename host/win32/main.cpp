@@ -23,6 +23,19 @@ namespace {
 
 constexpr int kMaxRepeat = 100;
 
+// SetThreadDpiAwarenessContext (Windows 10 1607 and later) with the context
+// of a DesktopDpiMode value (1 unaware .. 4 per-monitor v2: the contexts
+// -1 .. -4). False when the function is missing or refuses.
+bool set_thread_dpi_awareness(int mode) {
+  using SetContextFn = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  FARPROC proc = user32 ? GetProcAddress(user32, "SetThreadDpiAwarenessContext") : nullptr;
+  if (!proc) return false;
+  auto set_context = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)(void)>(proc));
+  return set_context(reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<intptr_t>(-mode))) !=
+         nullptr;
+}
+
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
@@ -59,6 +72,8 @@ int run(int argc, char **argv) {
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
         "real desktop";
+  if (problem.empty() && !headless && !config.monitors.empty())
+    problem = "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
   if (problem.empty() && bench && !config.actions.empty())
     problem = "--bench plays its own input: no --script with it";
   if (!problem.empty()) {
@@ -68,6 +83,13 @@ int run(int argc, char **argv) {
   if (headless) return hvhost::run_headless(config, std::cout, std::cerr);
 
   SetProcessDPIAware();
+  // The plug-in runs on this thread: --dpi-awareness puts it in another
+  // context than the process's, as a host that is not DPI aware would be.
+  if (config.dpi_awareness != hvhost::kDpiHostDefault &&
+      !set_thread_dpi_awareness(config.dpi_awareness)) {
+    std::cerr << "error: --dpi-awareness: this system cannot set a thread's DPI awareness\n";
+    return hvhost::kExitUsage;
+  }
   hvhost::Session session(config, std::cout, std::cerr);
   if (const int code = session.load_module()) return code;
   if (audit || bench) {
