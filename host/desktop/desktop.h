@@ -75,7 +75,8 @@ void desktop_origin(int *x, int *y);
 // it. In an unaware or system-aware context GetCursorPos, GetWindowRect,
 // GetSystemMetrics and EnumDisplayMonitors answer in logical coordinates:
 // a physical coordinate on a monitor of scale S is divided by S / 100
-// (unaware) or S / (the primary's scale) (system aware), rounded down. The
+// (unaware) or S / (the primary's scale) (system aware), rounded to the
+// nearest as MulDiv does. The
 // hook's points and GetPixel are physical in every context.
 typedef enum DesktopDpiMode {
   DESKTOP_DPI_UNAWARE = 1,

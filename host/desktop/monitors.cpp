@@ -27,7 +27,13 @@ bool valid_monitor(const DesktopMonitor &m) {
          m.y >= -DESKTOP_MAX_SIZE && m.y <= DESKTOP_MAX_SIZE;
 }
 
-int64_t floor_div(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+// v * num / den rounded to the nearest, halves away from zero, as MulDiv
+// (Wine scales points with it: -500 at 144 dpi is -333 to an unaware
+// thread). num and den are positive.
+int64_t mul_div(int64_t v, int64_t num, int64_t den) {
+  const int64_t p = v * num;
+  return p >= 0 ? (p + den / 2) / den : -((-p + den / 2) / den);
+}
 
 DPI_AWARENESS_CONTEXT context_of(int mode) {
   return reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<intptr_t>(-mode));
@@ -68,8 +74,8 @@ const DesktopMonitor &monitor_at(int64_t x, int64_t y) {
 int64_t to_logical(int64_t v, const DesktopMonitor &m) {
   const State &s = state();
   switch (s.thread_dpi) {
-    case DESKTOP_DPI_UNAWARE: return floor_div(v * 100, m.scale);
-    case DESKTOP_DPI_SYSTEM_AWARE: return floor_div(v * s.monitors.front().scale, m.scale);
+    case DESKTOP_DPI_UNAWARE: return mul_div(v, 100, m.scale);
+    case DESKTOP_DPI_SYSTEM_AWARE: return mul_div(v, s.monitors.front().scale, m.scale);
     default: return v;
   }
 }

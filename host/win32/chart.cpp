@@ -54,7 +54,7 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 int chart_button_messages() { return g_button_messages; }
 
-bool show_chart(double timeout_s, std::string *error) {
+bool show_chart(double timeout_s, POINT at, std::string *error) {
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = chart_proc;
@@ -67,7 +67,7 @@ bool show_chart(double timeout_s, std::string *error) {
   }
   HWND hwnd =
       CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kChartClass, "colour chart", WS_POPUP,
-                      kChartX, kChartY, kChartColumns * kChartBlock, kRows * kChartBlock, nullptr,
+                      at.x, at.y, kChartColumns * kChartBlock, kRows * kChartBlock, nullptr,
                       nullptr, GetModuleHandleA(nullptr), nullptr);
   if (!hwnd) {
     *error = "cannot create the colour chart window (error " + std::to_string(GetLastError()) +
@@ -92,7 +92,7 @@ bool show_chart(double timeout_s, std::string *error) {
     for (size_t i = 0; i < kChartColors.size() && shown; ++i) {
       const RECT r = block_rect(i);
       const COLORREF c =
-          GetPixel(screen, kChartX + (r.left + r.right) / 2, kChartY + (r.top + r.bottom) / 2);
+          GetPixel(screen, at.x + (r.left + r.right) / 2, at.y + (r.top + r.bottom) / 2);
       shown = c == colorref(kChartColors[i]);
     }
     if (!shown) {

@@ -9,6 +9,11 @@
 #include <array>
 #include <string>
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include "model/framebuffer.h"
 
 namespace hvwin {
@@ -28,9 +33,11 @@ inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
     {250, 250, 250},
 }};
 
-// Shows the chart and waits (up to timeout_s) until the screen shows each
-// block's colour at its centre. Returns false with *error otherwise.
-bool show_chart(double timeout_s, std::string *error);
+// Shows the chart with its top-left corner at `at` (kChartX, kChartY unless
+// told otherwise; any monitor, negative coordinates too) and waits (up to
+// timeout_s) until the screen shows each block's colour at its centre.
+// Returns false with *error otherwise.
+bool show_chart(double timeout_s, POINT at, std::string *error);
 
 // How many mouse button messages the chart window has taken.
 int chart_button_messages();

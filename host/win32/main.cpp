@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CLI/CLI.hpp"
 #include "session/cli.h"
@@ -47,6 +48,11 @@ int run(int argc, char **argv) {
                "no windows: run the request as the headless host does (virtual time)");
   app.add_flag("--chart", chart,
                "show a colour chart window of solid blocks at a fixed place (eyedropper tests)");
+  std::vector<int> chart_at;
+  app.add_option("--chart-at", chart_at, "the colour chart's top-left corner X,Y instead")
+      ->delimiter(',')
+      ->expected(2)
+      ->check(CLI::Range(-32768, 32767));
   app.add_flag("--report-windows", report_windows,
                "print 'window open X Y TITLE', 'window title TITLE', 'window close TITLE'");
   app.add_flag("--audit", audit,
@@ -117,7 +123,11 @@ int run(int argc, char **argv) {
   fo.tagged_input_only = !config.actions.empty() || bench;
   fo.snapshot_timeout_s = timeout_s;
   hvwin::FrontEnd fe(host, std::cout, fo);
-  if (!fe.init(&error) || (chart && !hvwin::show_chart(timeout_s, &error))) {
+  if (!fe.init(&error) ||
+      (chart && !hvwin::show_chart(timeout_s,
+                                   chart_at.size() == 2 ? POINT{chart_at[0], chart_at[1]}
+                                                        : POINT{hvwin::kChartX, hvwin::kChartY},
+                                   &error))) {
     std::cerr << "error: " << error << "\n";
     return hvhost::kExitRun;
   }
