@@ -24,19 +24,6 @@ namespace {
 
 constexpr int kMaxRepeat = 100;
 
-// SetThreadDpiAwarenessContext (Windows 10 1607 and later) with the context
-// of a DesktopDpiMode value (1 unaware .. 4 per-monitor v2: the contexts
-// -1 .. -4). False when the function is missing or refuses.
-bool set_thread_dpi_awareness(int mode) {
-  using SetContextFn = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  FARPROC proc = user32 ? GetProcAddress(user32, "SetThreadDpiAwarenessContext") : nullptr;
-  if (!proc) return false;
-  auto set_context = reinterpret_cast<SetContextFn>(reinterpret_cast<void (*)(void)>(proc));
-  return set_context(reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<intptr_t>(-mode))) !=
-         nullptr;
-}
-
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
@@ -89,12 +76,15 @@ int run(int argc, char **argv) {
   if (headless) return hvhost::run_headless(config, std::cout, std::cerr);
 
   SetProcessDPIAware();
-  // The plug-in runs on this thread: --dpi-awareness puts it in another
-  // context than the process's, as a host that is not DPI aware would be.
-  if (config.dpi_awareness != hvhost::kDpiHostDefault &&
-      !set_thread_dpi_awareness(config.dpi_awareness)) {
-    std::cerr << "error: --dpi-awareness: this system cannot set a thread's DPI awareness\n";
-    return hvhost::kExitUsage;
+  // --dpi-awareness: the plug-in's hook and tick run in the message loop,
+  // which then runs in that context, as in a host that is not DPI aware.
+  if (config.dpi_awareness != hvhost::kDpiHostDefault) {
+    const DPI_AWARENESS_CONTEXT process_dpi = hvwin::set_thread_dpi_awareness(config.dpi_awareness);
+    if (!process_dpi) {
+      std::cerr << "error: --dpi-awareness: this system cannot set a thread's DPI awareness\n";
+      return hvhost::kExitUsage;
+    }
+    hvwin::restore_thread_dpi_awareness(process_dpi);
   }
   hvhost::Session session(config, std::cout, std::cerr);
   if (const int code = session.load_module()) return code;
@@ -122,6 +112,7 @@ int run(int argc, char **argv) {
   fo.report_windows = report_windows;
   fo.tagged_input_only = !config.actions.empty() || bench;
   fo.snapshot_timeout_s = timeout_s;
+  fo.loop_dpi_awareness = config.dpi_awareness;
   hvwin::FrontEnd fe(host, std::cout, fo);
   if (!fe.init(&error) ||
       (chart && !hvwin::show_chart(timeout_s,
