@@ -143,7 +143,8 @@ void add_common_options(CLI::App &app, CommonOptions *o) {
                  "PNG shown on the simulated desktop behind the panels (default: a test "
                  "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
   app.add_option("--monitors", o->monitors,
-                 "the simulated desktop's monitors WxH+X+Y[@SCALE%],...: the primary first "
+                 "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
+                 "100..500): the primary first "
                  "at +0+0 (its size is the display's), positions in physical pixels, "
                  "e.g. 1920x1080+0+0,2560x1440-2560+0@150 (default: one of --display)")
       ->excludes("--display");
