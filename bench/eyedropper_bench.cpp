@@ -128,27 +128,61 @@ void BM_CopyLimit_MagnifierRaster(benchmark::State &state) {
 }
 BENCHMARK(BM_CopyLimit_MagnifierRaster)->Unit(benchmark::kNanosecond);
 
-// One tick of the 100 ms timer: GetCursorPos, 225 GetPixel reads into the
-// planes, and the redraw request, which our host answers at once with the
-// magnifier's draw (227 boxes and the blit).
+// The tick as it was before it worked in physical pixels: GetCursorPos in
+// the host's context, and the 225 reads inside the desktop window's
+// rectangle, which the run took once at its start.
+void tick_before(const SamplingRun *run, const MonitorList &desktop_rect) {
+  POINT cursor = {0, 0};
+  GetCursorPos(&cursor);
+  spoit_panel_sample(run->magnifier, run->desktop_dc, desktop_rect, cursor);
+  run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
+}
+
+enum TickKind { kTickBefore = 0, kTickNow = 1, kTickNowTwoMonitorsUnaware = 2 };
+
+// One tick of the 100 ms timer, as it was (tick 0) and as it is (tick 1:
+// the thread switched to per-monitor aware and back, the monitor list, the
+// pointer, 225 GetPixel reads into the planes; tick 2: the same on two
+// monitors, the primary at 150 %, with the host's thread DPI-unaware), then
+// the redraw request, which our host answers at once with the magnifier's
+// draw (227 boxes and the blit).
 void BM_MagnifierTick(benchmark::State &state) {
   const double copy_ns = magnifier_copy_ns();
+  const auto kind = static_cast<TickKind>(state.range(1));
   double ns = 0;
   int pixels = 0;
-  const bool ran = Session::get().in_sampling_run([&](Host &) {
+  const bool ran = Session::get().in_sampling_run([&](Host &host) {
+    const DesktopMonitor two[] = {{0, 0, 1920, 1080, 150}, {-1920, 0, 1920, 1080, 100}};
+    if (kind == kTickNowTwoMonitorsUnaware) {
+      desktop_set_monitors(two, 2);
+      desktop_set_thread_dpi(DESKTOP_DPI_UNAWARE);
+    }
     place_pointer(static_cast<int>(state.range(0)));
+    const SamplingRun *run = sampling_run_current();
+    MonitorList desktop_rect = {};
+    desktop_rect.count = GetWindowRect(run->desktop_window, &desktop_rect.rects[0]) ? 1 : 0;
     desktop_log_clear();
     LoopTimer timer;
-    for (auto _ : state) spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
+    if (kind == kTickBefore) {
+      for (auto _ : state) tick_before(run, desktop_rect);
+    } else {
+      for (auto _ : state) spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
+    }
     ns = timer.ns_per_iteration(state);
     pixels = desktop_call_count("GetPixel");
+    const DesktopMonitor one = {0, 0, host.display_width(), host.display_height(), 100};
+    desktop_set_monitors(&one, 1);
+    desktop_set_thread_dpi(DESKTOP_DPI_SYSTEM_AWARE);
   });
   if (!ran) return state.SkipWithError("the sampling run did not start");
   if (pixels != 225 * state.iterations()) state.SkipWithError("a tick did not read 225 pixels");
   state.counters["per_100ms"] = ns > 0 ? kTickPeriodNs / ns : 0;
   state.counters["x_copy"] = ns / copy_ns;
 }
-BENCHMARK(BM_MagnifierTick)->Arg(0)->Arg(1)->ArgName("over_picker")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MagnifierTick)
+    ->ArgsProduct({{0, 1}, {kTickBefore, kTickNow, kTickNowTwoMonitorsUnaware}})
+    ->ArgNames({"over_picker", "tick"})
+    ->Unit(benchmark::kMicrosecond);
 
 // The magnifier's draw callback alone: 225 cell boxes, the centre frame
 // (two boxes) and one 90 x 90 blit onto the panel.

@@ -13,6 +13,7 @@
 #include "desktop.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -29,10 +30,24 @@
 namespace desktop_detail {
 
 // Function names the log and the call counts know, in the order of Fn.
-const char *const kFunctionNames[] = {
-    "GetDesktopWindow", "GetWindowDC",         "ReleaseDC", "GetWindowRect", "SetWindowsHookExA",
-    "CallNextHookEx",   "UnhookWindowsHookEx", "SetTimer",  "KillTimer",     "GetCursorPos",
-    "GetPixel",         "GetModuleHandleA",    "@mouse",    "@timer"};
+const char *const kFunctionNames[] = {"GetDesktopWindow",
+                                      "GetWindowDC",
+                                      "ReleaseDC",
+                                      "GetWindowRect",
+                                      "SetWindowsHookExA",
+                                      "CallNextHookEx",
+                                      "UnhookWindowsHookEx",
+                                      "SetTimer",
+                                      "KillTimer",
+                                      "GetCursorPos",
+                                      "GetPixel",
+                                      "GetModuleHandleA",
+                                      "@mouse",
+                                      "@timer",
+                                      "GetProcAddress",
+                                      "EnumDisplayMonitors",
+                                      "GetSystemMetrics",
+                                      "SetThreadDpiAwarenessContext"};
 
 State &state() {
   static State state;
@@ -70,8 +85,11 @@ void end_call(Ticket ticket, std::initializer_list<intptr_t> args, intptr_t resu
 }
 
 bool on_screen(int64_t x, int64_t y) {
-  const State &s = state();
-  return x >= 0 && y >= 0 && x < s.width && y < s.height;
+  for (const DesktopMonitor &m : state().monitors) {
+    if (x >= m.x && y >= m.y && x < int64_t{m.x} + m.width && y < int64_t{m.y} + m.height)
+      return true;
+  }
+  return false;
 }
 
 HookList::iterator first_live(HookList::iterator it) {
@@ -95,8 +113,10 @@ bool valid_size(int width, int height) {
   return width >= 1 && height >= 1 && width <= DESKTOP_MAX_SIZE && height <= DESKTOP_MAX_SIZE;
 }
 
-uint32_t wallpaper_pixel(int x, int y) {
+// (x, y) is on screen; the wallpaper spans the monitors' bounding box.
+uint32_t wallpaper_pixel(int screen_x, int screen_y) {
   const State &s = state();
+  const int x = screen_x - s.origin_x, y = screen_y - s.origin_y;
   if (s.pattern) return desktop_test_pattern(x, y, s.width, s.height);
   if (x >= s.wallpaper_width || y >= s.wallpaper_height) return 0;
   return s.wallpaper[static_cast<size_t>(y) * static_cast<size_t>(s.wallpaper_width) +
@@ -105,10 +125,25 @@ uint32_t wallpaper_pixel(int x, int y) {
 
 int clamp_int(int v, int lo, int hi) { return std::min(std::max(v, lo), hi); }
 
+// Onto the nearest monitor (the first of equally near ones), as the system
+// keeps the pointer on the screen.
 void clip_cursor() {
   State &s = state();
-  s.cursor_x = clamp_int(s.cursor_x, 0, s.width - 1);
-  s.cursor_y = clamp_int(s.cursor_y, 0, s.height - 1);
+  if (on_screen(s.cursor_x, s.cursor_y)) return;
+  int64_t best = INT64_MAX;
+  int bx = 0, by = 0;
+  for (const DesktopMonitor &m : s.monitors) {
+    const int x = clamp_int(s.cursor_x, m.x, m.x + m.width - 1);
+    const int y = clamp_int(s.cursor_y, m.y, m.y + m.height - 1);
+    const int64_t dx = int64_t{x} - s.cursor_x, dy = int64_t{y} - s.cursor_y;
+    if (dx * dx + dy * dy < best) {
+      best = dx * dx + dy * dy;
+      bx = x;
+      by = y;
+    }
+  }
+  s.cursor_x = bx;
+  s.cursor_y = by;
 }
 
 LRESULT run_chain(int code, WPARAM wparam, LPARAM lparam) {
@@ -150,8 +185,12 @@ extern "C" {
 int desktop_reset(int width, int height) {
   if (!valid_size(width, height)) return 0;
   State &s = state();
+  s.monitors.assign(1, DesktopMonitor{0, 0, width, height, 100});
+  s.origin_x = s.origin_y = 0;
   s.width = width;
   s.height = height;
+  s.thread_dpi = DESKTOP_DPI_SYSTEM_AWARE;
+  s.dpi_support = DESKTOP_DPI_SWITCH_ALL;
   s.pattern = true;
   s.wallpaper.clear();
   s.wallpaper.shrink_to_fit();
@@ -172,17 +211,16 @@ int desktop_reset(int width, int height) {
   s.dcs_made = 0;
   desktop_log_clear();
   s.logging = true;
-  s.fail_hook = s.fail_timer = s.fail_dc = FailCountdown{};
+  s.fail_hook = s.fail_timer = s.fail_dc = s.fail_monitors = FailCountdown{};
   desktop_clear_pixel_failures();
   return 1;
 }
 
 int desktop_set_size(int width, int height) {
-  if (!valid_size(width, height)) return 0;
-  state().width = width;
-  state().height = height;
-  clip_cursor();
-  return 1;
+  std::vector<DesktopMonitor> monitors = state().monitors;
+  monitors[0].width = width;
+  monitors[0].height = height;
+  return desktop_set_monitors(monitors.data(), static_cast<int>(monitors.size()));
 }
 
 int desktop_width(void) { return state().width; }
@@ -378,6 +416,7 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_SET_HOOK: s.fail_hook.arm(nth); break;
     case DESKTOP_FAIL_SET_TIMER: s.fail_timer.arm(nth); break;
     case DESKTOP_FAIL_WINDOW_DC: s.fail_dc.arm(nth); break;
+    case DESKTOP_FAIL_MONITORS: s.fail_monitors.arm(nth); break;
   }
 }
 

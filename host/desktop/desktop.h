@@ -35,12 +35,66 @@ extern "C" {
 // nothing) for an invalid size, else 1.
 int desktop_reset(int width, int height);
 
-// Changes the display size only (like a resolution change): everything else
-// stays. The pointer is clipped into the new screen. Returns 0 for an
-// invalid size, else 1.
+// Changes the primary monitor's size only (like a resolution change):
+// everything else stays. The pointer is clipped onto a monitor. Returns 0 for
+// an invalid size or one that the other monitors do not leave room for,
+// else 1.
 int desktop_set_size(int width, int height);
 int desktop_width(void);
 int desktop_height(void);
+
+// ---- Monitors and DPI ----------------------------------------------------------
+
+// A monitor: its rectangle in physical pixels and its display scale in
+// percent (100 = 96 dpi, 150 = 144 dpi).
+typedef struct DesktopMonitor {
+  int x, y, width, height;
+  int scale;
+} DesktopMonitor;
+
+#define DESKTOP_MAX_MONITORS 16
+#define DESKTOP_MIN_SCALE 100
+#define DESKTOP_MAX_SCALE 500
+
+// Replaces the monitors (a reset leaves one at (0, 0) of the reset's size,
+// at 100 %). The first is the primary and must be at (0, 0); each is
+// 1..DESKTOP_MAX_SIZE a side with a scale of DESKTOP_MIN_SCALE..MAX_SCALE;
+// none overlaps another, and their bounding box is at most DESKTOP_MAX_SIZE
+// a side. The pointer is clipped onto a monitor. The screen is the union of
+// the monitors: the test pattern and a wallpaper image span the bounding
+// box from its top-left corner, and GetPixel reads physical pixels on any
+// monitor. Returns 0 (nothing changed) for an invalid list, else 1.
+int desktop_set_monitors(const DesktopMonitor *monitors, int count);
+int desktop_monitor_count(void);
+// Copies monitor i into *out; 0 when i is out of range or out is null.
+int desktop_monitor(int i, DesktopMonitor *out);
+// The bounding box's top-left corner; desktop_width/height are its size.
+void desktop_origin(int *x, int *y);
+
+// The calling thread's DPI awareness, as SetThreadDpiAwarenessContext sets
+// it. In an unaware or system-aware context GetCursorPos, GetWindowRect,
+// GetSystemMetrics and EnumDisplayMonitors answer in logical coordinates:
+// a physical coordinate on a monitor of scale S is divided by S / 100
+// (unaware) or S / (the primary's scale) (system aware), rounded to the
+// nearest as MulDiv does. The
+// hook's points and GetPixel are physical in every context.
+typedef enum DesktopDpiMode {
+  DESKTOP_DPI_UNAWARE = 1,
+  DESKTOP_DPI_SYSTEM_AWARE = 2,  // after a reset: what SetProcessDPIAware gives
+  DESKTOP_DPI_PER_MONITOR = 3,
+  DESKTOP_DPI_PER_MONITOR_V2 = 4
+} DesktopDpiMode;
+// Sets the thread's mode (a DesktopDpiMode; others are ignored).
+void desktop_set_thread_dpi(int mode);
+int desktop_thread_dpi(void);
+
+// How far SetThreadDpiAwarenessContext is available through GetProcAddress.
+typedef enum DesktopDpiSupport {
+  DESKTOP_DPI_SWITCH_ALL = 0,     // Windows 10 1703 and later (after a reset)
+  DESKTOP_DPI_SWITCH_NO_V2 = 1,   // Wine 8: per-monitor v2 refused (NULL)
+  DESKTOP_DPI_SWITCH_MISSING = 2  // before Windows 10 1607: no such function
+} DesktopDpiSupport;
+void desktop_set_dpi_support(int support);
 
 // ---- Wallpaper ---------------------------------------------------------------
 
@@ -138,7 +192,7 @@ HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 
 // ---- Call log --------------------------------------------------------------------
 
-// Every call of the twelve Win32 functions is logged in order, and so is each
+// Every call of the Win32 functions is logged in order, and so is each
 // event the desktop itself delivers: "@mouse" (a mouse event sent through the
 // chain) and "@timer" (a timer procedure call).
 typedef struct DesktopCall {
@@ -169,7 +223,8 @@ void desktop_set_logging(int on);
 typedef enum DesktopFailPoint {
   DESKTOP_FAIL_SET_HOOK = 1,   // SetWindowsHookExA returns NULL
   DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
-  DESKTOP_FAIL_WINDOW_DC = 3   // GetWindowDC returns NULL
+  DESKTOP_FAIL_WINDOW_DC = 3,  // GetWindowDC returns NULL
+  DESKTOP_FAIL_MONITORS = 4    // EnumDisplayMonitors returns FALSE, lists none
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

@@ -19,6 +19,8 @@ namespace desktop_detail {
 // Handle values: fixed or numbered from a base, so that logs can name them.
 inline constexpr uintptr_t kDesktopWindow = 0x10010;
 inline constexpr uintptr_t kModule = 0x400000;
+inline constexpr uintptr_t kUser32 = 0x7FF10000;
+inline constexpr uintptr_t kMonitorBase = 0x0B000000;
 inline constexpr uintptr_t kDcBase = 0x0DC00000;
 inline constexpr uintptr_t kHookBase = 0x0A000000;
 inline constexpr uintptr_t kHandleRange = 0x00100000;
@@ -57,12 +59,24 @@ enum Fn {
   kGetModuleHandleA,
   kMouseEvent,
   kTimerEvent,
+  kGetProcAddress,
+  kEnumDisplayMonitors,
+  kGetSystemMetrics,
+  kSetThreadDpiAwarenessContext,
   kFnCount
 };
 
 struct State {
+  // The bounding box of the monitors, in physical pixels.
+  int origin_x = 0;
+  int origin_y = 0;
   int width = DESKTOP_DEFAULT_WIDTH;
   int height = DESKTOP_DEFAULT_HEIGHT;
+  // The first is the primary, at (0, 0).
+  std::vector<DesktopMonitor> monitors{
+      DesktopMonitor{0, 0, DESKTOP_DEFAULT_WIDTH, DESKTOP_DEFAULT_HEIGHT, 100}};
+  int thread_dpi = DESKTOP_DPI_SYSTEM_AWARE;
+  int dpi_support = DESKTOP_DPI_SWITCH_ALL;
 
   bool pattern = true;
   std::vector<uint32_t> wallpaper;
@@ -96,7 +110,7 @@ struct State {
   bool logging = true;
   int counts[kFnCount] = {};
 
-  FailCountdown fail_hook, fail_timer, fail_dc;
+  FailCountdown fail_hook, fail_timer, fail_dc, fail_monitors;
   std::set<std::pair<int, int>> bad_pixels;
   bool all_pixels_bad = false;
 };
@@ -137,6 +151,12 @@ __attribute__((format(printf, 4, 5))) void end_call(Ticket ticket,
 // ---- Screen and hooks --------------------------------------------------------
 
 bool on_screen(int64_t x, int64_t y);
+// The monitor holding the physical point, else the primary.
+const DesktopMonitor &monitor_at(int64_t x, int64_t y);
+// Physical to the calling thread's logical coordinates, on monitor m.
+int64_t to_logical(int64_t v, const DesktopMonitor &m);
+POINT logical_point(int64_t x, int64_t y);
+RECT logical_rect(const DesktopMonitor &m);
 // The pixel as seen on screen; (x, y) must be on screen.
 uint32_t compose(int x, int y);
 // The first live hook from `it` on.

@@ -3,6 +3,8 @@
 // header (eyedropper/win32_standin.h), each logged with its arguments and
 // result.
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -43,7 +45,10 @@ const char *dc_name(HDC dc) { return handle_name(from_handle(dc), 0, "", kDcBase
 
 const char *hook_name(HHOOK h) { return handle_name(from_handle(h), 0, "", kHookBase, "hook"); }
 
-const char *module_name(HINSTANCE m) { return handle_name(from_handle(m), kModule, "exe", 0, ""); }
+const char *module_name(HINSTANCE m) {
+  if (from_handle(m) == kUser32) return "user32";
+  return handle_name(from_handle(m), kModule, "exe", 0, "");
+}
 
 template <typename P>
 const char *proc_name(P proc) {
@@ -99,7 +104,8 @@ BOOL WINAPI GetWindowRect(HWND hwnd, RECT *rect) {
   State &s = state();
   Ticket t = begin_call(kGetWindowRect);
   BOOL ok = rect != nullptr && from_handle(hwnd) == kDesktopWindow;
-  if (ok) *rect = RECT{0, 0, s.width, s.height};
+  // The desktop window is the primary monitor, in the thread's coordinates.
+  if (ok) *rect = logical_rect(s.monitors.front());
   RECT r = ok ? *rect : RECT{0, 0, 0, 0};
   end_call(t, {r.left, r.top, r.right, r.bottom}, ok, "GetWindowRect(%s) = %d {%d, %d, %d, %d}",
            window_name(hwnd), ok, r.left, r.top, r.right, r.bottom);
@@ -189,9 +195,9 @@ BOOL WINAPI GetCursorPos(POINT *point) {
   State &s = state();
   Ticket t = begin_call(kGetCursorPos);
   BOOL ok = point != nullptr;
-  if (ok) *point = POINT{s.cursor_x, s.cursor_y};
-  end_call(t, {ok ? s.cursor_x : 0, ok ? s.cursor_y : 0}, ok, "GetCursorPos() = %d (%d, %d)", ok,
-           ok ? s.cursor_x : 0, ok ? s.cursor_y : 0);
+  const POINT p = ok ? logical_point(s.cursor_x, s.cursor_y) : POINT{0, 0};
+  if (ok) *point = p;
+  end_call(t, {p.x, p.y}, ok, "GetCursorPos() = %d (%d, %d)", ok, p.x, p.y);
   return ok;
 }
 
@@ -212,8 +218,10 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
   Ticket t = begin_call(kGetModuleHandleA);
-  // Only the executable is known; any named module counts as not loaded.
+  // The executable and user32 are known; any other module counts as not
+  // loaded.
   HMODULE module = name == nullptr ? to_handle<HMODULE>(kModule) : nullptr;
+  if (name != nullptr && strcasecmp(name, "user32.dll") == 0) module = to_handle<HMODULE>(kUser32);
   end_call(t, {as_int(reinterpret_cast<uintptr_t>(name))}, handle_int(module),
            "GetModuleHandleA(%s%.40s%s) = %s", name ? "\"" : "", name ? name : "null",
            name ? "\"" : "", module_name(module));

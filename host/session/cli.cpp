@@ -1,8 +1,11 @@
 #include "session/cli.h"
 
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "CLI/CLI.hpp"
 #include "input/quote.h"
@@ -62,6 +65,56 @@ std::string parse_display(const std::string &text, int *w, int *h) {
   return {};
 }
 
+// "WxH+X+Y[@S]": a size, a signed position (each sign written) and an
+// optional scale in percent.
+bool parse_monitor(const std::string &text, MonitorConfig *m) {
+  if (text.empty() || text.find_first_of(" \t\r\n") != std::string::npos) return false;
+  int w = 0, h = 0, x = 0, y = 0, scale = 100, used = 0;
+  char sx = 0, sy = 0;
+  const int fields =
+      std::sscanf(text.c_str(), "%6dx%6d%c%6d%c%6d%n", &w, &h, &sx, &x, &sy, &y, &used);
+  if (fields != 6 || (sx != '+' && sx != '-') || (sy != '+' && sy != '-')) return false;
+  if (!std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  std::string rest = text.substr(static_cast<size_t>(used));
+  if (!rest.empty()) {
+    int more = 0;
+    if (std::sscanf(rest.c_str(), "@%3d%n", &scale, &more) != 1 ||
+        static_cast<size_t>(more) != rest.size())
+      return false;
+  }
+  *m = MonitorConfig{sx == '-' ? -x : x, sy == '-' ? -y : y, w, h, scale};
+  return w >= 1 && h >= 1 && w <= kMaxDisplaySize && h <= kMaxDisplaySize && x >= 0 && y >= 0 &&
+         scale >= 100 && scale <= 500;
+}
+
+std::string parse_monitors(const std::string &text, std::vector<MonitorConfig> *out) {
+  const std::string bad =
+      "--monitors needs WxH+X+Y[@SCALE] monitors separated by commas, the "
+      "primary first at +0+0, scales 100..500, not " +
+      quoted_text(text);
+  size_t start = 0;
+  out->clear();
+  while (start <= text.size()) {
+    const size_t comma = text.find(',', start);
+    const std::string part = text.substr(start, comma == std::string::npos ? comma : comma - start);
+    MonitorConfig m;
+    if (part.empty() || !parse_monitor(part, &m) || out->size() >= 16) return bad;
+    out->push_back(m);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (out->front().x != 0 || out->front().y != 0) return bad;
+  return {};
+}
+
+int parse_dpi_awareness(const std::string &text) {
+  static const char *const kNames[] = {"unaware", "system", "per-monitor", "per-monitor-v2"};
+  for (int i = 0; i < 4; ++i) {
+    if (text == kNames[i]) return i + 1;
+  }
+  return -1;
+}
+
 }  // namespace
 
 void add_common_options(CLI::App &app, CommonOptions *o) {
@@ -93,6 +146,15 @@ void add_common_options(CLI::App &app, CommonOptions *o) {
   app.add_option("--desktop", o->wallpaper_path,
                  "PNG shown on the simulated desktop behind the panels (default: a test "
                  "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
+  app.add_option("--monitors", o->monitors,
+                 "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
+                 "100..500): the primary first "
+                 "at +0+0 (its size is the display's), positions in physical pixels, "
+                 "e.g. 1920x1080+0+0,2560x1440-2560+0@150 (default: one of --display)")
+      ->excludes("--display");
+  app.add_option("--dpi-awareness", o->dpi_awareness,
+                 "DPI awareness of the thread the plug-in runs on: unaware, system, "
+                 "per-monitor or per-monitor-v2 (default: system, as the host sets itself)");
 }
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
@@ -102,6 +164,19 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
   std::string problem = parse_color(o.color, &config->request);
   if (problem.empty())
     problem = parse_display(o.display, &config->display_width, &config->display_height);
+  if (problem.empty() && !o.monitors.empty()) {
+    problem = parse_monitors(o.monitors, &config->monitors);
+    if (problem.empty()) {
+      config->display_width = config->monitors.front().width;
+      config->display_height = config->monitors.front().height;
+    }
+  }
+  if (problem.empty() && !o.dpi_awareness.empty()) {
+    config->dpi_awareness = parse_dpi_awareness(o.dpi_awareness);
+    if (config->dpi_awareness < 0)
+      problem = "--dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not " +
+                quoted_text(o.dpi_awareness);
+  }
   if (!problem.empty()) return problem;
   if (o.no_title)
     config->request.title.reset();

@@ -24,6 +24,8 @@ struct CommonOptions {
   std::string snapshot_dir;
   std::string trace_path;
   std::string wallpaper_path;
+  std::string monitors;
+  std::string dpi_awareness;
   bool no_title = false;
   int class_version = 0;  // 0: offer 6, 5, 4 in turn
 };

@@ -71,6 +71,11 @@ int Session::start_host(std::optional<HostOptions> options) {
          << "\n";
     return kExitUsage;
   }
+  if (!config_.monitors.empty() && !desktop->set_monitors(config_.monitors, &problem)) {
+    err_ << "error: --monitors: " << problem << "\n";
+    return kExitUsage;
+  }
+  desktop->set_dpi_awareness(config_.dpi_awareness);
   // Nobody reads the desktop's call log here; it would only grow.
   desktop->keep_call_log(false);
   host_->set_desktop(desktop.get());

@@ -24,12 +24,28 @@ namespace hvhost {
 
 inline constexpr char kDefaultServerName[] = "Huevane";
 
+// One monitor of the simulated desktop: its rectangle in physical pixels
+// and its display scale in percent.
+struct MonitorConfig {
+  int x = 0, y = 0, width = 0, height = 0;
+  int scale = 100;
+};
+
+// The DPI awareness the host's thread runs the plug-in in (the values of
+// the simulated desktop's DesktopDpiMode; kDpiHostDefault leaves it as the
+// host has it: system aware).
+inline constexpr int kDpiHostDefault = 0;
+
 struct SessionConfig {
   std::string module_path;
   std::string server_name = kDefaultServerName;
   AskedColor request;
   int display_width = 1920;
   int display_height = 1080;
+  // The simulated desktop's monitors, the primary first; empty: one of the
+  // display size at 100 %.
+  std::vector<MonitorConfig> monitors;
+  int dpi_awareness = kDpiHostDefault;
   std::vector<Action> actions;
   // The script the actions come from, which errors name (empty: none).
   std::string script_path;

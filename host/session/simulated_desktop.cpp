@@ -44,6 +44,20 @@ bool SimulatedDesktop::load_wallpaper(const std::string &path, std::string *erro
 
 void SimulatedDesktop::keep_call_log(bool on) { desktop_set_logging(on ? 1 : 0); }
 
+bool SimulatedDesktop::set_monitors(const std::vector<MonitorConfig> &monitors,
+                                    std::string *error) {
+  std::vector<DesktopMonitor> list;
+  for (const MonitorConfig &m : monitors) list.push_back({m.x, m.y, m.width, m.height, m.scale});
+  if (desktop_set_monitors(list.data(), static_cast<int>(list.size()))) return true;
+  *error = "the monitors overlap, or lie more than " + std::to_string(DESKTOP_MAX_SIZE) +
+           " pixels apart";
+  return false;
+}
+
+void SimulatedDesktop::set_dpi_awareness(int mode) {
+  if (mode != kDpiHostDefault) desktop_set_thread_dpi(mode);
+}
+
 void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
 
 void SimulatedDesktop::pointer_press(MouseButton button) {

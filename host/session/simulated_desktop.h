@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "model/host.h"
+#include "session/session.h"
 
 namespace hvhost {
 
@@ -33,6 +35,13 @@ class SimulatedDesktop : public DesktopInput {
   // Whether the desktop keeps its log of Win32 calls (on after a reset);
   // the calls are counted either way.
   void keep_call_log(bool on);
+  // The monitors, the primary first. False, with *error set, when the
+  // desktop cannot have them (overlapping, too far apart); they are then
+  // unchanged.
+  bool set_monitors(const std::vector<MonitorConfig> &monitors, std::string *error);
+  // The DPI awareness of the thread the plug-in runs on (kDpiHostDefault
+  // leaves it).
+  void set_dpi_awareness(int mode);
 
   void pointer_move(int x, int y) override;
   void pointer_press(MouseButton button) override;

@@ -33,6 +33,11 @@ int64_t counter_now() {
   return t.QuadPart;
 }
 
+BOOL CALLBACK count_monitor(HMONITOR, HDC, RECT *, LPARAM data) {
+  ++*reinterpret_cast<int *>(data);
+  return TRUE;
+}
+
 struct Summary {
   double median = 0, p95 = 0, max = 0;
 };
@@ -76,6 +81,22 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
     ReleaseDC(desktop, dc);
   }
 
+  // 1b. What the tick adds to its reads to work in physical pixels: the
+  // switch to a per-monitor-aware context (v2, else v1) and back and the
+  // monitor list, as the plug-in makes those calls. (GetCursorPos it made
+  // before too, and now makes only until the hook has seen the pointer.)
+  std::vector<double> extras;
+  int monitors = 0;
+  for (int round = 0; round < kGetPixelRounds; ++round) {
+    const int64_t t0 = counter_now();
+    DPI_AWARENESS_CONTEXT previous = set_thread_dpi_awareness(4);
+    if (!previous) previous = set_thread_dpi_awareness(3);
+    monitors = 0;
+    EnumDisplayMonitors(nullptr, nullptr, count_monitor, reinterpret_cast<LPARAM>(&monitors));
+    restore_thread_dpi_awareness(previous);
+    extras.push_back(counter_seconds(counter_now() - t0));
+  }
+
   // 2 and 3. A field drag, then an eyedropper run left alone for a while.
   const std::string script =
       "drag field 8 128 " + std::to_string(8 + kDragSteps) + " 128 " + std::to_string(kDragSteps) +
@@ -116,6 +137,11 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
   out << "bench getpixel: 225 reads on the desktop DC: median " << fixed(r.median, 2) << " ms ("
       << fixed(r.median * 1e3 / 225, 1) << " us a read), p95 " << fixed(r.p95, 2) << " ms, "
       << reads.size() << " rounds" << std::endl;
+  const Summary x = summarize(extras);
+  out << "bench tick-extra: DPI switch and back, " << monitors
+      << " monitor(s) listed: median " << fixed(x.median * 1e3, 1) << " us, p95 "
+      << fixed(x.p95 * 1e3, 1) << " us = " << fixed(r.median > 0 ? x.median / r.median * 100 : 0, 1)
+      << "% of the 225 reads" << std::endl;
   // The first delta also holds the reads before the run; the median is a
   // tick's own.
   std::sort(tick_pixels.begin(), tick_pixels.end());

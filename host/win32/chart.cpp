@@ -63,15 +63,15 @@ std::array<int, 2> chart_origin(int screen_width, int screen_height) {
           std::max(std::min(kChartTop, screen_height - kChartHeight), 0)};
 }
 
-bool show_chart(double timeout_s, std::string *error) {
+bool show_chart(double timeout_s, const std::array<int, 2> *at, std::string *error) {
   const int screen_w = GetSystemMetrics(SM_CXSCREEN), screen_h = GetSystemMetrics(SM_CYSCREEN);
-  if (screen_w < kChartWidth || screen_h < kChartHeight) {
+  if (!at && (screen_w < kChartWidth || screen_h < kChartHeight)) {
     *error = "the screen (" + std::to_string(screen_w) + " x " + std::to_string(screen_h) +
              ") is smaller than the colour chart (" + std::to_string(kChartWidth) + " x " +
              std::to_string(kChartHeight) + ")";
     return false;
   }
-  const auto [chart_x, chart_y] = chart_origin(screen_w, screen_h);
+  const auto [chart_x, chart_y] = at ? *at : chart_origin(screen_w, screen_h);
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = chart_proc;

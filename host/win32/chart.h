@@ -36,10 +36,11 @@ inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
 std::array<int, 2> chart_origin(int screen_width, int screen_height);
 
 // Shows the chart and waits (up to timeout_s) until the screen shows each
-// block's colour at its centre. Returns false with *error saying why
-// otherwise (a screen smaller than the chart, a block that shows another
-// colour).
-bool show_chart(double timeout_s, std::string *error);
+// block's colour at its centre. Its top-left corner goes at `at` when given
+// (any monitor, negative coordinates too), else at chart_origin of the
+// primary screen's size. Returns false with *error saying why otherwise (a
+// screen smaller than the chart, a block that shows another colour).
+bool show_chart(double timeout_s, const std::array<int, 2> *at, std::string *error);
 
 // How many mouse button messages the chart window has taken.
 int chart_button_messages();

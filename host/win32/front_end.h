@@ -104,7 +104,20 @@ struct FrontEndOptions {
   bool tagged_input_only = false;
   // Seconds a snapshot waits for the screen to show the window.
   double snapshot_timeout_s = 20.0;
+  // The thread's DPI awareness while the loop runs window messages, hooks
+  // and timers (where the plug-in's hook and tick run), as
+  // SetThreadDpiAwarenessContext's context -N for N = 1 unaware .. 4
+  // per-monitor v2; 0 leaves the process's. The host's own windows and its
+  // scripted input stay in the process's context.
+  int loop_dpi_awareness = 0;
 };
+
+// SetThreadDpiAwarenessContext for the context -mode, looked up at run time
+// (Windows 10 1607 and later). Returns the previous context, or null when
+// the function is missing or refuses.
+DPI_AWARENESS_CONTEXT set_thread_dpi_awareness(int mode);
+// Puts back a context set_thread_dpi_awareness returned; null is ignored.
+void restore_thread_dpi_awareness(DPI_AWARENESS_CONTEXT previous);
 
 class FrontEnd : public hvhost::InputDriver {
  public:
@@ -143,6 +156,7 @@ class FrontEnd : public hvhost::InputDriver {
   // Runs the message loop for up to ms milliseconds, or until a message
   // was handled. Returns whether anything was handled.
   bool pump(DWORD ms);
+  bool pump_messages(DWORD ms);  // pump's work, in the loop's DPI context
   // Installs the low-level mouse and keyboard hooks that see tagged input,
   // at the head of the hook chains (called again whenever another panel
   // opens, so that they come before any hook installed meanwhile).

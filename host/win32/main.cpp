@@ -7,6 +7,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CLI/CLI.hpp"
 #include "session/cli.h"
@@ -23,6 +24,14 @@ namespace {
 
 constexpr int kMaxRepeat = 100;
 
+// The chart at --chart-at's X,Y when given, else placed from the screen.
+bool show_chart_where_asked(double timeout_s, const std::vector<int> &at,
+                            std::string *error) {
+  if (at.size() != 2) return hvwin::show_chart(timeout_s, nullptr, error);
+  const std::array<int, 2> place = {at[0], at[1]};
+  return hvwin::show_chart(timeout_s, &place, error);
+}
+
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
@@ -33,7 +42,13 @@ int run(int argc, char **argv) {
   app.add_flag("--headless", headless,
                "no windows: run the request as the headless host does (virtual time)");
   app.add_flag("--chart", chart,
-               "show a colour chart window of solid blocks at a fixed place (eyedropper tests)");
+               "show a colour chart window of solid blocks, placed from the screen's size "
+               "(eyedropper tests)");
+  std::vector<int> chart_at;
+  app.add_option("--chart-at", chart_at, "the colour chart's top-left corner X,Y instead")
+      ->delimiter(',')
+      ->expected(2)
+      ->check(CLI::Range(-32768, 32767));
   app.add_flag("--report-windows", report_windows,
                "print 'window open X Y TITLE', 'window title TITLE', 'window close TITLE'");
   app.add_flag("--audit", audit,
@@ -59,6 +74,8 @@ int run(int argc, char **argv) {
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
         "real desktop";
+  if (problem.empty() && !headless && !config.monitors.empty())
+    problem = "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
   if (problem.empty() && bench && !config.actions.empty())
     problem = "--bench plays its own input: no --script with it";
   if (!problem.empty()) {
@@ -68,6 +85,16 @@ int run(int argc, char **argv) {
   if (headless) return hvhost::run_headless(config, std::cout, std::cerr);
 
   SetProcessDPIAware();
+  // --dpi-awareness: the plug-in's hook and tick run in the message loop,
+  // which then runs in that context, as in a host that is not DPI aware.
+  if (config.dpi_awareness != hvhost::kDpiHostDefault) {
+    const DPI_AWARENESS_CONTEXT process_dpi = hvwin::set_thread_dpi_awareness(config.dpi_awareness);
+    if (!process_dpi) {
+      std::cerr << "error: --dpi-awareness: this system cannot set a thread's DPI awareness\n";
+      return hvhost::kExitUsage;
+    }
+    hvwin::restore_thread_dpi_awareness(process_dpi);
+  }
   hvhost::Session session(config, std::cout, std::cerr);
   if (const int code = session.load_module()) return code;
   if (audit || bench) {
@@ -94,8 +121,10 @@ int run(int argc, char **argv) {
   fo.report_windows = report_windows;
   fo.tagged_input_only = !config.actions.empty() || bench;
   fo.snapshot_timeout_s = timeout_s;
+  fo.loop_dpi_awareness = config.dpi_awareness;
   hvwin::FrontEnd fe(host, std::cout, fo);
-  if (!fe.init(&error) || (chart && !hvwin::show_chart(timeout_s, &error))) {
+  if (!fe.init(&error) ||
+      (chart && !show_chart_where_asked(timeout_s, chart_at, &error))) {
     std::cerr << "error: " << error << "\n";
     return hvhost::kExitRun;
   }

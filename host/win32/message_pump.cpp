@@ -17,7 +17,26 @@ namespace {
 bool is_mouse_message(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST; }
 bool is_key_message(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
 
+using SetDpiContextFn = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
+
+SetDpiContextFn dpi_context_function() {
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  FARPROC proc = user32 ? GetProcAddress(user32, "SetThreadDpiAwarenessContext") : nullptr;
+  return reinterpret_cast<SetDpiContextFn>(reinterpret_cast<void (*)(void)>(proc));
+}
+
 }  // namespace
+
+DPI_AWARENESS_CONTEXT set_thread_dpi_awareness(int mode) {
+  const SetDpiContextFn set_context = dpi_context_function();
+  if (!set_context) return nullptr;
+  return set_context(reinterpret_cast<DPI_AWARENESS_CONTEXT>(static_cast<intptr_t>(-mode)));
+}
+
+void restore_thread_dpi_awareness(DPI_AWARENESS_CONTEXT previous) {
+  const SetDpiContextFn set_context = dpi_context_function();
+  if (set_context && previous) set_context(previous);
+}
 
 void FrontEnd::queue(const PanelWindow &w, UserInput in) {
   inputs_.push_back(Queued{std::move(in), w.panel, current_tag_});
@@ -82,6 +101,14 @@ void FrontEnd::watch_input() {
 }
 
 bool FrontEnd::pump(DWORD ms) {
+  const DPI_AWARENESS_CONTEXT process_dpi =
+      options_.loop_dpi_awareness ? set_thread_dpi_awareness(options_.loop_dpi_awareness) : nullptr;
+  const bool handled = pump_messages(ms);
+  restore_thread_dpi_awareness(process_dpi);
+  return handled;
+}
+
+bool FrontEnd::pump_messages(DWORD ms) {
   // No PeekMessage before the wait: it would run a pending hook call (a sent
   // message) and then block with the hook's effect unseen. The wait returns
   // for sent messages too, and the loop below runs them.

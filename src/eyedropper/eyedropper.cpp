@@ -39,6 +39,11 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   // down the chain untouched.
   if (code != HC_ACTION || !spoit || run->ended)
     return CallNextHookEx(run ? run->hook : nullptr, code, message, lparam);
+  // Every event carries the pointer's position in physical pixels.
+  if (event) {
+    run->pointer = event->pt;
+    run->pointer_moved = 1;
+  }
   switch (message) {
     case WM_MOUSEMOVE:
       if (event) {
@@ -69,9 +74,17 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
 void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   SamplingRun *run = g_run;
   if (!run || !run->magnifier) return;
+  // The host's thread is put back in its own context before the host is
+  // called: it makes its windows on this thread.
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  // Before the first hook event the system's pointer; a failed read keeps
+  // the last centre (the origin at first).
   POINT cursor = {0, 0};
-  GetCursorPos(&cursor);
-  spoit_panel_sample(run->magnifier, run->desktop_dc, run->desktop_rect, cursor);
+  if (!run->pointer_moved && GetCursorPos(&cursor)) run->pointer = cursor;
+  MonitorList monitors;
+  monitor_list_read(&monitors, run->desktop_window);
+  spoit_panel_sample(run->magnifier, run->desktop_dc, monitors, run->pointer);
+  dpi_switch_restore(dpi);
   run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
 }
 
@@ -88,7 +101,7 @@ static bool run_start(SamplingRun *run, int x, int y) {
   run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
   run->desktop_window = GetDesktopWindow();
   run->desktop_dc = GetWindowDC(run->desktop_window);
-  GetWindowRect(run->desktop_window, &run->desktop_rect);
+  run->set_dpi_context = dpi_context_function();
   return true;
 }
 

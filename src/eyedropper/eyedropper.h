@@ -4,6 +4,7 @@
 
 #include "abi/host_api.h"
 #include "color/color.h"
+#include "eyedropper/desktop_space.h"
 #include "eyedropper/spoit_panel.h"
 #include "eyedropper/win32.h"
 
@@ -15,7 +16,9 @@ struct SamplingRun {
   SpoitPanel *magnifier;
   HWND desktop_window;
   HDC desktop_dc;
-  RECT desktop_rect;
+  SetThreadDpiContextFn set_dpi_context;  // null before Windows 10 1607
+  POINT pointer;                          // the hook's last point, in physical pixels
+  int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
   ColorTriple picked;
@@ -36,5 +39,9 @@ const SamplingRun *sampling_run_current(void);
 
 // The run's Win32 callbacks: the low-level mouse hook and the magnifier's
 // 100 ms tick. Outside a run they do nothing (the hook passes events on).
+// The tick centres on the hook's last point once the pointer has moved, on
+// GetCursorPos before that, and makes its calls in a per-monitor-aware
+// thread context, so that everything it reads is in physical pixels as the
+// hook's points are.
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);

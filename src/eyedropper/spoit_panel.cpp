@@ -54,23 +54,28 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
                           kSpoitCellSize);
     }
   }
-  const int centre = (kSpoitCells / 2) * kSpoitCells + kSpoitCells / 2;  // 112
-  const int r = spoit->red[centre], g = spoit->green[centre], b = spoit->blue[centre];
-  rasters->drawRGBBox(spoit->raster, 255 - r, 255 - g, 255 - b, 42, 42, 6, 6);
-  rasters->drawRGBBox(spoit->raster, r, g, b, 43, 43, 4, 4);
-  rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, 8, 8, kSpoitRaster, kSpoitRaster);
+  const int r = spoit->red[kSpoitCentreIndex], g = spoit->green[kSpoitCentreIndex],
+            b = spoit->blue[kSpoitCentreIndex];
+  constexpr int inner = kSpoitFrameOrigin + kSpoitFrameWidth;
+  constexpr int inner_size = kSpoitCellSize - 2 * kSpoitFrameWidth;
+  rasters->drawRGBBox(spoit->raster, 255 - r, 255 - g, 255 - b, kSpoitFrameOrigin,
+                      kSpoitFrameOrigin, kSpoitCellSize, kSpoitCellSize);
+  rasters->drawRGBBox(spoit->raster, r, g, b, inner, inner, inner_size, inner_size);
+  rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, kSpoitBlitOffset, kSpoitBlitOffset,
+                     kSpoitRaster, kSpoitRaster);
 }
 
-void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const RECT &desktop, POINT cursor) {
-  const int half = kSpoitCells / 2;
+void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const MonitorList &monitors,
+                        POINT centre) {
+  const int half = kSpoitCentreCell;
   for (int row = 0; row < kSpoitCells; ++row) {
     // 64-bit positions: a pointer at the int limits must not overflow.
-    const long long y = static_cast<long long>(cursor.y) - half + row;
+    const long long y = static_cast<long long>(centre.y) - half + row;
     for (int col = 0; col < kSpoitCells; ++col) {
-      const long long x = static_cast<long long>(cursor.x) - half + col;
+      const long long x = static_cast<long long>(centre.x) - half + col;
       const int i = row * kSpoitCells + col;
       ColorTriple c = {0, 0, 0};
-      if (x >= desktop.left && x < desktop.right && y >= desktop.top && y < desktop.bottom)
+      if (monitor_list_contains(monitors, x, y))
         c = colorref_split(GetPixel(desktop_dc, static_cast<int>(x), static_cast<int>(y)));
       spoit->red[i] = c.a;
       spoit->green[i] = c.b;

@@ -4,12 +4,22 @@
 
 #include "abi/host_api.h"
 #include "color/color.h"
+#include "eyedropper/desktop_space.h"
 #include "eyedropper/win32.h"
 
+// The magnifier's geometry: a square of cells, one a desktop pixel, drawn
+// into a raster that is blitted into the panel at an inset on each side.
+// The centre cell is framed in the inverse of its colour: the frame is the
+// cell's outline, the pixel's colour fills the rest.
 constexpr int kSpoitCells = 15;
 constexpr int kSpoitCellSize = 6;
 constexpr int kSpoitRaster = kSpoitCells * kSpoitCellSize;  // 90
-constexpr int kSpoitPanelSize = 106;
+constexpr int kSpoitBlitOffset = 8;
+constexpr int kSpoitPanelSize = kSpoitRaster + 2 * kSpoitBlitOffset;  // 106
+constexpr int kSpoitCentreCell = kSpoitCells / 2;                     // row and column 7
+constexpr int kSpoitCentreIndex = kSpoitCentreCell * kSpoitCells + kSpoitCentreCell;  // 112
+constexpr int kSpoitFrameOrigin = kSpoitCentreCell * kSpoitCellSize;                  // 42
+constexpr int kSpoitFrameWidth = 1;
 
 struct SpoitPanel {
   LWPanelFuncs *panel_funcs;  // the services it was made with
@@ -29,9 +39,10 @@ SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int
 void spoit_panel_destroy(SpoitPanel *spoit);
 void spoit_opened_callback(LWPanelID panel, void *user_data);
 void spoit_draw(LWPanelID panel, void *user_data, int mode);
-// Reads the cells around `cursor` from the desktop's device context; cells
-// off the desktop's rectangle are black.
-void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const RECT &desktop, POINT cursor);
+// Reads the cells around `centre` from the desktop's device context; cells
+// on no listed monitor are black. All in the same (physical) coordinates.
+void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const MonitorList &monitors,
+                        POINT centre);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
 // the failure value CLR_INVALID reads as white (callers that take a colour

@@ -26,6 +26,9 @@ typedef struct HDC__ *HDC;
 typedef struct HHOOK__ *HHOOK;
 typedef struct HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
+typedef struct HMONITOR__ *HMONITOR;
+typedef struct DPI_AWARENESS_CONTEXT__ *DPI_AWARENESS_CONTEXT;
+typedef intptr_t(WINAPI *FARPROC)(void);
 
 typedef struct tagPOINT {
   int32_t x;
@@ -49,6 +52,7 @@ typedef struct tagMSLLHOOKSTRUCT {
 
 typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wparam, LPARAM lparam);
 typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
+typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, LPARAM data);
 
 #ifndef TRUE
 #define TRUE 1
@@ -69,6 +73,19 @@ typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD ti
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
 
+#define DPI_AWARENESS_CONTEXT_UNAWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-1)
+#define DPI_AWARENESS_CONTEXT_SYSTEM_AWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-2)
+#define DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-3)
+#define DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 ((DPI_AWARENESS_CONTEXT)(intptr_t)-4)
+
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_XVIRTUALSCREEN 76
+#define SM_YVIRTUALSCREEN 77
+#define SM_CXVIRTUALSCREEN 78
+#define SM_CYVIRTUALSCREEN 79
+#define SM_CMONITORS 80
+
 HWND WINAPI GetDesktopWindow(void);
 HDC WINAPI GetWindowDC(HWND hwnd);
 int WINAPI ReleaseDC(HWND hwnd, HDC hdc);
@@ -81,6 +98,9 @@ BOOL WINAPI KillTimer(HWND hwnd, UINT_PTR id);
 BOOL WINAPI GetCursorPos(POINT *point);
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+BOOL WINAPI EnumDisplayMonitors(HDC hdc, const RECT *clip, MONITORENUMPROC proc, LPARAM data);
+int WINAPI GetSystemMetrics(int index);
 
 #ifdef __cplusplus
 }

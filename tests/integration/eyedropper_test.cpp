@@ -44,7 +44,9 @@ class Steps : public hvhost::ActionFeed {
 };
 
 Rgb pattern(int x, int y) {
-  return Rgb::from_packed(desktop_test_pattern(x, y, desktop_width(), desktop_height()));
+  int ox = 0, oy = 0;
+  desktop_origin(&ox, &oy);
+  return Rgb::from_packed(desktop_test_pattern(x - ox, y - oy, desktop_width(), desktop_height()));
 }
 
 std::string readout(Rgb c) {
@@ -455,6 +457,195 @@ TEST_F(Eyedropper, PicksFromThePickerItself) {
   });
   EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{12, 34, 56}));
   EXPECT_EQ(out.hot.size(), 3u);
+}
+
+// ---- Every monitor, any scaling, any DPI mode of the host's thread --------------
+
+// The magnifier as the host sees it: 15 x 15 cells of 6 pixels, 8 pixels in.
+constexpr int kSpoitCells = 15, kSpoitCentreCell = 7, kSpoitCellSize = 6, kSpoitBlitOffset = 8;
+
+struct DesktopRow {
+  const char *name;
+  std::vector<DesktopMonitor> monitors;
+  int thread_dpi;   // the host's thread, a DesktopDpiMode
+  int dpi_support;  // a DesktopDpiSupport
+  POINT pointer;    // physical
+  bool moved;       // the hook has seen the pointer; else only GetCursorPos knows it
+};
+
+std::ostream &operator<<(std::ostream &os, const DesktopRow &row) { return os << row.name; }
+
+struct EyedropperOnDesktops : Eyedropper, ::testing::WithParamInterface<DesktopRow> {};
+
+// Every cell shows the screen's pixel around the pointer, black only where
+// no monitor is; the title and the pick are the pixel under the pointer.
+TEST_P(EyedropperOnDesktops, TheMagnifierShowsWhatIsUnderThePointer) {
+  const DesktopRow &row = GetParam();
+  ASSERT_EQ(desktop_set_monitors(row.monitors.data(), static_cast<int>(row.monitors.size())), 1);
+  desktop_set_thread_dpi(row.thread_dpi);
+  desktop_set_dpi_support(row.dpi_support);
+  const POINT p = row.pointer;
+  desktop_set_cursor(p.x, p.y);
+  const Rgb under = Rgb::from_packed(desktop_screen_pixel(p.x, p.y));
+  // A row that tells: in the host's coordinates the pointer is elsewhere,
+  // over another colour.
+  POINT logical{};
+  ASSERT_EQ(GetCursorPos(&logical), 1);
+  if (logical.x != p.x || logical.y != p.y) {
+    ASSERT_NE(under, Rgb::from_packed(desktop_screen_pixel(logical.x, logical.y)));
+  }
+  std::vector<Step> steps = {Action::key_press('S')};
+  if (row.moved) steps.push_back(Action::desktop_move(p.x, p.y));
+  steps.push_back(Action::wait(100));
+  steps.push_back(Check([&](Host &h) {
+    hvhost::Panel *m = magnifier(h);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(desktop_thread_dpi(), row.thread_dpi);  // put back after the tick
+    if (row.moved) {
+      EXPECT_EQ(m->title(), readout(under));
+    }
+    for (int r = 0; r < kSpoitCells; ++r) {
+      for (int c = 0; c < kSpoitCells; ++c) {
+        const int x = p.x - kSpoitCentreCell + c, y = p.y - kSpoitCentreCell + r;
+        const Rgb shown = m->framebuffer().pixel(kSpoitBlitOffset + c * kSpoitCellSize + 2,
+                                                 kSpoitBlitOffset + r * kSpoitCellSize + 2);
+        ASSERT_EQ(shown, Rgb::from_packed(desktop_screen_pixel(x, y))) << x << "," << y;
+      }
+    }
+  }));
+  steps.push_back(Action::desktop_press());
+  steps.push_back(Action::desktop_release());
+  steps.push_back(Action::ok());
+  run(steps);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{under.r, under.g, under.b}));
+}
+
+const DesktopMonitor kPrimary = {0, 0, 1920, 1080, 100};
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, EyedropperOnDesktops,
+    ::testing::Values(DesktopRow{"OneMonitorAt100",
+                                 {kPrimary},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {1500, 950},
+                                 true},
+                      DesktopRow{"LeftOfThePrimary",
+                                 {kPrimary, {-1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {-700, 950},
+                                 true},
+                      DesktopRow{"AboveThePrimary",
+                                 {kPrimary, {0, -1080, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {600, -200},
+                                 true},
+                      DesktopRow{"RightOfThePrimary",
+                                 {kPrimary, {1920, 0, 1280, 1024, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {2600, 900},
+                                 true},
+                      DesktopRow{"BelowThePrimary",
+                                 {kPrimary, {0, 1080, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {300, 1900},
+                                 true},
+                      DesktopRow{"AtThePrimarysRightEdge",
+                                 {kPrimary, {1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {1916, 950},
+                                 true},
+                      DesktopRow{"AtThePrimarysLeftEdge",
+                                 {kPrimary, {-1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {2, 700},
+                                 true},
+                      DesktopRow{"BesideACornerWithNoMonitor",
+                                 {kPrimary, {1920, 100, 1280, 1024, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {1917, 97},
+                                 true},
+                      DesktopRow{"At125UnawareThread",
+                                 {{0, 0, 2400, 1350, 125}},
+                                 DESKTOP_DPI_UNAWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {1700, 1200},
+                                 true},
+                      DesktopRow{"At150UnawareThreadPerMonitorV2Refused",
+                                 {{0, 0, 2880, 1620, 150}},
+                                 DESKTOP_DPI_UNAWARE,
+                                 DESKTOP_DPI_SWITCH_NO_V2,
+                                 {2000, 1500},
+                                 true},
+                      DesktopRow{"At200UnawareThreadBeforeTheFirstMove",
+                                 {{0, 0, 3840, 2160, 200}},
+                                 DESKTOP_DPI_UNAWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {3000, 2000},
+                                 false},
+                      DesktopRow{"MixedScalesSystemAwareThread",
+                                 {kPrimary, {1920, 0, 2880, 1620, 150}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {3500, 1400},
+                                 true},
+                      DesktopRow{"MixedScalesSystemAwareBeforeTheFirstMove",
+                                 {{0, 0, 2880, 1620, 150}, {-1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_ALL,
+                                 {-500, 1000},
+                                 false},
+                      DesktopRow{"NoDpiSwitchTwoMonitorsAt100",
+                                 {kPrimary, {-1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 DESKTOP_DPI_SWITCH_MISSING,
+                                 {-700, 950},
+                                 true}),
+    [](const ::testing::TestParamInfo<DesktopRow> &info) { return std::string(info.param.name); });
+
+// Each tick switches the thread once (twice where v2 is refused) and puts
+// its context back; a monitor list the system cannot give leaves the
+// desktop window's rectangle, the primary, as the one monitor.
+TEST_F(Eyedropper, TheTickSwitchesAndRestoresAndFallsBackToThePrimary) {
+  const DesktopMonitor two[] = {kPrimary, {-1920, 0, 1920, 1080, 100}};
+  ASSERT_EQ(desktop_set_monitors(two, 2), 1);
+  desktop_set_dpi_support(DESKTOP_DPI_SWITCH_NO_V2);
+  run({
+      Action::key_press('S'),
+      Action::desktop_move(3, 950),
+      Check([](Host &) {
+        desktop_log_clear();
+        desktop_fail_call(DESKTOP_FAIL_MONITORS, 1);
+      }),
+      Action::wait(100),
+      Check([](Host &h) {
+        EXPECT_EQ(desktop_call_count("SetThreadDpiAwarenessContext"), 3);
+        EXPECT_EQ(desktop_call_count("GetProcAddress"), 0);  // looked up once a run
+        EXPECT_EQ(desktop_thread_dpi(), DESKTOP_DPI_SYSTEM_AWARE);
+        const auto shown = [&](int col) {
+          return magnifier(h)->framebuffer().pixel(kSpoitBlitOffset + col * kSpoitCellSize + 2,
+                                                   kSpoitBlitOffset + 7 * kSpoitCellSize + 2);
+        };
+        EXPECT_EQ(shown(3), (Rgb{0, 0, 0}));  // x = -1: not on the primary
+        EXPECT_EQ(shown(4), pattern(0, 950));
+      }),
+      Action::wait(100),
+      Check([](Host &h) {
+        EXPECT_EQ(magnifier(h)->framebuffer().pixel(kSpoitBlitOffset + 3 * kSpoitCellSize + 2,
+                                                    kSpoitBlitOffset + 7 * kSpoitCellSize + 2),
+                  pattern(-1, 950));
+      }),
+      Action::desktop_press(MouseButton::kRight),
+      Action::desktop_release(MouseButton::kRight),
+      Action::ok(),
+  });
 }
 
 }  // namespace

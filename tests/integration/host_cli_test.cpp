@@ -1,6 +1,7 @@
 // The huevane-host command, run as a subprocess.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -9,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "desktop.h"
 #include "input/script_grammar.h"
 #include "output/file_write.h"
 #include "session/guard.h"
@@ -67,6 +69,32 @@ TEST(HostCommand, PrintsHotCallbacksAndTheResult) {
             "hot 1 0 0\n"
             "result 1 1 0 0\n");
   EXPECT_EQ(r.err, "");
+}
+
+// The plug-in on a monitor left of a 150 % primary, its thread DPI-unaware:
+// the magnifier's centre cell, the title and the pick are the pixel under
+// the pointer (the test pattern spans both monitors from x = -1920).
+TEST(HostCommand, MonitorsAndDpiAwarenessSetUpTheDesktop) {
+  const std::string script = write_script(
+      "cli_monitors.txt",
+      "key S\ndesktop move -1000 950\nwait 100\ndesktop press left\ndesktop release left\nok\n");
+  const std::string trace = ::testing::TempDir() + "/cli_monitors.trace";
+  const ProcessResult r = host({"--module", hvtest::plugin_module_path(), "--monitors",
+                                "1920x1080+0+0@150,1920x1080-1920+0", "--dpi-awareness", "unaware",
+                                "--script", script, "--trace", trace});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  const uint32_t rgb = desktop_test_pattern(-1000 + 1920, 950, 3840, 1080);
+  const int c[3] = {static_cast<int>(rgb >> 16), static_cast<int>((rgb >> 8) & 0xFF),
+                    static_cast<int>(rgb & 0xFF)};
+  char line[128], box[64], title[64];
+  std::snprintf(line, sizeof line, "result 1 %.9g %.9g %.9g\n", static_cast<float>(c[0] / 255.0),
+                static_cast<float>(c[1] / 255.0), static_cast<float>(c[2] / 255.0));
+  std::snprintf(box, sizeof box, "raster.rgb_box %d,%d,%d,43,43,4,4", c[0], c[1], c[2]);
+  std::snprintf(title, sizeof title, "%3d,%3d,%3d", c[0], c[1], c[2]);
+  EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+  const std::string calls = read_back(trace);
+  EXPECT_NE(calls.find(box), std::string::npos);
+  EXPECT_NE(calls.find(title), std::string::npos);
 }
 
 TEST(HostCommand, WithoutAScriptThePanelIsCancelled) {
@@ -131,6 +159,20 @@ INSTANTIATE_TEST_SUITE_P(
         // The simulated desktop's own limit.
         BadRun{fake({"--display", "16385x100"}), 1,
                "error: --display needs WIDTHxHEIGHT, each 1..16384, not '16385x100'"},
+        // Monitors: the primary first at +0+0, signs written, scales 100..500, no overlap.
+        BadRun{fake({"--monitors", "1920x1080+10+0"}), 1, "error: --monitors needs WxH+X+Y"},
+        BadRun{fake({"--monitors", "1920x1080+0+0,800x600 -800+0"}), 1,
+               "error: --monitors needs WxH+X+Y"},
+        BadRun{fake({"--monitors", "1920x1080+0+0@99"}), 1, "error: --monitors needs WxH+X+Y"},
+        BadRun{fake({"--monitors", "1920x1080+0+0@150x"}), 1, "error: --monitors needs WxH+X+Y"},
+        BadRun{fake({"--monitors", "1920x1080+0+0,"}), 1, "error: --monitors needs WxH+X+Y"},
+        BadRun{fake({"--monitors", "1920x1080+0+0,800x600+100+100"}), 1,
+               "error: --monitors: the monitors overlap"},
+        BadRun{fake({"--monitors", "1920x1080+0+0", "--display", "800x600"}), 1,
+               "--display excludes --monitors"},
+        BadRun{fake({"--dpi-awareness", "aware"}), 1,
+               "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
+               "'aware'"},
         // User text is quoted short, with what does not show escaped.
         BadRun{fake({"--color", std::string(100000, '7') + ",\f,0"}), 1,
                "error: --color channel '7777777777777777777777777777777777777777...' "

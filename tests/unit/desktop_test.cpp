@@ -129,7 +129,7 @@ TEST_F(DesktopTest, TestPatternRegions) {
   EXPECT_EQ(desktop_screen_pixel(1919, 719), 0x000000u);  // last bar, last bar row
   EXPECT_EQ(desktop_screen_pixel(0, 720), 0x000000u);     // grey ramp
   EXPECT_EQ(desktop_screen_pixel(1919, 720), 0xFFFFFFu);
-  EXPECT_EQ(desktop_screen_pixel(0, 900), 0x000080u);     // two-way gradient
+  EXPECT_EQ(desktop_screen_pixel(0, 900), 0x000080u);  // two-way gradient
   EXPECT_EQ(desktop_screen_pixel(1919, 1079), 0xFFFF80u);
   EXPECT_NE(desktop_screen_pixel(100, 1000), desktop_screen_pixel(110, 1000));
   EXPECT_NE(desktop_screen_pixel(100, 1000), desktop_screen_pixel(100, 1001));
@@ -145,7 +145,7 @@ TEST_F(DesktopTest, WallpaperFromPixelsAndFromPng) {
   ASSERT_EQ(desktop_set_wallpaper(image, 2, 2, 3), 1);
   EXPECT_EQ(desktop_screen_pixel(1, 0), 0x040506u);
   EXPECT_EQ(desktop_screen_pixel(0, 1), 0x0A0B0Cu);  // top byte dropped
-  EXPECT_EQ(desktop_screen_pixel(2, 0), 0u);          // not covered: black
+  EXPECT_EQ(desktop_screen_pixel(2, 0), 0u);         // not covered: black
   int w = 0, h = 0;
   desktop_wallpaper_size(&w, &h);
   EXPECT_EQ(w, 2);
@@ -533,11 +533,11 @@ TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
   ReleaseDC(desktop, dc);
 
   EXPECT_EQ(LoggedFunctions(),
-            (std::vector<std::string>{
-                "GetDesktopWindow", "GetWindowDC", "GetWindowRect", "GetModuleHandleA",
-                "SetWindowsHookExA", "GetModuleHandleA", "SetWindowsHookExA", "SetTimer",
-                "@mouse", "CallNextHookEx", "GetWindowDC", "GetPixel", "ReleaseDC", "@timer",
-                "KillTimer", "UnhookWindowsHookEx", "ReleaseDC"}));
+            (std::vector<std::string>{"GetDesktopWindow", "GetWindowDC", "GetWindowRect",
+                                      "GetModuleHandleA", "SetWindowsHookExA", "GetModuleHandleA",
+                                      "SetWindowsHookExA", "SetTimer", "@mouse", "CallNextHookEx",
+                                      "GetWindowDC", "GetPixel", "ReleaseDC", "@timer", "KillTimer",
+                                      "UnhookWindowsHookEx", "ReleaseDC"}));
   EXPECT_EQ(LoggedText(1), "GetWindowDC(desktop) = dc1");
   EXPECT_EQ(LoggedText(2), "GetWindowRect(desktop) = 1 {0, 0, 1920, 1080}");
   EXPECT_EQ(LoggedText(3), "GetModuleHandleA(null) = exe");
@@ -608,6 +608,208 @@ TEST_F(DesktopTest, InjectedFailures) {
   desktop_reset(1920, 1080);
   EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
   EXPECT_NE(GetPixel(GetWindowDC(nullptr), 0, 0), CLR_INVALID);
+}
+
+// ---- Monitors and the thread's DPI context --------------------------------------
+
+BOOL CALLBACK ListMonitor(HMONITOR, HDC, RECT *rect, LPARAM data) {
+  reinterpret_cast<std::vector<RECT> *>(data)->push_back(*rect);
+  return TRUE;
+}
+
+std::vector<RECT> ListedMonitors() {
+  std::vector<RECT> rects;
+  EXPECT_TRUE(EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&rects)));
+  return rects;
+}
+
+bool operator==(const RECT &a, const RECT &b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+struct LogicalRow {
+  const char *name;
+  std::vector<DesktopMonitor> monitors;
+  int mode;
+  POINT cursor;          // physical
+  POINT logical_cursor;  // what GetCursorPos answers
+  RECT primary;          // GetWindowRect of the desktop window
+  RECT second;           // the second monitor listed
+  int virtual_left, virtual_width;
+};
+
+class DesktopLogical : public DesktopTest, public ::testing::WithParamInterface<LogicalRow> {};
+
+TEST_P(DesktopLogical, TheThreadsContextDecidesTheCoordinates) {
+  const LogicalRow &row = GetParam();
+  ASSERT_EQ(desktop_set_monitors(row.monitors.data(), static_cast<int>(row.monitors.size())), 1);
+  desktop_set_thread_dpi(row.mode);
+  desktop_set_cursor(row.cursor.x, row.cursor.y);
+  POINT p{};
+  ASSERT_TRUE(GetCursorPos(&p));
+  EXPECT_EQ(p.x, row.logical_cursor.x);
+  EXPECT_EQ(p.y, row.logical_cursor.y);
+  RECT r{};
+  ASSERT_TRUE(GetWindowRect(GetDesktopWindow(), &r));
+  EXPECT_TRUE(r == row.primary);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), row.primary.right);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), row.primary.bottom);
+  EXPECT_EQ(GetSystemMetrics(SM_XVIRTUALSCREEN), row.virtual_left);
+  EXPECT_EQ(GetSystemMetrics(SM_CXVIRTUALSCREEN), row.virtual_width);
+  EXPECT_EQ(GetSystemMetrics(SM_CMONITORS), 2);
+  EXPECT_EQ(GetSystemMetrics(12345), 0);
+  const std::vector<RECT> listed = ListedMonitors();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_TRUE(listed[0] == row.primary);
+  EXPECT_TRUE(listed[1] == row.second);
+  // The hook's point and GetPixel stay physical.
+  HDC dc = GetWindowDC(nullptr);
+  EXPECT_NE(GetPixel(dc, row.cursor.x, row.cursor.y), CLR_INVALID);
+  ReleaseDC(nullptr, dc);
+  MSLLHOOKSTRUCT seen{};
+  g_seen = seen;
+  SetWindowsHookExA(
+      WH_MOUSE_LL,
+      [](int, WPARAM, LPARAM l) -> LRESULT {
+        g_seen = *reinterpret_cast<const MSLLHOOKSTRUCT *>(l);
+        return 0;
+      },
+      nullptr, 0);
+  desktop_mouse_event(WM_MOUSEMOVE, row.cursor.x, row.cursor.y);
+  EXPECT_EQ(g_seen.pt.x, row.cursor.x);
+  EXPECT_EQ(g_seen.pt.y, row.cursor.y);
+}
+
+const DesktopMonitor kHd = {0, 0, 1920, 1080, 100};
+
+INSTANTIATE_TEST_SUITE_P(
+    Monitors, DesktopLogical,
+    ::testing::Values(LogicalRow{"LeftMonitorAt100",
+                                 {kHd, {-1920, 0, 1920, 1080, 100}},
+                                 DESKTOP_DPI_UNAWARE,
+                                 {-500, 300},
+                                 {-500, 300},
+                                 {0, 0, 1920, 1080},
+                                 {-1920, 0, 0, 1080},
+                                 -1920,
+                                 3840},
+                      // Wine 8 at 144 dpi: (-500, 300) is (-333, 200) to an unaware thread.
+                      LogicalRow{"BothAt150Unaware",
+                                 {{0, 0, 1920, 1080, 150}, {-1920, 0, 1920, 1080, 150}},
+                                 DESKTOP_DPI_UNAWARE,
+                                 {-500, 300},
+                                 {-333, 200},
+                                 {0, 0, 1280, 720},
+                                 {-1280, 0, 0, 720},
+                                 -1280,
+                                 2560},
+                      LogicalRow{"BothAt150SystemAware",
+                                 {{0, 0, 1920, 1080, 150}, {-1920, 0, 1920, 1080, 150}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 {-500, 300},
+                                 {-500, 300},
+                                 {0, 0, 1920, 1080},
+                                 {-1920, 0, 0, 1080},
+                                 -1920,
+                                 3840},
+                      // System aware scales only monitors whose scale is not the primary's.
+                      LogicalRow{"MixedSystemAware",
+                                 {kHd, {1920, 0, 2880, 1620, 150}},
+                                 DESKTOP_DPI_SYSTEM_AWARE,
+                                 {3000, 600},
+                                 {2000, 400},
+                                 {0, 0, 1920, 1080},
+                                 {1280, 0, 3200, 1080},
+                                 0,
+                                 3200},
+                      LogicalRow{"MixedPerMonitor",
+                                 {kHd, {1920, 0, 2880, 1620, 150}},
+                                 DESKTOP_DPI_PER_MONITOR,
+                                 {3000, 600},
+                                 {3000, 600},
+                                 {0, 0, 1920, 1080},
+                                 {1920, 0, 4800, 1620},
+                                 0,
+                                 4800}),
+    [](const ::testing::TestParamInfo<LogicalRow> &info) { return std::string(info.param.name); });
+
+TEST_F(DesktopTest, MonitorListsThatCannotBeAreRefused) {
+  const DesktopMonitor left = {-1920, 0, 1920, 1080, 100};
+  const std::vector<std::vector<DesktopMonitor>> bad = {
+      {},
+      {{10, 0, 1920, 1080, 100}},            // the primary not at (0, 0)
+      {kHd, {1000, 0, 1920, 1080, 100}},     // overlapping
+      {kHd, {1920, 0, 1920, 1080, 99}},      // scale below 100 %
+      {kHd, {1920, 0, 1920, 1080, 501}},     // and above 500 %
+      {kHd, {1920, 0, 0, 1080, 100}},        // empty
+      {kHd, {15000, 0, 1920, 1080, 100}},    // wider than the limit in all
+      std::vector<DesktopMonitor>(17, kHd),  // too many
+  };
+  for (const auto &list : bad)
+    EXPECT_EQ(desktop_set_monitors(list.data(), static_cast<int>(list.size())), 0) << list.size();
+  EXPECT_EQ(desktop_set_monitors(nullptr, 1), 0);
+  EXPECT_EQ(desktop_monitor_count(), 1);
+
+  // Accepted: the pointer is clipped onto the nearest monitor, the screen
+  // is their union.
+  const DesktopMonitor two[] = {kHd, left};
+  ASSERT_EQ(desktop_set_monitors(two, 2), 1);
+  DesktopMonitor m{};
+  EXPECT_EQ(desktop_monitor(1, &m), 1);
+  EXPECT_EQ(m.x, -1920);
+  EXPECT_EQ(desktop_monitor(2, &m), 0);
+  int ox = 0, oy = 0;
+  desktop_origin(&ox, &oy);
+  EXPECT_EQ(ox, -1920);
+  EXPECT_EQ(desktop_width(), 3840);
+  desktop_set_cursor(-5000, 2000);
+  int cx = 0, cy = 0;
+  desktop_cursor(&cx, &cy);
+  EXPECT_EQ(cx, -1920);
+  EXPECT_EQ(cy, 1079);
+  EXPECT_EQ(desktop_screen_pixel(-1920, 0), desktop_test_pattern(0, 0, 3840, 1080));
+  EXPECT_EQ(desktop_screen_pixel(-1921, 0), 0u);
+  // The primary can grow only where the others leave room.
+  EXPECT_EQ(desktop_set_size(2560, 1440), 1);
+  const DesktopMonitor right[] = {kHd, {1920, 0, 800, 600, 100}};
+  ASSERT_EQ(desktop_set_monitors(right, 2), 1);
+  EXPECT_EQ(desktop_set_size(2560, 1440), 0);
+  EXPECT_EQ(desktop_width(), 2720);
+}
+
+TEST_F(DesktopTest, TheDpiFunctionThroughGetProcAddress) {
+  using SetContext = DPI_AWARENESS_CONTEXT(WINAPI *)(DPI_AWARENESS_CONTEXT);
+  const auto lookup = []() {
+    HMODULE user32 = GetModuleHandleA("USER32.DLL");
+    EXPECT_NE(user32, nullptr);
+    return reinterpret_cast<SetContext>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+  };
+  EXPECT_EQ(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow"), nullptr);
+  EXPECT_EQ(GetProcAddress(nullptr, "SetThreadDpiAwarenessContext"), nullptr);
+  SetContext set = lookup();
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2), DPI_AWARENESS_CONTEXT_SYSTEM_AWARE);
+  EXPECT_EQ(desktop_thread_dpi(), DESKTOP_DPI_PER_MONITOR_V2);
+  EXPECT_EQ(set(reinterpret_cast<DPI_AWARENESS_CONTEXT>(intptr_t{-7})), nullptr);
+  EXPECT_EQ(desktop_thread_dpi(), DESKTOP_DPI_PER_MONITOR_V2);
+  desktop_set_dpi_support(DESKTOP_DPI_SWITCH_NO_V2);  // Wine 8
+  EXPECT_EQ(set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2), nullptr);
+  EXPECT_EQ(set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE),
+            DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+  desktop_set_dpi_support(DESKTOP_DPI_SWITCH_MISSING);  // before Windows 10 1607
+  EXPECT_EQ(lookup(), nullptr);
+  EXPECT_EQ(desktop_call_count("SetThreadDpiAwarenessContext"), 4);
+
+  desktop_fail_call(DESKTOP_FAIL_MONITORS, 1);
+  std::vector<RECT> rects;
+  EXPECT_FALSE(
+      EnumDisplayMonitors(nullptr, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&rects)));
+  EXPECT_TRUE(rects.empty());
+  EXPECT_EQ(ListedMonitors().size(), 1u);
+  HDC dc = GetWindowDC(nullptr);
+  EXPECT_FALSE(EnumDisplayMonitors(dc, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&rects)));
+  ReleaseDC(nullptr, dc);
 }
 
 }  // namespace

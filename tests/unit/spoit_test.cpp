@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "binding/services.h"
 #include "desktop.h"
+#include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
@@ -37,6 +39,47 @@ TEST(Magnifier, DrawsOnlyWhenOpenedAndAskedWithAMode) {
   EXPECT_TRUE(same(r.at(43, 43), {255, 0, 0}));  // 4 x 4 of the pixel
   EXPECT_TRUE(same(r.at(46, 46), {255, 0, 0}));
   EXPECT_TRUE(same(r.at(41, 41), {0, 0, 0}));  // neighbour cell
+}
+
+// The draw's numbers follow from the named geometry.
+static_assert(kSpoitPanelSize == 106 && kSpoitRaster == 90 && kSpoitCentreIndex == 112 &&
+                  kSpoitFrameOrigin == 42,
+              "the magnifier's geometry");
+
+// What the tick reads the desktop through: a missing DPI function switches
+// nothing; a monitor list the system cannot give is the desktop window's
+// rectangle, and none at all when that fails too.
+TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
+  ASSERT_EQ(desktop_reset(800, 600), 1);
+  const DpiSwitch none = dpi_switch_to_physical(nullptr);
+  EXPECT_EQ(none.previous, nullptr);
+  dpi_switch_restore(none);
+  desktop_set_dpi_support(DESKTOP_DPI_SWITCH_MISSING);
+  EXPECT_EQ(dpi_context_function(), nullptr);
+  desktop_set_dpi_support(DESKTOP_DPI_SWITCH_NO_V2);
+  const DpiSwitch v1 = dpi_switch_to_physical(dpi_context_function());
+  EXPECT_EQ(desktop_thread_dpi(), DESKTOP_DPI_PER_MONITOR);
+  dpi_switch_restore(v1);
+  EXPECT_EQ(desktop_thread_dpi(), DESKTOP_DPI_SYSTEM_AWARE);
+
+  std::vector<DesktopMonitor> many;
+  for (int i = 0; i < DESKTOP_MAX_MONITORS; ++i) many.push_back({i * 100, 0, 100, 100, 100});
+  ASSERT_EQ(desktop_set_monitors(many.data(), static_cast<int>(many.size())), 1);
+  MonitorList list;
+  monitor_list_read(&list, GetDesktopWindow());
+  EXPECT_EQ(list.count, kMaxMonitors);
+  EXPECT_TRUE(monitor_list_contains(list, 1599, 99));
+  EXPECT_FALSE(monitor_list_contains(list, 1600, 0));
+  EXPECT_FALSE(monitor_list_contains(list, 0, 100));
+  desktop_fail_call(DESKTOP_FAIL_MONITORS, 1);
+  monitor_list_read(&list, GetDesktopWindow());
+  ASSERT_EQ(list.count, 1);  // the primary
+  EXPECT_EQ(list.rects[0].right, 100);
+  desktop_fail_call(DESKTOP_FAIL_MONITORS, 1);
+  monitor_list_read(&list, nullptr);
+  EXPECT_EQ(list.count, 0);
+  EXPECT_FALSE(monitor_list_contains(list, 0, 0));
+  desktop_reset(1920, 1080);
 }
 
 TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {

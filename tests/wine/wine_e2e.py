@@ -4,6 +4,10 @@
     wine_e2e.py start --session DIR       Xvfb on a free display, a fresh
                                           WINEPREFIX (wineboot -i), a
                                           persistent wineserver
+    wine_e2e.py start --session DIR --desktops
+                                          the same on Xorg's dummy driver: two
+                                          1920x1080 monitors, the primary on
+                                          the right, at 144 dpi (150 %)
     wine_e2e.py case NAME --session DIR --exe EXE [--work DIR] [--module-dir DIR]
                      [--sdk-host EXE] [--minimal-module DLL]
     wine_e2e.py stop --session DIR        wineserver -k, Xvfb killed, DIR removed
@@ -78,6 +82,59 @@ def kill_pid_file(path):
             time.sleep(0.05)
 
 
+# Two screens side by side in Xinerama on Xorg's dummy video driver: Xvfb
+# cannot place screens (its Xinerama stacks them at 0,0) and Wine 8 does not
+# list the monitors RandR 1.5 adds. Wine makes screen 1 the primary
+# (PrimaryMonitor below), so screen 0 lies left of it, at negative x.
+DESKTOPS_XORG_CONF = """
+Section "ServerFlags"
+  Option "DontVTSwitch" "true"
+  Option "AllowMouseOpenFail" "true"
+  Option "AutoAddDevices" "false"
+  Option "Xinerama" "true"
+EndSection
+""" + "".join("""
+Section "Device"
+  Identifier "D{n}"
+  Driver "dummy"
+  VideoRam 64000
+EndSection
+Section "Monitor"
+  Identifier "M{n}"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+  Modeline "1920x1080" 148.50 1920 2008 2052 2200 1080 1084 1089 1125 +hsync +vsync
+EndSection
+Section "Screen"
+  Identifier "S{n}"
+  Device "D{n}"
+  Monitor "M{n}"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1920x1080"
+    Virtual 1920 1080
+  EndSubSection
+EndSection
+""".format(n=n) for n in (0, 1)) + """
+Section "ServerLayout"
+  Identifier "L"
+  Screen 0 "S0"
+  Screen 1 "S1" RightOf "S0"
+EndSection
+"""
+
+# Wine's X11 driver: Xinerama's list of screens instead of XVidMode and
+# XRandR (with them Wine 8 crashed in its video-mode code and listed one
+# monitor), screen 1 primary; 144 dpi for every program.
+DESKTOPS_REGISTRY = [
+    (r"HKCU\Software\Wine\X11 Driver", "UseXVidMode", "REG_SZ", "N"),
+    (r"HKCU\Software\Wine\X11 Driver", "UseXRandR", "REG_SZ", "N"),
+    (r"HKCU\Software\Wine\X11 Driver", "PrimaryMonitor", "REG_SZ", "1"),
+    (r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", "144"),
+]
+
+
 def stop_session(session):
     if not session.exists():
         return
@@ -91,13 +148,19 @@ def stop_session(session):
     shutil.rmtree(session, ignore_errors=True)
 
 
-def start_xvfb(session):
-    """Starts Xvfb on a display it picks (-displayfd); returns the number."""
+def start_xvfb(session, desktops=False):
+    """Starts Xvfb (Xorg on the dummy driver for --desktops) on a display it
+    picks (-displayfd); returns the number."""
     read_fd, write_fd = os.pipe()
+    if desktops:
+        (session / "xorg.conf").write_text(DESKTOPS_XORG_CONF)
+        cmd = ["Xorg", "-displayfd", str(write_fd), "-config", str(session / "xorg.conf"),
+               "-noreset", "-nolisten", "tcp", "-logfile", str(session / "xorg.log")]
+    else:
+        cmd = ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", SCREEN, "-nolisten", "tcp"]
     with open(session / "xvfb.log", "wb") as xlog:
         proc = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", SCREEN, "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=xlog, stderr=xlog,
+            cmd, pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=xlog, stderr=xlog,
             start_new_session=True)
     os.close(write_fd)
     (session / "xvfb.pid").write_text(str(proc.pid))
@@ -106,9 +169,10 @@ def start_xvfb(session):
     os.set_blocking(read_fd, False)
     while not number.endswith(b"\n"):
         if proc.poll() is not None:
-            raise Failure("Xvfb exited: " + (session / "xvfb.log").read_text(errors="replace"))
+            raise Failure("%s exited: %s" % (cmd[0], (session / "xvfb.log").read_text(
+                errors="replace")))
         if time.monotonic() > deadline:
-            raise Failure("Xvfb did not report its display within 60 s")
+            raise Failure("%s did not report its display within 60 s" % cmd[0])
         try:
             chunk = os.read(read_fd, 16)
             if chunk:
@@ -121,11 +185,11 @@ def start_xvfb(session):
     return number.decode().strip()
 
 
-def start_session(session):
+def start_session(session, desktops=False):
     stop_session(session)
     session.mkdir(parents=True)
     try:
-        display = start_xvfb(session)
+        display = start_xvfb(session, desktops)
         (session / "display").write_text(display)
         env = session_env(session)
         began = time.monotonic()
@@ -140,6 +204,10 @@ def start_session(session):
         subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
                         "Managed", "/d", "N", "/f"], env=env, timeout=BOOT_TIMEOUT_S,
                        stdin=subprocess.DEVNULL, capture_output=True, check=True)
+        for key, name, kind, value in DESKTOPS_REGISTRY if desktops else []:
+            subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"],
+                           env=env, timeout=BOOT_TIMEOUT_S, stdin=subprocess.DEVNULL,
+                           capture_output=True, check=True)
         # One wineserver for the whole run, so that each case starts fast.
         subprocess.run(["wineserver", "-w"], env=env, timeout=BOOT_TIMEOUT_S)
         subprocess.Popen(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
@@ -435,6 +503,60 @@ def case_eyedropper_twice(ctx):
     equal(trace.count("panel.create Spoit"), 3, "a new magnifier each run")
 
 
+# The --desktops session: the primary at 0..1919, a monitor left of it at
+# -1920..-1, 144 dpi.
+LEFT_CHART_X = -2 * CHART_BLOCK  # blocks 0 and 1 on the left monitor, 2 and 3 on the primary
+
+
+def case_eyedropper_left_monitor(ctx):
+    """A pick on the monitor left of the primary: the magnifier's centre
+    cell, the title and the picked colour are the chart block under the
+    pointer, and next to the primary's edge the cells across it show the
+    primary's pixels."""
+    red = (LEFT_CHART_X + CHART_BLOCK // 2, CHART_Y + CHART_BLOCK // 2)
+    edge = (-3, red[1])  # green block 1; x = 0 (column 10) is blue block 2
+    win = eyedropper_host(ctx, "left", "key S\n"
+                                       "desktop move %d %d\n"
+                                       "wait 350\n"
+                                       "desktop move %d %d\n"
+                                       "wait 350\n"
+                                       "desktop press left\n"
+                                       "desktop release left\n"
+                                       "ok\n" % (red + edge),
+                          "--chart-at", "%d,%d" % (LEFT_CHART_X, CHART_Y))
+    green, blue = CHART_COLORS[1], CHART_COLORS[2]
+    equal(win.lines[-3], "result 1 " + color_text(green), "the result line")
+    titles = titles_of_run(win, 0)
+    check(readout(CHART_COLORS[0]) in titles, "the title read the red block: %r" % titles)
+    equal(titles[-1], readout(green), "the magnifier's last title")
+    trace = (ctx.work / "left.trace").read_text()
+    for rgb, at, what in ((CHART_COLORS[0], "43,43,4,4", "red centre cell"),
+                          (green, "43,43,4,4", "green centre cell"),
+                          (green, "36,42,6,6", "green cell left of the centre"),
+                          (blue, "60,42,6,6", "blue cell on the primary, across the edge")):
+        check("raster.rgb_box %d,%d,%d,%s" % (rgb + (at,)) in trace, "no magnifier draw with a " + what)
+
+
+def case_eyedropper_unaware_144(ctx):
+    """At 144 dpi with the plug-in's thread DPI-unaware (GetCursorPos then
+    answers 2/3 of the pointer's position): the magnifier's centre cell,
+    the title and the picked colour are the chart block under the pointer."""
+    block = 5
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "unaware", "key S\n"
+                                          "desktop move %d %d\n"
+                                          "wait 350\n"
+                                          "desktop press left\n"
+                                          "desktop release left\n"
+                                          "ok\n" % (x, y), "--dpi-awareness", "unaware")
+    rgb = CHART_COLORS[block]
+    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
+    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+    trace = (ctx.work / "unaware.trace").read_text()
+    check("raster.rgb_box %d,%d,%d,43,43,4,4" % rgb in trace,
+          "no magnifier draw with the chart colour in its centre cell")
+
+
 def case_module_errors(ctx):
     """Modules the host refuses: a clear message and exit code 2."""
     bad = ctx.work / "not-a-dll.p"
@@ -530,6 +652,8 @@ CASES = {
     "module_errors": case_module_errors,
     "sdk_host": case_sdk_host,
     "minimal_module": case_minimal_module,
+    "eyedropper_left_monitor": case_eyedropper_left_monitor,
+    "eyedropper_unaware_144": case_eyedropper_unaware_144,
 }
 
 
@@ -544,12 +668,14 @@ def main():
     parser.add_argument("--module-dir")
     parser.add_argument("--sdk-host")
     parser.add_argument("--minimal-module")
+    parser.add_argument("--desktops", action="store_true",
+                        help="start: two monitors at 144 dpi on Xorg's dummy driver")
     args = parser.parse_args()
     try:
         if args.command == "list":
             print("\n".join(CASES))
         elif args.command == "start":
-            start_session(Path(args.session))
+            start_session(Path(args.session), args.desktops)
         elif args.command == "stop":
             stop_session(Path(args.session))
         else:
