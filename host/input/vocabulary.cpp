@@ -157,7 +157,10 @@ class LineParser {
     }
     if (!found) {
       std::string said(words_[0]);
-      if (words_[0] == "desktop" && words_.size() > 1) said += " " + std::string(words_[1]);
+      if (words_[0] == "desktop" && words_.size() > 1) {
+        said += ' ';
+        said.append(words_[1]);
+      }
       fail("unknown action " + quoted_text(said));
     }
     pos_ = found_words;
