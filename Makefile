@@ -8,6 +8,7 @@
 #   make bench   release build, runs every build/release/huevane_bench_*
 #   make fuzz    clang libFuzzer build, runs every harness for FUZZ_SECONDS
 #   make format  clang-format -i over the tracked C and C++ sources
+#   make soak    SOAK_REQUESTS colour requests in one host process (asan build)
 
 SHELL := bash
 .SHELLFLAGS := -eu -o pipefail -c
@@ -136,3 +137,15 @@ run-fuzz:
 	    -artifact_prefix=$$artifacts/ $$corpus $$seeds; \
 	done; \
 	[[ $$found -eq 1 ]] || echo "fuzz: no harness built yet (build/fuzz/fuzz_*)"
+
+# ---- soak --------------------------------------------------------------------
+
+# A working day in one process (tests/soak/soak.cpp): SOAK_REQUESTS colour
+# requests, one in ten with a sampling run; live desktop handles checked after
+# every request, resident size at the end against after the first hundred.
+# `make test` runs its short form (ctest soak_short, 300 requests).
+SOAK_REQUESTS ?= 10000
+
+.PHONY: soak
+soak: build-asan
+	ASAN_OPTIONS=quarantine_size_mb=0 build/asan/tests/huevane_soak --requests $(SOAK_REQUESTS)

@@ -166,6 +166,8 @@ class CallTrace {
   void fail_nth(FailPoint point, int n);
   // Consulted by the service on each call.
   bool should_fail(FailPoint point);
+  // Whether the armed nth call has not come yet.
+  bool failure_pending(FailPoint point) const;
 
   // Interface misuse and bad handles, as readable notes (the first 100).
   void note_problem(std::string text);
