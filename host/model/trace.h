@@ -130,6 +130,9 @@ class CallTrace {
     if (!recording(op)) return nullptr;
     return keep(op, handle, text, args, status);
   }
+  // Counts a call without an entry: for callers that found recording(op)
+  // off and so skip building the entry's arguments.
+  void tally(Op op) { ++counts_.n[static_cast<int>(op)]; }
   // Whether record() would keep an entry for op; lets callers skip building
   // arguments.
   bool recording(Op op) const { return active_[static_cast<int>(op)]; }

@@ -16,18 +16,20 @@
 #include "win32/bench.h"
 #include "win32/chart.h"
 #include "win32/front_end.h"
+#include "win32/resources.h"
 #include "win32/script_player.h"
 #include "win32/win32_audit.h"
 
 namespace {
 
-constexpr int kMaxRepeat = 100;
+constexpr int kMaxRepeat = 100000;
 
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
   hvhost::add_common_options(app, &common);
   bool headless = false, chart = false, report_windows = false, audit = false, bench = false;
+  bool report_resources = false;
   double timeout_s = 30.0;
   int repeat = 1;
   app.add_flag("--headless", headless,
@@ -39,6 +41,9 @@ int run(int argc, char **argv) {
   app.add_flag("--audit", audit,
                "count the plug-in's hooks, timers, device contexts and pixel reads; print them "
                "at the end as 'win32 hooks N timers N dcs N ...'");
+  app.add_flag("--report-resources", report_resources,
+               "print the process's GDI and USER objects and private bytes before the first "
+               "request and after the last: 'resources start|end gdi N user N private_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
   app.add_option("--timeout", timeout_s,
                  "seconds a scripted event, window or snapshot may take before the script stops")
@@ -51,10 +56,11 @@ int run(int argc, char **argv) {
 
   hvhost::SessionConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);
-  if (problem.empty() && headless && (chart || report_windows || audit || bench || repeat != 1))
+  if (problem.empty() && headless &&
+      (chart || report_windows || audit || bench || report_resources || repeat != 1))
     problem =
-        "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
-        "--repeat need the windowed host";
+        "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
+        "--report-resources and --repeat need the windowed host";
   if (problem.empty() && !headless && config.wallpaper_path)
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
@@ -112,12 +118,14 @@ int run(int argc, char **argv) {
     player.emplace(config.actions, hvwin::PlayerOptions{timeout_s});
     fe.set_player(&*player);
   }
+  if (report_resources) std::cout << hvwin::resource_line("start") << std::endl;
   for (int i = 0; i < repeat; ++i) {
     const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
     session.report(outcome);
     if (!fe.error().empty() || host.aborted()) break;
   }
+  if (report_resources) std::cout << hvwin::resource_line("end") << std::endl;
   if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
   return session.finish(fe.error(), player ? player->remaining() : 0);
