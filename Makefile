@@ -95,7 +95,9 @@ fuzz: build-fuzz
 
 # Keeps what the runs grew: each harness's working corpus and its seeds,
 # merged to the inputs that add coverage (libFuzzer -merge=1), become its
-# seed corpus fuzz/corpus/<name> (file names are the inputs' SHA-1).
+# seed corpus fuzz/corpus/<name> (file names are the inputs' SHA-1); the
+# hand-written seeds of fuzz/make_*corpus.py are then written back beside
+# them under their own names.
 .PHONY: fuzz-corpus
 fuzz-corpus: build-fuzz
 	@for f in build/fuzz/fuzz_*; do \
@@ -105,7 +107,8 @@ fuzz-corpus: build-fuzz
 	  $$f $(FUZZ_FLAGS) -merge=1 $$merged fuzz/corpus/$$name build/fuzz/corpus/$$name; \
 	  rm -rf fuzz/corpus/$$name; mv $$merged fuzz/corpus/$$name; \
 	  echo "==== fuzz/corpus/$$name: $$(ls fuzz/corpus/$$name | wc -l) inputs"; \
-	done
+	done; \
+	python3 fuzz/make_corpus.py && python3 fuzz/make_host_corpus.py
 
 format:
 	git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' | xargs -0 -r clang-format -i
@@ -139,8 +142,8 @@ test-fuzz: build-fuzz
 # Runs every libFuzzer harness build/fuzz/fuzz_*: first once over each input
 # saved in fuzz/regressions/<name>/ (inputs that once crashed it), then up to
 # FUZZ_LIMIT (-max_total_time=S or -runs=N) with its working corpus
-# build/fuzz/corpus/<name>/ and the seeds from fuzz/corpus/<name>/. A crash is written to
-# build/fuzz/artifacts/<name>/ and fails the run.
+# build/fuzz/corpus/<name>/ and the seeds from fuzz/corpus/<name>/. A crash is
+# written to build/fuzz/artifacts/<name>/ and fails the run.
 .PHONY: run-fuzz
 run-fuzz:
 	@found=0; for f in build/fuzz/fuzz_*; do \
@@ -164,9 +167,18 @@ run-fuzz:
 # A working day in one process (tests/soak/soak.cpp): SOAK_REQUESTS colour
 # requests, one in ten with a sampling run; live desktop handles checked after
 # every request, resident size at the end against after the first hundred.
-# `make test` runs its short form (ctest soak_short, 300 requests).
+# Then SOAK_WINE_REQUESTS of them in the windowed host under Wine with the
+# real DLL, which reports its GDI and USER objects and private bytes at the
+# start and the end ("soak resources ..." lines). `make test` runs the short
+# forms (ctest soak_short, 300 requests; wine.soak, 20).
 SOAK_REQUESTS ?= 10000
+SOAK_WINE_REQUESTS ?= 500
 
 .PHONY: soak
-soak: build-asan
+soak: build-asan build-mingw
 	ASAN_OPTIONS=quarantine_size_mb=0 build/asan/tests/huevane_soak --requests $(SOAK_REQUESTS)
+	@session=$(CURDIR)/build/mingw/soak-session; wine=tests/wine/wine_e2e.py; \
+	python3 $$wine start --session $$session && \
+	HUEVANE_WINE_SOAK_REQUESTS=$(SOAK_WINE_REQUESTS) python3 $$wine case soak \
+	  --session $$session --exe $(CURDIR)/build/mingw/huevane-host.exe --work $(CURDIR)/build/mingw/soak-work; \
+	status=$$?; python3 $$wine stop --session $$session; exit $$status

@@ -23,6 +23,9 @@
 namespace {
 
 constexpr int kMaxRepeat = 100000;
+// --report-resources also reports after this many requests, where a long run
+// is compared from.
+constexpr int kResourcesSettled = 100;
 
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
@@ -43,7 +46,8 @@ int run(int argc, char **argv) {
                "at the end as 'win32 hooks N timers N dcs N ...'");
   app.add_flag("--report-resources", report_resources,
                "print the process's GDI and USER objects and private bytes before the first "
-               "request and after the last: 'resources start|end gdi N user N private_kib N'");
+               "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
+               "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
   app.add_option("--timeout", timeout_s,
                  "seconds a scripted event, window or snapshot may take before the script stops")
@@ -123,6 +127,8 @@ int run(int argc, char **argv) {
     const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
     session.report(outcome);
+    if (report_resources && i + 1 == kResourcesSettled && repeat > kResourcesSettled)
+      std::cout << hvwin::resource_line("after_100") << std::endl;
     if (!fe.error().empty() || host.aborted()) break;
   }
   if (report_resources) std::cout << hvwin::resource_line("end") << std::endl;

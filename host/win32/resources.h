@@ -1,10 +1,12 @@
 // --report-resources: what the process holds, as Windows counts it, printed
-// before the first colour request and after the last, so that a long run of
-// requests shows whether GDI objects, USER objects or memory pile up:
-//   resources start gdi N user N private_kib N
-//   resources end gdi N user N private_kib N
-// A count Windows does not give (GetGuiResources answers 0 under some
-// Wine versions) is printed as "?".
+// before the first colour request, after the 100th and after the last, so
+// that a long run of requests shows whether GDI objects, USER objects or
+// memory pile up:
+//   resources start gdi N user N private_kib N working_set_kib N
+//   resources after_100 ...
+//   resources end ...
+// A count Windows does not give (Wine 8 answers GetGuiResources with 0) is
+// printed as "?".
 #pragma once
 
 #include <string>

@@ -191,10 +191,11 @@ class Context:
         path.write_text(text)
         return path
 
-    def host(self, *args, expect=0):
-        return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect)
+    def host(self, *args, expect=0, timeout=RUN_TIMEOUT_S):
+        return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect,
+                         timeout=timeout)
 
-    def wine(self, exe, *args, expect=0):
+    def wine(self, exe, *args, expect=0, timeout=RUN_TIMEOUT_S):
         """Runs a Windows program under Wine in the session; its output is
         logged and returned as a Run."""
         cmd = ["wine", str(exe)] + [str(a) for a in args]
@@ -208,14 +209,14 @@ class Context:
             proc = subprocess.Popen(cmd, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
                                     stdout=out_file, stderr=err_file, start_new_session=True)
             try:
-                proc.wait(timeout=RUN_TIMEOUT_S)
+                proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
                 # The host's processes in the prefix go too.
                 subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
                 raise Failure("%s did not finish within %d s\nstdout:\n%s\nstderr:\n%s"
-                              % (Path(exe).name, RUN_TIMEOUT_S,
+                              % (Path(exe).name, timeout,
                                  out_path.read_text(errors="replace"),
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
@@ -464,7 +465,7 @@ def case_soak(ctx):
     script = ctx.script("soak.txt", soak_script(requests))
     began = time.monotonic()
     win = ctx.host("--script", script, "--repeat", requests, "--chart", "--audit",
-                   "--report-resources")
+                   "--report-resources", timeout=max(RUN_TIMEOUT_S, 3 * requests))
     seconds = time.monotonic() - began
     equal(len(win.starting("result ")), requests, "result lines")
     runs = requests // 10 + (1 if requests % 10 else 0)
