@@ -171,13 +171,9 @@ void CallTrace::clear() {
   problem_count_ = 0;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) {
-  fail_countdown_[static_cast<int>(point)].arm(n);
-}
+void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)].arm(n); }
 
-bool CallTrace::should_fail(FailPoint point) {
-  return fail_countdown_[static_cast<int>(point)].fire();
-}
+bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
 
 bool CallTrace::failure_pending(FailPoint point) const {
   return fail_countdown_[static_cast<int>(point)].pending();
