@@ -7,7 +7,11 @@
 #   make test    everything: the steps listed in TEST_STEPS, in order
 #   make bench   release build, runs every build/release/huevane_bench_*
 #   make fuzz    clang libFuzzer build, runs every harness for FUZZ_SECONDS
+#                (or FUZZ_RUNS executions each: make fuzz FUZZ_RUNS=1000000)
+#   make fuzz-corpus  minimizes each harness's grown corpus with its seeds
+#                into fuzz/corpus/<name>, the seed corpus
 #   make format  clang-format -i over the tracked C and C++ sources
+#   make soak    SOAK_REQUESTS colour requests in one host process (asan build)
 
 SHELL := bash
 .SHELLFLAGS := -eu -o pipefail -c
@@ -21,6 +25,9 @@ BENCH_ARGS ?=
 # flags of both runs (inputs up to 1 KiB: the harnesses stop reading long
 # before; an input that runs 30 s is a hang).
 FUZZ_SECONDS ?= 1800
+# Executions per harness instead of a time, when set (the release runs: a
+# million each).
+FUZZ_RUNS ?=
 TEST_FUZZ_SECONDS ?= 120
 FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 
@@ -83,7 +90,25 @@ bench: build-release
 	done
 
 fuzz: build-fuzz
-	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$(FUZZ_SECONDS)
+	$(MAKE) --no-print-directory run-fuzz \
+	  FUZZ_LIMIT=$(if $(FUZZ_RUNS),-runs=$(FUZZ_RUNS),-max_total_time=$(FUZZ_SECONDS))
+
+# Keeps what the runs grew: each harness's working corpus and its seeds,
+# merged to the inputs that add coverage (libFuzzer -merge=1), become its
+# seed corpus fuzz/corpus/<name> (file names are the inputs' SHA-1); the
+# hand-written seeds of fuzz/make_*corpus.py are then written back beside
+# them under their own names.
+.PHONY: fuzz-corpus
+fuzz-corpus: build-fuzz
+	@for f in build/fuzz/fuzz_*; do \
+	  [[ -x $$f && -f $$f ]] || continue; \
+	  name=$$(basename $$f); merged=build/fuzz/merged/$$name; \
+	  rm -rf $$merged; mkdir -p $$merged build/fuzz/corpus/$$name fuzz/corpus/$$name; \
+	  $$f $(FUZZ_FLAGS) -merge=1 $$merged fuzz/corpus/$$name build/fuzz/corpus/$$name; \
+	  rm -rf fuzz/corpus/$$name; mv $$merged fuzz/corpus/$$name; \
+	  echo "==== fuzz/corpus/$$name: $$(ls fuzz/corpus/$$name | wc -l) inputs"; \
+	done; \
+	python3 fuzz/make_corpus.py && python3 fuzz/make_host_corpus.py
 
 format:
 	git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' | xargs -0 -r clang-format -i
@@ -112,13 +137,13 @@ test-wine: build-mingw
 test-fuzz: build-fuzz
 	@n=0; for f in build/fuzz/fuzz_*; do [[ -x $$f && -f $$f ]] && n=$$((n + 1)); done; \
 	each=$$(( $(TEST_FUZZ_SECONDS) / (n > 0 ? n : 1) )); \
-	$(MAKE) --no-print-directory run-fuzz FUZZ_RUN_SECONDS=$$(( each > 10 ? each : 10 ))
+	$(MAKE) --no-print-directory run-fuzz FUZZ_LIMIT=-max_total_time=$$(( each > 10 ? each : 10 ))
 
 # Runs every libFuzzer harness build/fuzz/fuzz_*: first once over each input
-# saved in fuzz/regressions/<name>/ (inputs that once crashed it), then for
-# FUZZ_RUN_SECONDS with its working corpus build/fuzz/corpus/<name>/ and the
-# seeds from fuzz/corpus/<name>/. A crash is written to
-# build/fuzz/artifacts/<name>/ and fails the run.
+# saved in fuzz/regressions/<name>/ (inputs that once crashed it), then up to
+# FUZZ_LIMIT (-max_total_time=S or -runs=N) with its working corpus
+# build/fuzz/corpus/<name>/ and the seeds from fuzz/corpus/<name>/. A crash is
+# written to build/fuzz/artifacts/<name>/ and fails the run.
 .PHONY: run-fuzz
 run-fuzz:
 	@found=0; for f in build/fuzz/fuzz_*; do \
@@ -131,8 +156,8 @@ run-fuzz:
 	    echo "==== $$f over fuzz/regressions/$$name"; \
 	    $$f $(FUZZ_FLAGS) -artifact_prefix=$$artifacts/ $$regressions; \
 	  fi; \
-	  echo "==== $$f for $(FUZZ_RUN_SECONDS) s"; \
-	  $$f $(FUZZ_FLAGS) -max_total_time=$(FUZZ_RUN_SECONDS) -print_final_stats=1 \
+	  echo "==== $$f with $(FUZZ_LIMIT)"; \
+	  $$f $(FUZZ_FLAGS) $(FUZZ_LIMIT) -print_final_stats=1 \
 	    -artifact_prefix=$$artifacts/ $$corpus $$seeds; \
 	done; \
 	[[ $$found -eq 1 ]] || echo "fuzz: no harness built yet (build/fuzz/fuzz_*)"
@@ -153,3 +178,24 @@ dist: deps
 
 test-dist: deps
 	bash scripts/check-reproducible
+
+# ---- soak --------------------------------------------------------------------
+
+# A working day in one process (tests/soak/soak.cpp): SOAK_REQUESTS colour
+# requests, one in ten with a sampling run; live desktop handles checked after
+# every request, resident size at the end against after the first hundred.
+# Then SOAK_WINE_REQUESTS of them in the windowed host under Wine with the
+# real DLL, which reports its GDI and USER objects and private bytes at the
+# start and the end ("soak resources ..." lines). `make test` runs the short
+# forms (ctest soak_short, 300 requests; wine.soak, 20).
+SOAK_REQUESTS ?= 10000
+SOAK_WINE_REQUESTS ?= 500
+
+.PHONY: soak
+soak: build-asan build-mingw
+	ASAN_OPTIONS=quarantine_size_mb=0 build/asan/tests/huevane_soak --requests $(SOAK_REQUESTS)
+	@session=$(CURDIR)/build/mingw/soak-session; wine=tests/wine/wine_e2e.py; \
+	python3 $$wine start --session $$session && \
+	HUEVANE_WINE_SOAK_REQUESTS=$(SOAK_WINE_REQUESTS) python3 $$wine case soak \
+	  --session $$session --exe $(CURDIR)/build/mingw/huevane-host.exe --work $(CURDIR)/build/mingw/soak-work; \
+	status=$$?; python3 $$wine stop --session $$session; exit $$status

@@ -14,10 +14,19 @@
 // failures of host services, desktop calls and the plug-in's allocations.
 //
 // The plug-in keeps its picker for the life of the process, as it does in a
-// real host, so one Host serves every input; the picker is created before
-// the first input and its mouse capture is reset at the start of each, so an
-// input replays the same way alone or in a run. The simulated desktop is
-// reset for every input.
+// real host, so one Host serves every input and the picker is built once,
+// before the first input. Everything an input can leave behind is reset at
+// the start of the next, so that an input replays the same way alone or in
+// a run: the display size (set from the input), the simulated desktop (a
+// fresh one: hooks, timers, DCs, time, pointer, its call counts and armed
+// failures), the host's call counts and misuse notes, and the picker's mouse
+// capture (a button-up); at the end of each input every failure it armed in
+// the host, the desktop and the plug-in's allocator is disarmed and the
+// pixel failures cleared. The rest of the picker's state is what every
+// request loads afresh (colour, title, hot callback, both repaint flags)
+// or what no operation here changes (its panel's position). The checks below
+// also run between inputs, so a handle or panel an input left behind fails
+// that input.
 //
 // After every operation and every request the harness checks what would
 // reveal a fault: no interface misuse or stale handle reported by the host;

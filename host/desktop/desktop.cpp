@@ -420,6 +420,16 @@ void desktop_fail_call(int point, int nth) {
   }
 }
 
+int desktop_fail_pending(int point) {
+  State &s = state();
+  switch (point) {
+    case DESKTOP_FAIL_SET_HOOK: return s.fail_hook.pending() ? 1 : 0;
+    case DESKTOP_FAIL_SET_TIMER: return s.fail_timer.pending() ? 1 : 0;
+    case DESKTOP_FAIL_WINDOW_DC: return s.fail_dc.pending() ? 1 : 0;
+  }
+  return 0;
+}
+
 void desktop_fail_pixel(int x, int y) { state().bad_pixels.insert({x, y}); }
 void desktop_fail_all_pixels(int on) { state().all_pixels_bad = on != 0; }
 

@@ -231,6 +231,10 @@ typedef enum DesktopFailPoint {
 // nth == 0: no failure. Unknown points are ignored. `point` is a
 // DesktopFailPoint.
 void desktop_fail_call(int point, int nth);
+// 1 while the armed nth call of `point` has not come yet, else 0: a failure
+// sweep arms call n and, finding it still pending after a run, knows no
+// failure fired.
+int desktop_fail_pending(int point);
 
 // GetPixel returns CLR_INVALID at (x, y) / everywhere (on != 0).
 void desktop_fail_pixel(int x, int y);

@@ -119,6 +119,8 @@ class Host {
   Control *control(LWControlID handle) const;
   Raster *raster(LWRasterID id) const;
   size_t raster_count() const { return rasters_.size(); }
+  // Live controls, on every live panel.
+  size_t control_count() const { return control_index_.size(); }
   // Panels in modal opens, outermost first; the last receives input.
   std::vector<Panel *> modal_panels() const;
   Panel *innermost_panel() const;

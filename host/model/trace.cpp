@@ -177,6 +177,10 @@ void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<i
 
 bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
 
+bool CallTrace::failure_pending(FailPoint point) const {
+  return fail_countdown_[static_cast<int>(point)].pending();
+}
+
 void CallTrace::note_problem(std::string text) {
   ++problem_count_;
   if (problems_.size() < 100) problems_.push_back(std::move(text));

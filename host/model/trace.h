@@ -132,6 +132,9 @@ class CallTrace {
     if (!recording(op)) return nullptr;
     return keep(op, handle, text, args, status);
   }
+  // Counts a call without an entry: for callers that found recording(op)
+  // off and so skip building the entry's arguments.
+  void tally(Op op) { ++counts_.n[static_cast<int>(op)]; }
   // Whether record() would keep an entry for op; lets callers skip building
   // arguments.
   bool recording(Op op) const { return active_[static_cast<int>(op)]; }
@@ -168,6 +171,8 @@ class CallTrace {
   void fail_nth(FailPoint point, int n);
   // Consulted by the service on each call.
   bool should_fail(FailPoint point);
+  // Whether the armed nth call has not come yet.
+  bool failure_pending(FailPoint point) const;
 
   // Interface misuse and bad handles, as readable notes (the first 100).
   void note_problem(std::string text);

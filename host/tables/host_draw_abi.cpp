@@ -29,6 +29,30 @@ void border(Framebuffer &fb, int indent, int x, int y, int w, int h) {
   }
 }
 
+// The per-pixel calls come 65,536 to a full repaint and keep no entries
+// unless asked to: they count, and only when recording build the entry's
+// arguments, out of line, so that the common path sets up no arguments array
+// (which the sanitizer builds pay for on every call).
+[[gnu::noinline]] void record_pixel(CallTrace &trace, Op op, const void *handle,
+                                    std::initializer_list<int64_t> args) {
+  trace.record(op, handle, "", args);
+}
+
+inline void count_pixel(CallTrace &trace, Op op, const void *handle, int a, int b, int c, int d,
+                        int e) {
+  if (trace.recording(op))
+    record_pixel(trace, op, handle, {a, b, c, d, e});
+  else
+    trace.tally(op);
+}
+
+inline void count_pixel(CallTrace &trace, Op op, const void *handle, int a, int b, int c) {
+  if (trace.recording(op))
+    record_pixel(trace, op, handle, {a, b, c});
+  else
+    trace.tally(op);
+}
+
 }  // namespace
 
 // ---- Panel drawing ---------------------------------------------------------------
@@ -38,7 +62,7 @@ void HostAbi::draw_pixel(LWPanelID id, int color, int x, int y) {
   if (!h) return;
   Panel *p = h->live_panel(id, Op::kDrawPixel);
   if (!p) return;
-  h->trace_.record(Op::kDrawPixel, id, "", {color, x, y});
+  count_pixel(h->trace_, Op::kDrawPixel, id, color, x, y);
   p->fb_.set_pixel(x, y, palette::color_for_code(color));
 }
 
@@ -47,7 +71,7 @@ void HostAbi::draw_rgb_pixel(LWPanelID id, int r, int g, int b, int x, int y) {
   if (!h) return;
   Panel *p = h->live_panel(id, Op::kDrawRgbPixel);
   if (!p) return;
-  h->trace_.record(Op::kDrawRgbPixel, id, "", {r, g, b, x, y});
+  count_pixel(h->trace_, Op::kDrawRgbPixel, id, r, g, b, x, y);
   p->fb_.set_pixel(x, y, Rgb::clamped(r, g, b));
 }
 
@@ -145,7 +169,7 @@ void HostAbi::raster_pixel(LWRasterID id, int code, int x, int y) {
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterPixel);
   if (!r) return;
-  h->trace_.record(Op::kRasterPixel, id, "", {code, x, y});
+  count_pixel(h->trace_, Op::kRasterPixel, id, code, x, y);
   r->framebuffer().set_pixel(x, y, palette::color_for_code(code));
 }
 
@@ -154,7 +178,7 @@ void HostAbi::raster_rgb_pixel(LWRasterID id, int red, int g, int b, int x, int 
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterRgbPixel);
   if (!r) return;
-  h->trace_.record(Op::kRasterRgbPixel, id, "", {red, g, b, x, y});
+  count_pixel(h->trace_, Op::kRasterRgbPixel, id, red, g, b, x, y);
   r->framebuffer().set_pixel(x, y, Rgb::clamped(red, g, b));
 }
 

@@ -17,12 +17,16 @@
 #include "win32/bench.h"
 #include "win32/chart.h"
 #include "win32/front_end.h"
+#include "win32/resources.h"
 #include "win32/script_player.h"
 #include "win32/win32_audit.h"
 
 namespace {
 
-constexpr int kMaxRepeat = 100;
+constexpr int kMaxRepeat = 100000;
+// --report-resources also reports after this many requests, where a long run
+// is compared from.
+constexpr int kResourcesSettled = 100;
 
 // The chart at --chart-at's X,Y when given, else placed from the screen.
 bool show_chart_where_asked(double timeout_s, const std::vector<int> &at,
@@ -37,6 +41,7 @@ int run(int argc, char **argv) {
   hvhost::CommonOptions common;
   hvhost::add_common_options(app, &common);
   bool headless = false, chart = false, report_windows = false, audit = false, bench = false;
+  bool report_resources = false;
   double timeout_s = 30.0;
   int repeat = 1;
   app.add_flag("--headless", headless,
@@ -54,6 +59,10 @@ int run(int argc, char **argv) {
   app.add_flag("--audit", audit,
                "count the plug-in's hooks, timers, device contexts and pixel reads; print them "
                "at the end as 'win32 hooks N timers N dcs N ...'");
+  app.add_flag("--report-resources", report_resources,
+               "print the process's GDI and USER objects and private bytes before the first "
+               "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
+               "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
   app.add_option("--timeout", timeout_s,
                  "seconds a scripted event, window or snapshot may take before the script stops")
@@ -66,10 +75,11 @@ int run(int argc, char **argv) {
 
   hvhost::SessionConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);
-  if (problem.empty() && headless && (chart || report_windows || audit || bench || repeat != 1))
+  if (problem.empty() && headless &&
+      (chart || report_windows || audit || bench || report_resources || repeat != 1))
     problem =
-        "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
-        "--repeat need the windowed host";
+        "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
+        "--report-resources and --repeat need the windowed host";
   if (problem.empty() && !headless && config.wallpaper_path)
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
@@ -141,12 +151,16 @@ int run(int argc, char **argv) {
     player.emplace(config.actions, hvwin::PlayerOptions{timeout_s}, config.script_path);
     fe.set_player(&*player);
   }
+  if (report_resources) std::cout << hvwin::resource_line("start") << std::endl;
   for (int i = 0; i < repeat; ++i) {
     const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
     session.report(outcome);
+    if (report_resources && i + 1 == kResourcesSettled && repeat > kResourcesSettled)
+      std::cout << hvwin::resource_line("after_100") << std::endl;
     if (!fe.error().empty() || host.aborted()) break;
   }
+  if (report_resources) std::cout << hvwin::resource_line("end") << std::endl;
   if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
   return session.finish(fe.error(), player ? player->remaining() : 0);

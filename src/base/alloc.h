@@ -12,4 +12,6 @@ void *plugin_calloc(size_t count, size_t size);
 #ifdef HUEVANE_TEST_HOOKS
 // Makes the nth allocation from now fail (1 = the next one); 0 disarms.
 void plugin_fail_allocation(int nth);
+// Whether the armed allocation failure has not come yet.
+bool plugin_allocation_failure_pending(void);
 #endif

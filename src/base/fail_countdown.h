@@ -10,6 +10,11 @@ struct FailCountdown {
   // n == 0: none does.
   void arm(int n) { remaining = n; }
 
+  // Armed for a later check that has not come yet: a sweep that arms the
+  // nth check and finds this still true after a run knows the run made
+  // fewer than n checks, so no failure fired.
+  bool pending() const { return remaining > 0; }
+
   // One check: true when this one is to fail.
   bool fire() {
     if (remaining < 0) return true;

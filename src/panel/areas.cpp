@@ -1,5 +1,7 @@
 #include "panel/areas.h"
 
+#include <stdlib.h>
+
 #include "base/alloc.h"
 #include "binding/services.h"
 
@@ -26,6 +28,23 @@ AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef 
   set->blit_pending = 0;
   areas_reset_routing(set);
   return set;
+}
+
+bool areas_complete(const AreaSet *set, const AreaDef *table) {
+  if (!set || !set->areas || !set->rasters || set->count != areas_count(table)) return false;
+  for (int i = 0; i < set->count; ++i)
+    if (set->areas[i].kind != AREA_ON_PANEL && !set->rasters[i]) return false;
+  return true;
+}
+
+void areas_destroy(AreaSet *set) {
+  if (!set) return;
+  if (set->rasters)
+    for (int i = 0; i < set->count; ++i)
+      if (set->rasters[i]) g_raster_funcs->destroy(set->rasters[i]);
+  free(set->rasters);
+  free(set->areas);
+  free(set);
 }
 
 void areas_reset_routing(AreaSet *set) {

@@ -34,6 +34,12 @@ struct AreaSet {
 // Counts `table` up to its first row of width 0 or less.
 int areas_count(const AreaDef *table);
 AreaSet *areas_create(LWPanelID panel, void *owner, AreaSet *set, const AreaDef *table);
+// Whether the set holds every row of `table` with a raster for each raster
+// area: false when an array or a raster could not be had.
+bool areas_complete(const AreaSet *set, const AreaDef *table);
+// Destroys the set's rasters and frees its arrays and the set itself (as
+// allocated for areas_create). Null does nothing.
+void areas_destroy(AreaSet *set);
 // Idle routing: no capture, no press under way, previous position (0, 0).
 // A panel can close while a button is held, so every activation starts here.
 void areas_reset_routing(AreaSet *set);

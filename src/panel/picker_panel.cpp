@@ -41,6 +41,28 @@ static LWControl *add_control(LWPanelID panel, const char *type_name, const char
                                    const_cast<char *>(label));
 }
 
+void picker_destroy_panel(PickerPanel *picker) {
+  if (!picker) return;
+  areas_destroy(picker->areas);
+  // The panel owns its controls: destroying it releases them too.
+  if (picker->panel) g_panel_funcs->destroy(picker->panel);
+  if (picker->gradient) {
+    free(picker->gradient->red_ramp);
+    free(picker->gradient->green_ramp);
+    free(picker->gradient->blue_ramp);
+    free(picker->gradient);
+  }
+  free(picker);
+}
+
+// Whether construction got every part: the ramp, the panel, each control,
+// the area set with all its rasters.
+static bool picker_is_whole(const PickerPanel *picker) {
+  return picker->gradient && picker->panel && picker->swatch && picker->eyedropper_button &&
+         picker->rgb_editor && picker->hsv_editor &&
+         areas_complete(picker->areas, kPickerAreaTable);
+}
+
 PickerPanel *picker_create_panel(const PickerCallbacks *callbacks) {
   if (!g_panel_funcs || !g_raster_funcs) return nullptr;
   PickerPanel *picker = static_cast<PickerPanel *>(plugin_calloc(1, sizeof(PickerPanel)));
@@ -48,35 +70,31 @@ PickerPanel *picker_create_panel(const PickerCallbacks *callbacks) {
   picker->gradient = gradient_create();
   if (picker->gradient)
     picker->panel = g_panel_funcs->create(const_cast<char *>(""), g_panel_funcs);
-  if (!picker->gradient || !picker->panel) {
-    // Without its ramp or its panel the picker cannot work; give up now so
-    // the next request can try again.
-    if (picker->gradient) {
-      free(picker->gradient->red_ramp);
-      free(picker->gradient->green_ramp);
-      free(picker->gradient->blue_ramp);
-      free(picker->gradient);
-    }
-    free(picker);
+  const LWPanelID panel = picker->panel;
+  if (panel) {
+    AreaSet *set = static_cast<AreaSet *>(plugin_calloc(1, sizeof(AreaSet)));
+    if (set) picker->areas = areas_create(panel, picker, set, kPickerAreaTable);
+
+    g_control_desc.area.type = LWT_AREA;
+    g_control_desc.area.width = kSwatchBoxWidth;
+    g_control_desc.area.height = 2 * kSwatchBoxHeight;
+    picker->swatch = add_control(panel, "CanvasControl", "");
+    g_control_desc.area.type = LWT_AREA;
+    g_control_desc.area.width = 22;
+    g_control_desc.area.height = 0;
+    picker->eyedropper_button = add_control(panel, "ButtonControl", kEyedropperLabel);
+    g_control_desc.type = LWT_VINT;
+    picker->rgb_editor = add_control(panel, "MiniRGBControl", "");
+    g_control_desc.type = LWT_VINT;
+    picker->hsv_editor = add_control(panel, "MiniHSVControl", "");
+  }
+  // A picker missing any part would stay that way for the rest of the
+  // process (it is built once): everything it got is released instead, and
+  // the next request builds it afresh.
+  if (!picker_is_whole(picker)) {
+    picker_destroy_panel(picker);
     return nullptr;
   }
-  const LWPanelID panel = picker->panel;
-
-  AreaSet *set = static_cast<AreaSet *>(plugin_calloc(1, sizeof(AreaSet)));
-  picker->areas = set ? areas_create(panel, picker, set, kPickerAreaTable) : nullptr;
-
-  g_control_desc.area.type = LWT_AREA;
-  g_control_desc.area.width = kSwatchBoxWidth;
-  g_control_desc.area.height = 2 * kSwatchBoxHeight;
-  picker->swatch = add_control(panel, "CanvasControl", "");
-  g_control_desc.area.type = LWT_AREA;
-  g_control_desc.area.width = 22;
-  g_control_desc.area.height = 0;
-  picker->eyedropper_button = add_control(panel, "ButtonControl", kEyedropperLabel);
-  g_control_desc.type = LWT_VINT;
-  picker->rgb_editor = add_control(panel, "MiniRGBControl", "");
-  g_control_desc.type = LWT_VINT;
-  picker->hsv_editor = add_control(panel, "MiniHSVControl", "");
 
   place_control(picker->swatch, picker, 216, 268, nullptr);
   place_control(picker->eyedropper_button, picker, 272, 288, callbacks->eyedropper_button);
@@ -99,7 +117,7 @@ PickerPanel *picker_create_panel(const PickerCallbacks *callbacks) {
     picker->panel_y = centre_offset(metrics->height, kPickerHeight);
   }
 
-  if (picker->areas) areas_init_pass(picker->areas);
+  areas_init_pass(picker->areas);
   return picker;
 }
 

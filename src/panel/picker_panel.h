@@ -12,7 +12,7 @@ struct PickerPanel {
   LWControl *hsv_editor;
   LWControl *swatch;
   LWControl *eyedropper_button;
-  AreaSet *areas;  // null when its allocation failed
+  AreaSet *areas;
   LWHotColorFunc *hot_func;
   void *hot_data;
   ColorTriple initial_rgb;  // the request's channels as ints, as they came in
@@ -49,8 +49,12 @@ struct PickerCallbacks {
 };
 
 // Builds the panel, its controls and areas, registering `callbacks`.
-// Returns null when the record, its ramp or its panel cannot be had.
+// Returns null when any part cannot be had (an allocation, the panel, a
+// control or a raster), having released every part it did get.
 PickerPanel *picker_create_panel(const PickerCallbacks *callbacks);
+// Releases everything the picker holds: its rasters and area arrays, its
+// panel with the controls on it, its ramp, and the record. Null does nothing.
+void picker_destroy_panel(PickerPanel *picker);
 // The panel's own drawing: the swatch pair, the frames of the field and the
 // strip, and (but in mode DR_ERASE) the areas' rasters.
 void picker_draw(PickerPanel *picker, int mode);

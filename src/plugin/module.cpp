@@ -38,4 +38,8 @@ HUEVANE_EXPORT ModuleDescriptor _mod_descrip = {
 extern "C" HUEVANE_EXPORT void huevane_test_fail_allocation(int nth) {
   plugin_fail_allocation(nth);
 }
+// ... and whether that allocation has not come yet (1) or has (0).
+extern "C" HUEVANE_EXPORT int huevane_test_allocation_failure_pending(void) {
+  return plugin_allocation_failure_pending() ? 1 : 0;
+}
 #endif

@@ -60,18 +60,4 @@ TEST(HostWithPlugin, DemoScriptTakesAPictureOfThePicker) {
   EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
 }
 
-TEST(HostWithPlugin, AllocationFailureHookIsExported) {
-  PluginSession s;
-  EXPECT_TRUE(s.fail_allocation(1));
-  // The plug-in's first allocation (its picker record) fails: no panel,
-  // and the request says it was not served.
-  hvhost::AskedColor asked;
-  asked.result = 5;
-  const hvhost::ColorOutcome out = s.request({Action::ok()}, asked);
-  EXPECT_EQ(out.status, AFUNC_BADGLOBAL);
-  EXPECT_EQ(out.result, 5);
-  EXPECT_EQ(s.picker_panel(), nullptr);
-  EXPECT_TRUE(s.fail_allocation(0));
-}
-
 }  // namespace

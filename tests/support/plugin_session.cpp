@@ -122,4 +122,10 @@ bool PluginSession::fail_allocation(int nth) {
   return true;
 }
 
+bool PluginSession::allocation_failure_pending() {
+  using PendingFunc = int (*)();
+  void *sym = module_->symbol("huevane_test_allocation_failure_pending");
+  return sym && reinterpret_cast<PendingFunc>(sym)() != 0;
+}
+
 }  // namespace hvtest

@@ -93,6 +93,9 @@ class PluginSession {
   // the module's huevane_test_fail_allocation. Returns false if the module
   // does not export it.
   bool fail_allocation(int nth);
+  // Whether the allocation failure armed by fail_allocation has not come
+  // yet (false also when the module does not export the query).
+  bool allocation_failure_pending();
 
  private:
   std::unique_ptr<hvhost::Module> module_;

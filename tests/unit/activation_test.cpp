@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "base/alloc.h"
 #include "binding/services.h"
 #include "panel/areas.h"
 #include "panel/picker_panel.h"
@@ -93,13 +92,7 @@ TEST_F(Activation, UnservableRequestsSaySoAndLeaveTheRequestAlone) {
   EXPECT_EQ(picker_activate(LWCOLORPICK_VERSION, fake_global, &r, nullptr), AFUNC_BADGLOBAL);
   expect_untouched(r);
   services.panel_funcs.drawFuncs = &services.draw_funcs;
-
-  // The picker's record cannot be had: still "not served", never "cancelled".
-  plugin_fail_allocation(1);
-  EXPECT_EQ(picker_activate(LWCOLORPICK_VERSION, fake_global, &r, nullptr), AFUNC_BADGLOBAL);
-  plugin_fail_allocation(0);
-  expect_untouched(r);
-  EXPECT_EQ(g_picker, nullptr);
+  // Failures while the picker is built: tests/integration/failure_sweep_test.cpp.
 }
 
 TEST_F(Activation, AFailedLookupIsTriedAgainOnTheNextRequest) {

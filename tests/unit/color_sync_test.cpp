@@ -237,36 +237,4 @@ TEST_F(Sync, DragsClampAndIgnoreRepeatsAndOtherButtons) {
   EXPECT_EQ(hot.size(), before);
 }
 
-TEST(SyncWithoutAreas, AFailedAreaAllocationLeavesAWorkingPanel) {
-  fake::Services services;
-  // Allocations: picker, gradient record, three ramps, then the area set.
-  plugin_fail_allocation(6);
-  PickerPanel *picker = picker_create_panel(&kPickerCallbacks);
-  plugin_fail_allocation(0);
-  ASSERT_NE(picker, nullptr);
-  EXPECT_EQ(picker->areas, nullptr);
-  EXPECT_EQ(services.count("raster.create"), 0);
-  kPickerCallbacks.draw(nullptr, picker, 1);
-  EXPECT_EQ(services.count("panel.draw_rgb_box"), 2);
-  EXPECT_EQ(services.count("panel.draw_border"), 2);
-  EXPECT_EQ(services.count("raster.blit"), 0);
-  kPickerCallbacks.mouse_button(nullptr, picker, MOUSE_DOWN | MOUSE_LEFT, 50, 50);
-  apply_rgb_change(picker);
-  EXPECT_EQ(services.count("panel.draw_rgb_box"), 3);
-  free(picker->gradient->red_ramp);
-  free(picker->gradient->green_ramp);
-  free(picker->gradient->blue_ramp);
-  free(picker->gradient);
-  free(picker);
-}
-
-TEST(SyncWithoutAreas, FailedRampOrRecordAllocationsGiveNoPicker) {
-  fake::Services services;
-  for (int nth = 1; nth <= 5; ++nth) {
-    plugin_fail_allocation(nth);
-    EXPECT_EQ(picker_create_panel(&kPickerCallbacks), nullptr) << nth;
-  }
-  plugin_fail_allocation(0);
-}
-
 }  // namespace

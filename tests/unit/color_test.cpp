@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "base/alloc.h"
 
 namespace {
 
@@ -388,20 +387,6 @@ TEST(GradientCreate, EveryEntryIsTheShiftedHue) {
     ASSERT_TRUE(ref_hsv_to_rgb(k * 255 / 256, 255, 255, &want));
     EXPECT_EQ(str({g->red_ramp[k], g->green_ramp[k], g->blue_ramp[k]}), str(want)) << "entry " << k;
   }
-  free_gradient(g);
-}
-
-// Each of the four allocations can fail; the call then returns null and
-// frees what it had (LeakSanitizer checks the latter in the asan build).
-TEST(GradientCreate, AllocationFailureReturnsNullWithoutLeaking) {
-  for (int nth = 1; nth <= 4; ++nth) {
-    plugin_fail_allocation(nth);
-    EXPECT_EQ(gradient_create(), nullptr) << "allocation " << nth << " failing";
-  }
-  plugin_fail_allocation(5);
-  GradientState *g = gradient_create();
-  plugin_fail_allocation(0);
-  ASSERT_NE(g, nullptr);
   free_gradient(g);
 }
 

@@ -58,6 +58,11 @@ TEST_F(Painters, FullFieldRepaintPaintsEveryPixelAndClearsItsFlag) {
   EXPECT_EQ(services.count("raster.rgb_pixel"), 256 * 256);
   EXPECT_TRUE(same(F().at(200, 64), gradient_at(200, 64)));
   EXPECT_TRUE(same(F().at(255, 255), gradient_at(255, 255)));
+  // Away from the crosshair every pixel is field_pixel's colour.
+  int differing = 0;
+  for (int y = 16; y < 256; ++y)
+    for (int x = 16; x < 256; ++x) differing += !same(F().at(x, y), gradient_at(x, y));
+  EXPECT_EQ(differing, 0);
   // Crosshair centre (0, 0): its outline shows right of and below the centre.
   EXPECT_TRUE(same(F().at(2, 0), {0, 0, 0}));
   EXPECT_TRUE(same(F().at(3, 0), {255, 255, 255}));

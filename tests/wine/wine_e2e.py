@@ -260,10 +260,11 @@ class Context:
         path.write_text(text)
         return path
 
-    def host(self, *args, expect=0):
-        return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect)
+    def host(self, *args, expect=0, timeout=RUN_TIMEOUT_S):
+        return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect,
+                         timeout=timeout)
 
-    def wine(self, exe, *args, expect=0):
+    def wine(self, exe, *args, expect=0, timeout=RUN_TIMEOUT_S):
         """Runs a Windows program under Wine in the session; its output is
         logged and returned as a Run."""
         cmd = ["wine", str(exe)] + [str(a) for a in args]
@@ -277,14 +278,14 @@ class Context:
             proc = subprocess.Popen(cmd, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
                                     stdout=out_file, stderr=err_file, start_new_session=True)
             try:
-                proc.wait(timeout=RUN_TIMEOUT_S)
+                proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
                 os.killpg(proc.pid, signal.SIGKILL)
                 proc.wait()
                 # The host's processes in the prefix go too.
                 subprocess.run(["wineserver", "-k"], env=self.env, timeout=30)
                 raise Failure("%s did not finish within %d s\nstdout:\n%s\nstderr:\n%s"
-                              % (Path(exe).name, RUN_TIMEOUT_S,
+                              % (Path(exe).name, timeout,
                                  out_path.read_text(errors="replace"),
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
@@ -557,6 +558,50 @@ def case_eyedropper_unaware_144(ctx):
           "no magnifier draw with the chart colour in its centre cell")
 
 
+def soak_script(requests):
+    """Request i's input: one in ten a sampling run over the chart (a pick,
+    every third of them a right-click cancel), the rest drags and edits,
+    OK or (one in four) Cancel; the same mix as the native soak."""
+    lines = []
+    for i in range(requests):
+        a, b = (i * 37) % 256, (i * 91) % 256
+        if i % 10 == 0:
+            x, y = chart_center(i // 10 % len(CHART_COLORS))
+            button = "right" if i % 30 == 0 else "left"
+            lines += ["key S" if i % 20 == 0 else "click eyedropper", "desktop move %d %d" % (x, y),
+                      "desktop press " + button, "desktop release " + button]
+        else:
+            lines += ["drag field %d %d %d %d 4" % (a, b, 255 - b, a),
+                      "drag strip 10 %d 12 %d 4" % (b, a)]
+            if i % 3 == 0:
+                lines.append("rgb %d %d %d" % (a, b, (a + b) % 256))
+        lines.append("cancel" if i % 4 == 3 else "ok")
+    return "\n".join(lines) + "\n"
+
+
+def case_soak(ctx):
+    """Many requests in one windowed host with the real DLL
+    (HUEVANE_WINE_SOAK_REQUESTS, default 20): every request is answered,
+    the plug-in's hooks, timers and DCs all come back, and the process's
+    GDI and USER objects and private bytes at the start and the end are
+    reported (as "soak ..." lines)."""
+    requests = int(os.environ.get("HUEVANE_WINE_SOAK_REQUESTS", "20"))
+    script = ctx.script("soak.txt", soak_script(requests))
+    began = time.monotonic()
+    win = ctx.host("--script", script, "--repeat", requests, "--chart", "--audit",
+                   "--report-resources", timeout=max(RUN_TIMEOUT_S, 3 * requests))
+    seconds = time.monotonic() - began
+    equal(len(win.starting("result ")), requests, "result lines")
+    runs = requests // 10 + (1 if requests % 10 else 0)
+    audit = win.starting("win32 hooks ")
+    check(audit and audit[0].startswith("win32 hooks 0 timers 0 dcs 0 (set %d/%d %d/%d %d/%d)"
+                                        % ((runs,) * 6)),
+          "every sampling run released its hook, timer and DC: %r" % audit)
+    for line in win.starting("resources "):
+        log("soak " + line)
+    log("soak %d requests in %.0f s" % (requests, seconds))
+
+
 def case_module_errors(ctx):
     """Modules the host refuses: a clear message and exit code 2."""
     bad = ctx.work / "not-a-dll.p"
@@ -654,6 +699,7 @@ CASES = {
     "minimal_module": case_minimal_module,
     "eyedropper_left_monitor": case_eyedropper_left_monitor,
     "eyedropper_unaware_144": case_eyedropper_unaware_144,
+    "soak": case_soak,
 }
 
 
