@@ -92,6 +92,10 @@ struct TraceEntry {
   int64_t arg(int i) const { return i >= 0 && i < arg_count ? args[i] : 0; }
   // "panel.set 12", "control.add MiniRGBControl 5,22,0", "lookup LWPanelServices".
   std::string to_string() const;
+  // The same into buf (at most size bytes, no terminator, cut short when it
+  // does not fit), without allocating: a crash report writes it from a
+  // signal handler. Returns the bytes written.
+  size_t format(char *buf, size_t size) const;
 };
 
 // Per-operation counts at one moment; subtract two to count what happened
@@ -127,6 +131,7 @@ class CallTrace {
   TraceEntry *record(Op op, const void *handle, std::string_view text,
                      std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk) {
     ++counts_.n[static_cast<int>(op)];
+    last_op_ = static_cast<int>(op);
     if (!recording(op)) return nullptr;
     return keep(op, handle, text, args, status);
   }
@@ -167,6 +172,16 @@ class CallTrace {
   // Consulted by the service on each call.
   bool should_fail(FailPoint point);
 
+  // The operation recorded last (counted, whether kept or not), or
+  // Op::kCount before any.
+  Op last_op() const { return static_cast<Op>(last_op_); }
+  // The newest entry kept, or null; and whether the sink has not had it yet.
+  const TraceEntry *newest() const { return entries_.empty() ? nullptr : &entries_.back(); }
+  bool newest_unsent() const { return sink_pending_ && sink_ != nullptr; }
+  // True while the trace changes its entries, problems or sink: a signal
+  // arriving then must not read them.
+  bool busy() const { return busy_ != 0; }
+
   // Interface misuse and bad handles, as readable notes (the first 100).
   void note_problem(std::string text);
   const std::vector<std::string> &problems() const { return problems_; }
@@ -187,6 +202,8 @@ class CallTrace {
   std::array<FailCountdown, static_cast<int>(FailPoint::kCount)> fail_countdown_{};
   std::vector<std::string> problems_;
   uint64_t problem_count_ = 0;
+  volatile int last_op_ = kOpCount;
+  volatile int busy_ = 0;
 };
 
 }  // namespace hvhost

@@ -1,5 +1,16 @@
 #include "session/request.h"
 
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <typeinfo>
+
+#if defined(__GNUC__)
+#include <cxxabi.h>
+
+#include <cstdlib>
+#endif
+
 #include "model/host.h"
 
 namespace hvhost {
@@ -12,13 +23,62 @@ struct HotSink {
   bool keep;
 };
 
+// The request whose activation runs now; its data pointer is the only one
+// a hot callback may bring. Compared, never followed, so the pointer of a
+// request that has ended is refused without being read.
+const HotSink *g_open_request = nullptr;
+
+void note_problem(const std::string &text) {
+  if (Host *h = Host::current()) h->trace().note_problem(text);
+}
+
+std::string colour_text(float r, float g, float b) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "%.9g %.9g %.9g", static_cast<double>(r), static_cast<double>(g),
+                static_cast<double>(b));
+  return buf;
+}
+
+bool finite(float r, float g, float b) {
+  return std::isfinite(r) && std::isfinite(g) && std::isfinite(b);
+}
+
 void hot_callback(void *data, float red, float green, float blue) {
-  if (!data) return;
-  HotSink *sink = static_cast<HotSink *>(data);
+  if (!data || data != g_open_request) {
+    note_problem("hot callback outside an open request (" + colour_text(red, green, blue) +
+                 "): ignored");
+    return;
+  }
+  if (!finite(red, green, blue))
+    note_problem("hot callback with a colour that is not finite (" +
+                 colour_text(red, green, blue) + ")");
+  const HotSink *sink = static_cast<const HotSink *>(data);
   const HotColor c{red, green, blue};
   if (sink->keep) sink->outcome->hot.push_back(c);
   if (*sink->observer) (*sink->observer)(c);
 }
+
+// "std::runtime_error", the type of the exception being handled.
+std::string current_exception_type() {
+#if defined(__GNUC__)
+  const std::type_info *type = abi::__cxa_current_exception_type();
+  if (!type) return "of an unknown type";
+  int status = 0;
+  char *name = abi::__cxa_demangle(type->name(), nullptr, nullptr, &status);
+  std::string out = status == 0 && name ? name : type->name();
+  std::free(name);
+  return out;
+#else
+  return "of an unknown type";
+#endif
+}
+
+// Restores the open request of an enclosing activation.
+struct OpenRequest {
+  explicit OpenRequest(const HotSink *sink) : previous(g_open_request) { g_open_request = sink; }
+  ~OpenRequest() { g_open_request = previous; }
+  const HotSink *previous;
+};
 
 }  // namespace
 
@@ -34,13 +94,28 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
   request.blue = asked.blue;
   request.data = asked.hot_callback ? &sink : nullptr;
   request.hotFunc = asked.hot_callback ? &hot_callback : nullptr;
-  outcome.status = server.activate
-                       ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
-                       : 1;
+  {
+    OpenRequest open(&sink);
+    try {
+      outcome.status =
+          server.activate ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
+                          : 1;
+    } catch (const std::bad_alloc &) {
+      throw;  // the host's own, or the plug-in's: out of memory either way
+    } catch (const std::exception &e) {
+      throw PluginException("an exception it did not catch (" + current_exception_type() + ": " +
+                            e.what() + ")");
+    } catch (...) {
+      throw PluginException("an exception it did not catch (" + current_exception_type() + ")");
+    }
+  }
   outcome.result = request.result;
   outcome.red = request.red;
   outcome.green = request.green;
   outcome.blue = request.blue;
+  if (!finite(request.red, request.green, request.blue))
+    note_problem("the request's colour is not finite after the activation (" +
+                 colour_text(request.red, request.green, request.blue) + ")");
   return outcome;
 }
 

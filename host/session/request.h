@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,20 @@ struct ColorOutcome {
 
 using HotObserver = std::function<void(const HotColor &)>;
 
+// An exception that came out of the plug-in's activation; what() names it:
+// "an exception it did not catch (std::runtime_error: boom)".
+class PluginException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Builds the LWColorPickLocal, calls activate(version, lookup, &request, null)
 // with the current Host's lookup function and collects the outcome;
-// on_hot, if set, sees each hot callback as it happens.
+// on_hot, if set, sees each hot callback as it happens. The current Host's
+// trace notes as problems a hot callback outside an open request (which is
+// not passed on), and a non-finite colour in a hot callback or in the
+// request after the activation. An exception out of the activation other
+// than std::bad_alloc becomes a PluginException.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
 
