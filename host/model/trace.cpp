@@ -220,9 +220,13 @@ void CallTrace::clear() {
   busy_ = busy_ - 1;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)].arm(n); }
+void CallTrace::fail_nth(FailPoint point, int n) {
+  fail_countdown_[static_cast<int>(point)].arm(n);
+}
 
-bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
+bool CallTrace::should_fail(FailPoint point) {
+  return fail_countdown_[static_cast<int>(point)].fire();
+}
 
 void CallTrace::note_problem(std::string text) {
   busy_ = busy_ + 1;

@@ -55,9 +55,9 @@ bool rename_over(const std::string &from, const std::string &to, std::string *wh
 // Opens the regular file at path for writing, created or emptied; a link
 // (a reparse point) or anything but a file on a disk is refused.
 int open_stream(const std::string &path, std::string *why) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
-                         nullptr);
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     *why = windows_error_text(GetLastError());
     return -1;
@@ -107,7 +107,10 @@ int open_stream(const std::string &path, std::string *why) {
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
   if (fd < 0) {
-    *why = errno == ELOOP ? "is a symbolic link" : system_error_text(errno);
+    // ENXIO: a FIFO without a reader.
+    *why = errno == ELOOP   ? "is a symbolic link"
+           : errno == ENXIO ? "is not a regular file"
+                            : system_error_text(errno);
     return -1;
   }
   struct stat st {};

@@ -137,15 +137,15 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "the request's colour, three floats within -1000..1000; 0..1 is the usual "
                  "range (default: 0,0,0)")
       ->type_name("R,G,B");
-  auto *title_opt = app.add_option("--title", o->title,
-                                   std::string("the request's title (default: ") +
-                                       kDefaultRequestTitle + ")")
-                        ->type_name("TEXT");
+  auto *title_opt =
+      app.add_option("--title", o->title,
+                     std::string("the request's title (default: ") + kDefaultRequestTitle + ")")
+          ->type_name("TEXT");
   app.add_flag("--no-title", o->no_title, "a null title instead (not with --title)")
       ->excludes(title_opt);
-  app.add_option("--display", o->display,
-                 "the display size the plug-in is told, each side 1.." + max_side +
-                     " (default: 1920x1080)")
+  app.add_option(
+         "--display", o->display,
+         "the display size the plug-in is told, each side 1.." + max_side + " (default: 1920x1080)")
       ->type_name("WxH");
   app.add_option("--script", o->script_path,
                  "the user's actions (SCRIPT below); without one the panel is cancelled at once")

@@ -43,7 +43,10 @@ void write_all(Sink s, const char *data, size_t n) {
     n -= done;
   }
 }
-[[noreturn]] void exit_now(int code) { TerminateProcess(GetCurrentProcess(), code); std::_Exit(code); }
+[[noreturn]] void exit_now(int code) {
+  TerminateProcess(GetCurrentProcess(), code);
+  std::_Exit(code);
+}
 #else
 using Sink = int;
 Sink error_sink() { return 2; }
@@ -221,7 +224,8 @@ void install() {
 void set_limit(double seconds) {
   g_last_progress = GetTickCount64();
   g_limit_ms = seconds > 0 ? static_cast<ULONGLONG>(seconds * 1000.0) : 0;
-  if (g_limit_ms && !g_watchdog) g_watchdog = CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr);
+  if (g_limit_ms && !g_watchdog)
+    g_watchdog = CreateThread(nullptr, 0, watchdog, nullptr, 0, nullptr);
 }
 
 void progress() { g_last_progress = GetTickCount64(); }
@@ -250,7 +254,8 @@ void install() {
   sigemptyset(&action.sa_mask);
   for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGALRM})
     sigaddset(&action.sa_mask, sig);
-  for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP}) sigaction(sig, &action, nullptr);
+  for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP})
+    sigaction(sig, &action, nullptr);
   action.sa_handler = on_alarm;
   action.sa_flags = SA_ONSTACK;
   sigaction(SIGALRM, &action, nullptr);

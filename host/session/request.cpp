@@ -23,10 +23,17 @@ struct HotSink {
   bool keep;
 };
 
-// The request whose activation runs now; its data pointer is the only one
-// a hot callback may bring. Compared, never followed, so the pointer of a
-// request that has ended is refused without being read.
+// The hot callback's data pointer of a request is a token: one byte of
+// this array, a different one for each of the last 256 requests, so that a
+// request that has ended cannot be mistaken for the one now open (the
+// stack may put both requests' records at one address). The token is
+// compared, never followed.
+char g_tokens[256];
+unsigned g_requests = 0;
+
+// The request whose activation runs now, and its token.
 const HotSink *g_open_request = nullptr;
+const void *g_open_token = nullptr;
 
 void note_problem(const std::string &text) {
   if (Host *h = Host::current()) h->trace().note_problem(text);
@@ -44,15 +51,15 @@ bool finite(float r, float g, float b) {
 }
 
 void hot_callback(void *data, float red, float green, float blue) {
-  if (!data || data != g_open_request) {
+  if (!data || data != g_open_token || !g_open_request) {
     note_problem("hot callback outside an open request (" + colour_text(red, green, blue) +
                  "): ignored");
     return;
   }
   if (!finite(red, green, blue))
-    note_problem("hot callback with a colour that is not finite (" +
-                 colour_text(red, green, blue) + ")");
-  const HotSink *sink = static_cast<const HotSink *>(data);
+    note_problem("hot callback with a colour that is not finite (" + colour_text(red, green, blue) +
+                 ")");
+  const HotSink *sink = g_open_request;
   const HotColor c{red, green, blue};
   if (sink->keep) sink->outcome->hot.push_back(c);
   if (*sink->observer) (*sink->observer)(c);
@@ -75,9 +82,17 @@ std::string current_exception_type() {
 
 // Restores the open request of an enclosing activation.
 struct OpenRequest {
-  explicit OpenRequest(const HotSink *sink) : previous(g_open_request) { g_open_request = sink; }
-  ~OpenRequest() { g_open_request = previous; }
+  explicit OpenRequest(const HotSink *sink)
+      : previous(g_open_request), previous_token(g_open_token) {
+    g_open_request = sink;
+    g_open_token = &g_tokens[g_requests++ % sizeof g_tokens];
+  }
+  ~OpenRequest() {
+    g_open_request = previous;
+    g_open_token = previous_token;
+  }
   const HotSink *previous;
+  const void *previous_token;
 };
 
 }  // namespace
@@ -92,14 +107,14 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
   request.red = asked.red;
   request.green = asked.green;
   request.blue = asked.blue;
-  request.data = asked.hot_callback ? &sink : nullptr;
+  OpenRequest open(&sink);
+  request.data = asked.hot_callback ? const_cast<void *>(g_open_token) : nullptr;
   request.hotFunc = asked.hot_callback ? &hot_callback : nullptr;
   {
-    OpenRequest open(&sink);
     try {
-      outcome.status =
-          server.activate ? server.activate(asked.version, Host::lookup_function(), &request, nullptr)
-                          : 1;
+      outcome.status = server.activate ? server.activate(asked.version, Host::lookup_function(),
+                                                         &request, nullptr)
+                                       : 1;
     } catch (const std::bad_alloc &) {
       throw;  // the host's own, or the plug-in's: out of memory either way
     } catch (const std::exception &e) {

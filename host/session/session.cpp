@@ -157,8 +157,7 @@ void Session::list_problems(const char *prefix) {
   const CallTrace &trace = host_->trace();
   for (const std::string &p : trace.problems()) err_ << prefix << p << "\n";
   if (trace.problem_count() > trace.problems().size())
-    err_ << prefix << "... and " << trace.problem_count() - trace.problems().size()
-         << " more\n";
+    err_ << prefix << "... and " << trace.problem_count() - trace.problems().size() << " more\n";
 }
 
 }  // namespace hvhost

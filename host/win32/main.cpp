@@ -54,8 +54,8 @@ int run(int argc, char **argv) {
 
   hvhost::SessionConfig config;
   double repeat_value = 1;
-  std::string problem = hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat,
-                                                    true, &repeat_value);
+  std::string problem =
+      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat_value);
   const int repeat = static_cast<int>(repeat_value);
   if (problem.empty()) problem = hvhost::apply_common_options(common, &config);
   if (problem.empty() && headless && (chart || report_windows || audit || bench || repeat != 1))
