@@ -194,10 +194,14 @@ class Context:
     def host(self, *args, expect=0):
         return self.wine(self.exe, "--timeout", HOST_EVENT_TIMEOUT_S, *args, expect=expect)
 
-    def wine(self, exe, *args, expect=0):
-        """Runs a Windows program under Wine in the session; its output is
-        logged and returned as a Run."""
+    def wine(self, exe, *args, expect=0, display=True):
+        """Runs a Windows program under Wine in the session (without an X
+        display unless `display`); its output is logged and returned as a
+        Run."""
         cmd = ["wine", str(exe)] + [str(a) for a in args]
+        env = dict(self.env)
+        if not display:
+            env.pop("DISPLAY", None)
         log("$", " ".join(cmd))
         began = time.monotonic()
         # Output goes to files, not pipes: Wine's service processes, started
@@ -205,7 +209,7 @@ class Context:
         # a pipe open long after the host has gone.
         out_path, err_path = self.work / "stdout.txt", self.work / "stderr.txt"
         with open(out_path, "wb") as out_file, open(err_path, "wb") as err_file:
-            proc = subprocess.Popen(cmd, env=self.env, cwd=self.work, stdin=subprocess.DEVNULL,
+            proc = subprocess.Popen(cmd, env=env, cwd=self.work, stdin=subprocess.DEVNULL,
                                     stdout=out_file, stderr=err_file, start_new_session=True)
             try:
                 proc.wait(timeout=RUN_TIMEOUT_S)
@@ -459,8 +463,7 @@ def case_script_error(ctx):
     run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
     check("error: line 2: the open panel has no Cancel button (cancel)" in run.err,
           "stderr: %r" % run.err)
-    equal(run.lines[-2], "result 0 " + " ".join(f32(v) for v in (0.2, 0.4, 0.6)),
-          "the result line")
+    equal(run.starting("result "), [], "result lines of a failed run")
     check(run.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
           "hooks, timers and DCs released: " + run.lines[-1])
 
@@ -492,6 +495,36 @@ def case_minimal_module(ctx):
           "hot and result lines after Cancel")
 
 
+def case_plugin_failures(ctx):
+    """A plug-in that crashes, aborts, throws or hangs (the host's failing
+    fake pickers): a message naming what happened and the last call, exit 5
+    or 6, no result, and the trace whole up to the failure under its own
+    name; headless without an X display, and in a window."""
+    module = ctx.module_dir / "wine_fake_picker.p"
+    script = ctx.script("press.txt", "press 5 6\nok\n")
+    cases = [("FakeSegfault", [], 5, "the plug-in crashed: an access violation (0xC0000005)"),
+             ("FakeAbort", [], 5, "the plug-in crashed: an abort (SIGABRT)"),
+             ("FakeThrow", [], 5, "the plug-in crashed: "),
+             ("FakeHang", ["--timeout", "2"], 6, "the plug-in did not return within 2 s")]
+    for server, extra, code, message in cases:
+        for headless in (True, False):
+            trace = ctx.work / ("%s-%s.trace" % (server, "headless" if headless else "window"))
+            run = ctx.wine(ctx.exe, "--module", module, "--server", server, "--script", script,
+                           "--trace", trace, *(["--headless"] if headless else []), *extra,
+                           expect=code, display=not headless)
+            check(message in run.err and "; the last call: call.mouse_button 160,5,6" in run.err,
+                  "stderr: %r" % run.err)
+            equal(run.starting("result "), [], "result lines")
+            lines = trace.read_text().splitlines()
+            check("call.mouse_button 160,5,6" in lines, "the trace has the last call")
+            check(lines[-1].startswith("crash " if code == 5 else "timeout "),
+                  "the trace's last line: %r" % lines[-1])
+    # Misuse fails the run with --strict.
+    run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeDoubleDestroy",
+                   "--strict", expect=7, display=False)
+    check("error: problem: panel.destroy: unknown panel handle" in run.err, "stderr: %r" % run.err)
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -505,6 +538,7 @@ CASES = {
     "module_errors": case_module_errors,
     "sdk_host": case_sdk_host,
     "minimal_module": case_minimal_module,
+    "plugin_failures": case_plugin_failures,
 }
 
 

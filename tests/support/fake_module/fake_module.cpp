@@ -26,7 +26,12 @@
 
 #include "abi/host_api.h"
 
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#ifdef _WIN32
+#define FAKE_VISIBLE __declspec(dllexport)
+#else
+#define FAKE_VISIBLE __attribute__((visibility("default")))
+#endif
+#define FAKE_EXPORT extern "C" FAKE_VISIBLE
 
 namespace {
 
@@ -268,7 +273,7 @@ int activate_failing(int version, GlobalFunc *global, void *local, void *server_
 
 #if !defined(FAKE_NO_DESCRIPTOR)
 extern "C" {
-__attribute__((visibility("default"))) ModuleDescriptor _mod_descrip = {
+FAKE_VISIBLE ModuleDescriptor _mod_descrip = {
 #if defined(FAKE_BAD_SYNC)
     0x12345678u,
 #else
