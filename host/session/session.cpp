@@ -55,9 +55,9 @@ int Session::load_module() {
 int Session::start_host(std::optional<HostOptions> options) {
   host_ = std::make_unique<Host>(
       options.value_or(HostOptions{config_.display_width, config_.display_height}));
-  // Counts only: the calls themselves go to the trace file, if any, as they
-  // happen.
-  host_->trace().set_window(0);
+  // Counts and the newest call only (a crash report names it): the calls
+  // themselves go to the trace file, if any, as they happen.
+  host_->trace().set_window(1);
   std::string problem;
   if (config_.trace_path) {
     if (!trace_file_.open(*config_.trace_path, &problem)) {

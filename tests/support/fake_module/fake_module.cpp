@@ -13,12 +13,13 @@
 //
 // FAKE_PICKER also serves pickers that fail the host, each otherwise "Fake":
 //   FakeSegfault, FakeAbort, FakeThrow, FakeHang  on a left press: a write
-//       through a null pointer, abort(), an exception, a loop that never ends
+//       to an address no program has, abort(), an exception, a loop that never ends
 //   FakeDoubleDestroy  destroys its panel twice
 //   FakeHotAfterClose  once the panel has closed, a hot callback of NaN 2 -1
 //   FakeHotLate  calls the previous request's hot callback at the start of
 //       the next request
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -62,7 +63,9 @@ void *g_old_hot_data = nullptr;
 __attribute__((no_sanitize("address", "undefined"))) void misbehave() {
   switch (g_misdeed) {
     case Misdeed::kSegfault: {
-      int *volatile nowhere = nullptr;
+      // An address of the system's half, never mapped for a program (Wine
+      // may map the page at null).
+      int *volatile nowhere = reinterpret_cast<int *>(uintptr_t{0xFFFF800000000000u});
       *nowhere = 1;
       break;
     }
