@@ -154,35 +154,24 @@ void CallTrace::set_recording_all(bool on) {
 }
 
 void CallTrace::set_window(size_t max_entries) {
-  flush_sink();
   window_ = max_entries;
   while (entries_.size() > window_) entries_.pop_front();
   update_active();
 }
 
 void CallTrace::set_sink(TraceSink *sink) {
-  flush_sink();
   busy_ = busy_ + 1;
   sink_ = sink;
   busy_ = busy_ - 1;
   update_active();
 }
 
-void CallTrace::flush_sink() {
+void CallTrace::keep(Op op, const void *handle, std::string_view text,
+                     std::initializer_list<int64_t> args, CallStatus status) {
   busy_ = busy_ + 1;
-  if (sink_pending_ && sink_ && !entries_.empty()) sink_->write(entries_.back());
-  sink_pending_ = false;
-  busy_ = busy_ - 1;
-}
-
-TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
-                            std::initializer_list<int64_t> args, CallStatus status) {
-  flush_sink();
-  busy_ = busy_ + 1;
-  // A sink needs the newest entry until the next one, even with no window.
+  // The newest entry is built in the window even when it keeps none.
   const size_t room = std::max<size_t>(window_, 1);
   while (entries_.size() >= room) entries_.pop_front();
-  sink_pending_ = sink_ != nullptr;
   TraceEntry &e = entries_.emplace_back();
   e.op = op;
   e.status = status;
@@ -192,8 +181,9 @@ TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
     if (e.arg_count == static_cast<int>(e.args.size())) break;
     e.args[e.arg_count++] = a;
   }
+  if (sink_) sink_->write(e);
+  if (window_ == 0) entries_.clear();
   busy_ = busy_ - 1;
-  return &e;
 }
 
 std::vector<TraceEntry> CallTrace::entries(Op op) const {
@@ -211,7 +201,6 @@ std::vector<std::string> CallTrace::lines() const {
 }
 
 void CallTrace::clear() {
-  flush_sink();
   busy_ = busy_ + 1;
   counts_ = CallCounts{};
   entries_.clear();

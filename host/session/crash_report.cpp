@@ -115,14 +115,12 @@ void add_last_call(Out &out, const CallTrace *trace) {
     out.add(op_name(op));
 }
 
-// The trace file's last lines: the call not written yet, the counts, the
-// problems, then `ending`.
+// The trace file's last lines: the counts, the problems, then `ending`.
+// Every call is in the file already.
 void end_trace(const CallTrace *trace, std::string_view ending, std::string_view detail) {
   Out out(trace_sink());
   if (trace) {
     const bool steady = !trace->busy();
-    if (steady && trace->newest_unsent() && trace->newest())
-      out.add_entry(*trace->newest()).add("\n");
     for (int i = 0; i < kOpCount; ++i) {
       const Op op = static_cast<Op>(i);
       if (trace->count(op) > 0)
@@ -134,26 +132,38 @@ void end_trace(const CallTrace *trace, std::string_view ending, std::string_view
   out.add(ending).add(" ").add(detail).add("\n");
 }
 
+enum class Ending { kCrash, kTimeout, kStopped };
+
+// Writes the report. A crash or timeout then exits with its code; a stop
+// returns, for the signal to take its usual course.
+void write_report(Ending ending, const char *what) {
+  const CallTrace *trace = g_trace;
+  {
+    Out err(error_sink());
+    switch (ending) {
+      case Ending::kCrash: err.add("error: the plug-in crashed: ").add(what); break;
+      case Ending::kTimeout:
+        err.add("error: the plug-in did not return within ").add(g_limit_text);
+        break;
+      case Ending::kStopped: err.add("error: the host was stopped by ").add(what); break;
+    }
+    err.add("; the last call: ");
+    add_last_call(err, trace);
+    err.add("\n");
+  }
+  switch (ending) {
+    case Ending::kCrash: end_trace(trace, "crash", what); break;
+    case Ending::kTimeout: end_trace(trace, "timeout", g_limit_text); break;
+    case Ending::kStopped: end_trace(trace, "stopped", what); break;
+  }
+}
+
 [[noreturn]] void report(bool timeout, const char *what) {
   // A fault inside the report, or a second one meanwhile, ends at once.
   const int code = timeout ? kExitTimeout : kExitCrash;
   if (g_reporting) exit_now(code);
   g_reporting = 1;
-  const CallTrace *trace = g_trace;
-  {
-    Out err(error_sink());
-    if (timeout)
-      err.add("error: the plug-in did not return within ").add(g_limit_text);
-    else
-      err.add("error: the plug-in crashed: ").add(what);
-    err.add("; the last call: ");
-    add_last_call(err, trace);
-    err.add("\n");
-  }
-  if (timeout)
-    end_trace(trace, "timeout", g_limit_text);
-  else
-    end_trace(trace, "crash", what);
+  write_report(timeout ? Ending::kTimeout : Ending::kCrash, what);
   exit_now(code);
 }
 
@@ -243,6 +253,19 @@ alignas(16) char g_signal_stack[64 * 1024];
 
 void on_alarm(int) { report(true, nullptr); }
 
+// A stop from outside (a CI runner's timeout, ^C): the report, then the
+// signal's own ending, so the exit status says what stopped the host.
+void on_stop(int sig) {
+  if (!g_reporting) {
+    g_reporting = 1;
+    write_report(Ending::kStopped, sig == SIGTERM  ? "SIGTERM"
+                                   : sig == SIGINT ? "SIGINT"
+                                                   : "SIGHUP");
+  }
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
 void install() {
   stack_t stack{};
   stack.ss_sp = g_signal_stack;
@@ -259,6 +282,9 @@ void install() {
   action.sa_handler = on_alarm;
   action.sa_flags = SA_ONSTACK;
   sigaction(SIGALRM, &action, nullptr);
+  action.sa_handler = on_stop;
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&action.sa_mask, sig);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
 }
 
 void arm(double seconds) {

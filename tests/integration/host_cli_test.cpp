@@ -386,23 +386,34 @@ INSTANTIATE_TEST_SUITE_P(
                       "",
                       "count call.mouse_button 1"}));
 
-TEST(HostCommand, TheTraceIsReadableAfterAKill) {
-  const std::string dir = fresh_dir("cli_killed");
-  const std::string trace = dir + "/trace.txt";
-  // The host hangs in the plug-in until a CI runner's timeout kills it.
-  const ProcessResult r =
-      hvtest::run_process("/usr/bin/timeout", {"-s", "KILL", "2", hvtest::host_program_path(),
-                                               "--module", hvtest::test_module_path("fake_picker"),
-                                               "--server", "FakeHang", "--trace", trace, "--script",
-                                               write_script("cli_kill.txt", "press 5 6\n")});
-  EXPECT_EQ(r.exit_code, -1);  // killed
-  std::vector<std::string> names;
-  for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
-  EXPECT_EQ(names, std::vector<std::string>{"trace.txt"});
-  const std::string text = read_back(trace);
-  EXPECT_EQ(text.rfind("lookup LWPanelServices 0\n", 0), 0u) << text;
-  // Every call before the one that hung is there, a whole line each.
-  EXPECT_NE(text.find("\npanel.draw_rgb_box 0,0,0,4,4,40,30\n"), std::string::npos) << text;
+TEST(HostCommand, TheTraceIsWholeAfterAKill) {
+  // The host hangs in the plug-in until a CI runner's timeout stops it:
+  // SIGKILL leaves the lines written; SIGTERM also leaves the report.
+  for (const std::string signal : {"KILL", "TERM"}) {
+    const std::string dir = fresh_dir("cli_killed_" + signal);
+    const std::string trace = dir + "/trace.txt";
+    const ProcessResult r = hvtest::run_process(
+        "/usr/bin/timeout",
+        {"-s", signal, "2", hvtest::host_program_path(), "--module",
+         hvtest::test_module_path("fake_picker"), "--server", "FakeHang", "--trace", trace,
+         "--script", write_script("cli_kill.txt", "press 5 6\n")});
+    EXPECT_EQ(r.exit_code, signal == "KILL" ? -1 : 124);  // killed; timed out
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"trace.txt"});
+    const std::string text = read_back(trace);
+    EXPECT_EQ(text.rfind("lookup LWPanelServices 0\n", 0), 0u) << text;
+    // Every call up to the one that hung is there, a whole line each.
+    EXPECT_NE(text.find("\npanel.draw_rgb_box 0,0,0,4,4,40,30\ncall.mouse_button 160,5,6\n"),
+              std::string::npos)
+        << text;
+    if (signal == "TERM") {
+      EXPECT_EQ(r.err,
+                "error: the host was stopped by SIGTERM; the last call: call.mouse_button "
+                "160,5,6\n");
+      EXPECT_EQ(text.substr(text.size() - 16), "stopped SIGTERM\n");
+    }
+  }
 }
 
 TEST(HostCommand, ASnapshotReplacesALinkPlantedInItsPlace) {
