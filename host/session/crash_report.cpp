@@ -30,10 +30,10 @@ volatile std::sig_atomic_t g_reporting = 0;
 #ifdef _WIN32
 using Sink = HANDLE;
 Sink error_sink() { return GetStdHandle(STD_ERROR_HANDLE); }
-Sink trace_sink() {
-  return g_trace_fd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(g_trace_fd))
-                         : INVALID_HANDLE_VALUE;
-}
+// The trace file's handle, taken when it is named: the report calls
+// nothing of the C runtime, whose locks the stopped thread may hold.
+volatile HANDLE g_trace_handle = INVALID_HANDLE_VALUE;
+Sink trace_sink() { return g_trace_handle; }
 bool usable(Sink s) { return s != INVALID_HANDLE_VALUE && s != nullptr; }
 void write_all(Sink s, const char *data, size_t n) {
   while (n > 0) {
@@ -322,6 +322,10 @@ void watch_plugin(const CallTrace *trace, int trace_fd) {
   }
   g_trace = trace;
   g_trace_fd = trace_fd;
+#ifdef _WIN32
+  g_trace_handle =
+      trace_fd >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(trace_fd)) : INVALID_HANDLE_VALUE;
+#endif
 }
 
 void limit_plugin_time(double seconds) {
