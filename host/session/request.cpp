@@ -21,6 +21,9 @@ struct HotSink {
   ColorOutcome *outcome;
   const HotObserver *observer;
   bool keep;
+  // A colour that is not finite is the plug-in's fault only when it was
+  // asked for a finite one.
+  bool asked_finite;
 };
 
 // The hot callback's data pointer of a request is a token: one byte of
@@ -56,7 +59,7 @@ void hot_callback(void *data, float red, float green, float blue) {
                  "): ignored");
     return;
   }
-  if (!finite(red, green, blue))
+  if (g_open_request->asked_finite && !finite(red, green, blue))
     note_problem("hot callback with a colour that is not finite (" + colour_text(red, green, blue) +
                  ")");
   const HotSink *sink = g_open_request;
@@ -100,7 +103,8 @@ struct OpenRequest {
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot) {
   ColorOutcome outcome;
-  HotSink sink{&outcome, &on_hot, asked.keep_hot};
+  const bool asked_finite = finite(asked.red, asked.green, asked.blue);
+  HotSink sink{&outcome, &on_hot, asked.keep_hot, asked_finite};
   LWColorPickLocal request{};
   request.result = asked.result;
   request.title = asked.title ? asked.title->c_str() : nullptr;
@@ -128,7 +132,7 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
   outcome.red = request.red;
   outcome.green = request.green;
   outcome.blue = request.blue;
-  if (!finite(request.red, request.green, request.blue))
+  if (asked_finite && !finite(request.red, request.green, request.blue))
     note_problem("the request's colour is not finite after the activation (" +
                  colour_text(request.red, request.green, request.blue) + ")");
   return outcome;

@@ -55,8 +55,8 @@ class PluginException : public std::runtime_error {
 // with the current Host's lookup function and collects the outcome;
 // on_hot, if set, sees each hot callback as it happens. The current Host's
 // trace notes as problems a hot callback outside an open request (which is
-// not passed on), and a non-finite colour in a hot callback or in the
-// request after the activation. An exception out of the activation other
+// not passed on), and, when the colour asked for is finite, a colour that
+// is not in a hot callback or in the request after the activation. An exception out of the activation other
 // than std::bad_alloc becomes a PluginException.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
