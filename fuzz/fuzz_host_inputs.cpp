@@ -11,7 +11,8 @@
 //   1  a PNG file for --desktop. The chunk checksums are made right first,
 //      so that the mutations reach the decoder rather than stop at a bad
 //      checksum. A wallpaper taken is within the limits.
-//   2  option values, NUL-separated: --color, --display, --title, --server.
+//   2  option values, NUL-separated: --color, --display, --title, --server,
+//      --timeout.
 //      apply_common_options either refuses them or fills a configuration
 //      within the limits (display 1..16384 a side, channels within 1000).
 //
@@ -191,18 +192,19 @@ void fuzz_wallpaper(const uint8_t *data, size_t size) {
 void fuzz_options(std::string_view text) {
   std::vector<std::string> values;
   size_t start = 0;
-  while (values.size() < 4) {
+  while (values.size() < 5) {
     const size_t nul = text.find('\0', start);
     values.emplace_back(text.substr(start, nul == std::string_view::npos ? nul : nul - start));
     if (nul == std::string_view::npos) break;
     start = nul + 1;
   }
-  values.resize(4);
+  values.resize(5);
   hvhost::CommonOptions options;
   options.color = values[0];
   options.display = values[1];
   options.title = values[2];
   options.server = values[3];
+  options.timeout = values[4];
   hvhost::SessionConfig config;
   const std::string problem = hvhost::apply_common_options(options, &config);
   if (!problem.empty()) {
@@ -214,6 +216,9 @@ void fuzz_options(std::string_view text) {
     fail("display beyond the limits", values[1]);
   for (const float c : {config.request.red, config.request.green, config.request.blue})
     if (!std::isfinite(c) || std::fabs(c) > 1000.0f) fail("colour beyond the limits", values[0]);
+  if (config.timeout_s.has_value() == values[4].empty() ||
+      (config.timeout_s && !(*config.timeout_s >= 1 && *config.timeout_s <= 3600)))
+    fail("timeout beyond the limits", values[4]);
   if (config.server_name != values[3] || !config.request.title ||
       *config.request.title != values[2])
     fail("title or server changed on the way");

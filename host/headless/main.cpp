@@ -15,7 +15,10 @@ int main(int argc, char **argv) {
       [&] {
         CLI::App app{"huevane-host: headless reference host for the Huevane colour picker"};
         hvhost::CommonOptions options;
-        hvhost::add_common_options(app, &options);
+        hvhost::add_common_options(
+            app, &options,
+            "1..3600: a colour request that runs longer, in real time, ends with a report "
+            "naming the plug-in's last call (exit 6); default: no limit");
         if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv))
           return *done;
 

@@ -56,31 +56,72 @@ std::string_view op_name(Op op) {
   return "?";
 }
 
-std::string TraceEntry::to_string() const {
-  std::string numbers;
-  for (int i = 0; i < arg_count; ++i) {
-    if (i) numbers += ',';
-    numbers += std::to_string(args[i]);
+namespace {
+
+// Appends to a fixed buffer, cutting short what does not fit; no
+// allocation, so a signal handler may use it.
+struct Appender {
+  char *buf;
+  size_t size;
+  size_t n = 0;
+  void add(std::string_view s) {
+    for (char c : s) {
+      if (n == size) return;
+      buf[n++] = c;
+    }
   }
+  void add_number(int64_t v) {
+    char digits[24];
+    size_t d = 0;
+    uint64_t u = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+    do {
+      digits[d++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u != 0);
+    if (v < 0) add("-");
+    while (d > 0) add(std::string_view(&digits[--d], 1));
+  }
+};
+
+}  // namespace
+
+size_t TraceEntry::format(char *buf, size_t size) const {
+  Appender out{buf, size};
+  out.add(op_name(op));
   // The string names the object ("control.add MiniRGBControl 5,22,0"),
   // except for a title or a text, which is the value set or drawn
   // ("panel.set 11 Spoit", "raster.text 4139,2,3 255").
   const bool text_last =
       op == Op::kPanelSet || op == Op::kTextWidth || op == Op::kDrawText || op == Op::kRasterText;
-  std::string s(op_name(op));
-  const std::string *first = text_last ? &numbers : &text;
-  const std::string *second = text_last ? &text : &numbers;
-  for (const std::string *part : {first, second}) {
-    if (part->empty()) continue;
-    s += ' ';
-    s += *part;
+  const auto numbers = [&] {
+    if (arg_count == 0) return;
+    out.add(" ");
+    for (int i = 0; i < arg_count; ++i) {
+      if (i) out.add(",");
+      out.add_number(args[i]);
+    }
+  };
+  if (text_last) numbers();
+  if (!text.empty()) {
+    out.add(" ");
+    out.add(text);
   }
+  if (!text_last) numbers();
   switch (status) {
     case CallStatus::kOk: break;
-    case CallStatus::kFailed: s += " [failed]"; break;
-    case CallStatus::kBadHandle: s += " [bad handle]"; break;
-    case CallStatus::kMisuse: s += " [misuse]"; break;
+    case CallStatus::kFailed: out.add(" [failed]"); break;
+    case CallStatus::kBadHandle: out.add(" [bad handle]"); break;
+    case CallStatus::kMisuse: out.add(" [misuse]"); break;
   }
+  return out.n;
+}
+
+std::string TraceEntry::to_string() const {
+  char small[256];
+  const size_t need = 128 + text.size();
+  if (need <= sizeof small) return std::string(small, format(small, sizeof small));
+  std::string s(need, '\0');
+  s.resize(format(s.data(), s.size()));
   return s;
 }
 
@@ -115,30 +156,24 @@ void CallTrace::set_recording_all(bool on) {
 }
 
 void CallTrace::set_window(size_t max_entries) {
-  flush_sink();
   window_ = max_entries;
   while (entries_.size() > window_) entries_.pop_front();
   update_active();
 }
 
 void CallTrace::set_sink(TraceSink *sink) {
-  flush_sink();
+  busy_ = busy_ + 1;
   sink_ = sink;
+  busy_ = busy_ - 1;
   update_active();
 }
 
-void CallTrace::flush_sink() {
-  if (sink_pending_ && sink_ && !entries_.empty()) sink_->write(entries_.back());
-  sink_pending_ = false;
-}
-
-TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
-                            std::initializer_list<int64_t> args, CallStatus status) {
-  flush_sink();
-  // A sink needs the newest entry until the next one, even with no window.
+void CallTrace::keep(Op op, const void *handle, std::string_view text,
+                     std::initializer_list<int64_t> args, CallStatus status) {
+  busy_ = busy_ + 1;
+  // The newest entry is built in the window even when it keeps none.
   const size_t room = std::max<size_t>(window_, 1);
   while (entries_.size() >= room) entries_.pop_front();
-  sink_pending_ = sink_ != nullptr;
   TraceEntry &e = entries_.emplace_back();
   e.op = op;
   e.status = status;
@@ -148,7 +183,9 @@ TraceEntry *CallTrace::keep(Op op, const void *handle, std::string_view text,
     if (e.arg_count == static_cast<int>(e.args.size())) break;
     e.args[e.arg_count++] = a;
   }
-  return &e;
+  if (sink_) sink_->write(e);
+  if (window_ == 0) entries_.clear();
+  busy_ = busy_ - 1;
 }
 
 std::vector<TraceEntry> CallTrace::entries(Op op) const {
@@ -166,24 +203,31 @@ std::vector<std::string> CallTrace::lines() const {
 }
 
 void CallTrace::clear() {
-  flush_sink();
+  busy_ = busy_ + 1;
   counts_ = CallCounts{};
   entries_.clear();
   problems_.clear();
   problem_count_ = 0;
+  busy_ = busy_ - 1;
 }
 
-void CallTrace::fail_nth(FailPoint point, int n) { fail_countdown_[static_cast<int>(point)].arm(n); }
+void CallTrace::fail_nth(FailPoint point, int n) {
+  fail_countdown_[static_cast<int>(point)].arm(n);
+}
 
-bool CallTrace::should_fail(FailPoint point) { return fail_countdown_[static_cast<int>(point)].fire(); }
+bool CallTrace::should_fail(FailPoint point) {
+  return fail_countdown_[static_cast<int>(point)].fire();
+}
 
 bool CallTrace::failure_pending(FailPoint point) const {
   return fail_countdown_[static_cast<int>(point)].pending();
 }
 
 void CallTrace::note_problem(std::string text) {
+  busy_ = busy_ + 1;
   ++problem_count_;
   if (problems_.size() < 100) problems_.push_back(std::move(text));
+  busy_ = busy_ - 1;
 }
 
 }  // namespace hvhost

@@ -94,6 +94,10 @@ struct TraceEntry {
   int64_t arg(int i) const { return i >= 0 && i < arg_count ? args[i] : 0; }
   // "panel.set 12", "control.add MiniRGBControl 5,22,0", "lookup LWPanelServices".
   std::string to_string() const;
+  // The same into buf (at most size bytes, no terminator, cut short when it
+  // does not fit), without allocating: a crash report writes it from a
+  // signal handler. Returns the bytes written.
+  size_t format(char *buf, size_t size) const;
 };
 
 // Per-operation counts at one moment; subtract two to count what happened
@@ -104,8 +108,9 @@ struct CallCounts {
   CallCounts operator-(const CallCounts &earlier) const;
 };
 
-// Receives every entry the trace keeps, in call order, once the entry is
-// complete (the host may amend a call's entry until the next call).
+// Receives every entry the trace keeps, in call order, as it is recorded
+// (an entry is complete when recorded: a --trace file has each call before
+// the plug-in gets control back).
 class TraceSink {
  public:
   virtual ~TraceSink() = default;
@@ -124,13 +129,13 @@ class CallTrace {
   CallTrace();
 
   // Counted always; kept as an entry when recording is on for the op and
-  // the entry has somewhere to go (the window or a sink). Returns the entry,
-  // valid until the next call, or null when it was not kept.
-  TraceEntry *record(Op op, const void *handle, std::string_view text,
-                     std::initializer_list<int64_t> args, CallStatus status = CallStatus::kOk) {
+  // the entry has somewhere to go (the window or a sink), and then passed
+  // to the sink at once.
+  void record(Op op, const void *handle, std::string_view text, std::initializer_list<int64_t> args,
+              CallStatus status = CallStatus::kOk) {
     ++counts_.n[static_cast<int>(op)];
-    if (!recording(op)) return nullptr;
-    return keep(op, handle, text, args, status);
+    last_op_ = static_cast<int>(op);
+    if (recording(op)) keep(op, handle, text, args, status);
   }
   // Counts a call without an entry: for callers that found recording(op)
   // off and so skip building the entry's arguments.
@@ -146,15 +151,12 @@ class CallTrace {
   void set_recording_all(bool on);
 
   // How many of the most recent entries stay in memory (older ones are
-  // dropped); kDefaultTraceWindow unless set. 0 keeps none beyond the
-  // newest one a sink has not had yet.
+  // dropped); kDefaultTraceWindow unless set; 0 keeps none.
   void set_window(size_t max_entries);
   size_t window() const { return window_; }
   // Every entry recorded from now on also goes to the sink (not owned;
-  // null for none), whatever the window. The entry recorded last reaches it
-  // with the next one, or with flush_sink().
+  // null for none), whatever the window.
   void set_sink(TraceSink *sink);
-  void flush_sink();
 
   uint64_t count(Op op) const { return counts_.n[static_cast<int>(op)]; }
   const CallCounts &counts() const { return counts_; }
@@ -174,14 +176,23 @@ class CallTrace {
   // Whether the armed nth call has not come yet.
   bool failure_pending(FailPoint point) const;
 
+  // The operation recorded last (counted, whether kept or not), or
+  // Op::kCount before any.
+  Op last_op() const { return static_cast<Op>(last_op_); }
+  // The newest entry kept, or null.
+  const TraceEntry *newest() const { return entries_.empty() ? nullptr : &entries_.back(); }
+  // True while the trace changes its entries, problems or sink (or writes
+  // to the sink): a signal arriving then must not read them.
+  bool busy() const { return busy_ != 0; }
+
   // Interface misuse and bad handles, as readable notes (the first 100).
   void note_problem(std::string text);
   const std::vector<std::string> &problems() const { return problems_; }
   uint64_t problem_count() const { return problem_count_; }
 
  private:
-  TraceEntry *keep(Op op, const void *handle, std::string_view text,
-                   std::initializer_list<int64_t> args, CallStatus status);
+  void keep(Op op, const void *handle, std::string_view text, std::initializer_list<int64_t> args,
+            CallStatus status);
   void update_active();
 
   CallCounts counts_;
@@ -190,10 +201,11 @@ class CallTrace {
   std::deque<TraceEntry> entries_;
   size_t window_ = kDefaultTraceWindow;
   TraceSink *sink_ = nullptr;
-  bool sink_pending_ = false;  // the newest entry has not gone to the sink yet
   std::array<FailCountdown, static_cast<int>(FailPoint::kCount)> fail_countdown_{};
   std::vector<std::string> problems_;
   uint64_t problem_count_ = 0;
+  volatile int last_op_ = kOpCount;
+  volatile int busy_ = 0;
 };
 
 }  // namespace hvhost

@@ -38,17 +38,51 @@ long long write_some(int fd, const char *data, size_t n) {
 }
 int close_file(int fd) { return _close(fd); }
 int remove_file(const std::string &path) { return _unlink(path.c_str()); }
-// Replaces the target, or a link at its path, in one step.
-bool rename_over(const std::string &from, const std::string &to, std::string *why) {
-  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-  const DWORD code = GetLastError();
+std::string windows_error_text(DWORD code) {
   char buf[256] = {};
   FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buf,
                  sizeof buf, nullptr);
   std::string s = buf;
   while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == '.')) s.pop_back();
-  *why = s.empty() ? "error " + std::to_string(code) : s;
+  return s.empty() ? "error " + std::to_string(code) : s;
+}
+// Replaces the target, or a link at its path, in one step.
+bool rename_over(const std::string &from, const std::string &to, std::string *why) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  *why = windows_error_text(GetLastError());
   return false;
+}
+// Opens the regular file at path for writing, created or emptied; a link
+// (a reparse point) or anything but a file on a disk is refused.
+int open_stream(const std::string &path, std::string *why) {
+  HANDLE h =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    *why = windows_error_text(GetLastError());
+    return -1;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(h, &info) != 0;
+  if (!known || GetFileType(h) != FILE_TYPE_DISK ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+    *why = known && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+               ? "is a symbolic link"
+               : "is not a regular file";
+    CloseHandle(h);
+    return -1;
+  }
+  if (!SetEndOfFile(h)) {
+    *why = windows_error_text(GetLastError());
+    CloseHandle(h);
+    return -1;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    *why = "cannot take the file's handle";
+    CloseHandle(h);
+  }
+  return fd;
 }
 #else
 int create_new(const std::string &path) {
@@ -63,6 +97,34 @@ bool rename_over(const std::string &from, const std::string &to, std::string *wh
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
   *why = system_error_text(errno);
   return false;
+}
+#endif
+
+#ifndef _WIN32
+int open_stream(const std::string &path, std::string *why) {
+  // O_NONBLOCK: a FIFO without a reader fails at once instead of waiting
+  // for one; it is refused below anyway.
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    // ENXIO: a FIFO without a reader.
+    *why = errno == ELOOP   ? "is a symbolic link"
+           : errno == ENXIO ? "is not a regular file"
+                            : system_error_text(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *why = "is not a regular file";
+    ::close(fd);
+    return -1;
+  }
+  if (fcntl(fd, F_SETFL, 0) != 0 || ftruncate(fd, 0) != 0) {
+    *why = system_error_text(errno);
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 #endif
 
@@ -172,6 +234,50 @@ void AtomicFile::discard() {
     temp_path_.clear();
   }
   buffer_.clear();
+}
+
+StreamFile::~StreamFile() { close(); }
+
+bool StreamFile::open(const std::string &path) {
+  close();
+  error_.clear();
+  path_ = path;
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(path, ec))) {
+    error_ = "cannot write " + path + ": is a directory";
+    return false;
+  }
+  std::string why;
+  fd_ = open_stream(path, &why);
+  if (fd_ < 0) error_ = "cannot write " + path + ": " + why;
+  return fd_ >= 0;
+}
+
+bool StreamFile::write(std::string_view bytes) {
+  if (fd_ < 0 || !error_.empty()) {
+    if (error_.empty()) error_ = "cannot write " + path_ + ": the file is not open";
+    return false;
+  }
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const long long n = write_some(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = "cannot write " + path_ + ": " + system_error_text(n < 0 ? errno : ENOSPC);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool StreamFile::close() {
+  if (fd_ < 0) return error_.empty();
+  const int fd = fd_;
+  fd_ = -1;
+  if (close_file(fd) != 0 && error_.empty())
+    error_ = "cannot write " + path_ + ": " + system_error_text(errno);
+  return error_.empty();
 }
 
 bool write_file_atomically(const std::string &path, std::string_view bytes, std::string *error) {

@@ -49,6 +49,38 @@ class AtomicFile {
   std::string error_;
 };
 
+// A file written straight to its name, each write going to the system at
+// once (no buffer), so that what was written can be read while the program
+// runs and stays there if it is killed: the --trace file. The target is
+// created or emptied; a symbolic link at its name is refused (O_NOFOLLOW),
+// as is anything but a regular file (a FIFO, a device, a directory).
+class StreamFile {
+ public:
+  StreamFile() = default;
+  ~StreamFile();
+  StreamFile(const StreamFile &) = delete;
+  StreamFile &operator=(const StreamFile &) = delete;
+
+  // False, with error() set ("cannot write t.txt: is a symbolic link").
+  bool open(const std::string &path);
+  // Once a write has failed, every later one fails too and close()
+  // reports the first failure.
+  bool write(std::string_view bytes);
+  // Closes the file. False, with error() set, when a write or the close
+  // failed; what was written stays.
+  bool close();
+
+  // The open file's descriptor (-1 when closed): a crash report writes its
+  // last lines through it.
+  int descriptor() const { return fd_; }
+  const std::string &error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  std::string error_;
+};
+
 // Writes bytes as the whole file at path through an AtomicFile. False,
 // with *error set, on failure.
 bool write_file_atomically(const std::string &path, std::string_view bytes, std::string *error);

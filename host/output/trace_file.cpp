@@ -15,16 +15,21 @@ void TraceFile::write(const TraceEntry &entry) {
   file_.write(line_);
 }
 
-bool TraceFile::finish(CallTrace &trace, std::string *error) {
-  trace.set_sink(nullptr);
+std::string trace_ending(const CallTrace &trace) {
+  std::string out;
   for (int i = 0; i < kOpCount; ++i) {
     const Op op = static_cast<Op>(i);
     if (trace.count(op) > 0)
-      file_.write("count " + std::string(op_name(op)) + " " + std::to_string(trace.count(op)) +
-                  "\n");
+      out += "count " + std::string(op_name(op)) + " " + std::to_string(trace.count(op)) + "\n";
   }
-  for (const std::string &p : trace.problems()) file_.write("problem " + p + "\n");
-  if (file_.commit()) return true;
+  for (const std::string &p : trace.problems()) out += "problem " + p + "\n";
+  return out;
+}
+
+bool TraceFile::finish(CallTrace &trace, std::string *error) {
+  trace.set_sink(nullptr);
+  file_.write(trace_ending(trace));
+  if (file_.close()) return true;
   *error = file_.error();
   return false;
 }

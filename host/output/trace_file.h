@@ -1,7 +1,8 @@
-// The --trace file: every call the plug-in made, one a line, streamed as the
-// calls happen, then "count OP N" for every operation called and
-// "problem TEXT" for each problem noted. Written through a temporary file
-// that takes the trace's name once it is complete.
+// The --trace file: every call the plug-in made, one a line, written to the
+// file as the calls happen (each line reaches the system at once, so the
+// file can be read during the run and keeps every line after a kill), then
+// "count OP N" for every operation called and "problem TEXT" for each
+// problem noted.
 #pragma once
 
 #include <string>
@@ -13,18 +14,27 @@ namespace hvhost {
 
 class TraceFile : public TraceSink {
  public:
-  // Creates the file's temporary beside path, so a path that cannot be
-  // written is reported before the run. False with *error set.
+  // Creates or empties the file at path (a regular file; a link planted at
+  // its name is refused), so a path that cannot be written is reported
+  // before the run. False with *error set.
   bool open(const std::string &path, std::string *error);
   void write(const TraceEntry &entry) override;
   // Takes the last entry from trace and stops being its sink, writes its
-  // counts and problems and puts the file in place. False with *error set
+  // counts and problems and closes the file. False with *error set
   // ("cannot write t.txt: No space left on device").
   bool finish(CallTrace &trace, std::string *error);
 
+  // The open file's descriptor, for a crash report's last lines; -1 when
+  // closed.
+  int descriptor() const { return file_.descriptor(); }
+
  private:
-  AtomicFile file_;
+  StreamFile file_;
   std::string line_;
 };
+
+// The lines a trace ends with: "count OP N" for every operation called,
+// then "problem TEXT" for each problem noted.
+std::string trace_ending(const CallTrace &trace);
 
 }  // namespace hvhost

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
+#include <iostream>
+#include <memory>
+#include <sstream>
 
 #include "CLI/CLI.hpp"
 #include "input/quote.h"
@@ -115,46 +118,122 @@ int parse_dpi_awareness(const std::string &text) {
   return -1;
 }
 
+// Where the descriptions in --help start, and the width they wrap to.
+constexpr size_t kHelpColumn = 22;
+constexpr size_t kHelpWidth = 79;
+
+// --help as laid out here: "--color R,G,B" (the value's name, no parser
+// defaults or exclusions), each description wrapped under its column; the
+// descriptions state defaults and ranges themselves.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  HelpFormatter() { column_width(kHelpColumn); }
+  std::string make_option_opts(const CLI::Option *opt) const override {
+    return opt->get_type_size() == 0 ? std::string() : " " + opt->get_type_name();
+  }
+  std::string make_option_desc(const CLI::Option *opt) const override {
+    std::istringstream words(opt->get_description());
+    std::string out, line;
+    for (std::string word; words >> word;) {
+      if (!line.empty() && line.size() + 1 + word.size() > kHelpWidth - kHelpColumn) {
+        out += line + "\n";
+        line.clear();
+      }
+      line += (line.empty() ? "" : " ") + word;
+    }
+    return out + line;
+  }
+};
+
 }  // namespace
 
-void add_common_options(CLI::App &app, CommonOptions *o) {
-  app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION);
+std::string parse_number_option(const std::string &option, const std::string &value_name,
+                                const std::string &text, double min, double max, bool whole,
+                                double *out) {
+  const auto bound = [](double v) {
+    std::ostringstream s;
+    s << v;
+    return s.str();
+  };
+  const std::string bad = option + " needs " + value_name + (whole ? ", a whole number" : "") +
+                          " within " + bound(min) + ".." + bound(max) + ", not " +
+                          quoted_text(text);
+  if (text.empty() || text.size() > 32 || text.find_first_of(" \t") != std::string::npos)
+    return bad;
+  char *end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (end != text.c_str() + text.size() || !std::isfinite(v) || v < min || v > max ||
+      (whole && v != std::floor(v)))
+    return bad;
+  *out = v;
+  return {};
+}
+
+void add_common_options(CLI::App &app, CommonOptions *o, const std::string &timeout_help) {
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.set_help_flag("-h,--help", "print this help and exit");
+  app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION,
+                       "print the version and exit");
   app.footer(std::string("\n") + script_grammar() + "\n" + exit_code_text() +
-             "\nThe README's \"Using the reference host\" has the same, with examples.");
+             "\nThe README's \"Using the reference host\" has the same, with examples and\n"
+             "the --trace file's format.");
   o->module_path = (std::filesystem::path(executable_directory()) / module_file_name()).string();
-  app.add_option("--module", o->module_path, "plug-in module to load")
-      ->default_str(module_file_name() + " beside this program");
-  app.add_option("--server", o->server, "name of the module's ColorPicker server to run")
-      ->capture_default_str();
-  app.add_option("--color", o->color, "initial colour R,G,B as floats, 0..1")
-      ->capture_default_str();
+  const std::string max_side = std::to_string(kMaxDisplaySize);
+  app.add_option("--module", o->module_path,
+                 "the plug-in module (default: " + module_file_name() + " beside this program)")
+      ->type_name("FILE");
+  app.add_option("--server", o->server,
+                 std::string("the module's ColorPicker server to run (default: ") +
+                     kDefaultServerName + ")")
+      ->type_name("NAME");
+  app.add_option("--color", o->color,
+                 "the request's colour, three floats within -1000..1000; 0..1 is the usual "
+                 "range (default: 0,0,0)")
+      ->type_name("R,G,B");
   auto *title_opt =
-      app.add_option("--title", o->title, "title of the colour request")->capture_default_str();
-  app.add_flag("--no-title", o->no_title, "send a null title")->excludes(title_opt);
+      app.add_option("--title", o->title,
+                     std::string("the request's title (default: ") + kDefaultRequestTitle + ")")
+          ->type_name("TEXT");
+  app.add_flag("--no-title", o->no_title, "a null title instead (not with --title)")
+      ->excludes(title_opt);
   app.add_option("--class-version", o->class_version,
-                 "offer the ColorPicker class version N only (default: 6, then 5, then 4, "
-                 "stepping down while the answer is 1, as the host does)")
+                 "offer the ColorPicker class version N only, 1..1000 (default: 6, then 5, "
+                 "then 4, stepping down while the answer is 1, as the host does)")
+      ->type_name("N")
       ->check(CLI::Range(1, 1000));
-  app.add_option("--display", o->display,
-                 "display size WIDTHxHEIGHT, each 1.." + std::to_string(kMaxDisplaySize))
-      ->capture_default_str();
-  app.add_option("--script", o->script_path, "script of user actions (SCRIPT below)");
+  app.add_option(
+         "--display", o->display,
+         "the display size the plug-in is told, each side 1.." + max_side + " (default: 1920x1080)")
+      ->type_name("WxH");
+  app.add_option("--script", o->script_path,
+                 "the user's actions (SCRIPT below); without one the panel is cancelled at once")
+      ->type_name("FILE");
   app.add_option("--snapshot", o->snapshot_dir,
-                 "directory for the PNGs of `snapshot` actions (created if need be)");
+                 "where `snapshot NAME` writes NAME.png (created if need be)")
+      ->type_name("DIR");
   app.add_option("--trace", o->trace_path,
-                 "write every call the plug-in made to this file as the calls happen");
+                 "every call between host and plug-in, a line each as it happens, then the "
+                 "counts and problems (format in the README)")
+      ->type_name("FILE");
   app.add_option("--desktop", o->wallpaper_path,
-                 "PNG shown on the simulated desktop behind the panels (default: a test "
-                 "pattern); at most 67108864 pixels (8192 x 8192) and 16384 a side");
+                 "a PNG as the simulated desktop's wallpaper (default: a test pattern), at most " +
+                     max_side + " pixels a side and 67108864 in all")
+      ->type_name("FILE");
+  app.add_option("--timeout", o->timeout, timeout_help)->type_name("SECONDS");
+  app.add_flag("--strict", o->strict,
+               "a misuse of the host's interface that the host notices fails the run (exit 7); "
+               "without it each is a note on stderr");
   app.add_option("--monitors", o->monitors,
                  "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
-                 "100..500): the primary first "
-                 "at +0+0 (its size is the display's), positions in physical pixels, "
-                 "e.g. 1920x1080+0+0,2560x1440-2560+0@150 (default: one of --display)")
+                 "100..500): the primary first at +0+0 (its size is the display's), positions "
+                 "in physical pixels, e.g. 1920x1080+0+0,2560x1440-2560+0@150 (default: one of "
+                 "--display; not with --display)")
+      ->type_name("LIST")
       ->excludes("--display");
   app.add_option("--dpi-awareness", o->dpi_awareness,
                  "DPI awareness of the thread the plug-in runs on: unaware, system, "
-                 "per-monitor or per-monitor-v2 (default: system, as the host sets itself)");
+                 "per-monitor or per-monitor-v2 (default: system, as the host sets itself)")
+      ->type_name("MODE");
 }
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
@@ -185,6 +264,13 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
   if (!o.snapshot_dir.empty()) config->snapshot_dir = o.snapshot_dir;
   if (!o.trace_path.empty()) config->trace_path = o.trace_path;
   if (!o.wallpaper_path.empty()) config->wallpaper_path = o.wallpaper_path;
+  if (!o.timeout.empty()) {
+    double seconds = 0;
+    problem = parse_number_option("--timeout", "SECONDS", o.timeout, 1, 3600, false, &seconds);
+    if (!problem.empty()) return problem;
+    config->timeout_s = seconds;
+  }
+  config->strict = o.strict;
   if (!o.script_path.empty()) {
     try {
       config->actions = load_script(o.script_path);
@@ -200,7 +286,10 @@ std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError &e) {
-    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    // --help and --version come this way too, and print to stdout.
+    if (e.get_exit_code() == 0) return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    std::cerr << "error: " << e.what() << " (--help lists the options)\n";
+    return kExitUsage;
   }
   return std::nullopt;
 }

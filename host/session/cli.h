@@ -26,22 +26,35 @@ struct CommonOptions {
   std::string wallpaper_path;
   std::string monitors;
   std::string dpi_awareness;
+  std::string timeout;  // empty: not given
   bool no_title = false;
+  bool strict = false;
   int class_version = 0;  // 0: offer 6, 5, 4 in turn
 };
 
 // Registers the shared options on app, writing into *options (which must
-// outlive the parse). The module defaults to the platform's module file
-// beside the running program.
-void add_common_options(CLI::App &app, CommonOptions *options);
+// outlive the parse), and lays out --help: each option with its value's
+// name ("--color R,G,B") and a description that states its default and
+// range, wrapped to 79 columns. timeout_help describes --timeout, which
+// the front ends apply differently. The module defaults to the platform's
+// module file beside the running program.
+void add_common_options(CLI::App &app, CommonOptions *options, const std::string &timeout_help);
+
+// A number option's value: a decimal within min..max (whole when asked).
+// Returns a message ("--timeout needs SECONDS within 1..3600, not '0'")
+// or nothing.
+std::string parse_number_option(const std::string &option, const std::string &value_name,
+                                const std::string &text, double min, double max, bool whole,
+                                double *out);
 
 // Parses the command line into app's options. Returns nothing when the run
 // is to go on, or the exit code when it ends here: 0 after --help or
-// --version (printed), kExitUsage after a parse error (reported).
+// --version (printed), kExitUsage after a parse error (reported as
+// "error: ..." on stderr).
 std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv);
 
-// Fills the request, module, display, snapshot, trace and wallpaper parts of
-// *config from parsed options and loads the script. Returns a message for
+// Fills the request, module, display, snapshot, trace, wallpaper, timeout
+// and strictness parts of *config from parsed options and loads the script. Returns a message for
 // the user ("--color needs three numbers ...", a script error) or nothing.
 std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
 

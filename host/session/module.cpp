@@ -73,6 +73,28 @@ fs::path private_copy_path(const fs::path &original) {
   return fs::temp_directory_path() / (std::string(name) + original.extension().string());
 }
 
+// A module built for the other system cannot be loaded here: the message
+// says how to run it.
+void refuse_foreign_module(const std::string &path) {
+  char magic[4] = {};
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f) return;  // the loader says why
+  const size_t n = std::fread(magic, 1, sizeof magic, f);
+  std::fclose(f);
+#ifdef _WIN32
+  if (n == 4 && magic[0] == 0x7F && magic[1] == 'E' && magic[2] == 'L' && magic[3] == 'F')
+    throw ModuleError(path +
+                      " is a Linux module (an ELF file): run it with the Linux huevane-host");
+#else
+  if (n >= 2 && magic[0] == 'M' && magic[1] == 'Z')
+    throw ModuleError(path +
+                      " is a Windows module (it starts with MZ): run it with the Windows host "
+                      "under Wine, which needs no display headless: wine huevane-host.exe "
+                      "--headless --module " +
+                      path + " ...");
+#endif
+}
+
 }  // namespace
 
 std::string module_file_name() {
@@ -108,6 +130,7 @@ std::unique_ptr<Module> Module::load(const std::string &given_path, ModuleLoadOp
   m->path_ = path;
   if (!fs::exists(path, ec)) throw ModuleError("module not found: " + path);
   if (fs::is_directory(path, ec)) throw ModuleError("not a module file: " + path);
+  refuse_foreign_module(path);
 
   m->loaded_path_ = path;
   if (options.private_copy) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -57,13 +58,24 @@ struct ColorOutcome {
 
 using HotObserver = std::function<void(const HotColor &)>;
 
+// An exception that came out of the plug-in's activation; what() names it:
+// "an exception it did not catch (std::runtime_error: boom)".
+class PluginException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Builds the request (the version 6 record, whose first 48 bytes are
 // version 4's), calls activate(version, lookup, &request, null) with the
 // current Host's lookup function for each version offered until one is not
 // refused with AFUNC_BADVERSION, and collects the outcome. Each attempt goes
 // into the current Host's trace: "call.activate V" before it and
 // "return.activate R" after it. on_hot, if set, sees each hot callback as it
-// happens.
+// happens. The trace notes as problems a hot callback outside an open
+// request (which is not passed on), and, when the colour asked for is
+// finite, a colour that is not in a hot callback or in the request after
+// the activation. An exception out of the activation other than
+// std::bad_alloc becomes a PluginException.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
 

@@ -4,6 +4,7 @@
 
 #include "model/chrome.h"
 #include "output/snapshot.h"
+#include "session/crash_report.h"
 #ifndef _WIN32
 #include "session/simulated_desktop.h"
 #endif
@@ -30,9 +31,14 @@ std::string format_result(const ColorOutcome &o) {
 Session::Session(const SessionConfig &config, std::ostream &out, std::ostream &err)
     : config_(config), out_(out), err_(err) {}
 
-Session::~Session() = default;
+Session::~Session() {
+  // The report must not read a trace or file that are gone.
+  watch_plugin(nullptr, -1);
+}
 
 int Session::load_module() {
+  // The module's startup is the plug-in's first code.
+  watch_plugin(nullptr, -1);
   try {
     // The command ends right after its requests, and the plug-in keeps its
     // panel for the life of the process: the module stays mapped so that
@@ -49,9 +55,9 @@ int Session::load_module() {
 int Session::start_host(std::optional<HostOptions> options) {
   host_ = std::make_unique<Host>(
       options.value_or(HostOptions{config_.display_width, config_.display_height}));
-  // Counts only: the calls themselves go to the trace file, if any, as they
-  // happen.
-  host_->trace().set_window(0);
+  // Counts and the newest call only (a crash report names it): the calls
+  // themselves go to the trace file, if any, as they happen.
+  host_->trace().set_window(1);
   std::string problem;
   if (config_.trace_path) {
     if (!trace_file_.open(*config_.trace_path, &problem)) {
@@ -60,6 +66,7 @@ int Session::start_host(std::optional<HostOptions> options) {
     }
     host_->trace().set_sink(&trace_file_);
   }
+  watch_plugin(&host_->trace(), trace_file_.descriptor());
   if (config_.snapshot_dir && !prepare_snapshot_dir(*config_.snapshot_dir, &problem)) {
     err_ << "error: --snapshot: " << problem << "\n";
     return kExitUsage;
@@ -103,11 +110,20 @@ ColorOutcome Session::request(InputDriver &input) {
   // hot callbacks are printed, not kept.
   AskedColor request = config_.request;
   request.keep_hot = false;
-  return run_color_request(*server_, request,
-                           [&](const HotColor &c) { out_ << format_hot(c) << std::endl; });
+  if (config_.timeout_s) limit_plugin_time(*config_.timeout_s);
+  ColorOutcome outcome;
+  try {
+    outcome = run_color_request(*server_, request,
+                                [&](const HotColor &c) { out_ << format_hot(c) << std::endl; });
+  } catch (const PluginException &e) {
+    end_with_crash(e.what());
+  }
+  if (config_.timeout_s) limit_plugin_time(0);
+  return outcome;
 }
 
-void Session::report(const ColorOutcome &outcome) {
+void Session::report(const ColorOutcome &outcome, const std::string &input_error) {
+  if (!input_error.empty() || host_->aborted()) return;
   out_ << format_result(outcome) << std::endl;
   if (outcome.status != 0)
     err_ << "note: the plug-in's activation returned " << outcome.status << "\n";
@@ -116,23 +132,37 @@ void Session::report(const ColorOutcome &outcome) {
 int Session::finish(const std::string &input_error, size_t actions_left) {
   int code = kExitOk;
   std::string problem;
+  watch_plugin(&host_->trace(), -1);
   if (config_.trace_path && !trace_file_.finish(host_->trace(), &problem)) {
     err_ << "error: --trace: " << problem << "\n";
     code = kExitRun;
   }
   if (!input_error.empty()) {
     err_ << "error: " << input_error << "\n";
-    return kExitRun;
-  }
-  if (host_->aborted()) {
+    code = kExitRun;
+  } else if (host_->aborted()) {
     err_ << "error: " << host_->error() << "\n";
-    return kExitRun;
+    code = kExitRun;
+  } else {
+    if (host_->input_ended() && !config_.actions.empty())
+      err_ << "note: the script ended with a panel still open: the host cancelled it\n";
+    if (actions_left > 0)
+      err_ << "note: " << actions_left
+           << " script action(s) left over: no panel was open for them\n";
   }
-  if (host_->input_ended() && !config_.actions.empty())
-    err_ << "note: the script ended with a panel still open: the host cancelled it\n";
-  if (actions_left > 0)
-    err_ << "note: " << actions_left << " script action(s) left over: no panel was open for them\n";
+  const uint64_t problems = host_->trace().problem_count();
+  if (problems > 0) {
+    list_problems(config_.strict ? "error: problem: " : "note: problem: ");
+    if (config_.strict && code == kExitOk) code = kExitProblems;
+  }
   return code;
+}
+
+void Session::list_problems(const char *prefix) {
+  const CallTrace &trace = host_->trace();
+  for (const std::string &p : trace.problems()) err_ << prefix << p << "\n";
+  if (trace.problem_count() > trace.problems().size())
+    err_ << prefix << "... and " << trace.problem_count() - trace.problems().size() << " more\n";
 }
 
 }  // namespace hvhost

@@ -58,6 +58,13 @@ struct SessionConfig {
   // they happen, followed by "count OP N" for every operation that was
   // called (see TraceFile). Without it only the counts are kept.
   std::optional<std::string> trace_path;
+  // Seconds of real time a colour request may run (headless), or the
+  // plug-in may keep the host's message loop from running (windowed),
+  // before the run ends with a timeout report; none when unset.
+  std::optional<double> timeout_s;
+  // Every problem the host noticed in the plug-in's use of its interface
+  // fails the run (kExitProblems) instead of being a note.
+  bool strict = false;
 };
 
 // Exit codes of the command.
@@ -66,6 +73,9 @@ inline constexpr int kExitUsage = 1;     // bad options, script, wallpaper or ou
 inline constexpr int kExitModule = 2;    // the module cannot be loaded or has no such server
 inline constexpr int kExitRun = 3;       // an action failed, an output could not be written
 inline constexpr int kExitInternal = 4;  // out of memory, or an internal error
+inline constexpr int kExitCrash = 5;     // the plug-in crashed (a fault, an abort, an exception)
+inline constexpr int kExitTimeout = 6;   // the plug-in did not return within --timeout
+inline constexpr int kExitProblems = 7;  // --strict: the plug-in misused the host's interface
 
 class Session {
  public:
@@ -99,19 +109,27 @@ class Session {
   void set_capture(Capture capture) { capture_ = std::move(capture); }
 
   // Runs one colour request with input from `input`, printing each hot
-  // callback as it happens (flushed line by line), keeping none.
+  // callback as it happens (flushed line by line), keeping none. The
+  // request runs watched (session/crash_report.h): a crash, an exception
+  // the plug-in did not catch or a timeout ends the process with its
+  // report.
   ColorOutcome request(InputDriver &input);
   // Prints the result line, and a note when the activation returned
-  // nonzero.
-  void report(const ColorOutcome &outcome);
-  // Ends the run: puts the trace file in place, then reports the front
-  // end's input error (a script step that could not be played) if any,
-  // else an action that failed, else a script that ended with a panel open
-  // and the actions left over. Returns the exit code.
+  // nonzero; a failed run (input_error set, or an action that failed)
+  // prints no result.
+  void report(const ColorOutcome &outcome, const std::string &input_error = {});
+  // Ends the run: closes the trace file, then reports the front end's
+  // input error (a script step that could not be played) if any, else an
+  // action that failed, else a script that ended with a panel open and the
+  // actions left over; then the problems the host noticed (errors with
+  // --strict, else notes). Returns the exit code.
   int finish(const std::string &input_error, size_t actions_left);
 
  private:
   bool snapshot(const Panel &panel, const std::string &name, std::string *error);
+
+  // Lists the host's problems on err, each prefixed by `prefix`.
+  void list_problems(const char *prefix);
 
   const SessionConfig &config_;
   std::ostream &out_;

@@ -160,9 +160,14 @@ void HostAbi::panel_set(LWPanelID id, int tag, void *value) {
   if (!p) return;
   const bool int_tag = is_int_tag(tag);
   if (int_tag && !value) return misuse(h, Op::kPanelSet, id, tag, "null value pointer");
-  TraceEntry *e = h->trace_.record(Op::kPanelSet, id, "", {tag});
   const int iv = int_tag ? *static_cast<const int *>(value) : 0;
-  if (e && int_tag) e->args[e->arg_count++] = iv;
+  // The entry is whole when recorded: an int tag with its value, a title
+  // with its text.
+  const char *title = tag == PAN_TITLE && value ? static_cast<const char *>(value) : "";
+  if (int_tag)
+    h->trace_.record(Op::kPanelSet, id, "", {tag, iv});
+  else
+    h->trace_.record(Op::kPanelSet, id, title, {tag});
   PanelCallbacks &cb = p->callbacks_;
   switch (tag) {
     case PAN_X: p->x_ = clamp_coordinate(iv); break;
@@ -179,8 +184,7 @@ void HostAbi::panel_set(LWPanelID id, int tag, void *value) {
     case PAN_USERDRAW: cb.draw = as_function<LWPanDrawFunc>(value); break;
     case PAN_USEROPEN: cb.opened = as_function<LWPanHookFunc>(value); break;
     case PAN_TITLE: {
-      p->title_ = value ? static_cast<const char *>(value) : "";
-      if (e) e->text = p->title_;
+      p->title_ = title;
       break;
     }
     case PAN_USERDATA: p->user_data_ = value; break;

@@ -1,5 +1,6 @@
 // Snapshots in the windowed host: the panel's window copied from the
 // screen, once the screen shows what the window was last given to paint.
+#include "session/crash_report.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -55,6 +56,11 @@ bool FrontEnd::capture(const Panel &panel, Framebuffer *out, std::string *error)
   RedrawWindow(w->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   const ULONGLONG deadline =
       GetTickCount64() + static_cast<ULONGLONG>(options_.snapshot_timeout_s * 1000.0);
+  // The wait for the screen is the host's time, not the plug-in's.
+  struct HostWaits {
+    HostWaits() { hvhost::note_host_waiting(true); }
+    ~HostWaits() { hvhost::note_host_waiting(false); }
+  } host_waits;
   for (;;) {
     Framebuffer shot;
     if (!grab_screen(w->x, w->y, w->image.width(), w->image.height(), &shot)) {

@@ -39,18 +39,24 @@ bool show_chart_where_asked(double timeout_s, const std::vector<int> &at,
 int run(int argc, char **argv) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;
-  hvhost::add_common_options(app, &common);
+  hvhost::add_common_options(
+      app, &common,
+      "1..3600: how long a scripted event, a window or a snapshot may take before the script "
+      "stops (exit 3), and how long the plug-in may keep the message loop from running before "
+      "the run ends with a report (exit 6); default: 30. With --headless: as the headless "
+      "host's (default: no limit)");
   bool headless = false, chart = false, report_windows = false, audit = false, bench = false;
   bool report_resources = false;
-  double timeout_s = 30.0;
-  int repeat = 1;
+  std::string repeat_text = "1";
   app.add_flag("--headless", headless,
-               "no windows: run the request as the headless host does (virtual time)");
+               "no windows: run the request as the headless host does (virtual time, the "
+               "simulated desktop); Wine needs no display for it");
   app.add_flag("--chart", chart,
                "show a colour chart window of solid blocks, placed from the screen's size "
-               "(eyedropper tests)");
+               "(eyedropper tests); prints 'chart buttons N' at the end");
   std::vector<int> chart_at;
   app.add_option("--chart-at", chart_at, "the colour chart's top-left corner X,Y instead")
+      ->type_name("X,Y")
       ->delimiter(',')
       ->expected(2)
       ->check(CLI::Range(-32768, 32767));
@@ -64,19 +70,19 @@ int run(int argc, char **argv) {
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
                "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
-  app.add_option("--timeout", timeout_s,
-                 "seconds a scripted event, window or snapshot may take before the script stops")
-      ->check(CLI::Range(1.0, 3600.0))
-      ->capture_default_str();
-  app.add_option("--repeat", repeat, "colour requests to run one after another (one script)")
-      ->check(CLI::Range(1, kMaxRepeat))
-      ->capture_default_str();
+  app.add_option("--repeat", repeat_text,
+                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
+                     ", the script going on from one to the next (default: 1)")
+      ->type_name("N");
   if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return *done;
 
   hvhost::SessionConfig config;
-  std::string problem = hvhost::apply_common_options(common, &config);
-  if (problem.empty() && headless &&
-      (chart || report_windows || audit || bench || report_resources || repeat != 1))
+  double repeat_value = 1;
+  std::string problem =
+      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat_value);
+  const int repeat = static_cast<int>(repeat_value);
+  if (problem.empty()) problem = hvhost::apply_common_options(common, &config);
+  if (problem.empty() && headless && (chart || report_windows || audit || bench || report_resources || repeat != 1))
     problem =
         "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
         "--report-resources and --repeat need the windowed host";
@@ -93,6 +99,9 @@ int run(int argc, char **argv) {
     return hvhost::kExitUsage;
   }
   if (headless) return hvhost::run_headless(config, std::cout, std::cerr);
+  // The windowed host always watches the message loop.
+  const double timeout_s = config.timeout_s.value_or(30.0);
+  config.timeout_s = timeout_s;
 
   SetProcessDPIAware();
   // --dpi-awareness: the plug-in's hook and tick run in the message loop,
@@ -155,7 +164,7 @@ int run(int argc, char **argv) {
   for (int i = 0; i < repeat; ++i) {
     const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
-    session.report(outcome);
+    session.report(outcome, fe.error());
     if (report_resources && i + 1 == kResourcesSettled && repeat > kResourcesSettled)
       std::cout << hvwin::resource_line("after_100") << std::endl;
     if (!fe.error().empty() || host.aborted()) break;

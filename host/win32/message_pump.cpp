@@ -5,6 +5,7 @@
 // is tracked by its tag until it has been taken in.
 #include <algorithm>
 
+#include "session/crash_report.h"
 #include "win32/front_end.h"
 #include "win32/script_player.h"
 
@@ -112,7 +113,13 @@ bool FrontEnd::pump_messages(DWORD ms) {
   // No PeekMessage before the wait: it would run a pending hook call (a sent
   // message) and then block with the hook's effect unseen. The wait returns
   // for sent messages too, and the loop below runs them.
-  if (ms > 0) MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  // Waiting for input is the host's time, not the plug-in's (--timeout).
+  hvhost::note_host_progress();
+  if (ms > 0) {
+    hvhost::note_host_waiting(true);
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    hvhost::note_host_waiting(false);
+  }
   // Hooks and sent messages run inside PeekMessage without a message coming
   // out of it, and may have closed a panel: the host's loop looks again.
   yield_ = true;

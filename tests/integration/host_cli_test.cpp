@@ -46,6 +46,16 @@ std::string write_script(const std::string &name, const std::string &text) {
   return path;
 }
 
+// A link at name to a file that must stay as it is.
+std::string planted_link(const std::string &name) {
+  const std::string link = ::testing::TempDir() + "/" + name;
+  const std::string victim = write_script(name + ".victim", "precious");
+  std::error_code ec;
+  fs::remove(link, ec);
+  fs::create_symlink(victim, link, ec);
+  return link;
+}
+
 // A fresh empty directory under the test's temporary directory.
 std::string fresh_dir(const std::string &name) {
   const std::string dir = ::testing::TempDir() + "/" + name;
@@ -137,10 +147,14 @@ TEST_P(HostCommandErrors, ExitNonzeroWithAClearMessage) {
   EXPECT_EQ(r.exit_code, GetParam().exit_code) << r.err;
   EXPECT_EQ(r.err.substr(0, GetParam().error.size()), GetParam().error) << r.err;
   // Bad input stops before the request; a failed action ends a request that
-  // has run, and its result is printed.
-  if (GetParam().exit_code != hvhost::kExitRun) {
-    EXPECT_EQ(r.out.find("result"), std::string::npos);
-  }
+  // has run, and prints no result either.
+  EXPECT_EQ(r.out.find("result"), std::string::npos) << r.out;
+}
+
+// A file that starts as a Windows module does.
+std::string windows_module() {
+  const std::string path = write_script("cli_windows.p", std::string("MZ\x90\0", 4) + "PE");
+  return path;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -179,9 +193,20 @@ INSTANTIATE_TEST_SUITE_P(
                "(100000 bytes) is not a number within -1000..1000\n"},
         BadRun{fake({"--color", "0,\f,0"}), 1,
                "error: --color channel '\\f' is not a number within -1000..1000\n"},
-        BadRun{fake({"--title", "x", "--no-title"}), 1, "--title excludes --no-title"},
-        BadRun{fake({"--class-version", "0"}), 1, "--class-version: Value 0 not in range"},
-        BadRun{fake({"--bogus"}), 1, "The following argument was not expected: --bogus"},
+        // The option parser's own errors, in the same voice.
+        BadRun{fake({"--title", "x", "--no-title"}), 1, "error: --title excludes --no-title"},
+        BadRun{fake({"--class-version", "0"}), 1, "error: --class-version: Value 0 not in range"},
+        BadRun{fake({"--bogus"}), 1,
+               "error: The following argument was not expected: --bogus (--help lists the "
+               "options)\n"},
+        BadRun{fake({"--timeout", "0"}), 1,
+               "error: --timeout needs SECONDS within 1..3600, not '0'\n"},
+        BadRun{fake({"--timeout", "1e9"}), 1, "error: --timeout needs SECONDS within 1..3600"},
+        BadRun{fake({"--timeout", "nan"}), 1, "error: --timeout needs SECONDS within 1..3600"},
+        BadRun{fake({"--timeout", "5 s"}), 1, "error: --timeout needs SECONDS within 1..3600"},
+        // A failed action ends the run without a result.
+        BadRun{fake({"--script", write_script("cli_noresult.txt", "key s\nok\nok\n")}), 3,
+               "cli_noresult.txt, line 2: "},
         BadRun{fake({"--script", "/nonexistent/script.txt"}), 1,
                "error: /nonexistent/script.txt: cannot read the script: No such file or "
                "directory"},
@@ -224,8 +249,23 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--trace", ::testing::TempDir()}), 1,
                "error: --trace: cannot write " + ::testing::TempDir() + ": is a directory\n"},
         BadRun{fake({"--trace", "/nonexistent/dir/trace.txt"}), 1,
-               "error: --trace: cannot create a file in /nonexistent/dir: No such file or "
+               "error: --trace: cannot write /nonexistent/dir/trace.txt: No such file or "
                "directory\n"},
+        // The trace is written to its name: never through a link planted
+        // there, never into a device or FIFO.
+        BadRun{fake({"--trace", "/dev/null"}), 1,
+               "error: --trace: cannot write /dev/null: is not a regular file\n"},
+        BadRun{fake({"--trace", planted_link("cli_trace_link.txt")}), 1,
+               "error: --trace: cannot write " + ::testing::TempDir() +
+                   "/cli_trace_link.txt: is a symbolic link\n"},
+        // A Windows module says how to run it.
+        BadRun{{"--module", windows_module()},
+               2,
+               "error: " + windows_module() +
+                   " is a Windows module (it starts with MZ): run it with the Windows host "
+                   "under Wine, which needs no display headless: wine huevane-host.exe "
+                   "--headless --module " +
+                   windows_module() + " ...\n"},
         BadRun{fake({"--snapshot", write_script("cli_file_not_dir", "")}), 1,
                "error: --snapshot: cannot create the snapshot directory " + ::testing::TempDir() +
                    "/cli_file_not_dir: "},
@@ -297,14 +337,152 @@ TEST(HostCommand, AnOutputThatCannotBeWrittenIsAnErrorWithTheSystemsReason) {
   ProcessResult r = host(fake({"--trace", trace, "--script", drag}), full_disk);
   EXPECT_EQ(r.exit_code, hvhost::kExitRun);
   EXPECT_EQ(r.err, "error: --trace: cannot write " + trace + ": File too large\n");
+  // The trace keeps what fitted, under its own name, and nothing else.
+  EXPECT_EQ(fs::file_size(trace), 1000u);
+  fs::remove(trace);
   r = host(
       fake({"--script", write_script("cli_full.txt", "snapshot shot\nok\n"), "--snapshot", dir}),
       full_disk);
   EXPECT_EQ(r.exit_code, hvhost::kExitRun);
   EXPECT_EQ(r.err, "error: " + ::testing::TempDir() + "/cli_full.txt, line 1: cannot write " + dir +
                        "/shot.png: File too large (snapshot shot)\n");
-  // Neither a partial file nor a temporary one is left.
+  // The snapshot leaves neither a partial file nor a temporary one.
   EXPECT_TRUE(fs::is_empty(dir));
+}
+
+// A plug-in that fails the host: a crash, an abort, an exception, a hang,
+// misuse. Each left press of the failing fakes is where they fail.
+struct PluginFailure {
+  std::string server;
+  std::vector<std::string> options;
+  int exit_code;
+  std::string error;       // stderr, whole
+  std::string trace_last;  // the trace's last line
+};
+
+void PrintTo(const PluginFailure &f, std::ostream *os) { *os << f.server; }
+
+class HostCommandPluginFailures : public ::testing::TestWithParam<PluginFailure> {};
+
+TEST_P(HostCommandPluginFailures, EndWithAReportTheExitCodeAndTheWholeTrace) {
+  const PluginFailure &f = GetParam();
+  const std::string dir = fresh_dir("cli_failure_" + f.server + std::to_string(f.options.size()));
+  const std::string trace = dir + "/trace.txt";
+  std::vector<std::string> args = {"--module", hvtest::test_module_path("fake_picker"),
+                                   "--server", f.server,
+                                   "--trace",  trace,
+                                   "--script", write_script("cli_fail.txt", "press 5 6\nok\n")};
+  args.insert(args.end(), f.options.begin(), f.options.end());
+  const ProcessResult r = host(args);
+  EXPECT_EQ(r.exit_code, f.exit_code) << r.err;
+  EXPECT_EQ(r.err, f.error);
+  // What was printed before stays; a result only when the request ended.
+  const bool ended = f.exit_code == hvhost::kExitOk || f.exit_code == hvhost::kExitProblems;
+  EXPECT_EQ(r.out.rfind("hot 0 0 0\n", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("result 1 0.0196078438 0.0235294122 0\n") != std::string::npos, ended)
+      << r.out;
+  // The trace, under its own name and nothing beside it, has every call up
+  // to the failure, its counts, and how it ended.
+  std::vector<std::string> names;
+  for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"trace.txt"});
+  std::istringstream in(read_back(trace));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "lookup LWPanelServices 0");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "call.mouse_button 160,5,6"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "count call.mouse_button 1"), lines.end());
+  EXPECT_EQ(lines.back(), f.trace_last);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostCommand, HostCommandPluginFailures,
+    ::testing::Values(
+        PluginFailure{"FakeSegfault",
+                      {},
+                      hvhost::kExitCrash,
+                      "error: the plug-in crashed: a segmentation fault (SIGSEGV); the last "
+                      "call: call.mouse_button 160,5,6\n",
+                      "crash a segmentation fault (SIGSEGV)"},
+        PluginFailure{"FakeAbort",
+                      {},
+                      hvhost::kExitCrash,
+                      "error: the plug-in crashed: an abort (SIGABRT); the last call: "
+                      "call.mouse_button 160,5,6\n",
+                      "crash an abort (SIGABRT)"},
+        PluginFailure{"FakeThrow",
+                      {},
+                      hvhost::kExitCrash,
+                      "error: the plug-in crashed: an exception it did not catch "
+                      "(std::runtime_error: the fake picker failed); the last call: "
+                      "call.mouse_button 160,5,6\n",
+                      "crash an exception it did not catch (std::runtime_error: the fake picker "
+                      "failed)"},
+        PluginFailure{"FakeHang",
+                      {"--timeout", "1"},
+                      hvhost::kExitTimeout,
+                      "error: the plug-in did not return within 1 s; the last call: "
+                      "call.mouse_button 160,5,6\n",
+                      "timeout 1 s"},
+        // Misuse is a note, or with --strict an error and exit 7.
+        PluginFailure{"FakeDoubleDestroy",
+                      {},
+                      hvhost::kExitOk,
+                      "note: problem: panel.destroy: unknown panel handle\n",
+                      "problem panel.destroy: unknown panel handle"},
+        PluginFailure{"FakeDoubleDestroy",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: panel.destroy: unknown panel handle\n",
+                      "problem panel.destroy: unknown panel handle"},
+        PluginFailure{"FakeHotAfterClose",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: hot callback with a colour that is not finite (nan 2 -1)\n",
+                      "problem hot callback with a colour that is not finite (nan 2 -1)"},
+        // A well-behaved plug-in passes --strict.
+        PluginFailure{"Fake",
+                      {"--strict", "--timeout", "60"},
+                      hvhost::kExitOk,
+                      "",
+                      "count call.mouse_button 1"}));
+
+TEST(HostCommand, TheTraceIsWholeAfterAKill) {
+  // The host hangs in the plug-in until a CI runner's timeout stops it:
+  // SIGKILL leaves the lines written; SIGTERM also leaves the report.
+  for (const std::string signal : {"KILL", "TERM"}) {
+    const std::string dir = fresh_dir("cli_killed_" + signal);
+    const std::string trace = dir + "/trace.txt";
+    // The host is stopped once the trace shows the call that hangs.
+    const ProcessResult r = hvtest::run_process(
+        "/bin/sh",
+        {"-c",
+         "\"$3\" --module \"$4\" --server FakeHang --trace \"$2\" --script \"$5\" & host=$!; "
+         "n=0; until grep -q call.mouse_button \"$2\" 2>/dev/null || [ $n -gt 600 ]; do "
+         "sleep 0.05; n=$((n + 1)); done; "
+         "kill -s \"$1\" $host; wait $host",
+         "sh", signal, trace, hvtest::host_program_path(), hvtest::test_module_path("fake_picker"),
+         write_script("cli_kill.txt", "press 5 6\n")});
+    EXPECT_EQ(r.exit_code, 128 + (signal == "KILL" ? 9 : 15));  // ended by the signal
+    std::vector<std::string> names;
+    for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"trace.txt"});
+    const std::string text = read_back(trace);
+    EXPECT_EQ(text.rfind("lookup LWPanelServices 0\n", 0), 0u) << text;
+    // Every call up to the one that hung is there, a whole line each.
+    EXPECT_NE(text.find("\npanel.draw_rgb_box 0,0,0,4,4,40,30\ncall.mouse_button 160,5,6\n"),
+              std::string::npos)
+        << text;
+    if (signal == "TERM") {
+      EXPECT_EQ(r.err.rfind("error: the host was stopped by SIGTERM; the last call: "
+                            "call.mouse_button 160,5,6\n",
+                            0),
+                0u)
+          << r.err;
+      EXPECT_EQ(text.substr(text.size() - 16), "stopped SIGTERM\n");
+    }
+  }
 }
 
 TEST(HostCommand, ASnapshotReplacesALinkPlantedInItsPlace) {
@@ -350,6 +528,15 @@ TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
   EXPECT_NE(r.out.find("--server"), std::string::npos);
   EXPECT_NE(r.out.find(hvhost::script_grammar()), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(hvhost::exit_code_text()), std::string::npos) << r.out;
+  // Laid out by hand: the values' names and real ranges, none of the
+  // parser's "TEXT=default", within 79 columns.
+  for (const char *shown : {"--color R,G,B ", "-1000..1000", "--display WxH ", "--module FILE ",
+                            "--snapshot DIR ", "--timeout SECONDS ", "--strict "})
+    EXPECT_NE(r.out.find(shown), std::string::npos) << shown;
+  EXPECT_EQ(r.out.find("TEXT="), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Excludes"), std::string::npos) << r.out;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
   const std::string readme = read_back(hvtest::source_dir() + "/README.md");
   EXPECT_NE(readme.find(hvhost::script_grammar()), std::string::npos)
       << "README.md's script grammar differs from --help's";

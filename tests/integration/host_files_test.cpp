@@ -110,6 +110,33 @@ TEST_F(HostFiles, ALinkAtTheTargetIsReplacedNotFollowed) {
   EXPECT_EQ(read_back(path("shot.png")), "picture");
 }
 
+TEST_F(HostFiles, AStreamedFileIsReadableAsItIsWrittenAndOnlyARegularFile) {
+  std::ofstream(path("trace.txt")) << "an older, longer trace\n";
+  hvhost::StreamFile file;
+  ASSERT_TRUE(file.open(path("trace.txt"))) << file.error();
+  EXPECT_EQ(read_back(path("trace.txt")), "");  // emptied
+  ASSERT_TRUE(file.write("lookup LWPanelServices 0\n"));
+  // There at once, under its own name, with nothing beside it.
+  EXPECT_EQ(read_back(path("trace.txt")), "lookup LWPanelServices 0\n");
+  EXPECT_EQ(listing(), std::vector<std::string>{"trace.txt"});
+  EXPECT_TRUE(file.close());
+
+  std::ofstream(path("victim.txt")) << "precious";
+  fs::create_symlink(path("victim.txt"), path("link.txt"));
+  ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);
+  fs::create_directory(path("sub"));
+  for (const auto &[name, why] : std::vector<std::pair<std::string, std::string>>{
+           {path("link.txt"), "is a symbolic link"},
+           {path("fifo"), "is not a regular file"},  // not waited on for a reader
+           {"/dev/null", "is not a regular file"},
+           {path("sub"), "is a directory"},
+           {path("missing/t.txt"), "No such file or directory"}}) {
+    EXPECT_FALSE(file.open(name)) << name;
+    EXPECT_EQ(file.error(), "cannot write " + name + ": " + why);
+  }
+  EXPECT_EQ(read_back(path("victim.txt")), "precious");
+}
+
 TEST_F(HostFiles, FailuresGiveTheSystemsReasonAndLeaveNothingBehind) {
   std::string error;
   EXPECT_FALSE(hvhost::write_file_atomically(path("missing/a.png"), "x", &error));

@@ -52,7 +52,11 @@ TEST(ModuleLoading, ErrorsSayWhatIsWrongWithTheFile) {
             no_picker + " has no ColorPicker server named 'Fake' (it serves: ImageFilter 'Fake')");
   const std::string picker = test_module_path("fake_picker");
   EXPECT_EQ(load_error(picker, "Huevane"),
-            picker + " has no ColorPicker server named 'Huevane' (it serves: ColorPicker 'Fake')");
+            picker +
+                " has no ColorPicker server named 'Huevane' (it serves: ColorPicker 'Fake', "
+                "ColorPicker 'FakeSegfault', ColorPicker 'FakeAbort', ColorPicker 'FakeThrow', "
+                "ColorPicker 'FakeHang', ColorPicker 'FakeDoubleDestroy', ColorPicker "
+                "'FakeHotAfterClose', ColorPicker 'FakeHotLate')");
   EXPECT_EQ(load_error(picker), "loaded");
 }
 
@@ -155,6 +159,19 @@ TEST_F(FakePicker, OkOrCancelOnAPanelWithoutButtonsIsAnErrorNamingTheLine) {
                                            (verb[0] == 'o' ? "OK" : "Cancel") + " button (" + verb +
                                            ")");
   }
+}
+
+TEST(FakePickerMisuse, AHotCallbackOutsideItsRequestIsAProblemAndGoesNowhere) {
+  // The module calls the first request's hot callback during the second.
+  PluginSession late(test_module_path("fake_picker"), "FakeHotLate");
+  late.request({Action::ok()});
+  EXPECT_TRUE(late.trace().problems().empty());
+  const hvhost::ColorOutcome second = late.request({Action::ok()});
+  ASSERT_EQ(second.hot.size(), 1u);  // its own, of the colour asked
+  EXPECT_FLOAT_EQ(second.hot[0].red, 0.0f);
+  EXPECT_EQ(
+      late.trace().problems(),
+      std::vector<std::string>{"hot callback outside an open request (0.5 0.5 0.5): ignored"});
 }
 
 TEST_F(FakePicker, FailureInjectionReachesThePlugIn) {

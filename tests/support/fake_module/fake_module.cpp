@@ -10,12 +10,29 @@
 // release open a nested "Fake nested" panel (flags 0x41) and raise the panel
 // afterwards. Everything the host calls is logged; fake_module_log() returns
 // the log, one event a line.
+//
+// FAKE_PICKER also serves pickers that fail the host, each otherwise "Fake":
+//   FakeSegfault, FakeAbort, FakeThrow, FakeHang  on a left press: a write
+//       to an address no program has, abort(), an exception, a loop that never ends
+//   FakeDoubleDestroy  destroys its panel twice
+//   FakeHotAfterClose  once the panel has closed, a hot callback of NaN 2 -1
+//   FakeHotLate  calls the previous request's hot callback at the start of
+//       the next request
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 #include <string>
 
 #include "abi/host_api.h"
 
-#define FAKE_EXPORT extern "C" __attribute__((visibility("default")))
+#ifdef _WIN32
+#define FAKE_VISIBLE __declspec(dllexport)
+#else
+#define FAKE_VISIBLE __attribute__((visibility("default")))
+#endif
+#define FAKE_EXPORT extern "C" FAKE_VISIBLE
 
 namespace {
 
@@ -26,6 +43,43 @@ int g_rgb[3] = {0, 0, 0};
 LWColorPickLocal *g_request = nullptr;
 LWControl *g_rgb_editor = nullptr;
 LWPanelID g_panel = nullptr;
+
+enum class Misdeed {
+  kNone,
+  kSegfault,
+  kAbort,
+  kThrow,
+  kHang,
+  kDoubleDestroy,
+  kHotAfterClose,
+  kHotLate
+};
+Misdeed g_misdeed = Misdeed::kNone;
+LWHotColorFunc *g_old_hot = nullptr;
+void *g_old_hot_data = nullptr;
+
+// What a failing server does on a left press. Not instrumented: the write
+// through null must reach the processor, not the sanitizers' checks.
+__attribute__((no_sanitize("address", "undefined"))) void misbehave() {
+  switch (g_misdeed) {
+    case Misdeed::kSegfault: {
+      // An address of the system's half, never mapped for a program (Wine
+      // may map the page at null).
+      int *volatile nowhere = reinterpret_cast<int *>(uintptr_t{0xFFFF800000000000u});
+      *nowhere = 1;
+      break;
+    }
+    case Misdeed::kAbort: std::abort();
+    case Misdeed::kThrow: throw std::runtime_error("the fake picker failed");
+    case Misdeed::kHang: {
+      volatile bool spin = true;
+      while (spin) {
+      }
+      break;
+    }
+    default: break;
+  }
+}
 
 void log(const char *fmt, int a = 0, int b = 0, int c = 0) {
   char buf[128];
@@ -63,6 +117,7 @@ void on_opened(LWPanelID, void *) { log("opened"); }
 void on_button(LWPanelID, void *, int flags, int x, int y) {
   log("button %d %d %d", flags, x, y);
   if (flags == (MOUSE_DOWN | MOUSE_LEFT)) {
+    misbehave();
     g_rgb[0] = x;
     g_rgb[1] = y;
     g_rgb[2] = 0;
@@ -132,6 +187,11 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
   if (version != LWCOLORPICK_VERSION) return AFUNC_BADVERSION;
   if (!local) return AFUNC_BADLOCAL;
   LWColorPickLocal *request = static_cast<LWColorPickLocal *>(local);
+  if (g_misdeed == Misdeed::kHotLate) {
+    if (g_old_hot) g_old_hot(g_old_hot_data, 0.5f, 0.5f, 0.5f);
+    g_old_hot = request->hotFunc;
+    g_old_hot_data = request->data;
+  }
   g_global = global;
   g_panels = static_cast<LWPanelFuncs *>(global(LWPANELFUNCS_GLOBAL, GFUSE_TRANSIENT));
   if (!g_panels) {
@@ -177,11 +237,20 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
     request->green = g_rgb[1] / 255.0f;
     request->blue = g_rgb[2] / 255.0f;
   }
+  if (g_misdeed == Misdeed::kHotAfterClose && request->hotFunc)
+    request->hotFunc(request->data, std::nanf(""), 2.0f, -1.0f);
   g_panels->destroy(g_panel);
+  if (g_misdeed == Misdeed::kDoubleDestroy) g_panels->destroy(g_panel);
   g_panel = nullptr;
   g_rgb_editor = nullptr;
   g_request = nullptr;
   return AFUNC_OK;
+}
+
+template <Misdeed M>
+int activate_failing(int version, GlobalFunc *global, void *local, void *server_data) {
+  g_misdeed = M;
+  return activate(version, global, local, server_data);
 }
 
 [[maybe_unused]] void *startup() { return reinterpret_cast<void *>(1); }
@@ -191,15 +260,23 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
 [[maybe_unused]] ServerRecord kServers[] = {{"ImageFilter", "Fake", activate, nullptr},
                                             {nullptr, nullptr, nullptr, nullptr}};
 #else
-[[maybe_unused]] ServerRecord kServers[] = {{LWCOLORPICK_HCLASS, "Fake", activate, nullptr},
-                                            {nullptr, nullptr, nullptr, nullptr}};
+[[maybe_unused]] ServerRecord kServers[] = {
+    {LWCOLORPICK_HCLASS, "Fake", activate, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeSegfault", activate_failing<Misdeed::kSegfault>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeAbort", activate_failing<Misdeed::kAbort>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeThrow", activate_failing<Misdeed::kThrow>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeHang", activate_failing<Misdeed::kHang>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeDoubleDestroy", activate_failing<Misdeed::kDoubleDestroy>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeHotAfterClose", activate_failing<Misdeed::kHotAfterClose>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeHotLate", activate_failing<Misdeed::kHotLate>, nullptr},
+    {nullptr, nullptr, nullptr, nullptr}};
 #endif
 
 }  // namespace
 
 #if !defined(FAKE_NO_DESCRIPTOR)
 extern "C" {
-__attribute__((visibility("default"))) ModuleDescriptor _mod_descrip = {
+FAKE_VISIBLE ModuleDescriptor _mod_descrip = {
 #if defined(FAKE_BAD_SYNC)
     0x12345678u,
 #else
