@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--monitors", "1920x1080+0+0,800x600+100+100"}), 1,
                "error: --monitors: the monitors overlap"},
         BadRun{fake({"--monitors", "1920x1080+0+0", "--display", "800x600"}), 1,
-               "--display excludes --monitors"},
+               "error: --display excludes --monitors"},
         BadRun{fake({"--dpi-awareness", "aware"}), 1,
                "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
                "'aware'"},
@@ -206,7 +206,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--timeout", "5 s"}), 1, "error: --timeout needs SECONDS within 1..3600"},
         // A failed action ends the run without a result.
         BadRun{fake({"--script", write_script("cli_noresult.txt", "key s\nok\nok\n")}), 3,
-               "cli_noresult.txt, line 2: "},
+               "error: " + ::testing::TempDir() +
+                   "/cli_noresult.txt, line 2: the open panel has no OK button (ok)\n"},
         BadRun{fake({"--script", "/nonexistent/script.txt"}), 1,
                "error: /nonexistent/script.txt: cannot read the script: No such file or "
                "directory"},
@@ -390,7 +391,7 @@ TEST_P(HostCommandPluginFailures, EndWithAReportTheExitCodeAndTheWholeTrace) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.front(), "lookup LWPanelServices 0");
+  EXPECT_EQ(lines.front(), "call.activate 6");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "call.mouse_button 160,5,6"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "count call.mouse_button 1"), lines.end());
   EXPECT_EQ(lines.back(), f.trace_last);
@@ -446,7 +447,7 @@ INSTANTIATE_TEST_SUITE_P(
                       {"--strict", "--timeout", "60"},
                       hvhost::kExitOk,
                       "",
-                      "count call.mouse_button 1"}));
+                      "count return.activate 3"}));
 
 TEST(HostCommand, TheTraceIsWholeAfterAKill) {
   // The host hangs in the plug-in until a CI runner's timeout stops it:
@@ -469,7 +470,7 @@ TEST(HostCommand, TheTraceIsWholeAfterAKill) {
     for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"trace.txt"});
     const std::string text = read_back(trace);
-    EXPECT_EQ(text.rfind("lookup LWPanelServices 0\n", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("call.activate 6\n", 0), 0u) << text;
     // Every call up to the one that hung is there, a whole line each.
     EXPECT_NE(text.find("\npanel.draw_rgb_box 0,0,0,4,4,40,30\ncall.mouse_button 160,5,6\n"),
               std::string::npos)
