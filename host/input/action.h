@@ -34,7 +34,7 @@ enum class Place {
 // One script line: an action of the vocabulary and its fields (those its
 // grammar line names; the rest stay at their defaults).
 struct Action {
-  const ActionSpec *spec = nullptr;
+  const ActionSpec *entry = nullptr;
   Place place = Place::kPanel;
   MouseButton button = MouseButton::kLeft;
   std::array<int, 4> xy{};      // X Y, or X1 Y1 X2 Y2

@@ -106,9 +106,9 @@ class LineParser {
   Action parse() {
     Action a;
     a.line = line_;
-    a.spec = find_spec();
-    const std::vector<std::string_view> fields = split_fields(a.spec->fields);
-    if (std::string_view(a.spec->fields).find("[STEPS]") != std::string_view::npos)
+    a.entry = find_spec();
+    const std::vector<std::string_view> fields = split_fields(a.entry->fields);
+    if (std::string_view(a.entry->fields).find("[STEPS]") != std::string_view::npos)
       a.number = kDefaultDragSteps;
     for (size_t i = 0; i < fields.size(); ++i) {
       const std::string_view f = fields[i];
@@ -256,7 +256,7 @@ Action make(std::string_view word, Place place = Place::kPanel, std::array<int, 
             MouseButton button = MouseButton::kLeft, int number = 0,
             std::array<int, 3> values = {}) {
   Action a;
-  a.spec = &action_spec(word);
+  a.entry = &action_spec(word);
   a.place = place;
   a.xy = xy;
   a.button = button;
@@ -267,7 +267,7 @@ Action make(std::string_view word, Place place = Place::kPanel, std::array<int, 
 
 }  // namespace
 
-std::string_view Action::word() const { return spec ? spec->word : ""; }
+std::string_view Action::word() const { return entry ? entry->word : ""; }
 
 Action Action::press(int x, int y, MouseButton b) { return press(Place::kPanel, x, y, b); }
 Action Action::press(Place p, int x, int y, MouseButton b) { return make("press", p, {x, y}, b); }
@@ -302,9 +302,9 @@ Action Action::snapshot(std::string name) {
 }
 
 std::string describe(const Action &a) {
-  if (!a.spec) return "?";
-  std::string s = a.spec->word;
-  const std::vector<std::string_view> fields = split_fields(a.spec->fields);
+  if (!a.entry) return "?";
+  std::string s = a.entry->word;
+  const std::vector<std::string_view> fields = split_fields(a.entry->fields);
   for (size_t i = 0; i < fields.size(); ++i) {
     const std::string_view f = fields[i];
     std::string word;
@@ -346,10 +346,10 @@ std::string missing_place_message(Place place) {
 }
 
 bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::string *error) {
-  const ActionSpec &spec = a.spec ? *a.spec : kVocabulary.front();
+  const ActionSpec &entry = a.entry ? *a.entry : kVocabulary.front();
   std::array<std::array<int, 2>, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
-  if (spec.needs) {
-    for (Place p : {Place::kPanel, *spec.needs, a.place}) {
+  if (entry.needs) {
+    for (Place p : {Place::kPanel, *entry.needs, a.place}) {
       if (places.find(p)) continue;
       *error = missing_place_message(p);
       return false;
@@ -364,9 +364,9 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
   }
   // An action with a second point (a drag) moves to it in STEPS even steps
   // and releases there.
-  const bool two_points = std::string_view(spec.fields).find("X2") != std::string_view::npos;
+  const bool two_points = std::string_view(entry.fields).find("X2") != std::string_view::npos;
   const int moves = two_points ? std::max(a.number, 1) : 1;
-  for (const UserInput::Kind kind : spec.inputs) {
+  for (const UserInput::Kind kind : entry.inputs) {
     for (int i = 1; i <= (kind == K::kMove ? moves : 1); ++i) {
       UserInput in;
       in.kind = kind;
