@@ -1,9 +1,9 @@
-// Writing an output file (a snapshot, the call trace) so that it is either
-// complete or not there: the bytes go to a new temporary file in the same
-// directory, which is renamed over the target once every write and the
-// close have succeeded. A symbolic link planted at the target's path is
-// replaced by the file, never followed, and a failure names the system's
-// reason.
+// The host's two ways of writing an output file, each failure naming the
+// system's reason. AtomicFile (snapshots) is either complete or not there:
+// the bytes go to a new temporary file in the same directory, renamed over
+// the target once every write and the close have succeeded, so a symbolic
+// link planted at the target's path is replaced, never followed.
+// StreamFile (the call trace) writes straight to its name, a line at a time.
 #pragma once
 
 #include <string>
