@@ -39,8 +39,14 @@ WindowLayout window_layout(const Panel &panel) {
 }
 
 Framebuffer compose_window(const Panel &panel) {
+  Framebuffer fb;
+  compose_window_into(panel, fb);
+  return fb;
+}
+
+void compose_window_into(const Panel &panel, Framebuffer &fb) {
   const WindowLayout l = window_layout(panel);
-  Framebuffer fb(l.width, l.height, palette::kBackground);
+  fb.resize(l.width, l.height, palette::kBackground);
   fb.frame(0, 0, l.width, l.height, palette::kWindowEdge);
   fb.fill_rect(l.title.x, l.title.y, l.title.w, l.title.h, palette::kTitleStrip);
   fb.fill_rect(l.title.x, l.title.y + l.title.h - 1, l.title.w, 1, palette::kBevelDark);
@@ -53,7 +59,6 @@ Framebuffer compose_window(const Panel &panel) {
     draw_row_button(fb, *l.ok, "OK");
     draw_row_button(fb, *l.cancel, "Cancel");
   }
-  return fb;
 }
 
 }  // namespace hvhost

@@ -32,5 +32,8 @@ WindowLayout window_layout(const Panel &panel);
 
 // The panel as its window looks.
 Framebuffer compose_window(const Panel &panel);
+// The same into fb, keeping its storage when the size is unchanged (the
+// simulated desktop composes a window again after every change).
+void compose_window_into(const Panel &panel, Framebuffer &fb);
 
 }  // namespace hvhost

@@ -18,6 +18,20 @@ bool clip_span(int64_t pos, int64_t len, int64_t limit, int64_t *lo, int64_t *hi
   return *lo < *hi;
 }
 
+// Sets n pixels from p on to v: the first one by hand, the rest by copies
+// that double each time. A 304 x 340 erase is 17 copies; an instrumented
+// build (the fuzzers, the sanitizer tests) checks each copy once rather
+// than each pixel.
+void fill_pixels(uint32_t *p, size_t n, uint32_t v) {
+  if (n == 0) return;
+  p[0] = v;
+  for (size_t done = 1; done < n;) {
+    const size_t step = std::min(done, n - done);
+    std::memcpy(p + done, p, step * sizeof(uint32_t));
+    done += step;
+  }
+}
+
 }  // namespace
 
 std::ostream &operator<<(std::ostream &out, Rgb c) {
@@ -29,12 +43,15 @@ Framebuffer::Framebuffer(int width, int height, Rgb fill) { resize(width, height
 void Framebuffer::resize(int width, int height, Rgb fill) {
   width_ = clamp_extent(width);
   height_ = clamp_extent(height);
-  pixels_.assign(static_cast<size_t>(width_) * static_cast<size_t>(height_), fill.packed());
+  // resize keeps the storage when the size is unchanged (a window composed
+  // again into its cached image).
+  pixels_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_));
+  fill_pixels(pixels_.data(), pixels_.size(), fill.packed());
   ++revision_;
 }
 
 void Framebuffer::erase(Rgb background) {
-  std::fill(pixels_.begin(), pixels_.end(), background.packed());
+  fill_pixels(pixels_.data(), pixels_.size(), background.packed());
   ++revision_;
 }
 
@@ -44,10 +61,16 @@ void Framebuffer::fill_area(int64_t x, int64_t y, int64_t w, int64_t h, Rgb c) {
   int64_t x0, x1, y0, y1;
   if (w <= 0 || h <= 0) return;
   if (!clip_span(x, w, width_, &x0, &x1) || !clip_span(y, h, height_, &y0, &y1)) return;
+  // The first row is filled, the others copied from it.
+  const size_t count = static_cast<size_t>(x1 - x0);
+  uint32_t *const first = pixels_.data() + y0 * width_ + x0;
   const uint32_t p = c.packed();
-  for (int64_t row = y0; row < y1; ++row) {
-    uint32_t *line = pixels_.data() + row * width_;
-    std::fill(line + x0, line + x1, p);
+  if (count == 1) {  // a frame's or a bevel's column
+    for (int64_t row = y0; row < y1; ++row) pixels_[row * width_ + x0] = p;
+  } else {
+    fill_pixels(first, count, p);
+    for (int64_t row = y0 + 1; row < y1; ++row)
+      std::memcpy(pixels_.data() + row * width_ + x0, first, count * sizeof(uint32_t));
   }
   ++revision_;
 }

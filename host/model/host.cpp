@@ -177,7 +177,7 @@ std::optional<Rgb> Host::screen_pixel(int x, int y) const {
         cache->flags != p.open_flags() || cache->layout.client.w != p.width() ||
         cache->layout.client.h != p.height()) {
       cache->layout = window_layout(p);
-      cache->image = compose_window(p);
+      compose_window_into(p, cache->image);
       cache->revision = p.framebuffer().revision();
       cache->title = p.title();
       cache->flags = p.open_flags();

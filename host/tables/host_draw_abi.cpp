@@ -32,7 +32,10 @@ void border(Framebuffer &fb, int indent, int x, int y, int w, int h) {
 // The per-pixel calls come 65,536 to a full repaint and keep no entries
 // unless asked to: they count, and only when recording build the entry's
 // arguments, out of line, so that the common path sets up no arguments array
-// (which the sanitizer builds pay for on every call).
+// (which the sanitizer builds pay for on every call). The raster's two
+// per-pixel entry points are flattened: the small lookups, the count and the
+// store are inlined into them, where the instrumented builds would otherwise
+// leave each one a call of its own.
 [[gnu::noinline]] void record_pixel(CallTrace &trace, Op op, const void *handle,
                                     std::initializer_list<int64_t> args) {
   trace.record(op, handle, "", args);
@@ -164,7 +167,7 @@ void HostAbi::raster_destroy(LWRasterID id) {
   h->rasters_.erase(id);
 }
 
-void HostAbi::raster_pixel(LWRasterID id, int code, int x, int y) {
+[[gnu::flatten]] void HostAbi::raster_pixel(LWRasterID id, int code, int x, int y) {
   Host *h = host();
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterPixel);
@@ -173,7 +176,7 @@ void HostAbi::raster_pixel(LWRasterID id, int code, int x, int y) {
   r->framebuffer().set_pixel(x, y, palette::color_for_code(code));
 }
 
-void HostAbi::raster_rgb_pixel(LWRasterID id, int red, int g, int b, int x, int y) {
+[[gnu::flatten]] void HostAbi::raster_rgb_pixel(LWRasterID id, int red, int g, int b, int x, int y) {
   Host *h = host();
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterRgbPixel);

@@ -75,16 +75,19 @@ static void draw_glyph(LWRasterID raster, const MarkerGlyph &glyph, int left, in
 
 // field_pixel over a rectangle, with what does not change along a row (the
 // ramps, the row's blend, the host's pixel function) read once per row
-// rather than once per pixel: a full repaint is 65,536 pixels.
+// rather than once per pixel: a full repaint is 65,536 pixels. Callers clip
+// to the field, so y is 0..255 and the blend is done unsigned (the same
+// values, without an overflow check per channel in the sanitizer builds).
 static void paint_field_rect(const GradientState *g, LWRasterID raster, int x0, int y0, int x1,
                              int y1) {
   const uint8_t *const red = g->red_ramp, *const green = g->green_ramp, *const blue = g->blue_ramp;
   void (*const rgb_pixel)(LWRasterID, int, int, int, int, int) = g_raster_funcs->drawRGBPixel;
   for (int y = y0; y < y1; ++y) {
-    const int32_t keep = 255 - y, white = 255 * y;
+    const uint32_t keep = 255u - static_cast<uint32_t>(y), white = 255u * static_cast<uint32_t>(y);
     for (int x = x0; x < x1; ++x)
-      rgb_pixel(raster, (red[x] * keep + white) / 255, (green[x] * keep + white) / 255,
-                (blue[x] * keep + white) / 255, x, y);
+      rgb_pixel(raster, static_cast<int>((red[x] * keep + white) / 255u),
+                static_cast<int>((green[x] * keep + white) / 255u),
+                static_cast<int>((blue[x] * keep + white) / 255u), x, y);
   }
 }
 
