@@ -314,6 +314,12 @@ TEST_F(HostDrawing, OpenPanelsAppearOnTheScreenAtTheirPositions) {
     EXPECT_EQ(h.screen_pixel(100, 200), hvhost::palette::kWindowEdge);
     // The client area starts below the title strip.
     EXPECT_EQ(h.screen_pixel(101, 221), (Rgb{9, 8, 7}));
+    // A change is composed again into the window's cached image, all of it.
+    df().drawRGBBox(p, 1, 2, 3, 0, 0, 50, 40);
+    df().drawRGBPixel(p, 4, 5, 6, 49, 39);
+    EXPECT_EQ(h.screen_pixel(101, 221), (Rgb{1, 2, 3}));
+    EXPECT_EQ(h.screen_pixel(100 + 1 + 49, 200 + 21 + 39), (Rgb{4, 5, 6}));
+    EXPECT_EQ(h.screen_pixel(100, 200), hvhost::palette::kWindowEdge);
     return std::nullopt;
   });
   host_.set_input(&driver);

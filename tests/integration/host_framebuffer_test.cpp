@@ -46,6 +46,26 @@ TEST(Framebuffer, FillRectClipsForAnyRectangle) {
     }
 }
 
+// Fills copy rows and double their copies: every width and height around
+// the powers of two, and one-pixel columns (frames), set exactly their
+// rectangle; erase and a resize to the same size set every pixel.
+TEST(Framebuffer, FillsSetExactlyTheirRectangleAtEverySize) {
+  for (int w = 1; w <= 17; ++w)
+    for (int h = 1; h <= 3; ++h) {
+      Framebuffer fb(20, 5, kBlue);
+      fb.fill_rect(2, 1, w, h, kRed);
+      EXPECT_EQ(fb.count(kRed, 2, 1, w, h), w * h) << w << "x" << h;
+      EXPECT_EQ(fb.count(kRed, 0, 0, 20, 5), w * h) << w << "x" << h;
+      Framebuffer image(w, h, kRed);
+      image.set_pixel(w - 1, h - 1, kBlue);
+      image.erase(kBlue);
+      EXPECT_EQ(image.count(kBlue, 0, 0, w, h), w * h) << w << "x" << h;
+      image.set_pixel(0, 0, kRed);
+      image.resize(w, h, kBlue);
+      EXPECT_EQ(image.count(kBlue, 0, 0, w, h), w * h) << w << "x" << h;
+    }
+}
+
 TEST(Framebuffer, LineDrawsBothEndsAndClipsForAnyEnds) {
   Framebuffer fb(10, 6, kBlue);
   fb.line(1, 0, 6, 5, kRed);
