@@ -279,6 +279,20 @@ class Context:
         logged and returned as a Run."""
         cmd = ["wine", str(exe)] + [str(a) for a in args]
         env = self.env if display else self.no_display_env()
+        # Now and then Wine 8 fails to start a program at all: exit 1 at
+        # once, with no output. Our programs never end that way (every
+        # failure prints an error), so such a run is tried once more.
+        for attempt in (1, 2):
+            run = self._wine_once(exe, cmd, env, timeout)
+            if not (attempt == 1 and run.code == 1 and not run.out and not run.err
+                    and run.seconds < 0.5):
+                break
+            log("  Wine did not start the program; trying once more")
+        if expect is not None and run.code != expect:
+            raise Failure("exit code %d, expected %d" % (run.code, expect))
+        return run
+
+    def _wine_once(self, exe, cmd, env, timeout):
         log("$", " ".join(cmd))
         began = time.monotonic()
         # Output goes to files, not pipes: Wine's service processes, started
@@ -301,13 +315,12 @@ class Context:
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
                   err_path.read_text(errors="replace").replace("\r", ""))
-        log("  exit %d in %.1f s" % (run.code, time.monotonic() - began))
+        run.seconds = time.monotonic() - began
+        log("  exit %d in %.1f s" % (run.code, run.seconds))
         for line in run.out.splitlines():
             log("  | " + line)
         for line in run.err.splitlines():
             log("  ! " + line)
-        if expect is not None and run.code != expect:
-            raise Failure("exit code %d, expected %d" % (run.code, expect))
         return run
 
 
