@@ -47,7 +47,19 @@ const char *const kFunctionNames[] = {"GetDesktopWindow",
                                       "GetProcAddress",
                                       "EnumDisplayMonitors",
                                       "GetSystemMetrics",
-                                      "SetThreadDpiAwarenessContext"};
+                                      "SetThreadDpiAwarenessContext",
+                                      "GetActiveWindow",
+                                      "OpenClipboard",
+                                      "CloseClipboard",
+                                      "EmptyClipboard",
+                                      "GetClipboardData",
+                                      "SetClipboardData",
+                                      "GetKeyState",
+                                      "GlobalAlloc",
+                                      "GlobalLock",
+                                      "GlobalUnlock",
+                                      "GlobalFree",
+                                      "GlobalSize"};
 
 State &state() {
   static State state;
@@ -213,6 +225,7 @@ int desktop_reset(int width, int height) {
   s.logging = true;
   s.fail_hook = s.fail_timer = s.fail_dc = s.fail_monitors = FailCountdown{};
   desktop_clear_pixel_failures();
+  clipboard_reset();
   return 1;
 }
 
@@ -417,6 +430,7 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_SET_TIMER: s.fail_timer.arm(nth); break;
     case DESKTOP_FAIL_WINDOW_DC: s.fail_dc.arm(nth); break;
     case DESKTOP_FAIL_MONITORS: s.fail_monitors.arm(nth); break;
+    default: clipboard_fail_call(point, nth); break;
   }
 }
 
@@ -427,7 +441,8 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_SET_TIMER: return s.fail_timer.pending() ? 1 : 0;
     case DESKTOP_FAIL_WINDOW_DC: return s.fail_dc.pending() ? 1 : 0;
   }
-  return 0;
+  int pending = 0;
+  return clipboard_fail_pending(point, &pending) ? pending : 0;
 }
 
 void desktop_fail_pixel(int x, int y) { state().bad_pixels.insert({x, y}); }

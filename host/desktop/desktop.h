@@ -190,6 +190,35 @@ int desktop_outstanding_dcs(void);  // device contexts acquired and not released
 HWND desktop_window(void);          // what GetDesktopWindow returns
 HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 
+// ---- Clipboard and keys ----------------------------------------------------------
+
+// The clipboard holds at most one format, text (CF_TEXT), in global memory
+// (GlobalAlloc and the rest), and follows the Win32 rules a program meets:
+// OpenClipboard fails while it is open; EmptyClipboard, SetClipboardData,
+// GetClipboardData and CloseClipboard fail unless it is; SetClipboardData
+// fails, as documented, when EmptyClipboard ran while it was opened without
+// an owner window, and takes the memory over when it succeeds; memory the
+// clipboard owns must not be freed (that is counted as misuse).
+// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel.
+#define DESKTOP_ACTIVE_WINDOW ((HWND)(uintptr_t)0x10020)
+
+// Puts size bytes as the clipboard's text, exactly as given (a NUL is not
+// added: add it to the bytes when wanted); null empties the clipboard, so
+// that it holds no text at all. Returns 0 when size is over 1 MiB, else 1.
+int desktop_set_clipboard(const void *bytes, size_t size);
+// The clipboard's text memory: 1 with *bytes and *size set, or 0 when it
+// holds no text.
+int desktop_clipboard(const char **bytes, size_t *size);
+// The clipboard is open now.
+int desktop_clipboard_open(void);
+// Global memory blocks alive and not the clipboard's: a leak when a run is
+// over.
+int desktop_outstanding_globals(void);
+// Frees of memory the clipboard owns, or of no memory at all.
+int desktop_global_misuse(void);
+// A key held down (GetKeyState's high bit) or not, by virtual-key code.
+void desktop_set_key(int virtual_key, int down);
+
 // ---- Call log --------------------------------------------------------------------
 
 // Every call of the Win32 functions is logged in order, and so is each
@@ -224,7 +253,10 @@ typedef enum DesktopFailPoint {
   DESKTOP_FAIL_SET_HOOK = 1,   // SetWindowsHookExA returns NULL
   DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
   DESKTOP_FAIL_WINDOW_DC = 3,  // GetWindowDC returns NULL
-  DESKTOP_FAIL_MONITORS = 4    // EnumDisplayMonitors returns FALSE, lists none
+  DESKTOP_FAIL_MONITORS = 4,   // EnumDisplayMonitors returns FALSE, lists none
+  DESKTOP_FAIL_OPEN_CLIPBOARD = 5,  // OpenClipboard returns FALSE
+  DESKTOP_FAIL_GLOBAL_ALLOC = 6,    // GlobalAlloc returns NULL
+  DESKTOP_FAIL_SET_CLIPBOARD = 7    // SetClipboardData returns NULL, keeps nothing
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

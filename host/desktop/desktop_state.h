@@ -63,6 +63,19 @@ enum Fn {
   kEnumDisplayMonitors,
   kGetSystemMetrics,
   kSetThreadDpiAwarenessContext,
+  // The clipboard, its global memory and the key state (clipboard.cpp).
+  kGetActiveWindow,
+  kOpenClipboard,
+  kCloseClipboard,
+  kEmptyClipboard,
+  kGetClipboardData,
+  kSetClipboardData,
+  kGetKeyState,
+  kGlobalAlloc,
+  kGlobalLock,
+  kGlobalUnlock,
+  kGlobalFree,
+  kGlobalSize,
   kFnCount
 };
 
@@ -163,5 +176,14 @@ uint32_t compose(int x, int y);
 HookList::iterator first_live(HookList::iterator it);
 // Erases the hooks marked dead, once no dispatch is running.
 void purge_dead_hooks();
+
+// ---- Clipboard (clipboard.cpp) ----------------------------------------------
+
+// Back to an empty, closed clipboard with no global memory, no keys down
+// and no failures armed.
+void clipboard_reset();
+// The clipboard's failure points; false for a point that is not one.
+bool clipboard_fail_call(int point, int nth);
+bool clipboard_fail_pending(int point, int *pending);
 
 }  // namespace desktop_detail

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <utility>
 
 #include "input/quote.h"
 #include "input/script.h"
@@ -24,6 +25,10 @@ int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_M
 
 using K = UserInput::Kind;
 
+// The words for the qualifiers held with a key, and their bits.
+constexpr std::pair<std::string_view, int> kQualifierWords[] = {
+    {"ctrl+", kQualifierCtrl}, {"shift+", kQualifierShift}, {"alt+", kQualifierAlt}};
+
 // A row: the word, its fields as the grammar shows them, its description
 // (lines of --help split by '\n'), what it needs on the panel, its inputs.
 // clang-format off
@@ -41,7 +46,8 @@ const std::vector<ActionSpec> kVocabulary = {
     {"drag", "[AREA] X1 Y1 X2 Y2 [STEPS]",
      "left press at X1 Y1, STEPS moves in even\nsteps to X2 Y2 (default 8), release there",
      Place::kPanel, {K::kPress, K::kMove, K::kRelease}},
-    {"key", "C", "a key pressed and released", Place::kPanel, {K::kKeyDown, K::kKeyUp}},
+    {"key", "C", "a key pressed and released; C is a\ncharacter or a decimal code, after any\n"
+     "of ctrl+ shift+ alt+ for keys held", Place::kPanel, {K::kKeyDown, K::kKeyUp}},
     {"key down", "C", "only the key's press", Place::kPanel, {K::kKeyDown}},
     {"key up", "C", "only the key's release", Place::kPanel, {K::kKeyUp}},
     {"rgb", "R G B", "the user types the three values into the\nRGB editor",
@@ -124,7 +130,7 @@ class LineParser {
       } else if (f == "[STEPS]") {
         a.number = number(f, 1, kMaxDragSteps);
       } else if (f == "C") {
-        a.number = key_code(take(f));
+        a.number = key_code(take(f), &a.qualifiers);
       } else if (f == "MS") {
         a.number = number(f, 0, kMaxWaitMs);
       } else if (f == "NAME") {
@@ -220,10 +226,24 @@ class LineParser {
     return p;
   }
 
-  int key_code(std::string_view w) {
+  // A key: one character or a decimal code, after any of ctrl+, shift+ and
+  // alt+ for the qualifiers held with it.
+  int key_code(std::string_view w, int *qualifiers) {
+    for (bool more = true; more && w.size() > 1;) {
+      more = false;
+      for (const auto &[prefix, bit] : kQualifierWords)
+        if (w.size() > prefix.size() && w.substr(0, prefix.size()) == prefix) {
+          *qualifiers |= bit;
+          w.remove_prefix(prefix.size());
+          more = true;
+        }
+    }
     if (w.find_first_not_of("0123456789") == std::string_view::npos) {
-      --pos_;
-      return number("CODE", 0, 65535);
+      int v = 0;
+      const auto [p, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
+      if (ec != std::errc() || v > 65535)
+        fail("CODE " + escaped_text(w) + " is out of range (0..65535)");
+      return v;
     }
     if (w.size() != 1) fail("a key is one character or a decimal code, not " + quoted_text(w));
     return static_cast<unsigned char>(w[0]);
@@ -315,7 +335,11 @@ std::string describe(const Action &a) {
       word = std::to_string(a.xy[coord_index(f)]);
     } else if (f == "[BUTTON]" || f == "BUTTON") {
       if (f == "BUTTON" || a.button != MouseButton::kLeft) word = button_word(a.button);
-    } else if (f == "[STEPS]" || f == "C" || f == "MS") {
+    } else if (f == "C") {
+      for (const auto &[prefix, bit] : kQualifierWords)
+        if (a.qualifiers & bit) word += prefix;
+      word += std::to_string(a.number);
+    } else if (f == "[STEPS]" || f == "MS") {
       word = std::to_string(a.number);
     } else if (f == "NAME") {
       word = a.name;
@@ -372,6 +396,7 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
       in.kind = kind;
       in.button = a.button;
       in.code = a.number;
+      in.qualifiers = a.qualifiers;
       in.values = a.values;
       in.name = a.name;
       std::array<int, 2> p = at[two_points && kind == K::kRelease ? 1 : 0];

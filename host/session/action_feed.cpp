@@ -53,8 +53,8 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case UserInput::kPress: return host.mouse_press(in.x, in.y, in.button);
     case UserInput::kMove: return host.mouse_move(in.x, in.y);
     case UserInput::kRelease: return host.mouse_release(in.x, in.y, in.button);
-    case UserInput::kKeyDown: return host.key_down(static_cast<uint32_t>(in.code));
-    case UserInput::kKeyUp: return host.key_up(static_cast<uint32_t>(in.code));
+    case UserInput::kKeyDown: return host.key_down(static_cast<uint32_t>(in.code), in.qualifiers);
+    case UserInput::kKeyUp: return host.key_up(static_cast<uint32_t>(in.code), in.qualifiers);
     case UserInput::kEditRgb:
     case UserInput::kEditHsv: {
       const bool rgb = in.kind == UserInput::kEditRgb;

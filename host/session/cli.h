@@ -27,6 +27,7 @@ struct CommonOptions {
   std::string monitors;
   std::string dpi_awareness;
   std::string timeout;  // empty: not given
+  std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;
   int class_version = 0;  // 0: offer 6, 5, 4 in turn

@@ -65,6 +65,8 @@ struct SessionConfig {
   // Every problem the host noticed in the plug-in's use of its interface
   // fails the run (kExitProblems) instead of being a note.
   bool strict = false;
+  // Text put on the clipboard before the request.
+  std::optional<std::string> clipboard;
 };
 
 // Exit codes of the command.
@@ -114,9 +116,10 @@ class Session {
   // the plug-in did not catch or a timeout ends the process with its
   // report.
   ColorOutcome request(InputDriver &input);
-  // Prints the result line, and a note when the activation returned
-  // nonzero; a failed run (input_error set, or an action that failed)
-  // prints no result.
+  // Prints the result line, then "clipboard TEXT" (escaped) when the
+  // clipboard holds other text than before the request, and a note when
+  // the activation returned nonzero; a failed run (input_error set, or an
+  // action that failed) prints no result.
   void report(const ColorOutcome &outcome, const std::string &input_error = {});
   // Ends the run: closes the trace file, then reports the front end's
   // input error (a script step that could not be played) if any, else an
@@ -138,6 +141,7 @@ class Session {
   std::unique_ptr<Module> module_;
   const ServerRecord *server_ = nullptr;
   std::unique_ptr<Host> host_;
+  std::optional<std::string> clipboard_before_;
   TraceFile trace_file_;
   std::unique_ptr<DesktopInput> desktop_;  // the simulated desktop, elsewhere than Windows
 };

@@ -78,4 +78,10 @@ void SimulatedDesktop::pointer_release(MouseButton button) {
 
 void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }
 
+void SimulatedDesktop::keys_held(int qualifiers) {
+  desktop_set_key(VK_CONTROL, qualifiers & IQ_CTRL);
+  desktop_set_key(VK_SHIFT, qualifiers & IQ_SHIFT);
+  desktop_set_key(VK_MENU, qualifiers & IQ_ALT);
+}
+
 }  // namespace hvhost

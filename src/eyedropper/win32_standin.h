@@ -2,6 +2,7 @@
 // systems that are not Windows. The simulated desktop library implements it.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -101,6 +102,32 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI EnumDisplayMonitors(HDC hdc, const RECT *clip, MONITORENUMPROC proc, LPARAM data);
 int WINAPI GetSystemMetrics(int index);
+
+// The clipboard, the global memory its data lives in, and the key state.
+typedef int16_t SHORT;
+typedef size_t SIZE_T;
+typedef void *LPVOID;
+typedef void *HANDLE;
+typedef HANDLE HGLOBAL;
+
+#define CF_TEXT 1
+#define GMEM_MOVEABLE 0x0002
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+
+HWND WINAPI GetActiveWindow(void);
+BOOL WINAPI OpenClipboard(HWND owner);
+BOOL WINAPI CloseClipboard(void);
+BOOL WINAPI EmptyClipboard(void);
+HANDLE WINAPI GetClipboardData(UINT format);
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+SHORT WINAPI GetKeyState(int virtual_key);
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+SIZE_T WINAPI GlobalSize(HGLOBAL memory);
 
 #ifdef __cplusplus
 }
