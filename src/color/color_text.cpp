@@ -89,6 +89,7 @@ bool parse_numbers(string_view s, ParsedColor *out) {
       if (s.front() == ',' && ++commas > 1) return false;
       s.remove_prefix(1);
     }
+    if (commas > 0 && s.empty()) return false;
   }
   if (n != 3) return false;
   ParsedColor p = {};
