@@ -220,8 +220,13 @@ class FrontEnd : public hvhost::InputDriver {
   uint64_t char_tag_ = 0;  // the key-down whose character is still queued
   WPARAM char_vk_ = 0;     // the virtual key of that key-down
   // Keys whose press went to the plug-in as a character, by virtual key:
-  // their release goes as the same character.
-  std::vector<std::pair<WPARAM, uint32_t>> keys_down_;
+  // their release goes as the same character with the same qualifiers.
+  struct HeldKey {
+    WPARAM vk;
+    uint32_t code;
+    int qualifiers;
+  };
+  std::vector<HeldKey> keys_down_;
   uint64_t done_tag_ = 0;
   uint64_t hook_tag_ = 0;
   POINT hook_point_{};

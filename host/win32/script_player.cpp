@@ -120,6 +120,33 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
+bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::string &what) {
+  // A key with qualifiers is typed by its virtual key, as a user types it,
+  // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
+  // keys go down before its press and come up after its release.
+  const SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  if (scan == -1 || (scan & 0x0600)) {
+    fail("key code " + std::to_string(in.code) + " cannot be typed with ctrl+, shift+ or alt+");
+    return false;
+  }
+  static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
+                                               {hvhost::kQualifierShift, VK_SHIFT},
+                                               {hvhost::kQualifierAlt, VK_MENU}};
+  const WORD vk = static_cast<WORD>(scan & 0xFF);
+  // A capital is typed with Shift.
+  const int qualifiers = in.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  if (in.kind == UserInput::kKeyDown) {
+    for (const auto &[bit, held] : kHeld)
+      if (qualifiers & bit) add_key(held, false, target, what);
+    add_key(vk, false, target, what);
+  } else {
+    add_key(vk, true, nullptr, what);
+    for (const auto &[bit, held] : kHeld)
+      if (qualifiers & bit) add_key(held, true, nullptr, what);
+  }
+  return true;
+}
+
 bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
   PanelWindow *w = fe.innermost_window();
@@ -165,6 +192,10 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
         if (in.code <= 0 || in.code > 0xFFFF || (in.code >= 0xD800 && in.code <= 0xDFFF)) {
           fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
           return false;
+        }
+        if (in.qualifiers) {
+          if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
+          break;
         }
         add_char(static_cast<WORD>(in.code), w ? w->hwnd : nullptr, in.kind == UserInput::kKeyDown,
                  in.kind == UserInput::kKeyUp);

@@ -91,6 +91,9 @@ class ScriptPlayer {
   void add_char(WORD code, HWND target, bool down = true, bool up = true);
   void add_key(WORD vk, bool up, HWND target, const std::string &what);
   void add_vk(WORD vk, HWND target, const std::string &what);
+  // A key with qualifiers, by its virtual key with theirs held around it;
+  // false (after fail) for a key that cannot be typed so.
+  bool add_held_key(const hvhost::UserInput &in, HWND target, const std::string &what);
   Step fail(const std::string &message);
   bool send(FrontEnd &fe, Event &e);
 

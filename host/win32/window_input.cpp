@@ -49,6 +49,14 @@ UserInput with_code(UserInput::Kind kind, uint32_t code = 0) {
   return in;
 }
 
+// Ctrl, Shift and Alt as the message being handled found them, in the
+// host's qualifier bits.
+int held_qualifiers() {
+  return (GetKeyState(VK_CONTROL) < 0 ? hvhost::kQualifierCtrl : 0) |
+         (GetKeyState(VK_SHIFT) < 0 ? hvhost::kQualifierShift : 0) |
+         (GetKeyState(VK_MENU) < 0 ? hvhost::kQualifierAlt : 0);
+}
+
 int lparam_x(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
 int lparam_y(LPARAM lp) { return static_cast<short>(HIWORD(lp)); }
 
@@ -203,10 +211,19 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
   if (!w.edit) {
     // An auto-repeated press comes again without a release between.
     keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
-                                    [&](const auto &k) { return k.first == char_vk_; }),
+                                    [&](const HeldKey &k) { return k.vk == char_vk_; }),
                      keys_down_.end());
-    keys_down_.emplace_back(char_vk_, code);
-    queue(w, with_code(UserInput::kKeyDown, code));
+    const int qualifiers = held_qualifiers();
+    // Windows types Ctrl+letter as a control character (Ctrl+C is 3); the
+    // host's key is the letter, with Ctrl among the qualifiers.
+    if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && char_vk_ >= 'A' &&
+        char_vk_ <= 'Z')
+      code = static_cast<uint32_t>(char_vk_ - 'A') +
+             ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
+    keys_down_.push_back({char_vk_, code, qualifiers});
+    UserInput in = with_code(UserInput::kKeyDown, code);
+    in.qualifiers = qualifiers;
+    queue(w, in);
     return;
   }
   PanelWindow::FieldEdit &e = *w.edit;
@@ -238,11 +255,12 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
 
 void FrontEnd::key_released(PanelWindow &w, WPARAM vk) {
   auto it = std::find_if(keys_down_.begin(), keys_down_.end(),
-                         [&](const auto &k) { return k.first == vk; });
+                         [&](const HeldKey &k) { return k.vk == vk; });
   if (it == keys_down_.end()) return;
-  const uint32_t code = it->second;
+  UserInput in = with_code(UserInput::kKeyUp, it->code);
+  in.qualifiers = it->qualifiers;
   keys_down_.erase(it);
-  queue(w, with_code(UserInput::kKeyUp, code));
+  queue(w, in);
 }
 
 LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {

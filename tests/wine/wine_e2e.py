@@ -428,6 +428,23 @@ def case_window_move(ctx):
     equal(opens[1], "window open %d %d Color" % (x + 100, y + 50), "the second window's place")
 
 
+def case_paste_hex(ctx):
+    """Ctrl+V pastes a hex code from the clipboard, as real key input (Ctrl
+    held, then V), and Ctrl+C copies the colour back as text; the windowed
+    host delivers the letter with Ctrl among the panel's qualifiers."""
+    script = ctx.script("paste.txt", "key ctrl+v\n"
+                                     "snapshot pasted\n"
+                                     "key ctrl+c\n"
+                                     "ok\n")
+    args = ("--color", "0.2,0.4,0.6", "--clipboard", "#3366CC")
+    win = same_as_headless(ctx, script, *args, snapshots=["pasted"])
+    hot = win.starting("hot ")
+    equal(hot[1:], ["hot " + " ".join([f32(0.2), f32(0.4), f32(0.8)])],
+          "one hot callback for the paste, the unchanged channels the request's own")
+    equal(win.starting("clipboard "), ["clipboard #3366CC\\r\\n0.2, 0.4, 0.8"],
+          "the colour copied back")
+
+
 def eyedropper_host(ctx, name, script_text, *args):
     script = ctx.script(name + ".txt", script_text)
     return ctx.host("--script", script, "--chart", "--report-windows", "--audit",
@@ -756,6 +773,7 @@ CASES = {
     "eyedropper_twice": case_eyedropper_twice,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
+    "paste_hex": case_paste_hex,
     "module_errors": case_module_errors,
     "sdk_host": case_sdk_host,
     "minimal_module": case_minimal_module,
