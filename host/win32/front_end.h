@@ -194,6 +194,8 @@ class FrontEnd : public hvhost::InputDriver {
   void mouse_move(PanelWindow &w, int wx, int wy);
   void mouse_up(PanelWindow &w, int wx, int wy, hvhost::MouseButton b);
   void char_typed(PanelWindow &w, uint32_t code);
+  // A key's press as the host's code, with the qualifiers held.
+  void key_pressed(PanelWindow &w, WPARAM vk, uint32_t code);
   void key_released(PanelWindow &w, WPARAM vk);
   void end_edit(PanelWindow &w, bool apply);
   void edit_field(PanelWindow &w, hvhost::Control &c, std::array<int, 3> value);

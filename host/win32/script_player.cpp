@@ -124,7 +124,11 @@ bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::str
   // A key with qualifiers is typed by its virtual key, as a user types it,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
   // keys go down before its press and come up after its release.
-  const SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  static const std::pair<int, WORD> kSpecial[] = {
+      {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
+  SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  for (const auto &[code, vk] : kSpecial)
+    if (in.code == code) scan = static_cast<SHORT>(vk);
   if (scan == -1 || (scan & 0x0600)) {
     fail("key code " + std::to_string(in.code) + " cannot be typed with ctrl+, shift+ or alt+");
     return false;

@@ -207,23 +207,33 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   }
 }
 
+void FrontEnd::key_pressed(PanelWindow &w, WPARAM vk, uint32_t code) {
+  // An auto-repeated press comes again without a release between.
+  keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
+                                  [&](const HeldKey &k) { return k.vk == vk; }),
+                   keys_down_.end());
+  const int qualifiers = held_qualifiers();
+  // Windows types Ctrl+letter as a control character (Ctrl+C is 3); the
+  // host's key is the letter, with Ctrl among the qualifiers.
+  if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && vk >= 'A' && vk <= 'Z')
+    code = static_cast<uint32_t>(vk - 'A') + ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
+  keys_down_.push_back({vk, code, qualifiers});
+  UserInput in = with_code(UserInput::kKeyDown, code);
+  in.qualifiers = qualifiers;
+  queue(w, in);
+}
+
+static uint32_t special_key_code(WPARAM vk) {
+  static const std::pair<WPARAM, uint32_t> kSpecial[] = {
+      {VK_UP, LWDK_UP}, {VK_DOWN, LWDK_DOWN}, {VK_LEFT, LWDK_LEFT}, {VK_RIGHT, LWDK_RIGHT}};
+  for (const auto &[key, code] : kSpecial)
+    if (key == vk) return code;
+  return 0;
+}
+
 void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
   if (!w.edit) {
-    // An auto-repeated press comes again without a release between.
-    keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
-                                    [&](const HeldKey &k) { return k.vk == char_vk_; }),
-                     keys_down_.end());
-    const int qualifiers = held_qualifiers();
-    // Windows types Ctrl+letter as a control character (Ctrl+C is 3); the
-    // host's key is the letter, with Ctrl among the qualifiers.
-    if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && char_vk_ >= 'A' &&
-        char_vk_ <= 'Z')
-      code = static_cast<uint32_t>(char_vk_ - 'A') +
-             ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
-    keys_down_.push_back({char_vk_, code, qualifiers});
-    UserInput in = with_code(UserInput::kKeyDown, code);
-    in.qualifiers = qualifiers;
-    queue(w, in);
+    key_pressed(w, char_vk_, code);
     return;
   }
   PanelWindow::FieldEdit &e = *w.edit;
@@ -313,6 +323,14 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CHAR:
       if (takes_input) char_typed(w, static_cast<uint32_t>(wp));
       return 0;
+    case WM_KEYDOWN:
+      // The keys that type no character and that the host has codes for
+      // (the arrows) go to the plug-in as those codes.
+      if (takes_input && !w.edit && special_key_code(wp)) {
+        key_pressed(w, wp, special_key_code(wp));
+        return 0;
+      }
+      break;
     case WM_KEYUP:
       if (takes_input) key_released(w, wp);
       return 0;

@@ -499,3 +499,42 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
     for (int i = 0; finite && i < 3; ++i) EXPECT_TRUE(same_bits(back.channel[i], row.f[i])) << i;
   }
 }
+
+// ---- Averages in linear light ---------------------------------------------------
+
+// Each 8-bit channel survives decoding and encoding; averages of known
+// pairs and chequers, worked out from the sRGB transfer function.
+TEST(LinearLight, AveragesTable) {
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(linear_to_srgb(srgb_to_linear(c)), c) << c;
+  const struct {
+    std::vector<ColorTriple> cells;
+    ColorTriple average;
+    const char *what;
+  } rows[] = {
+      {{{255, 255, 255}, {0, 0, 0}}, {188, 188, 188}, "white and black: 0.5 linear, not 128"},
+      {{{255, 0, 0}, {0, 0, 255}}, {188, 0, 188}, "red and blue"},
+      {{{200, 100, 50}}, {200, 100, 50}, "one cell is itself"},
+      {std::vector<ColorTriple>(9, {17, 34, 51}), {17, 34, 51}, "one colour 3 x 3"},
+      // A 5 x 5 chequer: 13 cells of one colour, 12 of the other.
+      {[] {
+         std::vector<ColorTriple> v;
+         for (int i = 0; i < 25; ++i)
+           v.push_back(i % 2 ? ColorTriple{0, 0, 0} : ColorTriple{255, 255, 255});
+         return v;
+       }(),
+       {191, 191, 191}, "white and black chequer 5 x 5"},
+      {{{-40, 300, 0}, {0, 255, 1000}}, {0, 255, 188}, "channels outside 0..255 clamp"},
+  };
+  for (const auto &row : rows) {
+    LinearSum sum = {};
+    for (const ColorTriple &c : row.cells) linear_sum_add(&sum, c);
+    ColorTriple got = {-1, -1, -1};
+    ASSERT_TRUE(linear_sum_average(&sum, &got)) << row.what;
+    EXPECT_EQ(str(got), str(row.average)) << row.what;
+  }
+  LinearSum none = {};
+  ColorTriple untouched = {7, 7, 7};
+  EXPECT_FALSE(linear_sum_average(&none, &untouched));
+  EXPECT_EQ(untouched.a, 7);
+  EXPECT_EQ(linear_to_srgb(std::nan("")), 0);
+}

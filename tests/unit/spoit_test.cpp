@@ -9,6 +9,7 @@
 #include "desktop.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
+#include "eyedropper/sample_controls.h"
 #include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
 
@@ -80,6 +81,33 @@ TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
   EXPECT_EQ(list.count, 0);
   EXPECT_FALSE(monitor_list_contains(list, 0, 0));
   desktop_reset(1920, 1080);
+}
+
+// The wheel steps the sample size round 1, 3, 5, 7 either way; the arrows
+// move the pointer one physical pixel, ten with Shift, in the code order
+// up, down, left, right.
+TEST(SamplingRun, WheelSizesAndArrowNudges) {
+  const int sizes[][3] = {{1, 120, 3}, {3, 1, 5}, {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
+                          {7, -1, 5},  {3, -120, 1}, {5, 0, 5}, {4, 120, 1}, {0, -120, 1}};
+  for (const auto &r : sizes) EXPECT_EQ(sample_size_after_wheel(r[0], r[1]), r[2]) << r[0];
+  const struct {
+    LWDualKey key;
+    int qualifiers;
+    bool arrow;
+    int dx, dy;
+  } keys[] = {
+      {0x1010, 0, true, 0, -1},       {0x1011, 0, true, 0, 1},
+      {0x1012, 0, true, -1, 0},       {0x1013, 0, true, 1, 0},
+      {0x1013, IQ_SHIFT, true, 10, 0}, {0x1010, IQ_SHIFT | IQ_CTRL, true, 0, -10},
+      {0x1012, IQ_CTRL, true, -1, 0}, {0x100F, 0, false, 9, 9},
+      {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
+  };
+  for (const auto &k : keys) {
+    int dx = 9, dy = 9;
+    EXPECT_EQ(nudge_for_key(k.key, k.qualifiers, &dx, &dy), k.arrow) << k.key;
+    EXPECT_EQ(dx, k.dx) << k.key;
+    EXPECT_EQ(dy, k.dy) << k.key;
+  }
 }
 
 TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {
