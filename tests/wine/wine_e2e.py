@@ -438,6 +438,11 @@ def case_paste_hex(ctx):
                                      "ok\n")
     args = ("--color", "0.2,0.4,0.6", "--clipboard", "#3366CC")
     win = same_as_headless(ctx, script, *args, snapshots=["pasted"])
+    ctx.host("--script", script, "--trace", "paste.trace", *args)
+    keys = [l for l in (ctx.work / "paste.trace").read_text().splitlines()
+            if l.startswith("call.key_")]
+    equal(keys, ["call.key_down 118,1", "call.key_up 118,1", "call.key_down 99,1",
+                 "call.key_up 99,1"], "the keys as the plug-in got them: letter, then Ctrl")
     hot = win.starting("hot ")
     equal(hot[1:], ["hot " + " ".join([f32(0.2), f32(0.4), f32(0.8)])],
           "one hot callback for the paste, the unchanged channels the request's own")
