@@ -345,6 +345,19 @@ int desktop_mouse_event(UINT message, int x, int y) {
   return swallowed ? 1 : 0;
 }
 
+int desktop_wheel_event(int notches) {
+  State &s = state();
+  const int delta = std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) * WHEEL_DELTA;
+  Ticket t = begin_call(kMouseEvent);
+  end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0, "@mouse(0x%x, %d, %d, wheel %d)",
+           WM_MOUSEWHEEL, s.cursor_x, s.cursor_y, delta);
+  MSLLHOOKSTRUCT event{};
+  event.pt = POINT{s.cursor_x, s.cursor_y};
+  event.mouseData = static_cast<DWORD>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
+  event.time = static_cast<DWORD>(s.now);
+  return run_chain(HC_ACTION, WM_MOUSEWHEEL, reinterpret_cast<LPARAM>(&event)) != 0 ? 1 : 0;
+}
+
 LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event) {
   MSLLHOOKSTRUCT copy{};
   if (event) copy = *event;

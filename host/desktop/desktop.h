@@ -164,6 +164,13 @@ void desktop_cursor(int *x, int *y);
 // Returns 1 when a hook swallowed the event (nonzero chain result), else 0.
 int desktop_mouse_event(UINT message, int x, int y);
 
+// Turns the wheel `notches` notches at the pointer (forward when positive),
+// as one low-level WM_MOUSEWHEEL event through the hook chain whose
+// MSLLHOOKSTRUCT carries notches x WHEEL_DELTA in the high word of its
+// mouseData (held to what a 16-bit delta can say). Returns 1 when a hook
+// swallowed it, else 0.
+int desktop_wheel_event(int notches);
+
 // Runs the hook chain from its head with arbitrary arguments and returns the
 // chain's result; the pointer does not move. For tests of hook procedures.
 LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event);

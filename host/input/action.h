@@ -101,6 +101,7 @@ struct UserInput {
     kDesktopPress,
     kDesktopRelease,
     kSnapshot,
+    kDesktopWheel,
   };
   Kind kind = kWait;
   int x = 0, y = 0;  // mouse, desktop move

@@ -62,6 +62,8 @@ const std::vector<ActionSpec> kVocabulary = {
     {"desktop press", "BUTTON", "a button of the screen pointer goes down",
      std::nullopt, {K::kDesktopPress}},
     {"desktop release", "BUTTON", "... and comes up", std::nullopt, {K::kDesktopRelease}},
+    {"desktop wheel", "NOTCHES", "its wheel turns NOTCHES notches, forward\n(away from the user) when positive",
+     std::nullopt, {K::kDesktopWheel}},
     {"snapshot", "NAME",
      "NAME.png of the innermost open panel's\nwindow, in the --snapshot directory",
      Place::kPanel, {K::kSnapshot}},

@@ -414,5 +414,6 @@ void DesktopInput::pointer_press(MouseButton) {}
 void DesktopInput::pointer_release(MouseButton) {}
 void DesktopInput::time_passed(uint32_t, uint64_t) {}
 void DesktopInput::keys_held(int) {}
+void DesktopInput::wheel_turn(int) {}
 
 }  // namespace hvhost

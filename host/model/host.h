@@ -66,6 +66,9 @@ class DesktopInput {
   virtual void pointer_move(int x, int y);
   virtual void pointer_press(MouseButton button);
   virtual void pointer_release(MouseButton button);
+  // The wheel turns `notches` notches (forward when positive), each
+  // WHEEL_DELTA (120).
+  virtual void wheel_turn(int notches);
   // Time moves on by ms; now_ms is the virtual clock after the step.
   virtual void time_passed(uint32_t ms, uint64_t now_ms);
   // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say

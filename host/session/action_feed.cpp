@@ -41,6 +41,7 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case UserInput::kDesktopMove: host.desktop().pointer_move(in.x, in.y); return true;
     case UserInput::kDesktopPress: host.desktop().pointer_press(in.button); return true;
     case UserInput::kDesktopRelease: host.desktop().pointer_release(in.button); return true;
+    case UserInput::kDesktopWheel: host.desktop().wheel_turn(in.values[0]); return true;
     default: break;
   }
   Panel *p = host.innermost_panel();

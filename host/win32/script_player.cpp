@@ -166,7 +166,8 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
     const UserInput &in = inputs[i];
     const bool on_desktop = in.kind == UserInput::kWait || in.kind == UserInput::kDesktopMove ||
                             in.kind == UserInput::kDesktopPress ||
-                            in.kind == UserInput::kDesktopRelease || in.kind == UserInput::kKeyUp;
+                            in.kind == UserInput::kDesktopRelease || in.kind == UserInput::kKeyUp ||
+                            in.kind == UserInput::kDesktopWheel;
     if (!w && !on_desktop) {
       fail("no panel window is open");
       return false;
@@ -249,6 +250,17 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
       case UserInput::kDesktopRelease:
         add_button(in.kind == UserInput::kDesktopPress, in.button, cursor, nullptr, what);
         break;
+      case UserInput::kDesktopWheel: {
+        Event e;
+        e.kind = Event::kMouse;
+        e.flags = MOUSEEVENTF_WHEEL;
+        const int notches = std::clamp(in.values[0], -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
+        e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
+        e.at = cursor;
+        e.what = what;
+        events_.push_back(e);
+        break;
+      }
       case UserInput::kSnapshot: break;  // handed to the host by advance()
     }
   }
@@ -261,6 +273,7 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
   if (e.kind == Event::kMouse) {
     in.type = INPUT_MOUSE;
     in.mi.dwFlags = e.flags;
+    in.mi.mouseData = e.mouse_data;
     if (e.flags & MOUSEEVENTF_MOVE) {
       in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
       in.mi.dx = absolute_x(e.at.x);

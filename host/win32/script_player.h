@@ -72,6 +72,7 @@ class ScriptPlayer {
     DWORD flags = 0;        // MOUSEEVENTF_* or KEYEVENTF_*
     POINT at{};             // kMouse with MOUSEEVENTF_MOVE: screen position
     WORD vk = 0;            // kKey
+    DWORD mouse_data = 0;   // kMouse with MOUSEEVENTF_WHEEL: the wheel's delta
     WORD unicode = 0;       // kKey with KEYEVENTF_UNICODE
     HWND target = nullptr;  // the window that must be under `at` or in front
     bool warp = false;      // a move on the desktop: SetCursorPos first (see send())

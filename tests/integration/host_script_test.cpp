@@ -60,6 +60,7 @@ desktop move -32768 100
 desktop press left
 desktop release right
 desktop press middle
+desktop wheel -3
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -96,6 +97,7 @@ snapshot picker-1.final_2
                                                           "desktop press left",
                                                           "desktop release right",
                                                           "desktop press middle",
+                                                          "desktop wheel -3",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -267,7 +269,8 @@ std::string inputs_text(const hvhost::InputList &inputs) {
                                        "desktop-move",
                                        "desktop-press",
                                        "desktop-release",
-                                       "snapshot"};
+                                       "snapshot",
+                                       "desktop-wheel"};
   std::string out;
   for (const hvhost::UserInput &in : inputs) {
     out += out.empty() ? "" : "; ";
@@ -278,6 +281,7 @@ std::string inputs_text(const hvhost::InputList &inputs) {
         in.kind == hvhost::UserInput::kWait)
       out += " " + std::to_string(in.code);
     if (in.qualifiers) out += " q" + std::to_string(in.qualifiers);
+    if (in.kind == hvhost::UserInput::kDesktopWheel) out += " " + std::to_string(in.values[0]);
     if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
     if (in.button != MouseButton::kLeft) out += " not-left";
   }
@@ -326,7 +330,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Time and the desktop go on without a panel.
         Resolved{"wait 5", false, "wait 5"},
         Resolved{"desktop move 5 6", false, "desktop-move 5,6"},
-        Resolved{"desktop press right", false, "desktop-press not-left"}));
+        Resolved{"desktop press right", false, "desktop-press not-left"},
+        Resolved{"desktop wheel -2", false, "desktop-wheel -2"}));
 
 TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {
   const Action a = parse_script("ok\n\nhsv 1 2 3").at(1);
