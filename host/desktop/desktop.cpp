@@ -59,7 +59,8 @@ const char *const kFunctionNames[] = {"GetDesktopWindow",
                                       "GlobalLock",
                                       "GlobalUnlock",
                                       "GlobalFree",
-                                      "GlobalSize"};
+                                      "GlobalSize",
+                                      "SetCursorPos"};
 
 State &state() {
   static State state;

@@ -76,6 +76,7 @@ enum Fn {
   kGlobalUnlock,
   kGlobalFree,
   kGlobalSize,
+  kSetCursorPos,  // monitors.cpp
   kFnCount
 };
 

@@ -125,6 +125,7 @@ BOOL WINAPI EmptyClipboard(void);
 HANDLE WINAPI GetClipboardData(UINT format);
 HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
 SHORT WINAPI GetKeyState(int virtual_key);
+BOOL WINAPI SetCursorPos(int x, int y);
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
