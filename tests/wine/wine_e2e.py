@@ -40,7 +40,11 @@ HOST_EVENT_TIMEOUT_S = 60
 # screen's size: on this 1920 x 1080 screen its top-left is at 1400,120.
 CHART_X, CHART_Y, CHART_BLOCK, CHART_COLUMNS = 1400, 120, 64, 4
 CHART_COLORS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0),
-                (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250)]
+                (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250),
+                (255, 0, 0)]
+# The last block is a chequer: its first colour where x + y is even (from
+# the block's corner, so at its centre too), this one where odd.
+CHEQUER_OTHER = (0, 0, 255)
 
 
 class Failure(Exception):
