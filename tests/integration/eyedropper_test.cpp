@@ -67,6 +67,7 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(desktop_hook_count(), 0);
     EXPECT_EQ(desktop_timer_count(), 0);
     EXPECT_EQ(desktop_outstanding_dcs(), 0);
+    EXPECT_EQ(desktop_gdi_objects(), 0);
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
@@ -96,6 +97,8 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
         EXPECT_EQ(magnifier(h)->y(), 470);
       }),
       Action::desktop_move(100, 100),
+      Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), "Spoit"); }),  // the hook only records
+      Action::wait(100),  // the readout follows at the next tick
       Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(at_press)); }),
       Action::desktop_press(),
       Action::desktop_move(1500, 900),
@@ -145,6 +148,7 @@ TEST_F(Eyedropper, EventsAfterTheEndingReleasePassOnUntouched) {
   const hvhost::ColorOutcome out = run({
       Action::key_press('S'),
       Action::desktop_move(300, 300),
+      Action::wait(100),
       Check([&](Host &h) {
         EXPECT_EQ(desktop_mouse_event(WM_RBUTTONDOWN, 300, 300), 1);
         EXPECT_EQ(desktop_mouse_event(WM_RBUTTONUP, 300, 300), 1);  // cancelled
@@ -375,12 +379,19 @@ TEST_F(Eyedropper, AnUnreadablePixelIsNeverTaken) {
         EXPECT_EQ(magnifier(h)->title(), "---,---,---");
         ticked = centre(h);
       }),
+      // The block around it cannot be read whole; past it, all is read.
       Action::desktop_move(701, 500),
-      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(pattern(701, 500))); }),
+      Action::wait(100),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), "---,---,---"); }),
+      Action::desktop_move(720, 500),
+      Action::wait(100),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(pattern(720, 500))); }),
       Action::desktop_move(700, 500),
+      Action::wait(100),
       Check([&](Host &h) {
         EXPECT_EQ(magnifier(h)->title(), "---,---,---");
-        EXPECT_EQ(centre(h), ticked);  // the cells stay as the tick drew them
+        EXPECT_EQ(centre(h), ticked);  // shown as a failed read: white
+        EXPECT_EQ(ticked, (Rgb{255, 255, 255}));
       }),
       Action::desktop_press(),
       Action::desktop_release(),  // over the unreadable pixel: ends the run, not taken
@@ -801,9 +812,9 @@ INSTANTIATE_TEST_SUITE_P(
                               EXPECT_EQ(desktop_call_count("@hook_removed"), 1);
                               EXPECT_EQ(desktop_hook_count(), 0);
                             }),
-                            Action::wait(100),
-                            Action::desktop_move(520, 500),
-                            Action::wait(100),
+                            // The user's time catches up with the thread's:
+                            // the ticks come again.
+                            Action::wait(1600),
                             Check([](Host &h) {
                               // Noticed: the pointer moved, the hook saw nothing.
                               EXPECT_EQ(desktop_hook_count(), 1);
@@ -817,10 +828,7 @@ INSTANTIATE_TEST_SUITE_P(
                               EXPECT_EQ(magnifier(h)->title(), readout(pattern(530, 500)));
                             }),
                             busy_then_move(540, 500),
-                            Action::wait(100),
-                            Action::desktop_move(550, 500),
-                            Action::wait(100),
-                            Action::wait(100),
+                            Action::wait(1600),
                         };
                       },
                       false, {}, 2, 2},
@@ -830,7 +838,8 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::desktop_move(500, 500),
                             Action::wait(100),
                             busy_then_move(500, 500),
-                            Action::wait(100),
+                            Action::wait(1600),  // ticks, but no sign of input
+                            Check([](Host &) { EXPECT_EQ(desktop_hook_count(), 0); }),
                             // The pointer stays; a click goes to the window beneath.
                             Action::desktop_press(),
                             Action::desktop_release(),
