@@ -26,10 +26,9 @@
 #include <stdint.h>
 #include <string.h>
 
-#include <cstdio>
-
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>

@@ -143,8 +143,7 @@ void remove_for_timeout(Hook &hook, uint64_t waited) {
 
 }  // namespace
 
-LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam,
-                  LPARAM lparam) {
+LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam, LPARAM lparam) {
   State &s = state();
   HookList::iterator it = first_live(at);
   // A hook the event has waited too long for is dropped before its call.
@@ -164,7 +163,8 @@ LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wpar
   // answer, to the rest of the chain (once: if the hook passed the event
   // on itself, the rest has seen it).
   remove_for_timeout(*it, s.now - arrived);
-  return done.passed_on ? done.passed_result : call_hook(std::next(it), arrived, code, wparam, lparam);
+  return done.passed_on ? done.passed_result
+                        : call_hook(std::next(it), arrived, code, wparam, lparam);
 }
 
 }  // namespace desktop_detail

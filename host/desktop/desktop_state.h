@@ -218,8 +218,7 @@ void purge_dead_hooks();
 // does with its timeout: a hook the event waited too long for is removed
 // and not called, one whose call ended too late is removed and its result
 // ignored; either way the event goes on to the rest of the chain.
-LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam,
-                  LPARAM lparam);
+LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam, LPARAM lparam);
 // One screen read: counted, and the thread busy for its cost.
 void charge_screen_read();
 // Whether GetPixel may read the on-screen pixel (x, y): no injected failure.

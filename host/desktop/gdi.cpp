@@ -54,15 +54,13 @@ Bitmap *selected_bitmap(HDC hdc) {
 // row first.
 uint32_t &pixel_at(Bitmap &bm, int x, int y) {
   const int row = bm.bottom_up ? bm.height - 1 - y : y;
-  return bm.bits[static_cast<size_t>(row) * static_cast<size_t>(bm.width) +
-                 static_cast<size_t>(x)];
+  return bm.bits[static_cast<size_t>(row) * static_cast<size_t>(bm.width) + static_cast<size_t>(x)];
 }
 
 // Copies the source rectangle (screen or bitmap) into dest; a screen read
 // fails whole when a pixel of it cannot be read. Off-screen pixels read
 // black; pixels outside either bitmap are not copied.
-bool blit(Bitmap &dest, int x, int y, int w, int h, HDC source, int sx,
-          int sy) {
+bool blit(Bitmap &dest, int x, int y, int w, int h, HDC source, int sx, int sy) {
   State &s = state();
   const bool screen = s.dcs.count(from_handle(source)) != 0;
   Bitmap *from = screen ? nullptr : selected_bitmap(source);
@@ -103,7 +101,8 @@ SHORT WINAPI GetAsyncKeyState(int key) {
   Ticket t = begin_call(kGetAsyncKeyState);
   uint16_t result = 0;
   if (key >= 0 && key <= 255) {
-    result = static_cast<uint16_t>((s.key_down[key] ? 0x8000u : 0u) | (s.key_pressed[key] ? 1u : 0u));
+    result =
+        static_cast<uint16_t>((s.key_down[key] ? 0x8000u : 0u) | (s.key_pressed[key] ? 1u : 0u));
     s.key_pressed[key] = false;
   }
   end_call(t, {key}, result, "GetAsyncKeyState(0x%x) = 0x%04x", static_cast<unsigned>(key),
@@ -116,8 +115,8 @@ HDC WINAPI CreateCompatibleDC(HDC hdc) {
   Ticket t = begin_call(kCreateCompatibleDC);
   HDC dc = nullptr;
   // Compatible with the screen (null) or with a DC the desktop made.
-  const bool known = hdc == nullptr || s.dcs.count(from_handle(hdc)) ||
-                     s.memory_dcs.count(from_handle(hdc));
+  const bool known =
+      hdc == nullptr || s.dcs.count(from_handle(hdc)) || s.memory_dcs.count(from_handle(hdc));
   if (!s.fail_memory_dc.fire() && known) {
     dc = to_handle<HDC>(kMemoryDcBase + ++s.memory_dcs_made);
     s.memory_dcs[from_handle(dc)] = MemoryDc{};
@@ -152,8 +151,8 @@ HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *info, UINT usage, voi
   const BITMAPINFOHEADER *h = info ? &info->bmiHeader : nullptr;
   // 32-bit uncompressed DIBs in the process's own memory only.
   const bool supported = h && h->biSize >= sizeof(BITMAPINFOHEADER) && h->biPlanes == 1 &&
-                         h->biBitCount == 32 && h->biCompression == BI_RGB &&
-                         h->biWidth >= 1 && h->biWidth <= DESKTOP_MAX_SIZE && h->biHeight != 0 &&
+                         h->biBitCount == 32 && h->biCompression == BI_RGB && h->biWidth >= 1 &&
+                         h->biWidth <= DESKTOP_MAX_SIZE && h->biHeight != 0 &&
                          h->biHeight >= -DESKTOP_MAX_SIZE && h->biHeight <= DESKTOP_MAX_SIZE &&
                          usage == DIB_RGB_COLORS && section == nullptr;
   if (!s.fail_dib.fire() && supported) {

@@ -137,8 +137,8 @@ LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wparam, LPARAM lparam
   if (!s.frames.empty()) {
     const size_t frame = s.frames.size() - 1;
     const uint64_t epoch = s.epoch;
-    result = call_hook(std::next(s.frames[frame].at), s.frames[frame].arrived, code, wparam,
-                       lparam);
+    result =
+        call_hook(std::next(s.frames[frame].at), s.frames[frame].arrived, code, wparam, lparam);
     if (s.epoch == epoch && frame < s.frames.size()) {
       s.frames[frame].passed_on = true;
       s.frames[frame].passed_result = result;
@@ -214,12 +214,13 @@ COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
     if (read) rgb = compose(x, y);
   } else if (auto dc = s.memory_dcs.find(from_handle(hdc)); dc != s.memory_dcs.end()) {
     auto bm = s.bitmaps.find(dc->second.bitmap);
-    read = bm != s.bitmaps.end() && x >= 0 && y >= 0 && x < bm->second.width &&
-           y < bm->second.height;
+    read =
+        bm != s.bitmaps.end() && x >= 0 && y >= 0 && x < bm->second.width && y < bm->second.height;
     if (read) {
       const Bitmap &b = bm->second;
       const int row = b.bottom_up ? b.height - 1 - y : y;
-      rgb = b.bits[static_cast<size_t>(row) * static_cast<size_t>(b.width) + static_cast<size_t>(x)];
+      rgb =
+          b.bits[static_cast<size_t>(row) * static_cast<size_t>(b.width) + static_cast<size_t>(x)];
     }
   }
   if (read) result = ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);

@@ -22,7 +22,7 @@ int compose_panels(void *ctx, int x, int y, uint32_t *rgb) {
 // thread nothing.
 void trace_hook_removed(void *ctx, HHOOK hook, uint32_t waited_ms) {
   static_cast<Host *>(ctx)->trace().record(Op::kDesktopHookRemoved, hook, "",
-                                          {static_cast<int64_t>(waited_ms)});
+                                           {static_cast<int64_t>(waited_ms)});
 }
 
 void send_at_cursor(UINT message) {

@@ -116,8 +116,7 @@ static bool button_went_down(SamplingRun *run) {
 static bool watch_hook(SamplingRun *run, const POINT *cursor) {
   bool input = button_went_down(run);
   if (cursor) {
-    if (run->cursor_known &&
-        (cursor->x != run->cursor_seen.x || cursor->y != run->cursor_seen.y))
+    if (run->cursor_known && (cursor->x != run->cursor_seen.x || cursor->y != run->cursor_seen.y))
       input = true;
     run->cursor_seen = *cursor;
     run->cursor_known = 1;
@@ -178,8 +177,7 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   if (!run->pointer_moved && cursor_read) run->pointer = cursor;
   MonitorList monitors;
   monitor_list_read(&monitors, run->desktop_window);
-  screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks,
-                    &run->cells);
+  screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks, &run->cells);
   dpi_switch_restore(dpi);
   spoit_panel_show(run->magnifier, run->cells);
   show_readout(run);

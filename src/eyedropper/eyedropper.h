@@ -23,29 +23,29 @@ struct SamplingRun {
   SpoitPanel *magnifier;
   HWND desktop_window;
   HDC desktop_dc;
-  ScreenBlock screen;  // the block the tick reads into, made once a run
+  ScreenBlock screen;                     // the block the tick reads into, made once a run
   SetThreadDpiContextFn set_dpi_context;  // null before Windows 10 1607
   POINT pointer;                          // the hook's last point, in physical pixels
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
-  uint32_t ticks;      // ticks so far
-  SampleBlock cells;   // the latest block the tick read (cells.tick: which tick)
+  uint32_t ticks;     // ticks so far
+  SampleBlock cells;  // the latest block the tick read (cells.tick: which tick)
   // The watch on the hook. The hook counts what it sees; each tick compares
   // that with what the system says happened: the pointer's place and the
   // buttons' state. Input the hook did not see for two ticks means Windows
   // dropped the hook.
   uint32_t hook_events;       // events the hook has seen
   uint32_t hook_events_seen;  // ... as the last tick found them
-  POINT cursor_seen;  // where the last tick found the pointer (GetCursorPos in
-                      // the tick's context); a run that moves the pointer
-                      // itself stores the new place here, so that its own
-                      // move is not taken for input the hook missed
-  int32_t cursor_known;     // cursor_seen holds a reading
-  int32_t buttons_down;     // mouse buttons down at the last tick, a bit each
-  int32_t quiet_ticks;      // ticks in a row in which the hook saw nothing
-  int32_t missed_input;     // ... and input came meanwhile
-  int32_t hook_reinstalled; // the hook has been installed again once
+  POINT cursor_seen;          // where the last tick found the pointer (GetCursorPos in
+                              // the tick's context); a run that moves the pointer
+                              // itself stores the new place here, so that its own
+                              // move is not taken for input the hook missed
+  int32_t cursor_known;       // cursor_seen holds a reading
+  int32_t buttons_down;       // mouse buttons down at the last tick, a bit each
+  int32_t quiet_ticks;        // ticks in a row in which the hook saw nothing
+  int32_t missed_input;       // ... and input came meanwhile
+  int32_t hook_reinstalled;   // the hook has been installed again once
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;

@@ -11,10 +11,10 @@
 #include "eyedropper/win32.h"
 
 struct ScreenBlock {
-  HDC dc;           // the memory DC; null when it could not be made
-  HBITMAP bitmap;   // the 15 x 15 section selected into it
-  HGDIOBJ previous; // what the DC held before
-  uint32_t *bits;   // the section's pixels, 0x00RRGGBB, top-down
+  HDC dc;            // the memory DC; null when it could not be made
+  HBITMAP bitmap;    // the 15 x 15 section selected into it
+  HGDIOBJ previous;  // what the DC held before
+  uint32_t *bits;    // the section's pixels, 0x00RRGGBB, top-down
 };
 
 // Makes the block's DC and section, compatible with the desktop's DC.

@@ -30,7 +30,7 @@ constexpr int kSpoitFrameWidth = 1;
 constexpr int kSampleBlockCells = kSpoitCells * kSpoitCells;
 struct SampleBlock {
   POINT origin;
-  uint32_t tick;  // the run's tick count when it was read; 0: not read yet
+  uint32_t tick;                    // the run's tick count when it was read; 0: not read yet
   uint32_t rgb[kSampleBlockCells];  // 0x00RRGGBB
   uint8_t readable[kSampleBlockCells];
 };

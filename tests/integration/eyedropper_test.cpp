@@ -684,7 +684,8 @@ TEST_F(Eyedropper, TheTickSwitchesAndRestoresAndFallsBackToThePrimary) {
 // Calls the plug-in has made of the host's services.
 uint64_t host_calls(hvhost::CallTrace &trace) {
   uint64_t n = 0;
-  for (int op = 0; op < static_cast<int>(Op::kCallOpened); ++op) n += trace.count(static_cast<Op>(op));
+  for (int op = 0; op < static_cast<int>(Op::kCallOpened); ++op)
+    n += trace.count(static_cast<Op>(op));
   return n;
 }
 
@@ -692,10 +693,10 @@ struct CompositedRow {
   const char *name;
   // The user's part of the run after 'S' (the picker's own OK follows).
   std::function<std::vector<Step>(Eyedropper &)> steps;
-  bool taken;     // the run ended with a colour taken ...
-  POINT at;       // ... from here
-  int removals;   // hooks the timeout removed
-  int installs;   // hooks the run installed
+  bool taken;    // the run ended with a colour taken ...
+  POINT at;      // ... from here
+  int removals;  // hooks the timeout removed
+  int installs;  // hooks the run installed
 };
 
 std::ostream &operator<<(std::ostream &os, const CompositedRow &row) { return os << row.name; }
@@ -752,7 +753,10 @@ INSTANTIATE_TEST_SUITE_P(
                         steps.push_back(Action::desktop_release());
                         return steps;
                       },
-                      true, {1510, 910}, 0, 1},
+                      true,
+                      {1510, 910},
+                      0,
+                      1},
         CompositedRow{"AMoveMakesNoScreenReadAndNoHostCall",
                       [](Eyedropper &t) {
                         return std::vector<Step>{
@@ -776,32 +780,36 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::desktop_press(MouseButton::kRight),
                             Action::desktop_release(MouseButton::kRight)};
                       },
-                      false, {}, 0, 1},
-        CompositedRow{"ATickReadsOnceForEachMonitorItTouches",
-                      [](Eyedropper &) {
-                        const std::vector<DesktopMonitor> monitors = {
-                            {0, 0, 1920, 1080, 100}, {1920, 0, 1920, 1080, 150},
-                            {0, 1080, 1920, 1080, 100}};
-                        std::vector<Step> steps = {Check([monitors](Host &) {
-                          ASSERT_EQ(desktop_set_monitors(monitors.data(), 3), 1);
-                        })};
-                        for (POINT p : {POINT{960, 500}, POINT{1915, 500}, POINT{1000, 1075},
-                                        POINT{1925, 1078}, POINT{1921, 10}}) {
-                          steps.push_back(Action::desktop_move(p.x, p.y));
-                          steps.push_back(Action::wait(100));  // the tick after the move
-                          steps.push_back(Check([](Host &) { desktop_log_clear(); }));
-                          steps.push_back(Action::wait(100));
-                          steps.push_back(Check([monitors, p](Host &) {
-                            EXPECT_EQ(desktop_call_count("@screen_read"),
-                                      monitors_touched(monitors, p))
-                                << p.x << "," << p.y;
-                          }));
-                        }
-                        steps.push_back(Action::desktop_press());
-                        steps.push_back(Action::desktop_release());
-                        return steps;
-                      },
-                      true, {1921, 10}, 0, 1},
+                      false,
+                      {},
+                      0,
+                      1},
+        CompositedRow{
+            "ATickReadsOnceForEachMonitorItTouches",
+            [](Eyedropper &) {
+              const std::vector<DesktopMonitor> monitors = {
+                  {0, 0, 1920, 1080, 100}, {1920, 0, 1920, 1080, 150}, {0, 1080, 1920, 1080, 100}};
+              std::vector<Step> steps = {Check(
+                  [monitors](Host &) { ASSERT_EQ(desktop_set_monitors(monitors.data(), 3), 1); })};
+              for (POINT p : {POINT{960, 500}, POINT{1915, 500}, POINT{1000, 1075},
+                              POINT{1925, 1078}, POINT{1921, 10}}) {
+                steps.push_back(Action::desktop_move(p.x, p.y));
+                steps.push_back(Action::wait(100));  // the tick after the move
+                steps.push_back(Check([](Host &) { desktop_log_clear(); }));
+                steps.push_back(Action::wait(100));
+                steps.push_back(Check([monitors, p](Host &) {
+                  EXPECT_EQ(desktop_call_count("@screen_read"), monitors_touched(monitors, p))
+                      << p.x << "," << p.y;
+                }));
+              }
+              steps.push_back(Action::desktop_press());
+              steps.push_back(Action::desktop_release());
+              return steps;
+            },
+            true,
+            {1921, 10},
+            0,
+            1},
         CompositedRow{"ADroppedHookIsInstalledAgainAndASecondDropEndsTheRun",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -831,7 +839,10 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::wait(1600),
                         };
                       },
-                      false, {}, 2, 2},
+                      false,
+                      {},
+                      2,
+                      2},
         CompositedRow{"AClickTheHookDidNotSeeIsNoticedToo",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -853,7 +864,10 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::desktop_release(),
                         };
                       },
-                      true, {800, 200}, 1, 2},
+                      true,
+                      {800, 200},
+                      1,
+                      2},
         CompositedRow{"EscEndsTheRunWhateverTheHostDoesWithIt",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -867,7 +881,10 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::wait(100),
                         };
                       },
-                      false, {}, 0, 1}),
+                      false,
+                      {},
+                      0,
+                      1}),
     [](const ::testing::TestParamInfo<CompositedRow> &info) {
       return std::string(info.param.name);
     });

@@ -107,9 +107,9 @@ struct Live {
 };
 
 Live live(PluginSession &s) {
-  return {s.host().panels().size(), s.host().control_count(), s.host().raster_count(),
-          desktop_hook_count(),     desktop_timer_count(),
-          desktop_outstanding_dcs() + desktop_gdi_objects()};
+  return {s.host().panels().size(), s.host().control_count(),
+          s.host().raster_count(),  desktop_hook_count(),
+          desktop_timer_count(),    desktop_outstanding_dcs() + desktop_gdi_objects()};
 }
 
 std::string describe(const Live &l) {

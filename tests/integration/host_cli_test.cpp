@@ -112,7 +112,8 @@ TEST(HostCommand, MonitorsAndDpiAwarenessSetUpTheDesktop) {
 // once, and ends its run at the second loss, cancelled.
 TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
   std::string text = "key S\n";
-  for (int x = 500; x <= 550; x += 10) text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
+  for (int x = 500; x <= 550; x += 10)
+    text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
   const std::string script = write_script("cli_costs.txt", text + "ok\n");
   const std::string trace = ::testing::TempDir() + "/cli_costs.trace";
   const ProcessResult r =

@@ -753,7 +753,8 @@ TEST_F(DesktopTest, GdiObjectsGoInOrderAndFailWhenTold) {
   EXPECT_EQ(desktop_gdi_objects(), 0);
   // Only 32-bit uncompressed DIBs.
   BITMAPINFO info{};
-  info.bmiHeader = {static_cast<DWORD>(sizeof info.bmiHeader), 15, -15, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  info.bmiHeader = {
+      static_cast<DWORD>(sizeof info.bmiHeader), 15, -15, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   void *bits = &info;
   EXPECT_EQ(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
   EXPECT_EQ(bits, nullptr);
@@ -859,8 +860,8 @@ void CALLBACK BusyTimer(HWND, UINT, UINT_PTR, DWORD time) {
 TEST_F(DesktopTest, TimersThatFellDueWhileBusyFireOnce) {
   SetTimer(nullptr, 0, 100, BusyTimer);
   EXPECT_EQ(desktop_advance_time(1000), 7);
-  EXPECT_EQ(g_trace, (std::vector<std::string>{"t@100", "t@550", "t@600", "t@700", "t@800",
-                                               "t@900", "t@1000"}));
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"t@100", "t@550", "t@600", "t@700", "t@800", "t@900",
+                                               "t@1000"}));
   EXPECT_EQ(desktop_time_ms(), 1000u);
   EXPECT_EQ(desktop_input_time_ms(), 1000u);
 }
