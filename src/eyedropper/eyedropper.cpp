@@ -127,7 +127,7 @@ static bool watch_hook(SamplingRun *run, const POINT *cursor) {
     run->missed_input = 0;
     return true;
   }
-  ++run->quiet_ticks;
+  if (run->quiet_ticks < kQuietTicksForALostHook) ++run->quiet_ticks;  // held, never overflows
   if (input) run->missed_input = 1;
   if (run->quiet_ticks < kQuietTicksForALostHook || !run->missed_input) return true;
   if (run->hook_reinstalled) return false;
