@@ -59,7 +59,7 @@ TEST(MinimalModule, AnEditIsReportedAndOkReturnsIt) {
   // The module opened with the requested colour in its editor, and the host
   // found nothing to object to in how it was called.
   const std::string calls = read_file(trace);
-  EXPECT_NE(calls.find("control.set MiniRGBControl 4,204,127,76"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("control.set MiniRGBControl 4,204,128,77"), std::string::npos) << calls;
   EXPECT_EQ(calls.find("problem"), std::string::npos) << calls;
 }
 
