@@ -485,7 +485,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "",
                       "count call.shutdown 1"},
         PluginFailure{"Fake",
-                      {"--strict", "--repeat", "3"},
+                      {"--strict", "--repeat", "3", "--timeout", "60"},
                       hvhost::kExitOk,
                       "note: the script ended with a panel still open: the host cancelled it\n",
                       "count call.shutdown 1"}));

@@ -73,6 +73,17 @@ TEST(MinimalModule, CancelLeavesTheRequestAsItWas) {
   EXPECT_EQ(read_file(trace).find("problem"), std::string::npos);
 }
 
+// The guide shows the CI script as it is, and the picker it builds is the
+// one here; the script runs under Wine (the author_ci case).
+TEST(MinimalModule, TheGuideQuotesItsCiScriptWhole) {
+  const std::string guide = read_file(hvtest::source_dir() + "/docs/writing-a-picker.md");
+  const std::string ci = read_file(hvtest::source_dir() + "/examples/minimal_picker/ci.sh");
+  ASSERT_FALSE(ci.empty());
+  EXPECT_NE(guide.find("```sh\n" + ci + "```"), std::string::npos)
+      << "docs/writing-a-picker.md does not quote examples/minimal_picker/ci.sh as it is";
+  EXPECT_NE(guide.find("src/abi/host_api.h"), std::string::npos);
+}
+
 TEST(MinimalModule, TheServerIsChosenByName) {
   const ProcessResult r =
       hvtest::run_process(hvtest::host_program_path(), {"--module", minimal_module()});
