@@ -250,8 +250,8 @@ void Host::check_layout(const Panel &panel) {
                         static_cast<int64_t>(r.x) + r.w <= area.w &&
                         static_cast<int64_t>(r.y) + r.h <= area.h;
     if (!inside)
-      trace_.note_problem("panel.open: the " + c->type_name() + " at " + std::to_string(r.x) +
-                          "," + std::to_string(r.y) + " (" + std::to_string(r.w) + " x " +
+      trace_.note_problem("panel.open: the " + c->type_name() + " at " + std::to_string(r.x) + "," +
+                          std::to_string(r.y) + " (" + std::to_string(r.w) + " x " +
                           std::to_string(r.h) + ") is not wholly inside its panel (" +
                           std::to_string(area.w) + " x " + std::to_string(area.h) + ")");
   }

@@ -55,8 +55,8 @@ std::string parse_number_option(const std::string &option, const std::string &va
 std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv);
 
 // Fills the request, module, display, snapshot, trace, wallpaper, timeout,
-// repeat count and strictness parts of *config from parsed options and loads the script. Returns a message for
-// the user ("--color needs three numbers ...", a script error) or nothing.
+// repeat count and strictness parts of *config from parsed options and loads the script. Returns a
+// message for the user ("--color needs three numbers ...", a script error) or nothing.
 std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
 
 }  // namespace hvhost

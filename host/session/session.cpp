@@ -140,9 +140,8 @@ void Session::unload_module() {
   } catch (const std::bad_alloc &) {
     throw;
   } catch (const std::exception &e) {
-    end_with_crash(("an exception it did not catch in its shutdown (" + std::string(e.what()) +
-                    ")")
-                       .c_str());
+    end_with_crash(
+        ("an exception it did not catch in its shutdown (" + std::string(e.what()) + ")").c_str());
   } catch (...) {
     end_with_crash("an exception it did not catch in its shutdown");
   }

@@ -77,7 +77,8 @@ int run(int argc, char **argv) {
   hvhost::SessionConfig config;
   std::string problem = hvhost::apply_common_options(common, &config);
   const int repeat = config.repeat;
-  if (problem.empty() && headless && (chart || report_windows || audit || bench || report_resources))
+  if (problem.empty() && headless &&
+      (chart || report_windows || audit || bench || report_resources))
     problem =
         "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
         "--report-resources need the windowed host";

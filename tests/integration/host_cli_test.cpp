@@ -479,11 +479,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "problem hot callback outside an open request (0.5 0.5 0.5): ignored"},
         // A well-behaved plug-in passes --strict, once or repeated, and is
         // shut down at the end.
-        PluginFailure{"Fake",
-                      {"--strict", "--timeout", "60"},
-                      hvhost::kExitOk,
-                      "",
-                      "count call.shutdown 1"},
+        PluginFailure{
+            "Fake", {"--strict", "--timeout", "60"}, hvhost::kExitOk, "", "count call.shutdown 1"},
         PluginFailure{"Fake",
                       {"--strict", "--repeat", "3", "--timeout", "60"},
                       hvhost::kExitOk,
@@ -618,8 +615,7 @@ TEST(HostCommand, LeftOverActionsAreAProblem) {
   // Repeated requests take the actions the first left over.
   const ProcessResult repeated = host(fake({"--script", script, "--strict", "--repeat", "2"}));
   EXPECT_EQ(repeated.exit_code, hvhost::kExitOk) << repeated.err;
-  EXPECT_NE(repeated.out.find("hot 0.00392156886 0.00784313772 0.0117647061\n"),
-            std::string::npos)
+  EXPECT_NE(repeated.out.find("hot 0.00392156886 0.00784313772 0.0117647061\n"), std::string::npos)
       << repeated.out;
 }
 

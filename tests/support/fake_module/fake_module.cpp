@@ -234,7 +234,8 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
   desc.area = {LWT_AREA, 22, 0};
   LWControl *button = g_panels->addControl(g_panel, const_cast<char *>("ButtonControl"), &desc,
                                            const_cast<char *>("\x03(i:MIMG_ZOOM)"));
-  if (button) place(button, g_misdeed == Misdeed::kOutside ? 300 : 90, 4, &on_button_event, nullptr);
+  if (button)
+    place(button, g_misdeed == Misdeed::kOutside ? 300 : 90, 4, &on_button_event, nullptr);
 
   g_rgb[0] = static_cast<int>(request->red * 255.0);
   g_rgb[1] = static_cast<int>(request->green * 255.0);
