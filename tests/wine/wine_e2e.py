@@ -686,12 +686,18 @@ def case_click_enter_esc(ctx):
 def case_sdk_host(ctx):
     """The conformance host, written from the host's published interface
     alone, serves huevane.p end to end (field and strip drags, an RGB edit,
-    keys, OK, Cancel, the remembered position) and the minimal module."""
+    keys, OK, Cancel, the remembered position) and the minimal module; a
+    module that crashes is a FAIL line."""
     for args in ([ctx.plugin], ["--basic", "--server", "Minimal", ctx.minimal]):
         run = ctx.wine(ctx.sdk_host, *args, expect=None)
         check(run.code == 0 and run.lines[-1].startswith("sdk_host: all checks passed"),
               "sdk_host %s: exit %d\n%s" % (args[-1], run.code, run.err))
         equal(len(run.starting("request ")), 2, "requests served")
+    # A crash in the module is a failure line, not a debugger.
+    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault",
+                   ctx.module_dir / "wine_fake_picker.p", expect=1)
+    check("sdk_host: FAIL: the plug-in crashed: exception 0xc0000005 at " in run.err
+          and run.err.endswith(", in request 1\n"), "stderr: %r" % run.err)
 
 
 def case_minimal_module(ctx):
