@@ -4,6 +4,10 @@
 // the mouse and keyboard, or --script plays a script as real input
 // (SendInput), and snapshots are taken from the screen. --headless runs the
 // headless host itself.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -23,7 +27,6 @@
 
 namespace {
 
-constexpr int kMaxRepeat = 100000;
 // --report-resources also reports after this many requests, where a long run
 // is compared from.
 constexpr int kResourcesSettled = 100;
@@ -47,7 +50,6 @@ int run(int argc, char **argv) {
       "host's (default: no limit)");
   bool headless = false, chart = false, report_windows = false, audit = false, bench = false;
   bool report_resources = false;
-  std::string repeat_text = "1";
   app.add_flag("--headless", headless,
                "no windows: run the request as the headless host does (virtual time, the "
                "simulated desktop); Wine needs no display for it");
@@ -72,22 +74,16 @@ int run(int argc, char **argv) {
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
                "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
-  app.add_option("--repeat", repeat_text,
-                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
-                     ", the script going on from one to the next (default: 1)")
-      ->type_name("N");
   if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return *done;
 
   hvhost::SessionConfig config;
-  double repeat_value = 1;
-  std::string problem =
-      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat_value);
-  const int repeat = static_cast<int>(repeat_value);
-  if (problem.empty()) problem = hvhost::apply_common_options(common, &config);
-  if (problem.empty() && headless && (chart || report_windows || audit || bench || report_resources || repeat != 1))
+  std::string problem = hvhost::apply_common_options(common, &config);
+  const int repeat = config.repeat;
+  if (problem.empty() && headless &&
+      (chart || report_windows || audit || bench || report_resources))
     problem =
-        "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
-        "--report-resources and --repeat need the windowed host";
+        "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
+        "--report-resources need the windowed host";
   if (problem.empty() && !headless && config.wallpaper_path)
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
@@ -189,5 +185,9 @@ int run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // Lines end in LF alone on both streams, as the trace's do: the C
+  // runtime's text mode would write CRLF, and CI scripts match whole lines.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   return hvhost::run_guarded([&] { return run(argc, argv); }, std::cerr);
 }
