@@ -69,6 +69,8 @@ enum class Op : int {
   kCallActivate,    // the host activates a server: the class version offered
   kReturnActivate,  // ... and what it answered
   kCallShutdown,    // the host unloads the module: its shutdown function
+  // The desktop.
+  kDesktopHookRemoved,  // the system dropped a hook that kept input waiting
   kCount
 };
 

@@ -46,6 +46,11 @@ struct SessionConfig {
   // display size at 100 %.
   std::vector<MonitorConfig> monitors;
   int dpi_awareness = kDpiHostDefault;
+  // What a composited desktop costs: milliseconds of the plug-in's thread
+  // per screen read (GetPixel on, or BitBlt from, a screen DC), and the
+  // low-level hook timeout after which the system drops a hook.
+  uint32_t screen_read_ms = 0;
+  uint32_t hook_timeout_ms = 1000;
   std::vector<Action> actions;
   // The script the actions come from, which errors name (empty: none).
   std::string script_path;

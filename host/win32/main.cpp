@@ -65,8 +65,10 @@ int run(int argc, char **argv) {
   app.add_flag("--report-windows", report_windows,
                "print 'window open X Y TITLE', 'window title TITLE', 'window close TITLE'");
   app.add_flag("--audit", audit,
-               "count the plug-in's hooks, timers, device contexts and pixel reads; print them "
-               "at the end as 'win32 hooks N timers N dcs N ...'");
+               "count the plug-in's hooks, timers, device contexts and screen reads; print them "
+               "at the end as 'win32 hooks N timers N dcs N ...'. With --screen-read-ms the "
+               "plug-in's reads sleep that long, and 'busy hook ... tick ...' gives the time its "
+               "hook and tick kept the thread");
   app.add_flag("--report-resources", report_resources,
                "print the process's GDI and USER objects and private bytes before the first "
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
@@ -88,6 +90,10 @@ int run(int argc, char **argv) {
         "real desktop";
   if (problem.empty() && !headless && !config.monitors.empty())
     problem = "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (problem.empty() && !headless && app.count("--hook-timeout-ms") > 0)
+    problem =
+        "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
+        "(LowLevelHooksTimeout)";
   if (problem.empty() && bench && !config.actions.empty())
     problem = "--bench plays its own input: no --script with it";
   if (!problem.empty()) {
@@ -112,7 +118,11 @@ int run(int argc, char **argv) {
   }
   hvhost::Session session(config, std::cout, std::cerr);
   if (const int code = session.load_module()) return code;
-  if (audit || bench) {
+  // --screen-read-ms: the plug-in's screen reads sleep, through the same
+  // patched imports that count them.
+  const bool patch_imports = audit || bench || config.screen_read_ms > 0;
+  hvwin::set_screen_read_cost(config.screen_read_ms);
+  if (patch_imports) {
     HMODULE handle = nullptr;
     std::string why;
     if (!GetModuleHandleExA(
@@ -167,6 +177,7 @@ int run(int argc, char **argv) {
   }
   if (report_resources) std::cout << hvwin::resource_line("end") << std::endl;
   if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
+  if (config.screen_read_ms > 0) std::cout << hvwin::format_busy() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
   return session.finish(fe.error(), player ? player->remaining() : 0);
 }

@@ -87,6 +87,10 @@ std::vector<FailureKind> failure_kinds() {
       desktop_kind("SetWindowsHookExA", DESKTOP_FAIL_SET_HOOK),
       desktop_kind("SetTimer", DESKTOP_FAIL_SET_TIMER),
       desktop_kind("GetWindowDC", DESKTOP_FAIL_WINDOW_DC),
+      desktop_kind("CreateCompatibleDC", DESKTOP_FAIL_MEMORY_DC),
+      desktop_kind("CreateDIBSection", DESKTOP_FAIL_DIB),
+      desktop_kind("SelectObject", DESKTOP_FAIL_SELECT),
+      desktop_kind("BitBlt", DESKTOP_FAIL_BITBLT),
       {"allocation", [](PluginSession &s, int n) { ASSERT_TRUE(s.fail_allocation(n)); },
        [](PluginSession &s) { return s.allocation_failure_pending(); }},
   };
@@ -103,8 +107,9 @@ struct Live {
 };
 
 Live live(PluginSession &s) {
-  return {s.host().panels().size(), s.host().control_count(), s.host().raster_count(),
-          desktop_hook_count(),     desktop_timer_count(),    desktop_outstanding_dcs()};
+  return {s.host().panels().size(), s.host().control_count(),
+          s.host().raster_count(),  desktop_hook_count(),
+          desktop_timer_count(),    desktop_outstanding_dcs() + desktop_gdi_objects()};
 }
 
 std::string describe(const Live &l) {

@@ -107,6 +107,26 @@ TEST(HostCommand, MonitorsAndDpiAwarenessSetUpTheDesktop) {
   EXPECT_NE(calls.find(title), std::string::npos);
 }
 
+// Screen reads that cost more than the hook timeout allows: the desktop
+// drops the hook, which the trace shows; the plug-in installs it again
+// once, and ends its run at the second loss, cancelled.
+TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
+  std::string text = "key S\n";
+  for (int x = 500; x <= 550; x += 10)
+    text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
+  const std::string script = write_script("cli_costs.txt", text + "ok\n");
+  const std::string trace = ::testing::TempDir() + "/cli_costs.trace";
+  const ProcessResult r =
+      host({"--module", hvtest::plugin_module_path(), "--color", "0.2,0.4,0.6", "--screen-read-ms",
+            "20", "--hook-timeout-ms", "10", "--script", script, "--trace", trace});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("result 1 0.200000003 0.400000006 0.600000024\n"), std::string::npos)
+      << r.out;
+  const std::string calls = read_back(trace);
+  EXPECT_NE(calls.find("desktop.hook_removed"), std::string::npos);
+  EXPECT_NE(calls.find("count desktop.hook_removed 2"), std::string::npos) << calls.substr(0, 400);
+}
+
 TEST(HostCommand, WithoutAScriptThePanelIsCancelled) {
   const ProcessResult r = host(fake({"--color", "1,0,0", "--no-title"}));
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -184,6 +204,12 @@ INSTANTIATE_TEST_SUITE_P(
                "error: --monitors: the monitors overlap"},
         BadRun{fake({"--monitors", "1920x1080+0+0", "--display", "800x600"}), 1,
                "error: --display excludes --monitors"},
+        BadRun{fake({"--screen-read-ms", "-1"}), 1,
+               "error: --screen-read-ms needs MS, a whole number within 0..10000, not '-1'"},
+        BadRun{fake({"--screen-read-ms", "2.5"}), 1,
+               "error: --screen-read-ms needs MS, a whole number within 0..10000, not '2.5'"},
+        BadRun{fake({"--hook-timeout-ms", "0"}), 1,
+               "error: --hook-timeout-ms needs MS, a whole number within 1..60000, not '0'"},
         BadRun{fake({"--dpi-awareness", "aware"}), 1,
                "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
                "'aware'"},

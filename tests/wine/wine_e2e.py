@@ -489,6 +489,7 @@ def case_eyedropper_right_cancel(ctx):
     x, y = chart_center(block)
     win = eyedropper_host(ctx, "right", "click eyedropper\n"
                                         "desktop move %d %d\n"
+                                        "wait 250\n"
                                         "desktop press right\n"
                                         "desktop release right\n"
                                         "ok\n" % (x, y), "--color", "0.5,0.5,0.5")
@@ -517,6 +518,7 @@ def case_eyedropper_twice(ctx):
                                         "desktop release left\n"
                                         "click eyedropper\n"
                                         "desktop move %d %d\n"
+                                        "wait 250\n"
                                         "desktop press left\n"
                                         "desktop release left\n"
                                         "ok\n" % (green + blue))
@@ -530,6 +532,38 @@ def case_eyedropper_twice(ctx):
           "three runs, each released its hook, timer and DC: " + win.lines[-1])
     trace = (ctx.work / "twice.trace").read_text()
     equal(trace.count("panel.create Spoit"), 3, "a new magnifier each run")
+
+
+def case_eyedropper_composited(ctx):
+    """The real DLL with a composited desktop's cost: each of its screen
+    reads sleeps 20 ms (the host patches its GetPixel and BitBlt imports).
+    A run of moves over the chart and a pick end with the colour under the
+    pointer; the hook was never lost (installed once), the pick made the one
+    GetPixel, each tick one block; the hook's and the tick's busy times are
+    printed."""
+    moves = []
+    for i in range(24):
+        x, y = chart_center(i % len(CHART_COLORS))
+        moves.append("desktop move %d %d" % (x + i % 5, y))
+        if i % 4 == 3:
+            moves.append("wait 100")
+    block = 6
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "composited", "key S\n" + "\n".join(moves) + "\n"
+                          "desktop move %d %d\n"
+                          "wait 350\n"
+                          "desktop press left\n"
+                          "desktop release left\n"
+                          "ok\n" % (x, y), "--screen-read-ms", "20")
+    rgb = CHART_COLORS[block]
+    equal(win.lines[-4], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-3], "chart buttons 0", "the pick's click kept from the chart")
+    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+    busy, audit = win.lines[-2], win.lines[-1]
+    check(busy.startswith("busy hook "), "no busy line: %r" % busy)
+    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1) pixels 1 blocks "),
+          "one hook all along, one GetPixel (the pick): %r" % audit)
+    log("composited (20 ms a screen read): " + busy + "; " + audit.split(") ")[1])
 
 
 # The --desktops session: the primary at 0..1919, a monitor left of it at
@@ -876,6 +910,7 @@ CASES = {
     "eyedropper_pick": case_eyedropper_pick,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
+    "eyedropper_composited": case_eyedropper_composited,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
     "module_errors": case_module_errors,
