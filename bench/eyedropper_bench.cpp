@@ -1,5 +1,5 @@
 // Eyedropper costs during a sampling run in the headless reference host on
-// the simulated desktop: a magnifier tick (225 GetPixel reads and the redraw
+// the simulated desktop: a magnifier tick (one block read and the redraw
 // it asks for), a magnifier draw (227 boxes and one blit), and the
 // low-level mouse hook's callback for a mouse move. Each is set, in the same
 // run, against its yardstick:
@@ -15,12 +15,20 @@
 // pixels or title changed). On Windows GetPixel on the desktop DC is a system
 // call and costs more; these figures are the plug-in's own work plus the
 // reference host's. The host's call log and the desktop's Win32 log are off.
+//
+// BM_BusyTick and BM_BusyHookMove set the tick and the hook of before
+// (225 GetPixel reads a tick; a GetPixel and a title set a move) beside
+// today's (one block a tick; a move only recorded) under the simulated
+// desktop's cost model of a composited desktop, 0, 1 and 20 ms a screen
+// read: busy_ms is the time the thread is kept busy per call (the reads'
+// virtual time; the CPU time is the benchmark's own figure).
 #include <benchmark/benchmark.h>
 #include <stdint.h>
 #include <string.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -128,21 +136,66 @@ void BM_CopyLimit_MagnifierRaster(benchmark::State &state) {
 }
 BENCHMARK(BM_CopyLimit_MagnifierRaster)->Unit(benchmark::kNanosecond);
 
+// The cells read as the tick read them before it read blocks: a GetPixel
+// each, black off the listed monitors.
+void sample_by_pixel(SpoitPanel *spoit, HDC dc, const MonitorList &monitors, POINT centre) {
+  for (int row = 0; row < kSpoitCells; ++row) {
+    const long long y = static_cast<long long>(centre.y) - kSpoitCentreCell + row;
+    for (int col = 0; col < kSpoitCells; ++col) {
+      const long long x = static_cast<long long>(centre.x) - kSpoitCentreCell + col;
+      const int i = row * kSpoitCells + col;
+      ColorTriple c = {0, 0, 0};
+      if (monitor_list_contains(monitors, x, y))
+        c = colorref_split(GetPixel(dc, static_cast<int>(x), static_cast<int>(y)));
+      spoit->red[i] = c.a;
+      spoit->green[i] = c.b;
+      spoit->blue[i] = c.c;
+    }
+  }
+}
+
 // The tick as it was before it worked in physical pixels: GetCursorPos in
 // the host's context, and the 225 reads inside the desktop window's
 // rectangle, which the run took once at its start.
 void tick_before(const SamplingRun *run, const MonitorList &desktop_rect) {
   POINT cursor = {0, 0};
   GetCursorPos(&cursor);
-  spoit_panel_sample(run->magnifier, run->desktop_dc, desktop_rect, cursor);
+  sample_by_pixel(run->magnifier, run->desktop_dc, desktop_rect, cursor);
   run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
+}
+
+// The tick as it was before it read blocks: the DPI switch, the monitor
+// list, 225 GetPixel reads, the redraw.
+void tick_by_pixel(const SamplingRun *run) {
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  POINT cursor = run->pointer;
+  if (!run->pointer_moved) GetCursorPos(&cursor);
+  MonitorList monitors;
+  monitor_list_read(&monitors, run->desktop_window);
+  sample_by_pixel(run->magnifier, run->desktop_dc, monitors, cursor);
+  dpi_switch_restore(dpi);
+  run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
+}
+
+// The hook's move as it was: the pixel under the pointer read, its readout
+// set as the magnifier's title, the event passed on.
+LRESULT hook_move_before(SamplingRun *run, int code, WPARAM message, LPARAM lparam) {
+  const auto *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam);
+  run->pointer = event->pt;
+  run->pointer_moved = 1;
+  const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
+  run->picked = colorref_split(pixel);
+  std::snprintf(run->title, sizeof run->title, "%3d,%3d,%3d", run->picked.a, run->picked.b,
+                run->picked.c);
+  run->panel_funcs->set(run->magnifier->panel, PAN_TITLE, run->title);
+  return CallNextHookEx(run->hook, code, message, lparam);
 }
 
 enum TickKind { kTickBefore = 0, kTickNow = 1, kTickNowTwoMonitorsUnaware = 2 };
 
 // One tick of the 100 ms timer, as it was (tick 0) and as it is (tick 1:
-// the thread switched to per-monitor aware and back, the monitor list, the
-// pointer, 225 GetPixel reads into the planes; tick 2: the same on two
+// the thread switched to per-monitor aware and back, the pointer and the
+// key state, the monitor list, one block read into the planes; tick 2: the same on two
 // monitors, the primary at 150 %, with the host's thread DPI-unaware), then
 // the redraw request, which our host answers at once with the magnifier's
 // draw (227 boxes and the blit).
@@ -169,13 +222,14 @@ void BM_MagnifierTick(benchmark::State &state) {
       for (auto _ : state) spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
     }
     ns = timer.ns_per_iteration(state);
-    pixels = desktop_call_count("GetPixel");
+    pixels = kind == kTickBefore ? desktop_call_count("GetPixel") / 225
+                                 : desktop_call_count("@screen_read");
     const DesktopMonitor one = {0, 0, host.display_width(), host.display_height(), 100};
     desktop_set_monitors(&one, 1);
     desktop_set_thread_dpi(DESKTOP_DPI_SYSTEM_AWARE);
   });
   if (!ran) return state.SkipWithError("the sampling run did not start");
-  if (pixels != 225 * state.iterations()) state.SkipWithError("a tick did not read 225 pixels");
+  if (pixels != state.iterations()) state.SkipWithError("a tick did not read its cells once");
   state.counters["per_100ms"] = ns > 0 ? kTickPeriodNs / ns : 0;
   state.counters["x_copy"] = ns / copy_ns;
 }
@@ -202,11 +256,8 @@ void BM_MagnifierDraw(benchmark::State &state) {
 }
 BENCHMARK(BM_MagnifierDraw)->Unit(benchmark::kMicrosecond);
 
-// The low-level hook's callback for WM_MOUSEMOVE: one GetPixel, the
-// readout formatted into the title, the magnifier's title set, and
-// CallNextHookEx. Over the colour bars the readout rarely changes; over the
-// wallpaper's colour ramp it changes at every move, and the host then
-// recomposes the magnifier's window (new title) at the next pixel read.
+// The low-level hook's callback for WM_MOUSEMOVE: the point recorded and
+// CallNextHookEx (BM_BusyHookMove sets the hook of before beside it).
 void BM_HookMouseMove(benchmark::State &state) {
   double ns = 0;
   const bool changing = state.range(0) != 0;
@@ -227,6 +278,70 @@ void BM_HookMouseMove(benchmark::State &state) {
   state.counters["per_1s"] = ns > 0 ? kHookLimitNs / ns : 0;
 }
 BENCHMARK(BM_HookMouseMove)->Arg(0)->Arg(1)->ArgName("readout_changes");
+
+enum Era { kBefore = 0, kNow = 1 };
+
+// The thread's busy time per tick, before and now, at 0, 1 and 20 ms a
+// screen read.
+void BM_BusyTick(benchmark::State &state) {
+  const auto read_ms = static_cast<uint32_t>(state.range(0));
+  const auto era = static_cast<Era>(state.range(1));
+  double busy = 0;
+  int reads = 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    place_pointer(0);
+    SamplingRun *run = const_cast<SamplingRun *>(sampling_run_current());
+    desktop_set_screen_read_ms(read_ms);
+    desktop_log_clear();
+    const uint64_t t0 = desktop_time_ms();
+    for (auto _ : state) {
+      if (era == kBefore)
+        tick_by_pixel(run);
+      else
+        spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
+    }
+    busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
+    reads = desktop_call_count("@screen_read");
+    desktop_set_screen_read_ms(0);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["busy_ms"] = busy;
+  state.counters["reads"] = static_cast<double>(reads) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_BusyTick)
+    ->ArgsProduct({{0, 1, 20}, {kBefore, kNow}})
+    ->ArgNames({"read_ms", "now"})
+    ->Unit(benchmark::kMicrosecond);
+
+// The thread's busy time per hook call for a mouse move, before and now.
+void BM_BusyHookMove(benchmark::State &state) {
+  const auto read_ms = static_cast<uint32_t>(state.range(0));
+  const auto era = static_cast<Era>(state.range(1));
+  double busy = 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    SamplingRun *run = const_cast<SamplingRun *>(sampling_run_current());
+    desktop_set_screen_read_ms(read_ms);
+    MSLLHOOKSTRUCT event = {};
+    const LPARAM l = reinterpret_cast<LPARAM>(&event);
+    int i = 0;
+    const uint64_t t0 = desktop_time_ms();
+    for (auto _ : state) {
+      ++i;
+      event.pt.x = (i * 8) % 1920;
+      event.pt.y = 1000;
+      benchmark::DoNotOptimize(era == kBefore ? hook_move_before(run, HC_ACTION, WM_MOUSEMOVE, l)
+                                              : spoit_mouse_hook(HC_ACTION, WM_MOUSEMOVE, l));
+    }
+    busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
+    desktop_set_screen_read_ms(0);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["busy_ms"] = busy;
+  state.counters["per_1s"] = busy > 0 ? 1000.0 / busy : 0;
+}
+BENCHMARK(BM_BusyHookMove)
+    ->ArgsProduct({{0, 1, 20}, {kBefore, kNow}})
+    ->ArgNames({"read_ms", "now"});
 
 }  // namespace
 

@@ -206,6 +206,7 @@ void check_between_operations() {
     if (desktop_hook_count() != 0) fail("hook installed outside a sampling run");
     if (desktop_timer_count() != 0) fail("timer alive outside a sampling run");
     if (desktop_outstanding_dcs() != 0) fail("desktop DC held outside a sampling run");
+    if (desktop_gdi_objects() != 0) fail("memory DC or bitmap held outside a sampling run");
     if (panels != 1) fail("panels other than the picker", std::to_string(panels));
     if (host.raster_count() != kPickerRasters)
       fail("rasters other than the picker's", std::to_string(host.raster_count()));
@@ -213,6 +214,7 @@ void check_between_operations() {
     if (desktop_hook_count() > 1) fail("more than one hook during a sampling run");
     if (desktop_timer_count() > 1) fail("more than one timer during a sampling run");
     if (desktop_outstanding_dcs() > 1) fail("more than one DC during a sampling run");
+    if (desktop_gdi_objects() > 2) fail("more than one block during a sampling run");
     if (panels != 2) fail("panels during a sampling run", std::to_string(panels));
     if (host.modal_panels().size() != 2) fail("sampling run not nested in the picker's open");
   }
@@ -267,7 +269,13 @@ void arm_failure(Bytes &in, const char *prefix) {
     case 3: g_host->trace().fail_nth(hvhost::FailPoint::kRasterCreate, nth); break;
     case 4: desktop_fail_call(DESKTOP_FAIL_SET_HOOK, nth); break;
     case 5: desktop_fail_call(DESKTOP_FAIL_SET_TIMER, nth); break;
-    case 6: desktop_fail_call(DESKTOP_FAIL_WINDOW_DC, nth); break;
+    case 6: {
+      // The device contexts and the block: the high bits choose which.
+      static const int kPoints[] = {DESKTOP_FAIL_WINDOW_DC, DESKTOP_FAIL_MEMORY_DC,
+                                    DESKTOP_FAIL_DIB, DESKTOP_FAIL_BITBLT};
+      desktop_fail_call(kPoints[(sel >> 6) % 4], nth);
+      break;
+    }
     case 7: {
       const int x = in.screen_coord();
       desktop_fail_pixel(x, in.screen_coord());
@@ -284,7 +292,9 @@ void disarm_failures() {
     g_host->trace().fail_nth(p, 0);
   desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 0);
   desktop_fail_call(DESKTOP_FAIL_SET_TIMER, 0);
-  desktop_fail_call(DESKTOP_FAIL_WINDOW_DC, 0);
+  for (int p :
+       {DESKTOP_FAIL_WINDOW_DC, DESKTOP_FAIL_MEMORY_DC, DESKTOP_FAIL_DIB, DESKTOP_FAIL_BITBLT})
+    desktop_fail_call(p, 0);
   desktop_fail_all_pixels(0);
   desktop_clear_pixel_failures();
   plugin_fail_allocation(0);

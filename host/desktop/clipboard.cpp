@@ -32,7 +32,6 @@ struct Clipboard {
   bool owner_lost = false;  // emptied while opened without an owner
   uintptr_t text = 0;       // the CF_TEXT block, which the clipboard owns; 0: none
   int misuse = 0;
-  bool keys[256] = {};
   FailCountdown fail_open, fail_alloc, fail_set;
 };
 
@@ -161,7 +160,7 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
 
 SHORT WINAPI GetKeyState(int virtual_key) {
   Ticket t = begin_call(kGetKeyState);
-  const bool down = virtual_key >= 0 && virtual_key < 256 && board().keys[virtual_key];
+  const bool down = virtual_key >= 0 && virtual_key < 256 && state().key_down[virtual_key];
   const SHORT state = down ? static_cast<SHORT>(-32768) : 0;
   end_call(t, {virtual_key}, state, "GetKeyState(0x%x) = %d", static_cast<unsigned>(virtual_key),
            state);
@@ -254,9 +253,5 @@ int desktop_outstanding_globals(void) {
 }
 
 int desktop_global_misuse(void) { return board().misuse; }
-
-void desktop_set_key(int virtual_key, int down) {
-  if (virtual_key >= 0 && virtual_key < 256) board().keys[virtual_key] = down != 0;
-}
 
 }  // extern "C"

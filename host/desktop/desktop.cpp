@@ -48,6 +48,16 @@ const char *const kFunctionNames[] = {"GetDesktopWindow",
                                       "EnumDisplayMonitors",
                                       "GetSystemMetrics",
                                       "SetThreadDpiAwarenessContext",
+                                      "GetAsyncKeyState",
+                                      "CreateCompatibleDC",
+                                      "DeleteDC",
+                                      "CreateDIBSection",
+                                      "SelectObject",
+                                      "DeleteObject",
+                                      "BitBlt",
+                                      "GdiFlush",
+                                      "@hook_removed",
+                                      "@screen_read",
                                       "GetActiveWindow",
                                       "OpenClipboard",
                                       "CloseClipboard",
@@ -61,6 +71,8 @@ const char *const kFunctionNames[] = {"GetDesktopWindow",
                                       "GlobalFree",
                                       "GlobalSize",
                                       "SetCursorPos"};
+static_assert(sizeof kFunctionNames / sizeof kFunctionNames[0] == kFnCount,
+              "a name for every function");
 
 State &state() {
   static State state;
@@ -116,6 +128,58 @@ void purge_dead_hooks() {
   if (s.frames.empty()) s.hooks.remove_if([](const Hook &h) { return !h.live; });
 }
 
+void charge_screen_read() {
+  State &s = state();
+  ++s.counts[kScreenRead];
+  s.now += s.screen_read_ms;
+}
+
+bool pixel_readable(int x, int y) {
+  const State &s = state();
+  return !s.all_pixels_bad && !s.bad_pixels.count({x, y});
+}
+
+namespace {
+
+// The system gives up on a hook: it is marked dead (erased once no dispatch
+// runs) and nobody is told but the log and the listener.
+void remove_for_timeout(Hook &hook, uint64_t waited) {
+  State &s = state();
+  hook.live = false;
+  const uintptr_t handle = hook.handle;
+  const auto ms = static_cast<uint32_t>(std::min<uint64_t>(waited, UINT32_MAX));
+  Ticket t = begin_call(kHookRemoved);
+  end_call(t, {as_int(handle), static_cast<intptr_t>(ms)}, 0, "@hook_removed(hook%lu, %lu ms)",
+           static_cast<unsigned long>(handle - kHookBase), static_cast<unsigned long>(ms));
+  if (s.hook_removed) s.hook_removed(s.hook_removed_ctx, to_handle<HHOOK>(handle), ms);
+}
+
+}  // namespace
+
+LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam, LPARAM lparam) {
+  State &s = state();
+  HookList::iterator it = first_live(at);
+  // A hook the event has waited too long for is dropped before its call.
+  while (it != s.hooks.end() && s.now > arrived && s.now - arrived > s.hook_timeout_ms) {
+    remove_for_timeout(*it, s.now - arrived);
+    it = first_live(std::next(it));
+  }
+  if (it == s.hooks.end()) return 0;
+  const uint64_t epoch = s.epoch;
+  s.frames.push_back(Frame{it, arrived, false, 0});
+  LRESULT result = it->proc(code, wparam, lparam);
+  const Frame done = s.frames.back();
+  s.frames.pop_back();
+  if (s.epoch != epoch || !it->live || s.now <= arrived || s.now - arrived <= s.hook_timeout_ms)
+    return result;
+  // The call ended too late: the system has already gone on without its
+  // answer, to the rest of the chain (once: if the hook passed the event
+  // on itself, the rest has seen it).
+  remove_for_timeout(*it, s.now - arrived);
+  return done.passed_on ? done.passed_result
+                        : call_hook(std::next(it), arrived, code, wparam, lparam);
+}
+
 }  // namespace desktop_detail
 
 using namespace desktop_detail;
@@ -159,15 +223,27 @@ void clip_cursor() {
   s.cursor_y = by;
 }
 
+// The user's event, made at the user's time, through the chain.
 LRESULT run_chain(int code, WPARAM wparam, LPARAM lparam) {
   State &s = state();
-  HookList::iterator first = first_live(s.hooks.begin());
-  if (first == s.hooks.end()) return 0;
-  s.frames.push_back(first);
-  LRESULT result = first->proc(code, wparam, lparam);
-  s.frames.pop_back();
+  LRESULT result = call_hook(s.hooks.begin(), s.input_time, code, wparam, lparam);
   purge_dead_hooks();
   return result;
+}
+
+// The virtual key of a button message and whether it goes down; 0 for
+// other messages.
+int button_key(UINT message, bool *down) {
+  *down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP: return VK_LBUTTON;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: return VK_RBUTTON;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: return VK_MBUTTON;
+  }
+  return 0;
 }
 
 void kill_all_hooks() {
@@ -213,6 +289,9 @@ int desktop_reset(int width, int height) {
   s.cursor_x = width / 2;
   s.cursor_y = height / 2;
   s.now = 0;
+  s.input_time = 0;
+  s.screen_read_ms = 0;
+  s.hook_timeout_ms = 1000;
   ++s.epoch;
   // Dispatches in progress keep their iterators: hooks die, the list stays.
   kill_all_hooks();
@@ -222,9 +301,15 @@ int desktop_reset(int width, int height) {
   s.timer_order = 0;
   s.dcs.clear();
   s.dcs_made = 0;
+  s.memory_dcs.clear();
+  s.bitmaps.clear();
+  s.memory_dcs_made = s.bitmaps_made = 0;
+  std::fill(std::begin(s.key_down), std::end(s.key_down), false);
+  std::fill(std::begin(s.key_pressed), std::end(s.key_pressed), false);
   desktop_log_clear();
   s.logging = true;
   s.fail_hook = s.fail_timer = s.fail_dc = s.fail_monitors = FailCountdown{};
+  s.fail_memory_dc = s.fail_dib = s.fail_select = s.fail_bitblt = FailCountdown{};
   desktop_clear_pixel_failures();
   clipboard_reset();
   return 1;
@@ -341,8 +426,12 @@ int desktop_mouse_event(UINT message, int x, int y) {
   event.pt = POINT{x, y};
   event.time = static_cast<DWORD>(s.now);
   const bool swallowed = run_chain(HC_ACTION, message, reinterpret_cast<LPARAM>(&event)) != 0;
-  // Windows does not move the pointer for a move a hook swallowed.
+  // Windows does not move the pointer for a move a hook swallowed, nor
+  // change the key state for a button a hook swallowed.
   if (!(swallowed && message == WM_MOUSEMOVE)) desktop_set_cursor(x, y);
+  bool down = false;
+  const int key = button_key(message, &down);
+  if (key && !swallowed) desktop_key_event(key, down ? 1 : 0);
   return swallowed ? 1 : 0;
 }
 
@@ -359,6 +448,13 @@ int desktop_wheel_event(int notches) {
   return run_chain(HC_ACTION, WM_MOUSEWHEEL, reinterpret_cast<LPARAM>(&event)) != 0 ? 1 : 0;
 }
 
+void desktop_key_event(int key, int down) {
+  if (key < 0 || key > 255) return;
+  State &s = state();
+  if (down && !s.key_down[key]) s.key_pressed[key] = true;
+  s.key_down[key] = down != 0;
+}
+
 LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event) {
   MSLLHOOKSTRUCT copy{};
   if (event) copy = *event;
@@ -366,11 +462,24 @@ LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *ev
 }
 
 uint64_t desktop_time_ms(void) { return state().now; }
+uint64_t desktop_input_time_ms(void) { return state().input_time; }
+
+void desktop_thread_busy(uint32_t ms) { state().now += ms; }
+
+void desktop_set_screen_read_ms(uint32_t ms) { state().screen_read_ms = ms; }
+uint32_t desktop_screen_read_ms(void) { return state().screen_read_ms; }
+void desktop_set_hook_timeout_ms(uint32_t ms) { state().hook_timeout_ms = ms; }
+uint32_t desktop_hook_timeout_ms(void) { return state().hook_timeout_ms; }
+
+void desktop_set_hook_removed_listener(DesktopHookRemovedFunc func, void *ctx) {
+  state().hook_removed = func;
+  state().hook_removed_ctx = func ? ctx : nullptr;
+}
 
 int desktop_advance_time(uint32_t ms) {
   State &s = state();
   const uint64_t epoch = s.epoch;
-  const uint64_t target = s.now + ms;
+  const uint64_t target = s.input_time + ms;
   int calls = 0;
   // Each round picks the earliest due timer afresh, since a procedure may
   // set, kill or replace timers (or reset everything).
@@ -385,8 +494,11 @@ int desktop_advance_time(uint32_t ms) {
     if (best == s.timers.end() || best->second.due > target) break;
     const UINT_PTR id = best->first;
     const TIMERPROC proc = best->second.proc;
-    s.now = std::max(s.now, best->second.due);
-    best->second.due += best->second.elapse;
+    // It fires when the thread is free, once however often it fell due
+    // meanwhile; next at the first due time after that.
+    const uint64_t due = best->second.due, elapse = best->second.elapse;
+    s.now = std::max(s.now, due);
+    best->second.due = due + elapse * ((s.now - due) / elapse + 1);
     const auto time = static_cast<DWORD>(s.now);
     Ticket t = begin_call(kTimerEvent);
     end_call(t, {static_cast<intptr_t>(id), static_cast<intptr_t>(time)}, 0, "@timer(%lu, %lu)",
@@ -396,7 +508,10 @@ int desktop_advance_time(uint32_t ms) {
     // queue nobody reads here; it only shows in the log.
     if (proc) proc(nullptr, WM_TIMER, id, time);
   }
-  if (s.epoch == epoch) s.now = std::max(s.now, target);
+  if (s.epoch == epoch) {
+    s.now = std::max(s.now, target);
+    s.input_time = target;
+  }
   return calls;
 }
 
@@ -408,6 +523,9 @@ int desktop_hook_count(void) {
 
 int desktop_timer_count(void) { return static_cast<int>(state().timers.size()); }
 int desktop_outstanding_dcs(void) { return static_cast<int>(state().dcs.size()); }
+int desktop_gdi_objects(void) {
+  return static_cast<int>(state().memory_dcs.size() + state().bitmaps.size());
+}
 HWND desktop_window(void) { return to_handle<HWND>(kDesktopWindow); }
 HMODULE desktop_module(void) { return to_handle<HMODULE>(kModule); }
 
@@ -444,6 +562,10 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_SET_TIMER: s.fail_timer.arm(nth); break;
     case DESKTOP_FAIL_WINDOW_DC: s.fail_dc.arm(nth); break;
     case DESKTOP_FAIL_MONITORS: s.fail_monitors.arm(nth); break;
+    case DESKTOP_FAIL_MEMORY_DC: s.fail_memory_dc.arm(nth); break;
+    case DESKTOP_FAIL_DIB: s.fail_dib.arm(nth); break;
+    case DESKTOP_FAIL_SELECT: s.fail_select.arm(nth); break;
+    case DESKTOP_FAIL_BITBLT: s.fail_bitblt.arm(nth); break;
     default: clipboard_fail_call(point, nth); break;
   }
 }
@@ -454,6 +576,11 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_SET_HOOK: return s.fail_hook.pending() ? 1 : 0;
     case DESKTOP_FAIL_SET_TIMER: return s.fail_timer.pending() ? 1 : 0;
     case DESKTOP_FAIL_WINDOW_DC: return s.fail_dc.pending() ? 1 : 0;
+    case DESKTOP_FAIL_MONITORS: return s.fail_monitors.pending() ? 1 : 0;
+    case DESKTOP_FAIL_MEMORY_DC: return s.fail_memory_dc.pending() ? 1 : 0;
+    case DESKTOP_FAIL_DIB: return s.fail_dib.pending() ? 1 : 0;
+    case DESKTOP_FAIL_SELECT: return s.fail_select.pending() ? 1 : 0;
+    case DESKTOP_FAIL_BITBLT: return s.fail_bitblt.pending() ? 1 : 0;
   }
   int pending = 0;
   return clipboard_fail_pending(point, &pending) ? pending : 0;

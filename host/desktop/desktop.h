@@ -175,25 +175,70 @@ int desktop_wheel_event(int notches);
 // chain's result; the pointer does not move. For tests of hook procedures.
 LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event);
 
+// A key of the keyboard goes down (down != 0) or up, as GetAsyncKeyState
+// then reports it (VK_ESCAPE, ...). No hook runs and no window is told: a
+// key that the host does not act on.
+void desktop_key_event(int key, int down);
+
 // ---- Virtual time --------------------------------------------------------------
 
-// Milliseconds since the last reset. Timer procedures and hook events see its
-// low 32 bits as their time.
+// Two clocks, both in milliseconds since the last reset:
+//  - the thread's (desktop_time_ms): where the host's thread has got to.
+//    Timer procedures and hook events see its low 32 bits as their time.
+//    Screen reads (desktop_set_screen_read_ms) move it on: the thread is
+//    busy for that long.
+//  - the user's (desktop_input_time_ms): when the user makes the next
+//    input; only desktop_advance_time moves it. Input the user makes while
+//    the thread is still busy waits for it (see the hook timeout).
+// Without screen-read costs the two are the same.
 uint64_t desktop_time_ms(void);
+uint64_t desktop_input_time_ms(void);
 
-// Advances time by ms, firing each timer at each of its due times in order
-// (equal due times in the order the timers were set); a periodic timer can
-// fire many times in one call. A timer killed while time advances (by a hook
-// or timer procedure, or from another timer's procedure) is not called
-// again. Returns how many times timers fired (a timer without a procedure
-// fires too, into the log only).
+// The user waits ms: the user's clock moves on by ms and each timer due by
+// then fires, in due order (equal due times in the order the timers were
+// set), when the thread is free: at its due time, or when the thread's work
+// ends if that is later. As WM_TIMER does, a timer that fell due more than
+// once while the thread was busy fires once, and next at the first due
+// time after that. A timer killed while time advances (by a hook or timer
+// procedure, or from another timer's procedure) is not called again.
+// Returns how many times timers fired (a timer without a procedure fires
+// too, into the log only). The thread's clock is then at least the user's.
 int desktop_advance_time(uint32_t ms);
+
+// The thread works ms on something of its own (the host's work, say): its
+// clock moves on, the user's does not.
+void desktop_thread_busy(uint32_t ms);
+
+// ---- What the composited desktop costs ---------------------------------------
+
+// Each screen read costs ms of the thread's time (default 0): a GetPixel on
+// a window DC, and a BitBlt from one. Reads from a memory DC cost nothing.
+// Public measurements on composited Windows (DWM, every Windows since 8)
+// put a screen GetPixel near 20 ms, and a BitBlt of a small area near the
+// same: both wait for the compositor's copy of the screen.
+void desktop_set_screen_read_ms(uint32_t ms);
+uint32_t desktop_screen_read_ms(void);
+
+// LowLevelHooksTimeout (default 1000 ms, the most Windows 10 1709 and later
+// allow). A hook is called when the thread is free; if an input event has
+// waited longer than this for a hook, or the hook's call ends later than
+// this after the event arrived, Windows 7 and later remove the hook without
+// telling its thread and pass the event on to the rest of the chain (and
+// the windows beneath). The removal shows in the log as "@hook_removed"
+// (args: the hook, the milliseconds the event waited) and reaches the
+// listener.
+void desktop_set_hook_timeout_ms(uint32_t ms);
+uint32_t desktop_hook_timeout_ms(void);
+typedef void (*DesktopHookRemovedFunc)(void *ctx, HHOOK hook, uint32_t waited_ms);
+// A null function removes the listener; a reset keeps it.
+void desktop_set_hook_removed_listener(DesktopHookRemovedFunc func, void *ctx);
 
 // ---- Queries -------------------------------------------------------------------
 
 int desktop_hook_count(void);       // installed hooks
 int desktop_timer_count(void);      // live timers
 int desktop_outstanding_dcs(void);  // device contexts acquired and not released
+int desktop_gdi_objects(void);      // memory DCs and bitmaps made and not deleted
 HWND desktop_window(void);          // what GetDesktopWindow returns
 HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 
@@ -223,8 +268,7 @@ int desktop_clipboard_open(void);
 int desktop_outstanding_globals(void);
 // Frees of memory the clipboard owns, or of no memory at all.
 int desktop_global_misuse(void);
-// A key held down (GetKeyState's high bit) or not, by virtual-key code.
-void desktop_set_key(int virtual_key, int down);
+// GetKeyState reads the keys desktop_key_event holds down (its high bit).
 
 // ---- Call log --------------------------------------------------------------------
 
@@ -236,7 +280,8 @@ typedef struct DesktopCall {
   intptr_t args[4];      // the arguments as integers, handles as their values;
                          // GetCursorPos and GetWindowRect: the point or
                          // rectangle written; "@mouse": message, x, y;
-                         // "@timer": id, time
+                         // "@timer": id, time; "@hook_removed": hook,
+                         // waited ms
   intptr_t result;       // the value returned (handles as their values)
   char text[112];        // readable form, e.g. "GetPixel(dc1, 10, 20) = 0x0000ff"
 } DesktopCall;
@@ -261,9 +306,13 @@ typedef enum DesktopFailPoint {
   DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
   DESKTOP_FAIL_WINDOW_DC = 3,  // GetWindowDC returns NULL
   DESKTOP_FAIL_MONITORS = 4,   // EnumDisplayMonitors returns FALSE, lists none
-  DESKTOP_FAIL_OPEN_CLIPBOARD = 5,  // OpenClipboard returns FALSE
-  DESKTOP_FAIL_GLOBAL_ALLOC = 6,    // GlobalAlloc returns NULL
-  DESKTOP_FAIL_SET_CLIPBOARD = 7    // SetClipboardData returns NULL, keeps nothing
+  DESKTOP_FAIL_MEMORY_DC = 5,  // CreateCompatibleDC returns NULL
+  DESKTOP_FAIL_DIB = 6,        // CreateDIBSection returns NULL
+  DESKTOP_FAIL_SELECT = 7,     // SelectObject returns NULL, selects nothing
+  DESKTOP_FAIL_BITBLT = 8,     // BitBlt returns FALSE, copies nothing
+  DESKTOP_FAIL_OPEN_CLIPBOARD = 9,  // OpenClipboard returns FALSE
+  DESKTOP_FAIL_GLOBAL_ALLOC = 10,   // GlobalAlloc returns NULL
+  DESKTOP_FAIL_SET_CLIPBOARD = 11   // SetClipboardData returns NULL, keeps nothing
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;
@@ -275,7 +324,9 @@ void desktop_fail_call(int point, int nth);
 // failure fired.
 int desktop_fail_pending(int point);
 
-// GetPixel returns CLR_INVALID at (x, y) / everywhere (on != 0).
+// GetPixel returns CLR_INVALID at (x, y) / everywhere (on != 0), and a
+// BitBlt from the screen whose source holds such a pixel fails (FALSE) and
+// copies nothing, as a transfer from a desktop the thread cannot read does.
 void desktop_fail_pixel(int x, int y);
 void desktop_fail_all_pixels(int on);
 void desktop_clear_pixel_failures(void);

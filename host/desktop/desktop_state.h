@@ -23,6 +23,10 @@ inline constexpr uintptr_t kUser32 = 0x7FF10000;
 inline constexpr uintptr_t kMonitorBase = 0x0B000000;
 inline constexpr uintptr_t kDcBase = 0x0DC00000;
 inline constexpr uintptr_t kHookBase = 0x0A000000;
+inline constexpr uintptr_t kMemoryDcBase = 0x0DD00000;
+inline constexpr uintptr_t kBitmapBase = 0x0BB00000;
+// The 1 x 1 bitmap a fresh memory DC holds (Windows' stock bitmap).
+inline constexpr uintptr_t kStockBitmap = 0x0BBFFFFF;
 inline constexpr uintptr_t kHandleRange = 0x00100000;
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
@@ -34,6 +38,29 @@ struct Hook {
   bool live;
 };
 using HookList = std::list<Hook>;
+
+// A hook call under way: the hook it is calling (which CallNextHookEx passes
+// on from) and when the event came.
+struct Frame {
+  HookList::iterator at;
+  uint64_t arrived;
+  bool passed_on;  // the hook called CallNextHookEx
+  LRESULT passed_result;
+};
+
+// A memory DC and the bitmap selected into it (kStockBitmap at first).
+struct MemoryDc {
+  uintptr_t bitmap = kStockBitmap;
+};
+
+// A 32-bit DIB section: rows of 0x00RRGGBB pixels, the last row first in
+// memory when bottom-up (a positive height asked for).
+struct Bitmap {
+  int width = 0, height = 0;
+  bool bottom_up = false;
+  std::vector<uint32_t> bits;
+  uintptr_t selected_in = 0;  // the memory DC holding it, 0 when none
+};
 
 struct Timer {
   UINT elapse;
@@ -63,6 +90,16 @@ enum Fn {
   kEnumDisplayMonitors,
   kGetSystemMetrics,
   kSetThreadDpiAwarenessContext,
+  kGetAsyncKeyState,
+  kCreateCompatibleDC,
+  kDeleteDC,
+  kCreateDIBSection,
+  kSelectObject,
+  kDeleteObject,
+  kBitBlt,
+  kGdiFlush,
+  kHookRemoved,
+  kScreenRead,  // counted only, never logged
   // The clipboard, its global memory and the key state (clipboard.cpp).
   kGetActiveWindow,
   kOpenClipboard,
@@ -103,13 +140,18 @@ struct State {
   int cursor_x = DESKTOP_DEFAULT_WIDTH / 2;
   int cursor_y = DESKTOP_DEFAULT_HEIGHT / 2;
 
-  uint64_t now = 0;
-  uint64_t epoch = 0;  // bumped by reset; an advance in progress stops
+  uint64_t now = 0;         // the thread's clock
+  uint64_t input_time = 0;  // the user's clock
+  uint64_t epoch = 0;       // bumped by reset; an advance in progress stops
+  uint32_t screen_read_ms = 0;
+  uint32_t hook_timeout_ms = 1000;
+  DesktopHookRemovedFunc hook_removed = nullptr;
+  void *hook_removed_ctx = nullptr;
 
   HookList hooks;  // head first
   // One entry per dispatch in progress (nested ones on top): the hook it is
   // currently calling, which CallNextHookEx passes on from.
-  std::vector<HookList::iterator> frames;
+  std::vector<Frame> frames;
   uintptr_t hooks_made = 0;
 
   std::map<UINT_PTR, Timer> timers;
@@ -118,6 +160,14 @@ struct State {
 
   std::map<uintptr_t, HWND> dcs;  // live DC -> window it was taken for
   uintptr_t dcs_made = 0;
+  std::map<uintptr_t, MemoryDc> memory_dcs;
+  std::map<uintptr_t, Bitmap> bitmaps;
+  uintptr_t memory_dcs_made = 0, bitmaps_made = 0;
+
+  // The asynchronous key state: down now, and went down since the last
+  // GetAsyncKeyState of that key.
+  bool key_down[256] = {};
+  bool key_pressed[256] = {};
 
   std::vector<DesktopCall> log;
   uint64_t log_generation = 0;  // bumped when the log is emptied
@@ -125,6 +175,7 @@ struct State {
   int counts[kFnCount] = {};
 
   FailCountdown fail_hook, fail_timer, fail_dc, fail_monitors;
+  FailCountdown fail_memory_dc, fail_dib, fail_select, fail_bitblt;
   std::set<std::pair<int, int>> bad_pixels;
   bool all_pixels_bad = false;
 };
@@ -177,11 +228,20 @@ uint32_t compose(int x, int y);
 HookList::iterator first_live(HookList::iterator it);
 // Erases the hooks marked dead, once no dispatch is running.
 void purge_dead_hooks();
+// Calls the hook at `at` for an event that came at `arrived`, as Windows
+// does with its timeout: a hook the event waited too long for is removed
+// and not called, one whose call ended too late is removed and its result
+// ignored; either way the event goes on to the rest of the chain.
+LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wparam, LPARAM lparam);
+// One screen read: counted, and the thread busy for its cost.
+void charge_screen_read();
+// Whether GetPixel may read the on-screen pixel (x, y): no injected failure.
+bool pixel_readable(int x, int y);
 
 // ---- Clipboard (clipboard.cpp) ----------------------------------------------
 
-// Back to an empty, closed clipboard with no global memory, no keys down
-// and no failures armed.
+// Back to an empty, closed clipboard with no global memory and no failures
+// armed.
 void clipboard_reset();
 // The clipboard's failure points; false for a point that is not one.
 bool clipboard_fail_call(int point, int nth);

@@ -136,12 +136,12 @@ LRESULT WINAPI CallNextHookEx(HHOOK hook, int code, WPARAM wparam, LPARAM lparam
   LRESULT result = 0;
   if (!s.frames.empty()) {
     const size_t frame = s.frames.size() - 1;
-    HookList::iterator here = s.frames[frame];
-    HookList::iterator next = first_live(std::next(here));
-    if (next != s.hooks.end()) {
-      s.frames[frame] = next;
-      result = next->proc(code, wparam, lparam);
-      s.frames[frame] = here;
+    const uint64_t epoch = s.epoch;
+    result =
+        call_hook(std::next(s.frames[frame].at), s.frames[frame].arrived, code, wparam, lparam);
+    if (s.epoch == epoch && frame < s.frames.size()) {
+      s.frames[frame].passed_on = true;
+      s.frames[frame].passed_result = result;
     }
   }
   end_call(t, {handle_int(hook), code, static_cast<intptr_t>(wparam)}, result,
@@ -201,15 +201,29 @@ BOOL WINAPI GetCursorPos(POINT *point) {
   return ok;
 }
 
+// A screen DC's pixel costs a screen read; a memory DC's is its bitmap's.
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y) {
   State &s = state();
   Ticket t = begin_call(kGetPixel);
   COLORREF result = CLR_INVALID;
-  if (s.dcs.count(from_handle(hdc)) && on_screen(x, y) && !s.all_pixels_bad &&
-      !s.bad_pixels.count({x, y})) {
-    const uint32_t rgb = compose(x, y);
-    result = ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);
+  uint32_t rgb = 0;
+  bool read = false;
+  if (s.dcs.count(from_handle(hdc))) {
+    charge_screen_read();
+    read = on_screen(x, y) && pixel_readable(x, y);
+    if (read) rgb = compose(x, y);
+  } else if (auto dc = s.memory_dcs.find(from_handle(hdc)); dc != s.memory_dcs.end()) {
+    auto bm = s.bitmaps.find(dc->second.bitmap);
+    read =
+        bm != s.bitmaps.end() && x >= 0 && y >= 0 && x < bm->second.width && y < bm->second.height;
+    if (read) {
+      const Bitmap &b = bm->second;
+      const int row = b.bottom_up ? b.height - 1 - y : y;
+      rgb =
+          b.bits[static_cast<size_t>(row) * static_cast<size_t>(b.width) + static_cast<size_t>(x)];
+    }
   }
+  if (read) result = ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);
   end_call(t, {handle_int(hdc), x, y}, static_cast<intptr_t>(result),
            "GetPixel(%s, %d, %d) = 0x%06lx", dc_name(hdc), x, y,
            static_cast<unsigned long>(result));

@@ -68,6 +68,9 @@ enum class Op : int {
   kCallControlEvent,
   kCallActivate,    // the host activates a server: the class version offered
   kReturnActivate,  // ... and what it answered
+  kCallShutdown,    // the host unloads the module: its shutdown function
+  // The desktop.
+  kDesktopHookRemoved,  // the system dropped a hook that kept input waiting
   kCount
 };
 

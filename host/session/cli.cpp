@@ -227,6 +227,10 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
   app.add_flag("--strict", o->strict,
                "a misuse of the host's interface that the host notices fails the run (exit 7); "
                "without it each is a note on stderr");
+  app.add_option("--repeat", o->repeat,
+                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
+                     ", the script going on from one to the next (default: 1)")
+      ->type_name("N");
   app.add_option("--monitors", o->monitors,
                  "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
                  "100..500): the primary first at +0+0 (its size is the display's), positions "
@@ -238,6 +242,16 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "DPI awareness of the thread the plug-in runs on: unaware, system, "
                  "per-monitor or per-monitor-v2 (default: system, as the host sets itself)")
       ->type_name("MODE");
+  app.add_option("--screen-read-ms", o->screen_read_ms,
+                 "what a screen read (GetPixel on, or BitBlt from, a screen DC) costs the "
+                 "plug-in's thread, 0..10000 ms; about 20 on a composited Windows desktop "
+                 "(default: 0)")
+      ->type_name("MS");
+  app.add_option("--hook-timeout-ms", o->hook_timeout_ms,
+                 "the simulated desktop's LowLevelHooksTimeout, 1..60000 ms: a low-level hook "
+                 "that keeps input waiting longer is dropped without notice (default: 1000, "
+                 "the most Windows 10 allows)")
+      ->type_name("MS");
 }
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
@@ -260,6 +274,15 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
       problem = "--dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not " +
                 quoted_text(o.dpi_awareness);
   }
+  double ms = 0;
+  if (problem.empty())
+    problem = parse_number_option("--screen-read-ms", "MS", o.screen_read_ms, 0, 10000, true, &ms);
+  if (problem.empty()) {
+    config->screen_read_ms = static_cast<uint32_t>(ms);
+    problem =
+        parse_number_option("--hook-timeout-ms", "MS", o.hook_timeout_ms, 1, 60000, true, &ms);
+    config->hook_timeout_ms = static_cast<uint32_t>(ms);
+  }
   if (!problem.empty()) return problem;
   if (o.no_title)
     config->request.title.reset();
@@ -275,6 +298,10 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
     config->timeout_s = seconds;
   }
   config->strict = o.strict;
+  double repeat = 1;
+  problem = parse_number_option("--repeat", "N", o.repeat, 1, kMaxRepeat, true, &repeat);
+  if (!problem.empty()) return problem;
+  config->repeat = static_cast<int>(repeat);
   config->clipboard = o.clipboard;
   if (!o.script_path.empty()) {
     try {

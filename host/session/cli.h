@@ -27,6 +27,9 @@ struct CommonOptions {
   std::string monitors;
   std::string dpi_awareness;
   std::string timeout;  // empty: not given
+  std::string repeat = "1";
+  std::string screen_read_ms = "0";
+  std::string hook_timeout_ms = "1000";
   std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;
@@ -54,9 +57,9 @@ std::string parse_number_option(const std::string &option, const std::string &va
 // "error: ..." on stderr).
 std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv);
 
-// Fills the request, module, display, snapshot, trace, wallpaper, timeout
-// and strictness parts of *config from parsed options and loads the script. Returns a message for
-// the user ("--color needs three numbers ...", a script error) or nothing.
+// Fills the request, module, display, snapshot, trace, wallpaper, timeout,
+// repeat count and strictness parts of *config from parsed options and loads the script. Returns a
+// message for the user ("--color needs three numbers ...", a script error) or nothing.
 std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
 
 }  // namespace hvhost

@@ -46,6 +46,11 @@ struct SessionConfig {
   // display size at 100 %.
   std::vector<MonitorConfig> monitors;
   int dpi_awareness = kDpiHostDefault;
+  // What a composited desktop costs: milliseconds of the plug-in's thread
+  // per screen read (GetPixel on, or BitBlt from, a screen DC), and the
+  // low-level hook timeout after which the system drops a hook.
+  uint32_t screen_read_ms = 0;
+  uint32_t hook_timeout_ms = 1000;
   std::vector<Action> actions;
   // The script the actions come from, which errors name (empty: none).
   std::string script_path;
@@ -65,9 +70,14 @@ struct SessionConfig {
   // Every problem the host noticed in the plug-in's use of its interface
   // fails the run (kExitProblems) instead of being a note.
   bool strict = false;
+  // Colour requests run one after another, the script going on from one
+  // to the next (1..kMaxRepeat).
+  int repeat = 1;
   // Text put on the clipboard before the request.
   std::optional<std::string> clipboard;
 };
+
+inline constexpr int kMaxRepeat = 100000;
 
 // Exit codes of the command.
 inline constexpr int kExitOk = 0;
@@ -121,14 +131,19 @@ class Session {
   // the activation returned nonzero; a failed run (input_error set, or an
   // action that failed) prints no result.
   void report(const ColorOutcome &outcome, const std::string &input_error = {});
-  // Ends the run: closes the trace file, then reports the front end's
-  // input error (a script step that could not be played) if any, else an
-  // action that failed, else a script that ended with a panel open and the
-  // actions left over; then the problems the host noticed (errors with
-  // --strict, else notes). Returns the exit code.
+  // Ends the run: calls the module's shutdown as a host does when it
+  // unloads the module (traced as call.shutdown, watched like a request);
+  // notes script actions left over, which reached no panel, as a problem;
+  // closes the trace file, then reports the front end's input error (a
+  // script step that could not be played) if any, else an action that
+  // failed, else a script that ended with a panel open; then the problems
+  // the host noticed (errors with --strict, else notes). Returns the exit
+  // code.
   int finish(const std::string &input_error, size_t actions_left);
 
  private:
+  void unload_module();
+
   bool snapshot(const Panel &panel, const std::string &name, std::string *error);
 
   // Lists the host's problems on err, each prefixed by `prefix`.

@@ -18,6 +18,13 @@ int compose_panels(void *ctx, int x, int y, uint32_t *rgb) {
   return 1;
 }
 
+// A hook the desktop dropped shows in the trace, as Windows tells its
+// thread nothing.
+void trace_hook_removed(void *ctx, HHOOK hook, uint32_t waited_ms) {
+  static_cast<Host *>(ctx)->trace().record(Op::kDesktopHookRemoved, hook, "",
+                                           {static_cast<int64_t>(waited_ms)});
+}
+
 void send_at_cursor(UINT message) {
   int x = 0, y = 0;
   desktop_cursor(&x, &y);
@@ -29,9 +36,13 @@ void send_at_cursor(UINT message) {
 SimulatedDesktop::SimulatedDesktop(Host &host) : host_(host) {
   desktop_reset(host.display_width(), host.display_height());
   desktop_set_overlay(compose_panels, &host_);
+  desktop_set_hook_removed_listener(trace_hook_removed, &host_);
 }
 
-SimulatedDesktop::~SimulatedDesktop() { desktop_set_overlay(nullptr, nullptr); }
+SimulatedDesktop::~SimulatedDesktop() {
+  desktop_set_overlay(nullptr, nullptr);
+  desktop_set_hook_removed_listener(nullptr, nullptr);
+}
 
 bool SimulatedDesktop::load_wallpaper(const std::string &path, std::string *error) {
   std::string bytes;
@@ -58,6 +69,11 @@ void SimulatedDesktop::set_dpi_awareness(int mode) {
   if (mode != kDpiHostDefault) desktop_set_thread_dpi(mode);
 }
 
+void SimulatedDesktop::set_costs(uint32_t screen_read_ms, uint32_t hook_timeout_ms) {
+  desktop_set_screen_read_ms(screen_read_ms);
+  desktop_set_hook_timeout_ms(hook_timeout_ms);
+}
+
 void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
 
 void SimulatedDesktop::pointer_press(MouseButton button) {
@@ -81,9 +97,9 @@ void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time
 void SimulatedDesktop::wheel_turn(int notches) { desktop_wheel_event(notches); }
 
 void SimulatedDesktop::keys_held(int qualifiers) {
-  desktop_set_key(VK_CONTROL, qualifiers & IQ_CTRL);
-  desktop_set_key(VK_SHIFT, qualifiers & IQ_SHIFT);
-  desktop_set_key(VK_MENU, qualifiers & IQ_ALT);
+  desktop_key_event(VK_CONTROL, qualifiers & IQ_CTRL);
+  desktop_key_event(VK_SHIFT, qualifiers & IQ_SHIFT);
+  desktop_key_event(VK_MENU, qualifiers & IQ_ALT);
 }
 
 }  // namespace hvhost

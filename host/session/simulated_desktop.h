@@ -42,6 +42,8 @@ class SimulatedDesktop : public DesktopInput {
   // The DPI awareness of the thread the plug-in runs on (kDpiHostDefault
   // leaves it).
   void set_dpi_awareness(int mode);
+  // Milliseconds a screen read costs the thread, and the hook timeout.
+  void set_costs(uint32_t screen_read_ms, uint32_t hook_timeout_ms);
 
   void pointer_move(int x, int y) override;
   void pointer_press(MouseButton button) override;

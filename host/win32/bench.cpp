@@ -81,6 +81,35 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
     ReleaseDC(desktop, dc);
   }
 
+  // 1a. The same 15 x 15 pixels as one block: a BitBlt from the desktop DC
+  // into a 32-bit DIB section, then GdiFlush, as the tick reads them now.
+  std::vector<double> blocks;
+  {
+    HWND desktop = GetDesktopWindow();
+    HDC dc = GetWindowDC(desktop);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = 15;
+    info.bmiHeader.biHeight = -15;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = nullptr;
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    for (int round = 0; round < kGetPixelRounds; ++round) {
+      const int64_t t0 = counter_now();
+      BitBlt(memory, 0, 0, 15, 15, dc, cx - 7, cy - 7, SRCCOPY);
+      GdiFlush();
+      blocks.push_back(counter_seconds(counter_now() - t0));
+    }
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    DeleteObject(section);
+    ReleaseDC(desktop, dc);
+  }
+
   // 1b. What the tick adds to its reads to work in physical pixels: the
   // switch to a per-monitor-aware context (v2, else v1) and back and the
   // monitor list, as the plug-in makes those calls. (GetCursorPos it made
@@ -109,13 +138,16 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
     move_sent = move ? std::optional<int64_t>(sent_at) : std::nullopt;
   };
   std::vector<double> ticks;
-  std::vector<uint64_t> tick_pixels;
+  std::vector<uint64_t> tick_pixels, tick_blocks;
   uint64_t pixels_before = win32_counts().pixels_read;
+  uint64_t blocks_before = win32_counts().blocks_read;
   fe.on_thread_timer = [&](double seconds) {
     ticks.push_back(seconds);
-    const uint64_t now = win32_counts().pixels_read;
+    const uint64_t now = win32_counts().pixels_read, now_blocks = win32_counts().blocks_read;
     tick_pixels.push_back(now - pixels_before);
+    tick_blocks.push_back(now_blocks - blocks_before);
     pixels_before = now;
+    blocks_before = now_blocks;
   };
   fe.set_player(&player);
   host.set_input(&fe);
@@ -137,6 +169,11 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
   out << "bench getpixel: 225 reads on the desktop DC: median " << fixed(r.median, 2) << " ms ("
       << fixed(r.median * 1e3 / 225, 1) << " us a read), p95 " << fixed(r.p95, 2) << " ms, "
       << reads.size() << " rounds" << std::endl;
+  const Summary b = summarize(blocks);
+  out << "bench block: the same 15 x 15 as one BitBlt into a DIB section: median "
+      << fixed(b.median * 1e3, 1) << " us, p95 " << fixed(b.p95 * 1e3, 1) << " us = "
+      << fixed(r.median > 0 ? b.median / r.median * 100 : 0, 1) << "% of the 225 reads"
+      << std::endl;
   const Summary x = summarize(extras);
   out << "bench tick-extra: DPI switch and back, " << monitors
       << " monitor(s) listed: median " << fixed(x.median * 1e3, 1) << " us, p95 "
@@ -145,11 +182,13 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
   // The first delta also holds the reads before the run; the median is a
   // tick's own.
   std::sort(tick_pixels.begin(), tick_pixels.end());
+  std::sort(tick_blocks.begin(), tick_blocks.end());
   const Summary t = summarize(ticks);
   out << "bench tick: " << ticks.size() << " magnifier ticks (reads + redraw): median "
       << fixed(t.median, 2) << " ms, p95 " << fixed(t.p95, 2) << " ms, max " << fixed(t.max, 2)
       << " ms = " << fixed(t.median / 100.0 * 100.0, 1) << "% of the 100 ms period; "
-      << (tick_pixels.empty() ? 0 : tick_pixels[tick_pixels.size() / 2]) << " pixels a tick"
+      << (tick_pixels.empty() ? 0 : tick_pixels[tick_pixels.size() / 2]) << " pixels and "
+      << (tick_blocks.empty() ? 0 : tick_blocks[tick_blocks.size() / 2]) << " blocks a tick"
       << std::endl;
   const Summary m = summarize(move_to_hot);
   out << "bench move-to-hot: " << move_to_hot.size()

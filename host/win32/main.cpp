@@ -4,6 +4,10 @@
 // the mouse and keyboard, or --script plays a script as real input
 // (SendInput), and snapshots are taken from the screen. --headless runs the
 // headless host itself.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -23,7 +27,6 @@
 
 namespace {
 
-constexpr int kMaxRepeat = 100000;
 // --report-resources also reports after this many requests, where a long run
 // is compared from.
 constexpr int kResourcesSettled = 100;
@@ -47,7 +50,6 @@ int run(int argc, char **argv) {
       "host's (default: no limit)");
   bool headless = false, chart = false, report_windows = false, audit = false, bench = false;
   bool report_resources = false;
-  std::string repeat_text = "1";
   app.add_flag("--headless", headless,
                "no windows: run the request as the headless host does (virtual time, the "
                "simulated desktop); Wine needs no display for it");
@@ -63,35 +65,35 @@ int run(int argc, char **argv) {
   app.add_flag("--report-windows", report_windows,
                "print 'window open X Y TITLE', 'window title TITLE', 'window close TITLE'");
   app.add_flag("--audit", audit,
-               "count the plug-in's hooks, timers, device contexts and pixel reads; print them "
-               "at the end as 'win32 hooks N timers N dcs N ...'");
+               "count the plug-in's hooks, timers, device contexts and screen reads; print them "
+               "at the end as 'win32 hooks N timers N dcs N ...'. With --screen-read-ms the "
+               "plug-in's reads sleep that long, and 'busy hook ... tick ...' gives the time its "
+               "hook and tick kept the thread");
   app.add_flag("--report-resources", report_resources,
                "print the process's GDI and USER objects and private bytes before the first "
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
                "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", bench, "measure the magnifier tick and the move-to-hot-callback time");
-  app.add_option("--repeat", repeat_text,
-                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
-                     ", the script going on from one to the next (default: 1)")
-      ->type_name("N");
   if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return *done;
 
   hvhost::SessionConfig config;
-  double repeat_value = 1;
-  std::string problem =
-      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat_value);
-  const int repeat = static_cast<int>(repeat_value);
-  if (problem.empty()) problem = hvhost::apply_common_options(common, &config);
-  if (problem.empty() && headless && (chart || report_windows || audit || bench || report_resources || repeat != 1))
+  std::string problem = hvhost::apply_common_options(common, &config);
+  const int repeat = config.repeat;
+  if (problem.empty() && headless &&
+      (chart || report_windows || audit || bench || report_resources))
     problem =
-        "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
-        "--report-resources and --repeat need the windowed host";
+        "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
+        "--report-resources need the windowed host";
   if (problem.empty() && !headless && config.wallpaper_path)
     problem =
         "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
         "real desktop";
   if (problem.empty() && !headless && !config.monitors.empty())
     problem = "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (problem.empty() && !headless && app.count("--hook-timeout-ms") > 0)
+    problem =
+        "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
+        "(LowLevelHooksTimeout)";
   if (problem.empty() && bench && !config.actions.empty())
     problem = "--bench plays its own input: no --script with it";
   if (!problem.empty()) {
@@ -116,7 +118,11 @@ int run(int argc, char **argv) {
   }
   hvhost::Session session(config, std::cout, std::cerr);
   if (const int code = session.load_module()) return code;
-  if (audit || bench) {
+  // --screen-read-ms: the plug-in's screen reads sleep, through the same
+  // patched imports that count them.
+  const bool patch_imports = audit || bench || config.screen_read_ms > 0;
+  hvwin::set_screen_read_cost(config.screen_read_ms);
+  if (patch_imports) {
     HMODULE handle = nullptr;
     std::string why;
     if (!GetModuleHandleExA(
@@ -171,6 +177,7 @@ int run(int argc, char **argv) {
   }
   if (report_resources) std::cout << hvwin::resource_line("end") << std::endl;
   if (chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
+  if (config.screen_read_ms > 0) std::cout << hvwin::format_busy() << std::endl;
   if (audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
   return session.finish(fe.error(), player ? player->remaining() : 0);
 }
@@ -178,5 +185,9 @@ int run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // Lines end in LF alone on both streams, as the trace's do: the C
+  // runtime's text mode would write CRLF, and CI scripts match whole lines.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   return hvhost::run_guarded([&] { return run(argc, argv); }, std::cerr);
 }

@@ -1,5 +1,7 @@
 #include "win32/win32_audit.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace hvwin {
@@ -7,6 +9,10 @@ namespace hvwin {
 namespace {
 
 Win32Counts g_counts;
+unsigned g_read_ms = 0;
+BusyTime g_hook_busy, g_tick_busy;
+HOOKPROC g_hook_proc = nullptr;
+TIMERPROC g_timer_proc = nullptr;
 
 using SetHookFn = HHOOK(WINAPI *)(int, HOOKPROC, HINSTANCE, DWORD);
 using UnhookFn = BOOL(WINAPI *)(HHOOK);
@@ -15,6 +21,7 @@ using KillTimerFn = BOOL(WINAPI *)(HWND, UINT_PTR);
 using GetWindowDCFn = HDC(WINAPI *)(HWND);
 using ReleaseDCFn = int(WINAPI *)(HWND, HDC);
 using GetPixelFn = COLORREF(WINAPI *)(HDC, int, int);
+using BitBltFn = BOOL(WINAPI *)(HDC, int, int, int, int, HDC, int, int, DWORD);
 
 SetHookFn real_set_hook = nullptr;
 UnhookFn real_unhook = nullptr;
@@ -23,9 +30,45 @@ KillTimerFn real_kill_timer = nullptr;
 GetWindowDCFn real_get_window_dc = nullptr;
 ReleaseDCFn real_release_dc = nullptr;
 GetPixelFn real_get_pixel = nullptr;
+BitBltFn real_bitblt = nullptr;
+
+double now_ms() {
+  LARGE_INTEGER t, f;
+  QueryPerformanceCounter(&t);
+  QueryPerformanceFrequency(&f);
+  return static_cast<double>(t.QuadPart) * 1e3 / static_cast<double>(f.QuadPart);
+}
+
+void add_busy(BusyTime *b, double ms) {
+  ++b->calls;
+  b->total_ms += ms;
+  b->max_ms = std::max(b->max_ms, ms);
+}
+
+// The plug-in's procedures, timed: what they keep the thread from.
+LRESULT CALLBACK timed_hook(int code, WPARAM w, LPARAM l) {
+  const double t0 = now_ms();
+  const LRESULT r = g_hook_proc(code, w, l);
+  add_busy(&g_hook_busy, now_ms() - t0);
+  return r;
+}
+
+void CALLBACK timed_timer(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
+  const double t0 = now_ms();
+  g_timer_proc(hwnd, message, id, time);
+  add_busy(&g_tick_busy, now_ms() - t0);
+}
+
+// A screen DC's read waits as a composited desktop's does.
+void screen_read_wait(HDC dc) {
+  if (g_read_ms > 0 && GetObjectType(dc) != OBJ_MEMDC) Sleep(g_read_ms);
+}
 
 HHOOK WINAPI counted_set_hook(int id, HOOKPROC proc, HINSTANCE mod, DWORD thread) {
-  HHOOK h = real_set_hook(id, proc, mod, thread);
+  // One procedure at a time: the plug-in installs one hook and, after a
+  // loss, the same one again.
+  if (proc) g_hook_proc = proc;
+  HHOOK h = real_set_hook(id, proc ? timed_hook : proc, mod, thread);
   if (h) ++g_counts.hooks_set;
   return h;
 }
@@ -35,7 +78,8 @@ BOOL WINAPI counted_unhook(HHOOK h) {
   return ok;
 }
 UINT_PTR WINAPI counted_set_timer(HWND hwnd, UINT_PTR id, UINT ms, TIMERPROC proc) {
-  const UINT_PTR t = real_set_timer(hwnd, id, ms, proc);
+  if (proc) g_timer_proc = proc;
+  const UINT_PTR t = real_set_timer(hwnd, id, ms, proc ? timed_timer : proc);
   if (t) ++g_counts.timers_set;
   return t;
 }
@@ -56,7 +100,14 @@ int WINAPI counted_release_dc(HWND hwnd, HDC dc) {
 }
 COLORREF WINAPI counted_get_pixel(HDC dc, int x, int y) {
   ++g_counts.pixels_read;
+  screen_read_wait(dc);
   return real_get_pixel(dc, x, y);
+}
+BOOL WINAPI counted_bitblt(HDC dest, int x, int y, int w, int h, HDC source, int sx, int sy,
+                           DWORD rop) {
+  if (GetObjectType(source) != OBJ_MEMDC) ++g_counts.blocks_read;
+  screen_read_wait(source);
+  return real_bitblt(dest, x, y, w, h, source, sx, sy, rop);
 }
 
 struct Patch {
@@ -89,6 +140,7 @@ bool audit_module_imports(HMODULE module, std::string *error) {
        reinterpret_cast<void *>(&counted_release_dc)},
       {"gdi32.dll", "GetPixel", slot(&real_get_pixel),
        reinterpret_cast<void *>(&counted_get_pixel)},
+      {"gdi32.dll", "BitBlt", slot(&real_bitblt), reinterpret_cast<void *>(&counted_bitblt)},
   };
   void *targets[sizeof patches / sizeof patches[0]] = {};
   for (size_t i = 0; i < sizeof patches / sizeof patches[0]; ++i) {
@@ -133,6 +185,20 @@ bool audit_module_imports(HMODULE module, std::string *error) {
 }
 
 Win32Counts win32_counts() { return g_counts; }
+void set_screen_read_cost(unsigned ms) { g_read_ms = ms; }
+BusyTime hook_busy() { return g_hook_busy; }
+BusyTime tick_busy() { return g_tick_busy; }
+
+std::string format_busy() {
+  const auto part = [](const char *name, const BusyTime &b) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%s %llu calls mean %.2f ms max %.2f ms", name,
+                  static_cast<unsigned long long>(b.calls),
+                  b.calls ? b.total_ms / static_cast<double>(b.calls) : 0.0, b.max_ms);
+    return std::string(buf);
+  };
+  return "busy " + part("hook", g_hook_busy) + " " + part("tick", g_tick_busy);
+}
 
 std::string format_counts(const Win32Counts &c) {
   return "win32 hooks " + std::to_string(c.hooks_live()) + " timers " +
@@ -140,7 +206,7 @@ std::string format_counts(const Win32Counts &c) {
          std::to_string(c.hooks_set) + "/" + std::to_string(c.hooks_removed) + " " +
          std::to_string(c.timers_set) + "/" + std::to_string(c.timers_killed) + " " +
          std::to_string(c.dcs_taken) + "/" + std::to_string(c.dcs_released) + ") pixels " +
-         std::to_string(c.pixels_read);
+         std::to_string(c.pixels_read) + " blocks " + std::to_string(c.blocks_read);
 }
 
 }  // namespace hvwin

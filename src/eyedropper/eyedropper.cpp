@@ -1,56 +1,76 @@
 #include "eyedropper/eyedropper.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include "binding/services.h"
 
 constexpr UINT kTickMilliseconds = 100;
 constexpr LRESULT kSwallowEvent = 1;
 static const char kUnreadableReadout[] = "---,---,---";
+// Ticks in a row in which the hook saw nothing while input came: then
+// Windows has dropped it.
+constexpr int32_t kQuietTicksForALostHook = 2;
+// GetAsyncKeyState: down now, went down since the last call.
+constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
+constexpr SHORT kKeyPressed = 1;
+static const int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
 
 // The run under way, for the hook and the timer; null outside a run.
 static SamplingRun *g_run = nullptr;
 
 const SamplingRun *sampling_run_current(void) { return g_run; }
 
-// Reads the pixel under the event into the picked colour and its readout
-// into the title. A pixel that cannot be read (GetPixel's failure value: off
-// the desktop, a secure desktop, a display the context does not reach) is no
-// colour: the picked colour stays and the readout says so.
-static bool sample_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
+static void write_readout(char *title, size_t size, const ColorTriple *c) {
+  if (!c) {
+    snprintf(title, size, "%s", kUnreadableReadout);
+    return;
+  }
+  snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a), static_cast<int>(c->b),
+           static_cast<int>(c->c));
+}
+
+// The pick: the pixel under the release, read once, into the picked colour
+// and its readout into the title. A pixel that cannot be read (GetPixel's
+// failure value: off the desktop, a secure desktop, a display the context
+// does not reach) is no colour: the picked colour stays and the readout
+// says so.
+static bool pick_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
   const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
   if (pixel == CLR_INVALID) {
-    snprintf(run->title, sizeof run->title, "%s", kUnreadableReadout);
+    write_readout(run->title, sizeof run->title, nullptr);
     return false;
   }
   run->picked = colorref_split(pixel);
-  const ColorTriple &c = run->picked;
-  snprintf(run->title, sizeof run->title, "%3d,%3d,%3d", static_cast<int>(c.a),
-           static_cast<int>(c.b), static_cast<int>(c.c));
+  write_readout(run->title, sizeof run->title, &run->picked);
   return true;
+}
+
+// Ends the run not accepted: the magnifier's open returns and the run's
+// exit releases everything.
+static void end_cancelled(SamplingRun *run) {
+  run->ended = 1;
+  run->accepted = 0;
+  run->panel_funcs->close(run->magnifier->panel);
 }
 
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   const MSLLHOOKSTRUCT *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam);
   SamplingRun *run = g_run;
   SpoitPanel *spoit = run ? run->magnifier : nullptr;
-  // Once a release has ended the run, the hook stays installed until the
-  // host's loop notices the close; everything it sees meanwhile goes on
-  // down the chain untouched.
+  // Once the run has ended, the hook stays installed until the host's loop
+  // notices the close; everything it sees meanwhile goes on down the chain
+  // untouched.
   if (code != HC_ACTION || !spoit || run->ended)
     return CallNextHookEx(run ? run->hook : nullptr, code, message, lparam);
-  // Every event carries the pointer's position in physical pixels.
+  ++run->hook_events;
+  // Every event carries the pointer's position in physical pixels. A move
+  // only records it: the next tick reads the screen and shows the readout.
   if (event) {
     run->pointer = event->pt;
     run->pointer_moved = 1;
   }
   switch (message) {
-    case WM_MOUSEMOVE:
-      if (event) {
-        sample_pixel(run, event);
-        panel_set_ptr(run->panel_funcs, spoit->panel, PAN_TITLE, run->title);
-      }
-      break;
     // The pick's press and release are the eyedropper's alone: a nonzero
     // result keeps them from the window under the pointer, which would
     // otherwise take the click (press a button, select in a viewport).
@@ -60,9 +80,10 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     case WM_RBUTTONUP: {
       if (!run->pressed) break;
       run->ended = 1;
-      // Only a left release over a pixel that could be read takes a colour.
-      const bool read = event && sample_pixel(run, event);
-      if (message == WM_LBUTTONUP && read) run->accepted = 1;
+      // Only a left release over a pixel that could be read takes a colour:
+      // one screen read, of the pixel under the release as it is now.
+      const bool read = message == WM_LBUTTONUP && event && pick_pixel(run, event);
+      if (read) run->accepted = 1;
       run->panel_funcs->close(spoit->panel);
       return kSwallowEvent;
     }
@@ -71,26 +92,101 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   return CallNextHookEx(run->hook, code, message, lparam);
 }
 
+// Whether a button went down since the last tick, by the system's key state.
+static bool button_went_down(SamplingRun *run) {
+  bool down_now = false;
+  int32_t state = 0;
+  for (int i = 0; i < 3; ++i) {
+    const SHORT key = GetAsyncKeyState(kButtonKeys[i]);
+    if (key & kKeyDown) state |= 1 << i;
+    if ((key & kKeyPressed) || ((key & kKeyDown) && !(run->buttons_down & (1 << i))))
+      down_now = true;
+  }
+  run->buttons_down = state;
+  return down_now;
+}
+
+// The watch on the hook, once a tick. Windows 7 and later drop a low-level
+// hook that keeps input waiting past LowLevelHooksTimeout without telling
+// its thread; then no click could end the run. When the pointer moved or a
+// button went down while the hook saw nothing for two ticks, the hook is
+// installed afresh, once; a second loss ends the run. `cursor` is the
+// pointer as this tick read it (null when it could not). Returns false when
+// the run must end.
+static bool watch_hook(SamplingRun *run, const POINT *cursor) {
+  bool input = button_went_down(run);
+  if (cursor) {
+    if (run->cursor_known && (cursor->x != run->cursor_seen.x || cursor->y != run->cursor_seen.y))
+      input = true;
+    run->cursor_seen = *cursor;
+    run->cursor_known = 1;
+  }
+  if (run->hook_events != run->hook_events_seen) {
+    run->hook_events_seen = run->hook_events;
+    run->quiet_ticks = 0;
+    run->missed_input = 0;
+    return true;
+  }
+  if (run->quiet_ticks < kQuietTicksForALostHook) ++run->quiet_ticks;  // held, never overflows
+  if (input) run->missed_input = 1;
+  if (run->quiet_ticks < kQuietTicksForALostHook || !run->missed_input) return true;
+  if (run->hook_reinstalled) return false;
+  // Dropped: the old handle is given back first (Windows has already let
+  // it go; the call only fails), then the hook goes in again.
+  UnhookWindowsHookEx(run->hook);
+  run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
+  run->hook_reinstalled = 1;
+  run->quiet_ticks = 0;
+  run->missed_input = 0;
+  return run->hook != nullptr;
+}
+
+// The readout of the centre cell as the title, once the pointer has moved;
+// the host is called only when the text changes.
+static void show_readout(SamplingRun *run) {
+  if (!run->pointer_moved) return;
+  ColorTriple c;
+  const bool read = sample_block_cell(run->cells, kSpoitCentreCell, kSpoitCentreCell, &c);
+  if (read) run->picked = c;
+  char text[sizeof run->title];
+  write_readout(text, sizeof text, read ? &c : nullptr);
+  if (strcmp(text, run->title) == 0) return;
+  memcpy(run->title, text, sizeof text);
+  panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_TITLE, run->title);
+}
+
 void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   SamplingRun *run = g_run;
-  if (!run || !run->magnifier) return;
+  if (!run || !run->magnifier || run->ended) return;
+  ++run->ticks;
   // The host's thread is put back in its own context before the host is
   // called: it makes its windows on this thread.
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  POINT cursor = {0, 0};
+  const bool cursor_read = GetCursorPos(&cursor) != 0;
+  // Esc ends the run whatever the host does with the key on a panel
+  // without buttons.
+  const bool escape = (GetAsyncKeyState(VK_ESCAPE) & (kKeyDown | kKeyPressed)) != 0;
+  if (escape || !watch_hook(run, cursor_read ? &cursor : nullptr)) {
+    dpi_switch_restore(dpi);
+    end_cancelled(run);
+    return;
+  }
   // Before the first hook event the system's pointer; a failed read keeps
   // the last centre (the origin at first).
-  POINT cursor = {0, 0};
-  if (!run->pointer_moved && GetCursorPos(&cursor)) run->pointer = cursor;
+  if (!run->pointer_moved && cursor_read) run->pointer = cursor;
   MonitorList monitors;
   monitor_list_read(&monitors, run->desktop_window);
-  spoit_panel_sample(run->magnifier, run->desktop_dc, monitors, run->pointer);
+  screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks, &run->cells);
   dpi_switch_restore(dpi);
+  spoit_panel_show(run->magnifier, run->cells);
+  show_readout(run);
   run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
 }
 
 // The run's start: the host's services looked up afresh, the magnifier
-// made and the desktop's device context taken. Returns false, having made
-// nothing, when there is no lookup or a service is missing.
+// made, the desktop's device context and the block taken. Returns false,
+// having made nothing, when there is no lookup or a service is missing.
 static bool run_start(SamplingRun *run, int x, int y) {
   GlobalFunc *lookup = g_global_lookup;
   if (!lookup) return false;
@@ -101,14 +197,23 @@ static bool run_start(SamplingRun *run, int x, int y) {
   run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
   run->desktop_window = GetDesktopWindow();
   run->desktop_dc = GetWindowDC(run->desktop_window);
+  // Without its block the tick shows every cell as a failed read; the pick
+  // reads its own pixel and still works.
+  screen_block_create(&run->screen, run->desktop_dc);
   run->set_dpi_context = dpi_context_function();
+  // Presses and Esc from before the run are not the run's: the keys'
+  // went-down-since flags are read away.
+  // A button held as the run starts is not input the hook missed either.
+  GetAsyncKeyState(VK_ESCAPE);
+  for (int i = 0; i < 3; ++i)
+    if (GetAsyncKeyState(kButtonKeys[i]) & kKeyDown) run->buttons_down |= 1 << i;
   return true;
 }
 
 // The modal part: the hook and the tick installed, then the magnifier's
-// blocking open, which a release in the hook closes. Without a magnifier
-// panel nothing could end the run, and without the hook no click could:
-// either way the run ends at once, not accepted.
+// blocking open, which a release in the hook or the tick closes. Without a
+// magnifier panel nothing could end the run, and without the hook no click
+// could: either way the run ends at once, not accepted.
 static void run_modal(SamplingRun *run) {
   if (run->magnifier && run->magnifier->panel)
     run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
@@ -117,14 +222,15 @@ static void run_modal(SamplingRun *run) {
   run->panel_funcs->open(run->magnifier->panel, PANF_BLOCKING | PANF_NOBUTT);
 }
 
-// The one exit: the tick and the hook removed, the device context released
-// and the magnifier destroyed, in that order; then no run is current.
+// The one exit: the tick and the hook removed, the block and the device
+// context released and the magnifier destroyed, in that order; then no run
+// is current.
 static void run_exit(SamplingRun *run) {
-  if (run->hook) {
-    KillTimer(nullptr, run->timer);
-    UnhookWindowsHookEx(run->hook);
-    run->hook = nullptr;
-  }
+  if (run->timer) KillTimer(nullptr, run->timer);
+  if (run->hook) UnhookWindowsHookEx(run->hook);
+  run->timer = 0;
+  run->hook = nullptr;
+  screen_block_release(&run->screen);
   ReleaseDC(run->desktop_window, run->desktop_dc);
   spoit_panel_destroy(run->magnifier);
   run->magnifier = nullptr;

@@ -5,26 +5,52 @@
 #include "abi/host_api.h"
 #include "color/color.h"
 #include "eyedropper/desktop_space.h"
+#include "eyedropper/screen_block.h"
 #include "eyedropper/spoit_panel.h"
 #include "eyedropper/win32.h"
 
 // One sampling run's state, made at the run's start and released by its one
 // exit. The hook and the timer reach it through the current run.
+//
+// The hook only records: on a composited desktop a screen read costs some
+// milliseconds, and the hook holds up the whole desktop's pointer (Windows
+// drops a hook that keeps an event waiting past LowLevelHooksTimeout and
+// tells nobody). The tick reads the screen, as one block, shows the
+// magnifier and the readout, and watches that the hook still sees input.
 struct SamplingRun {
   LWPanelFuncs *panel_funcs;  // looked up afresh for the run
   LWRasterFuncs *raster_funcs;
   SpoitPanel *magnifier;
   HWND desktop_window;
   HDC desktop_dc;
+  ScreenBlock screen;                     // the block the tick reads into, made once a run
   SetThreadDpiContextFn set_dpi_context;  // null before Windows 10 1607
   POINT pointer;                          // the hook's last point, in physical pixels
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
+  uint32_t ticks;     // ticks so far
+  SampleBlock cells;  // the latest block the tick read (cells.tick: which tick)
+  // The watch on the hook. The hook counts what it sees; each tick compares
+  // that with what the system says happened: the pointer's place and the
+  // buttons' state. Input the hook did not see for two ticks means Windows
+  // dropped the hook.
+  uint32_t hook_events;       // events the hook has seen
+  uint32_t hook_events_seen;  // ... as the last tick found them
+  POINT cursor_seen;          // where the last tick found the pointer (GetCursorPos in
+                              // the tick's context); a run that moves the pointer
+                              // itself stores the new place here, so that its own
+                              // move is not taken for input the hook missed
+  int32_t cursor_known;       // cursor_seen holds a reading
+  int32_t buttons_down;       // mouse buttons down at the last tick, a bit each
+  int32_t quiet_ticks;        // ticks in a row in which the hook saw nothing
+  int32_t missed_input;       // ... and input came meanwhile
+  int32_t hook_reinstalled;   // the hook has been installed again once
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
-  int32_t ended;   // a release has ended the run; the hook passes everything on
+  int32_t ended;   // the run has been ended (release, Esc, lost hook); the hook
+                   // passes everything on
   char title[64];  // the magnifier's title: the readout under the pointer
 };
 
@@ -39,9 +65,11 @@ const SamplingRun *sampling_run_current(void);
 
 // The run's Win32 callbacks: the low-level mouse hook and the magnifier's
 // 100 ms tick. Outside a run they do nothing (the hook passes events on).
-// The tick centres on the hook's last point once the pointer has moved, on
-// GetCursorPos before that, and makes its calls in a per-monitor-aware
-// thread context, so that everything it reads is in physical pixels as the
-// hook's points are.
+// The hook records the point and the buttons; only the pick's release reads
+// the screen (one GetPixel). The tick centres on the hook's last point once
+// the pointer has moved, on GetCursorPos before that, and makes its calls
+// in a per-monitor-aware thread context, so that everything it reads is in
+// physical pixels as the hook's points are. It ends the run cancelled on
+// Esc, and when the hook has been lost twice.
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);

@@ -65,21 +65,21 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
                      kSpoitRaster, kSpoitRaster);
 }
 
-void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const MonitorList &monitors,
-                        POINT centre) {
-  const int half = kSpoitCentreCell;
-  for (int row = 0; row < kSpoitCells; ++row) {
-    // 64-bit positions: a pointer at the int limits must not overflow.
-    const long long y = static_cast<long long>(centre.y) - half + row;
-    for (int col = 0; col < kSpoitCells; ++col) {
-      const long long x = static_cast<long long>(centre.x) - half + col;
-      const int i = row * kSpoitCells + col;
-      ColorTriple c = {0, 0, 0};
-      if (monitor_list_contains(monitors, x, y))
-        c = colorref_split(GetPixel(desktop_dc, static_cast<int>(x), static_cast<int>(y)));
-      spoit->red[i] = c.a;
-      spoit->green[i] = c.b;
-      spoit->blue[i] = c.c;
-    }
+bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out) {
+  if (column < 0 || row < 0 || column >= kSpoitCells || row >= kSpoitCells) return false;
+  const int i = row * kSpoitCells + column;
+  if (!block.readable[i]) return false;
+  const uint32_t c = block.rgb[i];
+  *out = {static_cast<int32_t>((c >> 16) & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
+          static_cast<int32_t>(c & 0xFF)};
+  return true;
+}
+
+void spoit_panel_show(SpoitPanel *spoit, const SampleBlock &block) {
+  for (int i = 0; i < kSampleBlockCells; ++i) {
+    const uint32_t c = block.rgb[i];
+    spoit->red[i] = static_cast<int32_t>((c >> 16) & 0xFF);
+    spoit->green[i] = static_cast<int32_t>((c >> 8) & 0xFF);
+    spoit->blue[i] = static_cast<int32_t>(c & 0xFF);
   }
 }

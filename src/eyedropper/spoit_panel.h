@@ -21,6 +21,24 @@ constexpr int kSpoitCentreIndex = kSpoitCentreCell * kSpoitCells + kSpoitCentreC
 constexpr int kSpoitFrameOrigin = kSpoitCentreCell * kSpoitCellSize;                  // 42
 constexpr int kSpoitFrameWidth = 1;
 
+// A block of cells read from the screen in one transfer: the 15 x 15
+// pixels around a centre, row-major (index = row x 15 + column), with the
+// screen position of cell (0, 0) in physical pixels and the tick that read
+// it. A cell is readable when the screen was read there; the others hold
+// black (on no monitor) or white (a transfer that failed), as the
+// magnifier shows them.
+constexpr int kSampleBlockCells = kSpoitCells * kSpoitCells;
+struct SampleBlock {
+  POINT origin;
+  uint32_t tick;                    // the run's tick count when it was read; 0: not read yet
+  uint32_t rgb[kSampleBlockCells];  // 0x00RRGGBB
+  uint8_t readable[kSampleBlockCells];
+};
+
+// The colour of cell (column, row) of the block, when that cell lies in the
+// block and was read; otherwise false and *out untouched.
+bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out);
+
 struct SpoitPanel {
   LWPanelFuncs *panel_funcs;  // the services it was made with
   LWRasterFuncs *raster_funcs;
@@ -39,10 +57,8 @@ SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int
 void spoit_panel_destroy(SpoitPanel *spoit);
 void spoit_opened_callback(LWPanelID panel, void *user_data);
 void spoit_draw(LWPanelID panel, void *user_data, int mode);
-// Reads the cells around `centre` from the desktop's device context; cells
-// on no listed monitor are black. All in the same (physical) coordinates.
-void spoit_panel_sample(SpoitPanel *spoit, HDC desktop_dc, const MonitorList &monitors,
-                        POINT centre);
+// Shows the block's cells in the magnifier's planes (drawn at the next draw).
+void spoit_panel_show(SpoitPanel *spoit, const SampleBlock &block);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
 // the failure value CLR_INVALID reads as white (callers that take a colour

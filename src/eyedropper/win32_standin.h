@@ -21,9 +21,16 @@ typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef const char *LPCSTR;
+typedef int32_t LONG;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
+typedef int16_t SHORT;
+typedef void *HANDLE;
 
 typedef struct HWND__ *HWND;
 typedef struct HDC__ *HDC;
+typedef void *HGDIOBJ;  // as windows.h has it: any GDI handle converts
+typedef struct HBITMAP__ *HBITMAP;
 typedef struct HHOOK__ *HHOOK;
 typedef struct HINSTANCE__ *HINSTANCE;
 typedef HINSTANCE HMODULE;
@@ -50,6 +57,32 @@ typedef struct tagMSLLHOOKSTRUCT {
   DWORD time;
   uintptr_t dwExtraInfo;
 } MSLLHOOKSTRUCT;
+
+typedef struct tagBITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;  // negative: rows top-down
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+} BITMAPINFOHEADER;
+
+typedef struct tagRGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+} RGBQUAD;
+
+typedef struct tagBITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+} BITMAPINFO;
 
 typedef LRESULT(CALLBACK *HOOKPROC)(int code, WPARAM wparam, LPARAM lparam);
 typedef void(CALLBACK *TIMERPROC)(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
@@ -81,6 +114,15 @@ typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, L
 #define DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-3)
 #define DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2 ((DPI_AWARENESS_CONTEXT)(intptr_t)-4)
 
+#define BI_RGB 0
+#define DIB_RGB_COLORS 0
+#define SRCCOPY 0x00CC0020u
+
+#define VK_LBUTTON 0x01
+#define VK_RBUTTON 0x02
+#define VK_MBUTTON 0x04
+#define VK_ESCAPE 0x1B
+
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define SM_XVIRTUALSCREEN 76
@@ -104,12 +146,20 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR name);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 BOOL WINAPI EnumDisplayMonitors(HDC hdc, const RECT *clip, MONITORENUMPROC proc, LPARAM data);
 int WINAPI GetSystemMetrics(int index);
+SHORT WINAPI GetAsyncKeyState(int key);
+HDC WINAPI CreateCompatibleDC(HDC hdc);
+BOOL WINAPI DeleteDC(HDC hdc);
+HBITMAP WINAPI CreateDIBSection(HDC hdc, const BITMAPINFO *info, UINT usage, void **bits,
+                                HANDLE section, DWORD offset);
+HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int source_x,
+                   int source_y, DWORD rop);
+BOOL WINAPI GdiFlush(void);
 
 // The clipboard, the global memory its data lives in, and the key state.
-typedef int16_t SHORT;
 typedef size_t SIZE_T;
 typedef void *LPVOID;
-typedef void *HANDLE;
 typedef HANDLE HGLOBAL;
 
 #define CF_TEXT 1

@@ -67,6 +67,7 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(desktop_hook_count(), 0);
     EXPECT_EQ(desktop_timer_count(), 0);
     EXPECT_EQ(desktop_outstanding_dcs(), 0);
+    EXPECT_EQ(desktop_gdi_objects(), 0);
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
@@ -96,6 +97,8 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
         EXPECT_EQ(magnifier(h)->y(), 470);
       }),
       Action::desktop_move(100, 100),
+      Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), "Spoit"); }),  // the hook only records
+      Action::wait(100),  // the readout follows at the next tick
       Check([&](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(at_press)); }),
       Action::desktop_press(),
       Action::desktop_move(1500, 900),
@@ -145,6 +148,7 @@ TEST_F(Eyedropper, EventsAfterTheEndingReleasePassOnUntouched) {
   const hvhost::ColorOutcome out = run({
       Action::key_press('S'),
       Action::desktop_move(300, 300),
+      Action::wait(100),
       Check([&](Host &h) {
         EXPECT_EQ(desktop_mouse_event(WM_RBUTTONDOWN, 300, 300), 1);
         EXPECT_EQ(desktop_mouse_event(WM_RBUTTONUP, 300, 300), 1);  // cancelled
@@ -375,12 +379,19 @@ TEST_F(Eyedropper, AnUnreadablePixelIsNeverTaken) {
         EXPECT_EQ(magnifier(h)->title(), "---,---,---");
         ticked = centre(h);
       }),
+      // The block around it cannot be read whole; past it, all is read.
       Action::desktop_move(701, 500),
-      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(pattern(701, 500))); }),
+      Action::wait(100),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), "---,---,---"); }),
+      Action::desktop_move(720, 500),
+      Action::wait(100),
+      Check([](Host &h) { EXPECT_EQ(magnifier(h)->title(), readout(pattern(720, 500))); }),
       Action::desktop_move(700, 500),
+      Action::wait(100),
       Check([&](Host &h) {
         EXPECT_EQ(magnifier(h)->title(), "---,---,---");
-        EXPECT_EQ(centre(h), ticked);  // the cells stay as the tick drew them
+        EXPECT_EQ(centre(h), ticked);  // shown as a failed read: white
+        EXPECT_EQ(ticked, (Rgb{255, 255, 255}));
       }),
       Action::desktop_press(),
       Action::desktop_release(),  // over the unreadable pixel: ends the run, not taken
@@ -464,6 +475,19 @@ TEST_F(Eyedropper, PicksFromThePickerItself) {
 // The magnifier as the host sees it: 15 x 15 cells of 6 pixels, 8 pixels in.
 constexpr int kSpoitCells = 15, kSpoitCentreCell = 7, kSpoitCellSize = 6, kSpoitBlitOffset = 8;
 
+// A screen read on a composited desktop, as public measurements put it.
+constexpr uint32_t kCompositedReadMs = 20;
+
+// How many monitors the 15 x 15 cells around p touch.
+int monitors_touched(const std::vector<DesktopMonitor> &monitors, POINT p) {
+  int n = 0;
+  for (const DesktopMonitor &m : monitors) {
+    n += p.x - kSpoitCentreCell < m.x + m.width && p.x + kSpoitCentreCell >= m.x &&
+         p.y - kSpoitCentreCell < m.y + m.height && p.y + kSpoitCentreCell >= m.y;
+  }
+  return n;
+}
+
 struct DesktopRow {
   const char *name;
   std::vector<DesktopMonitor> monitors;
@@ -494,12 +518,17 @@ TEST_P(EyedropperOnDesktops, TheMagnifierShowsWhatIsUnderThePointer) {
   if (logical.x != p.x || logical.y != p.y) {
     ASSERT_NE(under, Rgb::from_packed(desktop_screen_pixel(logical.x, logical.y)));
   }
+  desktop_set_screen_read_ms(kCompositedReadMs);
   std::vector<Step> steps = {Action::key_press('S')};
   if (row.moved) steps.push_back(Action::desktop_move(p.x, p.y));
+  steps.push_back(Check([](Host &) { desktop_log_clear(); }));
   steps.push_back(Action::wait(100));
   steps.push_back(Check([&](Host &h) {
     hvhost::Panel *m = magnifier(h);
     ASSERT_NE(m, nullptr);
+    // One block transfer for each monitor the cells lie on, nothing else.
+    EXPECT_EQ(desktop_call_count("@screen_read"), monitors_touched(row.monitors, p));
+    EXPECT_EQ(desktop_call_count("GetPixel"), 0);
     EXPECT_EQ(desktop_thread_dpi(), row.thread_dpi);  // put back after the tick
     if (row.moved) {
       EXPECT_EQ(m->title(), readout(under));
@@ -649,3 +678,213 @@ TEST_F(Eyedropper, TheTickSwitchesAndRestoresAndFallsBackToThePrimary) {
 }
 
 }  // namespace
+
+// ---- On a composited desktop: every screen read costs the thread 20 ms ----------
+
+// Calls the plug-in has made of the host's services.
+uint64_t host_calls(hvhost::CallTrace &trace) {
+  uint64_t n = 0;
+  for (int op = 0; op < static_cast<int>(Op::kCallOpened); ++op)
+    n += trace.count(static_cast<Op>(op));
+  return n;
+}
+
+struct CompositedRow {
+  const char *name;
+  // The user's part of the run after 'S' (the picker's own OK follows).
+  std::function<std::vector<Step>(Eyedropper &)> steps;
+  bool taken;    // the run ended with a colour taken ...
+  POINT at;      // ... from here
+  int removals;  // hooks the timeout removed
+  int installs;  // hooks the run installed
+};
+
+std::ostream &operator<<(std::ostream &os, const CompositedRow &row) { return os << row.name; }
+
+struct EyedropperComposited : Eyedropper, ::testing::WithParamInterface<CompositedRow> {};
+
+// The run with 20 ms a screen read and Windows' 1 s hook timeout: what it
+// takes, and that it can always be ended.
+TEST_P(EyedropperComposited, TheRunEndsAsTheUserMeantIt) {
+  const CompositedRow &row = GetParam();
+  desktop_set_screen_read_ms(kCompositedReadMs);
+  std::vector<Step> steps = {Action::key_press('S'), Check([](Host &) { desktop_log_clear(); })};
+  for (Step &step : row.steps(*this)) steps.push_back(std::move(step));
+  steps.push_back(Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr) << "the run is over"; }));
+  steps.push_back(Action::ok());
+  const hvhost::ColorOutcome out = run(steps);
+  EXPECT_EQ(desktop_call_count("@hook_removed"), row.removals);
+  EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), row.installs - 1);  // the first before
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  const Rgb expected = row.taken ? pattern(row.at.x, row.at.y) : Rgb{51, 102, 153};
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{expected.r, expected.g, expected.b}));
+  EXPECT_EQ(out.hot.size(), row.taken ? 2u : 1u);
+  EXPECT_EQ(after_runs(), 1);
+}
+
+// The user moving on while the thread was busy (the host's own work) for
+// longer than the timeout: Windows drops the hook.
+Step busy_then_move(int x, int y) {
+  return Check([=](Host &) {
+    desktop_thread_busy(1500);
+    desktop_mouse_event(WM_MOUSEMOVE, x, y);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EyedropperComposited,
+    ::testing::Values(
+        CompositedRow{"MovesAndAPickTakeTheColourAndTheHookStays",
+                      [](Eyedropper &) {
+                        std::vector<Step> steps;
+                        for (int i = 0; i < 30; ++i) {
+                          steps.push_back(Action::desktop_move(100 + 40 * i, 300 + 20 * i));
+                          if (i % 3 == 2) steps.push_back(Action::wait(100));
+                        }
+                        steps.push_back(Action::desktop_move(1500, 900));
+                        steps.push_back(Action::wait(100));
+                        steps.push_back(Check([](Host &h) {
+                          EXPECT_EQ(magnifier(h)->title(), readout(pattern(1500, 900)));
+                          EXPECT_EQ(desktop_hook_count(), 1);
+                        }));
+                        steps.push_back(Action::desktop_press());
+                        steps.push_back(Action::desktop_move(1510, 910));
+                        steps.push_back(Action::desktop_release());
+                        return steps;
+                      },
+                      true,
+                      {1510, 910},
+                      0,
+                      1},
+        CompositedRow{"AMoveMakesNoScreenReadAndNoHostCall",
+                      [](Eyedropper &t) {
+                        return std::vector<Step>{
+                            Action::desktop_move(600, 600),
+                            Action::wait(100),
+                            Check([&t](Host &h) {
+                              const uint64_t calls = host_calls(t.s.trace());
+                              const int reads = desktop_call_count("@screen_read");
+                              const uint64_t thread = desktop_time_ms();
+                              for (int x = 601; x < 640; ++x)
+                                EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, x, 600), 0);
+                              EXPECT_EQ(desktop_call_count("@screen_read"), reads);
+                              EXPECT_EQ(host_calls(t.s.trace()), calls);
+                              EXPECT_EQ(desktop_time_ms(), thread);
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(600, 600)));
+                            }),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(639, 600)));
+                            }),
+                            Action::desktop_press(MouseButton::kRight),
+                            Action::desktop_release(MouseButton::kRight)};
+                      },
+                      false,
+                      {},
+                      0,
+                      1},
+        CompositedRow{
+            "ATickReadsOnceForEachMonitorItTouches",
+            [](Eyedropper &) {
+              const std::vector<DesktopMonitor> monitors = {
+                  {0, 0, 1920, 1080, 100}, {1920, 0, 1920, 1080, 150}, {0, 1080, 1920, 1080, 100}};
+              std::vector<Step> steps = {Check(
+                  [monitors](Host &) { ASSERT_EQ(desktop_set_monitors(monitors.data(), 3), 1); })};
+              for (POINT p : {POINT{960, 500}, POINT{1915, 500}, POINT{1000, 1075},
+                              POINT{1925, 1078}, POINT{1921, 10}}) {
+                steps.push_back(Action::desktop_move(p.x, p.y));
+                steps.push_back(Action::wait(100));  // the tick after the move
+                steps.push_back(Check([](Host &) { desktop_log_clear(); }));
+                steps.push_back(Action::wait(100));
+                steps.push_back(Check([monitors, p](Host &) {
+                  EXPECT_EQ(desktop_call_count("@screen_read"), monitors_touched(monitors, p))
+                      << p.x << "," << p.y;
+                }));
+              }
+              steps.push_back(Action::desktop_press());
+              steps.push_back(Action::desktop_release());
+              return steps;
+            },
+            true,
+            {1921, 10},
+            0,
+            1},
+        CompositedRow{"ADroppedHookIsInstalledAgainAndASecondDropEndsTheRun",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            busy_then_move(510, 500),
+                            Check([](Host &) {
+                              EXPECT_EQ(desktop_call_count("@hook_removed"), 1);
+                              EXPECT_EQ(desktop_hook_count(), 0);
+                            }),
+                            // The user's time catches up with the thread's:
+                            // the ticks come again.
+                            Action::wait(1600),
+                            Check([](Host &h) {
+                              // Noticed: the pointer moved, the hook saw nothing.
+                              EXPECT_EQ(desktop_hook_count(), 1);
+                              EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), 1);
+                              EXPECT_EQ(desktop_call_count("UnhookWindowsHookEx"), 1);
+                              EXPECT_NE(magnifier(h), nullptr);
+                            }),
+                            Action::desktop_move(530, 500),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(530, 500)));
+                            }),
+                            busy_then_move(540, 500),
+                            Action::wait(1600),
+                        };
+                      },
+                      false,
+                      {},
+                      2,
+                      2},
+        CompositedRow{"AClickTheHookDidNotSeeIsNoticedToo",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            busy_then_move(500, 500),
+                            Action::wait(1600),  // ticks, but no sign of input
+                            Check([](Host &) { EXPECT_EQ(desktop_hook_count(), 0); }),
+                            // The pointer stays; a click goes to the window beneath.
+                            Action::desktop_press(),
+                            Action::desktop_release(),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              EXPECT_EQ(desktop_hook_count(), 1);
+                              EXPECT_NE(magnifier(h), nullptr);
+                            }),
+                            Action::desktop_move(800, 200),
+                            Action::desktop_press(),
+                            Action::desktop_release(),
+                        };
+                      },
+                      true,
+                      {800, 200},
+                      1,
+                      2},
+        CompositedRow{"EscEndsTheRunWhateverTheHostDoesWithIt",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(700, 700),
+                            Action::wait(100),
+                            // A key the host does not act on: only its state tells.
+                            Check([](Host &) {
+                              desktop_key_event(VK_ESCAPE, 1);
+                              desktop_key_event(VK_ESCAPE, 0);
+                            }),
+                            Action::wait(100),
+                        };
+                      },
+                      false,
+                      {},
+                      0,
+                      1}),
+    [](const ::testing::TestParamInfo<CompositedRow> &info) {
+      return std::string(info.param.name);
+    });

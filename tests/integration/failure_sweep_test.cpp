@@ -91,6 +91,10 @@ std::vector<FailureKind> failure_kinds() {
       desktop_kind("SetWindowsHookExA", DESKTOP_FAIL_SET_HOOK),
       desktop_kind("SetTimer", DESKTOP_FAIL_SET_TIMER),
       desktop_kind("GetWindowDC", DESKTOP_FAIL_WINDOW_DC),
+      desktop_kind("CreateCompatibleDC", DESKTOP_FAIL_MEMORY_DC),
+      desktop_kind("CreateDIBSection", DESKTOP_FAIL_DIB),
+      desktop_kind("SelectObject", DESKTOP_FAIL_SELECT),
+      desktop_kind("BitBlt", DESKTOP_FAIL_BITBLT),
       desktop_kind("OpenClipboard", DESKTOP_FAIL_OPEN_CLIPBOARD),
       desktop_kind("GlobalAlloc", DESKTOP_FAIL_GLOBAL_ALLOC),
       desktop_kind("SetClipboardData", DESKTOP_FAIL_SET_CLIPBOARD),
@@ -110,10 +114,11 @@ struct Live {
 };
 
 Live live(PluginSession &s) {
-  return {s.host().panels().size(), s.host().control_count(), s.host().raster_count(),
-          desktop_hook_count(),     desktop_timer_count(),
-          desktop_outstanding_dcs() + desktop_outstanding_globals() + desktop_clipboard_open() +
-              desktop_global_misuse()};
+  return {s.host().panels().size(), s.host().control_count(),
+          s.host().raster_count(),  desktop_hook_count(),
+          desktop_timer_count(),
+          desktop_outstanding_dcs() + desktop_gdi_objects() + desktop_outstanding_globals() +
+              desktop_clipboard_open() + desktop_global_misuse()};
 }
 
 std::string describe(const Live &l) {

@@ -245,7 +245,7 @@ TEST(Picker, ClipboardKeys) {
     SCOPED_TRACE(row.name);
     PluginSession s;
     if (row.clipboard) desktop_set_clipboard(row.clipboard->data(), row.clipboard->size());
-    desktop_set_key(VK_CONTROL, row.ctrl_state);
+    desktop_key_event(VK_CONTROL, row.ctrl_state);
     if (row.fail_point) desktop_fail_call(row.fail_point, 1);
     std::vector<Action> script = row.keys;
     script.push_back(Action::ok());

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -609,6 +610,261 @@ TEST_F(DesktopTest, InjectedFailures) {
   desktop_reset(1920, 1080);
   EXPECT_NE(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
   EXPECT_NE(GetPixel(GetWindowDC(nullptr), 0, 0), CLR_INVALID);
+}
+
+// ---- What a composited desktop costs, and the hook timeout --------------------
+
+// A memory DC with a w x h 32-bit DIB section selected; bits points at its
+// pixels (0x00RRGGBB, rows of w).
+struct Block {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ stock = nullptr;
+  uint32_t *bits = nullptr;
+  Block(int w, int h, HDC compatible) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = static_cast<DWORD>(sizeof info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *p = nullptr;
+    dc = CreateCompatibleDC(compatible);
+    bitmap = CreateDIBSection(compatible, &info, DIB_RGB_COLORS, &p, nullptr, 0);
+    bits = static_cast<uint32_t *>(p);
+    stock = SelectObject(dc, bitmap);
+  }
+  ~Block() {
+    SelectObject(dc, stock);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+};
+
+// Each row one way to read pixels: what it reads, how many screen reads
+// that is and how long the thread is busy for it at 20 ms a read.
+struct ReadRow {
+  const char *name;
+  std::function<bool(HDC screen)> read;  // false when the read failed
+  bool ok;
+  int screen_reads;
+};
+
+std::ostream &operator<<(std::ostream &os, const ReadRow &row) { return os << row.name; }
+
+struct DesktopReads : DesktopTest, ::testing::WithParamInterface<ReadRow> {};
+
+uint32_t Pattern(int x, int y) { return desktop_test_pattern(x, y, 1920, 1080); }
+
+TEST_P(DesktopReads, ScreenReadsCostTheThreadMemoryReadsNothing) {
+  desktop_set_screen_read_ms(20);
+  HDC screen = GetWindowDC(nullptr);
+  const uint64_t thread = desktop_time_ms(), user = desktop_input_time_ms();
+  desktop_log_clear();
+  EXPECT_EQ(GetParam().read(screen), GetParam().ok);
+  EXPECT_EQ(desktop_call_count("@screen_read"), GetParam().screen_reads);
+  EXPECT_EQ(desktop_time_ms() - thread, 20u * static_cast<unsigned>(GetParam().screen_reads));
+  EXPECT_EQ(desktop_input_time_ms(), user);  // the user's clock does not wait
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DesktopReads,
+    ::testing::Values(
+        ReadRow{"GetPixelOnTheScreen",
+                [](HDC screen) { return GetPixel(screen, 300, 40) != CLR_INVALID; }, true, 1},
+        ReadRow{"GetPixelOffTheScreenStillWaits",
+                [](HDC screen) { return GetPixel(screen, -3, 40) != CLR_INVALID; }, false, 1},
+        ReadRow{"ABlockOfFifteenIsOneRead",
+                [](HDC screen) {
+                  Block b(15, -15, screen);
+                  if (!BitBlt(b.dc, 0, 0, 15, 15, screen, 1910, 1070, SRCCOPY)) return false;
+                  GdiFlush();
+                  // Top-down rows; off the screen black.
+                  EXPECT_EQ(b.bits[0], Pattern(1910, 1070));
+                  EXPECT_EQ(b.bits[9 + 15 * 9], Pattern(1919, 1079));
+                  EXPECT_EQ(b.bits[9 + 15 * 10], 0u);
+                  EXPECT_EQ(b.bits[10], 0u);
+                  return true;
+                },
+                true, 1},
+        ReadRow{"ABottomUpBlockKeepsItsLastRowFirst",
+                [](HDC screen) {
+                  Block b(2, 2, screen);
+                  if (!BitBlt(b.dc, 0, 0, 2, 2, screen, 10, 719, SRCCOPY)) return false;
+                  EXPECT_EQ(b.bits[0], Pattern(10, 720));
+                  EXPECT_EQ(b.bits[2], Pattern(10, 719));
+                  return true;
+                },
+                true, 1},
+        ReadRow{"MemoryToMemoryAndItsGetPixelAreFree",
+                [](HDC screen) {
+                  Block a(4, -4, screen), b(4, -4, a.dc);
+                  a.bits[5] = 0x123456;
+                  if (!BitBlt(b.dc, 1, 1, 3, 3, a.dc, 0, 0, SRCCOPY)) return false;
+                  EXPECT_EQ(b.bits[10], 0x123456u);
+                  EXPECT_EQ(GetPixel(b.dc, 2, 2), 0x563412u);
+                  EXPECT_EQ(GetPixel(b.dc, 4, 0), CLR_INVALID);
+                  return true;
+                },
+                true, 0},
+        ReadRow{"ABlockOverAnUnreadablePixelFailsWhole",
+                [](HDC screen) {
+                  desktop_fail_pixel(105, 105);
+                  Block b(15, -15, screen);
+                  b.bits[0] = 7;
+                  const bool ok = BitBlt(b.dc, 0, 0, 15, 15, screen, 100, 100, SRCCOPY);
+                  EXPECT_EQ(b.bits[0], 7u);  // nothing copied
+                  return ok;
+                },
+                false, 1},
+        ReadRow{"AnInjectedBitBltFailureReadsNothing",
+                [](HDC screen) {
+                  Block b(15, -15, screen);
+                  desktop_fail_call(DESKTOP_FAIL_BITBLT, 1);
+                  return BitBlt(b.dc, 0, 0, 15, 15, screen, 100, 100, SRCCOPY) != 0;
+                },
+                false, 0},
+        ReadRow{"OnlyACopyIntoASelectedDibIsMade",
+                [](HDC screen) {
+                  HDC bare = CreateCompatibleDC(screen);
+                  const bool ok = BitBlt(bare, 0, 0, 1, 1, screen, 0, 0, SRCCOPY) ||
+                                  BitBlt(screen, 0, 0, 1, 1, screen, 0, 0, SRCCOPY);
+                  DeleteDC(bare);
+                  return ok;
+                },
+                false, 0}),
+    [](const ::testing::TestParamInfo<ReadRow> &info) { return std::string(info.param.name); });
+
+TEST_F(DesktopTest, GdiObjectsGoInOrderAndFailWhenTold) {
+  HDC screen = GetWindowDC(nullptr);
+  {
+    Block b(15, -15, screen);
+    ASSERT_NE(b.bits, nullptr);
+    EXPECT_EQ(desktop_gdi_objects(), 2);
+    // A bitmap selected into a DC is not deleted, nor selected elsewhere.
+    EXPECT_FALSE(DeleteObject(b.bitmap));
+    HDC other = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SelectObject(other, b.bitmap), nullptr);
+    EXPECT_TRUE(DeleteDC(other));
+    EXPECT_FALSE(DeleteDC(other));
+  }
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  // Only 32-bit uncompressed DIBs.
+  BITMAPINFO info{};
+  info.bmiHeader = {
+      static_cast<DWORD>(sizeof info.bmiHeader), 15, -15, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void *bits = &info;
+  EXPECT_EQ(CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr);
+  EXPECT_EQ(bits, nullptr);
+  EXPECT_EQ(CreateDIBSection(screen, nullptr, DIB_RGB_COLORS, nullptr, nullptr, 0), nullptr);
+  info.bmiHeader.biBitCount = 32;
+  for (int point : {DESKTOP_FAIL_MEMORY_DC, DESKTOP_FAIL_DIB, DESKTOP_FAIL_SELECT}) {
+    desktop_fail_call(point, 1);
+    EXPECT_EQ(desktop_fail_pending(point), 1);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bm = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = dc && bm ? SelectObject(dc, bm) : nullptr;
+    EXPECT_EQ(desktop_fail_pending(point), 0);
+    EXPECT_TRUE(dc == nullptr || bm == nullptr || old == nullptr) << point;
+    if (old) SelectObject(dc, old);
+    DeleteObject(bm);
+    DeleteDC(dc);
+  }
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "ReleaseDC(null, dc1) = 1");
+}
+
+// A hook that takes its time: the thread reads the screen 30 times a call.
+LRESULT CALLBACK SlowHook(int code, WPARAM w, LPARAM l) {
+  CallNextHookEx(nullptr, code, w, l);
+  HDC dc = GetWindowDC(nullptr);
+  for (int i = 0; i < 30; ++i) GetPixel(dc, 1, 1);
+  ReleaseDC(nullptr, dc);
+  Trace("slow");
+  return 0;
+}
+
+LRESULT CALLBACK SwallowQuietly(int, WPARAM, LPARAM) {
+  Trace("swallow");
+  return 1;
+}
+
+std::vector<std::string> g_removed;
+void ListenRemoved(void *, HHOOK hook, uint32_t waited) {
+  g_removed.push_back(std::to_string(reinterpret_cast<uintptr_t>(hook) & 0xFF) + "@" +
+                      std::to_string(waited));
+}
+
+// Windows 7 and later drop a low-level hook that keeps an event waiting
+// past LowLevelHooksTimeout, and tell nobody; the event goes on.
+TEST_F(DesktopTest, AHookThatKeepsInputWaitingIsDroppedSilently) {
+  desktop_set_hook_removed_listener(ListenRemoved, nullptr);
+  g_removed.clear();
+  EXPECT_EQ(desktop_hook_timeout_ms(), 1000u);
+  HHOOK quiet = SetWindowsHookExA(WH_MOUSE_LL, SwallowQuietly, nullptr, 0);
+  // Busy exactly as long as the timeout: the event waits, the hook stays.
+  desktop_thread_busy(1000);
+  EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 10, 10), 1);
+  EXPECT_EQ(GetAsyncKeyState(VK_LBUTTON), 0);  // swallowed: no key state
+  EXPECT_EQ(desktop_hook_count(), 1);
+  desktop_thread_busy(1);
+  EXPECT_EQ(desktop_mouse_event(WM_LBUTTONDOWN, 20, 10), 0);  // gone on to the window
+  EXPECT_EQ(desktop_hook_count(), 0);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"swallow"}));
+  EXPECT_EQ(g_removed, (std::vector<std::string>{"1@1001"}));
+  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "@hook_removed(hook1, 1001 ms)");
+  EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8001u);
+  EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8000u);
+  EXPECT_FALSE(UnhookWindowsHookEx(quiet));  // the thread learns only now
+
+  // The user's clock catches up with a wait; the next event waits no more.
+  desktop_advance_time(1001);
+  EXPECT_EQ(desktop_input_time_ms(), desktop_time_ms());
+  // A hook whose own call overruns is dropped too, its answer ignored: the
+  // hook beneath has had the event once.
+  g_trace.clear();
+  g_removed.clear();
+  SetWindowsHookExA(WH_MOUSE_LL, SwallowQuietly, nullptr, 0);
+  SetWindowsHookExA(WH_MOUSE_LL, SlowHook, nullptr, 0);
+  desktop_set_screen_read_ms(40);
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 30, 30), 1);  // 1200 ms: the lower hook's answer
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"swallow", "slow"}));
+  EXPECT_EQ(g_removed, (std::vector<std::string>{"3@1200"}));
+  EXPECT_EQ(desktop_hook_count(), 1);
+  // Still 1200 ms behind: the next event finds the remaining hook waited
+  // for too long as well.
+  EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, 31, 30), 0);
+  EXPECT_EQ(desktop_hook_count(), 0);
+  desktop_set_hook_timeout_ms(5000);
+  EXPECT_EQ(desktop_hook_timeout_ms(), 5000u);
+  desktop_set_hook_removed_listener(nullptr, nullptr);
+  // Keys: down, and went down since the last look.
+  desktop_key_event(VK_ESCAPE, 1);
+  desktop_key_event(VK_ESCAPE, 0);
+  EXPECT_EQ(GetAsyncKeyState(VK_ESCAPE), 1);
+  EXPECT_EQ(GetAsyncKeyState(VK_ESCAPE), 0);
+  EXPECT_EQ(GetAsyncKeyState(-1), 0);
+  EXPECT_EQ(GetAsyncKeyState(256), 0);
+}
+
+// A timer that fell due while the thread was busy fires once, when the
+// thread is free, as WM_TIMER does.
+void CALLBACK BusyTimer(HWND, UINT, UINT_PTR, DWORD time) {
+  Trace("t@" + std::to_string(time));
+  if (g_trace.size() == 1) desktop_thread_busy(450);
+}
+
+TEST_F(DesktopTest, TimersThatFellDueWhileBusyFireOnce) {
+  SetTimer(nullptr, 0, 100, BusyTimer);
+  EXPECT_EQ(desktop_advance_time(1000), 7);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"t@100", "t@550", "t@600", "t@700", "t@800", "t@900",
+                                               "t@1000"}));
+  EXPECT_EQ(desktop_time_ms(), 1000u);
+  EXPECT_EQ(desktop_input_time_ms(), 1000u);
 }
 
 // ---- Monitors and the thread's DPI context --------------------------------------

@@ -10,6 +10,7 @@
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/sample_controls.h"
+#include "eyedropper/screen_block.h"
 #include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
 
@@ -114,6 +115,54 @@ TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {
   EXPECT_TRUE(same(colorref_split(0x00332211u), {0x11, 0x22, 0x33}));
   EXPECT_TRUE(same(colorref_split(0xAA332211u), {0x11, 0x22, 0x33}));
   EXPECT_TRUE(same(colorref_split(CLR_INVALID), {255, 255, 255}));
+}
+
+// The block read: cells on no monitor black, a failed transfer or a block
+// that could not be made white and unreadable, and nothing read outside
+// the block.
+TEST(Magnifier, TheBlockReadsOncePerMonitorAndMarksWhatItCouldNotRead) {
+  ASSERT_EQ(desktop_reset(1920, 1080), 1);
+  const DesktopMonitor two[] = {{0, 0, 1920, 1080, 100}, {1920, 0, 1920, 1080, 100}};
+  ASSERT_EQ(desktop_set_monitors(two, 2), 1);
+  HDC screen = GetWindowDC(nullptr);
+  MonitorList monitors;
+  monitor_list_read(&monitors, GetDesktopWindow());
+  ScreenBlock block;
+  ASSERT_TRUE(screen_block_create(&block, screen));
+  SampleBlock cells;
+  ColorTriple c = {-1, -1, -1};
+  EXPECT_EQ(screen_block_read(block, screen, monitors, {1919, 1075}, 3, &cells), 2);
+  EXPECT_EQ(cells.tick, 3u);
+  EXPECT_EQ(cells.origin.x, 1912);
+  ASSERT_TRUE(sample_block_cell(cells, 7, 7, &c));
+  const uint32_t under = desktop_screen_pixel(1919, 1075);
+  EXPECT_TRUE(same(c, {int32_t(under >> 16), int32_t((under >> 8) & 0xFF), int32_t(under & 0xFF)}));
+  EXPECT_FALSE(sample_block_cell(cells, 7, 14, &c));  // y = 1082: no monitor
+  EXPECT_EQ(cells.rgb[14 * kSpoitCells + 7], 0u);
+  EXPECT_FALSE(sample_block_cell(cells, 15, 0, &c));
+  EXPECT_FALSE(sample_block_cell(cells, 0, -1, &c));
+  // The second monitor's transfer fails: its cells white, unreadable.
+  desktop_fail_call(DESKTOP_FAIL_BITBLT, 2);
+  EXPECT_EQ(screen_block_read(block, screen, monitors, {1919, 1075}, 4, &cells), 2);
+  EXPECT_TRUE(sample_block_cell(cells, 7, 7, &c));
+  EXPECT_FALSE(sample_block_cell(cells, 8, 7, &c));
+  EXPECT_EQ(cells.rgb[7 * kSpoitCells + 8], 0xFFFFFFu);
+  // A pointer at the int limits reads nothing, without overflow.
+  EXPECT_EQ(screen_block_read(block, screen, monitors, {INT32_MAX, INT32_MIN}, 5, &cells), 0);
+  screen_block_release(&block);
+  screen_block_release(&block);  // once only
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  // A block that could not be made reads nothing and shows failed reads.
+  desktop_fail_call(DESKTOP_FAIL_DIB, 1);
+  EXPECT_FALSE(screen_block_create(&block, screen));
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  desktop_log_clear();
+  EXPECT_EQ(screen_block_read(block, screen, monitors, {100, 100}, 6, &cells), 0);
+  EXPECT_EQ(desktop_call_count("@screen_read"), 0);
+  EXPECT_FALSE(sample_block_cell(cells, 7, 7, &c));
+  EXPECT_EQ(cells.rgb[0], 0xFFFFFFu);
+  ReleaseDC(nullptr, screen);
+  desktop_reset(1920, 1080);
 }
 
 void *fake_lookup(const char *name, int) {

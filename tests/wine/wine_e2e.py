@@ -294,6 +294,9 @@ class Context:
             log("  Wine did not start the program; trying once more")
         if expect is not None and run.code != expect:
             raise Failure("exit code %d, expected %d" % (run.code, expect))
+        if Path(exe) == self.exe:
+            # The host's lines end in LF alone on both streams.
+            check(b"\r" not in run.raw_out + run.raw_err, "a CR in the host's output")
         return run
 
     def _wine_once(self, exe, cmd, env, timeout):
@@ -319,6 +322,7 @@ class Context:
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
                   err_path.read_text(errors="replace").replace("\r", ""))
+        run.raw_out, run.raw_err = out_path.read_bytes(), err_path.read_bytes()
         run.seconds = time.monotonic() - began
         log("  exit %d in %.1f s" % (run.code, run.seconds))
         for line in run.out.splitlines():
@@ -511,6 +515,7 @@ def case_eyedropper_right_cancel(ctx):
     x, y = chart_center(block)
     win = eyedropper_host(ctx, "right", "click eyedropper\n"
                                         "desktop move %d %d\n"
+                                        "wait 250\n"
                                         "desktop press right\n"
                                         "desktop release right\n"
                                         "ok\n" % (x, y), "--color", "0.5,0.5,0.5")
@@ -539,6 +544,7 @@ def case_eyedropper_twice(ctx):
                                         "desktop release left\n"
                                         "click eyedropper\n"
                                         "desktop move %d %d\n"
+                                        "wait 250\n"
                                         "desktop press left\n"
                                         "desktop release left\n"
                                         "ok\n" % (green + blue))
@@ -552,6 +558,38 @@ def case_eyedropper_twice(ctx):
           "three runs, each released its hook, timer and DC: " + win.lines[-1])
     trace = (ctx.work / "twice.trace").read_text()
     equal(trace.count("panel.create Spoit"), 3, "a new magnifier each run")
+
+
+def case_eyedropper_composited(ctx):
+    """The real DLL with a composited desktop's cost: each of its screen
+    reads sleeps 20 ms (the host patches its GetPixel and BitBlt imports).
+    A run of moves over the chart and a pick end with the colour under the
+    pointer; the hook was never lost (installed once), the pick made the one
+    GetPixel, each tick one block; the hook's and the tick's busy times are
+    printed."""
+    moves = []
+    for i in range(24):
+        x, y = chart_center(i % len(CHART_COLORS))
+        moves.append("desktop move %d %d" % (x + i % 5, y))
+        if i % 4 == 3:
+            moves.append("wait 100")
+    block = 6
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "composited", "key S\n" + "\n".join(moves) + "\n"
+                          "desktop move %d %d\n"
+                          "wait 350\n"
+                          "desktop press left\n"
+                          "desktop release left\n"
+                          "ok\n" % (x, y), "--screen-read-ms", "20")
+    rgb = CHART_COLORS[block]
+    equal(win.lines[-4], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-3], "chart buttons 0", "the pick's click kept from the chart")
+    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+    busy, audit = win.lines[-2], win.lines[-1]
+    check(busy.startswith("busy hook "), "no busy line: %r" % busy)
+    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1) pixels 1 blocks "),
+          "one hook all along, one GetPixel (the pick): %r" % audit)
+    log("composited (20 ms a screen read): " + busy + "; " + audit.split(") ")[1])
 
 
 # The --desktops session: the primary at 0..1919, a monitor left of it at
@@ -708,12 +746,18 @@ def case_click_enter_esc(ctx):
 def case_sdk_host(ctx):
     """The conformance host, written from the host's published interface
     alone, serves huevane.p end to end (field and strip drags, an RGB edit,
-    keys, OK, Cancel, the remembered position) and the minimal module."""
+    keys, OK, Cancel, the remembered position) and the minimal module; a
+    module that crashes is a FAIL line."""
     for args in ([ctx.plugin], ["--basic", "--server", "Minimal", ctx.minimal]):
         run = ctx.wine(ctx.sdk_host, *args, expect=None)
         check(run.code == 0 and run.lines[-1].startswith("sdk_host: all checks passed"),
               "sdk_host %s: exit %d\n%s" % (args[-1], run.code, run.err))
         equal(len(run.starting("request ")), 2, "requests served")
+    # A crash in the module is a failure line, not a debugger.
+    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault",
+                   ctx.module_dir / "wine_fake_picker.p", expect=1)
+    check("sdk_host: FAIL: the plug-in crashed: exception 0xc0000005 at " in run.err
+          and run.err.endswith(", in request 1\n"), "stderr: %r" % run.err)
 
 
 def case_minimal_module(ctx):
@@ -771,6 +815,118 @@ def case_plugin_failures(ctx):
         subprocess.run(["wineserver", "-k"], env=ctx.no_display_env(), timeout=30)
 
 
+def case_layout_problems(ctx):
+    """What a real window would not show fails --strict in both front ends:
+    a panel opened with no size, a control outside its panel; and headless,
+    a hot callback from the module's shutdown, which the host calls at the
+    end as it unloads the module."""
+    module = ctx.module_dir / "wine_fake_picker.p"
+    ok = ctx.script("ok.txt", "ok\n")
+    for server, problem in (("FakeNoSize", "panel.open: the panel has no size (0 x 0"),
+                            ("FakeOutside", "panel.open: the ButtonControl at ")):
+        for mode in ([], ["--headless"]):
+            run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
+                           *mode, expect=7)
+            check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
+    run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
+                   "--script", ok, "--trace", "shutdown.trace", expect=7)
+    check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
+          in run.err, "stderr: %r" % run.err)
+    lines = (ctx.work / "shutdown.trace").read_text().splitlines()
+    check("call.shutdown" in lines and "count call.shutdown 1" in lines,
+          "the trace has the shutdown: %r" % lines[-6:])
+
+
+def wait_for_line(path, line, proc, timeout=60):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if path.exists() and line in path.read_text(errors="replace").splitlines():
+            return
+        check(proc.poll() is None, "the host ended before %r reached %s" % (line, path))
+        time.sleep(0.1)
+    raise Failure("%r did not reach %s within %d s" % (line, path, timeout))
+
+
+def case_stop_signals(ctx):
+    """A CI runner stops the headless host under Wine while the plug-in
+    hangs. SIGINT reaches the host as the console's CTRL_C_EVENT: the same
+    report as natively (stderr, the trace's counts and `stopped` line).
+    SIGTERM ends a Wine process before any Windows code runs: nothing on
+    stderr, the trace whole up to the call but without counts (measured
+    here, so that the README's account stays true)."""
+    module = ctx.module_dir / "wine_fake_picker.p"
+    script = ctx.script("press.txt", "press 5 6\nok\n")
+    env = ctx.no_display_env()
+    try:
+        # The prefix is made first, so that Wine's own lines about it stay
+        # out of the stderr compared below.
+        ctx.wine(ctx.exe, "--version", display=False)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            trace = ctx.work / ("stop-%s.trace" % sig.name)
+            err_path = ctx.work / ("stop-%s.err" % sig.name)
+            cmd = ["wine", str(ctx.exe), "--headless", "--module", str(module), "--server",
+                   "FakeHang", "--script", str(script), "--trace", str(trace)]
+            log("$", " ".join(cmd), "(then %s)" % sig.name)
+            with open(err_path, "wb") as err:
+                proc = subprocess.Popen(cmd, env=env, cwd=ctx.work, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=err)
+                try:
+                    wait_for_line(trace, "call.mouse_button 160,5,6", proc)
+                    proc.send_signal(sig)
+                    code = proc.wait(timeout=60)
+                finally:
+                    if proc.poll() is None:
+                        proc.kill()
+                        proc.wait()
+            stderr = err_path.read_bytes()
+            lines = trace.read_text().splitlines()
+            log("  %s: exit status %d, stderr %r, trace ends %r" % (sig.name, code, stderr,
+                                                                     lines[-2:]))
+            if sig == signal.SIGINT:
+                equal(stderr, b"error: the host was stopped by CTRL_C_EVENT; the last call: "
+                              b"call.mouse_button 160,5,6\n", "stderr after SIGINT")
+                equal(lines[-1], "stopped CTRL_C_EVENT", "the trace's last line")
+                check("count call.mouse_button 1" in lines, "the counts in the trace")
+                equal(code, 0xC000013A & 0xFF, "exit status (STATUS_CONTROL_C_EXIT)")
+            else:
+                equal(stderr, b"", "stderr after SIGTERM")
+                equal(lines[-1], "call.mouse_button 160,5,6", "the trace's last line")
+                equal(code, -signal.SIGTERM, "exit status")
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30)
+
+
+def case_author_ci(ctx):
+    """The guide's CI script (examples/minimal_picker/ci.sh) as an author
+    runs it: the host package made by `make dist`'s script, the smallest
+    picker built with mingw from its source, run headless under Wine with
+    no X display, --strict."""
+    repo = Path(__file__).resolve().parents[2]
+    env = ctx.no_display_env()
+    env["SOURCE_DATE_EPOCH"] = "315532800"
+    dist = ctx.work / "dist"
+    subprocess.run(["bash", str(repo / "scripts" / "make-dist"), str(ctx.plugin), str(ctx.exe),
+                    "0.0.0", str(dist)], env=env, check=True, timeout=RUN_TIMEOUT_S)
+    ci = ctx.work / "ci"
+    ci.mkdir()
+    cmd = ["sh", str(repo / "examples" / "minimal_picker" / "ci.sh"),
+           str(dist / "huevane-host-0.0.0-win64.zip"),
+           str(repo / "examples" / "minimal_picker" / "minimal_picker.c"), str(repo / "src")]
+    log("$", " ".join(cmd))
+    try:
+        run = subprocess.run(cmd, cwd=ci, env=env, capture_output=True, text=True,
+                             timeout=RUN_TIMEOUT_S)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30)
+    for line in (run.stdout + run.stderr).splitlines():
+        log("  | " + line)
+    check(run.returncode == 0 and "picker CI: passed" in run.stdout,
+          "ci.sh: exit %d" % run.returncode)
+    lines = (ci / "trace.txt").read_text().splitlines()
+    check("call.shutdown" in lines and not any(l.startswith("problem ") for l in lines),
+          "the trace: a shutdown, no problem")
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -780,6 +936,7 @@ CASES = {
     "eyedropper_pick": case_eyedropper_pick,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
+    "eyedropper_composited": case_eyedropper_composited,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
     "paste_hex": case_paste_hex,
@@ -790,6 +947,9 @@ CASES = {
     "eyedropper_unaware_144": case_eyedropper_unaware_144,
     "soak": case_soak,
     "plugin_failures": case_plugin_failures,
+    "layout_problems": case_layout_problems,
+    "stop_signals": case_stop_signals,
+    "author_ci": case_author_ci,
 }
 
 
