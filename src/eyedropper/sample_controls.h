@@ -4,6 +4,9 @@
 #pragma once
 
 #include "abi/host_api.h"
+#include "color/color.h"
+
+struct SampleBlock;
 
 // The sample sizes, cells a side around the centre: the pixel itself, then
 // 3 x 3, 5 x 5 and 7 x 7.
@@ -16,6 +19,12 @@ constexpr int kLargestSampleSize = 7;
 // back (delta < 0) the next smaller, wrapping round at either end; a delta of
 // 0 or a size that is not one of the sizes gives the size itself, or 1.
 int sample_size_after_wheel(int size, int wheel_delta);
+
+// The average in linear light of the readable cells of the size x size
+// square centred on the block's cell (column, row); cells outside the block
+// or unreadable are left out. False, *out untouched, when none is left.
+bool sample_block_average(const SampleBlock &block, int column, int row, int size,
+                          ColorTriple *out);
 
 // Physical pixels an arrow moves the pointer: one, ten with Shift.
 constexpr int kNudgeStep = 1;

@@ -103,6 +103,31 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
       {0x1012, IQ_CTRL, true, -1, 0}, {0x100F, 0, false, 9, 9},
       {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
   };
+  // An average leaves out the cells that are unreadable or off the block.
+  SampleBlock block = {};
+  for (int i = 0; i < kSampleBlockCells; ++i) {
+    block.rgb[i] = 0xFFFFFF;
+    block.readable[i] = 1;
+  }
+  block.rgb[kSpoitCentreIndex] = 0;
+  const struct {
+    int column, row, size;
+    bool unreadable_ring;  // the centre's eight neighbours unreadable
+    bool taken;
+    ColorTriple average;
+  } areas[] = {
+      {7, 7, 1, false, true, {0, 0, 0}},     {7, 7, 3, false, true, {242, 242, 242}},
+      {7, 7, 3, true, true, {0, 0, 0}},      {0, 0, 7, false, true, {255, 255, 255}},
+      {-4, -4, 7, false, false, {9, 9, 9}}, {7, 7, 7, false, true, {253, 253, 253}},
+  };
+  for (const auto &a : areas) {
+    for (int r = 6; r <= 8; ++r)
+      for (int c = 6; c <= 8; ++c)
+        if (r != 7 || c != 7) block.readable[r * kSpoitCells + c] = !a.unreadable_ring;
+    ColorTriple got = {9, 9, 9};
+    EXPECT_EQ(sample_block_average(block, a.column, a.row, a.size, &got), a.taken) << a.size;
+    EXPECT_TRUE(same(got, a.average)) << a.column << "," << a.row << " " << a.size;
+  }
   for (const auto &k : keys) {
     int dx = 9, dy = 9;
     EXPECT_EQ(nudge_for_key(k.key, k.qualifiers, &dx, &dy), k.arrow) << k.key;
@@ -192,11 +217,13 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
     event.pt.y = 10;
     const LPARAM l = reinterpret_cast<LPARAM>(&event);
     for (int code : {-1, 1, 3}) {
-      for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+      for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL})
         EXPECT_EQ(spoit_mouse_hook(code, message, l), 0) << code << " " << message;
     }
     EXPECT_EQ(sampling_run_current()->pressed, 0);
-    EXPECT_EQ(fake::Services::get().count("panel.set"), 7);  // the magnifier's creation only
+    EXPECT_EQ(eyedropper_sample_size(), 1);
+    // The magnifier's creation and its key callback only.
+    EXPECT_EQ(fake::Services::get().count("panel.set"), 8);
     // A run asked for during a run is refused before it makes anything.
     ColorTriple nested = {-1, -1, -1};
     EXPECT_EQ(eyedropper_run(1, 1, &nested), 0);

@@ -439,7 +439,9 @@ def case_window_move(ctx):
 def case_paste_hex(ctx):
     """Ctrl+V pastes a hex code from the clipboard, as real key input (Ctrl
     held, then V), and Ctrl+C copies the colour back as text; the windowed
-    host delivers the letter with Ctrl among the panel's qualifiers."""
+    host delivers the letter with Ctrl among the panel's qualifiers. Then a
+    5 x 5 average over a chequer of two known colours, after an arrow's
+    nudge."""
     script = ctx.script("paste.txt", "key ctrl+v\n"
                                      "snapshot pasted\n"
                                      "key ctrl+c\n"
@@ -456,6 +458,26 @@ def case_paste_hex(ctx):
           "one hot callback for the paste, the unchanged channels the request's own")
     equal(win.starting("clipboard "), ["clipboard #3366CC\\r\\n0.2, 0.4, 0.8"],
           "the colour copied back")
+
+    # The wheel, during a sampling run over the chart's chequer of red and
+    # blue, steps to 5 x 5; an arrow moves the pointer one pixel right, onto
+    # a blue cell: 13 blue cells to 12 red, averaged in linear light.
+    x, y = chart_center(len(CHART_COLORS) - 1)
+    pick = eyedropper_host(ctx, "average", "key S\n"
+                                           "desktop move %d %d\n"
+                                           "wait 250\n"
+                                           "desktop wheel 1\n"
+                                           "desktop wheel 1\n"
+                                           "key 4115\n"
+                                           "wait 350\n"
+                                           "desktop press left\n"
+                                           "desktop release left\n"
+                                           "ok\n" % (x, y))
+    average = (184, 0, 191)
+    equal(pick.starting("hot ")[1:], ["hot " + color_text(average)], "the 5 x 5 average taken")
+    titles = titles_of_run(pick, 0)
+    check(readout(CHART_COLORS[-1]) in titles, "the 1 x 1 readout first: %r" % titles)
+    equal(titles[-1], readout(average) + " 5x5", "the magnifier's last title")
 
 
 def eyedropper_host(ctx, name, script_text, *args):
