@@ -123,7 +123,8 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
 bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::string &what) {
   // A key with qualifiers is typed by its virtual key, as a user types it,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
-  // keys go down before its press and come up after its release.
+  // keys go down before its press and come up after its release. The
+  // arrows are their virtual keys too.
   static const std::pair<int, WORD> kSpecial[] = {
       {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
   SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
@@ -198,7 +199,9 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
           fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
           return false;
         }
-        if (in.qualifiers) {
+        // Keys with qualifiers, and the arrows (no character carries the
+        // host's codes for them), are typed by their virtual keys.
+        if (in.qualifiers || (in.code >= LWDK_UP && in.code <= LWDK_RIGHT)) {
           if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
           break;
         }
