@@ -147,8 +147,8 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
   Clipboard &c = board();
   Ticket t = begin_call(kSetClipboardData);
   const uintptr_t h = from_handle(memory);
-  const bool ok = c.open && !c.owner_lost && format == CF_TEXT && block(h) && h != c.text &&
-                  !c.fail_set.fire();
+  const bool ok =
+      c.open && !c.owner_lost && format == CF_TEXT && block(h) && h != c.text && !c.fail_set.fire();
   if (ok) {
     drop_text();
     c.text = h;

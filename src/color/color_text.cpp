@@ -63,8 +63,8 @@ Number parse_number(string_view t, int32_t *i, float *f) {
   }
   // A sign, digits with one point, and an optional exponent: no names
   // (nan, inf), no hex floats.
-  if (t.find('.') == string_view::npos || t.find_first_not_of("0123456789.eE+-") != string_view::npos ||
-      t.front() == '+')
+  if (t.find('.') == string_view::npos ||
+      t.find_first_not_of("0123456789.eE+-") != string_view::npos || t.front() == '+')
     return Number::kBad;
   float v = 0.0f;
   const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
@@ -145,10 +145,9 @@ bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
 }
 
 size_t format_color_text(const int32_t rgb[3], const float channel[3], char *buf) {
-  size_t len = static_cast<size_t>(std::snprintf(buf, kColorTextBufferBytes, "#%02X%02X%02X\r\n",
-                                                 static_cast<unsigned>(clamp_channel(rgb[0])),
-                                                 static_cast<unsigned>(clamp_channel(rgb[1])),
-                                                 static_cast<unsigned>(clamp_channel(rgb[2]))));
+  size_t len = static_cast<size_t>(std::snprintf(
+      buf, kColorTextBufferBytes, "#%02X%02X%02X\r\n", static_cast<unsigned>(clamp_channel(rgb[0])),
+      static_cast<unsigned>(clamp_channel(rgb[1])), static_cast<unsigned>(clamp_channel(rgb[2]))));
   for (int i = 0; i < 3; ++i) {
     if (i > 0) {
       buf[len++] = ',';

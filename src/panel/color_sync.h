@@ -1,10 +1,10 @@
 // The two update paths through which every colour change propagates.
 #pragma once
 
+#include <stddef.h>
+
 #include "abi/host_api.h"
 #include "color/color.h"
-
-#include <stddef.h>
 
 struct PickerPanel;
 struct ParsedColor;
