@@ -961,6 +961,20 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       // 3 x 3 around an odd cell: 5 blue, 4 red.
                       true, {701, 300}, 0, 1, Rgb{178, 0, 197}},
+        CompositedRow{"AnAreaWithNoReadableCellTakesNothing",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Check([](Host &) { EXPECT_EQ(desktop_wheel_event(1), 1); }),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_all_pixels(1); }),
+                            Action::desktop_move(900, 500),
+                            Action::desktop_press(),
+                            Action::desktop_release(),
+                            Check([](Host &) { desktop_fail_all_pixels(0); }),
+                        };
+                      },
+                      false, {}, 0, 1},
         CompositedRow{"ArrowsNudgeAPixelOrTenAndTheWatchTakesNoNudgeForALostHook",
                       [](Eyedropper &) {
                         std::vector<Step> steps = {Action::desktop_move(500, 500),
