@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
-#include "input/quote.h"
+#include "common/quote.h"
 #include "input/script.h"
 
 namespace hvhost {

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "CLI/CLI.hpp"
-#include "input/quote.h"
+#include "common/quote.h"
 #include "input/script.h"
 #include "input/script_grammar.h"
 #include "model/host.h"

@@ -1,0 +1,91 @@
+#include "win32/cli.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "CLI/CLI.hpp"
+#include "session/cli.h"
+
+namespace hvwin {
+
+namespace {
+
+constexpr int kMaxRepeat = 100000;
+
+// The options that only the windows have a use for, and whether any is set.
+std::string check_combinations(const hvhost::SessionConfig &config, const WindowedConfig &w) {
+  if (w.headless && (w.chart || w.report_windows || w.audit || w.bench || w.report_resources ||
+                     w.repeat != 1))
+    return "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
+           "--report-resources and --repeat need the windowed host";
+  if (!w.headless && config.wallpaper_path)
+    return "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
+           "real desktop";
+  if (!w.headless && !config.monitors.empty())
+    return "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (w.bench && !config.actions.empty())
+    return "--bench plays its own input: no --script with it";
+  return {};
+}
+
+}  // namespace
+
+std::optional<int> parse_windowed_command_line(int argc, char **argv,
+                                               hvhost::SessionConfig *config,
+                                               WindowedConfig *windowed) {
+  CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
+  hvhost::CommonOptions common;
+  hvhost::add_common_options(
+      app, &common,
+      "1..3600: how long a scripted event, a window or a snapshot may take before the script "
+      "stops (exit 3), and how long the plug-in may keep the message loop from running before "
+      "the run ends with a report (exit 6); default: 30. With --headless: as the headless "
+      "host's (default: no limit)");
+  WindowedConfig w;
+  std::string repeat_text = "1";
+  app.add_flag("--headless", w.headless,
+               "no windows: run the request as the headless host does (virtual time, the "
+               "simulated desktop); Wine needs no display for it");
+  app.add_flag("--chart", w.chart,
+               "show a colour chart window of solid blocks, placed from the screen's size "
+               "(eyedropper tests); prints 'chart buttons N' at the end");
+  std::vector<int> chart_at;
+  app.add_option("--chart-at", chart_at, "the colour chart's top-left corner X,Y instead")
+      ->type_name("X,Y")
+      ->delimiter(',')
+      ->expected(2)
+      ->check(CLI::Range(-32768, 32767));
+  app.add_flag("--report-windows", w.report_windows,
+               "print 'window open X Y TITLE', 'window title TITLE', 'window close TITLE'");
+  app.add_flag("--audit", w.audit,
+               "count the plug-in's hooks, timers, device contexts and pixel reads; print them "
+               "at the end as 'win32 hooks N timers N dcs N ...'");
+  app.add_flag("--report-resources", w.report_resources,
+               "print the process's GDI and USER objects and private bytes before the first "
+               "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
+               "user N private_kib N working_set_kib N'");
+  app.add_flag("--bench", w.bench, "measure the magnifier tick and the move-to-hot-callback time");
+  app.add_option("--repeat", repeat_text,
+                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
+                     ", the script going on from one to the next (default: 1)")
+      ->type_name("N");
+  if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return done;
+
+  double repeat = 1;
+  std::string problem =
+      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat);
+  w.repeat = static_cast<int>(repeat);
+  if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
+  w.display_given = app.count("--display") > 0;
+  if (problem.empty()) problem = hvhost::apply_common_options(common, config);
+  if (problem.empty()) problem = check_combinations(*config, w);
+  if (!problem.empty()) {
+    std::cerr << "error: " << problem << "\n";
+    return hvhost::kExitUsage;
+  }
+  *windowed = w;
+  return std::nullopt;
+}
+
+}  // namespace hvwin
