@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "CLI/CLI.hpp"
 #include "common/quote.h"

@@ -15,8 +15,8 @@ constexpr int kMaxRepeat = 100000;
 
 // The options that only the windows have a use for, and whether any is set.
 std::string check_combinations(const hvhost::SessionConfig &config, const WindowedConfig &w) {
-  if (w.headless && (w.chart || w.report_windows || w.audit || w.bench || w.report_resources ||
-                     w.repeat != 1))
+  if (w.headless &&
+      (w.chart || w.report_windows || w.audit || w.bench || w.report_resources || w.repeat != 1))
     return "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
            "--report-resources and --repeat need the windowed host";
   if (!w.headless && config.wallpaper_path)
@@ -24,15 +24,13 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
            "real desktop";
   if (!w.headless && !config.monitors.empty())
     return "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
-  if (w.bench && !config.actions.empty())
-    return "--bench plays its own input: no --script with it";
+  if (w.bench && !config.actions.empty()) return "--bench plays its own input: no --script with it";
   return {};
 }
 
 }  // namespace
 
-std::optional<int> parse_windowed_command_line(int argc, char **argv,
-                                               hvhost::SessionConfig *config,
+std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::SessionConfig *config,
                                                WindowedConfig *windowed) {
   CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
   hvhost::CommonOptions common;

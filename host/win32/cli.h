@@ -35,8 +35,7 @@ inline constexpr int kResourcesSettled = 100;
 // after --help or --version (printed), kExitUsage after a bad option or
 // script or options that do not go together (reported as "error: ..." on
 // stderr).
-std::optional<int> parse_windowed_command_line(int argc, char **argv,
-                                               hvhost::SessionConfig *config,
+std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::SessionConfig *config,
                                                WindowedConfig *windowed);
 
 }  // namespace hvwin
