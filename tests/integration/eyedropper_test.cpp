@@ -608,7 +608,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  DESKTOP_DPI_SWITCH_MISSING,
                                  {-700, 950},
                                  true}),
-    [](const ::testing::TestParamInfo<DesktopRow> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<DesktopRow> &row) { return std::string(row.param.name); });
 
 // Each tick switches the thread once (twice where v2 is refused) and puts
 // its context back; a monitor list the system cannot give leaves the

@@ -731,7 +731,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  {1920, 0, 4800, 1620},
                                  0,
                                  4800}),
-    [](const ::testing::TestParamInfo<LogicalRow> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LogicalRow> &row) { return std::string(row.param.name); });
 
 TEST_F(DesktopTest, MonitorListsThatCannotBeAreRefused) {
   const DesktopMonitor left = {-1920, 0, 1920, 1080, 100};
