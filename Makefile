@@ -174,10 +174,12 @@ run-fuzz:
 
 # ---- release package -------------------------------------------------------
 #   make dist    out/dist/huevane-VERSION-win64.zip (huevane.p, README.txt,
-#                LICENSE, CHANGELOG.md, SHA256SUMS) and its .sha256
-# Builds huevane.p alone in the mingw preset; the version is the CMake
-# project's. `make test` ends with test-dist: two clean clones of HEAD in
-# different directories must give byte-identical zips
+#                LICENSE, CHANGELOG.md, SHA256SUMS) and
+#                out/dist/huevane-host-VERSION-win64.zip (huevane-host.exe,
+#                the authors' README.txt, the same three), each with its .sha256
+# Builds huevane.p and huevane-host.exe alone in the mingw preset; the version
+# is the CMake project's. `make test` ends with test-dist: two clean clones of
+# HEAD in different directories must give byte-identical zips
 # (scripts/check-reproducible).
 TEST_STEPS += test-dist
 .PHONY: dist test-dist

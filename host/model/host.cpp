@@ -218,7 +218,10 @@ int Host::run_open(Panel &panel, int flags) {
     trace_.record(Op::kCallOpened, panel.id(), "", {});
     panel.callbacks_.opened(panel.id(), panel.user_data_);
   }
-  if (panel.open_ && !panel.destroyed_) redraw(panel);
+  if (panel.open_ && !panel.destroyed_) {
+    check_layout(panel);
+    redraw(panel);
+  }
   if (!blocking) return 1;
 
   while (!panel.close_requested_ && !panel.destroyed_ && !aborted_ && !input_ended_)
@@ -231,6 +234,27 @@ int Host::run_open(Panel &panel, int flags) {
   panel.modal_ = false;
   panel.mouse_ = {};
   return result;
+}
+
+void Host::check_layout(const Panel &panel) {
+  if (panel.width() <= 0 || panel.height() <= 0) {
+    trace_.note_problem("panel.open: the panel has no size (" + std::to_string(panel.width()) +
+                        " x " + std::to_string(panel.height()) +
+                        "; set PAN_W and PAN_H): a window shows none of its controls");
+    return;
+  }
+  const Rect area{0, 0, panel.width(), panel.height()};
+  for (const auto &c : panel.controls_) {
+    const Rect r = c->rect();
+    const bool inside = r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 &&
+                        static_cast<int64_t>(r.x) + r.w <= area.w &&
+                        static_cast<int64_t>(r.y) + r.h <= area.h;
+    if (!inside)
+      trace_.note_problem("panel.open: the " + c->type_name() + " at " + std::to_string(r.x) + "," +
+                          std::to_string(r.y) + " (" + std::to_string(r.w) + " x " +
+                          std::to_string(r.h) + ") is not wholly inside its panel (" +
+                          std::to_string(area.w) + " x " + std::to_string(area.h) + ")");
+  }
 }
 
 void Host::close_panel(Panel &panel, int result) {

@@ -201,6 +201,10 @@ class Host {
   }
   Raster *find_raster(LWRasterID id, Op op);
   int run_open(Panel &panel, int flags);
+  // A panel opened with no size, or with a control not wholly inside it,
+  // shows the user less than the plug-in laid out (a window of that size
+  // shows only its buttons): each is a problem.
+  void check_layout(const Panel &panel);
   void close_panel(Panel &panel, int result);
   void forget_panel(Panel &panel);
   void call_draw(Panel &panel, int mode);

@@ -51,6 +51,7 @@ std::string_view op_name(Op op) {
     case Op::kCallControlEvent: return "call.control_event";
     case Op::kCallActivate: return "call.activate";
     case Op::kReturnActivate: return "return.activate";
+    case Op::kCallShutdown: return "call.shutdown";
     case Op::kCount: break;
   }
   return "?";

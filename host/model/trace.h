@@ -68,6 +68,7 @@ enum class Op : int {
   kCallControlEvent,
   kCallActivate,    // the host activates a server: the class version offered
   kReturnActivate,  // ... and what it answered
+  kCallShutdown,    // the host unloads the module: its shutdown function
   kCount
 };
 

@@ -224,6 +224,10 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
   app.add_flag("--strict", o->strict,
                "a misuse of the host's interface that the host notices fails the run (exit 7); "
                "without it each is a note on stderr");
+  app.add_option("--repeat", o->repeat,
+                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
+                     ", the script going on from one to the next (default: 1)")
+      ->type_name("N");
   app.add_option("--monitors", o->monitors,
                  "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
                  "100..500): the primary first at +0+0 (its size is the display's), positions "
@@ -272,6 +276,10 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
     config->timeout_s = seconds;
   }
   config->strict = o.strict;
+  double repeat = 1;
+  problem = parse_number_option("--repeat", "N", o.repeat, 1, kMaxRepeat, true, &repeat);
+  if (!problem.empty()) return problem;
+  config->repeat = static_cast<int>(repeat);
   if (!o.script_path.empty()) {
     try {
       config->actions = load_script(o.script_path);

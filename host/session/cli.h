@@ -27,6 +27,7 @@ struct CommonOptions {
   std::string monitors;
   std::string dpi_awareness;
   std::string timeout;  // empty: not given
+  std::string repeat = "1";
   bool no_title = false;
   bool strict = false;
   int class_version = 0;  // 0: offer 6, 5, 4 in turn
@@ -53,9 +54,9 @@ std::string parse_number_option(const std::string &option, const std::string &va
 // "error: ..." on stderr).
 std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv);
 
-// Fills the request, module, display, snapshot, trace, wallpaper, timeout
-// and strictness parts of *config from parsed options and loads the script. Returns a message for
-// the user ("--color needs three numbers ...", a script error) or nothing.
+// Fills the request, module, display, snapshot, trace, wallpaper, timeout,
+// repeat count and strictness parts of *config from parsed options and loads the script. Returns a
+// message for the user ("--color needs three numbers ...", a script error) or nothing.
 std::string apply_common_options(const CommonOptions &options, SessionConfig *config);
 
 }  // namespace hvhost

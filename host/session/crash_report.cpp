@@ -185,6 +185,9 @@ void on_fatal_signal(int sig) { report(false, signal_text(sig)); }
 
 #ifdef _WIN32
 
+// The exit code of a process that Ctrl+C or Ctrl+Break ended.
+constexpr DWORD kStatusControlCExit = 0xC000013A;
+
 volatile ULONGLONG g_limit_ms = 0;  // 0: no limit
 volatile ULONGLONG g_last_progress = 0;
 volatile LONG g_waiting = 0;
@@ -221,8 +224,33 @@ DWORD WINAPI watchdog(void *) {
   }
 }
 
+// A stop from outside: the console's Ctrl+C or Ctrl+Break, its window
+// closed, the user logging off or the system shutting down (Wine turns a
+// SIGINT into CTRL_C_EVENT; SIGTERM and SIGHUP end a Wine process before
+// any Windows code runs). The handler runs on a thread of its own: the
+// plug-in's thread is stopped where it is, the report written, and the
+// process ends as Windows' own handler ends it, with STATUS_CONTROL_C_EXIT.
+BOOL WINAPI on_console_event(DWORD event) {
+  const char *what = "a console event";
+  switch (event) {
+    case CTRL_C_EVENT: what = "CTRL_C_EVENT"; break;
+    case CTRL_BREAK_EVENT: what = "CTRL_BREAK_EVENT"; break;
+    case CTRL_CLOSE_EVENT: what = "CTRL_CLOSE_EVENT"; break;
+    case CTRL_LOGOFF_EVENT: what = "CTRL_LOGOFF_EVENT"; break;
+    case CTRL_SHUTDOWN_EVENT: what = "CTRL_SHUTDOWN_EVENT"; break;
+    default: break;
+  }
+  if (g_main_thread) SuspendThread(g_main_thread);
+  if (!g_reporting) {
+    g_reporting = 1;
+    write_report(Ending::kStopped, what);
+  }
+  exit_now(static_cast<int>(kStatusControlCExit));
+}
+
 void install() {
   SetUnhandledExceptionFilter(on_unhandled_exception);
+  SetConsoleCtrlHandler(on_console_event, TRUE);
   // Room for the filter to run after a stack overflow.
   ULONG guarantee = 64 * 1024;
   SetThreadStackGuarantee(&guarantee);

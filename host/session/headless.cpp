@@ -10,7 +10,10 @@ int run_headless(const SessionConfig &config, std::ostream &out, std::ostream &e
   if (const int code = session.start_host()) return code;
   ActionQueue input(config.actions);
   input.set_source(config.script_path);
-  session.report(session.request(input));
+  for (int i = 0; i < config.repeat; ++i) {
+    session.report(session.request(input));
+    if (session.host().aborted()) break;
+  }
   return session.finish({}, input.remaining());
 }
 

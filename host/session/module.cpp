@@ -175,8 +175,14 @@ std::unique_ptr<Module> Module::load(const std::string &given_path, ModuleLoadOp
   return m;
 }
 
+void Module::shutdown() {
+  if (!started_) return;
+  started_ = false;
+  if (descriptor_->shutdown) descriptor_->shutdown(startup_token_);
+}
+
 Module::~Module() {
-  if (started_ && descriptor_->shutdown) descriptor_->shutdown(startup_token_);
+  shutdown();
   if (library_ && !keep_mapped_) {
     close_library(library_);
     if (remove_copy_on_unload_) {

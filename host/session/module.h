@@ -53,6 +53,9 @@ class Module {
   const ServerRecord &require_server(std::string_view class_name, std::string_view name) const;
   // Any exported symbol, or null.
   void *symbol(const char *name) const;
+  // Calls the module's shutdown with its startup's token, as a host does
+  // when it unloads the module; once only (the destructor then does not).
+  void shutdown();
 
  private:
   Module() = default;

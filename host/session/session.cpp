@@ -1,6 +1,8 @@
 #include "session/session.h"
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "model/chrome.h"
 #include "output/snapshot.h"
@@ -129,9 +131,32 @@ void Session::report(const ColorOutcome &outcome, const std::string &input_error
     err_ << "note: the plug-in's activation returned " << outcome.status << "\n";
 }
 
+void Session::unload_module() {
+  if (!module_) return;
+  host_->trace().record(Op::kCallShutdown, nullptr, "", {});
+  if (config_.timeout_s) limit_plugin_time(*config_.timeout_s);
+  try {
+    module_->shutdown();
+  } catch (const std::bad_alloc &) {
+    throw;
+  } catch (const std::exception &e) {
+    end_with_crash(
+        ("an exception it did not catch in its shutdown (" + std::string(e.what()) + ")").c_str());
+  } catch (...) {
+    end_with_crash("an exception it did not catch in its shutdown");
+  }
+  if (config_.timeout_s) limit_plugin_time(0);
+}
+
 int Session::finish(const std::string &input_error, size_t actions_left) {
   int code = kExitOk;
   std::string problem;
+  unload_module();
+  // An action the host could not deliver is the plug-in's doing when its
+  // panel closed early or never opened (no size, a request not served).
+  if (input_error.empty() && !host_->aborted() && actions_left > 0)
+    host_->trace().note_problem(std::to_string(actions_left) +
+                                " script action(s) left over: no panel was open for them");
   watch_plugin(&host_->trace(), -1);
   if (config_.trace_path && !trace_file_.finish(host_->trace(), &problem)) {
     err_ << "error: --trace: " << problem << "\n";
@@ -146,9 +171,6 @@ int Session::finish(const std::string &input_error, size_t actions_left) {
   } else {
     if (host_->input_ended() && !config_.actions.empty())
       err_ << "note: the script ended with a panel still open: the host cancelled it\n";
-    if (actions_left > 0)
-      err_ << "note: " << actions_left
-           << " script action(s) left over: no panel was open for them\n";
   }
   const uint64_t problems = host_->trace().problem_count();
   if (problems > 0) {

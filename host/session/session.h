@@ -65,7 +65,12 @@ struct SessionConfig {
   // Every problem the host noticed in the plug-in's use of its interface
   // fails the run (kExitProblems) instead of being a note.
   bool strict = false;
+  // Colour requests run one after another, the script going on from one
+  // to the next (1..kMaxRepeat).
+  int repeat = 1;
 };
+
+inline constexpr int kMaxRepeat = 100000;
 
 // Exit codes of the command.
 inline constexpr int kExitOk = 0;
@@ -118,14 +123,19 @@ class Session {
   // nonzero; a failed run (input_error set, or an action that failed)
   // prints no result.
   void report(const ColorOutcome &outcome, const std::string &input_error = {});
-  // Ends the run: closes the trace file, then reports the front end's
-  // input error (a script step that could not be played) if any, else an
-  // action that failed, else a script that ended with a panel open and the
-  // actions left over; then the problems the host noticed (errors with
-  // --strict, else notes). Returns the exit code.
+  // Ends the run: calls the module's shutdown as a host does when it
+  // unloads the module (traced as call.shutdown, watched like a request);
+  // notes script actions left over, which reached no panel, as a problem;
+  // closes the trace file, then reports the front end's input error (a
+  // script step that could not be played) if any, else an action that
+  // failed, else a script that ended with a panel open; then the problems
+  // the host noticed (errors with --strict, else notes). Returns the exit
+  // code.
   int finish(const std::string &input_error, size_t actions_left);
 
  private:
+  void unload_module();
+
   bool snapshot(const Panel &panel, const std::string &name, std::string *error);
 
   // Lists the host's problems on err, each prefixed by `prefix`.

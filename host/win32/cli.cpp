@@ -11,14 +11,11 @@ namespace hvwin {
 
 namespace {
 
-constexpr int kMaxRepeat = 100000;
-
-// The options that only the windows have a use for, and whether any is set.
+// Options that do not go together: a message, or nothing.
 std::string check_combinations(const hvhost::SessionConfig &config, const WindowedConfig &w) {
-  if (w.headless &&
-      (w.chart || w.report_windows || w.audit || w.bench || w.report_resources || w.repeat != 1))
-    return "--headless runs without windows: --chart, --report-windows, --audit, --bench, "
-           "--report-resources and --repeat need the windowed host";
+  if (w.headless && (w.chart || w.report_windows || w.audit || w.bench || w.report_resources))
+    return "--headless runs without windows: --chart, --report-windows, --audit, --bench and "
+           "--report-resources need the windowed host";
   if (!w.headless && config.wallpaper_path)
     return "--desktop sets the simulated desktop's wallpaper; the windowed host shows the "
            "real desktop";
@@ -41,7 +38,6 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
       "the run ends with a report (exit 6); default: 30. With --headless: as the headless "
       "host's (default: no limit)");
   WindowedConfig w;
-  std::string repeat_text = "1";
   app.add_flag("--headless", w.headless,
                "no windows: run the request as the headless host does (virtual time, the "
                "simulated desktop); Wine needs no display for it");
@@ -64,19 +60,11 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
                "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", w.bench, "measure the magnifier tick and the move-to-hot-callback time");
-  app.add_option("--repeat", repeat_text,
-                 "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
-                     ", the script going on from one to the next (default: 1)")
-      ->type_name("N");
   if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return done;
 
-  double repeat = 1;
-  std::string problem =
-      hvhost::parse_number_option("--repeat", "N", repeat_text, 1, kMaxRepeat, true, &repeat);
-  w.repeat = static_cast<int>(repeat);
   if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
   w.display_given = app.count("--display") > 0;
-  if (problem.empty()) problem = hvhost::apply_common_options(common, config);
+  std::string problem = hvhost::apply_common_options(common, config);
   if (problem.empty()) problem = check_combinations(*config, w);
   if (!problem.empty()) {
     std::cerr << "error: " << problem << "\n";

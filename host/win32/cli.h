@@ -1,5 +1,5 @@
 // The windowed command's options: the shared ones (session/cli.h) and those
-// of the windows (--headless, --chart, --repeat, ...), declared and checked
+// of the windows (--headless, --chart, --audit, ...), declared and checked
 // against each other here, so that main.cpp only runs what they ask, as the
 // headless command leaves its options to session/cli.cpp.
 #pragma once
@@ -20,7 +20,6 @@ struct WindowedConfig {
   bool audit = false;
   bool bench = false;
   bool report_resources = false;
-  int repeat = 1;
   bool display_given = false;  // --display given: else the real screen's size
 };
 

@@ -4,6 +4,10 @@
 // the mouse and keyboard, or --script plays a script as real input
 // (SendInput), and snapshots are taken from the screen. --headless runs the
 // headless host itself.
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -85,12 +89,12 @@ int run_windowed(hvhost::SessionConfig config, const hvwin::WindowedConfig &w) {
     fe.set_player(&*player);
   }
   if (w.report_resources) std::cout << hvwin::resource_line("start") << std::endl;
-  for (int i = 0; i < w.repeat; ++i) {
+  for (int i = 0; i < config.repeat; ++i) {
     const hvhost::ColorOutcome outcome = session.request(fe);
     fe.sync();  // the closed panels' windows go
     session.report(outcome, fe.error());
     if (w.report_resources && i + 1 == hvwin::kResourcesSettled &&
-        w.repeat > hvwin::kResourcesSettled)
+        config.repeat > hvwin::kResourcesSettled)
       std::cout << hvwin::resource_line("after_100") << std::endl;
     if (!fe.error().empty() || host.aborted()) break;
   }
@@ -113,5 +117,9 @@ int run(int argc, char **argv) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  // Lines end in LF alone on both streams, as the trace's do: the C
+  // runtime's text mode would write CRLF, and CI scripts match whole lines.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   return hvhost::run_guarded([&] { return run(argc, argv); }, std::cerr);
 }

@@ -4,7 +4,7 @@
 #
 #   check_pe.sh [--objdump PROG] [--allow "A.dll B.dll ..."] [--system-only]
 #               [--export SYMBOL]... [--no-symbol REGEX]...
-#               [--windres PROG] [--version X.Y.Z] FILE
+#               [--windres PROG] [--version X.Y.Z] [--stripped-by PROG] FILE
 #
 # --allow        every imported DLL must be one of these (case-insensitive)
 # --system-only  no mingw runtime DLL (lib*.dll) and no api-ms-win-* forwarder
@@ -16,6 +16,9 @@
 #                its own name, has a description and a copyright; and the
 #                picker's default title, "Huevane MAJOR.MINOR" with a two-digit
 #                minor ("Huevane 1.00" for 1.0.0), is in the file
+# --stripped-by PROG  check the file as the release package holds it: a copy
+#                stripped with `PROG --strip-debug`, which must have no
+#                .debug_* section left (and keeps what the other checks ask)
 # Prints one PASS or FAIL line per file (with the reasons) and exits 1 on FAIL.
 set -euo pipefail
 
@@ -26,6 +29,7 @@ exports=()
 absent=()
 windres=x86_64-w64-mingw32-windres
 version=""
+strip=""
 while [[ $# -gt 1 ]]; do
   case $1 in
     --objdump) objdump=$2; shift 2 ;;
@@ -35,6 +39,7 @@ while [[ $# -gt 1 ]]; do
     --no-symbol) absent+=("$2"); shift 2 ;;
     --windres) windres=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
+    --stripped-by) strip=$2; shift 2 ;;
     *) echo "check_pe: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -44,6 +49,15 @@ name=$(basename "$file")
 if [[ ! -f $file ]]; then
   echo "FAIL $name: file not found: $file"
   exit 1
+fi
+problems=()
+if [[ -n $strip ]]; then
+  stripped_dir=$(mktemp -d)
+  trap 'rm -rf "$stripped_dir"' EXIT
+  "$strip" --strip-debug -o "$stripped_dir/$name" "$file"
+  file=$stripped_dir/$name
+  mapfile -t debug < <("$objdump" -h "$file" | awk '$2 ~ /^\.debug_/ {print $2}')
+  [[ ${#debug[@]} -eq 0 ]] || problems+=("stripped, it still has ${debug[*]}")
 fi
 if ! dump=$("$objdump" -p "$file" 2>&1); then
   echo "FAIL $name: $objdump -p failed: $dump"
@@ -58,7 +72,6 @@ mapfile -t exported < <(awk '/\[Ordinal\/Name Pointer\] Table/ {t = 1; next}
                              t && /^[[:space:]]*\[[[:space:]]*[0-9]+\]/ {print $NF; next}
                              t && NF == 0 {t = 0}' <<<"$dump")
 
-problems=()
 lower_allow=" $(tr '[:upper:]' '[:lower:]' <<<"$allow" | xargs) "
 for dll in "${imports[@]}"; do
   lower=$(tr '[:upper:]' '[:lower:]' <<<"$dll")
@@ -111,7 +124,7 @@ if [[ -n $version ]]; then
 fi
 
 if [[ ${#problems[@]} -eq 0 ]]; then
-  echo "PASS $name: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}${version:+; version $version}"
+  echo "PASS $name${strip:+ (stripped)}: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}${version:+; version $version}"
   exit 0
 fi
 echo "FAIL $name:"

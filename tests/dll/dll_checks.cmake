@@ -13,6 +13,9 @@ function(huevane_add_dll_checks)
   if(NOT HUEVANE_MINGW_OBJDUMP)
     set(HUEVANE_MINGW_OBJDUMP x86_64-w64-mingw32-objdump)
   endif()
+  if(NOT HUEVANE_MINGW_STRIP)
+    set(HUEVANE_MINGW_STRIP x86_64-w64-mingw32-strip)
+  endif()
   # The plug-in: only the three system DLLs and the C runtime, the
   # descriptor the host looks up, and none of the test builds' allocation
   # failure injection.
@@ -24,6 +27,15 @@ function(huevane_add_dll_checks)
                      --windres ${CMAKE_RC_COMPILER} --version ${PROJECT_VERSION}
                      $<TARGET_FILE:huevane>)
     set_tests_properties(dll.huevane_p PROPERTIES LABELS dll)
+    # The same checks on huevane.p as the release package holds it: no
+    # .debug_* sections, its version resource and exports kept.
+    add_test(NAME dll.huevane_p_packaged
+             COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP}
+                     --allow "KERNEL32.dll USER32.dll GDI32.dll msvcrt.dll"
+                     --export _mod_descrip --windres ${CMAKE_RC_COMPILER}
+                     --version ${PROJECT_VERSION} --stripped-by ${HUEVANE_MINGW_STRIP}
+                     $<TARGET_FILE:huevane>)
+    set_tests_properties(dll.huevane_p_packaged PROPERTIES LABELS dll)
   endif()
   # The host executable, when it is built: it must start on a bare Windows,
   # so no mingw runtime DLL and no api-ms-win-crt forwarder.
@@ -32,6 +44,10 @@ function(huevane_add_dll_checks)
              COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP} --system-only
                      $<TARGET_FILE:huevane-host>)
     set_tests_properties(dll.huevane_host_exe PROPERTIES LABELS dll)
+    add_test(NAME dll.huevane_host_exe_packaged
+             COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP} --system-only
+                     --stripped-by ${HUEVANE_MINGW_STRIP} $<TARGET_FILE:huevane-host>)
+    set_tests_properties(dll.huevane_host_exe_packaged PROPERTIES LABELS dll)
   endif()
 endfunction()
 

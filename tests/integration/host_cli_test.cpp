@@ -204,6 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--timeout", "1e9"}), 1, "error: --timeout needs SECONDS within 1..3600"},
         BadRun{fake({"--timeout", "nan"}), 1, "error: --timeout needs SECONDS within 1..3600"},
         BadRun{fake({"--timeout", "5 s"}), 1, "error: --timeout needs SECONDS within 1..3600"},
+        BadRun{fake({"--repeat", "0"}), 1,
+               "error: --repeat needs N, a whole number within 1..100000, not '0'\n"},
+        BadRun{fake({"--repeat", "1.5"}), 1, "error: --repeat needs N, a whole number"},
         // A failed action ends the run without a result.
         BadRun{fake({"--script", write_script("cli_noresult.txt", "key s\nok\nok\n")}), 3,
                "error: " + ::testing::TempDir() +
@@ -442,12 +445,47 @@ INSTANTIATE_TEST_SUITE_P(
                       hvhost::kExitProblems,
                       "error: problem: hot callback with a colour that is not finite (nan 2 -1)\n",
                       "problem hot callback with a colour that is not finite (nan 2 -1)"},
-        // A well-behaved plug-in passes --strict.
+        // What a real window would not show: a panel with no size, a
+        // control outside its panel.
+        PluginFailure{"FakeNoSize",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: panel.open: the panel has no size (0 x 0; set PAN_W and "
+                      "PAN_H): a window shows none of its controls\n",
+                      "problem panel.open: the panel has no size (0 x 0; set PAN_W and PAN_H): a "
+                      "window shows none of its controls"},
+        PluginFailure{"FakeOutside",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: panel.open: the ButtonControl at 300,4 (22 x 22) is not "
+                      "wholly inside its panel (240 x 80)\n",
+                      "problem panel.open: the ButtonControl at 300,4 (22 x 22) is not wholly "
+                      "inside its panel (240 x 80)"},
+        // A hot callback after its request has ended: from the module's
+        // shutdown, which the host calls at the end, or from the next of
+        // repeated requests.
+        PluginFailure{"FakeHotInShutdown",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: hot callback outside an open request (0.25 0.25 0.25): "
+                      "ignored\n",
+                      "problem hot callback outside an open request (0.25 0.25 0.25): ignored"},
+        PluginFailure{"FakeHotLate",
+                      {"--strict", "--repeat", "2"},
+                      hvhost::kExitProblems,
+                      "note: the script ended with a panel still open: the host cancelled it\n"
+                      "error: problem: hot callback outside an open request (0.5 0.5 0.5): "
+                      "ignored\n",
+                      "problem hot callback outside an open request (0.5 0.5 0.5): ignored"},
+        // A well-behaved plug-in passes --strict, once or repeated, and is
+        // shut down at the end.
+        PluginFailure{
+            "Fake", {"--strict", "--timeout", "60"}, hvhost::kExitOk, "", "count call.shutdown 1"},
         PluginFailure{"Fake",
-                      {"--strict", "--timeout", "60"},
+                      {"--strict", "--repeat", "3", "--timeout", "60"},
                       hvhost::kExitOk,
-                      "",
-                      "count return.activate 3"}));
+                      "note: the script ended with a panel still open: the host cancelled it\n",
+                      "count call.shutdown 1"}));
 
 TEST(HostCommand, TheTraceIsWholeAfterAKill) {
   // The host hangs in the plug-in until a CI runner's timeout stops it:
@@ -567,11 +605,20 @@ TEST(HostGuard, AnEscapingExceptionBecomesOneMessageAndExitCode4) {
   EXPECT_EQ(err.str(), "error: internal error\n");
 }
 
-TEST(HostCommand, LeftOverActionsAreNoted) {
+TEST(HostCommand, LeftOverActionsAreAProblem) {
   const std::string script = write_script("cli_left.txt", "ok\nrgb 1 2 3\n");
   const ProcessResult r = host(fake({"--script", script}));
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, "note: 1 script action(s) left over: no panel was open for them\n");
+  EXPECT_EQ(r.err, "note: problem: 1 script action(s) left over: no panel was open for them\n");
+  const ProcessResult strict = host(fake({"--script", script, "--strict"}));
+  EXPECT_EQ(strict.exit_code, hvhost::kExitProblems);
+  EXPECT_EQ(strict.err,
+            "error: problem: 1 script action(s) left over: no panel was open for them\n");
+  // Repeated requests take the actions the first left over.
+  const ProcessResult repeated = host(fake({"--script", script, "--strict", "--repeat", "2"}));
+  EXPECT_EQ(repeated.exit_code, hvhost::kExitOk) << repeated.err;
+  EXPECT_NE(repeated.out.find("hot 0.00392156886 0.00784313772 0.0117647061\n"), std::string::npos)
+      << repeated.out;
 }
 
 }  // namespace

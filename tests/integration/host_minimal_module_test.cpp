@@ -59,7 +59,7 @@ TEST(MinimalModule, AnEditIsReportedAndOkReturnsIt) {
   // The module opened with the requested colour in its editor, and the host
   // found nothing to object to in how it was called.
   const std::string calls = read_file(trace);
-  EXPECT_NE(calls.find("control.set MiniRGBControl 4,204,127,76"), std::string::npos) << calls;
+  EXPECT_NE(calls.find("control.set MiniRGBControl 4,204,128,77"), std::string::npos) << calls;
   EXPECT_EQ(calls.find("problem"), std::string::npos) << calls;
 }
 
@@ -71,6 +71,17 @@ TEST(MinimalModule, CancelLeavesTheRequestAsItWas) {
   EXPECT_EQ(r.out,
             "hot " + channels(10, 20, 30) + "\nresult 0 0.200000003 0.400000006 0.600000024\n");
   EXPECT_EQ(read_file(trace).find("problem"), std::string::npos);
+}
+
+// The guide shows the CI script as it is, and the picker it builds is the
+// one here; the script runs under Wine (the author_ci case).
+TEST(MinimalModule, TheGuideQuotesItsCiScriptWhole) {
+  const std::string guide = read_file(hvtest::source_dir() + "/docs/writing-a-picker.md");
+  const std::string ci = read_file(hvtest::source_dir() + "/examples/minimal_picker/ci.sh");
+  ASSERT_FALSE(ci.empty());
+  EXPECT_NE(guide.find("```sh\n" + ci + "```"), std::string::npos)
+      << "docs/writing-a-picker.md does not quote examples/minimal_picker/ci.sh as it is";
+  EXPECT_NE(guide.find("src/abi/host_api.h"), std::string::npos);
 }
 
 TEST(MinimalModule, TheServerIsChosenByName) {

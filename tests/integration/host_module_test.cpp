@@ -56,7 +56,8 @@ TEST(ModuleLoading, ErrorsSayWhatIsWrongWithTheFile) {
                 " has no ColorPicker server named 'Huevane' (it serves: ColorPicker 'Fake', "
                 "ColorPicker 'FakeSegfault', ColorPicker 'FakeAbort', ColorPicker 'FakeThrow', "
                 "ColorPicker 'FakeHang', ColorPicker 'FakeDoubleDestroy', ColorPicker "
-                "'FakeHotAfterClose', ColorPicker 'FakeHotLate')");
+                "'FakeHotAfterClose', ColorPicker 'FakeHotLate', ColorPicker "
+                "'FakeHotInShutdown', ColorPicker 'FakeNoSize', ColorPicker 'FakeOutside')");
   EXPECT_EQ(load_error(picker), "loaded");
 }
 

@@ -290,6 +290,9 @@ class Context:
             log("  Wine did not start the program; trying once more")
         if expect is not None and run.code != expect:
             raise Failure("exit code %d, expected %d" % (run.code, expect))
+        if Path(exe) == self.exe:
+            # The host's lines end in LF alone on both streams.
+            check(b"\r" not in run.raw_out + run.raw_err, "a CR in the host's output")
         return run
 
     def _wine_once(self, exe, cmd, env, timeout):
@@ -315,6 +318,7 @@ class Context:
                                  err_path.read_text(errors="replace")))
         run = Run(proc.returncode, out_path.read_text(errors="replace").replace("\r", ""),
                   err_path.read_text(errors="replace").replace("\r", ""))
+        run.raw_out, run.raw_err = out_path.read_bytes(), err_path.read_bytes()
         run.seconds = time.monotonic() - began
         log("  exit %d in %.1f s" % (run.code, run.seconds))
         for line in run.out.splitlines():
@@ -646,7 +650,7 @@ def case_module_errors(ctx):
     script = ctx.script("ok.txt", "ok\n")
     refused = [
         (["--headless", "--chart"], "--headless runs without windows: --chart, "),
-        (["--headless", "--repeat", "2"], "--headless runs without windows: "),
+        (["--headless", "--audit"], "--headless runs without windows: "),
         (["--desktop", "x.png"], "--desktop sets the simulated desktop's wallpaper"),
         (["--monitors", "100x100+0+0"], "--monitors sets up the simulated desktop"),
         (["--bench", "--script", script], "--bench plays its own input: no --script"),
@@ -699,12 +703,18 @@ def case_click_enter_esc(ctx):
 def case_sdk_host(ctx):
     """The conformance host, written from the host's published interface
     alone, serves huevane.p end to end (field and strip drags, an RGB edit,
-    keys, OK, Cancel, the remembered position) and the minimal module."""
+    keys, OK, Cancel, the remembered position) and the minimal module; a
+    module that crashes is a FAIL line."""
     for args in ([ctx.plugin], ["--basic", "--server", "Minimal", ctx.minimal]):
         run = ctx.wine(ctx.sdk_host, *args, expect=None)
         check(run.code == 0 and run.lines[-1].startswith("sdk_host: all checks passed"),
               "sdk_host %s: exit %d\n%s" % (args[-1], run.code, run.err))
         equal(len(run.starting("request ")), 2, "requests served")
+    # A crash in the module is a failure line, not a debugger.
+    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault",
+                   ctx.module_dir / "wine_fake_picker.p", expect=1)
+    check("sdk_host: FAIL: the plug-in crashed: exception 0xc0000005 at " in run.err
+          and run.err.endswith(", in request 1\n"), "stderr: %r" % run.err)
 
 
 def case_minimal_module(ctx):
@@ -762,6 +772,118 @@ def case_plugin_failures(ctx):
         subprocess.run(["wineserver", "-k"], env=ctx.no_display_env(), timeout=30)
 
 
+def case_layout_problems(ctx):
+    """What a real window would not show fails --strict in both front ends:
+    a panel opened with no size, a control outside its panel; and headless,
+    a hot callback from the module's shutdown, which the host calls at the
+    end as it unloads the module."""
+    module = ctx.module_dir / "wine_fake_picker.p"
+    ok = ctx.script("ok.txt", "ok\n")
+    for server, problem in (("FakeNoSize", "panel.open: the panel has no size (0 x 0"),
+                            ("FakeOutside", "panel.open: the ButtonControl at ")):
+        for mode in ([], ["--headless"]):
+            run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
+                           *mode, expect=7)
+            check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
+    run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
+                   "--script", ok, "--trace", "shutdown.trace", expect=7)
+    check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
+          in run.err, "stderr: %r" % run.err)
+    lines = (ctx.work / "shutdown.trace").read_text().splitlines()
+    check("call.shutdown" in lines and "count call.shutdown 1" in lines,
+          "the trace has the shutdown: %r" % lines[-6:])
+
+
+def wait_for_line(path, line, proc, timeout=60):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if path.exists() and line in path.read_text(errors="replace").splitlines():
+            return
+        check(proc.poll() is None, "the host ended before %r reached %s" % (line, path))
+        time.sleep(0.1)
+    raise Failure("%r did not reach %s within %d s" % (line, path, timeout))
+
+
+def case_stop_signals(ctx):
+    """A CI runner stops the headless host under Wine while the plug-in
+    hangs. SIGINT reaches the host as the console's CTRL_C_EVENT: the same
+    report as natively (stderr, the trace's counts and `stopped` line).
+    SIGTERM ends a Wine process before any Windows code runs: nothing on
+    stderr, the trace whole up to the call but without counts (measured
+    here, so that the README's account stays true)."""
+    module = ctx.module_dir / "wine_fake_picker.p"
+    script = ctx.script("press.txt", "press 5 6\nok\n")
+    env = ctx.no_display_env()
+    try:
+        # The prefix is made first, so that Wine's own lines about it stay
+        # out of the stderr compared below.
+        ctx.wine(ctx.exe, "--version", display=False)
+        for sig in (signal.SIGINT, signal.SIGTERM):
+            trace = ctx.work / ("stop-%s.trace" % sig.name)
+            err_path = ctx.work / ("stop-%s.err" % sig.name)
+            cmd = ["wine", str(ctx.exe), "--headless", "--module", str(module), "--server",
+                   "FakeHang", "--script", str(script), "--trace", str(trace)]
+            log("$", " ".join(cmd), "(then %s)" % sig.name)
+            with open(err_path, "wb") as err:
+                proc = subprocess.Popen(cmd, env=env, cwd=ctx.work, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=err)
+                try:
+                    wait_for_line(trace, "call.mouse_button 160,5,6", proc)
+                    proc.send_signal(sig)
+                    code = proc.wait(timeout=60)
+                finally:
+                    if proc.poll() is None:
+                        proc.kill()
+                        proc.wait()
+            stderr = err_path.read_bytes()
+            lines = trace.read_text().splitlines()
+            log("  %s: exit status %d, stderr %r, trace ends %r" % (sig.name, code, stderr,
+                                                                     lines[-2:]))
+            if sig == signal.SIGINT:
+                equal(stderr, b"error: the host was stopped by CTRL_C_EVENT; the last call: "
+                              b"call.mouse_button 160,5,6\n", "stderr after SIGINT")
+                equal(lines[-1], "stopped CTRL_C_EVENT", "the trace's last line")
+                check("count call.mouse_button 1" in lines, "the counts in the trace")
+                equal(code, 0xC000013A & 0xFF, "exit status (STATUS_CONTROL_C_EXIT)")
+            else:
+                equal(stderr, b"", "stderr after SIGTERM")
+                equal(lines[-1], "call.mouse_button 160,5,6", "the trace's last line")
+                equal(code, -signal.SIGTERM, "exit status")
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30)
+
+
+def case_author_ci(ctx):
+    """The guide's CI script (examples/minimal_picker/ci.sh) as an author
+    runs it: the host package made by `make dist`'s script, the smallest
+    picker built with mingw from its source, run headless under Wine with
+    no X display, --strict."""
+    repo = Path(__file__).resolve().parents[2]
+    env = ctx.no_display_env()
+    env["SOURCE_DATE_EPOCH"] = "315532800"
+    dist = ctx.work / "dist"
+    subprocess.run(["bash", str(repo / "scripts" / "make-dist"), str(ctx.plugin), str(ctx.exe),
+                    "0.0.0", str(dist)], env=env, check=True, timeout=RUN_TIMEOUT_S)
+    ci = ctx.work / "ci"
+    ci.mkdir()
+    cmd = ["sh", str(repo / "examples" / "minimal_picker" / "ci.sh"),
+           str(dist / "huevane-host-0.0.0-win64.zip"),
+           str(repo / "examples" / "minimal_picker" / "minimal_picker.c"), str(repo / "src")]
+    log("$", " ".join(cmd))
+    try:
+        run = subprocess.run(cmd, cwd=ci, env=env, capture_output=True, text=True,
+                             timeout=RUN_TIMEOUT_S)
+    finally:
+        subprocess.run(["wineserver", "-k"], env=env, timeout=30)
+    for line in (run.stdout + run.stderr).splitlines():
+        log("  | " + line)
+    check(run.returncode == 0 and "picker CI: passed" in run.stdout,
+          "ci.sh: exit %d" % run.returncode)
+    lines = (ci / "trace.txt").read_text().splitlines()
+    check("call.shutdown" in lines and not any(l.startswith("problem ") for l in lines),
+          "the trace: a shutdown, no problem")
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -780,6 +902,9 @@ CASES = {
     "eyedropper_unaware_144": case_eyedropper_unaware_144,
     "soak": case_soak,
     "plugin_failures": case_plugin_failures,
+    "layout_problems": case_layout_problems,
+    "stop_signals": case_stop_signals,
+    "author_ci": case_author_ci,
 }
 
 

@@ -4,7 +4,7 @@
 //   FAKE_BAD_SYNC       a descriptor with the wrong sync word
 //   FAKE_NO_PICKER      a valid descriptor serving only an "ImageFilter"
 //
-// The picker panel is 120 x 80 with a MiniRGBControl and a ButtonControl.
+// The picker panel is 240 x 80 with a MiniRGBControl and a ButtonControl.
 // A left press at (x, y) sets the colour to (x, y, 0); an RGB edit sets it to
 // the edited value; both call the hot callback. The button and the S key's
 // release open a nested "Fake nested" panel (flags 0x41) and raise the panel
@@ -12,12 +12,17 @@
 // the log, one event a line.
 //
 // FAKE_PICKER also serves pickers that fail the host, each otherwise "Fake":
-//   FakeSegfault, FakeAbort, FakeThrow, FakeHang  on a left press: a write
-//       to an address no program has, abort(), an exception, a loop that never ends
+//   FakeSegfault, FakeAbort, FakeThrow, FakeHang  on a left press or an RGB
+//       edit: a write to an address no program has, abort(), an exception, a
+//       loop that never ends
 //   FakeDoubleDestroy  destroys its panel twice
 //   FakeHotAfterClose  once the panel has closed, a hot callback of NaN 2 -1
 //   FakeHotLate  calls the previous request's hot callback at the start of
 //       the next request
+//   FakeHotInShutdown  calls the last request's hot callback from the
+//       module's shutdown
+//   FakeNoSize  never sets its panel's size
+//   FakeOutside  places its button at x 300, outside its 240-wide panel
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -52,7 +57,10 @@ enum class Misdeed {
   kHang,
   kDoubleDestroy,
   kHotAfterClose,
-  kHotLate
+  kHotLate,
+  kHotInShutdown,
+  kNoSize,
+  kOutside
 };
 Misdeed g_misdeed = Misdeed::kNone;
 LWHotColorFunc *g_old_hot = nullptr;
@@ -158,6 +166,7 @@ void on_rgb_event(LWControlID control, void *data) {
   control->get(control, CTL_VALUE, &v);
   log("rgb event %d %d %d", v.ivec.val[0], v.ivec.val[1], v.ivec.val[2]);
   log(data == &g_rgb ? "rgb user data ok" : "rgb user data wrong");
+  misbehave();
   for (int i = 0; i < 3; ++i) g_rgb[i] = v.ivec.val[i];
   report();
 }
@@ -187,8 +196,8 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
   if (version != LWCOLORPICK_VERSION) return AFUNC_BADVERSION;
   if (!local) return AFUNC_BADLOCAL;
   LWColorPickLocal *request = static_cast<LWColorPickLocal *>(local);
-  if (g_misdeed == Misdeed::kHotLate) {
-    if (g_old_hot) g_old_hot(g_old_hot_data, 0.5f, 0.5f, 0.5f);
+  if (g_misdeed == Misdeed::kHotLate || g_misdeed == Misdeed::kHotInShutdown) {
+    if (g_old_hot && g_misdeed == Misdeed::kHotLate) g_old_hot(g_old_hot_data, 0.5f, 0.5f, 0.5f);
     g_old_hot = request->hotFunc;
     g_old_hot_data = request->data;
   }
@@ -205,9 +214,11 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
     log("no panel");
     return AFUNC_BADGLOBAL;
   }
-  int w = 120, h = 80;
-  g_panels->set(g_panel, PAN_W, &w);
-  g_panels->set(g_panel, PAN_H, &h);
+  int w = 240, h = 80;
+  if (g_misdeed != Misdeed::kNoSize) {
+    g_panels->set(g_panel, PAN_W, &w);
+    g_panels->set(g_panel, PAN_H, &h);
+  }
   g_panels->set(g_panel, PAN_USERDRAW, reinterpret_cast<void *>(&on_draw));
   g_panels->set(g_panel, PAN_USEROPEN, reinterpret_cast<void *>(&on_opened));
   g_panels->set(g_panel, PAN_MOUSEBUTTON, reinterpret_cast<void *>(&on_button));
@@ -223,7 +234,8 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
   desc.area = {LWT_AREA, 22, 0};
   LWControl *button = g_panels->addControl(g_panel, const_cast<char *>("ButtonControl"), &desc,
                                            const_cast<char *>("\x03(i:MIMG_ZOOM)"));
-  if (button) place(button, 90, 4, &on_button_event, nullptr);
+  if (button)
+    place(button, g_misdeed == Misdeed::kOutside ? 300 : 90, 4, &on_button_event, nullptr);
 
   g_rgb[0] = static_cast<int>(request->red * 255.0);
   g_rgb[1] = static_cast<int>(request->green * 255.0);
@@ -254,7 +266,10 @@ int activate_failing(int version, GlobalFunc *global, void *local, void *server_
 }
 
 [[maybe_unused]] void *startup() { return reinterpret_cast<void *>(1); }
-[[maybe_unused]] void shutdown(void *) {}
+[[maybe_unused]] void shutdown(void *) {
+  if (g_misdeed == Misdeed::kHotInShutdown && g_old_hot)
+    g_old_hot(g_old_hot_data, 0.25f, 0.25f, 0.25f);
+}
 
 #if defined(FAKE_NO_PICKER)
 [[maybe_unused]] ServerRecord kServers[] = {{"ImageFilter", "Fake", activate, nullptr},
@@ -269,6 +284,9 @@ int activate_failing(int version, GlobalFunc *global, void *local, void *server_
     {LWCOLORPICK_HCLASS, "FakeDoubleDestroy", activate_failing<Misdeed::kDoubleDestroy>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeHotAfterClose", activate_failing<Misdeed::kHotAfterClose>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeHotLate", activate_failing<Misdeed::kHotLate>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeHotInShutdown", activate_failing<Misdeed::kHotInShutdown>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeNoSize", activate_failing<Misdeed::kNoSize>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeOutside", activate_failing<Misdeed::kOutside>, nullptr},
     {nullptr, nullptr, nullptr, nullptr}};
 #endif
 
