@@ -13,6 +13,7 @@
 namespace hvhost {
 
 struct ActionSpec;
+enum class ActionId;  // the rows' names, input/vocabulary.h
 
 // Where the coordinates of a mouse action are measured from, and what else
 // an action needs on the innermost open panel. Field and strip are the
@@ -45,6 +46,8 @@ struct Action {
 
   // The action's word ("press", "key down").
   std::string_view word() const;
+  // Whether it is the named row's action.
+  bool is(ActionId id) const;
 
   // Thin wrappers over the vocabulary, for tests and fuzzers.
   static Action press(int x, int y, MouseButton b = MouseButton::kLeft);
@@ -102,6 +105,9 @@ struct UserInput {
   int code = 0;                 // a key's code, MS
   std::array<int, 3> values{};  // edits
   std::string name;             // snapshot
+  // Whether it goes to the innermost open panel, as its action's row says
+  // (time and the desktop go on without one).
+  bool needs_panel = true;
 };
 
 }  // namespace hvhost
