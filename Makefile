@@ -33,13 +33,13 @@ FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 
 # The steps of `make test`, run in this order; the first failure stops it.
 # To add a step, define a `test-<name>` target below and append it here.
-TEST_STEPS := test-native test-windows test-wine
+TEST_STEPS := test-format test-native test-windows test-wine
 # The bounded fuzz run joins once fuzz/ has harnesses.
 ifneq ($(wildcard fuzz/CMakeLists.txt),)
 TEST_STEPS += test-fuzz
 endif
 
-.PHONY: help deps demo test bench fuzz format \
+.PHONY: help deps demo test bench fuzz format test-format \
         build-asan build-release build-mingw build-fuzz $(TEST_STEPS) test-fuzz
 
 help:
@@ -110,10 +110,20 @@ fuzz-corpus: build-fuzz
 	done; \
 	python3 fuzz/make_corpus.py && python3 fuzz/make_host_corpus.py
 
+# The tracked C and C++ sources, which `make format` formats and test-format
+# checks.
+FORMAT_SOURCES := git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp'
+
 format:
-	git ls-files -z '*.c' '*.cc' '*.cpp' '*.h' '*.hpp' | xargs -0 -r clang-format -i
+	$(FORMAT_SOURCES) | xargs -0 -r clang-format -i
 
 # ---- steps of `make test` --------------------------------------------------
+
+# Formatting: every tracked C and C++ source as clang-format (.clang-format)
+# would write it; a file that has drifted fails the step with its lines
+# (`make format` rewrites them).
+test-format: deps
+	$(FORMAT_SOURCES) | xargs -0 -r clang-format --dry-run -Werror
 
 # Native build under AddressSanitizer + UndefinedBehaviorSanitizer: unit and
 # integration tests.

@@ -91,8 +91,8 @@ bool within_budget(const std::vector<Action> &actions) {
   if (actions.size() > kMaxPlayedActions) return false;
   long moves = 0, wait_ms = 0;
   for (const Action &a : actions) {
-    if (a.word() == "drag") moves += a.number;
-    if (a.word() == "wait") wait_ms += a.number;
+    if (a.is(hvhost::ActionId::kDrag)) moves += a.number;
+    if (a.is(hvhost::ActionId::kWait)) wait_ms += a.number;
   }
   return moves <= kMaxPlayedMoves && wait_ms <= kMaxPlayedWaitMs;
 }

@@ -13,6 +13,7 @@
 namespace hvhost {
 
 struct ActionSpec;
+enum class ActionId;  // the rows' names, input/vocabulary.h
 
 // Where the coordinates of a mouse action are measured from, and what else
 // an action needs on the innermost open panel. Field and strip are the
@@ -51,6 +52,8 @@ struct Action {
 
   // The action's word ("press", "key down").
   std::string_view word() const;
+  // Whether it is the named row's action.
+  bool is(ActionId id) const;
 
   // Thin wrappers over the vocabulary, for tests and fuzzers.
   static Action press(int x, int y, MouseButton b = MouseButton::kLeft);
@@ -100,8 +103,8 @@ struct UserInput {
     kDesktopMove,
     kDesktopPress,
     kDesktopRelease,
-    kSnapshot,
     kDesktopWheel,
+    kSnapshot,
   };
   Kind kind = kWait;
   int x = 0, y = 0;  // mouse, desktop move
@@ -110,6 +113,9 @@ struct UserInput {
   int qualifiers = 0;           // a key's: kQualifier* held with it
   std::array<int, 3> values{};  // edits
   std::string name;             // snapshot
+  // Whether it goes to the innermost open panel, as its action's row says
+  // (time and the desktop go on without one).
+  bool needs_panel = true;
 };
 
 }  // namespace hvhost

@@ -1,7 +1,7 @@
 #include "input/script.h"
 
-#include "input/file_read.h"
-#include "input/quote.h"
+#include "common/file_read.h"
+#include "common/quote.h"
 #include "input/vocabulary.h"
 
 namespace hvhost {

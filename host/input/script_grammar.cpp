@@ -26,12 +26,8 @@ Keys    on a panel opened without the pass-keys flag (16), Enter (key 13,
         or the host's Return code 4130) closes it as OK and Esc (key 27) as
         Cancel, a panel without buttons (the magnifier) too, and neither key
         reaches the plug-in
-Limits  X, Y: -32768..32767. STEPS: 1..10000. MS: 0..3600000. CODE:
-        0..65535. R G B, H S V: -2147483648..2147483647, which the editor
-        clamps to 0..255. NAME: 1..100 letters, digits, '_', '-' and '.',
-        not starting with '.'. The script: a regular file of at most 4 MiB,
-        UTF-8 (a byte-order mark at its start is skipped).
-When the script ends with a panel still open, the host cancels it and says
+)" + limits_legend() +
+         R"(When the script ends with a panel still open, the host cancels it and says
 so on stderr.
 )";
 }

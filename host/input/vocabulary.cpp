@@ -3,90 +3,122 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
+#include <stdexcept>
 #include <utility>
 
-#include "input/quote.h"
+#include "common/file_read.h"
+#include "common/quote.h"
 #include "input/script.h"
 
 namespace hvhost {
 
 namespace {
 
-constexpr int kCoordMin = -32768;
-constexpr int kCoordMax = 32767;
-constexpr int kMaxWaitMs = 3600000;
-constexpr int kMaxDragSteps = 10000;
-constexpr int kDefaultDragSteps = 8;
-constexpr size_t kMaxNameLength = 100;
-// Column where the descriptions of --help start.
+// Column where the descriptions of --help start, and the width the limits
+// legend wraps to.
 constexpr size_t kHelpColumn = 35;
+constexpr size_t kLegendWidth = 75;
 
 int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 using K = UserInput::Kind;
+using F = FieldKind;
 
 // The words for the qualifiers held with a key, and their bits.
 constexpr std::pair<std::string_view, int> kQualifierWords[] = {
     {"ctrl+", kQualifierCtrl}, {"shift+", kQualifierShift}, {"alt+", kQualifierAlt}};
 
-// A row: the word, its fields as the grammar shows them, its description
-// (lines of --help split by '\n'), what it needs on the panel, its inputs.
-// clang-format off
-const std::vector<ActionSpec> kVocabulary = {
-    {"press", "[PLACE] X Y [BUTTON]", "a mouse button goes down at X Y",
-     Place::kPanel, {K::kPress}},
-    {"release", "[PLACE] X Y [BUTTON]",
-     "... and comes up; over the control it\nwent down on, that clicks the control",
-     Place::kPanel, {K::kRelease}},
-    {"move", "[PLACE] X Y",
-     "the pointer moves; the plug-in hears of\nit only while a button is held",
-     Place::kPanel, {K::kMove}},
-    {"click", "[PLACE] X Y [BUTTON]", "a press and a release at X Y",
-     Place::kPanel, {K::kPress, K::kRelease}},
-    {"drag", "[AREA] X1 Y1 X2 Y2 [STEPS]",
-     "left press at X1 Y1, STEPS moves in even\nsteps to X2 Y2 (default 8), release there",
-     Place::kPanel, {K::kPress, K::kMove, K::kRelease}},
-    {"key", "C", "a key pressed and released; C is a\ncharacter or a decimal code, after any\n"
-     "of ctrl+ shift+ alt+ for keys held", Place::kPanel, {K::kKeyDown, K::kKeyUp}},
-    {"key down", "C", "only the key's press", Place::kPanel, {K::kKeyDown}},
-    {"key up", "C", "only the key's release", Place::kPanel, {K::kKeyUp}},
-    {"rgb", "R G B", "the user types the three values into the\nRGB editor",
-     Place::kRgbEditor, {K::kEditRgb}},
-    {"hsv", "H S V", "... or into the HSV editor", Place::kHsvEditor, {K::kEditHsv}},
-    {"ok", "", "the OK button of the panel's window (an\nerror on a panel without it, such as "
-     "the\nmagnifier)", Place::kOkButton, {K::kOk}},
-    {"cancel", "", "its Cancel button (the same)", Place::kCancelButton, {K::kCancel}},
-    {"wait", "MS", "virtual time passes; the timers due fire", std::nullopt, {K::kWait}},
-    {"desktop move", "X Y", "the screen pointer, in screen coordinates,\nthrough the "
-     "low-level mouse hooks (the\neyedropper's pick)", std::nullopt, {K::kDesktopMove}},
-    {"desktop press", "BUTTON", "a button of the screen pointer goes down",
-     std::nullopt, {K::kDesktopPress}},
-    {"desktop release", "BUTTON", "... and comes up", std::nullopt, {K::kDesktopRelease}},
-    {"desktop wheel", "NOTCHES", "its wheel turns NOTCHES notches, forward\n(away from the user) when positive",
-     std::nullopt, {K::kDesktopWheel}},
-    {"snapshot", "NAME",
-     "NAME.png of the innermost open panel's\nwindow, in the --snapshot directory",
-     Place::kPanel, {K::kSnapshot}},
+// What the limits legend says of each kind with a range, in its order; the
+// ranges themselves come from the rows.
+struct KindLegend {
+  FieldKind kind;
+  const char *label;
+  const char *after;  // after the range
 };
-// clang-format on
+constexpr KindLegend kLegend[] = {
+    {F::kCoord, "X, Y", ""},
+    {F::kSteps, "STEPS", ""},
+    {F::kMs, "MS", ""},
+    {F::kKey, "CODE", ""},
+    {F::kValue, "R G B, H S V", ", which the editor clamps to 0..255"},
+    {F::kName, "NAME", " letters, digits, '_', '-' and '.', not starting with '.'"},
+};
 
-std::vector<std::string_view> split_fields(std::string_view fields, char separator = ' ') {
+constexpr bool known_kind(FieldKind k) {
+  return static_cast<int>(k) >= static_cast<int>(F::kPlace) &&
+         static_cast<int>(k) <= static_cast<int>(F::kName);
+}
+
+// Why a row cannot be used, or null; see row_problem().
+constexpr const char *row_fault(const ActionSpec &row) {
+  // Which members the fields fill: xy 0..3, values 4..6, then place,
+  // button, number, name.
+  unsigned filled = 0;
+  const auto fill = [&filled](unsigned bit) {
+    const bool twice = (filled & (1u << bit)) != 0;
+    filled |= 1u << bit;
+    return !twice;
+  };
+  for (size_t i = 0; i < row.fields.size(); ++i) {
+    const Field &f = row.fields[i];
+    if (!known_kind(f.kind)) return "a field of unknown kind";
+    if (f.min > f.max) return "a field whose range is empty";
+    bool once = true;
+    switch (f.kind) {
+      case F::kPlace:
+        if (i + 2 >= row.fields.size() || row.fields[i + 1].kind != F::kCoord ||
+            row.fields[i + 2].kind != F::kCoord)
+          return "PLACE not followed by X and Y";
+        once = fill(7);
+        break;
+      case F::kArea: once = fill(7); break;
+      case F::kCoord:
+        if (f.slot < 0 || f.slot > 3) return "a coordinate's slot outside X Y X2 Y2";
+        once = fill(static_cast<unsigned>(f.slot));
+        break;
+      case F::kValue:
+        if (f.slot < 0 || f.slot > 2) return "a value's slot outside the three values";
+        once = fill(4 + static_cast<unsigned>(f.slot));
+        break;
+      case F::kButton: once = fill(8); break;
+      case F::kSteps:
+      case F::kMs:
+      case F::kKey: once = fill(9); break;
+      case F::kName: once = fill(10); break;
+    }
+    if (!once) return "two fields fill one member";
+  }
+  for (const K k : row.inputs)
+    if (k < K::kPress || k > K::kSnapshot) return "an input of unknown kind";
+  return nullptr;
+}
+
+// Why the table cannot be used, or null: a row's fault, a row out of
+// ActionId's order, fields of one kind with different ranges (the legend
+// states one).
+constexpr const char *table_fault() {
+  for (size_t r = 0; r < kVocabulary.size(); ++r) {
+    const ActionSpec &row = kVocabulary[r];
+    if (static_cast<size_t>(row.id) != r) return "a row out of ActionId's order";
+    if (const char *fault = row_fault(row)) return fault;
+    for (const Field &f : row.fields)
+      for (const ActionSpec &other : kVocabulary)
+        for (const Field &g : other.fields)
+          if (f.kind == g.kind && (f.min != g.min || f.max != g.max))
+            return "fields of one kind with different ranges";
+  }
+  return nullptr;
+}
+static_assert(table_fault() == nullptr, "the vocabulary's rows must be sound");
+
+std::vector<std::string_view> split_words(std::string_view text, char separator) {
   std::vector<std::string_view> out;
-  while (!fields.empty()) {
-    const size_t at = fields.find(separator);
-    out.push_back(fields.substr(0, at));
-    fields = at == std::string_view::npos ? std::string_view() : fields.substr(at + 1);
+  while (!text.empty()) {
+    const size_t at = text.find(separator);
+    out.push_back(text.substr(0, at));
+    text = at == std::string_view::npos ? std::string_view() : text.substr(at + 1);
   }
   return out;
-}
-
-bool optional_field(std::string_view f) { return f.front() == '['; }
-bool is_place_field(std::string_view f) { return f == "[PLACE]" || f == "[AREA]"; }
-bool is_coord_field(std::string_view f) {
-  return (f[0] == 'X' || f[0] == 'Y') && (f.size() == 1 || f[1] == '1' || f[1] == '2');
-}
-size_t coord_index(std::string_view f) {
-  return (f[0] == 'Y' ? 1 : 0) + (f.size() == 2 && f[1] == '2' ? 2 : 0);
 }
 
 const char *place_word(Place p) {
@@ -107,38 +139,45 @@ const char *button_word(MouseButton b) {
   return "?";
 }
 
+bool has_second_point(const ActionSpec &row) {
+  return std::any_of(row.fields.begin(), row.fields.end(),
+                     [](const Field &f) { return f.kind == F::kCoord && f.slot >= 2; });
+}
+
 class LineParser {
  public:
   LineParser(int line, const std::vector<std::string_view> &words) : line_(line), words_(words) {}
 
-  Action parse() {
+  // The row the words start with, and the words after its word.
+  Action parse() { return parse_fields(find_spec()); }
+
+  Action parse_fields(const ActionSpec &row) {
+    if (const char *fault = row_fault(row))
+      throw std::logic_error(std::string("action row '") + row.word + "': " + fault);
     Action a;
     a.line = line_;
-    a.entry = find_spec();
-    const std::vector<std::string_view> fields = split_fields(a.entry->fields);
-    if (std::string_view(a.entry->fields).find("[STEPS]") != std::string_view::npos)
-      a.number = kDefaultDragSteps;
-    for (size_t i = 0; i < fields.size(); ++i) {
-      const std::string_view f = fields[i];
-      if (optional_field(f) && !more()) continue;
-      if (is_place_field(f)) {
-        a.place = place(f == "[PLACE]");
-        // The eyedropper's point is its centre: no X Y after it.
-        if (a.place == Place::kEyedropper) i += 2;
-      } else if (is_coord_field(f)) {
-        a.xy[coord_index(f)] = number(f, kCoordMin, kCoordMax);
-      } else if (f == "[BUTTON]" || f == "BUTTON") {
-        a.button = button(take(f));
-      } else if (f == "[STEPS]") {
-        a.number = number(f, 1, kMaxDragSteps);
-      } else if (f == "C") {
-        a.number = key_code(take(f), &a.qualifiers);
-      } else if (f == "MS") {
-        a.number = number(f, 0, kMaxWaitMs);
-      } else if (f == "NAME") {
-        a.name = snapshot_name(take(f));
-      } else {  // R G B, H S V
-        a.values[static_cast<size_t>(i)] = number(f, INT32_MIN, INT32_MAX);
+    a.entry = &row;
+    // An optional number left out (a drag's STEPS) has its default.
+    for (const Field &f : row.fields)
+      if (f.optional && (f.kind == F::kSteps || f.kind == F::kMs || f.kind == F::kKey))
+        a.number = f.fallback;
+    for (size_t i = 0; i < row.fields.size(); ++i) {
+      const Field &f = row.fields[i];
+      if (f.optional && !more()) continue;
+      switch (f.kind) {
+        case F::kPlace:
+        case F::kArea:
+          a.place = place(f.kind == F::kPlace);
+          // The eyedropper's point is its centre: no X Y after it.
+          if (a.place == Place::kEyedropper) i += 2;
+          break;
+        case F::kCoord: a.xy[static_cast<size_t>(f.slot)] = number(f.name, f.min, f.max); break;
+        case F::kButton: a.button = button(take(f)); break;
+        case F::kSteps:
+        case F::kMs: a.number = number(f.name, f.min, f.max); break;
+        case F::kKey: a.number = key_code(take(f), f, &a.qualifiers); break;
+        case F::kValue: a.values[static_cast<size_t>(f.slot)] = number(f.name, f.min, f.max); break;
+        case F::kName: a.name = snapshot_name(take(f), f); break;
       }
     }
     if (more()) fail("unexpected " + quoted_text(words_[pos_]) + " after the action");
@@ -152,11 +191,11 @@ class LineParser {
 
   // The longest word of the table the line starts with ("key down S" is
   // key down, "key d" is key).
-  const ActionSpec *find_spec() {
+  const ActionSpec &find_spec() {
     const ActionSpec *found = nullptr;
     size_t found_words = 0;
     for (const ActionSpec &s : kVocabulary) {
-      const std::vector<std::string_view> w = split_fields(s.word);
+      const std::vector<std::string_view> w = split_words(s.word, ' ');
       if (w.size() > words_.size() || w.size() <= found_words) continue;
       if (std::equal(w.begin(), w.end(), words_.begin())) {
         found = &s;
@@ -172,34 +211,32 @@ class LineParser {
       fail("unknown action " + quoted_text(said));
     }
     pos_ = found_words;
-    return found;
+    return *found;
   }
 
-  std::string_view take(std::string_view field) {
+  std::string_view take(const Field &f) {
     if (!more()) {
-      std::string what(field);
-      if (optional_field(field)) what = what.substr(1, what.size() - 2);
-      if (what == "BUTTON") what += " (left, middle or right)";
-      if (what == "C") what = "the key C (a character or a decimal code)";
+      std::string what(f.name);
+      if (f.kind == F::kButton) what += " (left, middle or right)";
+      if (f.kind == F::kKey) what = "the key " + what + " (a character or a decimal code)";
       fail("missing " + what);
     }
     return words_[pos_++];
   }
 
-  int number(std::string_view field, int lo, int hi) {
-    const std::string_view w = take(field);
-    std::string what(field);
-    if (optional_field(field)) what = what.substr(1, what.size() - 2);
+  int number(std::string_view what, int lo, int hi) {
+    if (!more()) fail("missing " + std::string(what));
+    const std::string_view w = words_[pos_++];
     long long v = 0;
     const char *end = w.data() + w.size();
     const char *begin = w.data() + (w.size() > 1 && w[0] == '+' ? 1 : 0);
     const auto [p, ec] = std::from_chars(begin, end, v);
     if (ec == std::errc::result_out_of_range ||
         (ec == std::errc() && p == end && (v < lo || v > hi)))
-      fail(what + " " + escaped_text(w) + " is out of range (" + std::to_string(lo) + ".." +
-           std::to_string(hi) + ")");
+      fail(std::string(what) + " " + escaped_text(w) + " is out of range (" + std::to_string(lo) +
+           ".." + std::to_string(hi) + ")");
     if (ec != std::errc() || p != end)
-      fail(what + " must be a whole number, not " + quoted_text(w));
+      fail(std::string(what) + " must be a whole number, not " + quoted_text(w));
     return static_cast<int>(v);
   }
 
@@ -228,9 +265,10 @@ class LineParser {
     return p;
   }
 
+  // A character, or a decimal CODE within the field's range.
   // A key: one character or a decimal code, after any of ctrl+, shift+ and
   // alt+ for the qualifiers held with it.
-  int key_code(std::string_view w, int *qualifiers) {
+  int key_code(std::string_view w, const Field &f, int *qualifiers) {
     for (bool more = true; more && w.size() > 1;) {
       more = false;
       for (const auto &[prefix, bit] : kQualifierWords)
@@ -243,16 +281,18 @@ class LineParser {
     if (w.find_first_not_of("0123456789") == std::string_view::npos) {
       int v = 0;
       const auto [p, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
-      if (ec != std::errc() || v > 65535)
-        fail("CODE " + escaped_text(w) + " is out of range (0..65535)");
+      if (ec != std::errc() || v < f.min || v > f.max)
+        fail("CODE " + escaped_text(w) + " is out of range (" + std::to_string(f.min) + ".." +
+             std::to_string(f.max) + ")");
       return v;
     }
     if (w.size() != 1) fail("a key is one character or a decimal code, not " + quoted_text(w));
     return static_cast<unsigned char>(w[0]);
   }
 
-  std::string snapshot_name(std::string_view w) {
-    const bool ok = w.size() <= kMaxNameLength && w[0] != '.' &&
+  std::string snapshot_name(std::string_view w, const Field &f) {
+    const bool ok = w.size() >= static_cast<size_t>(f.min) &&
+                    w.size() <= static_cast<size_t>(f.max) && w[0] != '.' &&
                     w.find_first_not_of(
                         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                         "0123456789_-.") == std::string_view::npos;
@@ -267,18 +307,12 @@ class LineParser {
   size_t pos_ = 0;
 };
 
-const ActionSpec &action_spec(std::string_view word) {
-  for (const ActionSpec &s : kVocabulary)
-    if (s.word == word) return s;
-  return kVocabulary.front();
-}
-
 // An action of the vocabulary with the given fields.
-Action make(std::string_view word, Place place = Place::kPanel, std::array<int, 4> xy = {},
+Action make(ActionId id, Place place = Place::kPanel, std::array<int, 4> xy = {},
             MouseButton button = MouseButton::kLeft, int number = 0,
             std::array<int, 3> values = {}) {
   Action a;
-  a.entry = &action_spec(word);
+  a.entry = &action_spec(id);
   a.place = place;
   a.xy = xy;
   a.button = button;
@@ -287,66 +321,110 @@ Action make(std::string_view word, Place place = Place::kPanel, std::array<int, 
   return a;
 }
 
+// Words into lines of at most width columns, the first after first_prefix,
+// the others after as many spaces.
+std::string wrap(const std::string &first_prefix, const std::string &text, size_t width) {
+  std::string out, line = first_prefix;
+  bool empty = true;
+  for (const std::string_view word : split_words(text, ' ')) {
+    if (word.empty()) continue;
+    if (!empty && line.size() + 1 + word.size() > width) {
+      out.append(line).append(1, '\n');
+      line.assign(first_prefix.size(), ' ');
+      empty = true;
+    }
+    if (!empty) line += ' ';
+    line.append(word);
+    empty = false;
+  }
+  return out + line + "\n";
+}
+
 }  // namespace
 
+const ActionSpec &action_spec(ActionId id) {
+  const size_t i = static_cast<size_t>(id);
+  return i < kVocabulary.size() ? kVocabulary[i] : kVocabulary.front();
+}
+
+std::optional<std::string> row_problem(const ActionSpec &row) {
+  if (const char *fault = row_fault(row)) return std::string(fault);
+  return std::nullopt;
+}
+
 std::string_view Action::word() const { return entry ? entry->word : ""; }
+bool Action::is(ActionId id) const { return entry && entry->id == id; }
 
 Action Action::press(int x, int y, MouseButton b) { return press(Place::kPanel, x, y, b); }
-Action Action::press(Place p, int x, int y, MouseButton b) { return make("press", p, {x, y}, b); }
+Action Action::press(Place p, int x, int y, MouseButton b) {
+  return make(ActionId::kPress, p, {x, y}, b);
+}
 Action Action::move(int x, int y) { return move(Place::kPanel, x, y); }
-Action Action::move(Place p, int x, int y) { return make("move", p, {x, y}); }
+Action Action::move(Place p, int x, int y) { return make(ActionId::kMove, p, {x, y}); }
 Action Action::release(int x, int y, MouseButton b) { return release(Place::kPanel, x, y, b); }
 Action Action::release(Place p, int x, int y, MouseButton b) {
-  return make("release", p, {x, y}, b);
+  return make(ActionId::kRelease, p, {x, y}, b);
 }
-Action Action::click(Place p, int x, int y, MouseButton b) { return make("click", p, {x, y}, b); }
+Action Action::click(Place p, int x, int y, MouseButton b) {
+  return make(ActionId::kClick, p, {x, y}, b);
+}
 Action Action::drag(Place p, int x1, int y1, int x2, int y2, int steps) {
-  return make("drag", p, {x1, y1, x2, y2}, MouseButton::kLeft, steps);
+  return make(ActionId::kDrag, p, {x1, y1, x2, y2}, MouseButton::kLeft, steps);
 }
-Action Action::key_press(int code) { return make("key", Place::kPanel, {}, {}, code); }
-Action Action::key_down(int code) { return make("key down", Place::kPanel, {}, {}, code); }
-Action Action::key_up(int code) { return make("key up", Place::kPanel, {}, {}, code); }
-Action Action::rgb(int r, int g, int b) { return make("rgb", Place::kPanel, {}, {}, 0, {r, g, b}); }
-Action Action::hsv(int h, int s, int v) { return make("hsv", Place::kPanel, {}, {}, 0, {h, s, v}); }
+Action Action::key_press(int code) { return make(ActionId::kKey, Place::kPanel, {}, {}, code); }
+Action Action::key_down(int code) { return make(ActionId::kKeyDown, Place::kPanel, {}, {}, code); }
+Action Action::key_up(int code) { return make(ActionId::kKeyUp, Place::kPanel, {}, {}, code); }
+Action Action::rgb(int r, int g, int b) {
+  return make(ActionId::kRgb, Place::kPanel, {}, {}, 0, {r, g, b});
+}
+Action Action::hsv(int h, int s, int v) {
+  return make(ActionId::kHsv, Place::kPanel, {}, {}, 0, {h, s, v});
+}
 Action Action::click_eyedropper() { return click(Place::kEyedropper, 0, 0); }
-Action Action::ok() { return make("ok"); }
-Action Action::cancel() { return make("cancel"); }
-Action Action::wait(int ms) { return make("wait", Place::kPanel, {}, {}, ms); }
-Action Action::desktop_move(int x, int y) { return make("desktop move", Place::kPanel, {x, y}); }
-Action Action::desktop_press(MouseButton b) { return make("desktop press", Place::kPanel, {}, b); }
+Action Action::ok() { return make(ActionId::kOk); }
+Action Action::cancel() { return make(ActionId::kCancel); }
+Action Action::wait(int ms) { return make(ActionId::kWait, Place::kPanel, {}, {}, ms); }
+Action Action::desktop_move(int x, int y) {
+  return make(ActionId::kDesktopMove, Place::kPanel, {x, y});
+}
+Action Action::desktop_press(MouseButton b) {
+  return make(ActionId::kDesktopPress, Place::kPanel, {}, b);
+}
 Action Action::desktop_release(MouseButton b) {
-  return make("desktop release", Place::kPanel, {}, b);
+  return make(ActionId::kDesktopRelease, Place::kPanel, {}, b);
 }
 Action Action::snapshot(std::string name) {
-  Action a = make("snapshot");
+  Action a = make(ActionId::kSnapshot);
   a.name = std::move(name);
   return a;
 }
 
 std::string describe(const Action &a) {
-  if (!a.entry) return "?";
+  if (!a.entry || row_fault(*a.entry)) return "?";
   std::string s = a.entry->word;
-  const std::vector<std::string_view> fields = split_fields(a.entry->fields);
+  const FixedList<Field, 6> &fields = a.entry->fields;
   for (size_t i = 0; i < fields.size(); ++i) {
-    const std::string_view f = fields[i];
+    const Field &f = fields[i];
     std::string word;
-    if (is_place_field(f)) {
-      word = place_word(a.place);
-      if (a.place == Place::kEyedropper) i += 2;
-    } else if (is_coord_field(f)) {
-      word = std::to_string(a.xy[coord_index(f)]);
-    } else if (f == "[BUTTON]" || f == "BUTTON") {
-      if (f == "BUTTON" || a.button != MouseButton::kLeft) word = button_word(a.button);
-    } else if (f == "C") {
-      for (const auto &[prefix, bit] : kQualifierWords)
-        if (a.qualifiers & bit) word += prefix;
-      word += std::to_string(a.number);
-    } else if (f == "[STEPS]" || f == "MS") {
-      word = std::to_string(a.number);
-    } else if (f == "NAME") {
-      word = a.name;
-    } else {
-      word = std::to_string(a.values[i]);
+    switch (f.kind) {
+      case F::kPlace:
+      case F::kArea:
+        word = place_word(a.place);
+        if (a.place == Place::kEyedropper) i += 2;
+        break;
+      case F::kCoord: word = std::to_string(a.xy[static_cast<size_t>(f.slot)]); break;
+      case F::kButton:
+        if (!f.optional || a.button != MouseButton::kLeft) word = button_word(a.button);
+        break;
+      case F::kKey:
+        for (const auto &[prefix, bit] : kQualifierWords)
+          if (a.qualifiers & bit) word += prefix;
+        word += std::to_string(a.number);
+        break;
+      case F::kSteps:
+      case F::kMs: word = std::to_string(a.number); break;
+      case F::kValue: word = std::to_string(a.values[static_cast<size_t>(f.slot)]); break;
+      case F::kName: word = a.name; break;
     }
     if (!word.empty()) s += " " + word;
   }
@@ -355,6 +433,10 @@ std::string describe(const Action &a) {
 
 Action parse_action(int line, const std::vector<std::string_view> &words) {
   return LineParser(line, words).parse();
+}
+
+Action parse_fields(const ActionSpec &row, int line, const std::vector<std::string_view> &words) {
+  return LineParser(line, words).parse_fields(row);
 }
 
 std::string missing_place_message(Place place) {
@@ -390,7 +472,7 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
   }
   // An action with a second point (a drag) moves to it in STEPS even steps
   // and releases there.
-  const bool two_points = std::string_view(entry.fields).find("X2") != std::string_view::npos;
+  const bool two_points = has_second_point(entry);
   const int moves = two_points ? std::max(a.number, 1) : 1;
   for (const UserInput::Kind kind : entry.inputs) {
     for (int i = 1; i <= (kind == K::kMove ? moves : 1); ++i) {
@@ -401,6 +483,7 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
       in.qualifiers = a.qualifiers;
       in.values = a.values;
       in.name = a.name;
+      in.needs_panel = entry.needs.has_value();
       std::array<int, 2> p = at[two_points && kind == K::kRelease ? 1 : 0];
       if (two_points && kind == K::kMove)
         for (size_t k = 0; k < 2; ++k)
@@ -420,14 +503,33 @@ std::string action_error(const Action &a, const std::string &message, const std:
 std::string action_grammar() {
   std::string out;
   for (const ActionSpec &s : kVocabulary) {
-    std::string line = std::string("  ") + s.word + (*s.fields ? " " : "") + s.fields;
+    std::string line = std::string("  ") + s.word;
+    for (const Field &f : s.fields)
+      line += f.optional ? std::string(" [") + f.name + "]" : std::string(" ") + f.name;
     line.resize(std::max(line.size() + 1, kHelpColumn), ' ');
-    for (const std::string_view help : split_fields(s.help, '\n')) {
+    for (const std::string_view help : split_words(s.help, '\n')) {
       out += line + std::string(help) + "\n";
       line.assign(kHelpColumn, ' ');
     }
   }
   return out;
+}
+
+std::string limits_legend() {
+  std::string text;
+  for (const KindLegend &k : kLegend) {
+    for (const ActionSpec &s : kVocabulary) {
+      const Field *f = std::find_if(s.fields.begin(), s.fields.end(),
+                                    [&k](const Field &g) { return g.kind == k.kind; });
+      if (f == s.fields.end()) continue;
+      text += std::string(k.label) + ": " + std::to_string(f->min) + ".." + std::to_string(f->max) +
+              k.after + ". ";
+      break;
+    }
+  }
+  text += "The script: a regular file of at most " + byte_size_text(kMaxScriptBytes) +
+          ", UTF-8 (a byte-order mark at its start is skipped).";
+  return wrap("Limits  ", text, kLegendWidth);
 }
 
 }  // namespace hvhost

@@ -30,8 +30,8 @@ struct Rgb {
     return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
   }
 
-  friend constexpr bool operator==(Rgb a, Rgb b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
-  friend constexpr bool operator!=(Rgb a, Rgb b) { return !(a == b); }
+  friend constexpr bool operator==(Rgb x, Rgb y) { return x.r == y.r && x.g == y.g && x.b == y.b; }
+  friend constexpr bool operator!=(Rgb x, Rgb y) { return !(x == y); }
 };
 
 std::ostream &operator<<(std::ostream &out, Rgb c);

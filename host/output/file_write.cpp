@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "input/file_read.h"
+#include "common/file_read.h"
 
 namespace hvhost {
 

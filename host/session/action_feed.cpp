@@ -33,7 +33,13 @@ std::optional<PlaceRect> HostPlaces::find(Place place) const {
 }
 
 bool deliver(Host &host, const UserInput &in, std::string *error) {
-  // Time and the desktop go on without a panel; everything else needs one.
+  Panel *p = host.innermost_panel();
+  const auto missing = [&](Place place) {
+    *error = missing_place_message(place);
+    return false;
+  };
+  // Whether the input needs a panel is its action's row's to say.
+  if (in.needs_panel && !p) return missing(Place::kPanel);
   switch (in.kind) {
     case UserInput::kWait:
       host.advance_time(static_cast<uint32_t>(std::max(in.code, 0)));
@@ -44,11 +50,7 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case UserInput::kDesktopWheel: host.desktop().wheel_turn(in.values[0]); return true;
     default: break;
   }
-  Panel *p = host.innermost_panel();
-  const auto missing = [&](Place place) {
-    *error = missing_place_message(place);
-    return false;
-  };
+  // A panel's input made outside the vocabulary without a panel.
   if (!p) return missing(Place::kPanel);
   switch (in.kind) {
     case UserInput::kPress: return host.mouse_press(in.x, in.y, in.button);

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "CLI/CLI.hpp"
-#include "input/quote.h"
+#include "common/quote.h"
 #include "input/script.h"
 #include "input/script_grammar.h"
 #include "model/host.h"
@@ -315,8 +316,16 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
 }
 
 std::optional<int> parse_command_line(CLI::App &app, int argc, char **argv) {
+  // The usage line names the program by its file name, wherever it was run
+  // from (a deep path would push it past the help's 79 columns).
+  const std::string program =
+      argc > 0 && argv[0] ? std::filesystem::path(argv[0]).filename().string() : std::string();
+  app.name(program.empty() ? "huevane-host" : program);
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> args;
+  for (int i = argc - 1; i > 0; --i) args.emplace_back(argv[i]);
   try {
-    app.parse(argc, argv);
+    app.parse(std::move(args));
   } catch (const CLI::ParseError &e) {
     // --help and --version come this way too, and print to stdout.
     if (e.get_exit_code() == 0) return app.exit(e) == 0 ? kExitOk : kExitUsage;

@@ -7,7 +7,7 @@
 #include <random>
 #include <system_error>
 
-#include "input/quote.h"
+#include "common/quote.h"
 
 #ifdef _WIN32
 #include <windows.h>

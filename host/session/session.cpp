@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "model/chrome.h"
-#include "input/quote.h"
+#include "common/quote.h"
 #include "output/snapshot.h"
 #include "session/clipboard_text.h"
 #include "session/crash_report.h"

@@ -1,7 +1,7 @@
 #include "session/simulated_desktop.h"
 
+#include "common/file_read.h"
 #include "desktop.h"
-#include "input/file_read.h"
 #include "model/host.h"
 
 namespace hvhost {

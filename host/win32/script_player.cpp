@@ -163,16 +163,15 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   else
     GetCursorPos(&cursor);
   const std::string what = hvhost::describe(current_);
+  const auto no_window = [this] {
+    fail("no panel window is open");
+    return false;
+  };
   for (size_t i = 0; i < inputs.size(); ++i) {
     const UserInput &in = inputs[i];
-    const bool on_desktop = in.kind == UserInput::kWait || in.kind == UserInput::kDesktopMove ||
-                            in.kind == UserInput::kDesktopPress ||
-                            in.kind == UserInput::kDesktopRelease || in.kind == UserInput::kKeyUp ||
-                            in.kind == UserInput::kDesktopWheel;
-    if (!w && !on_desktop) {
-      fail("no panel window is open");
-      return false;
-    }
+    // Whether the input needs a panel's window is its action's row's to say;
+    // the cases that use the window check for it all the same.
+    if (!w && in.needs_panel) return no_window();
     const std::string what_step = inputs.size() > 2 && in.kind == UserInput::kMove
                                       ? what + ", step " + std::to_string(i)
                                       : what;
@@ -183,6 +182,7 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
         // A press must land on the window; a move or a release goes
         // wherever the pointer is (the window holds the capture while a
         // button is down).
+        if (!w) return no_window();
         const POINT at = fe.panel_to_screen(*w, in.x, in.y);
         HWND target = in.kind == UserInput::kPress ? w->hwnd : nullptr;
         if (in.kind == UserInput::kMove || at.x != cursor.x || at.y != cursor.y) {
@@ -212,6 +212,7 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
       case UserInput::kEditHsv: {
         // As a user types it: click the first field, type each value, Tab
         // to the next field, Enter.
+        if (!w) return no_window();
         const hvhost::Control *c = w->panel->find_control(
             in.kind == UserInput::kEditRgb ? "MiniRGBControl" : "MiniHSVControl");
         if (!c) {
@@ -232,6 +233,7 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
       case UserInput::kOk:
       case UserInput::kCancel: {
         const bool ok = in.kind == UserInput::kOk;
+        if (!w) return no_window();
         const std::optional<hvhost::Rect> &r = ok ? w->layout.ok : w->layout.cancel;
         if (!r) {
           fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton

@@ -657,7 +657,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  DESKTOP_DPI_SWITCH_MISSING,
                                  {-700, 950},
                                  true}),
-    [](const ::testing::TestParamInfo<DesktopRow> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<DesktopRow> &row) { return std::string(row.param.name); });
 
 // Each tick switches the thread once (twice where v2 is refused) and puts
 // its context back; a monitor list the system cannot give leaves the
@@ -796,18 +796,18 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       1},
         CompositedRow{"AMoveMakesNoScreenReadAndNoHostCall",
-                      [](Eyedropper &t) {
+                      [](Eyedropper &fixture) {
                         return std::vector<Step>{
                             Action::desktop_move(600, 600),
                             Action::wait(100),
-                            Check([&t](Host &h) {
-                              const uint64_t calls = host_calls(t.s.trace());
+                            Check([&session = fixture.s](Host &h) {
+                              const uint64_t calls = host_calls(session.trace());
                               const int reads = desktop_call_count("@screen_read");
                               const uint64_t thread = desktop_time_ms();
                               for (int x = 601; x < 640; ++x)
                                 EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, x, 600), 0);
                               EXPECT_EQ(desktop_call_count("@screen_read"), reads);
-                              EXPECT_EQ(host_calls(t.s.trace()), calls);
+                              EXPECT_EQ(host_calls(session.trace()), calls);
                               EXPECT_EQ(desktop_time_ms(), thread);
                               EXPECT_EQ(magnifier(h)->title(), readout(pattern(600, 600)));
                             }),
@@ -1018,6 +1018,6 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       0,
                       1}),
-    [](const ::testing::TestParamInfo<CompositedRow> &info) {
-      return std::string(info.param.name);
+    [](const ::testing::TestParamInfo<CompositedRow> &row) {
+      return std::string(row.param.name);
     });

@@ -589,6 +589,8 @@ TEST(HostCommand, AScriptThatEndsWithAPanelOpenSaysSo) {
 TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
   const ProcessResult r = host({"--help"});
   EXPECT_EQ(r.exit_code, 0);
+  // The program by its file name, though it was run by its full path.
+  EXPECT_NE(r.out.find("\nUsage: huevane-host [OPTIONS]\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("--snapshot"), std::string::npos);
   EXPECT_NE(r.out.find("--server"), std::string::npos);
   EXPECT_NE(r.out.find(hvhost::script_grammar()), std::string::npos) << r.out;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "input/file_read.h"
+#include "common/file_read.h"
 #include "output/file_write.h"
 
 namespace {

@@ -269,8 +269,8 @@ std::string inputs_text(const hvhost::InputList &inputs) {
                                        "desktop-move",
                                        "desktop-press",
                                        "desktop-release",
-                                       "snapshot",
-                                       "desktop-wheel"};
+                                       "desktop-wheel",
+                                       "snapshot"};
   std::string out;
   for (const hvhost::UserInput &in : inputs) {
     out += out.empty() ? "" : "; ";
@@ -284,6 +284,7 @@ std::string inputs_text(const hvhost::InputList &inputs) {
     if (in.kind == hvhost::UserInput::kDesktopWheel) out += " " + std::to_string(in.values[0]);
     if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
     if (in.button != MouseButton::kLeft) out += " not-left";
+    if (!in.needs_panel) out += " anywhere";
   }
   return out;
 }
@@ -327,11 +328,83 @@ INSTANTIATE_TEST_SUITE_P(
         Resolved{"cancel", true, "the open panel has no Cancel button"},
         Resolved{"press 1 2", false, "no panel is open"},
         Resolved{"snapshot x", false, "no panel is open"},
-        // Time and the desktop go on without a panel.
-        Resolved{"wait 5", false, "wait 5"},
-        Resolved{"desktop move 5 6", false, "desktop-move 5,6"},
-        Resolved{"desktop press right", false, "desktop-press not-left"},
-        Resolved{"desktop wheel -2", false, "desktop-wheel -2"}));
+        // Time and the desktop go on without a panel, as their rows say, and
+        // their inputs carry that to the front ends.
+        Resolved{"wait 5", false, "wait 5 anywhere"},
+        Resolved{"desktop move 5 6", false, "desktop-move 5,6 anywhere"},
+        Resolved{"desktop press right", false, "desktop-press not-left anywhere"},
+        Resolved{"desktop release left", true, "desktop-release anywhere"},
+        Resolved{"desktop wheel -2", false, "desktop-wheel -2 anywhere"}));
+
+// ---- The rows themselves ----
+
+using hvhost::ActionSpec;
+using hvhost::Field;
+using hvhost::FieldKind;
+
+struct BadRow {
+  const char *what;
+  ActionSpec row;
+  const char *problem;
+};
+
+void PrintTo(const BadRow &b, std::ostream *os) { *os << b.what; }
+
+constexpr Field kX{FieldKind::kCoord, "X", false, -5, 5, 0};
+constexpr Field kY{FieldKind::kCoord, "Y", false, -5, 5, 1};
+constexpr Field kR{FieldKind::kValue, "R", false, 0, 9, 0};
+constexpr Field kG{FieldKind::kValue, "G", false, 0, 9, 1};
+constexpr Field kB{FieldKind::kValue, "B", false, 0, 9, 2};
+
+class BadRows : public ::testing::TestWithParam<BadRow> {};
+
+// A row that would send a field where its member has no room is refused
+// before anything is written: the parser never indexes by a field's position.
+TEST_P(BadRows, AreRefusedBeforeAnyFieldIsWritten) {
+  const ActionSpec &row = GetParam().row;
+  EXPECT_EQ(hvhost::row_problem(row).value_or("sound"), GetParam().problem);
+  const std::vector<std::string_view> words = {"1", "2", "3", "4", "5", "6"};
+  EXPECT_THROW(hvhost::parse_fields(row, 1, words), std::logic_error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Script, BadRows,
+    ::testing::Values(
+        BadRow{"[PLACE] R G B",
+               {hvhost::ActionId::kRgb, "paint", {{FieldKind::kPlace, "PLACE", true}, kR, kG, kB}},
+               "PLACE not followed by X and Y"},
+        BadRow{"a fourth value",
+               {hvhost::ActionId::kRgb,
+                "paint",
+                {kR, kG, kB, {FieldKind::kValue, "A", false, 0, 9, 3}}},
+               "a value's slot outside the three values"},
+        BadRow{"a fifth coordinate",
+               {hvhost::ActionId::kMove, "go", {kX, kY, {FieldKind::kCoord, "Z", false, 0, 9, 4}}},
+               "a coordinate's slot outside X Y X2 Y2"},
+        BadRow{"a field kind the parser does not know",
+               {hvhost::ActionId::kRgb, "paint", {{static_cast<FieldKind>(99), "Q"}, kR}},
+               "a field of unknown kind"},
+        BadRow{
+            "R twice", {hvhost::ActionId::kRgb, "paint", {kR, kR}}, "two fields fill one member"},
+        BadRow{"an empty range",
+               {hvhost::ActionId::kWait, "nap", {{FieldKind::kMs, "MS", false, 5, 1}}},
+               "a field whose range is empty"}));
+
+TEST(Script, RowsParseByTheirFieldsAndAreNamedByTheirIds) {
+  const ActionSpec row{hvhost::ActionId::kRgb, "paint", {kX, kY, kR, kG, kB}};
+  ASSERT_FALSE(hvhost::row_problem(row));
+  const Action a = hvhost::parse_fields(row, 7, {"-5", "5", "0", "4", "9"});
+  EXPECT_EQ(a.xy, (std::array<int, 4>{-5, 5, 0, 0}));
+  EXPECT_EQ(a.values, (std::array<int, 3>{0, 4, 9}));
+  EXPECT_EQ(hvhost::describe(a), "paint -5 5 0 4 9");
+  EXPECT_THROW(hvhost::parse_fields(row, 7, {"-5", "6"}), ScriptError);
+  for (size_t i = 0; i < hvhost::kActionCount; ++i) {
+    const auto id = static_cast<hvhost::ActionId>(i);
+    EXPECT_EQ(hvhost::action_spec(id).id, id);
+  }
+  EXPECT_TRUE(Action::drag(Place::kField, 1, 2, 3, 4).is(hvhost::ActionId::kDrag));
+  EXPECT_FALSE(Action::press(1, 2).is(hvhost::ActionId::kRelease));
+}
 
 TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {
   const Action a = parse_script("ok\n\nhsv 1 2 3").at(1);

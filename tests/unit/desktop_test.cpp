@@ -736,7 +736,7 @@ INSTANTIATE_TEST_SUITE_P(
                   return ok;
                 },
                 false, 0}),
-    [](const ::testing::TestParamInfo<ReadRow> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<ReadRow> &row) { return std::string(row.param.name); });
 
 TEST_F(DesktopTest, GdiObjectsGoInOrderAndFailWhenTold) {
   HDC screen = GetWindowDC(nullptr);
@@ -996,7 +996,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  {1920, 0, 4800, 1620},
                                  0,
                                  4800}),
-    [](const ::testing::TestParamInfo<LogicalRow> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LogicalRow> &row) { return std::string(row.param.name); });
 
 TEST_F(DesktopTest, MonitorListsThatCannotBeAreRefused) {
   const DesktopMonitor left = {-1920, 0, 1920, 1080, 100};

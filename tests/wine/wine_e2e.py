@@ -713,7 +713,9 @@ def case_soak(ctx):
 
 
 def case_module_errors(ctx):
-    """Modules the host refuses: a clear message and exit code 2."""
+    """Modules the host refuses: a clear message and exit code 2. Options
+    that do not go together: exit 1 before anything runs. --help names the
+    program by its file name and fits 79 columns."""
     bad = ctx.work / "not-a-dll.p"
     bad.write_text("this is not a DLL\n")
     cases = [
@@ -727,6 +729,21 @@ def case_module_errors(ctx):
             run = ctx.host("--module", path, *mode, expect=2)
             check(message in run.err, "stderr %r does not say %r" % (run.err, message))
             equal(run.out, "", "stdout")
+    script = ctx.script("ok.txt", "ok\n")
+    refused = [
+        (["--headless", "--chart"], "--headless runs without windows: --chart, "),
+        (["--headless", "--audit"], "--headless runs without windows: "),
+        (["--desktop", "x.png"], "--desktop sets the simulated desktop's wallpaper"),
+        (["--monitors", "100x100+0+0"], "--monitors sets up the simulated desktop"),
+        (["--bench", "--script", script], "--bench plays its own input: no --script"),
+        (["--repeat", "0"], "--repeat needs N, a whole number within 1..100000, not '0'"),
+    ]
+    for args, message in refused:
+        run = ctx.host(*args, expect=1)
+        check(run.err.startswith("error: " + message), "stderr %r for %s" % (run.err, args))
+    run = ctx.host("--help")
+    equal(run.lines[1], "Usage: huevane-host.exe [OPTIONS]", "usage line")
+    check(all(len(l) <= 79 for l in run.out.splitlines()), "--help wider than 79 columns")
 
 
 def case_script_error(ctx):

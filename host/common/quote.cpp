@@ -1,4 +1,4 @@
-#include "input/quote.h"
+#include "common/quote.h"
 
 #include <cstdio>
 

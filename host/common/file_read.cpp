@@ -1,4 +1,4 @@
-#include "input/file_read.h"
+#include "common/file_read.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
