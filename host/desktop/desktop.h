@@ -302,14 +302,14 @@ void desktop_set_logging(int on);
 // ---- Failure injection -----------------------------------------------------------
 
 typedef enum DesktopFailPoint {
-  DESKTOP_FAIL_SET_HOOK = 1,   // SetWindowsHookExA returns NULL
-  DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
-  DESKTOP_FAIL_WINDOW_DC = 3,  // GetWindowDC returns NULL
-  DESKTOP_FAIL_MONITORS = 4,   // EnumDisplayMonitors returns FALSE, lists none
-  DESKTOP_FAIL_MEMORY_DC = 5,  // CreateCompatibleDC returns NULL
-  DESKTOP_FAIL_DIB = 6,        // CreateDIBSection returns NULL
-  DESKTOP_FAIL_SELECT = 7,     // SelectObject returns NULL, selects nothing
-  DESKTOP_FAIL_BITBLT = 8,     // BitBlt returns FALSE, copies nothing
+  DESKTOP_FAIL_SET_HOOK = 1,        // SetWindowsHookExA returns NULL
+  DESKTOP_FAIL_SET_TIMER = 2,       // SetTimer returns 0
+  DESKTOP_FAIL_WINDOW_DC = 3,       // GetWindowDC returns NULL
+  DESKTOP_FAIL_MONITORS = 4,        // EnumDisplayMonitors returns FALSE, lists none
+  DESKTOP_FAIL_MEMORY_DC = 5,       // CreateCompatibleDC returns NULL
+  DESKTOP_FAIL_DIB = 6,             // CreateDIBSection returns NULL
+  DESKTOP_FAIL_SELECT = 7,          // SelectObject returns NULL, selects nothing
+  DESKTOP_FAIL_BITBLT = 8,          // BitBlt returns FALSE, copies nothing
   DESKTOP_FAIL_OPEN_CLIPBOARD = 9,  // OpenClipboard returns FALSE
   DESKTOP_FAIL_GLOBAL_ALLOC = 10,   // GlobalAlloc returns NULL
   DESKTOP_FAIL_SET_CLIPBOARD = 11   // SetClipboardData returns NULL, keeps nothing

@@ -4,8 +4,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "model/chrome.h"
 #include "common/quote.h"
+#include "model/chrome.h"
 #include "output/snapshot.h"
 #include "session/clipboard_text.h"
 #include "session/crash_report.h"

@@ -436,12 +436,26 @@ TEST_F(Eyedropper, TheSampleSizeLastsIntoTheNextRunAndWraps) {
   };
   const Action right_press = Action::desktop_press(MouseButton::kRight);
   const Action right_release = Action::desktop_release(MouseButton::kRight);
-  run({wheel(1, 0), Action::key_press('S'), Action::desktop_move(300, 700), wheel(1, 1),
-       wheel(1, 1), wheel(1, 1), Action::wait(100),
-       title_is(readout(pattern(300, 700)) + " 7x7"), right_press, right_release,
-       Action::key_press('S'), Action::desktop_move(310, 700), Action::wait(100),
-       title_is(readout(pattern(310, 700)) + " 7x7"), wheel(1, 1), Action::wait(100),
-       title_is(readout(pattern(310, 700))), right_press, right_release, Action::ok()});
+  run({wheel(1, 0),
+       Action::key_press('S'),
+       Action::desktop_move(300, 700),
+       wheel(1, 1),
+       wheel(1, 1),
+       wheel(1, 1),
+       Action::wait(100),
+       title_is(readout(pattern(300, 700)) + " 7x7"),
+       right_press,
+       right_release,
+       Action::key_press('S'),
+       Action::desktop_move(310, 700),
+       Action::wait(100),
+       title_is(readout(pattern(310, 700)) + " 7x7"),
+       wheel(1, 1),
+       Action::wait(100),
+       title_is(readout(pattern(310, 700))),
+       right_press,
+       right_release,
+       Action::ok()});
   EXPECT_EQ(after_runs(), 2);
 }
 
@@ -908,37 +922,41 @@ INSTANTIATE_TEST_SUITE_P(
                       2},
         // Red and blue, 13 cells to 12: R = 0.52 and B = 0.48 in linear
         // light, 191 and 184 in sRGB (not 132 and 122).
-        CompositedRow{"TheWheelTakesA5x5AverageInLinearLightFromTheTicksBlock",
-                      [](Eyedropper &) {
-                        return std::vector<Step>{
-                            chequer_wallpaper(),
-                            Action::desktop_move(500, 500),
-                            Check([](Host &) {
-                              EXPECT_EQ(desktop_wheel_event(1), 1);  // 1 -> 3
-                              EXPECT_EQ(desktop_wheel_event(3), 1);  // 3 -> 5
-                            }),
-                            Action::wait(100),
-                            Check([](Host &h) {
-                              hvhost::Panel *m = magnifier(h);
-                              EXPECT_EQ(m->title(), "191,  0,184 5x5");
-                              // The area's outline in the inverse of its average.
-                              const int edge = kSpoitBlitOffset + 5 * kSpoitCellSize;
-                              EXPECT_EQ(m->framebuffer().pixel(edge, edge + 10),
-                                        (Rgb{64, 255, 71}));
-                              EXPECT_EQ(m->framebuffer().pixel(edge + 1, edge + 10),
-                                        Rgb::from_packed(desktop_screen_pixel(498, 499)));
-                              desktop_log_clear();
-                            }),
-                            Action::desktop_press(),
-                            Action::desktop_release(),
-                            // Taken from the block the tick read: no more reads.
-                            Check([](Host &) {
-                              EXPECT_EQ(desktop_call_count("@screen_read"), 0);
-                              EXPECT_EQ(desktop_call_count("GetPixel"), 0);
-                            }),
-                        };
-                      },
-                      true, {500, 500}, 0, 1, Rgb{191, 0, 184}},
+        CompositedRow{
+            "TheWheelTakesA5x5AverageInLinearLightFromTheTicksBlock",
+            [](Eyedropper &) {
+              return std::vector<Step>{
+                  chequer_wallpaper(),
+                  Action::desktop_move(500, 500),
+                  Check([](Host &) {
+                    EXPECT_EQ(desktop_wheel_event(1), 1);  // 1 -> 3
+                    EXPECT_EQ(desktop_wheel_event(3), 1);  // 3 -> 5
+                  }),
+                  Action::wait(100),
+                  Check([](Host &h) {
+                    hvhost::Panel *m = magnifier(h);
+                    EXPECT_EQ(m->title(), "191,  0,184 5x5");
+                    // The area's outline in the inverse of its average.
+                    const int edge = kSpoitBlitOffset + 5 * kSpoitCellSize;
+                    EXPECT_EQ(m->framebuffer().pixel(edge, edge + 10), (Rgb{64, 255, 71}));
+                    EXPECT_EQ(m->framebuffer().pixel(edge + 1, edge + 10),
+                              Rgb::from_packed(desktop_screen_pixel(498, 499)));
+                    desktop_log_clear();
+                  }),
+                  Action::desktop_press(),
+                  Action::desktop_release(),
+                  // Taken from the block the tick read: no more reads.
+                  Check([](Host &) {
+                    EXPECT_EQ(desktop_call_count("@screen_read"), 0);
+                    EXPECT_EQ(desktop_call_count("GetPixel"), 0);
+                  }),
+              };
+            },
+            true,
+            {500, 500},
+            0,
+            1,
+            Rgb{191, 0, 184}},
         CompositedRow{"APickAwayFromTheTicksBlockReadsOnceMoreAndTheWheelIsSwallowed",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -954,13 +972,15 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::desktop_press(),
                             Check([](Host &) { desktop_log_clear(); }),
                             Action::desktop_release(),
-                            Check([](Host &) {
-                              EXPECT_EQ(desktop_call_count("@screen_read"), 1);
-                            }),
+                            Check([](Host &) { EXPECT_EQ(desktop_call_count("@screen_read"), 1); }),
                         };
                       },
                       // 3 x 3 around an odd cell: 5 blue, 4 red.
-                      true, {701, 300}, 0, 1, Rgb{178, 0, 197}},
+                      true,
+                      {701, 300},
+                      0,
+                      1,
+                      Rgb{178, 0, 197}},
         CompositedRow{"AnAreaWithNoReadableCellTakesNothing",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -974,33 +994,39 @@ INSTANTIATE_TEST_SUITE_P(
                             Check([](Host &) { desktop_fail_all_pixels(0); }),
                         };
                       },
-                      false, {}, 0, 1},
-        CompositedRow{"ArrowsNudgeAPixelOrTenAndTheWatchTakesNoNudgeForALostHook",
-                      [](Eyedropper &) {
-                        std::vector<Step> steps = {Action::desktop_move(500, 500),
-                                                   Action::wait(100)};
-                        for (int i = 0; i < 3; ++i) {
-                          steps.push_back(Action::key_press(LWDK_RIGHT));
-                          steps.push_back(Action::wait(100));
-                        }
-                        steps.push_back(with_qualifiers(Action::key_press(LWDK_DOWN),
-                                                        hvhost::kQualifierShift));
-                        steps.push_back(Action::key_press(LWDK_UP));
-                        for (int i = 0; i < 4; ++i) steps.push_back(Action::wait(100));
-                        steps.push_back(Check([](Host &h) {
-                          int x = 0, y = 0;
-                          desktop_cursor(&x, &y);
-                          EXPECT_EQ(x, 503);
-                          EXPECT_EQ(y, 509);
-                          EXPECT_EQ(magnifier(h)->title(), readout(pattern(503, 509)));
-                          EXPECT_EQ(desktop_hook_count(), 1);
-                          EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), 0);
-                        }));
-                        steps.push_back(Action::desktop_press());
-                        steps.push_back(Action::desktop_release());
-                        return steps;
-                      },
-                      true, {503, 509}, 0, 1},
+                      false,
+                      {},
+                      0,
+                      1},
+        CompositedRow{
+            "ArrowsNudgeAPixelOrTenAndTheWatchTakesNoNudgeForALostHook",
+            [](Eyedropper &) {
+              std::vector<Step> steps = {Action::desktop_move(500, 500), Action::wait(100)};
+              for (int i = 0; i < 3; ++i) {
+                steps.push_back(Action::key_press(LWDK_RIGHT));
+                steps.push_back(Action::wait(100));
+              }
+              steps.push_back(
+                  with_qualifiers(Action::key_press(LWDK_DOWN), hvhost::kQualifierShift));
+              steps.push_back(Action::key_press(LWDK_UP));
+              for (int i = 0; i < 4; ++i) steps.push_back(Action::wait(100));
+              steps.push_back(Check([](Host &h) {
+                int x = 0, y = 0;
+                desktop_cursor(&x, &y);
+                EXPECT_EQ(x, 503);
+                EXPECT_EQ(y, 509);
+                EXPECT_EQ(magnifier(h)->title(), readout(pattern(503, 509)));
+                EXPECT_EQ(desktop_hook_count(), 1);
+                EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), 0);
+              }));
+              steps.push_back(Action::desktop_press());
+              steps.push_back(Action::desktop_release());
+              return steps;
+            },
+            true,
+            {503, 509},
+            0,
+            1},
         CompositedRow{"EscEndsTheRunWhateverTheHostDoesWithIt",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -1018,6 +1044,4 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       0,
                       1}),
-    [](const ::testing::TestParamInfo<CompositedRow> &row) {
-      return std::string(row.param.name);
-    });
+    [](const ::testing::TestParamInfo<CompositedRow> &row) { return std::string(row.param.name); });

@@ -114,8 +114,10 @@ struct Live {
 };
 
 Live live(PluginSession &s) {
-  return {s.host().panels().size(), s.host().control_count(),
-          s.host().raster_count(),  desktop_hook_count(),
+  return {s.host().panels().size(),
+          s.host().control_count(),
+          s.host().raster_count(),
+          desktop_hook_count(),
           desktop_timer_count(),
           desktop_outstanding_dcs() + desktop_gdi_objects() + desktop_outstanding_globals() +
               desktop_clipboard_open() + desktop_global_misuse()};

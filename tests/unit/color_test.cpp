@@ -3,7 +3,6 @@
 // written from the algorithm's steps, over every 8-bit input and over
 // extreme ints, plus the hand-derived tables that pin the exact truncations.
 #include "color/color.h"
-#include "color/color_text.h"
 
 #include <gtest/gtest.h>
 #include <stdint.h>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "color/color_text.h"
 
 namespace {
 
@@ -485,7 +485,8 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
       {{51, 102, 153}, {0.2f, 0.4f, 0.6f}, "#336699\r\n0.2, 0.4, 0.6"},
       {{255, 0, 127}, {1.0f, 0.0f, 0.5f}, "#FF007F\r\n1.0, 0.0, 0.5"},
       {{510, -63, 0}, {2.0f, -0.25f, 1e-45f}, "#FF0000\r\n2.0, -0.25, 1.0e-45"},
-      {{0, 0, INT32_MAX}, {1e20f, 1.17549435e-38f, 3.40282347e38f},
+      {{0, 0, INT32_MAX},
+       {1e20f, 1.17549435e-38f, 3.40282347e38f},
        "#0000FF\r\n1.0e+20, 1.1754944e-38, 3.4028235e+38"},
       {{0, 0, 0}, {nan, inf, -inf}, "#000000\r\nnan, inf, -inf"},
   };
@@ -522,7 +523,8 @@ TEST(LinearLight, AveragesTable) {
            v.push_back(i % 2 ? ColorTriple{0, 0, 0} : ColorTriple{255, 255, 255});
          return v;
        }(),
-       {191, 191, 191}, "white and black chequer 5 x 5"},
+       {191, 191, 191},
+       "white and black chequer 5 x 5"},
       {{{-40, 300, 0}, {0, 255, 1000}}, {0, 255, 188}, "channels outside 0..255 clamp"},
   };
   for (const auto &row : rows) {

@@ -88,8 +88,8 @@ TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
 // move the pointer one physical pixel, ten with Shift, in the code order
 // up, down, left, right.
 TEST(SamplingRun, WheelSizesAndArrowNudges) {
-  const int sizes[][3] = {{1, 120, 3}, {3, 1, 5}, {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
-                          {7, -1, 5},  {3, -120, 1}, {5, 0, 5}, {4, 120, 1}, {0, -120, 1}};
+  const int sizes[][3] = {{1, 120, 3}, {3, 1, 5},    {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
+                          {7, -1, 5},  {3, -120, 1}, {5, 0, 5},   {4, 120, 1}, {0, -120, 1}};
   for (const auto &r : sizes) EXPECT_EQ(sample_size_after_wheel(r[0], r[1]), r[2]) << r[0];
   const struct {
     LWDualKey key;
@@ -97,10 +97,10 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
     bool arrow;
     int dx, dy;
   } keys[] = {
-      {0x1010, 0, true, 0, -1},       {0x1011, 0, true, 0, 1},
-      {0x1012, 0, true, -1, 0},       {0x1013, 0, true, 1, 0},
+      {0x1010, 0, true, 0, -1},        {0x1011, 0, true, 0, 1},
+      {0x1012, 0, true, -1, 0},        {0x1013, 0, true, 1, 0},
       {0x1013, IQ_SHIFT, true, 10, 0}, {0x1010, IQ_SHIFT | IQ_CTRL, true, 0, -10},
-      {0x1012, IQ_CTRL, true, -1, 0}, {0x100F, 0, false, 9, 9},
+      {0x1012, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
       {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
   };
   // An average leaves out the cells that are unreadable or off the block.
@@ -116,8 +116,8 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
     bool taken;
     ColorTriple average;
   } areas[] = {
-      {7, 7, 1, false, true, {0, 0, 0}},     {7, 7, 3, false, true, {242, 242, 242}},
-      {7, 7, 3, true, true, {0, 0, 0}},      {0, 0, 7, false, true, {255, 255, 255}},
+      {7, 7, 1, false, true, {0, 0, 0}},    {7, 7, 3, false, true, {242, 242, 242}},
+      {7, 7, 3, true, true, {0, 0, 0}},     {0, 0, 7, false, true, {255, 255, 255}},
       {-4, -4, 7, false, false, {9, 9, 9}}, {7, 7, 7, false, true, {253, 253, 253}},
   };
   for (const auto &a : areas) {
