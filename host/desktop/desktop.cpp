@@ -57,7 +57,20 @@ const char *const kFunctionNames[] = {"GetDesktopWindow",
                                       "BitBlt",
                                       "GdiFlush",
                                       "@hook_removed",
-                                      "@screen_read"};
+                                      "@screen_read",
+                                      "GetActiveWindow",
+                                      "OpenClipboard",
+                                      "CloseClipboard",
+                                      "EmptyClipboard",
+                                      "GetClipboardData",
+                                      "SetClipboardData",
+                                      "GetKeyState",
+                                      "GlobalAlloc",
+                                      "GlobalLock",
+                                      "GlobalUnlock",
+                                      "GlobalFree",
+                                      "GlobalSize",
+                                      "SetCursorPos"};
 static_assert(sizeof kFunctionNames / sizeof kFunctionNames[0] == kFnCount,
               "a name for every function");
 
@@ -298,6 +311,7 @@ int desktop_reset(int width, int height) {
   s.fail_hook = s.fail_timer = s.fail_dc = s.fail_monitors = FailCountdown{};
   s.fail_memory_dc = s.fail_dib = s.fail_select = s.fail_bitblt = FailCountdown{};
   desktop_clear_pixel_failures();
+  clipboard_reset();
   return 1;
 }
 
@@ -421,6 +435,19 @@ int desktop_mouse_event(UINT message, int x, int y) {
   return swallowed ? 1 : 0;
 }
 
+int desktop_wheel_event(int notches) {
+  State &s = state();
+  const int delta = std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) * WHEEL_DELTA;
+  Ticket t = begin_call(kMouseEvent);
+  end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0, "@mouse(0x%x, %d, %d, wheel %d)",
+           WM_MOUSEWHEEL, s.cursor_x, s.cursor_y, delta);
+  MSLLHOOKSTRUCT event{};
+  event.pt = POINT{s.cursor_x, s.cursor_y};
+  event.mouseData = static_cast<DWORD>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
+  event.time = static_cast<DWORD>(s.now);
+  return run_chain(HC_ACTION, WM_MOUSEWHEEL, reinterpret_cast<LPARAM>(&event)) != 0 ? 1 : 0;
+}
+
 void desktop_key_event(int key, int down) {
   if (key < 0 || key > 255) return;
   State &s = state();
@@ -539,6 +566,7 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_DIB: s.fail_dib.arm(nth); break;
     case DESKTOP_FAIL_SELECT: s.fail_select.arm(nth); break;
     case DESKTOP_FAIL_BITBLT: s.fail_bitblt.arm(nth); break;
+    default: clipboard_fail_call(point, nth); break;
   }
 }
 
@@ -554,7 +582,8 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_SELECT: return s.fail_select.pending() ? 1 : 0;
     case DESKTOP_FAIL_BITBLT: return s.fail_bitblt.pending() ? 1 : 0;
   }
-  return 0;
+  int pending = 0;
+  return clipboard_fail_pending(point, &pending) ? pending : 0;
 }
 
 void desktop_fail_pixel(int x, int y) { state().bad_pixels.insert({x, y}); }

@@ -164,6 +164,13 @@ void desktop_cursor(int *x, int *y);
 // Returns 1 when a hook swallowed the event (nonzero chain result), else 0.
 int desktop_mouse_event(UINT message, int x, int y);
 
+// Turns the wheel `notches` notches at the pointer (forward when positive),
+// as one low-level WM_MOUSEWHEEL event through the hook chain whose
+// MSLLHOOKSTRUCT carries notches x WHEEL_DELTA in the high word of its
+// mouseData (held to what a 16-bit delta can say). Returns 1 when a hook
+// swallowed it, else 0.
+int desktop_wheel_event(int notches);
+
 // Runs the hook chain from its head with arbitrary arguments and returns the
 // chain's result; the pointer does not move. For tests of hook procedures.
 LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *event);
@@ -235,6 +242,34 @@ int desktop_gdi_objects(void);      // memory DCs and bitmaps made and not delet
 HWND desktop_window(void);          // what GetDesktopWindow returns
 HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 
+// ---- Clipboard and keys ----------------------------------------------------------
+
+// The clipboard holds at most one format, text (CF_TEXT), in global memory
+// (GlobalAlloc and the rest), and follows the Win32 rules a program meets:
+// OpenClipboard fails while it is open; EmptyClipboard, SetClipboardData,
+// GetClipboardData and CloseClipboard fail unless it is; SetClipboardData
+// fails, as documented, when EmptyClipboard ran while it was opened without
+// an owner window, and takes the memory over when it succeeds; memory the
+// clipboard owns must not be freed (that is counted as misuse).
+// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel.
+#define DESKTOP_ACTIVE_WINDOW ((HWND)(uintptr_t)0x10020)
+
+// Puts size bytes as the clipboard's text, exactly as given (a NUL is not
+// added: add it to the bytes when wanted); null empties the clipboard, so
+// that it holds no text at all. Returns 0 when size is over 1 MiB, else 1.
+int desktop_set_clipboard(const void *bytes, size_t size);
+// The clipboard's text memory: 1 with *bytes and *size set, or 0 when it
+// holds no text.
+int desktop_clipboard(const char **bytes, size_t *size);
+// The clipboard is open now.
+int desktop_clipboard_open(void);
+// Global memory blocks alive and not the clipboard's: a leak when a run is
+// over.
+int desktop_outstanding_globals(void);
+// Frees of memory the clipboard owns, or of no memory at all.
+int desktop_global_misuse(void);
+// GetKeyState reads the keys desktop_key_event holds down (its high bit).
+
 // ---- Call log --------------------------------------------------------------------
 
 // Every call of the Win32 functions is logged in order, and so is each
@@ -267,14 +302,17 @@ void desktop_set_logging(int on);
 // ---- Failure injection -----------------------------------------------------------
 
 typedef enum DesktopFailPoint {
-  DESKTOP_FAIL_SET_HOOK = 1,   // SetWindowsHookExA returns NULL
-  DESKTOP_FAIL_SET_TIMER = 2,  // SetTimer returns 0
-  DESKTOP_FAIL_WINDOW_DC = 3,  // GetWindowDC returns NULL
-  DESKTOP_FAIL_MONITORS = 4,   // EnumDisplayMonitors returns FALSE, lists none
-  DESKTOP_FAIL_MEMORY_DC = 5,  // CreateCompatibleDC returns NULL
-  DESKTOP_FAIL_DIB = 6,        // CreateDIBSection returns NULL
-  DESKTOP_FAIL_SELECT = 7,     // SelectObject returns NULL, selects nothing
-  DESKTOP_FAIL_BITBLT = 8      // BitBlt returns FALSE, copies nothing
+  DESKTOP_FAIL_SET_HOOK = 1,        // SetWindowsHookExA returns NULL
+  DESKTOP_FAIL_SET_TIMER = 2,       // SetTimer returns 0
+  DESKTOP_FAIL_WINDOW_DC = 3,       // GetWindowDC returns NULL
+  DESKTOP_FAIL_MONITORS = 4,        // EnumDisplayMonitors returns FALSE, lists none
+  DESKTOP_FAIL_MEMORY_DC = 5,       // CreateCompatibleDC returns NULL
+  DESKTOP_FAIL_DIB = 6,             // CreateDIBSection returns NULL
+  DESKTOP_FAIL_SELECT = 7,          // SelectObject returns NULL, selects nothing
+  DESKTOP_FAIL_BITBLT = 8,          // BitBlt returns FALSE, copies nothing
+  DESKTOP_FAIL_OPEN_CLIPBOARD = 9,  // OpenClipboard returns FALSE
+  DESKTOP_FAIL_GLOBAL_ALLOC = 10,   // GlobalAlloc returns NULL
+  DESKTOP_FAIL_SET_CLIPBOARD = 11   // SetClipboardData returns NULL, keeps nothing
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

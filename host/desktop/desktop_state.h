@@ -100,6 +100,20 @@ enum Fn {
   kGdiFlush,
   kHookRemoved,
   kScreenRead,  // counted only, never logged
+  // The clipboard, its global memory and the key state (clipboard.cpp).
+  kGetActiveWindow,
+  kOpenClipboard,
+  kCloseClipboard,
+  kEmptyClipboard,
+  kGetClipboardData,
+  kSetClipboardData,
+  kGetKeyState,
+  kGlobalAlloc,
+  kGlobalLock,
+  kGlobalUnlock,
+  kGlobalFree,
+  kGlobalSize,
+  kSetCursorPos,  // monitors.cpp
   kFnCount
 };
 
@@ -223,5 +237,14 @@ LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wpar
 void charge_screen_read();
 // Whether GetPixel may read the on-screen pixel (x, y): no injected failure.
 bool pixel_readable(int x, int y);
+
+// ---- Clipboard (clipboard.cpp) ----------------------------------------------
+
+// Back to an empty, closed clipboard with no global memory and no failures
+// armed.
+void clipboard_reset();
+// The clipboard's failure points; false for a point that is not one.
+bool clipboard_fail_call(int point, int nth);
+bool clipboard_fail_pending(int point, int *pending);
 
 }  // namespace desktop_detail

@@ -121,6 +121,29 @@ int desktop_set_monitors(const DesktopMonitor *monitors, int count) {
   return 1;
 }
 
+// In the thread's logical coordinates: back to physical ones on the monitor
+// whose logical rectangle holds the point (the primary when none does), the
+// reverse of to_logical; then clipped to the screen as the pointer always is.
+// No hook runs, as on Windows.
+BOOL WINAPI SetCursorPos(int x, int y) {
+  State &s = state();
+  Ticket t = begin_call(kSetCursorPos);
+  const DesktopMonitor *on = &s.monitors.front();
+  for (const DesktopMonitor &m : s.monitors) {
+    const RECT r = logical_rect(m);
+    if (x >= r.left && y >= r.top && x < r.right && y < r.bottom) on = &m;
+  }
+  const int64_t num = s.thread_dpi == DESKTOP_DPI_UNAWARE        ? 100
+                      : s.thread_dpi == DESKTOP_DPI_SYSTEM_AWARE ? s.monitors.front().scale
+                                                                 : on->scale;
+  const auto physical = [&](int64_t v) {
+    return static_cast<int>(std::clamp<int64_t>(mul_div(v, on->scale, num), INT32_MIN, INT32_MAX));
+  };
+  desktop_set_cursor(physical(x), physical(y));
+  end_call(t, {x, y}, TRUE, "SetCursorPos(%d, %d) = 1 (%d, %d)", x, y, s.cursor_x, s.cursor_y);
+  return TRUE;
+}
+
 int desktop_monitor_count(void) { return static_cast<int>(state().monitors.size()); }
 
 int desktop_monitor(int i, DesktopMonitor *out) {

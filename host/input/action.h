@@ -32,6 +32,11 @@ enum class Place {
   kCancelButton,
 };
 
+// Qualifiers held with a key, in the host's bits (panel tag 22).
+inline constexpr int kQualifierCtrl = 1;
+inline constexpr int kQualifierShift = 2;
+inline constexpr int kQualifierAlt = 4;
+
 // One script line: an action of the vocabulary and its fields (those its
 // grammar line names; the rest stay at their defaults).
 struct Action {
@@ -40,6 +45,7 @@ struct Action {
   MouseButton button = MouseButton::kLeft;
   std::array<int, 4> xy{};      // X Y, or X1 Y1 X2 Y2
   int number = 0;               // STEPS, a key's code, MS
+  int qualifiers = 0;           // with a key: kQualifier* held
   std::array<int, 3> values{};  // R G B, H S V
   std::string name;             // NAME
   int line = 0;                 // script line, 0 when not from a script
@@ -97,12 +103,14 @@ struct UserInput {
     kDesktopMove,
     kDesktopPress,
     kDesktopRelease,
+    kDesktopWheel,
     kSnapshot,
   };
   Kind kind = kWait;
   int x = 0, y = 0;  // mouse, desktop move
   MouseButton button = MouseButton::kLeft;
   int code = 0;                 // a key's code, MS
+  int qualifiers = 0;           // a key's: kQualifier* held with it
   std::array<int, 3> values{};  // edits
   std::string name;             // snapshot
   // Whether it goes to the innermost open panel, as its action's row says

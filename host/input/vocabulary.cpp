@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "common/file_read.h"
 #include "common/quote.h"
@@ -22,6 +23,10 @@ int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_M
 
 using K = UserInput::Kind;
 using F = FieldKind;
+
+// The words for the qualifiers held with a key, and their bits.
+constexpr std::pair<std::string_view, int> kQualifierWords[] = {
+    {"ctrl+", kQualifierCtrl}, {"shift+", kQualifierShift}, {"alt+", kQualifierAlt}};
 
 // What the limits legend says of each kind with a range, in its order; the
 // ranges themselves come from the rows.
@@ -170,7 +175,7 @@ class LineParser {
         case F::kButton: a.button = button(take(f)); break;
         case F::kSteps:
         case F::kMs: a.number = number(f.name, f.min, f.max); break;
-        case F::kKey: a.number = key_code(take(f), f); break;
+        case F::kKey: a.number = key_code(take(f), f, &a.qualifiers); break;
         case F::kValue: a.values[static_cast<size_t>(f.slot)] = number(f.name, f.min, f.max); break;
         case F::kName: a.name = snapshot_name(take(f), f); break;
       }
@@ -261,10 +266,25 @@ class LineParser {
   }
 
   // A character, or a decimal CODE within the field's range.
-  int key_code(std::string_view w, const Field &f) {
+  // A key: one character or a decimal code, after any of ctrl+, shift+ and
+  // alt+ for the qualifiers held with it.
+  int key_code(std::string_view w, const Field &f, int *qualifiers) {
+    for (bool more = true; more && w.size() > 1;) {
+      more = false;
+      for (const auto &[prefix, bit] : kQualifierWords)
+        if (w.size() > prefix.size() && w.substr(0, prefix.size()) == prefix) {
+          *qualifiers |= bit;
+          w.remove_prefix(prefix.size());
+          more = true;
+        }
+    }
     if (w.find_first_not_of("0123456789") == std::string_view::npos) {
-      --pos_;
-      return number("CODE", f.min, f.max);
+      int v = 0;
+      const auto [p, ec] = std::from_chars(w.data(), w.data() + w.size(), v);
+      if (ec != std::errc() || v < f.min || v > f.max)
+        fail("CODE " + escaped_text(w) + " is out of range (" + std::to_string(f.min) + ".." +
+             std::to_string(f.max) + ")");
+      return v;
     }
     if (w.size() != 1) fail("a key is one character or a decimal code, not " + quoted_text(w));
     return static_cast<unsigned char>(w[0]);
@@ -396,9 +416,13 @@ std::string describe(const Action &a) {
       case F::kButton:
         if (!f.optional || a.button != MouseButton::kLeft) word = button_word(a.button);
         break;
+      case F::kKey:
+        for (const auto &[prefix, bit] : kQualifierWords)
+          if (a.qualifiers & bit) word += prefix;
+        word += std::to_string(a.number);
+        break;
       case F::kSteps:
-      case F::kMs:
-      case F::kKey: word = std::to_string(a.number); break;
+      case F::kMs: word = std::to_string(a.number); break;
       case F::kValue: word = std::to_string(a.values[static_cast<size_t>(f.slot)]); break;
       case F::kName: word = a.name; break;
     }
@@ -456,6 +480,7 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
       in.kind = kind;
       in.button = a.button;
       in.code = a.number;
+      in.qualifiers = a.qualifiers;
       in.values = a.values;
       in.name = a.name;
       in.needs_panel = entry.needs.has_value();

@@ -41,6 +41,7 @@ enum class ActionId {
   kDesktopMove,
   kDesktopPress,
   kDesktopRelease,
+  kDesktopWheel,
   kSnapshot,
 };
 // Counted by the last name: one added at the end is named here too.
@@ -158,7 +159,8 @@ inline constexpr std::array<ActionSpec, kActionCount> kVocabulary = [] {
      {area(), coord("X1", 0), coord("Y1", 1), coord("X2", 2), coord("Y2", 3), steps()},
      "left press at X1 Y1, STEPS moves in even\nsteps to X2 Y2 (default 8), release there",
      Place::kPanel, {K::kPress, K::kMove, K::kRelease}},
-    {ActionId::kKey, "key", {key()}, "a key pressed and released", Place::kPanel,
+    {ActionId::kKey, "key", {key()}, "a key pressed and released; C is a\ncharacter or a "
+     "decimal code, after any\nof ctrl+ shift+ alt+ for keys held", Place::kPanel,
      {K::kKeyDown, K::kKeyUp}},
     {ActionId::kKeyDown, "key down", {key()}, "only the key's press", Place::kPanel,
      {K::kKeyDown}},
@@ -183,6 +185,9 @@ inline constexpr std::array<ActionSpec, kActionCount> kVocabulary = [] {
      "a button of the screen pointer goes down", std::nullopt, {K::kDesktopPress}},
     {ActionId::kDesktopRelease, "desktop release", {button(false)}, "... and comes up",
      std::nullopt, {K::kDesktopRelease}},
+    {ActionId::kDesktopWheel, "desktop wheel", {value("NOTCHES", 0)},
+     "its wheel turns NOTCHES notches, forward\n(away from the user) when positive",
+     std::nullopt, {K::kDesktopWheel}},
     {ActionId::kSnapshot, "snapshot", {name()},
      "NAME.png of the innermost open panel's\nwindow, in the --snapshot directory",
      Place::kPanel, {K::kSnapshot}},

@@ -280,7 +280,10 @@ void Host::call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int 
 void Host::call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code) {
   if (!func) return;
   const LWDualKey key = static_cast<LWDualKey>(code);
-  trace_.record(op, panel.id(), "", {key});
+  if (qualifiers_)
+    trace_.record(op, panel.id(), "", {key, qualifiers_});
+  else
+    trace_.record(op, panel.id(), "", {key});
   func(panel.id(), panel.user_data_, key);
 }
 
@@ -339,9 +342,16 @@ bool Host::host_key(const Panel &panel, uint32_t code) const {
   return (enter || code == kEscKey) && !(panel.open_flags() & PANF_PASSALLKEYS);
 }
 
-bool Host::key_down(uint32_t code) {
+void Host::hold_qualifiers(int qualifiers) {
+  if (qualifiers == qualifiers_) return;
+  qualifiers_ = qualifiers;
+  desktop_->keys_held(qualifiers);
+}
+
+bool Host::key_down(uint32_t code, int qualifiers) {
   Panel *p = innermost_panel();
   if (!p) return false;
+  hold_qualifiers(qualifiers);
   if (host_key(*p, code)) {
     close_panel(*p, code == kEscKey ? 0 : 1);
     return true;
@@ -350,19 +360,21 @@ bool Host::key_down(uint32_t code) {
   return true;
 }
 
-bool Host::key_up(uint32_t code) {
+bool Host::key_up(uint32_t code, int qualifiers) {
   Panel *p = innermost_panel();
   if (!p) return false;
-  if (host_key(*p, code)) return true;
-  call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
+  hold_qualifiers(qualifiers);
+  if (!host_key(*p, code)) call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
+  // The keys held with it come up after it.
+  hold_qualifiers(0);
   return true;
 }
 
-bool Host::key(uint32_t code) {
-  if (!key_down(code)) return false;
+bool Host::key(uint32_t code, int qualifiers) {
+  if (!key_down(code, qualifiers)) return false;
   // The press may have opened a panel over this one, or closed it: the
   // release goes to whichever panel takes input now.
-  key_up(code);
+  key_up(code, qualifiers);
   return true;
 }
 
@@ -425,5 +437,7 @@ void DesktopInput::pointer_move(int, int) {}
 void DesktopInput::pointer_press(MouseButton) {}
 void DesktopInput::pointer_release(MouseButton) {}
 void DesktopInput::time_passed(uint32_t, uint64_t) {}
+void DesktopInput::keys_held(int) {}
+void DesktopInput::wheel_turn(int) {}
 
 }  // namespace hvhost

@@ -66,8 +66,14 @@ class DesktopInput {
   virtual void pointer_move(int x, int y);
   virtual void pointer_press(MouseButton button);
   virtual void pointer_release(MouseButton button);
+  // The wheel turns `notches` notches (forward when positive), each
+  // WHEEL_DELTA (120).
+  virtual void wheel_turn(int notches);
   // Time moves on by ms; now_ms is the virtual clock after the step.
   virtual void time_passed(uint32_t ms, uint64_t now_ms);
+  // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say
+  // (1, 2, 4), for the system's key state.
+  virtual void keys_held(int qualifiers);
 };
 
 // The keys the host keeps for itself on a panel opened without
@@ -143,9 +149,13 @@ class Host {
   // a press followed by a release. On a panel opened without
   // PANF_PASSALLKEYS, Enter and Esc reach neither: Enter's press closes the
   // panel as OK and Esc's as Cancel (a panel without buttons too).
-  bool key(uint32_t code);
-  bool key_down(uint32_t code);
-  bool key_up(uint32_t code);
+  // Qualifiers (IQ_CTRL, IQ_SHIFT, IQ_ALT) are held from a key's press to
+  // its release: the panel's tag 22 and the desktop's key state say so.
+  bool key(uint32_t code, int qualifiers = 0);
+  bool key_down(uint32_t code, int qualifiers = 0);
+  bool key_up(uint32_t code, int qualifiers = 0);
+  // The qualifiers held now, as panel tag 22 reads them.
+  int qualifiers() const { return qualifiers_; }
   // A user's edit of a control: the value (each field clamped to the
   // editor's 0..255 for editors) is set, the control redrawn, and its event
   // callback called with its user data.
@@ -210,6 +220,7 @@ class Host {
   void call_draw(Panel &panel, int mode);
   void call_mouse(Panel &panel, LWPanMouseFunc *func, Op op, int flags, int x, int y);
   void call_key(Panel &panel, LWPanKeyFunc *func, Op op, uint32_t code);
+  void hold_qualifiers(int qualifiers);
   void call_control_event(Control &control);
   // Enter or Esc that the host keeps from the panel (see key_down).
   bool host_key(const Panel &panel, uint32_t code) const;
@@ -224,6 +235,7 @@ class Host {
   SnapshotHandler snapshot_handler_;
   std::vector<std::string> withheld_services_;
   uint64_t now_ms_ = 0;
+  int qualifiers_ = 0;
   std::string error_;
   bool aborted_ = false;
   bool input_ended_ = false;

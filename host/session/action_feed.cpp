@@ -47,6 +47,7 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case UserInput::kDesktopMove: host.desktop().pointer_move(in.x, in.y); return true;
     case UserInput::kDesktopPress: host.desktop().pointer_press(in.button); return true;
     case UserInput::kDesktopRelease: host.desktop().pointer_release(in.button); return true;
+    case UserInput::kDesktopWheel: host.desktop().wheel_turn(in.values[0]); return true;
     default: break;
   }
   // A panel's input made outside the vocabulary without a panel.
@@ -55,8 +56,8 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case UserInput::kPress: return host.mouse_press(in.x, in.y, in.button);
     case UserInput::kMove: return host.mouse_move(in.x, in.y);
     case UserInput::kRelease: return host.mouse_release(in.x, in.y, in.button);
-    case UserInput::kKeyDown: return host.key_down(static_cast<uint32_t>(in.code));
-    case UserInput::kKeyUp: return host.key_up(static_cast<uint32_t>(in.code));
+    case UserInput::kKeyDown: return host.key_down(static_cast<uint32_t>(in.code), in.qualifiers);
+    case UserInput::kKeyUp: return host.key_up(static_cast<uint32_t>(in.code), in.qualifiers);
     case UserInput::kEditRgb:
     case UserInput::kEditHsv: {
       const bool rgb = in.kind == UserInput::kEditRgb;

@@ -221,6 +221,10 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                      max_side + " pixels a side and 67108864 in all")
       ->type_name("FILE");
   app.add_option("--timeout", o->timeout, timeout_help)->type_name("SECONDS");
+  app.add_option("--clipboard", o->clipboard,
+                 "put TEXT on the clipboard before the request (Ctrl+V pastes it); after the "
+                 "result a line `clipboard TEXT` shows the clipboard when it has changed")
+      ->type_name("TEXT");
   app.add_flag("--strict", o->strict,
                "a misuse of the host's interface that the host notices fails the run (exit 7); "
                "without it each is a note on stderr");
@@ -299,6 +303,7 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
   problem = parse_number_option("--repeat", "N", o.repeat, 1, kMaxRepeat, true, &repeat);
   if (!problem.empty()) return problem;
   config->repeat = static_cast<int>(repeat);
+  config->clipboard = o.clipboard;
   if (!o.script_path.empty()) {
     try {
       config->actions = load_script(o.script_path);

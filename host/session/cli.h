@@ -30,6 +30,7 @@ struct CommonOptions {
   std::string repeat = "1";
   std::string screen_read_ms = "0";
   std::string hook_timeout_ms = "1000";
+  std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;
   int class_version = 0;  // 0: offer 6, 5, 4 in turn

@@ -4,8 +4,10 @@
 #include <new>
 #include <stdexcept>
 
+#include "common/quote.h"
 #include "model/chrome.h"
 #include "output/snapshot.h"
+#include "session/clipboard_text.h"
 #include "session/crash_report.h"
 #ifndef _WIN32
 #include "session/simulated_desktop.h"
@@ -14,6 +16,9 @@
 namespace hvhost {
 
 namespace {
+
+// The clipboard line shows at most this much of the text.
+constexpr size_t kClipboardShownBytes = 300;
 
 std::string floats(float r, float g, float b) {
   char buf[96];
@@ -91,6 +96,11 @@ int Session::start_host(std::optional<HostOptions> options) {
   host_->set_desktop(desktop.get());
   desktop_ = std::move(desktop);
 #endif
+  if (config_.clipboard && !set_clipboard_text(*config_.clipboard)) {
+    err_ << "error: --clipboard: the clipboard cannot be set\n";
+    return kExitRun;
+  }
+  clipboard_before_ = clipboard_text();
   host_->set_snapshot_handler([this](const Panel &panel, const std::string &name,
                                      std::string *error) { return snapshot(panel, name, error); });
   return kExitOk;
@@ -128,6 +138,8 @@ ColorOutcome Session::request(InputDriver &input) {
 void Session::report(const ColorOutcome &outcome, const std::string &input_error) {
   if (!input_error.empty() || host_->aborted()) return;
   out_ << format_result(outcome) << std::endl;
+  if (const std::optional<std::string> now = clipboard_text(); now && now != clipboard_before_)
+    out_ << "clipboard " << escaped_text(*now, kClipboardShownBytes) << std::endl;
   if (outcome.status != 0)
     err_ << "note: the plug-in's activation returned " << outcome.status << "\n";
 }

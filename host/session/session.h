@@ -73,6 +73,8 @@ struct SessionConfig {
   // Colour requests run one after another, the script going on from one
   // to the next (1..kMaxRepeat).
   int repeat = 1;
+  // Text put on the clipboard before the request.
+  std::optional<std::string> clipboard;
 };
 
 inline constexpr int kMaxRepeat = 100000;
@@ -124,9 +126,10 @@ class Session {
   // the plug-in did not catch or a timeout ends the process with its
   // report.
   ColorOutcome request(InputDriver &input);
-  // Prints the result line, and a note when the activation returned
-  // nonzero; a failed run (input_error set, or an action that failed)
-  // prints no result.
+  // Prints the result line, then "clipboard TEXT" (escaped) when the
+  // clipboard holds other text than before the request, and a note when
+  // the activation returned nonzero; a failed run (input_error set, or an
+  // action that failed) prints no result.
   void report(const ColorOutcome &outcome, const std::string &input_error = {});
   // Ends the run: calls the module's shutdown as a host does when it
   // unloads the module (traced as call.shutdown, watched like a request);
@@ -153,6 +156,7 @@ class Session {
   std::unique_ptr<Module> module_;
   const ServerRecord *server_ = nullptr;
   std::unique_ptr<Host> host_;
+  std::optional<std::string> clipboard_before_;
   TraceFile trace_file_;
   std::unique_ptr<DesktopInput> desktop_;  // the simulated desktop, elsewhere than Windows
 };

@@ -94,4 +94,12 @@ void SimulatedDesktop::pointer_release(MouseButton button) {
 
 void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }
 
+void SimulatedDesktop::wheel_turn(int notches) { desktop_wheel_event(notches); }
+
+void SimulatedDesktop::keys_held(int qualifiers) {
+  desktop_key_event(VK_CONTROL, qualifiers & IQ_CTRL);
+  desktop_key_event(VK_SHIFT, qualifiers & IQ_SHIFT);
+  desktop_key_event(VK_MENU, qualifiers & IQ_ALT);
+}
+
 }  // namespace hvhost

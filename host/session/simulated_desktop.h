@@ -49,6 +49,8 @@ class SimulatedDesktop : public DesktopInput {
   void pointer_press(MouseButton button) override;
   void pointer_release(MouseButton button) override;
   void time_passed(uint32_t ms, uint64_t now_ms) override;
+  void keys_held(int qualifiers) override;
+  void wheel_turn(int notches) override;
 
  private:
   Host &host_;

@@ -141,6 +141,7 @@ void HostAbi::panel_get(LWPanelID id, int tag, void *value) {
     case PAN_W: *iv = p->width(); break;
     case PAN_H: *iv = p->height(); break;
     case PAN_VERSION: *iv = LWPANELS_API_VERSION; break;
+    case PAN_QUALIFIERS: *iv = h->qualifiers(); break;
     case PAN_USERDRAW: *pv = as_pointer(cb.draw); break;
     case PAN_USEROPEN: *pv = as_pointer(cb.opened); break;
     case PAN_TITLE: *pv = const_cast<char *>(p->title_.c_str()); break;

@@ -39,6 +39,10 @@ LRESULT CALLBACK chart_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         FillRect(dc, &r, brush);
         DeleteObject(brush);
       }
+      const RECT chequer = block_rect(kChartColors.size() - 1);
+      for (int y = 0; y < kChartBlock; ++y)
+        for (int x = (y + 1) % 2; x < kChartBlock; x += 2)
+          SetPixelV(dc, chequer.left + x, chequer.top + y, colorref(kChequerOther));
       EndPaint(hwnd, &ps);
       return 0;
     }

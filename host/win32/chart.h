@@ -7,7 +7,9 @@
 // (x 1400 on a 1920-pixel screen, 1080 on a 1600-pixel one) and its top at
 // kChartTop, both moved in as far as needed for the chart to fit; block i is
 // at column i % kChartColumns, row i / kChartColumns from there, and has
-// colour kChartColors[i].
+// colour kChartColors[i]; the last block is a chequer, its pixel (x, y)
+// from the block's corner kChartColors' last when x + y is even and
+// kChequerOther when odd, so that the block's centre shows the first.
 #pragma once
 
 #include <array>
@@ -21,7 +23,7 @@ inline constexpr int kChartRightGap = 264;
 inline constexpr int kChartTop = 120;
 inline constexpr int kChartBlock = 64;
 inline constexpr int kChartColumns = 4;
-inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
+inline constexpr std::array<hvhost::Rgb, 9> kChartColors{{
     {255, 0, 0},
     {0, 255, 0},
     {0, 0, 255},
@@ -30,7 +32,9 @@ inline constexpr std::array<hvhost::Rgb, 8> kChartColors{{
     {200, 120, 40},
     {90, 200, 170},
     {250, 250, 250},
+    {255, 0, 0},  // the chequer, with kChequerOther
 }};
+inline constexpr hvhost::Rgb kChequerOther{0, 0, 255};
 
 // Where the chart's top-left goes on a screen of this size.
 std::array<int, 2> chart_origin(int screen_width, int screen_height);

@@ -194,6 +194,8 @@ class FrontEnd : public hvhost::InputDriver {
   void mouse_move(PanelWindow &w, int wx, int wy);
   void mouse_up(PanelWindow &w, int wx, int wy, hvhost::MouseButton b);
   void char_typed(PanelWindow &w, uint32_t code);
+  // A key's press as the host's code, with the qualifiers held.
+  void key_pressed(PanelWindow &w, WPARAM vk, uint32_t code);
   void key_released(PanelWindow &w, WPARAM vk);
   void end_edit(PanelWindow &w, bool apply);
   void edit_field(PanelWindow &w, hvhost::Control &c, std::array<int, 3> value);
@@ -220,8 +222,13 @@ class FrontEnd : public hvhost::InputDriver {
   uint64_t char_tag_ = 0;  // the key-down whose character is still queued
   WPARAM char_vk_ = 0;     // the virtual key of that key-down
   // Keys whose press went to the plug-in as a character, by virtual key:
-  // their release goes as the same character.
-  std::vector<std::pair<WPARAM, uint32_t>> keys_down_;
+  // their release goes as the same character with the same qualifiers.
+  struct HeldKey {
+    WPARAM vk;
+    uint32_t code;
+    int qualifiers;
+  };
+  std::vector<HeldKey> keys_down_;
   uint64_t done_tag_ = 0;
   uint64_t hook_tag_ = 0;
   POINT hook_point_{};

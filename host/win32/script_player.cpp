@@ -120,6 +120,38 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
+bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::string &what) {
+  // A key with qualifiers is typed by its virtual key, as a user types it,
+  // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
+  // keys go down before its press and come up after its release. The
+  // arrows are their virtual keys too.
+  static const std::pair<int, WORD> kSpecial[] = {
+      {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
+  SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  for (const auto &[code, vk] : kSpecial)
+    if (in.code == code) scan = static_cast<SHORT>(vk);
+  if (scan == -1 || (scan & 0x0600)) {
+    fail("key code " + std::to_string(in.code) + " cannot be typed with ctrl+, shift+ or alt+");
+    return false;
+  }
+  static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
+                                               {hvhost::kQualifierShift, VK_SHIFT},
+                                               {hvhost::kQualifierAlt, VK_MENU}};
+  const WORD vk = static_cast<WORD>(scan & 0xFF);
+  // A capital is typed with Shift.
+  const int qualifiers = in.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  if (in.kind == UserInput::kKeyDown) {
+    for (const auto &[bit, held] : kHeld)
+      if (qualifiers & bit) add_key(held, false, target, what);
+    add_key(vk, false, target, what);
+  } else {
+    add_key(vk, true, nullptr, what);
+    for (const auto &[bit, held] : kHeld)
+      if (qualifiers & bit) add_key(held, true, nullptr, what);
+  }
+  return true;
+}
+
 bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
   PanelWindow *w = fe.innermost_window();
@@ -166,6 +198,12 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
         if (in.code <= 0 || in.code > 0xFFFF || (in.code >= 0xD800 && in.code <= 0xDFFF)) {
           fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
           return false;
+        }
+        // Keys with qualifiers, and the arrows (no character carries the
+        // host's codes for them), are typed by their virtual keys.
+        if (in.qualifiers || (in.code >= LWDK_UP && in.code <= LWDK_RIGHT)) {
+          if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
+          break;
         }
         add_char(static_cast<WORD>(in.code), w ? w->hwnd : nullptr, in.kind == UserInput::kKeyDown,
                  in.kind == UserInput::kKeyUp);
@@ -217,6 +255,17 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
       case UserInput::kDesktopRelease:
         add_button(in.kind == UserInput::kDesktopPress, in.button, cursor, nullptr, what);
         break;
+      case UserInput::kDesktopWheel: {
+        Event e;
+        e.kind = Event::kMouse;
+        e.flags = MOUSEEVENTF_WHEEL;
+        const int notches = std::clamp(in.values[0], -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
+        e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
+        e.at = cursor;
+        e.what = what;
+        events_.push_back(e);
+        break;
+      }
       case UserInput::kSnapshot: break;  // handed to the host by advance()
     }
   }
@@ -229,6 +278,7 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
   if (e.kind == Event::kMouse) {
     in.type = INPUT_MOUSE;
     in.mi.dwFlags = e.flags;
+    in.mi.mouseData = e.mouse_data;
     if (e.flags & MOUSEEVENTF_MOVE) {
       in.mi.dwFlags |= MOUSEEVENTF_ABSOLUTE;
       in.mi.dx = absolute_x(e.at.x);

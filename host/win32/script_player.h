@@ -72,6 +72,7 @@ class ScriptPlayer {
     DWORD flags = 0;        // MOUSEEVENTF_* or KEYEVENTF_*
     POINT at{};             // kMouse with MOUSEEVENTF_MOVE: screen position
     WORD vk = 0;            // kKey
+    DWORD mouse_data = 0;   // kMouse with MOUSEEVENTF_WHEEL: the wheel's delta
     WORD unicode = 0;       // kKey with KEYEVENTF_UNICODE
     HWND target = nullptr;  // the window that must be under `at` or in front
     bool warp = false;      // a move on the desktop: SetCursorPos first (see send())
@@ -91,6 +92,9 @@ class ScriptPlayer {
   void add_char(WORD code, HWND target, bool down = true, bool up = true);
   void add_key(WORD vk, bool up, HWND target, const std::string &what);
   void add_vk(WORD vk, HWND target, const std::string &what);
+  // A key with qualifiers, by its virtual key with theirs held around it;
+  // false (after fail) for a key that cannot be typed so.
+  bool add_held_key(const hvhost::UserInput &in, HWND target, const std::string &what);
   Step fail(const std::string &message);
   bool send(FrontEnd &fe, Event &e);
 

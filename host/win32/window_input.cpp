@@ -49,6 +49,14 @@ UserInput with_code(UserInput::Kind kind, uint32_t code = 0) {
   return in;
 }
 
+// Ctrl, Shift and Alt as the message being handled found them, in the
+// host's qualifier bits.
+int held_qualifiers() {
+  return (GetKeyState(VK_CONTROL) < 0 ? hvhost::kQualifierCtrl : 0) |
+         (GetKeyState(VK_SHIFT) < 0 ? hvhost::kQualifierShift : 0) |
+         (GetKeyState(VK_MENU) < 0 ? hvhost::kQualifierAlt : 0);
+}
+
 int lparam_x(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
 int lparam_y(LPARAM lp) { return static_cast<short>(HIWORD(lp)); }
 
@@ -199,14 +207,33 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   }
 }
 
+void FrontEnd::key_pressed(PanelWindow &w, WPARAM vk, uint32_t code) {
+  // An auto-repeated press comes again without a release between.
+  keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
+                                  [&](const HeldKey &k) { return k.vk == vk; }),
+                   keys_down_.end());
+  const int qualifiers = held_qualifiers();
+  // Windows types Ctrl+letter as a control character (Ctrl+C is 3); the
+  // host's key is the letter, with Ctrl among the qualifiers.
+  if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && vk >= 'A' && vk <= 'Z')
+    code = static_cast<uint32_t>(vk - 'A') + ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
+  keys_down_.push_back({vk, code, qualifiers});
+  UserInput in = with_code(UserInput::kKeyDown, code);
+  in.qualifiers = qualifiers;
+  queue(w, in);
+}
+
+static uint32_t special_key_code(WPARAM vk) {
+  static const std::pair<WPARAM, uint32_t> kSpecial[] = {
+      {VK_UP, LWDK_UP}, {VK_DOWN, LWDK_DOWN}, {VK_LEFT, LWDK_LEFT}, {VK_RIGHT, LWDK_RIGHT}};
+  for (const auto &[key, code] : kSpecial)
+    if (key == vk) return code;
+  return 0;
+}
+
 void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
   if (!w.edit) {
-    // An auto-repeated press comes again without a release between.
-    keys_down_.erase(std::remove_if(keys_down_.begin(), keys_down_.end(),
-                                    [&](const auto &k) { return k.first == char_vk_; }),
-                     keys_down_.end());
-    keys_down_.emplace_back(char_vk_, code);
-    queue(w, with_code(UserInput::kKeyDown, code));
+    key_pressed(w, char_vk_, code);
     return;
   }
   PanelWindow::FieldEdit &e = *w.edit;
@@ -238,11 +265,12 @@ void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {
 
 void FrontEnd::key_released(PanelWindow &w, WPARAM vk) {
   auto it = std::find_if(keys_down_.begin(), keys_down_.end(),
-                         [&](const auto &k) { return k.first == vk; });
+                         [&](const HeldKey &k) { return k.vk == vk; });
   if (it == keys_down_.end()) return;
-  const uint32_t code = it->second;
+  UserInput in = with_code(UserInput::kKeyUp, it->code);
+  in.qualifiers = it->qualifiers;
   keys_down_.erase(it);
-  queue(w, with_code(UserInput::kKeyUp, code));
+  queue(w, in);
 }
 
 LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
@@ -295,6 +323,14 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CHAR:
       if (takes_input) char_typed(w, static_cast<uint32_t>(wp));
       return 0;
+    case WM_KEYDOWN:
+      // The keys that type no character and that the host has codes for
+      // (the arrows) go to the plug-in as those codes.
+      if (takes_input && !w.edit && special_key_code(wp)) {
+        key_pressed(w, wp, special_key_code(wp));
+        return 0;
+      }
+      break;
     case WM_KEYUP:
       if (takes_input) key_released(w, wp);
       return 0;

@@ -124,3 +124,29 @@ int32_t channel_from_float(float channel) {
 float channel_to_float(int32_t channel) { return static_cast<float>(channel) / 255.0f; }
 
 int32_t clamp_channel(int32_t v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+double srgb_to_linear(int32_t channel) {
+  const double c = clamp_channel(channel) / 255.0;
+  return c <= 0.04045 ? c / 12.92 : pow((c + 0.055) / 1.055, 2.4);
+}
+
+int32_t linear_to_srgb(double linear) {
+  if (!(linear > 0.0)) return 0;  // NaN too
+  if (linear >= 1.0) return 255;
+  const double c = linear <= 0.0031308 ? linear * 12.92 : 1.055 * pow(linear, 1.0 / 2.4) - 0.055;
+  return trunc_int(c * 255.0 + 0.5);
+}
+
+void linear_sum_add(LinearSum *sum, ColorTriple rgb) {
+  sum->r += srgb_to_linear(rgb.a);
+  sum->g += srgb_to_linear(rgb.b);
+  sum->b += srgb_to_linear(rgb.c);
+  ++sum->count;
+}
+
+bool linear_sum_average(const LinearSum *sum, ColorTriple *out) {
+  if (sum->count <= 0) return false;
+  const double n = sum->count;
+  *out = {linear_to_srgb(sum->r / n), linear_to_srgb(sum->g / n), linear_to_srgb(sum->b / n)};
+  return true;
+}

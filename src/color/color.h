@@ -38,3 +38,22 @@ float channel_to_float(int32_t channel);
 
 // Clamps to 0..255, for indexing and painter arithmetic.
 int32_t clamp_channel(int32_t v);
+
+// ---- Averages in linear light -------------------------------------------------
+
+// An 8-bit sRGB channel (clamped to 0..255) decoded to linear light, 0..1,
+// by the sRGB transfer function (IEC 61966-2-1).
+double srgb_to_linear(int32_t channel);
+// Linear light (clamped to 0..1) encoded as an 8-bit sRGB channel, rounded
+// to the nearest; srgb_to_linear's exact inverse on every 8-bit channel.
+int32_t linear_to_srgb(double linear);
+
+// Colours summed in linear light, for their average.
+struct LinearSum {
+  double r, g, b;
+  int32_t count;
+};
+void linear_sum_add(LinearSum *sum, ColorTriple rgb);
+// The average of what was added, encoded again; false (and *out untouched)
+// when nothing was.
+bool linear_sum_average(const LinearSum *sum, ColorTriple *out);

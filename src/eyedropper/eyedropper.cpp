@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "binding/services.h"
+#include "eyedropper/sample_controls.h"
 
 constexpr UINT kTickMilliseconds = 100;
 constexpr LRESULT kSwallowEvent = 1;
@@ -18,16 +19,51 @@ static const int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
 
 // The run under way, for the hook and the timer; null outside a run.
 static SamplingRun *g_run = nullptr;
+// The cells a pick averages, a side; the last run's size is the next's.
+static int g_sample_size = kSampleSizes[0];
 
 const SamplingRun *sampling_run_current(void) { return g_run; }
 
+int eyedropper_sample_size(void) { return g_sample_size; }
+void eyedropper_set_sample_size(int size) { g_sample_size = sample_size_after_wheel(size, 0); }
+
+// The readout: the colour's numbers, and after them the sample size when
+// it is above 1 ("127, 63,255 5x5").
 static void write_readout(char *title, size_t size, const ColorTriple *c) {
-  if (!c) {
-    snprintf(title, size, "%s", kUnreadableReadout);
-    return;
+  const int n = !c ? snprintf(title, size, "%s", kUnreadableReadout)
+                   : snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a),
+                              static_cast<int>(c->b), static_cast<int>(c->c));
+  if (g_sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
+    snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", g_sample_size, g_sample_size);
+}
+
+// The colour a pick would take from the block: the average in linear light
+// of the sample's readable cells around the block's centre.
+static bool block_colour(const SampleBlock &block, ColorTriple *out) {
+  return sample_block_average(block, kSpoitCentreCell, kSpoitCentreCell, g_sample_size, out);
+}
+
+// The pick of an area: the cells around the release from the block the
+// tick holds when it was read around this very point, else from one more
+// read of a block there (the tick's block is not needed again: the run is
+// ending). Cells off every monitor or unreadable are left out; when none is
+// left nothing is taken.
+static bool pick_area(SamplingRun *run, POINT at) {
+  const bool held = run->cells.tick != 0 &&
+                    run->cells.origin.x == static_cast<long long>(at.x) - kSpoitCentreCell &&
+                    run->cells.origin.y == static_cast<long long>(at.y) - kSpoitCentreCell;
+  if (!held) {
+    const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+    MonitorList monitors;
+    monitor_list_read(&monitors, run->desktop_window);
+    screen_block_read(run->screen, run->desktop_dc, monitors, at, run->ticks, &run->cells);
+    dpi_switch_restore(dpi);
   }
-  snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a), static_cast<int>(c->b),
-           static_cast<int>(c->c));
+  ColorTriple c;
+  const bool read = block_colour(run->cells, &c);
+  if (read) run->picked = c;
+  write_readout(run->title, sizeof run->title, read ? &c : nullptr);
+  return read;
 }
 
 // The pick: the pixel under the release, read once, into the picked colour
@@ -36,6 +72,7 @@ static void write_readout(char *title, size_t size, const ColorTriple *c) {
 // does not reach) is no colour: the picked colour stays and the readout
 // says so.
 static bool pick_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
+  if (g_sample_size > 1) return pick_area(run, event->pt);
   const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
   if (pixel == CLR_INVALID) {
     write_readout(run->title, sizeof run->title, nullptr);
@@ -76,6 +113,14 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     // otherwise take the click (press a button, select in a viewport).
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN: run->pressed = 1; return kSwallowEvent;
+    // The wheel sets the sample size; the next tick shows it. The window
+    // under the pointer does not scroll.
+    case WM_MOUSEWHEEL:
+      if (event) {
+        const int16_t delta = static_cast<int16_t>(event->mouseData >> 16);
+        g_sample_size = sample_size_after_wheel(g_sample_size, delta);
+      }
+      return kSwallowEvent;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: {
       if (!run->pressed) break;
@@ -144,9 +189,10 @@ static bool watch_hook(SamplingRun *run, const POINT *cursor) {
 // The readout of the centre cell as the title, once the pointer has moved;
 // the host is called only when the text changes.
 static void show_readout(SamplingRun *run) {
+  ColorTriple c = {0, 0, 0};
+  const bool read = block_colour(run->cells, &c);
+  spoit_panel_show_area(run->magnifier, g_sample_size, c);
   if (!run->pointer_moved) return;
-  ColorTriple c;
-  const bool read = sample_block_cell(run->cells, kSpoitCentreCell, kSpoitCentreCell, &c);
   if (read) run->picked = c;
   char text[sizeof run->title];
   write_readout(text, sizeof text, read ? &c : nullptr);
@@ -184,6 +230,37 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   run->panel_funcs->draw(run->magnifier->panel, DR_REFRESH);
 }
 
+// Moves the pointer by (dx, dy) physical pixels, in the tick's
+// per-monitor-aware context, and records the new place
+// as the pointer's and as the one the watch on the hook last saw: the move
+// is the run's own, not input the hook missed (SetCursorPos passes no
+// hook). The next tick reads the block there.
+static void nudge_pointer(SamplingRun *run, int dx, int dy) {
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  // From the hook's last point; before the first, from the system's pointer.
+  POINT from = run->pointer;
+  if (!run->pointer_moved) GetCursorPos(&from);
+  const POINT to = {wrap_add(from.x, dx), wrap_add(from.y, dy)};
+  SetCursorPos(to.x, to.y);
+  POINT now = to;
+  GetCursorPos(&now);
+  dpi_switch_restore(dpi);
+  run->pointer = now;
+  run->pointer_moved = 1;
+  run->cursor_seen = now;
+  run->cursor_known = 1;
+}
+
+int spoit_key_down(LWPanelID, void *, LWDualKey key) {
+  SamplingRun *run = g_run;
+  if (!run || !run->magnifier || !run->magnifier->panel || run->ended) return 0;
+  int qualifiers = panel_get_int(run->panel_funcs, run->magnifier->panel, PAN_QUALIFIERS);
+  if (GetKeyState(VK_SHIFT) & 0x8000) qualifiers |= IQ_SHIFT;
+  int dx = 0, dy = 0;
+  if (nudge_for_key(key, qualifiers, &dx, &dy)) nudge_pointer(run, dx, dy);
+  return 0;
+}
+
 // The run's start: the host's services looked up afresh, the magnifier
 // made, the desktop's device context and the block taken. Returns false,
 // having made nothing, when there is no lookup or a service is missing.
@@ -195,6 +272,9 @@ static bool run_start(SamplingRun *run, int x, int y) {
   if (!run->panel_funcs || !run->raster_funcs) return false;
   g_run = run;
   run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
+  if (run->magnifier && run->magnifier->panel)
+    panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_USERKEYS,
+                  callback_ptr(spoit_key_down));
   run->desktop_window = GetDesktopWindow();
   run->desktop_dc = GetWindowDC(run->desktop_window);
   // Without its block the tick shows every cell as a failed read; the pick

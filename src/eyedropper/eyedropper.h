@@ -63,6 +63,11 @@ int eyedropper_run(int x, int y, ColorTriple *out);
 // The run under way; null outside a run.
 const SamplingRun *sampling_run_current(void);
 
+// The cells a pick averages, a side: 1, 3, 5 or 7, set by the wheel during
+// a run and kept for the module's life (1 at its load).
+int eyedropper_sample_size(void);
+void eyedropper_set_sample_size(int size);
+
 // The run's Win32 callbacks: the low-level mouse hook and the magnifier's
 // 100 ms tick. Outside a run they do nothing (the hook passes events on).
 // The hook records the point and the buttons; only the pick's release reads
@@ -71,5 +76,9 @@ const SamplingRun *sampling_run_current(void);
 // in a per-monitor-aware thread context, so that everything it reads is in
 // physical pixels as the hook's points are. It ends the run cancelled on
 // Esc, and when the hook has been lost twice.
+// During a run the wheel steps the sample size (the event is swallowed).
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);
+// The magnifier's key-down callback: the arrows move the pointer one
+// physical pixel, ten with Shift (the panel's qualifiers or the key state).
+int spoit_key_down(LWPanelID panel, void *user_data, LWDualKey key);
 void CALLBACK spoit_timer_tick(HWND hwnd, UINT message, UINT_PTR id, DWORD time);

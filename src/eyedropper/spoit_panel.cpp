@@ -54,6 +54,20 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
                           kSpoitCellSize);
     }
   }
+  // The sampled area's outline, one pixel wide along its cells' edge.
+  if (spoit->sample_size > 1 && spoit->sample_size <= kSpoitCells) {
+    const int origin = (kSpoitCentreCell - spoit->sample_size / 2) * kSpoitCellSize;
+    const int side = spoit->sample_size * kSpoitCellSize;
+    const ColorTriple &c = spoit->sampled;
+    const int ir = 255 - clamp_channel(c.a), ig = 255 - clamp_channel(c.b),
+              ib = 255 - clamp_channel(c.c);
+    rasters->drawRGBBox(spoit->raster, ir, ig, ib, origin, origin, side, kSpoitFrameWidth);
+    rasters->drawRGBBox(spoit->raster, ir, ig, ib, origin, origin + side - kSpoitFrameWidth, side,
+                        kSpoitFrameWidth);
+    rasters->drawRGBBox(spoit->raster, ir, ig, ib, origin, origin, kSpoitFrameWidth, side);
+    rasters->drawRGBBox(spoit->raster, ir, ig, ib, origin + side - kSpoitFrameWidth, origin,
+                        kSpoitFrameWidth, side);
+  }
   const int r = spoit->red[kSpoitCentreIndex], g = spoit->green[kSpoitCentreIndex],
             b = spoit->blue[kSpoitCentreIndex];
   constexpr int inner = kSpoitFrameOrigin + kSpoitFrameWidth;
@@ -73,6 +87,11 @@ bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTripl
   *out = {static_cast<int32_t>((c >> 16) & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
           static_cast<int32_t>(c & 0xFF)};
   return true;
+}
+
+void spoit_panel_show_area(SpoitPanel *spoit, int size, ColorTriple sampled) {
+  spoit->sample_size = size;
+  spoit->sampled = sampled;
 }
 
 void spoit_panel_show(SpoitPanel *spoit, const SampleBlock &block) {

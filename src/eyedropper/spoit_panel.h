@@ -48,6 +48,10 @@ struct SpoitPanel {
   int32_t green[kSpoitCells * kSpoitCells];
   int32_t blue[kSpoitCells * kSpoitCells];
   int32_t opened;
+  // The cells a pick averages, a side (1: the centre cell alone), and the
+  // colour whose inverse outlines them.
+  int32_t sample_size;
+  ColorTriple sampled;
 };
 
 // Null only when the record cannot be allocated; a panel or raster the host
@@ -59,6 +63,9 @@ void spoit_opened_callback(LWPanelID panel, void *user_data);
 void spoit_draw(LWPanelID panel, void *user_data, int mode);
 // Shows the block's cells in the magnifier's planes (drawn at the next draw).
 void spoit_panel_show(SpoitPanel *spoit, const SampleBlock &block);
+// Outlines the size x size cells around the centre (nothing more for 1) in
+// the inverse of `sampled`, the centre frame's style, from the next draw.
+void spoit_panel_show_area(SpoitPanel *spoit, int size, ColorTriple sampled);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
 // the failure value CLR_INVALID reads as white (callers that take a colour

@@ -2,6 +2,7 @@
 // systems that are not Windows. The simulated desktop library implements it.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -105,6 +106,8 @@ typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, L
 #define WM_RBUTTONUP 0x0205
 #define WM_MBUTTONDOWN 0x0207
 #define WM_MBUTTONUP 0x0208
+#define WM_MOUSEWHEEL 0x020A
+#define WHEEL_DELTA 120
 
 #define DPI_AWARENESS_CONTEXT_UNAWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-1)
 #define DPI_AWARENESS_CONTEXT_SYSTEM_AWARE ((DPI_AWARENESS_CONTEXT)(intptr_t)-2)
@@ -153,6 +156,31 @@ BOOL WINAPI DeleteObject(HGDIOBJ object);
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int source_x,
                    int source_y, DWORD rop);
 BOOL WINAPI GdiFlush(void);
+
+// The clipboard, the global memory its data lives in, and the key state.
+typedef size_t SIZE_T;
+typedef void *LPVOID;
+typedef HANDLE HGLOBAL;
+
+#define CF_TEXT 1
+#define GMEM_MOVEABLE 0x0002
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
+#define VK_MENU 0x12
+
+HWND WINAPI GetActiveWindow(void);
+BOOL WINAPI OpenClipboard(HWND owner);
+BOOL WINAPI CloseClipboard(void);
+BOOL WINAPI EmptyClipboard(void);
+HANDLE WINAPI GetClipboardData(UINT format);
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+SHORT WINAPI GetKeyState(int virtual_key);
+BOOL WINAPI SetCursorPos(int x, int y);
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+SIZE_T WINAPI GlobalSize(HGLOBAL memory);
 
 #ifdef __cplusplus
 }

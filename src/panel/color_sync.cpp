@@ -1,14 +1,15 @@
 #include "panel/color_sync.h"
 
 #include "binding/services.h"
+#include "color/color_text.h"
 #include "panel/areas.h"
 #include "panel/picker_panel.h"
 
 void picker_colour_out(const PickerPanel *picker, float out[3]) {
   const int32_t current[3] = {picker->current_rgb.a, picker->current_rgb.b, picker->current_rgb.c};
-  const int32_t initial[3] = {picker->initial_rgb.a, picker->initial_rgb.b, picker->initial_rgb.c};
+  const int32_t loaded[3] = {picker->float_rgb.a, picker->float_rgb.b, picker->float_rgb.c};
   for (int i = 0; i < 3; ++i)
-    out[i] = current[i] == initial[i] ? picker->request_rgb[i] : channel_to_float(current[i]);
+    out[i] = current[i] == loaded[i] ? picker->request_rgb[i] : channel_to_float(current[i]);
 }
 
 // Repaints every area into its raster, blits the rasters, draws the
@@ -73,4 +74,21 @@ void picker_read_hsv_editor(PickerPanel *picker, LWControl *control) {
                          g_ivec_value.ivec.val[2]};
   picker->gradient->strip_repaint_all = 1;
   apply_hsv_change(picker);
+}
+
+void picker_paste(PickerPanel *picker, const ParsedColor &pasted) {
+  // Pasted floats are kept as the request's are: bit for bit while their
+  // channel stays at the int they load as.
+  if (pasted.uses_floats) {
+    for (int i = 0; i < 3; ++i) picker->request_rgb[i] = pasted.channel[i];
+    picker->float_rgb = {pasted.rgb[0], pasted.rgb[1], pasted.rgb[2]};
+  }
+  picker_show_colour(picker, {pasted.rgb[0], pasted.rgb[1], pasted.rgb[2]});
+}
+
+size_t picker_copy_text(const PickerPanel *picker, char *buf) {
+  float out[3];
+  picker_colour_out(picker, out);
+  const int32_t rgb[3] = {picker->current_rgb.a, picker->current_rgb.b, picker->current_rgb.c};
+  return format_color_text(rgb, out, buf);
 }

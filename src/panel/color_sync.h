@@ -1,10 +1,13 @@
 // The two update paths through which every colour change propagates.
 #pragma once
 
+#include <stddef.h>
+
 #include "abi/host_api.h"
 #include "color/color.h"
 
 struct PickerPanel;
+struct ParsedColor;
 
 void apply_rgb_change(PickerPanel *picker);
 void apply_hsv_change(PickerPanel *picker);
@@ -18,3 +21,9 @@ void picker_read_hsv_editor(PickerPanel *picker, LWControl *control);
 // The current colour as the host gets it: a channel whose int is still the
 // one its request float came in as is that float, any other is int / 255.
 void picker_colour_out(const PickerPanel *picker, float out[3]);
+// A colour from the clipboard, as one RGB edit: editors, gradients, swatch
+// and one hot callback. Pasted floats become the channels' kept floats.
+void picker_paste(PickerPanel *picker, const ParsedColor &pasted);
+// The current colour as clipboard text (format_color_text) into buf, at
+// least kColorTextBufferBytes; returns its length.
+size_t picker_copy_text(const PickerPanel *picker, char *buf);

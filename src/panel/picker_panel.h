@@ -17,10 +17,12 @@ struct PickerPanel {
   void *hot_data;
   ColorTriple initial_rgb;  // the request's channels as ints, as they came in
   ColorTriple current_rgb;
-  // The request's own channels. A channel whose current int is still its
-  // initial one goes back to the host as this float, bit for bit, so that a
-  // colour nobody changed comes back as it went in.
+  // The request's own channels, or a paste's floats. A channel whose
+  // current int is still the one its float loaded as (float_rgb) goes back
+  // to the host as this float, bit for bit, so that a colour nobody changed
+  // comes back as it went in.
   float request_rgb[3];
+  ColorTriple float_rgb;  // the ints request_rgb loaded as
   ColorTriple current_hsv;
   GradientState *gradient;
   int32_t field_marker_x;

@@ -30,6 +30,7 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   const ColorTriple rgb = {channel_from_float(request->red), channel_from_float(request->green),
                            channel_from_float(request->blue)};
   picker->initial_rgb = rgb;
+  picker->float_rgb = rgb;
   picker->request_rgb[0] = request->red;
   picker->request_rgb[1] = request->green;
   picker->request_rgb[2] = request->blue;

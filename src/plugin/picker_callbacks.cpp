@@ -5,6 +5,8 @@
 #include "plugin/picker_callbacks.h"
 
 #include "binding/services.h"
+#include "color/color_text.h"
+#include "eyedropper/clipboard.h"
 #include "eyedropper/eyedropper.h"
 #include "panel/areas.h"
 #include "panel/color_sync.h"
@@ -33,8 +35,47 @@ static void on_draw(LWPanelID, void *user_data, int mode) {
   if (user_data) picker_draw(static_cast<PickerPanel *>(user_data), mode);
 }
 
-// Keys act on their release; the press does nothing.
-static int on_key_down(LWPanelID, void *, LWDualKey) { return 0; }
+// The control characters a host may hand for Ctrl+C and Ctrl+V.
+constexpr LWDualKey kCtrlC = 3;
+constexpr LWDualKey kCtrlV = 22;
+
+// Ctrl is down when any one says so: the host's qualifiers (panel tag 22),
+// or the system's key state.
+static bool ctrl_down(const PickerPanel *picker) {
+  return (panel_get_int(g_panel_funcs, picker->panel, PAN_QUALIFIERS) & IQ_CTRL) != 0 ||
+         ctrl_key_down();
+}
+
+// The current colour onto the clipboard as text.
+static void copy_colour(const PickerPanel *picker) {
+  char text[kColorTextBufferBytes];
+  const size_t size = picker_copy_text(picker, text);
+  clipboard_put_text(text, size);
+}
+
+// The clipboard's text, when it reads as a colour, becomes the picker's;
+// anything else changes nothing.
+static void paste_colour(PickerPanel *picker) {
+  char text[kColorTextMaxBytes + 1];
+  const long size = clipboard_get_text(text, sizeof text);
+  ParsedColor pasted;
+  if (size >= 0 && parse_color_text(text, static_cast<size_t>(size), &pasted))
+    picker_paste(picker, pasted);
+}
+
+// Ctrl+C and Ctrl+V act on their press, as they do everywhere on Windows;
+// other keys act on their release.
+static int on_key_down(LWPanelID, void *user_data, LWDualKey key) {
+  PickerPanel *picker = static_cast<PickerPanel *>(user_data);
+  if (!picker) return 0;
+  const bool c = key == 'c' || key == 'C';
+  const bool v = key == 'v' || key == 'V';
+  if (key == kCtrlC || (c && ctrl_down(picker)))
+    copy_colour(picker);
+  else if (key == kCtrlV || (v && ctrl_down(picker)))
+    paste_colour(picker);
+  return 0;
+}
 
 // Button and move events alike go to the area router.
 static void on_mouse(LWPanelID panel, void *user_data, int flags, int x, int y) {

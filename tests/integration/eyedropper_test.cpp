@@ -425,6 +425,40 @@ TEST_F(Eyedropper, AHookThatCannotBeInstalledEndsTheRunAtOnce) {
   EXPECT_EQ(desktop_call_count("SetTimer"), 0);
 }
 
+// The wheel's size belongs to the module: the next run starts with it, and
+// the sizes wrap round. A wheel turn outside a run goes on down the chain.
+TEST_F(Eyedropper, TheSampleSizeLastsIntoTheNextRunAndWraps) {
+  const auto wheel = [](int notches, int swallowed) {
+    return Check([=](Host &) { EXPECT_EQ(desktop_wheel_event(notches), swallowed); });
+  };
+  const auto title_is = [](std::string want) {
+    return Check([=](Host &h) { EXPECT_EQ(magnifier(h)->title(), want); });
+  };
+  const Action right_press = Action::desktop_press(MouseButton::kRight);
+  const Action right_release = Action::desktop_release(MouseButton::kRight);
+  run({wheel(1, 0),
+       Action::key_press('S'),
+       Action::desktop_move(300, 700),
+       wheel(1, 1),
+       wheel(1, 1),
+       wheel(1, 1),
+       Action::wait(100),
+       title_is(readout(pattern(300, 700)) + " 7x7"),
+       right_press,
+       right_release,
+       Action::key_press('S'),
+       Action::desktop_move(310, 700),
+       Action::wait(100),
+       title_is(readout(pattern(310, 700)) + " 7x7"),
+       wheel(1, 1),
+       Action::wait(100),
+       title_is(readout(pattern(310, 700))),
+       right_press,
+       right_release,
+       Action::ok()});
+  EXPECT_EQ(after_runs(), 2);
+}
+
 TEST_F(Eyedropper, ATriggerDuringARunIsIgnored) {
   run({
       Action::key_press('S'),
@@ -697,7 +731,24 @@ struct CompositedRow {
   POINT at;      // ... from here
   int removals;  // hooks the timeout removed
   int installs;  // hooks the run installed
+  std::optional<Rgb> colour = std::nullopt;  // taken, when not the pattern's at `at`
 };
+
+// A one-pixel chequer wallpaper of red, where x + y is even, and blue.
+Check chequer_wallpaper() {
+  return Check([](Host &) {
+    std::vector<uint32_t> pixels(1920 * 1080);
+    for (int y = 0; y < 1080; ++y)
+      for (int x = 0; x < 1920; ++x) pixels[y * 1920 + x] = (x + y) % 2 ? 0x0000FF : 0xFF0000;
+    ASSERT_EQ(desktop_set_wallpaper(pixels.data(), 1920, 1080, 1920), 1);
+  });
+}
+
+// Actions the hosts deliver with qualifiers held.
+Action with_qualifiers(Action a, int qualifiers) {
+  a.qualifiers = qualifiers;
+  return a;
+}
 
 std::ostream &operator<<(std::ostream &os, const CompositedRow &row) { return os << row.name; }
 
@@ -716,7 +767,8 @@ TEST_P(EyedropperComposited, TheRunEndsAsTheUserMeantIt) {
   EXPECT_EQ(desktop_call_count("@hook_removed"), row.removals);
   EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), row.installs - 1);  // the first before
   EXPECT_EQ(desktop_gdi_objects(), 0);
-  const Rgb expected = row.taken ? pattern(row.at.x, row.at.y) : Rgb{51, 102, 153};
+  const Rgb expected =
+      row.taken ? row.colour.value_or(pattern(row.at.x, row.at.y)) : Rgb{51, 102, 153};
   EXPECT_EQ(s.control("MiniRGBControl")->value(),
             (std::array<int, 3>{expected.r, expected.g, expected.b}));
   EXPECT_EQ(out.hot.size(), row.taken ? 2u : 1u);
@@ -868,6 +920,113 @@ INSTANTIATE_TEST_SUITE_P(
                       {800, 200},
                       1,
                       2},
+        // Red and blue, 13 cells to 12: R = 0.52 and B = 0.48 in linear
+        // light, 191 and 184 in sRGB (not 132 and 122).
+        CompositedRow{
+            "TheWheelTakesA5x5AverageInLinearLightFromTheTicksBlock",
+            [](Eyedropper &) {
+              return std::vector<Step>{
+                  chequer_wallpaper(),
+                  Action::desktop_move(500, 500),
+                  Check([](Host &) {
+                    EXPECT_EQ(desktop_wheel_event(1), 1);  // 1 -> 3
+                    EXPECT_EQ(desktop_wheel_event(3), 1);  // 3 -> 5
+                  }),
+                  Action::wait(100),
+                  Check([](Host &h) {
+                    hvhost::Panel *m = magnifier(h);
+                    EXPECT_EQ(m->title(), "191,  0,184 5x5");
+                    // The area's outline in the inverse of its average.
+                    const int edge = kSpoitBlitOffset + 5 * kSpoitCellSize;
+                    EXPECT_EQ(m->framebuffer().pixel(edge, edge + 10), (Rgb{64, 255, 71}));
+                    EXPECT_EQ(m->framebuffer().pixel(edge + 1, edge + 10),
+                              Rgb::from_packed(desktop_screen_pixel(498, 499)));
+                    desktop_log_clear();
+                  }),
+                  Action::desktop_press(),
+                  Action::desktop_release(),
+                  // Taken from the block the tick read: no more reads.
+                  Check([](Host &) {
+                    EXPECT_EQ(desktop_call_count("@screen_read"), 0);
+                    EXPECT_EQ(desktop_call_count("GetPixel"), 0);
+                  }),
+              };
+            },
+            true,
+            {500, 500},
+            0,
+            1,
+            Rgb{191, 0, 184}},
+        CompositedRow{"APickAwayFromTheTicksBlockReadsOnceMoreAndTheWheelIsSwallowed",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            chequer_wallpaper(),
+                            Action::desktop_move(500, 500),
+                            Check([](Host &) {
+                              EXPECT_EQ(desktop_wheel_event(-1), 1);  // 1 -> 7
+                              EXPECT_EQ(desktop_wheel_event(-1), 1);  // 7 -> 5
+                              EXPECT_EQ(desktop_wheel_event(-1), 1);  // 5 -> 3
+                            }),
+                            Action::wait(100),
+                            Action::desktop_move(701, 300),
+                            Action::desktop_press(),
+                            Check([](Host &) { desktop_log_clear(); }),
+                            Action::desktop_release(),
+                            Check([](Host &) { EXPECT_EQ(desktop_call_count("@screen_read"), 1); }),
+                        };
+                      },
+                      // 3 x 3 around an odd cell: 5 blue, 4 red.
+                      true,
+                      {701, 300},
+                      0,
+                      1,
+                      Rgb{178, 0, 197}},
+        CompositedRow{"AnAreaWithNoReadableCellTakesNothing",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Check([](Host &) { EXPECT_EQ(desktop_wheel_event(1), 1); }),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_all_pixels(1); }),
+                            Action::desktop_move(900, 500),
+                            Action::desktop_press(),
+                            Action::desktop_release(),
+                            Check([](Host &) { desktop_fail_all_pixels(0); }),
+                        };
+                      },
+                      false,
+                      {},
+                      0,
+                      1},
+        CompositedRow{
+            "ArrowsNudgeAPixelOrTenAndTheWatchTakesNoNudgeForALostHook",
+            [](Eyedropper &) {
+              std::vector<Step> steps = {Action::desktop_move(500, 500), Action::wait(100)};
+              for (int i = 0; i < 3; ++i) {
+                steps.push_back(Action::key_press(LWDK_RIGHT));
+                steps.push_back(Action::wait(100));
+              }
+              steps.push_back(
+                  with_qualifiers(Action::key_press(LWDK_DOWN), hvhost::kQualifierShift));
+              steps.push_back(Action::key_press(LWDK_UP));
+              for (int i = 0; i < 4; ++i) steps.push_back(Action::wait(100));
+              steps.push_back(Check([](Host &h) {
+                int x = 0, y = 0;
+                desktop_cursor(&x, &y);
+                EXPECT_EQ(x, 503);
+                EXPECT_EQ(y, 509);
+                EXPECT_EQ(magnifier(h)->title(), readout(pattern(503, 509)));
+                EXPECT_EQ(desktop_hook_count(), 1);
+                EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), 0);
+              }));
+              steps.push_back(Action::desktop_press());
+              steps.push_back(Action::desktop_release());
+              return steps;
+            },
+            true,
+            {503, 509},
+            0,
+            1},
         CompositedRow{"EscEndsTheRunWhateverTheHostDoesWithIt",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -885,6 +1044,4 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       0,
                       1}),
-    [](const ::testing::TestParamInfo<CompositedRow> &row) {
-      return std::string(row.param.name);
-    });
+    [](const ::testing::TestParamInfo<CompositedRow> &row) { return std::string(row.param.name); });

@@ -47,6 +47,8 @@ std::vector<Scenario> scenarios() {
   const std::vector<Action> drags = {Action::drag(Place::kField, 20, 30, 200, 100),
                                      Action::drag(Place::kStrip, 5, 40, 5, 150), Action::ok()};
   const std::vector<Action> edit = {Action::rgb(12, 34, 56), Action::ok()};
+  Action ctrl_c = Action::key_press('c'), ctrl_v = Action::key_press('v');
+  ctrl_c.qualifiers = ctrl_v.qualifiers = hvhost::kQualifierCtrl;
   return {
       {"open and cancel", {{Action::cancel()}}},
       {"field and strip drags", {drags}},
@@ -59,6 +61,8 @@ std::vector<Scenario> scenarios() {
          Action::desktop_press(MouseButton::kRight), Action::desktop_release(MouseButton::kRight),
          Action::cancel()}}},
       {"two requests in a row", {drags, edit}},
+      {"copy, then paste back",
+       {{Action::rgb(12, 34, 56), ctrl_c, Action::rgb(1, 1, 1), ctrl_v, Action::ok()}}},
   };
 }
 
@@ -91,6 +95,9 @@ std::vector<FailureKind> failure_kinds() {
       desktop_kind("CreateDIBSection", DESKTOP_FAIL_DIB),
       desktop_kind("SelectObject", DESKTOP_FAIL_SELECT),
       desktop_kind("BitBlt", DESKTOP_FAIL_BITBLT),
+      desktop_kind("OpenClipboard", DESKTOP_FAIL_OPEN_CLIPBOARD),
+      desktop_kind("GlobalAlloc", DESKTOP_FAIL_GLOBAL_ALLOC),
+      desktop_kind("SetClipboardData", DESKTOP_FAIL_SET_CLIPBOARD),
       {"allocation", [](PluginSession &s, int n) { ASSERT_TRUE(s.fail_allocation(n)); },
        [](PluginSession &s) { return s.allocation_failure_pending(); }},
   };
@@ -107,9 +114,13 @@ struct Live {
 };
 
 Live live(PluginSession &s) {
-  return {s.host().panels().size(), s.host().control_count(),
-          s.host().raster_count(),  desktop_hook_count(),
-          desktop_timer_count(),    desktop_outstanding_dcs() + desktop_gdi_objects()};
+  return {s.host().panels().size(),
+          s.host().control_count(),
+          s.host().raster_count(),
+          desktop_hook_count(),
+          desktop_timer_count(),
+          desktop_outstanding_dcs() + desktop_gdi_objects() + desktop_outstanding_globals() +
+              desktop_clipboard_open() + desktop_global_misuse()};
 }
 
 std::string describe(const Live &l) {

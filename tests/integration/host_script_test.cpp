@@ -44,6 +44,9 @@ key 0
 key down S
 key up 115
 key d
+key ctrl+v
+key down shift+ctrl+4112
+key alt++
 rgb 1 -2 300
 hsv 0 0 2147483647
 click eyedropper
@@ -57,6 +60,7 @@ desktop move -32768 100
 desktop press left
 desktop release right
 desktop press middle
+desktop wheel -3
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -77,6 +81,9 @@ snapshot picker-1.final_2
                                                           "key down 83",
                                                           "key up 115",
                                                           "key 100",
+                                                          "key ctrl+118",
+                                                          "key down ctrl+shift+4112",
+                                                          "key alt+43",
                                                           "rgb 1 -2 300",
                                                           "hsv 0 0 2147483647",
                                                           "click eyedropper",
@@ -90,6 +97,7 @@ snapshot picker-1.final_2
                                                           "desktop press left",
                                                           "desktop release right",
                                                           "desktop press middle",
+                                                          "desktop wheel -3",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -151,6 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"key", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key SS", "line 1: a key is one character or a decimal code, not 'SS'"},
         BadLine{"key 65536", "line 1: CODE 65536 is out of range (0..65535)"},
+        BadLine{"key ctrl+", "line 1: a key is one character or a decimal code, not 'ctrl+'"},
+        BadLine{"key ctrl+99999", "line 1: CODE 99999 is out of range (0..65535)"},
         BadLine{"key up", "line 1: missing the key C (a character or a decimal code)"},
         BadLine{"key down S S", "line 1: unexpected 'S' after the action"},
         BadLine{"rgb 1 2", "line 1: missing B"}, BadLine{"hsv", "line 1: missing H"},
@@ -259,6 +269,7 @@ std::string inputs_text(const hvhost::InputList &inputs) {
                                        "desktop-move",
                                        "desktop-press",
                                        "desktop-release",
+                                       "desktop-wheel",
                                        "snapshot"};
   std::string out;
   for (const hvhost::UserInput &in : inputs) {
@@ -269,6 +280,8 @@ std::string inputs_text(const hvhost::InputList &inputs) {
     if (in.kind == hvhost::UserInput::kKeyDown || in.kind == hvhost::UserInput::kKeyUp ||
         in.kind == hvhost::UserInput::kWait)
       out += " " + std::to_string(in.code);
+    if (in.qualifiers) out += " q" + std::to_string(in.qualifiers);
+    if (in.kind == hvhost::UserInput::kDesktopWheel) out += " " + std::to_string(in.values[0]);
     if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
     if (in.button != MouseButton::kLeft) out += " not-left";
     if (!in.needs_panel) out += " anywhere";
@@ -307,7 +320,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Across the whole coordinate range.
         Resolved{"drag -32768 0 32767 0 1", true, "press -32768,0; move 32767,0; release 32767,0"},
         Resolved{"key 27", true, "down 27; up 27"}, Resolved{"key up S", true, "up 83"},
-        Resolved{"rgb 1 2 3", true, "rgb 3"},
+        Resolved{"key ctrl+c", true, "down 99 q1; up 99 q1"}, Resolved{"rgb 1 2 3", true, "rgb 3"},
         Resolved{"press strip 1 1", true, "no strip (a tall narrow raster) on the open panel"},
         Resolved{"hsv 1 2 3", true, "no HSV editor on the open panel"},
         Resolved{"ok", true, "the open panel has no OK button"},
@@ -319,7 +332,8 @@ INSTANTIATE_TEST_SUITE_P(
         Resolved{"wait 5", false, "wait 5 anywhere"},
         Resolved{"desktop move 5 6", false, "desktop-move 5,6 anywhere"},
         Resolved{"desktop press right", false, "desktop-press not-left anywhere"},
-        Resolved{"desktop release left", true, "desktop-release anywhere"}));
+        Resolved{"desktop release left", true, "desktop-release anywhere"},
+        Resolved{"desktop wheel -2", false, "desktop-wheel -2 anywhere"}));
 
 // ---- The rows themselves ----
 

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "desktop.h"
 #include "support/plugin_session.h"
 
 namespace {
@@ -109,6 +111,12 @@ TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
   EXPECT_EQ(s.picker_panel(), nullptr);
 }
 
+// The key with Ctrl held.
+Action with_ctrl(Action a) {
+  a.qualifiers = hvhost::kQualifierCtrl;
+  return a;
+}
+
 bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // The request loads by truncation (0.5 as 127); OK gives back each channel
@@ -122,6 +130,7 @@ TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
     std::vector<Action> script;
     std::array<int, 3> loaded;
     float out[3];
+    const char *clipboard = nullptr;
   } rows[] = {
       {{0.5f, 1.0f, 0.0f}, {Action::ok()}, {127, 255, 0}, {0.5f, 1.0f, 0.0f}},
       {{0.8f, 0.5f, 0.3f}, {Action::ok()}, {204, 127, 76}, {0.8f, 0.5f, 0.3f}},
@@ -135,9 +144,27 @@ TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
        {Action::rgb(255, 1, 0), Action::ok()},
        {433, 0, -63},
        {1.0f, 1.0f / 255.0f, 0.0f}},
+      // Pasted floats are kept as the request's are, also what the picker
+      // copies; a pasted hex code of the loaded ints keeps the request's.
+      {{0.5f, 1.0f, 0.0f},
+       {with_ctrl(Action::key_press('v')), Action::ok()},
+       {127, 255, 0},
+       {2.5f, 0.5f, 1e-45f},
+       "2.5, 0.5, 1.0e-45"},
+      {{0.5f, 1.0f, 0.0f},
+       {with_ctrl(Action::key_press('v')), Action::rgb(255, 63, 10), Action::ok()},
+       {127, 255, 0},
+       {1.0f, 0.25f, 10.0f / 255.0f},
+       "#FFFFFF\r\n1.7, 0.25, 0.0"},
+      {{0.8f, 0.5f, 0.3f},
+       {with_ctrl(Action::key_press('v')), Action::ok()},
+       {204, 127, 76},
+       {0.8f, 0.5f, 0.3f},
+       "#CC7F4C"},
   };
   for (const auto &row : rows) {
     PluginSession s;
+    if (row.clipboard) desktop_set_clipboard(row.clipboard, std::strlen(row.clipboard) + 1);
     const hvhost::ColorOutcome out = s.request(row.script, color(row.in[0], row.in[1], row.in[2]));
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.result, 1);
@@ -148,10 +175,212 @@ TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
       EXPECT_TRUE(same_bits(got[i], row.out[i])) << "channel " << i << ": " << got[i];
       EXPECT_TRUE(same_bits(opened[i], row.in[i])) << "hot at the open, channel " << i;
     }
-    if (row.script.size() == 1) {
+    if (row.script.size() == 1 && !row.clipboard) {
       EXPECT_EQ(s.control("MiniRGBControl")->value(), row.loaded);
       EXPECT_EQ(out.hot.size(), 1u);  // before the panel was shown
     }
+  }
+}
+
+// Ctrl+C and Ctrl+V on the picker, Ctrl by each route a host may give it:
+// the qualifiers of panel tag 22, the system's key state, or the control
+// characters 3 and 22. A paste is one RGB edit; anything that cannot be
+// pasted or copied changes nothing, and the clipboard is always given back.
+TEST(Picker, ClipboardKeys) {
+  const std::string copied = "#336699\r\n0.2, 0.4, 0.6";
+  const std::array<int, 3> loaded = {51, 102, 153};
+  const struct Row {
+    const char *name;
+    std::optional<std::string> clipboard;  // bytes as put there; none: no text
+    std::vector<Action> keys;
+    bool ctrl_state;  // the system's key state has Ctrl down
+    int fail_point;   // the desktop's first such call fails
+    std::array<int, 3> rgb;
+    size_t hot;  // callbacks after the open's
+    std::optional<std::string> after;
+  } rows[] = {
+      {"paste hex",
+       std::string("#3366CC\0", 8),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {51, 102, 204},
+       1,
+       std::string("#3366CC\0", 8)},
+      {"paste by control character",
+       std::string("255 128 0\0", 10),
+       {Action::key_press(22)},
+       false,
+       0,
+       {255, 128, 0},
+       1,
+       std::string("255 128 0\0", 10)},
+      {"paste by key state",
+       std::string("#abc\0", 5),
+       {Action::key_press('V')},
+       true,
+       0,
+       {170, 187, 204},
+       1,
+       std::string("#abc\0", 5)},
+      {"paste on the press",
+       std::string("#abc\0", 5),
+       {with_ctrl(Action::key_down('v'))},
+       false,
+       0,
+       {170, 187, 204},
+       1,
+       std::string("#abc\0", 5)},
+      {"text without a NUL",
+       std::string("#FF0000"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {255, 0, 0},
+       1,
+       std::string("#FF0000")},
+      {"v alone",
+       std::string("#abc"),
+       {Action::key_press('v')},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("#abc")},
+      {"a release alone",
+       std::string("#abc"),
+       {with_ctrl(Action::key_up('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("#abc")},
+      {"other text",
+       std::string("hello"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("hello")},
+      {"NaN",
+       std::string("nan 0.5 0.5"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("nan 0.5 0.5")},
+      {"257 bytes",
+       std::string(250, ' ') + "#abc   ",
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string(250, ' ') + "#abc   "},
+      {"no text",
+       std::nullopt,
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::nullopt},
+      {"clipboard cannot be opened",
+       std::string("#abc"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       DESKTOP_FAIL_OPEN_CLIPBOARD,
+       loaded,
+       0,
+       std::string("#abc")},
+      {"copy",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       0,
+       loaded,
+       0,
+       copied + '\0'},
+      {"copy by control character",
+       std::nullopt,
+       {Action::key_press(3)},
+       false,
+       0,
+       loaded,
+       0,
+       copied + '\0'},
+      {"copy by key state",
+       std::nullopt,
+       {Action::key_press('C')},
+       true,
+       0,
+       loaded,
+       0,
+       copied + '\0'},
+      {"c alone",
+       std::string("old"),
+       {Action::key_press('c')},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("old")},
+      {"copy without memory",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       DESKTOP_FAIL_GLOBAL_ALLOC,
+       loaded,
+       0,
+       std::string("old")},
+      {"copy cannot open",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       DESKTOP_FAIL_OPEN_CLIPBOARD,
+       loaded,
+       0,
+       std::string("old")},
+      {"copy refused",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       DESKTOP_FAIL_SET_CLIPBOARD,
+       loaded,
+       0,
+       std::nullopt},
+      {"copy, then paste",
+       std::nullopt,
+       {Action::rgb(1, 2, 3), with_ctrl(Action::key_press('c')), Action::rgb(9, 9, 9),
+        with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {1, 2, 3},
+       3,
+       std::string("#010203\r\n") + "0.003921569, 0.007843138, 0.011764706" + '\0'},
+  };
+  for (const Row &row : rows) {
+    SCOPED_TRACE(row.name);
+    PluginSession s;
+    if (row.clipboard) desktop_set_clipboard(row.clipboard->data(), row.clipboard->size());
+    desktop_key_event(VK_CONTROL, row.ctrl_state);
+    if (row.fail_point) desktop_fail_call(row.fail_point, 1);
+    std::vector<Action> script = row.keys;
+    script.push_back(Action::ok());
+    const hvhost::ColorOutcome out = s.request(script, color(0.2f, 0.4f, 0.6f));
+    EXPECT_EQ(s.control("MiniRGBControl")->value(), row.rgb);
+    EXPECT_EQ(out.hot.size(), 1 + row.hot);
+    const char *bytes = nullptr;
+    size_t size = 0;
+    const bool has_text = desktop_clipboard(&bytes, &size);
+    EXPECT_EQ(has_text ? std::optional<std::string>(std::string(bytes, size)) : std::nullopt,
+              row.after);
+    EXPECT_EQ(desktop_clipboard_open(), 0);
+    EXPECT_EQ(desktop_outstanding_globals(), 0);
+    EXPECT_EQ(desktop_global_misuse(), 0);
+    EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
 }
 

@@ -109,7 +109,7 @@ TEST_F(Sync, RgbEditorUpdatesHsvEditorAndReportsTheColour) {
 // float, bit for bit (HDR and NaN too); a changed one reports int / 255.
 TEST_F(Sync, UnchangedChannelsReportTheRequestsOwnFloats) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
-  picker->initial_rgb = {127, 510, 0};
+  picker->float_rgb = {127, 510, 0};
   picker->request_rgb[0] = 0.5f;
   picker->request_rgb[1] = 2.0f;
   picker->request_rgb[2] = nan;

@@ -9,11 +9,13 @@
 #include <stdlib.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "color/color_text.h"
 
 namespace {
 
@@ -391,3 +393,150 @@ TEST(GradientCreate, EveryEntryIsTheShiftedHue) {
 }
 
 }  // namespace
+
+// ---- Colours as clipboard text ------------------------------------------------
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// Every form the picker takes, and the near misses that must change nothing.
+TEST(ColorText, ParseTable) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const struct {
+    std::string text;
+    bool ok;
+    ColorTriple rgb;
+    bool floats;
+    float f[3];
+  } rows[] = {
+      {"#3366CC", true, {51, 102, 204}, false, {}},
+      {"  #3366cc\r\n", true, {51, 102, 204}, false, {}},
+      {"3366CC", true, {51, 102, 204}, false, {}},
+      {"#36c", true, {51, 102, 204}, false, {}},
+      {"#FFF", true, {255, 255, 255}, false, {}},
+      {"255, 128 ,0", true, {255, 128, 0}, false, {}},
+      {"0\t1 255", true, {0, 1, 255}, false, {}},
+      {"007 8 9", true, {7, 8, 9}, false, {}},
+      {"0.5, 0.25, 1.0", true, {127, 63, 255}, true, {0.5f, 0.25f, 1.0f}},
+      {"2.0 1.0 0.5", true, {510, 255, 127}, true, {2.0f, 1.0f, 0.5f}},
+      {"-0.25 .5 5.", true, {-63, 127, 1275}, true, {-0.25f, 0.5f, 5.0f}},
+      {"1.0e-45, 0.1, 3.4e38", true, {0, 25, INT32_MAX}, true, {1e-45f, 0.1f, 3.4e38f}},
+      // What the picker copies: the floats are taken.
+      {"#FF8000\r\n1.7, 0.5, 0.0", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
+      {"#FF8000\n1.7 0.5 0.0\n", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
+      // Refused.
+      {"", false, {}, false, {}},
+      {"#3366C", false, {}, false, {}},
+      {"3366CCDD", false, {}, false, {}},
+      {"36c", false, {}, false, {}},
+      {"#GG0000", false, {}, false, {}},
+      {"# 3366CC", false, {}, false, {}},
+      {"256 0 0", false, {}, false, {}},
+      {"-1 0 0", false, {}, false, {}},
+      {"+1 0 0", false, {}, false, {}},
+      {"1 2", false, {}, false, {}},
+      {"1 2 3 4", false, {}, false, {}},
+      {"1,,2,3", false, {}, false, {}},
+      {",1 2 3", false, {}, false, {}},
+      {"1 2 3,", false, {}, false, {}},
+      {"0.5 128 1.0", false, {}, false, {}},
+      {"nan 0.5 0.5", false, {}, false, {}},
+      {"nan. 0.5 0.5", false, {}, false, {}},
+      {"inf 1.0 1.0", false, {}, false, {}},
+      {"1.0e39 1.0 1.0", false, {}, false, {}},
+      {"0x1.0p0 1.0 1.0", false, {}, false, {}},
+      {"1.0.0 1.0 1.0", false, {}, false, {}},
+      {"+1.0 1.0 1.0", false, {}, false, {}},
+      {"99999999999 0 0", false, {}, false, {}},
+      {"#FF8000\r\n255 128 0", false, {}, false, {}},
+      {"red\n1.0 1.0 1.0", false, {}, false, {}},
+      {"#FF8000\n1.0 1.0 1.0\n#000", false, {}, false, {}},
+      {std::string("#FFF\0", 5), false, {}, false, {}},
+      {std::string(253, ' ') + "#FFF", false, {}, false, {}},
+  };
+  for (const auto &row : rows) {
+    ParsedColor out = {7, {7, 7, 7}, {nan, nan, nan}};
+    const bool ok = parse_color_text(row.text.data(), row.text.size(), &out);
+    EXPECT_EQ(ok, row.ok) << row.text;
+    if (!row.ok) {
+      EXPECT_EQ(out.uses_floats, 7) << "refused text leaves the output alone: " << row.text;
+      continue;
+    }
+    EXPECT_TRUE(str(ColorTriple{out.rgb[0], out.rgb[1], out.rgb[2]}) == str(row.rgb)) << row.text;
+    EXPECT_EQ(out.uses_floats != 0, row.floats) << row.text;
+    for (int i = 0; row.floats && i < 3; ++i)
+      EXPECT_TRUE(same_bits(out.channel[i], row.f[i])) << row.text << " channel " << i;
+  }
+  // 256 bytes are read, 257 are not; a null text is nothing.
+  ParsedColor out;
+  EXPECT_TRUE(parse_color_text((std::string(252, ' ') + "#FFF").c_str(), 256, &out));
+  EXPECT_FALSE(parse_color_text(nullptr, 0, &out));
+}
+
+// What the picker copies reads back to the same float bits, and its hex code
+// is the colour clamped to 0..255.
+TEST(ColorText, CopiedTextReadsBackExactly) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const struct {
+    int32_t rgb[3];
+    float f[3];
+    const char *text;
+  } rows[] = {
+      {{51, 102, 153}, {0.2f, 0.4f, 0.6f}, "#336699\r\n0.2, 0.4, 0.6"},
+      {{255, 0, 127}, {1.0f, 0.0f, 0.5f}, "#FF007F\r\n1.0, 0.0, 0.5"},
+      {{510, -63, 0}, {2.0f, -0.25f, 1e-45f}, "#FF0000\r\n2.0, -0.25, 1.0e-45"},
+      {{0, 0, INT32_MAX},
+       {1e20f, 1.17549435e-38f, 3.40282347e38f},
+       "#0000FF\r\n1.0e+20, 1.1754944e-38, 3.4028235e+38"},
+      {{0, 0, 0}, {nan, inf, -inf}, "#000000\r\nnan, inf, -inf"},
+  };
+  for (const auto &row : rows) {
+    char buf[kColorTextBufferBytes];
+    const size_t n = format_color_text(row.rgb, row.f, buf);
+    EXPECT_EQ(std::string(buf, n), row.text);
+    ParsedColor back;
+    const bool finite = std::isfinite(row.f[0]);
+    ASSERT_EQ(parse_color_text(buf, n, &back), finite) << row.text;
+    for (int i = 0; finite && i < 3; ++i) EXPECT_TRUE(same_bits(back.channel[i], row.f[i])) << i;
+  }
+}
+
+// ---- Averages in linear light ---------------------------------------------------
+
+// Each 8-bit channel survives decoding and encoding; averages of known
+// pairs and chequers, worked out from the sRGB transfer function.
+TEST(LinearLight, AveragesTable) {
+  for (int c = 0; c < 256; ++c) EXPECT_EQ(linear_to_srgb(srgb_to_linear(c)), c) << c;
+  const struct {
+    std::vector<ColorTriple> cells;
+    ColorTriple average;
+    const char *what;
+  } rows[] = {
+      {{{255, 255, 255}, {0, 0, 0}}, {188, 188, 188}, "white and black: 0.5 linear, not 128"},
+      {{{255, 0, 0}, {0, 0, 255}}, {188, 0, 188}, "red and blue"},
+      {{{200, 100, 50}}, {200, 100, 50}, "one cell is itself"},
+      {std::vector<ColorTriple>(9, {17, 34, 51}), {17, 34, 51}, "one colour 3 x 3"},
+      // A 5 x 5 chequer: 13 cells of one colour, 12 of the other.
+      {[] {
+         std::vector<ColorTriple> v;
+         for (int i = 0; i < 25; ++i)
+           v.push_back(i % 2 ? ColorTriple{0, 0, 0} : ColorTriple{255, 255, 255});
+         return v;
+       }(),
+       {191, 191, 191},
+       "white and black chequer 5 x 5"},
+      {{{-40, 300, 0}, {0, 255, 1000}}, {0, 255, 188}, "channels outside 0..255 clamp"},
+  };
+  for (const auto &row : rows) {
+    LinearSum sum = {};
+    for (const ColorTriple &c : row.cells) linear_sum_add(&sum, c);
+    ColorTriple got = {-1, -1, -1};
+    ASSERT_TRUE(linear_sum_average(&sum, &got)) << row.what;
+    EXPECT_EQ(str(got), str(row.average)) << row.what;
+  }
+  LinearSum none = {};
+  ColorTriple untouched = {7, 7, 7};
+  EXPECT_FALSE(linear_sum_average(&none, &untouched));
+  EXPECT_EQ(untouched.a, 7);
+  EXPECT_EQ(linear_to_srgb(std::nan("")), 0);
+}

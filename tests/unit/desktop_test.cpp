@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -905,6 +906,14 @@ TEST_P(DesktopLogical, TheThreadsContextDecidesTheCoordinates) {
   ASSERT_TRUE(GetCursorPos(&p));
   EXPECT_EQ(p.x, row.logical_cursor.x);
   EXPECT_EQ(p.y, row.logical_cursor.y);
+  // SetCursorPos takes the same coordinates: back where it was, to within
+  // a scaled pixel's rounding.
+  desktop_set_cursor(0, 0);
+  ASSERT_TRUE(SetCursorPos(p.x, p.y));
+  int cx = 0, cy = 0;
+  desktop_cursor(&cx, &cy);
+  EXPECT_LE(std::abs(cx - row.cursor.x), 1) << cx;
+  EXPECT_LE(std::abs(cy - row.cursor.y), 1) << cy;
   RECT r{};
   ASSERT_TRUE(GetWindowRect(GetDesktopWindow(), &r));
   EXPECT_TRUE(r == row.primary);

@@ -9,6 +9,7 @@
 #include "desktop.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
+#include "eyedropper/sample_controls.h"
 #include "eyedropper/screen_block.h"
 #include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
@@ -81,6 +82,58 @@ TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
   EXPECT_EQ(list.count, 0);
   EXPECT_FALSE(monitor_list_contains(list, 0, 0));
   desktop_reset(1920, 1080);
+}
+
+// The wheel steps the sample size round 1, 3, 5, 7 either way; the arrows
+// move the pointer one physical pixel, ten with Shift, in the code order
+// up, down, left, right.
+TEST(SamplingRun, WheelSizesAndArrowNudges) {
+  const int sizes[][3] = {{1, 120, 3}, {3, 1, 5},    {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
+                          {7, -1, 5},  {3, -120, 1}, {5, 0, 5},   {4, 120, 1}, {0, -120, 1}};
+  for (const auto &r : sizes) EXPECT_EQ(sample_size_after_wheel(r[0], r[1]), r[2]) << r[0];
+  const struct {
+    LWDualKey key;
+    int qualifiers;
+    bool arrow;
+    int dx, dy;
+  } keys[] = {
+      {0x1010, 0, true, 0, -1},        {0x1011, 0, true, 0, 1},
+      {0x1012, 0, true, -1, 0},        {0x1013, 0, true, 1, 0},
+      {0x1013, IQ_SHIFT, true, 10, 0}, {0x1010, IQ_SHIFT | IQ_CTRL, true, 0, -10},
+      {0x1012, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
+      {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
+  };
+  // An average leaves out the cells that are unreadable or off the block.
+  SampleBlock block = {};
+  for (int i = 0; i < kSampleBlockCells; ++i) {
+    block.rgb[i] = 0xFFFFFF;
+    block.readable[i] = 1;
+  }
+  block.rgb[kSpoitCentreIndex] = 0;
+  const struct {
+    int column, row, size;
+    bool unreadable_ring;  // the centre's eight neighbours unreadable
+    bool taken;
+    ColorTriple average;
+  } areas[] = {
+      {7, 7, 1, false, true, {0, 0, 0}},    {7, 7, 3, false, true, {242, 242, 242}},
+      {7, 7, 3, true, true, {0, 0, 0}},     {0, 0, 7, false, true, {255, 255, 255}},
+      {-4, -4, 7, false, false, {9, 9, 9}}, {7, 7, 7, false, true, {253, 253, 253}},
+  };
+  for (const auto &a : areas) {
+    for (int r = 6; r <= 8; ++r)
+      for (int c = 6; c <= 8; ++c)
+        if (r != 7 || c != 7) block.readable[r * kSpoitCells + c] = !a.unreadable_ring;
+    ColorTriple got = {9, 9, 9};
+    EXPECT_EQ(sample_block_average(block, a.column, a.row, a.size, &got), a.taken) << a.size;
+    EXPECT_TRUE(same(got, a.average)) << a.column << "," << a.row << " " << a.size;
+  }
+  for (const auto &k : keys) {
+    int dx = 9, dy = 9;
+    EXPECT_EQ(nudge_for_key(k.key, k.qualifiers, &dx, &dy), k.arrow) << k.key;
+    EXPECT_EQ(dx, k.dx) << k.key;
+    EXPECT_EQ(dy, k.dy) << k.key;
+  }
 }
 
 TEST(Magnifier, ColourrefsSplitLowByteFirstAndFailuresReadWhite) {
@@ -164,11 +217,13 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
     event.pt.y = 10;
     const LPARAM l = reinterpret_cast<LPARAM>(&event);
     for (int code : {-1, 1, 3}) {
-      for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP})
+      for (WPARAM message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEWHEEL})
         EXPECT_EQ(spoit_mouse_hook(code, message, l), 0) << code << " " << message;
     }
     EXPECT_EQ(sampling_run_current()->pressed, 0);
-    EXPECT_EQ(fake::Services::get().count("panel.set"), 7);  // the magnifier's creation only
+    EXPECT_EQ(eyedropper_sample_size(), 1);
+    // The magnifier's creation and its key callback only.
+    EXPECT_EQ(fake::Services::get().count("panel.set"), 8);
     // A run asked for during a run is refused before it makes anything.
     ColorTriple nested = {-1, -1, -1};
     EXPECT_EQ(eyedropper_run(1, 1, &nested), 0);

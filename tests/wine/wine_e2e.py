@@ -40,7 +40,11 @@ HOST_EVENT_TIMEOUT_S = 60
 # screen's size: on this 1920 x 1080 screen its top-left is at 1400,120.
 CHART_X, CHART_Y, CHART_BLOCK, CHART_COLUMNS = 1400, 120, 64, 4
 CHART_COLORS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0),
-                (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250)]
+                (12, 34, 56), (200, 120, 40), (90, 200, 170), (250, 250, 250),
+                (255, 0, 0)]
+# The last block is a chequer: its first colour where x + y is even (from
+# the block's corner, so at its centre too), this one where odd.
+CHEQUER_OTHER = (0, 0, 255)
 
 
 class Failure(Exception):
@@ -430,6 +434,50 @@ def case_window_move(ctx):
     equal(len(opens), 2, "two picker windows")
     x, y = (int(v) for v in opens[0].split()[2:4])
     equal(opens[1], "window open %d %d Color" % (x + 100, y + 50), "the second window's place")
+
+
+def case_paste_hex(ctx):
+    """Ctrl+V pastes a hex code from the clipboard, as real key input (Ctrl
+    held, then V), and Ctrl+C copies the colour back as text; the windowed
+    host delivers the letter with Ctrl among the panel's qualifiers. Then a
+    5 x 5 average over a chequer of two known colours, after an arrow's
+    nudge."""
+    script = ctx.script("paste.txt", "key ctrl+v\n"
+                                     "snapshot pasted\n"
+                                     "key ctrl+c\n"
+                                     "ok\n")
+    args = ("--color", "0.2,0.4,0.6", "--clipboard", "#3366CC")
+    win = same_as_headless(ctx, script, *args, snapshots=["pasted"])
+    ctx.host("--script", script, "--trace", "paste.trace", *args)
+    keys = [l for l in (ctx.work / "paste.trace").read_text().splitlines()
+            if l.startswith("call.key_")]
+    equal(keys, ["call.key_down 118,1", "call.key_up 118,1", "call.key_down 99,1",
+                 "call.key_up 99,1"], "the keys as the plug-in got them: letter, then Ctrl")
+    hot = win.starting("hot ")
+    equal(hot[1:], ["hot " + " ".join([f32(0.2), f32(0.4), f32(0.8)])],
+          "one hot callback for the paste, the unchanged channels the request's own")
+    equal(win.starting("clipboard "), ["clipboard #3366CC\\r\\n0.2, 0.4, 0.8"],
+          "the colour copied back")
+
+    # The wheel, during a sampling run over the chart's chequer of red and
+    # blue, steps to 5 x 5; an arrow moves the pointer one pixel right, onto
+    # a blue cell: 13 blue cells to 12 red, averaged in linear light.
+    x, y = chart_center(len(CHART_COLORS) - 1)
+    pick = eyedropper_host(ctx, "average", "key S\n"
+                                           "desktop move %d %d\n"
+                                           "wait 250\n"
+                                           "desktop wheel 1\n"
+                                           "desktop wheel 1\n"
+                                           "key 4115\n"
+                                           "wait 350\n"
+                                           "desktop press left\n"
+                                           "desktop release left\n"
+                                           "ok\n" % (x, y))
+    average = (184, 0, 191)
+    equal(pick.starting("hot ")[1:], ["hot " + color_text(average)], "the 5 x 5 average taken")
+    titles = titles_of_run(pick, 0)
+    check(readout(CHART_COLORS[-1]) in titles, "the 1 x 1 readout first: %r" % titles)
+    equal(titles[-1], readout(average) + " 5x5", "the magnifier's last title")
 
 
 def eyedropper_host(ctx, name, script_text, *args):
@@ -930,6 +978,7 @@ CASES = {
     "eyedropper_composited": case_eyedropper_composited,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
+    "paste_hex": case_paste_hex,
     "module_errors": case_module_errors,
     "sdk_host": case_sdk_host,
     "minimal_module": case_minimal_module,

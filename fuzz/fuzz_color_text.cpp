@@ -1,0 +1,48 @@
+// libFuzzer harness: the picker's reading of clipboard text, under ASan +
+// UBSan. Any bytes are read as the clipboard's text. Whatever is accepted
+// has channels the host can take, and its floats are finite and give those
+// channels; what the picker would copy back of an accepted colour reads
+// again to the same channels and the same float bits.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <cmath>
+
+#include "color/color.h"
+#include "color/color_text.h"
+
+namespace {
+
+[[noreturn]] void fail(const char *what) {
+  fprintf(stderr, "fuzz_color_text: invariant broken: %s\n", what);
+  abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  ParsedColor got;
+  if (!parse_color_text(reinterpret_cast<const char *>(data), size, &got)) return 0;
+  if (size > kColorTextMaxBytes) fail("text over the limit accepted");
+  for (int i = 0; i < 3; ++i) {
+    if (got.uses_floats) {
+      if (!std::isfinite(got.channel[i])) fail("a float that is not finite");
+      if (got.rgb[i] != channel_from_float(got.channel[i])) fail("a channel not its float's");
+    } else if (got.rgb[i] < 0 || got.rgb[i] > 255) {
+      fail("an int channel outside 0..255");
+    }
+  }
+  float floats[3];
+  for (int i = 0; i < 3; ++i)
+    floats[i] = got.uses_floats ? got.channel[i] : channel_to_float(got.rgb[i]);
+  char text[kColorTextBufferBytes];
+  const size_t n = format_color_text(got.rgb, floats, text);
+  if (n >= sizeof text || text[n] != '\0') fail("copied text overruns its buffer");
+  ParsedColor back;
+  if (!parse_color_text(text, n, &back) || !back.uses_floats) fail("copied text not read back");
+  if (memcmp(back.channel, floats, sizeof floats) != 0) fail("copied floats changed bits");
+  return 0;
+}
