@@ -30,7 +30,7 @@ std::string SizeProblem(png_uint_32 width, png_uint_32 height) {
 }  // namespace
 
 bool decode_png_wallpaper(const void *data, size_t size, std::vector<uint32_t> *pixels, int *width,
-                        int *height, std::string *error) {
+                          int *height, std::string *error) {
   if (data == nullptr || size == 0) {
     *error = "is empty";
     return false;

@@ -16,6 +16,6 @@ namespace desktop_internal {
 // ("not a PNG file", "is 16384 x 16384 pixels; ...") and the outputs
 // untouched when the data is not a PNG image within the limits.
 bool decode_png_wallpaper(const void *data, size_t size, std::vector<uint32_t> *pixels, int *width,
-                        int *height, std::string *error);
+                          int *height, std::string *error);
 
 }  // namespace desktop_internal

@@ -176,7 +176,8 @@ void HostAbi::raster_destroy(LWRasterID id) {
   r->framebuffer().set_pixel(x, y, palette::color_for_code(code));
 }
 
-[[gnu::flatten]] void HostAbi::raster_rgb_pixel(LWRasterID id, int red, int g, int b, int x, int y) {
+[[gnu::flatten]] void HostAbi::raster_rgb_pixel(LWRasterID id, int red, int g, int b, int x,
+                                                int y) {
   Host *h = host();
   if (!h) return;
   Raster *r = h->live_raster(id, Op::kRasterRgbPixel);

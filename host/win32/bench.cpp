@@ -171,14 +171,14 @@ int run_bench(hvhost::Host &host, FrontEnd &fe, const ServerRecord &server,
       << reads.size() << " rounds" << std::endl;
   const Summary b = summarize(blocks);
   out << "bench block: the same 15 x 15 as one BitBlt into a DIB section: median "
-      << fixed(b.median * 1e3, 1) << " us, p95 " << fixed(b.p95 * 1e3, 1) << " us = "
-      << fixed(r.median > 0 ? b.median / r.median * 100 : 0, 1) << "% of the 225 reads"
+      << fixed(b.median * 1e3, 1) << " us, p95 " << fixed(b.p95 * 1e3, 1)
+      << " us = " << fixed(r.median > 0 ? b.median / r.median * 100 : 0, 1) << "% of the 225 reads"
       << std::endl;
   const Summary x = summarize(extras);
-  out << "bench tick-extra: DPI switch and back, " << monitors
-      << " monitor(s) listed: median " << fixed(x.median * 1e3, 1) << " us, p95 "
-      << fixed(x.p95 * 1e3, 1) << " us = " << fixed(r.median > 0 ? x.median / r.median * 100 : 0, 1)
-      << "% of the 225 reads" << std::endl;
+  out << "bench tick-extra: DPI switch and back, " << monitors << " monitor(s) listed: median "
+      << fixed(x.median * 1e3, 1) << " us, p95 " << fixed(x.p95 * 1e3, 1)
+      << " us = " << fixed(r.median > 0 ? x.median / r.median * 100 : 0, 1) << "% of the 225 reads"
+      << std::endl;
   // The first delta also holds the reads before the run; the median is a
   // tick's own.
   std::sort(tick_pixels.begin(), tick_pixels.end());

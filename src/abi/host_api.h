@@ -31,7 +31,7 @@ extern "C" {
 #define GFUSE_RELEASE 2
 
 /* Activation results; any nonzero result means "not served". */
-#define AFUNC_OK 0        /* served */
+#define AFUNC_OK 0         /* served */
 #define AFUNC_BADVERSION 1 /* the class version is not the plug-in's */
 #define AFUNC_BADGLOBAL 2  /* a global service the plug-in needs is missing */
 #define AFUNC_BADLOCAL 3   /* the request record is unusable */
@@ -233,8 +233,7 @@ typedef struct st_LWPanelFuncs {
      and user data as the pointer itself. */
   void (*get)(LWPanelID panel, int tag, void *value);
   void (*set)(LWPanelID panel, int tag, void *value);
-  LWControl *(*addControl)(LWPanelID panel, char *typeName, LWPanControlDesc *desc,
-                           char *label);
+  LWControl *(*addControl)(LWPanelID panel, char *typeName, LWPanControlDesc *desc, char *label);
   LWControl *(*nextControl)(LWPanelID panel, LWControlID control);
   DrawFuncs *drawFuncs;
   void *user_data;
@@ -337,8 +336,8 @@ typedef struct st_LWPanelFuncs {
 #define LWP_NONE SYSTEM_Ic(0)
 #define LWP_INVERT SYSTEM_Ic(1)
 #define LWP_BG SYSTEM_Ic(2)
-#define LWP_NORMAL SYSTEM_Ic(3)   /* normal text, black by default */
-#define LWP_HEADLINE SYSTEM_Ic(4) /* headline text, white by default */
+#define LWP_NORMAL SYSTEM_Ic(3)    /* normal text, black by default */
+#define LWP_HEADLINE SYSTEM_Ic(4)  /* headline text, white by default */
 #define LWP_EDIT_SEL SYSTEM_Ic(10) /* edit selection, light yellow by default */
 #define RGB_(r, g, b) ((int)(((r) << 16) | ((b) << 8) | (g) | 0x1000000))
 
@@ -357,8 +356,8 @@ typedef struct st_LWRasterFuncs {
   void (*destroy)(LWRasterID raster);
   void (*blitPanel)(LWRasterID raster, int srcX, int srcY, LWPanelID panel, int dstX, int dstY,
                     int w, int h);
-  void (*blitRaster)(LWRasterID raster, int srcX, int srcY, LWRasterID dest, int dstX,
-                     int dstY, int w, int h);
+  void (*blitRaster)(LWRasterID raster, int srcX, int srcY, LWRasterID dest, int dstX, int dstY,
+                     int w, int h);
 } LWRasterFuncs;
 
 #ifdef __cplusplus

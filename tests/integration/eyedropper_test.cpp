@@ -727,10 +727,10 @@ struct CompositedRow {
   const char *name;
   // The user's part of the run after 'S' (the picker's own OK follows).
   std::function<std::vector<Step>(Eyedropper &)> steps;
-  bool taken;    // the run ended with a colour taken ...
-  POINT at;      // ... from here
-  int removals;  // hooks the timeout removed
-  int installs;  // hooks the run installed
+  bool taken;                                // the run ended with a colour taken ...
+  POINT at;                                  // ... from here
+  int removals;                              // hooks the timeout removed
+  int installs;                              // hooks the run installed
   std::optional<Rgb> colour = std::nullopt;  // taken, when not the pattern's at `at`
 };
 

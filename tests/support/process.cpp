@@ -80,7 +80,8 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
       }
     }
     int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+      result.exit_code = WEXITSTATUS(status);
   }
   close(out_pipe[0]);
   close(err_pipe[0]);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "color/color.h"
 #include "abi/host_api.h"
+#include "color/color.h"
 
 namespace fake {
 

@@ -33,8 +33,11 @@ struct Painters : ::testing::Test {
 };
 
 TEST_F(Painters, FieldAndStripColoursAtTellingPositions) {
-  struct { int x, y; ColorTriple rgb; } field_cases[] = {
-      {0, 0, {255, 0, 0}},     {0, 255, {255, 255, 255}}, {86, 128, {128, 255, 128}},
+  struct {
+    int x, y;
+    ColorTriple rgb;
+  } field_cases[] = {
+      {0, 0, {255, 0, 0}},       {0, 255, {255, 255, 255}}, {86, 128, {128, 255, 128}},
       {200, 64, {191, 64, 255}}, {255, 0, {255, 0, 10}},
   };
   for (auto &c : field_cases) {
@@ -42,8 +45,11 @@ TEST_F(Painters, FieldAndStripColoursAtTellingPositions) {
     EXPECT_TRUE(same(got, c.rgb)) << c.x << "," << c.y << " -> " << got.a << "," << got.b << ","
                                   << got.c;
   }
-  struct { int h, s, y; ColorTriple rgb; } strip_cases[] = {
-      {0, 255, 0, {255, 0, 0}},   {0, 255, 128, {127, 0, 0}},      {0, 255, 255, {0, 0, 0}},
+  struct {
+    int h, s, y;
+    ColorTriple rgb;
+  } strip_cases[] = {
+      {0, 255, 0, {255, 0, 0}},       {0, 255, 128, {127, 0, 0}},    {0, 255, 255, {0, 0, 0}},
       {128, 128, 64, {95, 191, 188}}, {40, 0, 100, {155, 155, 155}},
   };
   for (auto &c : strip_cases) {

@@ -6,5 +6,4 @@
 
 static ServerRecord no_servers[1];
 
-__declspec(dllexport) ModuleDescriptor _mod_descrip = {0x12345678u, 0, 0, NULL, NULL,
-                                                       no_servers};
+__declspec(dllexport) ModuleDescriptor _mod_descrip = {0x12345678u, 0, 0, NULL, NULL, no_servers};
