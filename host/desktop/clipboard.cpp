@@ -13,7 +13,6 @@ using namespace desktop_detail;
 
 namespace {
 
-inline constexpr uintptr_t kGlobalBase = 0x0C000000;
 inline constexpr size_t kMaxClipboardBytes = size_t{1} << 20;
 // Bytes GlobalAlloc leaves in a block it does not clear, so that reading
 // what was never written shows.
@@ -49,20 +48,6 @@ void drop_text() {
   Clipboard &c = board();
   if (c.text) c.blocks.erase(c.text);
   c.text = 0;
-}
-
-char *name(uintptr_t handle) {
-  static char ring[4][24];
-  static int next = 0;
-  char *out = ring[next];
-  next = (next + 1) % 4;
-  if (handle == 0)
-    std::snprintf(out, sizeof ring[0], "null");
-  else if (handle > kGlobalBase && handle < kGlobalBase + kHandleRange)
-    std::snprintf(out, sizeof ring[0], "mem%lu", static_cast<unsigned long>(handle - kGlobalBase));
-  else
-    std::snprintf(out, sizeof ring[0], "0x%lx", static_cast<unsigned long>(handle));
-  return out;
 }
 
 }  // namespace
@@ -139,7 +124,7 @@ HANDLE WINAPI GetClipboardData(UINT format) {
   Ticket t = begin_call(kGetClipboardData);
   const uintptr_t h = c.open && format == CF_TEXT ? c.text : 0;
   end_call(t, {static_cast<intptr_t>(format)}, as_int(h), "GetClipboardData(%u) = %s", format,
-           name(h));
+           object_name(h));
   return to_handle<HANDLE>(h);
 }
 
@@ -154,7 +139,7 @@ HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory) {
     c.text = h;
   }
   end_call(t, {static_cast<intptr_t>(format), as_int(h)}, ok ? as_int(h) : 0,
-           "SetClipboardData(%u, %s) = %s", format, name(h), ok ? name(h) : "null");
+           "SetClipboardData(%u, %s) = %s", format, object_name(h), ok ? object_name(h) : "null");
   return ok ? memory : nullptr;
 }
 
@@ -176,7 +161,7 @@ HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes) {
     c.blocks[h].bytes.assign(bytes, kUnwritten);
   }
   end_call(t, {static_cast<intptr_t>(flags), static_cast<intptr_t>(bytes)}, as_int(h),
-           "GlobalAlloc(0x%x, %zu) = %s", flags, bytes, name(h));
+           "GlobalAlloc(0x%x, %zu) = %s", flags, bytes, object_name(h));
   return to_handle<HGLOBAL>(h);
 }
 
@@ -189,7 +174,7 @@ LPVOID WINAPI GlobalLock(HGLOBAL memory) {
     p = b->bytes.data();
   }
   end_call(t, {handle_int(memory)}, reinterpret_cast<intptr_t>(p), "GlobalLock(%s) = %s",
-           name(from_handle(memory)), p ? "bytes" : "null");
+           object_name(from_handle(memory)), p ? "bytes" : "null");
   return p;
 }
 
@@ -199,7 +184,7 @@ BOOL WINAPI GlobalUnlock(HGLOBAL memory) {
   if (b && b->locks > 0) --b->locks;
   const BOOL still_locked = b && b->locks > 0;
   end_call(t, {handle_int(memory)}, still_locked, "GlobalUnlock(%s) = %d",
-           name(from_handle(memory)), still_locked);
+           object_name(from_handle(memory)), still_locked);
   return still_locked;
 }
 
@@ -212,8 +197,8 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
     c.blocks.erase(h);
   else
     ++c.misuse;
-  end_call(t, {as_int(h)}, ok ? 0 : as_int(h), "GlobalFree(%s) = %s", name(h),
-           ok ? "null" : name(h));
+  end_call(t, {as_int(h)}, ok ? 0 : as_int(h), "GlobalFree(%s) = %s", object_name(h),
+           ok ? "null" : object_name(h));
   return ok ? nullptr : memory;
 }
 
@@ -222,7 +207,7 @@ SIZE_T WINAPI GlobalSize(HGLOBAL memory) {
   Block *b = block(from_handle(memory));
   const size_t size = b ? b->bytes.size() : 0;
   end_call(t, {handle_int(memory)}, static_cast<intptr_t>(size), "GlobalSize(%s) = %zu",
-           name(from_handle(memory)), size);
+           object_name(from_handle(memory)), size);
   return size;
 }
 

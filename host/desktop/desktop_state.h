@@ -28,6 +28,7 @@ inline constexpr uintptr_t kBitmapBase = 0x0BB00000;
 // The 1 x 1 bitmap a fresh memory DC holds (Windows' stock bitmap).
 inline constexpr uintptr_t kStockBitmap = 0x0BBFFFFF;
 inline constexpr uintptr_t kHandleRange = 0x00100000;
+inline constexpr uintptr_t kGlobalBase = 0x0C000000;  // GlobalAlloc's blocks
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
 inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
@@ -246,5 +247,10 @@ void clipboard_reset();
 // The clipboard's failure points; false for a point that is not one.
 bool clipboard_fail_call(int point, int nth);
 bool clipboard_fail_pending(int point, int *pending);
+
+// A handle as the call log names it: "mdc1", "bm2", "stock", a window DC
+// "dc3", global memory "mem4", "null" or hex. From a small ring of buffers,
+// so that several fit in one format call.
+const char *object_name(uintptr_t value);
 
 }  // namespace desktop_detail

@@ -14,29 +14,6 @@ using namespace desktop_detail;
 
 namespace {
 
-// "mdc1", "bm2", "stock", a window DC "dc3", "null" or hex, from a small
-// ring of buffers so that several fit in one format call.
-const char *object_name(uintptr_t value) {
-  static char ring[8][24];
-  static int next = 0;
-  char *out = ring[next];
-  next = (next + 1) % 8;
-  const auto numbered = [&](uintptr_t base, const char *prefix) {
-    if (value <= base || value >= base + kHandleRange) return false;
-    std::snprintf(out, sizeof ring[0], "%s%lu", prefix, static_cast<unsigned long>(value - base));
-    return true;
-  };
-  if (value == 0) {
-    std::snprintf(out, sizeof ring[0], "null");
-  } else if (value == kStockBitmap) {
-    std::snprintf(out, sizeof ring[0], "stock");
-  } else if (!numbered(kMemoryDcBase, "mdc") && !numbered(kBitmapBase, "bm") &&
-             !numbered(kDcBase, "dc")) {
-    std::snprintf(out, sizeof ring[0], "0x%lx", static_cast<unsigned long>(value));
-  }
-  return out;
-}
-
 template <typename H>
 const char *name_of(H handle) {
   return object_name(from_handle(handle));
@@ -93,6 +70,31 @@ bool blit(Bitmap &dest, int x, int y, int w, int h, HDC source, int sx, int sy) 
 }
 
 }  // namespace
+
+namespace desktop_detail {
+
+const char *object_name(uintptr_t value) {
+  static char ring[8][24];
+  static int next = 0;
+  char *out = ring[next];
+  next = (next + 1) % 8;
+  const auto numbered = [&](uintptr_t base, const char *prefix) {
+    if (value <= base || value >= base + kHandleRange) return false;
+    std::snprintf(out, sizeof ring[0], "%s%lu", prefix, static_cast<unsigned long>(value - base));
+    return true;
+  };
+  if (value == 0) {
+    std::snprintf(out, sizeof ring[0], "null");
+  } else if (value == kStockBitmap) {
+    std::snprintf(out, sizeof ring[0], "stock");
+  } else if (!numbered(kMemoryDcBase, "mdc") && !numbered(kBitmapBase, "bm") &&
+             !numbered(kDcBase, "dc") && !numbered(kGlobalBase, "mem")) {
+    std::snprintf(out, sizeof ring[0], "0x%lx", static_cast<unsigned long>(value));
+  }
+  return out;
+}
+
+}  // namespace desktop_detail
 
 extern "C" {
 

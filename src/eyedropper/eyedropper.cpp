@@ -282,8 +282,8 @@ static bool run_start(SamplingRun *run, int x, int y) {
   screen_block_create(&run->screen, run->desktop_dc);
   run->set_dpi_context = dpi_context_function();
   // Presses and Esc from before the run are not the run's: the keys'
-  // went-down-since flags are read away.
-  // A button held as the run starts is not input the hook missed either.
+  // went-down-since flags are read away, and a button held as the run
+  // starts is not input the hook missed.
   GetAsyncKeyState(VK_ESCAPE);
   for (int i = 0; i < 3; ++i)
     if (GetAsyncKeyState(kButtonKeys[i]) & kKeyDown) run->buttons_down |= 1 << i;
