@@ -1,4 +1,4 @@
-// The host's script: one action a line. The grammar, as the README and
+// The host's script: one action a line. The grammar, as docs/host.md and
 // --help give it, is script_grammar() (input/script_grammar.h).
 #pragma once
 

@@ -1,6 +1,6 @@
 // The script grammar and the exit codes as the user reads them: the end of
-// --help, and word for word the README's "Scripts" section (a test checks
-// that the two agree).
+// --help, and word for word the "Scripts" section of docs/host.md (a test
+// checks that the two agree).
 #pragma once
 
 #include <string>

@@ -4,7 +4,7 @@
 // The grammar lines and limits of --help, the parser, describe() and
 // resolve() all go by the rows, so an action made of existing inputs and
 // fields is its name in ActionId and one row of kVocabulary below (and its
-// line in the README).
+// line in docs/host.md).
 #pragma once
 
 #include <array>
@@ -239,7 +239,7 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
 // 2)", the file and line left out when not known.
 std::string action_error(const Action &a, const std::string &message, const std::string &file);
 
-// The actions' lines of the grammar for --help and the README.
+// The actions' lines of the grammar for --help and docs/host.md.
 std::string action_grammar();
 
 // The "Limits" paragraph of the grammar: each kind of field with a range,

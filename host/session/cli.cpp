@@ -176,8 +176,8 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
   app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION,
                        "print the version and exit");
   app.footer(std::string("\n") + script_grammar() + "\n" + exit_code_text() +
-             "\nThe README's \"Using the reference host\" has the same, with examples and\n"
-             "the --trace file's format.");
+             "\nThe host's manual, docs/host.md in Huevane's sources, has the same, with\n"
+             "examples and the --trace file's format.");
   o->module_path = (std::filesystem::path(executable_directory()) / module_file_name()).string();
   const std::string max_side = std::to_string(kMaxDisplaySize);
   app.add_option("--module", o->module_path,
@@ -214,7 +214,7 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
       ->type_name("DIR");
   app.add_option("--trace", o->trace_path,
                  "every call between host and plug-in, a line each as it happens, then the "
-                 "counts and problems (format in the README)")
+                 "counts and problems (format in docs/host.md)")
       ->type_name("FILE");
   app.add_option("--desktop", o->wallpaper_path,
                  "a PNG as the simulated desktop's wallpaper (default: a test pattern), at most " +

@@ -586,7 +586,7 @@ TEST(HostCommand, AScriptThatEndsWithAPanelOpenSaysSo) {
   EXPECT_NE(r.out.find("result 0 "), std::string::npos);
 }
 
-TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
+TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheHostManualDoes) {
   const ProcessResult r = host({"--help"});
   EXPECT_EQ(r.exit_code, 0);
   // The program by its file name, though it was run by its full path.
@@ -604,11 +604,11 @@ TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheReadmeDoes) {
   EXPECT_EQ(r.out.find("Excludes"), std::string::npos) << r.out;
   std::istringstream lines(r.out);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
-  const std::string readme = read_back(hvtest::source_dir() + "/README.md");
-  EXPECT_NE(readme.find(hvhost::script_grammar()), std::string::npos)
-      << "README.md's script grammar differs from --help's";
-  EXPECT_NE(readme.find(hvhost::exit_code_text()), std::string::npos)
-      << "README.md's exit codes differ from --help's";
+  const std::string manual = read_back(hvtest::source_dir() + "/docs/host.md");
+  EXPECT_NE(manual.find(hvhost::script_grammar()), std::string::npos)
+      << "docs/host.md's script grammar differs from --help's";
+  EXPECT_NE(manual.find(hvhost::exit_code_text()), std::string::npos)
+      << "docs/host.md's exit codes differ from --help's";
 
   const ProcessResult v = host({"--version"});
   EXPECT_EQ(v.exit_code, 0);
