@@ -892,7 +892,7 @@ def case_stop_signals(ctx):
     report as natively (stderr, the trace's counts and `stopped` line).
     SIGTERM ends a Wine process before any Windows code runs: nothing on
     stderr, the trace whole up to the call but without counts (measured
-    here, so that the README's account stays true)."""
+    here, so that docs/host.md's account stays true)."""
     module = ctx.module_dir / "wine_fake_picker.p"
     script = ctx.script("press.txt", "press 5 6\nok\n")
     env = ctx.no_display_env()
