@@ -401,8 +401,8 @@ TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   hvhost::AskedColor asked;
   asked.title.reset();
   s.request({Action::ok()}, asked);
-  EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
-  // The title and the project's version (1.0.0) agree: major and minor.
+  EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.01");
+  // The title and the project's version (1.1.0) agree: major and minor.
   int major = 0, minor = 0;
   ASSERT_EQ(std::sscanf(HUEVANE_PROJECT_VERSION, "%d.%d", &major, &minor), 2);
   char title[32];
