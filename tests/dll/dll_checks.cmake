@@ -39,6 +39,15 @@ function(huevane_add_dll_checks)
                      --max-bytes 153600 $<TARGET_FILE:huevane>)
     set_tests_properties(dll.huevane_p_packaged PROPERTIES LABELS dll)
   endif()
+  # The layout header of the host package, as an author's mingw compiles
+  # it: alone, as C89 and as C++98.
+  add_test(NAME dll.host_api_c89
+           COMMAND ${CMAKE_C_COMPILER} -std=c89 -pedantic-errors -Wall -Wextra -Werror
+                   -fsyntax-only -x c ${PROJECT_SOURCE_DIR}/src/abi/host_api.h)
+  add_test(NAME dll.host_api_cxx98
+           COMMAND ${CMAKE_CXX_COMPILER} -std=c++98 -pedantic-errors -Wall -Wextra -Werror
+                   -fsyntax-only -x c++ ${PROJECT_SOURCE_DIR}/src/abi/host_api.h)
+  set_tests_properties(dll.host_api_c89 dll.host_api_cxx98 PROPERTIES LABELS dll)
   # The host executable, when it is built: it must start on a bare Windows,
   # so no mingw runtime DLL and no api-ms-win-crt forwarder.
   if(TARGET huevane-host)
