@@ -199,9 +199,9 @@ const char *signal_text(int sig) {
   }
 }
 
+#ifdef _WIN32
 void on_fatal_signal(int sig) { report(false, signal_text(sig)); }
-
-#ifndef _WIN32
+#else
 // The faulting instruction, where the machine's context tells it.
 void on_fatal_signal_at(int sig, siginfo_t *, void *context) {
   uintptr_t pc = 0;
