@@ -501,8 +501,10 @@ TEST(Picker, UpdatePathsRunInOrderAndTheLoadReportsBeforeTheOpen) {
   hvhost::ActionQueue input({Action::hsv(10, 200, 100), Action::rgb(1, 2, 3),
                              Action::press(hvhost::Place::kField, 30, 40), Action::ok()});
   s.host().set_input(&input);
+  // The trace has each hot callback ("hot R G B") before it is passed on.
   hvhost::run_color_request(s.server(), color(0.5f, 0.25f, 1.0f), [&](const hvhost::HotColor &) {
-    hot_at.push_back(s.trace().entries().size());
+    EXPECT_EQ(s.trace().entries().back().op, Op::kHotCallback);
+    hot_at.push_back(s.trace().entries().size() - 1);
   });
   s.host().set_input(nullptr);
   ASSERT_EQ(hot_at.size(), 4u);
