@@ -76,10 +76,13 @@ demo: build-release
 	build/release/huevane-host --script $(DEMO_SCRIPT) --snapshot $(DEMO_OUT)
 	@echo "demo: snapshots in $(DEMO_OUT)/"; ls $(DEMO_OUT)
 
+# Each step's time is printed after it ("==== make test: test-native took
+# 123 s"), so that what a run costs can be told step by step.
 test: deps
 	@for step in $(TEST_STEPS); do \
-	  echo "==== make test: $$step"; \
+	  echo "==== make test: $$step"; start=$$(date +%s); \
 	  $(MAKE) --no-print-directory $$step || { echo "==== make test: FAILED in $$step"; exit 1; }; \
+	  echo "==== make test: $$step took $$(( $$(date +%s) - start )) s"; \
 	done; \
 	echo "==== make test: all steps passed ($(TEST_STEPS))"
 
@@ -176,11 +179,13 @@ run-fuzz:
 #   make dist    out/dist/huevane-VERSION-win64.zip (huevane.p, README.txt,
 #                LICENSE, CHANGELOG.md, SHA256SUMS) and
 #                out/dist/huevane-host-VERSION-win64.zip (huevane-host.exe,
-#                the authors' README.txt, the same three), each with its .sha256
-# Builds huevane.p and huevane-host.exe alone in the mingw preset; the version
-# is the CMake project's. `make test` ends with test-dist: two clean clones of
-# HEAD in different directories must give byte-identical zips
-# (scripts/check-reproducible).
+#                sdk_host.exe, host_api.h, the authors' README.txt, the same
+#                three), each with its .sha256
+# Builds huevane.p, huevane-host.exe and sdk_host.exe alone in the mingw
+# preset; the version is the CMake project's. `make test` ends with
+# test-dist: two builds of HEAD in different directories must give
+# byte-identical zips, a clean clone's and the tree's own when the tree is
+# HEAD exactly, else a second clean clone's (scripts/check-reproducible).
 TEST_STEPS += test-dist
 .PHONY: dist test-dist
 

@@ -1,5 +1,7 @@
 // libFuzzer harness: the picker's reading of clipboard text, under ASan +
-// UBSan. Any bytes are read as the clipboard's text. Whatever is accepted
+// UBSan. The bytes are first read as one decimal: what read_float takes is
+// what strtof reads, to the bit, and what it finds out of range strtof
+// makes infinite or zero. Then they are read as the clipboard's text. Whatever is accepted
 // has channels the host can take, and its floats are finite and give those
 // channels; what the picker would copy back of an accepted colour reads
 // again to the same channels and the same float bits.
@@ -13,6 +15,7 @@
 
 #include "color/color.h"
 #include "color/color_text.h"
+#include "color/float_text.h"
 
 namespace {
 
@@ -21,9 +24,35 @@ namespace {
   abort();
 }
 
+// The decimal reader against the C library's.
+void check_against_strtof(const uint8_t *data, size_t size) {
+  if (size > kFloatTextMaxBytes) return;
+  char text[kFloatTextMaxBytes + 1];
+  memcpy(text, data, size);
+  text[size] = '\0';
+  float got = 0.0f;
+  const FloatRead r = read_float(text, size, &got);
+  if (r == FloatRead::kBad) return;
+  if (memchr(text, '\0', size)) fail("read_float took a NUL");
+  char *end = nullptr;
+  const float want = strtof(text, &end);
+  if (end != text + size) fail("read_float took what strtof stops short of");
+  if (r == FloatRead::kOk && memcmp(&got, &want, sizeof got) != 0) fail("read_float is not strtof");
+  if (r == FloatRead::kOutOfRange && !std::isinf(want) && want != 0.0f)
+    fail("read_float refused a value strtof found in range");
+  if (r == FloatRead::kOk) {
+    char again[kFloatTextBufferBytes];
+    const size_t n = write_float(got, again);
+    float back = 0.0f;
+    if (read_float(again, n, &back) != FloatRead::kOk || memcmp(&back, &got, sizeof got) != 0)
+      fail("written float not read back");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  check_against_strtof(data, size);
   ParsedColor got;
   if (!parse_color_text(reinterpret_cast<const char *>(data), size, &got)) return 0;
   if (size > kColorTextMaxBytes) fail("text over the limit accepted");

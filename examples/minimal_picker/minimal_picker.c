@@ -4,7 +4,7 @@
    interface alone; the numbered notes are the guide's. */
 #include <string.h>
 
-#include "abi/host_api.h"
+#include "host_api.h"
 
 #ifdef _WIN32
 #define EXPORT __declspec(dllexport)

@@ -42,6 +42,7 @@ std::string_view op_name(Op op) {
     case Op::kRasterText: return "raster.text";
     case Op::kRasterBlit: return "raster.blit";
     case Op::kRasterBlitRaster: return "raster.blit_raster";
+    case Op::kHotCallback: return "hot";
     case Op::kCallOpened: return "call.opened";
     case Op::kCallDraw: return "call.draw";
     case Op::kCallMouseButton: return "call.mouse_button";

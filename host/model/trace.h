@@ -58,6 +58,7 @@ enum class Op : int {
   kRasterText,
   kRasterBlit,
   kRasterBlitRaster,
+  kHotCallback,  // the request's hot callback: "hot R G B"
   // Calls from the host into the plug-in.
   kCallOpened,
   kCallDraw,

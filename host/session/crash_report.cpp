@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "model/trace.h"
+#include "session/module_map.h"
 #include "session/session.h"
 
 #ifdef _WIN32
@@ -14,6 +15,7 @@
 #include <windows.h>
 #else
 #include <sys/time.h>
+#include <ucontext.h>
 #include <unistd.h>
 #endif
 
@@ -26,6 +28,22 @@ const CallTrace *volatile g_trace = nullptr;
 volatile int g_trace_fd = -1;
 char g_limit_text[32] = "";  // "5 s", set with the time limit
 volatile std::sig_atomic_t g_reporting = 0;
+// The plug-in's module, to name a faulting address inside it.
+ModuleMap g_module;
+// "WHAT at MODULE+0xOFFSET (in FUNCTION)": a fault's text with its place.
+char g_fault_text[512];
+
+// what, and " at " the place of address when it lies in the module, into
+// g_fault_text. Formats by hand: the handlers call it.
+const char *with_place(const char *what, uintptr_t address) {
+  char place[400];
+  if (describe_address(g_module, address, place, sizeof place) == 0) return what;
+  size_t n = 0;
+  for (const char *part : {what, " at ", static_cast<const char *>(place)})
+    for (; *part && n + 1 < sizeof g_fault_text; ++part) g_fault_text[n++] = *part;
+  g_fault_text[n] = '\0';
+  return g_fault_text;
+}
 
 #ifdef _WIN32
 using Sink = HANDLE;
@@ -181,7 +199,21 @@ const char *signal_text(int sig) {
   }
 }
 
+#ifdef _WIN32
 void on_fatal_signal(int sig) { report(false, signal_text(sig)); }
+#else
+// The faulting instruction, where the machine's context tells it.
+void on_fatal_signal_at(int sig, siginfo_t *, void *context) {
+  uintptr_t pc = 0;
+#if defined(__linux__) && defined(__x86_64__)
+  if (context)
+    pc = static_cast<uintptr_t>(static_cast<ucontext_t *>(context)->uc_mcontext.gregs[REG_RIP]);
+#else
+  (void)context;
+#endif
+  report(false, with_place(signal_text(sig), pc));
+}
+#endif
 
 #ifdef _WIN32
 
@@ -209,7 +241,11 @@ LONG WINAPI on_unhandled_exception(EXCEPTION_POINTERS *info) {
       what = text;
     }
   }
-  report(false, what);
+  const uintptr_t address =
+      info && info->ExceptionRecord
+          ? reinterpret_cast<uintptr_t>(info->ExceptionRecord->ExceptionAddress)
+          : 0;
+  report(false, with_place(what, address));
 }
 
 DWORD WINAPI watchdog(void *) {
@@ -300,8 +336,8 @@ void install() {
   stack.ss_size = sizeof g_signal_stack;
   sigaltstack(&stack, nullptr);
   struct sigaction action {};
-  action.sa_handler = on_fatal_signal;
-  action.sa_flags = SA_ONSTACK | SA_RESETHAND;
+  action.sa_sigaction = on_fatal_signal_at;
+  action.sa_flags = SA_ONSTACK | SA_RESETHAND | SA_SIGINFO;
   sigemptyset(&action.sa_mask);
   for (int sig : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGTRAP, SIGALRM})
     sigaddset(&action.sa_mask, sig);
@@ -365,5 +401,11 @@ void note_host_progress() { progress(); }
 void note_host_waiting(bool waiting) { set_waiting(waiting); }
 
 void end_with_crash(const char *what) { report(false, what); }
+
+void watch_module(const std::string &path, const void *inside) {
+  ModuleMap map;
+  map_module(path, inside, &map);
+  g_module = std::move(map);
+}
 
 }  // namespace hvhost

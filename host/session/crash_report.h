@@ -13,6 +13,8 @@
 // fault already: it is written a line at a time.
 #pragma once
 
+#include <string>
+
 namespace hvhost {
 
 class CallTrace;
@@ -34,5 +36,11 @@ void note_host_waiting(bool waiting);
 // WHAT; the last call: ..." and exit code kExitCrash. what is a noun phrase
 // ("an exception it did not catch (std::runtime_error: boom)").
 [[noreturn]] void end_with_crash(const char *what);
+
+// Names the plug-in's module file and an address inside it (one of its
+// symbols): a fault at an instruction in the module is then reported as
+// "at mypicker.p+0x1a2b", with "(in FUNCTION)" when the file has a symbol
+// table. Call before the plug-in runs, outside the handlers.
+void watch_module(const std::string &path, const void *inside);
 
 }  // namespace hvhost

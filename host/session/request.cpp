@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <typeinfo>
 
@@ -53,7 +54,19 @@ bool finite(float r, float g, float b) {
   return std::isfinite(r) && std::isfinite(g) && std::isfinite(b);
 }
 
+// Each call of a hot callback, in the trace as "hot R G B" with the data
+// pointer it carried.
+void trace_hot(const void *data, float red, float green, float blue) {
+  Host *h = Host::current();
+  if (!h) return;
+  if (h->trace().recording(Op::kHotCallback))
+    h->trace().record(Op::kHotCallback, data, colour_text(red, green, blue), {});
+  else
+    h->trace().tally(Op::kHotCallback);
+}
+
 void hot_callback(void *data, float red, float green, float blue) {
+  trace_hot(data, red, green, blue);
   if (!data || data != g_open_token || !g_open_request) {
     note_problem("hot callback outside an open request (" + colour_text(red, green, blue) +
                  "): ignored");
@@ -82,6 +95,70 @@ std::string current_exception_type() {
   return "of an unknown type";
 #endif
 }
+
+// ---- The request records ------------------------------------------------------
+// Each request gets a record of its own, the next of a ring, so that a
+// pointer to an ended request's record is not the open one's; once the
+// request is over its record is poisoned: its hot callback reports the call
+// and passes nothing on, its data and strings say what it is. A poisoned
+// record that has changed by the next request, or by the end of the run,
+// was written through a kept pointer.
+constexpr size_t kRecordRing = 16;
+LWColorPickLocal6 g_records[kRecordRing];
+bool g_record_ended[kRecordRing];
+size_t g_next_record = 0;
+char g_ended_token;
+const char kEndedText[] = "(the record of an ended request)";
+
+void ended_hot_callback(void *data, float red, float green, float blue) {
+  trace_hot(data, red, green, blue);
+  note_problem("hot callback through the record of an ended request (" +
+               colour_text(red, green, blue) + "): ignored");
+}
+
+// The poisoned image every ended record holds, padding included.
+const LWColorPickLocal6 &poisoned_record() {
+  static const LWColorPickLocal6 image = [] {
+    LWColorPickLocal6 r;
+    std::memset(&r, 0, sizeof r);
+    r.v4.result = -1;
+    r.v4.title = kEndedText;
+    r.v4.red = r.v4.green = r.v4.blue = std::nanf("");
+    r.v4.data = &g_ended_token;
+    r.v4.hotFunc = &ended_hot_callback;
+    r.colorSpace = kEndedText;
+    return r;
+  }();
+  return image;
+}
+
+// Notes each ended record that no longer holds its poison, once.
+void check_ended_records() {
+  for (size_t i = 0; i < kRecordRing; ++i) {
+    if (!g_record_ended[i] ||
+        std::memcmp(&g_records[i], &poisoned_record(), sizeof g_records[i]) == 0)
+      continue;
+    note_problem(
+        "the record of an ended request was written after the request (a kept request "
+        "pointer)");
+    std::memcpy(&g_records[i], &poisoned_record(), sizeof g_records[i]);
+  }
+}
+
+// Poisons the record when the request is over, however it ends.
+struct RecordLease {
+  RecordLease() : index(g_next_record++ % kRecordRing) {
+    check_ended_records();
+    g_record_ended[index] = false;
+    std::memset(&g_records[index], 0, sizeof g_records[index]);
+  }
+  ~RecordLease() {
+    std::memcpy(&g_records[index], &poisoned_record(), sizeof g_records[index]);
+    g_record_ended[index] = true;
+  }
+  LWColorPickLocal6 &record() const { return g_records[index]; }
+  size_t index;
+};
 
 // Restores the open request of an enclosing activation.
 struct OpenRequest {
@@ -126,7 +203,8 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
   ColorOutcome outcome;
   const bool asked_finite = finite(asked.red, asked.green, asked.blue);
   HotSink sink{&outcome, &on_hot, asked.keep_hot, asked_finite};
-  LWColorPickLocal6 record{};
+  RecordLease lease;
+  LWColorPickLocal6 &record = lease.record();
   record.colorSpace = asked.color_space.c_str();
   LWColorPickLocal &request = record.v4;
   request.result = asked.result;
@@ -149,6 +227,17 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
       if (outcome.status != AFUNC_BADVERSION) break;
     }
   }
+  // Our hosts lay out the request as version 4's (and version 6's colour
+  // space after it); a picker served at another version reads a record
+  // they cannot vouch for.
+  if (outcome.status == AFUNC_OK && !outcome.attempts.empty() &&
+      outcome.attempts.back().version != LWCOLORPICK_VERSION)
+    note_problem("the plug-in served class version " +
+                 std::to_string(outcome.attempts.back().version) +
+                 ", whose request these hosts do not lay out as the real host does (they follow "
+                 "version " +
+                 std::to_string(LWCOLORPICK_VERSION) +
+                 "): a version-4 picker answers 1 (AFUNC_BADVERSION) to it");
   outcome.result = request.result;
   outcome.red = request.red;
   outcome.green = request.green;
@@ -158,5 +247,7 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
                  colour_text(request.red, request.green, request.blue) + ")");
   return outcome;
 }
+
+void check_ended_requests() { check_ended_records(); }
 
 }  // namespace hvhost

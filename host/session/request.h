@@ -76,7 +76,17 @@ class PluginException : public std::runtime_error {
 // finite, a colour that is not in a hot callback or in the request after
 // the activation. An exception out of the activation other than
 // std::bad_alloc becomes a PluginException.
+//
+// Each request's record is its own (one of a ring of 16), and once the
+// request is over it is poisoned: a hot callback through it is a problem
+// and passes nothing on, and a write to it is a problem at the next request
+// or at check_ended_requests(). Each hot callback is in the trace ("hot R G
+// B", with its data pointer). A request served at a class version other
+// than 4 is a problem.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
+
+// Notes as a problem every ended request's record written since it ended.
+void check_ended_requests();
 
 }  // namespace hvhost

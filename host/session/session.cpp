@@ -51,6 +51,7 @@ int Session::load_module() {
     // panel for the life of the process: the module stays mapped so that
     // those allocations keep their roots until exit.
     module_ = Module::load(config_.module_path, ModuleLoadOptions{false, true});
+    watch_module(module_->path(), module_->symbol("_mod_descrip"));
     server_ = &module_->require_server(LWCOLORPICK_HCLASS, config_.server_name);
   } catch (const ModuleError &e) {
     err_ << "error: " << e.what() << "\n";
@@ -165,6 +166,7 @@ int Session::finish(const std::string &input_error, size_t actions_left) {
   int code = kExitOk;
   std::string problem;
   unload_module();
+  check_ended_requests();
   // An action the host could not deliver is the plug-in's doing when its
   // panel closed early or never opened (no size, a request not served).
   if (input_error.empty() && !host_->aborted() && actions_left > 0)

@@ -26,6 +26,8 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
     return "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
            "(LowLevelHooksTimeout)";
   if (w.bench && !config.actions.empty()) return "--bench plays its own input: no --script with it";
+  if (w.chart_at && !w.chart)
+    return "--chart-at places the chart that --chart shows: give --chart too";
   return {};
 }
 
@@ -45,6 +47,15 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
   app.add_flag("--headless", w.headless,
                "no windows: run the request as the headless host does (virtual time, the "
                "simulated desktop); Wine needs no display for it");
+  // The windows' display is the screen's unless given.
+  if (CLI::Option *display = app.get_option_no_throw("--display")) {
+    std::string text = display->get_description();
+    const std::string headless_default = "(default: 1920x1080)";
+    if (const size_t at = text.find(headless_default); at != std::string::npos)
+      text.replace(at, headless_default.size(),
+                   "(default: the screen's size; with --headless, 1920x1080)");
+    display->description(text);
+  }
   app.add_flag("--chart", w.chart,
                "show a colour chart window of solid blocks, placed from the screen's size "
                "(eyedropper tests); prints 'chart buttons N' at the end");

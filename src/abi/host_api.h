@@ -2,8 +2,9 @@
    host is compiled against it (Windows x64, LLP64): the module descriptor,
    the colour request, the global lookup, the "LWPanelServices" and
    "RasterServices" tables, controls, value records, tags, flags and codes.
-   The plug-in, both reference hosts and every test module include this file;
-   it is plain C so that C modules can too. */
+   The plug-in, both reference hosts and every test module include this file,
+   and the host package carries it for plug-in authors: it stands alone and
+   compiles as C89 and as C++. */
 #ifndef HUEVANE_ABI_HOST_API_H
 #define HUEVANE_ABI_HOST_API_H
 

@@ -1,14 +1,9 @@
 #include "color/color_text.h"
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
-#include <cstring>
 #include <string_view>
-#include <system_error>
 
 #include "color/color.h"
+#include "color/float_text.h"
 
 namespace {
 
@@ -16,6 +11,10 @@ using std::string_view;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The first n characters, n <= size: string_view::substr would bring the
+// library's exceptions, and their strings, into the module.
+string_view head(string_view s, size_t n) { return string_view(s.data(), n); }
 
 string_view trim(string_view s) {
   while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
@@ -56,19 +55,16 @@ Number parse_number(string_view t, int32_t *i, float *f) {
   if (t.empty()) return Number::kBad;
   if (t.find_first_not_of("0123456789") == string_view::npos) {
     int v = 0;
-    const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
-    if (r.ec != std::errc() || r.ptr != t.data() + t.size() || v > 255) return Number::kBad;
+    for (char c : t)
+      if ((v = v * 10 + (c - '0')) > 255) return Number::kBad;
     *i = v;
     return Number::kInt;
   }
-  // A sign, digits with one point, and an optional exponent: no names
-  // (nan, inf), no hex floats.
-  if (t.find('.') == string_view::npos ||
-      t.find_first_not_of("0123456789.eE+-") != string_view::npos || t.front() == '+')
-    return Number::kBad;
+  // A sign, digits with one point, and an optional exponent (read_float's
+  // form): no names (nan, inf), no hex floats, no '+' in front.
   float v = 0.0f;
-  const auto r = std::from_chars(t.data(), t.data() + t.size(), v, std::chars_format::general);
-  if (r.ec != std::errc() || r.ptr != t.data() + t.size() || !std::isfinite(v)) return Number::kBad;
+  if (t.find('.') == string_view::npos || read_float(t.data(), t.size(), &v) != FloatRead::kOk)
+    return Number::kBad;
   *f = v;
   return Number::kFloat;
 }
@@ -81,7 +77,7 @@ bool parse_numbers(string_view s, ParsedColor *out) {
     size_t end = 0;
     while (end < s.size() && !is_blank(s[end]) && s[end] != ',') ++end;
     if (n == 3) return false;
-    tokens[n++] = s.substr(0, end);
+    tokens[n++] = head(s, end);
     s.remove_prefix(end);
     // The separator: blanks with at most one comma among them.
     int commas = 0;
@@ -103,22 +99,7 @@ bool parse_numbers(string_view s, ParsedColor *out) {
   return true;
 }
 
-size_t format_float(float v, char *buf, size_t room) {
-  if (std::isnan(v)) return static_cast<size_t>(std::snprintf(buf, room, "nan"));
-  if (std::isinf(v)) return static_cast<size_t>(std::snprintf(buf, room, v < 0 ? "-inf" : "inf"));
-  const auto r = std::to_chars(buf, buf + room, v);
-  size_t len = static_cast<size_t>(r.ptr - buf);
-  string_view s(buf, len);
-  if (s.find('.') == string_view::npos) {
-    // "1" is read back as an int, so a point goes in before any exponent.
-    const size_t at = std::min(s.find('e'), len);
-    std::memmove(buf + at + 2, buf + at, len - at);
-    buf[at] = '.';
-    buf[at + 1] = '0';
-    len += 2;
-  }
-  return len;
-}
+char hex_digit(int v) { return "0123456789ABCDEF"[v & 15]; }
 
 }  // namespace
 
@@ -130,8 +111,9 @@ bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
     // What the picker copies: the hex code, then the floats.
     int32_t rgb[3];
     ParsedColor p;
-    if (!parse_hex(trim(s.substr(0, line_end)), rgb) ||
-        !parse_numbers(trim(s.substr(line_end + 1)), &p) || !p.uses_floats)
+    if (!parse_hex(trim(head(s, line_end)), rgb) ||
+        !parse_numbers(trim(string_view(s.data() + line_end + 1, s.size() - line_end - 1)), &p) ||
+        !p.uses_floats)
       return false;
     *out = p;
     return true;
@@ -144,17 +126,26 @@ bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
   return parse_numbers(s, out);
 }
 
+// "#RRGGBB\r\n", two floats of at most kFloatTextBufferBytes - 1 with
+// ", " after each, and the room write_float asks for the third.
+static_assert(9 + 2 * (kFloatTextBufferBytes + 1) + kFloatTextBufferBytes <= kColorTextBufferBytes);
+
 size_t format_color_text(const int32_t rgb[3], const float channel[3], char *buf) {
-  size_t len = static_cast<size_t>(std::snprintf(
-      buf, kColorTextBufferBytes, "#%02X%02X%02X\r\n", static_cast<unsigned>(clamp_channel(rgb[0])),
-      static_cast<unsigned>(clamp_channel(rgb[1])), static_cast<unsigned>(clamp_channel(rgb[2]))));
+  size_t len = 0;
+  buf[len++] = '#';
+  for (int i = 0; i < 3; ++i) {
+    const int32_t c = clamp_channel(rgb[i]);
+    buf[len++] = hex_digit(c >> 4);
+    buf[len++] = hex_digit(c);
+  }
+  buf[len++] = '\r';
+  buf[len++] = '\n';
   for (int i = 0; i < 3; ++i) {
     if (i > 0) {
       buf[len++] = ',';
       buf[len++] = ' ';
     }
-    // The shortest float is at most 15 characters; with ".0", 17.
-    len += format_float(channel[i], buf + len, kColorTextBufferBytes - len - 1);
+    len += write_float(channel[i], buf + len);
   }
   buf[len] = '\0';
   return len;

@@ -6,7 +6,7 @@
 #include "panel/picker_panel.h"
 #include "plugin/picker_callbacks.h"
 
-static const char kDefaultTitle[] = "Huevane 1.00";
+static const char kDefaultTitle[] = "Huevane 1.01";
 
 PickerPanel *g_picker = nullptr;
 

@@ -4,7 +4,8 @@
 #
 #   check_pe.sh [--objdump PROG] [--allow "A.dll B.dll ..."] [--system-only]
 #               [--export SYMBOL]... [--no-symbol REGEX]...
-#               [--windres PROG] [--version X.Y.Z] [--stripped-by PROG] FILE
+#               [--windres PROG] [--version X.Y.Z] [--stripped-by PROG]
+#               [--max-bytes N] FILE
 #
 # --allow        every imported DLL must be one of these (case-insensitive)
 # --system-only  no mingw runtime DLL (lib*.dll) and no api-ms-win-* forwarder
@@ -15,10 +16,12 @@
 #                numeric ones V.0), names the product Huevane and the file by
 #                its own name, has a description and a copyright; and the
 #                picker's default title, "Huevane MAJOR.MINOR" with a two-digit
-#                minor ("Huevane 1.00" for 1.0.0), is in the file
+#                minor ("Huevane 1.01" for 1.1.0), is in the file
 # --stripped-by PROG  check the file as the release package holds it: a copy
 #                stripped with `PROG --strip-debug`, which must have no
 #                .debug_* section left (and keeps what the other checks ask)
+# --max-bytes N  the file as checked (the stripped copy with --stripped-by)
+#                is at most N bytes
 # Prints one PASS or FAIL line per file (with the reasons) and exits 1 on FAIL.
 set -euo pipefail
 
@@ -30,6 +33,7 @@ absent=()
 windres=x86_64-w64-mingw32-windres
 version=""
 strip=""
+max_bytes=""
 while [[ $# -gt 1 ]]; do
   case $1 in
     --objdump) objdump=$2; shift 2 ;;
@@ -40,6 +44,7 @@ while [[ $# -gt 1 ]]; do
     --windres) windres=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
     --stripped-by) strip=$2; shift 2 ;;
+    --max-bytes) max_bytes=$2; shift 2 ;;
     *) echo "check_pe: unknown option $1" >&2; exit 2 ;;
   esac
 done
@@ -123,8 +128,13 @@ if [[ -n $version ]]; then
   grep -qaF "$title" "$file" || problems+=("the default title '$title' is not in the file")
 fi
 
+bytes=$(stat -c %s "$file")
+if [[ -n $max_bytes && $bytes -gt $max_bytes ]]; then
+  problems+=("is $bytes bytes, over the $max_bytes allowed")
+fi
+
 if [[ ${#problems[@]} -eq 0 ]]; then
-  echo "PASS $name${strip:+ (stripped)}: imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}${version:+; version $version}"
+  echo "PASS $name${strip:+ (stripped)}: $bytes bytes${max_bytes:+ (at most $max_bytes)}; imports ${imports[*]:-nothing}; exports ${exported[*]:-nothing}${version:+; version $version}"
   exit 0
 fi
 echo "FAIL $name:"

@@ -28,15 +28,26 @@ function(huevane_add_dll_checks)
                      $<TARGET_FILE:huevane>)
     set_tests_properties(dll.huevane_p PROPERTIES LABELS dll)
     # The same checks on huevane.p as the release package holds it: no
-    # .debug_* sections, its version resource and exports kept.
+    # .debug_* sections, its version resource and exports kept, and at most
+    # 150 KiB (about 118 KiB now; the C++ library's number conversions alone
+    # would add 500).
     add_test(NAME dll.huevane_p_packaged
              COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP}
                      --allow "KERNEL32.dll USER32.dll GDI32.dll msvcrt.dll"
                      --export _mod_descrip --windres ${CMAKE_RC_COMPILER}
                      --version ${PROJECT_VERSION} --stripped-by ${HUEVANE_MINGW_STRIP}
-                     $<TARGET_FILE:huevane>)
+                     --max-bytes 153600 $<TARGET_FILE:huevane>)
     set_tests_properties(dll.huevane_p_packaged PROPERTIES LABELS dll)
   endif()
+  # The layout header of the host package, as an author's mingw compiles
+  # it: alone, as C89 and as C++98.
+  add_test(NAME dll.host_api_c89
+           COMMAND ${CMAKE_C_COMPILER} -std=c89 -pedantic-errors -Wall -Wextra -Werror
+                   -fsyntax-only -x c ${PROJECT_SOURCE_DIR}/src/abi/host_api.h)
+  add_test(NAME dll.host_api_cxx98
+           COMMAND ${CMAKE_CXX_COMPILER} -std=c++98 -pedantic-errors -Wall -Wextra -Werror
+                   -fsyntax-only -x c++ ${PROJECT_SOURCE_DIR}/src/abi/host_api.h)
+  set_tests_properties(dll.host_api_c89 dll.host_api_cxx98 PROPERTIES LABELS dll)
   # The host executable, when it is built: it must start on a bare Windows,
   # so no mingw runtime DLL and no api-ms-win-crt forwarder.
   if(TARGET huevane-host)

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <new>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -405,7 +406,11 @@ TEST_P(HostCommandPluginFailures, EndWithAReportTheExitCodeAndTheWholeTrace) {
   args.insert(args.end(), f.options.begin(), f.options.end());
   const ProcessResult r = host(args);
   EXPECT_EQ(r.exit_code, f.exit_code) << r.err;
-  EXPECT_EQ(r.err, f.error);
+  // A fault's offset in the module changes with every build.
+  const auto any_offset = [](const std::string &text) {
+    return std::regex_replace(text, std::regex("\\+0x[0-9a-f]+"), "+0x?");
+  };
+  EXPECT_EQ(any_offset(r.err), f.error);
   // What was printed before stays; a result only when the request ended.
   const bool ended = f.exit_code == hvhost::kExitOk || f.exit_code == hvhost::kExitProblems;
   EXPECT_EQ(r.out.rfind("hot 0 0 0\n", 0), 0u) << r.out;
@@ -423,7 +428,7 @@ TEST_P(HostCommandPluginFailures, EndWithAReportTheExitCodeAndTheWholeTrace) {
   EXPECT_EQ(lines.front(), "call.activate 6");
   EXPECT_NE(std::find(lines.begin(), lines.end(), "call.mouse_button 160,5,6"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "count call.mouse_button 1"), lines.end());
-  EXPECT_EQ(lines.back(), f.trace_last);
+  EXPECT_EQ(any_offset(lines.back()), f.trace_last);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -432,9 +437,11 @@ INSTANTIATE_TEST_SUITE_P(
         PluginFailure{"FakeSegfault",
                       {},
                       hvhost::kExitCrash,
-                      "error: the plug-in crashed: a segmentation fault (SIGSEGV); the last "
+                      "error: the plug-in crashed: a segmentation fault (SIGSEGV) at "
+                      "fake_picker.so+0x? (in (anonymous namespace)::misbehave()); the last "
                       "call: call.mouse_button 160,5,6\n",
-                      "crash a segmentation fault (SIGSEGV)"},
+                      "crash a segmentation fault (SIGSEGV) at fake_picker.so+0x? (in "
+                      "(anonymous namespace)::misbehave())"},
         PluginFailure{"FakeAbort",
                       {},
                       hvhost::kExitCrash,
@@ -503,6 +510,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "error: problem: hot callback outside an open request (0.5 0.5 0.5): "
                       "ignored\n",
                       "problem hot callback outside an open request (0.5 0.5 0.5): ignored"},
+        // A pointer to the first request's record, kept into the second: the
+        // record is the first's alone and poisoned once it ended.
+        PluginFailure{"FakeKeptRequest",
+                      {"--strict", "--repeat", "2"},
+                      hvhost::kExitProblems,
+                      "note: the script ended with a panel still open: the host cancelled it\n"
+                      "error: problem: hot callback through the record of an ended request "
+                      "(0.75 0.75 0.75): ignored\n"
+                      "error: problem: the record of an ended request was written after the "
+                      "request (a kept request pointer)\n",
+                      "problem the record of an ended request was written after the request (a "
+                      "kept request pointer)"},
+        // Served at a class version whose request the hosts do not lay out.
+        PluginFailure{"FakeAnyVersion",
+                      {"--strict"},
+                      hvhost::kExitProblems,
+                      "error: problem: the plug-in served class version 6, whose request these "
+                      "hosts do not lay out as the real host does (they follow version 4): a "
+                      "version-4 picker answers 1 (AFUNC_BADVERSION) to it\n",
+                      "problem the plug-in served class version 6, whose request these hosts do "
+                      "not lay out as the real host does (they follow version 4): a version-4 "
+                      "picker answers 1 (AFUNC_BADVERSION) to it"},
         // A well-behaved plug-in passes --strict, once or repeated, and is
         // shut down at the end.
         PluginFailure{

@@ -57,7 +57,8 @@ TEST(ModuleLoading, ErrorsSayWhatIsWrongWithTheFile) {
                 "ColorPicker 'FakeSegfault', ColorPicker 'FakeAbort', ColorPicker 'FakeThrow', "
                 "ColorPicker 'FakeHang', ColorPicker 'FakeDoubleDestroy', ColorPicker "
                 "'FakeHotAfterClose', ColorPicker 'FakeHotLate', ColorPicker "
-                "'FakeHotInShutdown', ColorPicker 'FakeNoSize', ColorPicker 'FakeOutside')");
+                "'FakeHotInShutdown', ColorPicker 'FakeKeptRequest', ColorPicker "
+                "'FakeAnyVersion', ColorPicker 'FakeNoSize', ColorPicker 'FakeOutside')");
   EXPECT_EQ(load_error(picker), "loaded");
 }
 

@@ -401,8 +401,8 @@ TEST(Picker, TitleIsTheRequestsOrTheDefault) {
   hvhost::AskedColor asked;
   asked.title.reset();
   s.request({Action::ok()}, asked);
-  EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.00");
-  // The title and the project's version (1.0.0) agree: major and minor.
+  EXPECT_EQ(s.picker_panel()->title(), "Huevane 1.01");
+  // The title and the project's version (1.1.0) agree: major and minor.
   int major = 0, minor = 0;
   ASSERT_EQ(std::sscanf(HUEVANE_PROJECT_VERSION, "%d.%d", &major, &minor), 2);
   char title[32];
@@ -501,8 +501,10 @@ TEST(Picker, UpdatePathsRunInOrderAndTheLoadReportsBeforeTheOpen) {
   hvhost::ActionQueue input({Action::hsv(10, 200, 100), Action::rgb(1, 2, 3),
                              Action::press(hvhost::Place::kField, 30, 40), Action::ok()});
   s.host().set_input(&input);
+  // The trace has each hot callback ("hot R G B") before it is passed on.
   hvhost::run_color_request(s.server(), color(0.5f, 0.25f, 1.0f), [&](const hvhost::HotColor &) {
-    hot_at.push_back(s.trace().entries().size());
+    EXPECT_EQ(s.trace().entries().back().op, Op::kHotCallback);
+    hot_at.push_back(s.trace().entries().size() - 1);
   });
   s.host().set_input(nullptr);
   ASSERT_EQ(hot_at.size(), 4u);

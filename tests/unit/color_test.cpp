@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "color/color_text.h"
+#include "color/float_text.h"
 
 namespace {
 
@@ -420,6 +421,12 @@ TEST(ColorText, ParseTable) {
       {"2.0 1.0 0.5", true, {510, 255, 127}, true, {2.0f, 1.0f, 0.5f}},
       {"-0.25 .5 5.", true, {-63, 127, 1275}, true, {-0.25f, 0.5f, 5.0f}},
       {"1.0e-45, 0.1, 3.4e38", true, {0, 25, INT32_MAX}, true, {1e-45f, 0.1f, 3.4e38f}},
+      {"1.0E+1 -0.0 255.0e-2", true, {2550, 0, 650}, true, {10.0f, -0.0f, 2.55f}},
+      {"0.000000000000000000000000000000000000000000000000000000000001e60 1. 1.",
+       true,
+       {255, 255, 255},
+       true,
+       {1.0f, 1.0f, 1.0f}},
       // What the picker copies: the floats are taken.
       {"#FF8000\r\n1.7, 0.5, 0.0", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
       {"#FF8000\n1.7 0.5 0.0\n", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
@@ -443,6 +450,14 @@ TEST(ColorText, ParseTable) {
       {"nan. 0.5 0.5", false, {}, false, {}},
       {"inf 1.0 1.0", false, {}, false, {}},
       {"1.0e39 1.0 1.0", false, {}, false, {}},
+      {"3.4028236e38 1.0 1.0", false, {}, false, {}},
+      {"1.0e-46 1.0 1.0", false, {}, false, {}},
+      {"1.0e 1.0 1.0", false, {}, false, {}},
+      {"1.0e+ 1.0 1.0", false, {}, false, {}},
+      {"1.0e1.0 1.0 1.0", false, {}, false, {}},
+      {"- 1.0 1.0", false, {}, false, {}},
+      {". 1.0 1.0", false, {}, false, {}},
+      {"-.e1 1.0 1.0", false, {}, false, {}},
       {"0x1.0p0 1.0 1.0", false, {}, false, {}},
       {"1.0.0 1.0 1.0", false, {}, false, {}},
       {"+1.0 1.0 1.0", false, {}, false, {}},
@@ -489,6 +504,9 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
        {1e20f, 1.17549435e-38f, 3.40282347e38f},
        "#0000FF\r\n1.0e+20, 1.1754944e-38, 3.4028235e+38"},
       {{0, 0, 0}, {nan, inf, -inf}, "#000000\r\nnan, inf, -inf"},
+      {{0, 0, 0}, {-0.0f, 100000.0f, 1234567.0f}, "#000000\r\n-0.0, 1.0e+05, 1234567.0"},
+      {{0, 0, 0}, {16777216.0f, 0.001f, 1e-5f}, "#000000\r\n16777216.0, 0.001, 1.0e-05"},
+      {{-5, 300, 0}, {0.1f, 0.33333334f, 1.00000012f}, "#00FF00\r\n0.1, 0.33333334, 1.0000001"},
   };
   for (const auto &row : rows) {
     char buf[kColorTextBufferBytes];
@@ -498,6 +516,95 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
     const bool finite = std::isfinite(row.f[0]);
     ASSERT_EQ(parse_color_text(buf, n, &back), finite) << row.text;
     for (int i = 0; finite && i < 3; ++i) EXPECT_TRUE(same_bits(back.channel[i], row.f[i])) << i;
+  }
+}
+
+// The decimal reader against values worked out by hand: the nearest float,
+// ties to even, at the edges of the range and of the subnormals, and the
+// forms it refuses.
+TEST(FloatText, ReadTable) {
+  const struct {
+    const char *text;
+    FloatRead result;
+    uint32_t bits;
+  } rows[] = {
+      {"1.0", FloatRead::kOk, 0x3f800000},
+      {"-2.5", FloatRead::kOk, 0xc0200000},
+      {"0.1", FloatRead::kOk, 0x3dcccccd},
+      {"16777217.0", FloatRead::kOk, 0x4b800000},  // a tie: to the even 2^24
+      {"16777219.0", FloatRead::kOk, 0x4b800002},  // a tie: to the even 2^24 + 4
+      {"16777217.000000000000000000000000000000000000000000000001", FloatRead::kOk, 0x4b800001},
+      {"3.4028235677973366e38", FloatRead::kOk, 0x7f7fffff},   // just below the overflow tie
+      {"3.4028235677973367e38", FloatRead::kOutOfRange, 0},    // at it: to infinity
+      {"1.1754942e-38", FloatRead::kOk, 0x007fffff},           // the largest subnormal
+      {"1.1754942807573643e-38", FloatRead::kOk, 0x00800000},  // rounds up to the smallest normal
+      {"1.4e-45", FloatRead::kOk, 0x00000001},
+      {"7.006492321624086e-46", FloatRead::kOk, 0x00000001},  // just above half of it
+      {"7.006492321624085e-46", FloatRead::kOutOfRange, 0},   // just below: zero
+      // 1.5 and 2.5 subnormal steps exactly: ties, to the even 2 both times;
+      // a digit less is below the tie.
+      {"2."
+       "1019476964872256063855943749348741969203929128147736576356024258346866240287909022299572825"
+       "43182373046875E-45",
+       FloatRead::kOk, 0x00000002},
+      {"3."
+       "5032461608120426773093239582247903282006548546912894293926707097244777067146515037165954709"
+       "05303955078125e-45",
+       FloatRead::kOk, 0x00000002},
+      {"2."
+       "1019476964872256063855943749348741969203929128147736576356024258346866240287909022299572825"
+       "4318237304687e-45",
+       FloatRead::kOk, 0x00000001},
+      {"0e99999999", FloatRead::kOk, 0x00000000},
+      {"-0.000", FloatRead::kOk, 0x80000000},
+      {"1e-99999999", FloatRead::kOutOfRange, 0},
+      {"00000000000000000000000000000000000001.5e0", FloatRead::kOk, 0x3fc00000},
+      {"", FloatRead::kBad, 0},
+      {"-", FloatRead::kBad, 0},
+      {"+1.0", FloatRead::kBad, 0},
+      {"1.0 ", FloatRead::kBad, 0},
+      {"1..0", FloatRead::kBad, 0},
+      {"1.0e", FloatRead::kBad, 0},
+      {"1.0e-", FloatRead::kBad, 0},
+      {"0x1p0", FloatRead::kBad, 0},
+      {"inf", FloatRead::kBad, 0},
+  };
+  for (const auto &row : rows) {
+    float got = -1.0f;
+    EXPECT_EQ(read_float(row.text, std::strlen(row.text), &got), row.result) << row.text;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &got, sizeof bits);
+    if (row.result == FloatRead::kOk)
+      EXPECT_EQ(bits, row.bits) << row.text;
+    else
+      EXPECT_EQ(got, -1.0f) << "refused text leaves the output alone: " << row.text;
+  }
+  // 256 bytes are read, 257 are not.
+  const std::string longest = "1." + std::string(254, '0');
+  float v = 0.0f;
+  EXPECT_EQ(read_float(longest.data(), longest.size(), &v), FloatRead::kOk);
+  EXPECT_EQ(v, 1.0f);
+  EXPECT_EQ(read_float((longest + "0").data(), longest.size() + 1, &v), FloatRead::kBad);
+}
+
+// Floats whose bits step through the whole range: the writer's text is
+// no longer than kFloatTextBufferBytes, has a point or is a name, and reads
+// back to the same bits with our reader and with strtof.
+TEST(FloatText, WrittenTextReadsBack) {
+  for (uint64_t b = 0; b <= 0xffffffffu; b += 0xfff01) {
+    const uint32_t bits = static_cast<uint32_t>(b);
+    float v;
+    std::memcpy(&v, &bits, sizeof v);
+    char buf[kFloatTextBufferBytes];
+    const size_t n = write_float(v, buf);
+    ASSERT_LT(n, sizeof buf);
+    ASSERT_EQ(buf[n], '\0');
+    if (!std::isfinite(v)) continue;
+    ASSERT_NE(std::strchr(buf, '.'), nullptr) << buf;
+    float back = 0.0f;
+    ASSERT_EQ(read_float(buf, n, &back), FloatRead::kOk) << buf;
+    ASSERT_TRUE(same_bits(back, v)) << buf;
+    ASSERT_TRUE(same_bits(std::strtof(buf, nullptr), v)) << buf;
   }
 }
 

@@ -21,6 +21,9 @@
 //       the next request
 //   FakeHotInShutdown  calls the last request's hot callback from the
 //       module's shutdown
+//   FakeKeptRequest  keeps the request's pointer and, at the start of the
+//       next request, calls the hot callback through it and writes its result
+//   FakeAnyVersion  serves whatever class version it is offered
 //   FakeNoSize  never sets its panel's size
 //   FakeOutside  places its button at x 300, outside its 240-wide panel
 #include <cmath>
@@ -59,12 +62,15 @@ enum class Misdeed {
   kHotAfterClose,
   kHotLate,
   kHotInShutdown,
+  kKeptRequest,
+  kAnyVersion,
   kNoSize,
   kOutside
 };
 Misdeed g_misdeed = Misdeed::kNone;
 LWHotColorFunc *g_old_hot = nullptr;
 void *g_old_hot_data = nullptr;
+LWColorPickLocal *g_kept_request = nullptr;
 
 // What a failing server does on a left press. Not instrumented: the write
 // through null must reach the processor, not the sanitizers' checks.
@@ -193,9 +199,17 @@ void place(LWControl *control, int x, int y, LWCtlEventFunc *func, void *data) {
 }
 
 int activate(int version, GlobalFunc *global, void *local, void *) {
-  if (version != LWCOLORPICK_VERSION) return AFUNC_BADVERSION;
+  if (version != LWCOLORPICK_VERSION && g_misdeed != Misdeed::kAnyVersion) return AFUNC_BADVERSION;
   if (!local) return AFUNC_BADLOCAL;
   LWColorPickLocal *request = static_cast<LWColorPickLocal *>(local);
+  if (g_misdeed == Misdeed::kKeptRequest) {
+    if (g_kept_request) {
+      if (g_kept_request->hotFunc)
+        g_kept_request->hotFunc(g_kept_request->data, 0.75f, 0.75f, 0.75f);
+      g_kept_request->result = 1;
+    }
+    g_kept_request = request;
+  }
   if (g_misdeed == Misdeed::kHotLate || g_misdeed == Misdeed::kHotInShutdown) {
     if (g_old_hot && g_misdeed == Misdeed::kHotLate) g_old_hot(g_old_hot_data, 0.5f, 0.5f, 0.5f);
     g_old_hot = request->hotFunc;
@@ -285,6 +299,8 @@ int activate_failing(int version, GlobalFunc *global, void *local, void *server_
     {LWCOLORPICK_HCLASS, "FakeHotAfterClose", activate_failing<Misdeed::kHotAfterClose>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeHotLate", activate_failing<Misdeed::kHotLate>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeHotInShutdown", activate_failing<Misdeed::kHotInShutdown>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeKeptRequest", activate_failing<Misdeed::kKeptRequest>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeAnyVersion", activate_failing<Misdeed::kAnyVersion>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeNoSize", activate_failing<Misdeed::kNoSize>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeOutside", activate_failing<Misdeed::kOutside>, nullptr},
     {nullptr, nullptr, nullptr, nullptr}};
