@@ -184,8 +184,10 @@ std::string format_machine_report(const MachineReport &r) {
          "\n";
   for (size_t i = 0; i < r.monitors.size(); ++i) {
     const ReportMonitor &m = r.monitors[i];
-    out += printed("monitor %d: %dx%d%+d%+d at %d %%\n", static_cast<int>(i + 1), m.width, m.height,
-                   m.x, m.y, m.scale);
+    out += printed("monitor %d: %dx%d%+d%+d at %d %% -- %s\n", static_cast<int>(i + 1), m.width,
+                   m.height, m.x, m.y, m.scale,
+                   i == 0 ? "holds: the primary lies at 0, 0, as the magnifier's fallback takes it"
+                          : "holds: listed, so the magnifier reads the cells on it");
   }
   const bool physical = r.dpi_v2 == Answer::Yes || r.dpi_v1 == Answer::Yes;
   out += printed("dpi: process %s; thread to per-monitor-v2 %s, to per-monitor %s -- %s\n",
