@@ -1018,6 +1018,11 @@ def case_check_report(ctx):
     equal(data["capture_exclusion"]["set"], False, "JSON capture exclusion")
     equal(len(data["monitors"]), 1, "JSON monitors")
     check(data["hook_probe"]["seen"] > 0, "JSON hook probe")
+    # --pen asks for a while with its two windows; Wine has no pen, so
+    # nothing reached them and the report says nothing of pens.
+    pen = ctx.wine(exe, "--pen", "1", "--no-file", timeout=60)
+    equal(len([l for l in pen.lines if l.startswith("pen: window ")]), 2, "--pen's lines")
+    check(not any(l.startswith("pen over ") for l in pen.lines), "pen answers without a pen")
     # The Windows host takes the report too (its headless run has no
     # simulated desktop; the native host's replay of Wine's report is a row
     # of the native tests), and refuses what is not one.
