@@ -33,7 +33,7 @@ const char *under_word(UnderExcluded u) {
   return "unknown";
 }
 
-std::string printed(const char *format, ...) __attribute__((format(gnu_printf, 1, 2)));
+std::string printed(const char *format, ...) __attribute__((format(printf, 1, 2)));
 std::string printed(const char *format, ...) {
   char buf[512];
   va_list args;
@@ -374,9 +374,11 @@ std::string parse_machine_report(const std::string &text, MachineReport *out) {
                           "a huevane-check report starts with 'huevane-check VERSION', "
                           "not " +
                               quoted_text(line));
-      const size_t colon = line.find(':');
-      r.check_version = line.substr(
-          start.size(), colon == std::string::npos ? std::string::npos : colon - start.size());
+      // The version as far as the colon: printable, and short.
+      for (size_t i = start.size();
+           i < line.size() && line[i] != ':' && r.check_version.size() < 32; ++i) {
+        if (line[i] > ' ' && line[i] < 0x7F) r.check_version += line[i];
+      }
       header = true;
       continue;
     }
@@ -440,11 +442,13 @@ std::string parse_machine_report(const std::string &text, MachineReport *out) {
     } else if (key == "hook cost") {
       if (!match(kCostUs, value, &f) || !cost_from(f, &r.hook_cost_us))
         return bad("median US us, p95 US us over N events");
-    } else if (std::sscanf(key.c_str(), "read getpixel monitor %2d", &index) == 1 ||
-               std::sscanf(key.c_str(), "read block monitor %2d", &index) == 1 ||
-               std::sscanf(key.c_str(), "block vs getpixel monitor %2d", &index) == 1) {
-      if (index < 1 || index > static_cast<int>(r.monitors.size()) ||
-          key.substr(key.rfind(' ') + 1) != std::to_string(index))
+    } else if ((std::sscanf(key.c_str(), "read getpixel monitor %2d", &index) == 1 ||
+                std::sscanf(key.c_str(), "read block monitor %2d", &index) == 1 ||
+                std::sscanf(key.c_str(), "block vs getpixel monitor %2d", &index) == 1) &&
+               (key == "read getpixel monitor " + std::to_string(index) ||
+                key == "read block monitor " + std::to_string(index) ||
+                key == "block vs getpixel monitor " + std::to_string(index))) {
+      if (index < 1 || index > static_cast<int>(r.monitors.size()))
         return line_error(number, key + " names no monitor listed before it");
       ReportMonitor &m = r.monitors[static_cast<size_t>(index - 1)];
       if (key[0] == 'b') {
