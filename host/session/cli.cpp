@@ -121,10 +121,10 @@ constexpr size_t kMaxReportBytes = size_t{1} << 20;
 std::string apply_machine_report(const std::string &path, SessionConfig *config) {
   std::string text, error;
   if (!read_regular_file(path, kMaxReportBytes, &text, &error))
-    return "--desktop-from: cannot read " + quoted_text(path) + ": " + error;
+    return "--desktop-from: " + path + ": cannot read the report: " + error;
   MachineReport report;
   error = parse_machine_report(text, &report);
-  if (!error.empty()) return "--desktop-from: " + quoted_text(path) + " is not a report: " + error;
+  if (!error.empty()) return "--desktop-from: " + path + " is not a huevane-check report: " + error;
   config->monitors.clear();
   for (const ReportMonitor &m : report.monitors)
     config->monitors.push_back(MonitorConfig{m.x, m.y, m.width, m.height, m.scale});

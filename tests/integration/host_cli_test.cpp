@@ -358,25 +358,28 @@ INSTANTIATE_TEST_SUITE_P(
                "error: --hook-timeout-ms needs MS, a whole number within 1..60000, not '0'"},
         // A huevane-check report that cannot be read or used: nothing runs.
         BadRun{fake({"--desktop-from", "/nonexistent/huevane-check.txt"}), 1,
-               "error: --desktop-from: cannot read '/nonexistent/huevane-check.txt': No such "
-               "file or directory\n"},
+               "error: --desktop-from: /nonexistent/huevane-check.txt: cannot read the report: No "
+               "such file or directory\n"},
         BadRun{fake({"--desktop-from", write_script("cli_report_not.txt", "hot 1 0 0\n")}), 1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_not.txt' is not a report: line 1: a huevane-check report starts "
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_not.txt is not a huevane-check report: line 1: a huevane-check "
+                   "report starts "
                    "with 'huevane-check VERSION', not 'hot 1 0 0'\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_monitor.txt",
                                   "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n")}),
                1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_monitor.txt' is not a report: line 2: monitor 1 needs 'WxH+X+Y "
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_monitor.txt is not a huevane-check report: line 2: monitor 1 needs "
+                   "'WxH+X+Y "
                    "at SCALE %', sides 1..16384, scale 100..500', not '1920x1080+0+0 at 90 %'\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_timeout.txt",
                                   "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 100 %\n")}),
                1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_timeout.txt' is not a report: the report has no 'hook timeout' "
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_timeout.txt is not a huevane-check report: the report has no 'hook "
+                   "timeout' "
                    "line\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_cost.txt",
@@ -385,24 +388,27 @@ INSTANTIATE_TEST_SUITE_P(
                                   "read getpixel monitor 1: median 1e999 ms, p95 1 ms over 2 "
                                   "reads\n")}),
                1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_cost.txt' is not a report: line 4: read getpixel monitor 1 "
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_cost.txt is not a huevane-check report: line 4: read getpixel "
+                   "monitor 1 "
                    "needs 'median MS ms, p95 MS ms over N reads'"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_primary.txt",
                                   "huevane-check 1.0.0\nmonitor 1: 1920x1080-1920+0 at 100 %\n")}),
                1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_primary.txt' is not a report: line 2: monitor 1 is the primary, "
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_primary.txt is not a huevane-check report: line 2: monitor 1 is "
+                   "the primary, "
                    "at +0+0\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_order.txt",
                                   "huevane-check 1.0.0\nmonitor 2: 1920x1080+0+0 at 100 %\n")}),
                1,
-               "error: --desktop-from: '" + ::testing::TempDir() +
-                   "/cli_report_order.txt' is not a report: line 2: monitors are numbered 1, 2"},
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_order.txt is not a huevane-check report: line 2: monitors are "
+                   "numbered 1, 2"},
         BadRun{fake({"--desktop-from", "/dev/zero"}), 1,
-               "error: --desktop-from: cannot read '/dev/zero': is not a regular file"},
+               "error: --desktop-from: /dev/zero: cannot read the report: is not a regular file"},
         BadRun{fake({"--desktop-from", write_script("cli_report_x.txt", ""), "--monitors",
                      "1920x1080+0+0"}),
                1, "error: --monitors excludes --desktop-from"},

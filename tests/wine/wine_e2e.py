@@ -1030,6 +1030,14 @@ def case_check_report(ctx):
     replay = ctx.host("--headless", "--module", ctx.plugin, "--desktop-from",
                       ctx.work / "huevane-check.txt", "--script", script)
     check(replay.lines[-1].startswith("result 1 "), "no result: %r" % replay.out)
+    # Windowed, a report's read cost applies to the plug-in's reads (the
+    # monitors and the hook timeout are the real ones): the same machine
+    # with reads of 20 ms makes the audit's busy line.
+    slow = re.sub(r"median [\d.]+ ms, p95 [\d.]+ ms", "median 20.000 ms, p95 24.000 ms", run.out)
+    slow_path = ctx.script("composited.txt", slow)
+    windowed = ctx.host("--desktop-from", slow_path, "--audit", "--script", script)
+    check(windowed.lines[-3].startswith("result 1 ") and windowed.lines[-2].startswith("busy "),
+          "windowed with the report: %r" % windowed.out)
     ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
 
 
