@@ -6,7 +6,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 #include "common/quote.h"
 
@@ -358,12 +357,13 @@ std::string format_machine_report_json(const MachineReport &r) {
 
 std::string parse_machine_report(const std::string &text, MachineReport *out) {
   MachineReport r;
-  std::istringstream lines(text);
-  std::string line;
   int number = 0;
   bool header = false, hook_timeout = false;
   std::vector<bool> getpixel_seen, block_seen;
-  while (std::getline(lines, line)) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find('\n', at), text.size());
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.empty()) continue;
