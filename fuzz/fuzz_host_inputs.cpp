@@ -15,6 +15,9 @@
 //      --timeout.
 //      apply_common_options either refuses them or fills a configuration
 //      within the limits (display 1..16384 a side, channels within 1000).
+//   3  a huevane-check report for --desktop-from. parse_machine_report
+//      either refuses it or gives a machine within the desktop's limits
+//      whose report, written out again, reads back as itself.
 //
 // Every message for the user (a script or option error, a wallpaper
 // refusal, an action that cannot be performed) must be short and show
@@ -38,6 +41,7 @@
 #include <vector>
 
 #include "abi/host_api.h"
+#include "common/machine_report.h"
 #include "desktop.h"
 #include "input/script.h"
 #include "model/chrome.h"
@@ -224,6 +228,23 @@ void fuzz_options(std::string_view text) {
     fail("title or server changed on the way");
 }
 
+void fuzz_report(std::string_view text) {
+  hvhost::MachineReport report;
+  const std::string problem = hvhost::parse_machine_report(std::string(text), &report);
+  if (!problem.empty()) {
+    check_message("report error", problem);
+    return;
+  }
+  if (report.monitors.empty() || report.monitors.size() > 16 || report.hook_timeout_ms < 1 ||
+      report.hook_timeout_ms > 60000 || hvhost::report_screen_read_ms(report) > 10000)
+    fail("report beyond the desktop's limits", std::string(text));
+  const std::string again = hvhost::format_machine_report(report);
+  hvhost::MachineReport back;
+  if (!hvhost::parse_machine_report(again, &back).empty() ||
+      hvhost::format_machine_report(back) != again)
+    fail("a report written out again does not read back as itself", again);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -249,10 +270,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;
   const std::string_view rest(reinterpret_cast<const char *>(data) + 1, size - 1);
-  switch (data[0] % 3) {
+  switch (data[0] % 4) {
     case 0: fuzz_script(rest); break;
     case 1: fuzz_wallpaper(data + 1, size - 1); break;
-    default: fuzz_options(rest); break;
+    case 2: fuzz_options(rest); break;
+    default: fuzz_report(rest); break;
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of fuzz_host_inputs (fuzz/corpus/fuzz_host_inputs/):
-a selector byte (0 script, 1 PNG wallpaper, 2 option values), then the
+a selector byte (0 script, 1 PNG wallpaper, 2 option values, 3 a
+huevane-check report), then the
 input. The PNGs cover the colour types, bit depths, a palette with
 transparency, a gamma chunk, interlacing and a header over the size limit.
 
@@ -30,6 +31,23 @@ OPTIONS = {
     "options_default": ["0.2,0.4,0.6", "1920x1080", "Color", "Huevane"],
     "options_largest": ["1000,-1000,0.5", "16384x16384", "", "Fake"],
     "options_bad": ["nan,0,0", "16385x0", "t", "s"],
+}
+
+REPORTS = {
+    "report_two_monitors": "huevane-check 1.0.0: x\r\ncompositor: on\r\n"
+                           "monitor 1: 2560x1440+0+0 at 150 %\r\n"
+                           "monitor 2: 1920x1080-1920+0 at 100 % -- holds\r\n"
+                           "hook timeout: 1000 ms (LowLevelHooksTimeout 5000 ms)\r\n"
+                           "read getpixel monitor 1: median 19.600 ms, p95 24.100 ms over 21 reads\r\n"
+                           "read block monitor 1: median 20.400 ms, p95 25.000 ms over 20 reads\r\n"
+                           "read getpixel monitor 2: median 0.030 ms, p95 0.040 ms over 200 reads\r\n"
+                           "read block monitor 2: median 0.030 ms, p95 0.040 ms over 200 reads\r\n"
+                           "block vs getpixel monitor 1: 81 of 81 cells equal, 81 of 81 as drawn\r\n"
+                           "capture exclusion: set yes, reads back 0x11; getpixel reads beneath, "
+                           "block reads beneath\r\n"
+                           "hook probe: seen 20 of 20, median 0.4 ms, p95 0.9 ms from SendInput "
+                           "to the hook\r\npen over pointer window: hook no, cursor no\r\n",
+    "report_bad_monitor": "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n",
 }
 
 
@@ -95,6 +113,7 @@ def main():
     seeds.update({name: b"\1" + data for name, data in pngs()})
     seeds.update({name: b"\2" + b"\0".join(v.encode() for v in values)
                   for name, values in OPTIONS.items()})
+    seeds.update({name: b"\3" + text.encode() for name, text in REPORTS.items()})
     for name, data in seeds.items():
         assert len(data) <= 1024, name
         with open(os.path.join(out_dir, name), "wb") as f:

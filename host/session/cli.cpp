@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "CLI/CLI.hpp"
+#include "common/file_read.h"
+#include "common/machine_report.h"
 #include "common/quote.h"
 #include "input/script.h"
 #include "input/script_grammar.h"
@@ -108,6 +110,29 @@ std::string parse_monitors(const std::string &text, std::vector<MonitorConfig> *
     start = comma + 1;
   }
   if (out->front().x != 0 || out->front().y != 0) return bad;
+  return {};
+}
+
+// The largest report read; a real one is a few KiB.
+constexpr size_t kMaxReportBytes = size_t{1} << 20;
+
+// Sets the desktop up from a huevane-check report; a message when the
+// report cannot be read or used, *config then unchanged.
+std::string apply_machine_report(const std::string &path, SessionConfig *config) {
+  std::string text, error;
+  if (!read_regular_file(path, kMaxReportBytes, &text, &error))
+    return "--desktop-from: " + path + ": cannot read the report: " + error;
+  MachineReport report;
+  error = parse_machine_report(text, &report);
+  if (!error.empty()) return "--desktop-from: " + path + " is not a huevane-check report: " + error;
+  config->monitors.clear();
+  for (const ReportMonitor &m : report.monitors)
+    config->monitors.push_back(MonitorConfig{m.x, m.y, m.width, m.height, m.scale});
+  config->display_width = report.monitors.front().width;
+  config->display_height = report.monitors.front().height;
+  config->screen_read_ms = report_screen_read_ms(report);
+  config->hook_timeout_ms = static_cast<uint32_t>(report.hook_timeout_ms);
+  config->machine = std::move(report);
   return {};
 }
 
@@ -253,6 +278,16 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "that keeps input waiting longer is dropped without notice (default: 1000, "
                  "the most Windows 10 allows)")
       ->type_name("MS");
+  app.add_option("--desktop-from", o->desktop_from,
+                 "set the simulated desktop up as the machine a huevane-check report "
+                 "(huevane-check.txt) describes: its monitors and scales, screen read cost and "
+                 "hook timeout (not with --display, --monitors, --screen-read-ms, "
+                 "--hook-timeout-ms)")
+      ->type_name("REPORT")
+      ->excludes("--display")
+      ->excludes("--monitors")
+      ->excludes("--screen-read-ms")
+      ->excludes("--hook-timeout-ms");
 }
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
@@ -284,6 +319,8 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
         parse_number_option("--hook-timeout-ms", "MS", o.hook_timeout_ms, 1, 60000, true, &ms);
     config->hook_timeout_ms = static_cast<uint32_t>(ms);
   }
+  if (problem.empty() && !o.desktop_from.empty())
+    problem = apply_machine_report(o.desktop_from, config);
   if (!problem.empty()) return problem;
   if (o.no_title)
     config->request.title.reset();

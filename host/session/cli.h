@@ -30,6 +30,7 @@ struct CommonOptions {
   std::string repeat = "1";
   std::string screen_read_ms = "0";
   std::string hook_timeout_ms = "1000";
+  std::string desktop_from;  // a huevane-check report; empty: none
   std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;

@@ -87,7 +87,8 @@ int Session::start_host(std::optional<HostOptions> options) {
     return kExitUsage;
   }
   if (!config_.monitors.empty() && !desktop->set_monitors(config_.monitors, &problem)) {
-    err_ << "error: --monitors: " << problem << "\n";
+    err_ << "error: " << (config_.machine ? "--desktop-from" : "--monitors") << ": " << problem
+         << "\n";
     return kExitUsage;
   }
   desktop->set_dpi_awareness(config_.dpi_awareness);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/machine_report.h"
 #include "input/action.h"
 #include "model/framebuffer.h"
 #include "model/host.h"
@@ -51,6 +52,10 @@ struct SessionConfig {
   // low-level hook timeout after which the system drops a hook.
   uint32_t screen_read_ms = 0;
   uint32_t hook_timeout_ms = 1000;
+  // The machine a huevane-check report describes (--desktop-from): its
+  // monitors, read cost and hook timeout are set above; the rest of what it
+  // measured (capture exclusion, pen routing) is kept here.
+  std::optional<MachineReport> machine;
   std::vector<Action> actions;
   // The script the actions come from, which errors name (empty: none).
   std::string script_path;

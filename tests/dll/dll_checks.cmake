@@ -60,6 +60,13 @@ function(huevane_add_dll_checks)
                      --stripped-by ${HUEVANE_MINGW_STRIP} $<TARGET_FILE:huevane-host>)
     set_tests_properties(dll.huevane_host_exe_packaged PROPERTIES LABELS dll)
   endif()
+  # huevane-check.exe, in both packages: it too starts on a bare Windows.
+  if(TARGET huevane-check)
+    add_test(NAME dll.huevane_check_exe_packaged
+             COMMAND bash ${check} --objdump ${HUEVANE_MINGW_OBJDUMP} --system-only
+                     --stripped-by ${HUEVANE_MINGW_STRIP} $<TARGET_FILE:huevane-check>)
+    set_tests_properties(dll.huevane_check_exe_packaged PROPERTIES LABELS dll)
+  endif()
 endfunction()
 
 cmake_language(DEFER CALL huevane_add_dll_checks)

@@ -11,9 +11,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/machine_report.h"
 #include "desktop.h"
 #include "input/script_grammar.h"
 #include "output/file_write.h"
+#include "session/cli.h"
 #include "session/guard.h"
 #include "session/headless.h"
 #include "support/plugin_session.h"
@@ -69,6 +71,40 @@ std::string read_back(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+// A huevane-check report of a composited Windows machine of two monitors,
+// its reads about 20 ms, with the given hook timeout and capture exclusion
+// line.
+std::string composited_report(const std::string &hook_timeout, const std::string &exclusion) {
+  return "huevane-check 1.0.0: what the Huevane eyedropper relies on, measured on this machine\r\n"
+         "windows: 10.0 build 22631 -- holds\r\n"
+         "compositor: on -- as designed for\r\n"
+         "monitor 1: 2560x1440+0+0 at 150 %\r\n"
+         "monitor 2: 1920x1080-1920+0 at 100 %\r\n"
+         "dpi: process unaware; thread to per-monitor-v2 yes, to per-monitor yes -- holds\r\n"
+         "hook timeout: " +
+         hook_timeout +
+         " -- holds\r\n"
+         "hook cost: median 1.200 us, p95 3.400 us over 40 events -- holds\r\n"
+         "read getpixel monitor 1: median 19.600 ms, p95 24.100 ms over 21 reads -- holds\r\n"
+         "read block monitor 1: median 20.400 ms, p95 25.000 ms over 20 reads -- holds\r\n"
+         "read getpixel monitor 2: median 16.700 ms, p95 17.000 ms over 24 reads -- holds\r\n"
+         "read block monitor 2: median 16.900 ms, p95 17.100 ms over 24 reads -- holds\r\n"
+         "block vs getpixel monitor 1: 81 of 81 cells equal, 81 of 81 as drawn -- holds\r\n"
+         "block vs getpixel monitor 2: not checked -- unknown\r\n"
+         "capture exclusion: " +
+         exclusion +
+         " -- holds\r\n"
+         "hook probe: seen 20 of 20, median 0.400 ms, p95 0.900 ms from SendInput to the hook\r\n"
+         "clipboard owner: own window yes, no owner refused yes -- holds\r\n"
+         "pointer devices: 1 pen, 1 touch; mouse-in-pointer no -- run huevane-check --pen\r\n"
+         "pen over pointer window: hook no, cursor no -- needs a window of its own\r\n";
+}
+
+const std::string kExcluded =
+    "set yes, reads back 0x11; getpixel reads beneath, block reads beneath";
+const std::string kNotExcluded =
+    "set no, reads back 0x0; getpixel reads window, block reads window";
 
 TEST(HostCommand, PrintsHotCallbacksAndTheResult) {
   const std::string script = write_script("cli_ok.txt", "press 51 102\nrgb 255 0 0\nok\n");
@@ -127,6 +163,116 @@ TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
   EXPECT_NE(calls.find("desktop.hook_removed"), std::string::npos);
   EXPECT_NE(calls.find("count desktop.hook_removed 2"), std::string::npos) << calls.substr(0, 400);
 }
+
+// A report replays its machine: its monitors (a pick on the second one),
+// its read cost and its hook timeout (reads of 20 ms against a 10 ms
+// timeout: the desktop drops the hook twice and the run ends cancelled).
+TEST(HostCommand, AReportSetsTheDesktopUpAsItsMachine) {
+  const std::string report = write_script(
+      "cli_report_10ms.txt", composited_report("10 ms (LowLevelHooksTimeout 10 ms)", kExcluded));
+  std::string text = "key S\n";
+  for (int x = -1000; x <= -950; x += 10)
+    text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
+  const std::string script = write_script("cli_report_costs.txt", text + "ok\n");
+  const std::string trace = ::testing::TempDir() + "/cli_report.trace";
+  const ProcessResult r = host({"--module", hvtest::plugin_module_path(), "--color", "0.2,0.4,0.6",
+                                "--desktop-from", report, "--script", script, "--trace", trace});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find("result 1 0.200000003 0.400000006 0.600000024\n"), std::string::npos)
+      << r.out;
+  const std::string calls = read_back(trace);
+  EXPECT_NE(calls.find("count desktop.hook_removed 2"), std::string::npos) << calls.substr(0, 400);
+
+  // The same machine with Windows' 1000 ms: a pick on the left monitor
+  // takes the pixel there.
+  const std::string slow =
+      write_script("cli_report_1000ms.txt",
+                   composited_report("1000 ms (LowLevelHooksTimeout 5000 ms)", kNotExcluded));
+  const std::string pick = write_script(
+      "cli_report_pick.txt",
+      "key S\ndesktop move -1000 950\nwait 100\ndesktop press left\ndesktop release left\nok\n");
+  const ProcessResult p =
+      host({"--module", hvtest::plugin_module_path(), "--desktop-from", slow, "--script", pick});
+  ASSERT_EQ(p.exit_code, 0) << p.err;
+  const uint32_t rgb = desktop_test_pattern(-1000 + 1920, 950, 1920 + 2560, 1440);
+  char line[128];
+  std::snprintf(
+      line, sizeof line, "result 1 %.9g %.9g %.9g\n", static_cast<float>((rgb >> 16) / 255.0),
+      static_cast<float>(((rgb >> 8) & 0xFF) / 255.0), static_cast<float>((rgb & 0xFF) / 255.0));
+  EXPECT_NE(p.out.find(line), std::string::npos) << p.out;
+}
+
+// What --desktop-from takes of a report, and what the report keeps of the
+// machine's features; each report also reads back the same after being
+// written out again.
+struct Replay {
+  std::string name;
+  std::string report;
+  std::vector<hvhost::MonitorConfig> monitors;
+  uint32_t read_ms, timeout_ms;
+  hvhost::Answer exclusion;
+  hvhost::UnderExcluded under;
+};
+
+void PrintTo(const Replay &r, std::ostream *os) { *os << r.name; }
+
+class DesktopFromReport : public ::testing::TestWithParam<Replay> {};
+
+TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
+  const Replay &row = GetParam();
+  hvhost::CommonOptions options;
+  options.desktop_from = write_script("cli_" + row.name + ".txt", row.report);
+  hvhost::SessionConfig config;
+  ASSERT_EQ(hvhost::apply_common_options(options, &config), "");
+  ASSERT_EQ(config.monitors.size(), row.monitors.size());
+  for (size_t i = 0; i < row.monitors.size(); ++i) {
+    const hvhost::MonitorConfig &a = config.monitors[i], &b = row.monitors[i];
+    EXPECT_EQ(std::vector<int>({a.x, a.y, a.width, a.height, a.scale}),
+              std::vector<int>({b.x, b.y, b.width, b.height, b.scale}));
+  }
+  EXPECT_EQ(config.display_width, row.monitors[0].width);
+  EXPECT_EQ(config.screen_read_ms, row.read_ms);
+  EXPECT_EQ(config.hook_timeout_ms, row.timeout_ms);
+  ASSERT_TRUE(config.machine);
+  EXPECT_EQ(config.machine->exclusion_set, row.exclusion);
+  EXPECT_EQ(config.machine->exclusion_getpixel, row.under);
+  const std::string again = hvhost::format_machine_report(*config.machine);
+  hvhost::MachineReport back;
+  ASSERT_EQ(hvhost::parse_machine_report(again, &back), "") << again;
+  EXPECT_EQ(hvhost::format_machine_report(back), again);
+  EXPECT_EQ(hvhost::format_machine_report_json(back),
+            hvhost::format_machine_report_json(*config.machine));
+}
+
+std::string wine_report() { return read_back(HUEVANE_SOURCE_DIR "/docs/huevane-check-wine.txt"); }
+
+INSTANTIATE_TEST_SUITE_P(
+    HostCommand, DesktopFromReport,
+    ::testing::Values(
+        // Wine 8 on Xvfb: no compositor, reads in microseconds, the timeout
+        // not set (300 ms), no capture exclusion.
+        Replay{"fast_wine",
+               wine_report(),
+               {{0, 0, 1920, 1080, 100}},
+               0,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window},
+        Replay{"composited",
+               composited_report("1000 ms (LowLevelHooksTimeout 5000 ms)", kExcluded),
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               1000,
+               hvhost::Answer::Yes,
+               hvhost::UnderExcluded::Beneath},
+        Replay{"exclusion_absent",
+               composited_report("300 ms (LowLevelHooksTimeout not set)", kNotExcluded),
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window}),
+    [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
 
 TEST(HostCommand, WithoutAScriptThePanelIsCancelled) {
   const ProcessResult r = host(fake({"--color", "1,0,0", "--no-title"}));
@@ -211,6 +357,62 @@ INSTANTIATE_TEST_SUITE_P(
                "error: --screen-read-ms needs MS, a whole number within 0..10000, not '2.5'"},
         BadRun{fake({"--hook-timeout-ms", "0"}), 1,
                "error: --hook-timeout-ms needs MS, a whole number within 1..60000, not '0'"},
+        // A huevane-check report that cannot be read or used: nothing runs.
+        BadRun{fake({"--desktop-from", "/nonexistent/huevane-check.txt"}), 1,
+               "error: --desktop-from: /nonexistent/huevane-check.txt: cannot read the report: No "
+               "such file or directory\n"},
+        BadRun{fake({"--desktop-from", write_script("cli_report_not.txt", "hot 1 0 0\n")}), 1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_not.txt is not a huevane-check report: line 1: a huevane-check "
+                   "report starts "
+                   "with 'huevane-check VERSION', not 'hot 1 0 0'\n"},
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_monitor.txt",
+                                  "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_monitor.txt is not a huevane-check report: line 2: monitor 1 needs "
+                   "'WxH+X+Y "
+                   "at SCALE %', sides 1..16384, scale 100..500', not '1920x1080+0+0 at 90 %'\n"},
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_timeout.txt",
+                                  "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 100 %\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_timeout.txt is not a huevane-check report: the report has no 'hook "
+                   "timeout' "
+                   "line\n"},
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_cost.txt",
+                                  "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 100 %\n"
+                                  "hook timeout: 300 ms (LowLevelHooksTimeout not set)\n"
+                                  "read getpixel monitor 1: median 1e999 ms, p95 1 ms over 2 "
+                                  "reads\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_cost.txt is not a huevane-check report: line 4: read getpixel "
+                   "monitor 1 "
+                   "needs 'median MS ms, p95 MS ms over N reads'"},
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_primary.txt",
+                                  "huevane-check 1.0.0\nmonitor 1: 1920x1080-1920+0 at 100 %\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_primary.txt is not a huevane-check report: line 2: monitor 1 is "
+                   "the primary, "
+                   "at +0+0\n"},
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_order.txt",
+                                  "huevane-check 1.0.0\nmonitor 2: 1920x1080+0+0 at 100 %\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_order.txt is not a huevane-check report: line 2: monitors are "
+                   "numbered 1, 2"},
+        BadRun{fake({"--desktop-from", "/dev/zero"}), 1,
+               "error: --desktop-from: /dev/zero: cannot read the report: is not a regular file"},
+        BadRun{fake({"--desktop-from", write_script("cli_report_x.txt", ""), "--monitors",
+                     "1920x1080+0+0"}),
+               1, "error: --monitors excludes --desktop-from"},
         BadRun{fake({"--dpi-awareness", "aware"}), 1,
                "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
                "'aware'"},

@@ -976,6 +976,81 @@ def case_author_ci(ctx):
           "the trace: a shutdown, no problem")
 
 
+# Each line of huevane-check's report, the part before the verdict, and what
+# Wine 8 on Xvfb answers there: no compositor, reads in microseconds, no
+# capture exclusion (SetWindowDisplayAffinity fails), the probe seen.
+CHECK_LINES = [
+    r"huevane-check \d+\.\d+\.\d+: what the Huevane eyedropper relies on, measured on this machine",
+    r"windows: \d+\.\d+ build \d+",
+    r"compositor: off",
+    r"monitor 1: 1920x1080\+0\+0 at 100 %",
+    r"dpi: process [a-z-]+; thread to per-monitor-v2 no, to per-monitor yes",
+    r"hook timeout: \d+ ms \(LowLevelHooksTimeout (not set|\d+ ms)\)",
+    r"hook cost: median [\d.]+ us, p95 [\d.]+ us over [1-9]\d* events",
+    r"read getpixel monitor 1: median (?P<pixel>[\d.]+) ms, p95 [\d.]+ ms over [1-9]\d* reads",
+    r"read block monitor 1: median (?P<block>[\d.]+) ms, p95 [\d.]+ ms over [1-9]\d* reads",
+    r"block vs getpixel monitor 1: 225 of 225 cells equal, 225 of 225 as drawn",
+    r"capture exclusion: set no, reads back 0x0; getpixel reads window, block reads window",
+    r"hook probe: seen (?P<seen>[1-9]\d*) of (?P=seen), median [\d.]+ ms, p95 [\d.]+ ms from "
+    r"SendInput to the hook",
+    r"clipboard owner: own window yes, no owner refused (yes|no)",
+    r"pointer devices: 0 pen, 0 touch; mouse-in-pointer (yes|no|unknown)",
+]
+
+
+def case_check_report(ctx):
+    """huevane-check runs without a user, prints its report and saves the
+    same beside itself (CRLF), every line there with Wine's answers; --json
+    says the same; and the host takes the report with --desktop-from."""
+    import json
+    import re
+    exe = ctx.work / "huevane-check.exe"
+    shutil.copy(ctx.exe.parent / "huevane-check.exe", exe)
+    run = ctx.wine(exe, timeout=60)
+    lines = run.out.splitlines()
+    equal(len(lines), len(CHECK_LINES), "report lines")
+    found = {}
+    for pattern, line in zip(CHECK_LINES, lines):
+        value = line.split(" -- ")[0]
+        m = re.fullmatch(pattern, value)
+        check(m is not None, "line %r does not match %r" % (value, pattern))
+        found.update(m.groupdict())
+        check(line == lines[0] or " -- " in line, "no verdict on %r" % line)
+    # Reads are cheap without a compositor: microseconds, where a composited
+    # desktop takes milliseconds (the order of magnitude is Wine's answer).
+    check(float(found["pixel"]) < 5 and float(found["block"]) < 5,
+          "reads of %s and %s ms are not cheap" % (found["pixel"], found["block"]))
+    saved = (ctx.work / "huevane-check.txt").read_bytes()
+    check(saved.count(b"\r\n") == len(lines) and b"\n" not in saved.replace(b"\r\n", b""),
+          "huevane-check.txt does not have CRLF lines")
+    equal(saved.decode().replace("\r", ""), run.out, "huevane-check.txt")
+    data = json.loads(ctx.wine(exe, "--json", "--no-file", timeout=60).out)
+    equal(data["capture_exclusion"]["set"], False, "JSON capture exclusion")
+    equal(len(data["monitors"]), 1, "JSON monitors")
+    check(data["hook_probe"]["seen"] > 0, "JSON hook probe")
+    # --pen asks for a while with its two windows; Wine has no pen, so
+    # nothing reached them and the report says nothing of pens.
+    pen = ctx.wine(exe, "--pen", "1", "--no-file", timeout=60)
+    equal(len([l for l in pen.lines if l.startswith("pen: window ")]), 2, "--pen's lines")
+    check(not any(l.startswith("pen over ") for l in pen.lines), "pen answers without a pen")
+    # The Windows host takes the report too (its headless run has no
+    # simulated desktop; the native host's replay of Wine's report is a row
+    # of the native tests), and refuses what is not one.
+    script = ctx.script("ok.txt", "rgb 10 20 30\nok\n")
+    replay = ctx.host("--headless", "--module", ctx.plugin, "--desktop-from",
+                      ctx.work / "huevane-check.txt", "--script", script)
+    check(replay.lines[-1].startswith("result 1 "), "no result: %r" % replay.out)
+    # Windowed, a report's read cost applies to the plug-in's reads (the
+    # monitors and the hook timeout are the real ones): the same machine
+    # with reads of 20 ms makes the audit's busy line.
+    slow = re.sub(r"median [\d.]+ ms, p95 [\d.]+ ms", "median 20.000 ms, p95 24.000 ms", run.out)
+    slow_path = ctx.script("composited.txt", slow)
+    windowed = ctx.host("--desktop-from", slow_path, "--audit", "--script", script)
+    check(windowed.lines[-3].startswith("result 1 ") and windowed.lines[-2].startswith("busy "),
+          "windowed with the report: %r" % windowed.out)
+    ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -999,6 +1074,7 @@ CASES = {
     "layout_problems": case_layout_problems,
     "stop_signals": case_stop_signals,
     "author_ci": case_author_ci,
+    "check_report": case_check_report,
 }
 
 

@@ -1,0 +1,44 @@
+// The measurements huevane-check makes, each filling its part of the
+// report. They run in the thread's per-monitor-aware context (physical
+// pixels), change no setting, and show windows of their own only while they
+// read them.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "common/machine_report.h"
+
+namespace hvcheck {
+
+// Seconds since an arbitrary start, from the performance counter.
+double now_s();
+// Median and 95th percentile of samples in milliseconds (count: how many).
+hvhost::ReadCost summarize_ms(std::vector<double> samples_ms);
+
+// Windows version (RtlGetVersion), the compositor, the process's DPI
+// awareness and whether the thread's switches are accepted.
+void measure_system(hvhost::MachineReport *report);
+// Every monitor in physical pixels, the primary first, with its scale.
+void measure_monitors(hvhost::MachineReport *report);
+// LowLevelHooksTimeout and the timeout in force.
+void measure_hook_timeout(hvhost::MachineReport *report);
+// Per monitor: GetPixel's and a 15 x 15 block's cost, and over a window of
+// known colours whether the block equals GetPixel and both the colours drawn.
+void measure_reads(hvhost::MachineReport *report);
+// A window kept out of captures over a window of known colours.
+void measure_capture_exclusion(hvhost::MachineReport *report);
+// A low-level mouse hook that sees zero-distance moves injected with a tag.
+void measure_hook_probe(hvhost::MachineReport *report);
+// The clipboard's owner rule with a private format; the user's clipboard
+// is put back as it was, or left alone when it holds more than text.
+void measure_clipboard(hvhost::MachineReport *report, HWND owner);
+// Pen and touch devices, and whether mouse-in-pointer is on.
+void measure_pointer_devices(hvhost::MachineReport *report);
+
+// Asks the user to hover and tap two windows with a pen or a finger for
+// `seconds`, and fills the pen answers.
+void ask_pen(hvhost::MachineReport *report, int seconds);
+
+}  // namespace hvcheck
