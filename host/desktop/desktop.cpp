@@ -30,49 +30,11 @@
 namespace desktop_detail {
 
 // Function names the log and the call counts know, in the order of Fn.
-const char *const kFunctionNames[] = {"GetDesktopWindow",
-                                      "GetWindowDC",
-                                      "ReleaseDC",
-                                      "GetWindowRect",
-                                      "SetWindowsHookExA",
-                                      "CallNextHookEx",
-                                      "UnhookWindowsHookEx",
-                                      "SetTimer",
-                                      "KillTimer",
-                                      "GetCursorPos",
-                                      "GetPixel",
-                                      "GetModuleHandleA",
-                                      "@mouse",
-                                      "@timer",
-                                      "GetProcAddress",
-                                      "EnumDisplayMonitors",
-                                      "GetSystemMetrics",
-                                      "SetThreadDpiAwarenessContext",
-                                      "GetAsyncKeyState",
-                                      "CreateCompatibleDC",
-                                      "DeleteDC",
-                                      "CreateDIBSection",
-                                      "SelectObject",
-                                      "DeleteObject",
-                                      "BitBlt",
-                                      "GdiFlush",
-                                      "@hook_removed",
-                                      "@screen_read",
-                                      "GetActiveWindow",
-                                      "OpenClipboard",
-                                      "CloseClipboard",
-                                      "EmptyClipboard",
-                                      "GetClipboardData",
-                                      "SetClipboardData",
-                                      "GetKeyState",
-                                      "GlobalAlloc",
-                                      "GlobalLock",
-                                      "GlobalUnlock",
-                                      "GlobalFree",
-                                      "GlobalSize",
-                                      "SetCursorPos"};
-static_assert(sizeof kFunctionNames / sizeof kFunctionNames[0] == kFnCount,
-              "a name for every function");
+const char *const kFunctionNames[kFnCount] = {
+#define DESKTOP_FN_NAME(fn, name) name,
+    DESKTOP_FUNCTIONS(DESKTOP_FN_NAME)
+#undef DESKTOP_FN_NAME
+};
 
 State &state() {
   static State state;

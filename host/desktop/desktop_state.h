@@ -70,53 +70,59 @@ struct Timer {
   TIMERPROC proc;
 };
 
-// Function names the log and the call counts know, in a fixed order.
-extern const char *const kFunctionNames[];
+// Function names the log and the call counts know, in a fixed order: one
+// row each, the enumerator and the name.
+#define DESKTOP_FUNCTIONS(X)                                                \
+  X(kGetDesktopWindow, "GetDesktopWindow")                                  \
+  X(kGetWindowDC, "GetWindowDC")                                            \
+  X(kReleaseDC, "ReleaseDC")                                                \
+  X(kGetWindowRect, "GetWindowRect")                                        \
+  X(kSetWindowsHookExA, "SetWindowsHookExA")                                \
+  X(kCallNextHookEx, "CallNextHookEx")                                      \
+  X(kUnhookWindowsHookEx, "UnhookWindowsHookEx")                            \
+  X(kSetTimer, "SetTimer")                                                  \
+  X(kKillTimer, "KillTimer")                                                \
+  X(kGetCursorPos, "GetCursorPos")                                          \
+  X(kGetPixel, "GetPixel")                                                  \
+  X(kGetModuleHandleA, "GetModuleHandleA")                                  \
+  X(kMouseEvent, "@mouse")                                                  \
+  X(kTimerEvent, "@timer")                                                  \
+  X(kGetProcAddress, "GetProcAddress")                                      \
+  X(kEnumDisplayMonitors, "EnumDisplayMonitors")                            \
+  X(kGetSystemMetrics, "GetSystemMetrics")                                  \
+  X(kSetThreadDpiAwarenessContext, "SetThreadDpiAwarenessContext")          \
+  X(kGetAsyncKeyState, "GetAsyncKeyState")                                  \
+  X(kCreateCompatibleDC, "CreateCompatibleDC")                              \
+  X(kDeleteDC, "DeleteDC")                                                  \
+  X(kCreateDIBSection, "CreateDIBSection")                                  \
+  X(kSelectObject, "SelectObject")                                          \
+  X(kDeleteObject, "DeleteObject")                                          \
+  X(kBitBlt, "BitBlt")                                                      \
+  X(kGdiFlush, "GdiFlush")                                                  \
+  X(kHookRemoved, "@hook_removed")                                          \
+  X(kScreenRead, "@screen_read") /* counted only, never logged */           \
+  /* The clipboard, its global memory and the key state (clipboard.cpp). */ \
+  X(kGetActiveWindow, "GetActiveWindow")                                    \
+  X(kOpenClipboard, "OpenClipboard")                                        \
+  X(kCloseClipboard, "CloseClipboard")                                      \
+  X(kEmptyClipboard, "EmptyClipboard")                                      \
+  X(kGetClipboardData, "GetClipboardData")                                  \
+  X(kSetClipboardData, "SetClipboardData")                                  \
+  X(kGetKeyState, "GetKeyState")                                            \
+  X(kGlobalAlloc, "GlobalAlloc")                                            \
+  X(kGlobalLock, "GlobalLock")                                              \
+  X(kGlobalUnlock, "GlobalUnlock")                                          \
+  X(kGlobalFree, "GlobalFree")                                              \
+  X(kGlobalSize, "GlobalSize")                                              \
+  X(kSetCursorPos, "SetCursorPos") /* monitors.cpp */
+
 enum Fn {
-  kGetDesktopWindow,
-  kGetWindowDC,
-  kReleaseDC,
-  kGetWindowRect,
-  kSetWindowsHookExA,
-  kCallNextHookEx,
-  kUnhookWindowsHookEx,
-  kSetTimer,
-  kKillTimer,
-  kGetCursorPos,
-  kGetPixel,
-  kGetModuleHandleA,
-  kMouseEvent,
-  kTimerEvent,
-  kGetProcAddress,
-  kEnumDisplayMonitors,
-  kGetSystemMetrics,
-  kSetThreadDpiAwarenessContext,
-  kGetAsyncKeyState,
-  kCreateCompatibleDC,
-  kDeleteDC,
-  kCreateDIBSection,
-  kSelectObject,
-  kDeleteObject,
-  kBitBlt,
-  kGdiFlush,
-  kHookRemoved,
-  kScreenRead,  // counted only, never logged
-  // The clipboard, its global memory and the key state (clipboard.cpp).
-  kGetActiveWindow,
-  kOpenClipboard,
-  kCloseClipboard,
-  kEmptyClipboard,
-  kGetClipboardData,
-  kSetClipboardData,
-  kGetKeyState,
-  kGlobalAlloc,
-  kGlobalLock,
-  kGlobalUnlock,
-  kGlobalFree,
-  kGlobalSize,
-  kSetCursorPos,  // monitors.cpp
-  kFnCount
+#define DESKTOP_FN_ENUM(fn, name) fn,
+  DESKTOP_FUNCTIONS(DESKTOP_FN_ENUM)
+#undef DESKTOP_FN_ENUM
+      kFnCount
 };
+extern const char *const kFunctionNames[kFnCount];
 
 struct State {
   // The bounding box of the monitors, in physical pixels.
