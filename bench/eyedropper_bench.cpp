@@ -39,7 +39,7 @@
 #include "bench/yardsticks.h"
 #include "desktop.h"
 #include "eyedropper/eyedropper.h"
-#include "eyedropper/spoit_panel.h"
+#include "eyedropper/magnifier.h"
 #include "model/host.h"
 #include "plugin/activation.h"
 #include "session/action_feed.h"

@@ -15,7 +15,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "eyedropper/win32_standin.h"
+#include "win32/win32_standin.h"
 
 #ifdef __cplusplus
 extern "C" {

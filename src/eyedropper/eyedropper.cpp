@@ -4,43 +4,37 @@
 #include <string.h>
 
 #include "binding/services.h"
-#include "eyedropper/sample_controls.h"
+#include "eyedropper/averaging.h"
+#include "eyedropper/keys.h"
 
 constexpr UINT kTickMilliseconds = 100;
 constexpr LRESULT kSwallowEvent = 1;
-static const char kUnreadableReadout[] = "---,---,---";
-// Ticks in a row in which the hook saw nothing while input came: then
-// Windows has dropped it.
-constexpr int32_t kQuietTicksForALostHook = 2;
 // GetAsyncKeyState: down now, went down since the last call.
 constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
 constexpr SHORT kKeyPressed = 1;
-static const int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
 
-// The run under way, for the hook and the timer; null outside a run.
-static SamplingRun *g_run = nullptr;
-// The cells a pick averages, a side; the last run's size is the next's.
-static int g_sample_size = kSampleSizes[0];
+// The module's eyedropper: the run under way, for the hook and the timer
+// (null outside a run), and the cells a pick averages, a side, which the
+// next run keeps.
+struct EyedropperModule {
+  SamplingRun *run;
+  int sample_size;
+};
+static EyedropperModule g_eyedropper = {nullptr, kSampleSizes[0]};
 
-const SamplingRun *sampling_run_current(void) { return g_run; }
+const SamplingRun *sampling_run_current(void) { return g_eyedropper.run; }
 
-int eyedropper_sample_size(void) { return g_sample_size; }
-void eyedropper_set_sample_size(int size) { g_sample_size = sample_size_after_wheel(size, 0); }
+int eyedropper_sample_size(void) { return g_eyedropper.sample_size; }
 
-// The readout: the colour's numbers, and after them the sample size when
-// it is above 1 ("127, 63,255 5x5").
 static void write_readout(char *title, size_t size, const ColorTriple *c) {
-  const int n = !c ? snprintf(title, size, "%s", kUnreadableReadout)
-                   : snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a),
-                              static_cast<int>(c->b), static_cast<int>(c->c));
-  if (g_sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
-    snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", g_sample_size, g_sample_size);
+  magnifier_write_readout(title, size, c, g_eyedropper.sample_size);
 }
 
 // The colour a pick would take from the block: the average in linear light
 // of the sample's readable cells around the block's centre.
 static bool block_colour(const SampleBlock &block, ColorTriple *out) {
-  return sample_block_average(block, kSpoitCentreCell, kSpoitCentreCell, g_sample_size, out);
+  return sample_block_average(block, kSampleBlockCentre, kSampleBlockCentre,
+                              g_eyedropper.sample_size, out);
 }
 
 // The pick of an area: the cells around the release from the block the
@@ -50,8 +44,8 @@ static bool block_colour(const SampleBlock &block, ColorTriple *out) {
 // left nothing is taken.
 static bool pick_area(SamplingRun *run, POINT at) {
   const bool held = run->cells.tick != 0 &&
-                    run->cells.origin.x == static_cast<long long>(at.x) - kSpoitCentreCell &&
-                    run->cells.origin.y == static_cast<long long>(at.y) - kSpoitCentreCell;
+                    run->cells.origin.x == static_cast<long long>(at.x) - kSampleBlockCentre &&
+                    run->cells.origin.y == static_cast<long long>(at.y) - kSampleBlockCentre;
   if (!held) {
     const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
     MonitorList monitors;
@@ -66,13 +60,13 @@ static bool pick_area(SamplingRun *run, POINT at) {
   return read;
 }
 
-// The pick: the pixel under the release, read once, into the picked colour
+// The pick: the pixel under the release into the picked colour
 // and its readout into the title. A pixel that cannot be read (GetPixel's
 // failure value: off the desktop, a secure desktop, a display the context
 // does not reach) is no colour: the picked colour stays and the readout
 // says so.
 static bool pick_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
-  if (g_sample_size > 1) return pick_area(run, event->pt);
+  if (g_eyedropper.sample_size > 1) return pick_area(run, event->pt);
   const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
   if (pixel == CLR_INVALID) {
     write_readout(run->title, sizeof run->title, nullptr);
@@ -93,7 +87,7 @@ static void end_cancelled(SamplingRun *run) {
 
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   const MSLLHOOKSTRUCT *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam);
-  SamplingRun *run = g_run;
+  SamplingRun *run = g_eyedropper.run;
   SpoitPanel *spoit = run ? run->magnifier : nullptr;
   // Once the run has ended, the hook stays installed until the host's loop
   // notices the close; everything it sees meanwhile goes on down the chain
@@ -118,7 +112,7 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     case WM_MOUSEWHEEL:
       if (event) {
         const int16_t delta = static_cast<int16_t>(event->mouseData >> 16);
-        g_sample_size = sample_size_after_wheel(g_sample_size, delta);
+        g_eyedropper.sample_size = sample_size_after_wheel(g_eyedropper.sample_size, delta);
       }
       return kSwallowEvent;
     case WM_LBUTTONUP:
@@ -137,52 +131,18 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   return CallNextHookEx(run->hook, code, message, lparam);
 }
 
-// Whether a button went down since the last tick, by the system's key state.
-static bool button_went_down(SamplingRun *run) {
-  bool down_now = false;
-  int32_t state = 0;
-  for (int i = 0; i < 3; ++i) {
-    const SHORT key = GetAsyncKeyState(kButtonKeys[i]);
-    if (key & kKeyDown) state |= 1 << i;
-    if ((key & kKeyPressed) || ((key & kKeyDown) && !(run->buttons_down & (1 << i))))
-      down_now = true;
-  }
-  run->buttons_down = state;
-  return down_now;
-}
-
-// The watch on the hook, once a tick. Windows 7 and later drop a low-level
-// hook that keeps input waiting past LowLevelHooksTimeout without telling
-// its thread; then no click could end the run. When the pointer moved or a
-// button went down while the hook saw nothing for two ticks, the hook is
-// installed afresh, once; a second loss ends the run. `cursor` is the
-// pointer as this tick read it (null when it could not). Returns false when
-// the run must end.
+// The watch on the hook, once a tick. When it suspects the hook was
+// dropped, the hook is installed afresh, once; a second loss ends the run.
+// `cursor` is the pointer as this tick read it (null when it could not).
+// Returns false when the run must end.
 static bool watch_hook(SamplingRun *run, const POINT *cursor) {
-  bool input = button_went_down(run);
-  if (cursor) {
-    if (run->cursor_known && (cursor->x != run->cursor_seen.x || cursor->y != run->cursor_seen.y))
-      input = true;
-    run->cursor_seen = *cursor;
-    run->cursor_known = 1;
-  }
-  if (run->hook_events != run->hook_events_seen) {
-    run->hook_events_seen = run->hook_events;
-    run->quiet_ticks = 0;
-    run->missed_input = 0;
-    return true;
-  }
-  if (run->quiet_ticks < kQuietTicksForALostHook) ++run->quiet_ticks;  // held, never overflows
-  if (input) run->missed_input = 1;
-  if (run->quiet_ticks < kQuietTicksForALostHook || !run->missed_input) return true;
+  if (!hook_watch_suspects_loss(&run->watch, run->hook_events, cursor)) return true;
   if (run->hook_reinstalled) return false;
   // Dropped: the old handle is given back first (Windows has already let
   // it go; the call only fails), then the hook goes in again.
   UnhookWindowsHookEx(run->hook);
   run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
   run->hook_reinstalled = 1;
-  run->quiet_ticks = 0;
-  run->missed_input = 0;
   return run->hook != nullptr;
 }
 
@@ -191,7 +151,7 @@ static bool watch_hook(SamplingRun *run, const POINT *cursor) {
 static void show_readout(SamplingRun *run) {
   ColorTriple c = {0, 0, 0};
   const bool read = block_colour(run->cells, &c);
-  spoit_panel_show_area(run->magnifier, g_sample_size, c);
+  spoit_panel_show_area(run->magnifier, g_eyedropper.sample_size, c);
   if (!run->pointer_moved) return;
   if (read) run->picked = c;
   char text[sizeof run->title];
@@ -202,7 +162,7 @@ static void show_readout(SamplingRun *run) {
 }
 
 void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
-  SamplingRun *run = g_run;
+  SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || run->ended) return;
   ++run->ticks;
   // The host's thread is put back in its own context before the host is
@@ -247,12 +207,11 @@ static void nudge_pointer(SamplingRun *run, int dx, int dy) {
   dpi_switch_restore(dpi);
   run->pointer = now;
   run->pointer_moved = 1;
-  run->cursor_seen = now;
-  run->cursor_known = 1;
+  hook_watch_pointer_moved_by_run(&run->watch, now);
 }
 
 int spoit_key_down(LWPanelID, void *, LWDualKey key) {
-  SamplingRun *run = g_run;
+  SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || !run->magnifier->panel || run->ended) return 0;
   int qualifiers = panel_get_int(run->panel_funcs, run->magnifier->panel, PAN_QUALIFIERS);
   if (GetKeyState(VK_SHIFT) & 0x8000) qualifiers |= IQ_SHIFT;
@@ -270,7 +229,7 @@ static bool run_start(SamplingRun *run, int x, int y) {
   run->panel_funcs = static_cast<LWPanelFuncs *>(lookup(LWPANELFUNCS_GLOBAL, 0));
   run->raster_funcs = static_cast<LWRasterFuncs *>(lookup(LWRASTERFUNCS_GLOBAL, 0));
   if (!run->panel_funcs || !run->raster_funcs) return false;
-  g_run = run;
+  g_eyedropper.run = run;
   run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
   if (run->magnifier && run->magnifier->panel)
     panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_USERKEYS,
@@ -281,12 +240,10 @@ static bool run_start(SamplingRun *run, int x, int y) {
   // reads its own pixel and still works.
   screen_block_create(&run->screen, run->desktop_dc);
   run->set_dpi_context = dpi_context_function();
-  // Presses and Esc from before the run are not the run's: the keys'
-  // went-down-since flags are read away, and a button held as the run
-  // starts is not input the hook missed.
+  // Esc from before the run is not the run's: its went-down-since flag is
+  // read away (the watch does the same for the buttons).
   GetAsyncKeyState(VK_ESCAPE);
-  for (int i = 0; i < 3; ++i)
-    if (GetAsyncKeyState(kButtonKeys[i]) & kKeyDown) run->buttons_down |= 1 << i;
+  hook_watch_start(&run->watch);
   return true;
 }
 
@@ -314,12 +271,12 @@ static void run_exit(SamplingRun *run) {
   ReleaseDC(run->desktop_window, run->desktop_dc);
   spoit_panel_destroy(run->magnifier);
   run->magnifier = nullptr;
-  g_run = nullptr;
+  g_eyedropper.run = nullptr;
 }
 
 int eyedropper_run(int x, int y, ColorTriple *out) {
   *out = {0, 0, 0};
-  if (g_run) return 0;
+  if (g_eyedropper.run) return 0;
   SamplingRun run = {};
   if (!run_start(&run, x, y)) return 0;
   run_modal(&run);

@@ -6,10 +6,10 @@
 
 #include "binding/services.h"
 #include "color/color_text.h"
-#include "eyedropper/clipboard.h"
 #include "eyedropper/eyedropper.h"
 #include "panel/areas.h"
 #include "panel/color_sync.h"
+#include "win32/clipboard.h"
 
 // The magnifier opens this far right of and below the picker's corner.
 constexpr int kMagnifierOffset = 100;

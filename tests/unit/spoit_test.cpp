@@ -7,11 +7,12 @@
 
 #include "binding/services.h"
 #include "desktop.h"
+#include "eyedropper/averaging.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
-#include "eyedropper/sample_controls.h"
+#include "eyedropper/keys.h"
+#include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
-#include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
 
 namespace {

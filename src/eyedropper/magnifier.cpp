@@ -1,5 +1,6 @@
-#include "eyedropper/spoit_panel.h"
+#include "eyedropper/magnifier.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -9,6 +10,16 @@
 ColorTriple colorref_split(COLORREF c) {
   return {static_cast<int32_t>(c & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
           static_cast<int32_t>((c >> 16) & 0xFF)};
+}
+
+static const char kUnreadableReadout[] = "---,---,---";
+
+void magnifier_write_readout(char *title, size_t size, const ColorTriple *c, int sample_size) {
+  const int n = !c ? snprintf(title, size, "%s", kUnreadableReadout)
+                   : snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a),
+                              static_cast<int>(c->b), static_cast<int>(c->c));
+  if (sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
+    snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", sample_size, sample_size);
 }
 
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y) {
@@ -77,16 +88,6 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
   rasters->drawRGBBox(spoit->raster, r, g, b, inner, inner, inner_size, inner_size);
   rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, kSpoitBlitOffset, kSpoitBlitOffset,
                      kSpoitRaster, kSpoitRaster);
-}
-
-bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out) {
-  if (column < 0 || row < 0 || column >= kSpoitCells || row >= kSpoitCells) return false;
-  const int i = row * kSpoitCells + column;
-  if (!block.readable[i]) return false;
-  const uint32_t c = block.rgb[i];
-  *out = {static_cast<int32_t>((c >> 16) & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
-          static_cast<int32_t>(c & 0xFF)};
-  return true;
 }
 
 void spoit_panel_show_area(SpoitPanel *spoit, int size, ColorTriple sampled) {

@@ -1,4 +1,4 @@
-// The Win32 seam: the eyedropper calls these USER32, GDI32 and KERNEL32
+// The Win32 seam: the plug-in calls these USER32, GDI32 and KERNEL32
 // functions by their own names. On Windows they are the system's; elsewhere
 // the simulated desktop library provides them.
 #pragma once
@@ -9,5 +9,5 @@
 #endif
 #include <windows.h>
 #else
-#include "eyedropper/win32_standin.h"
+#include "win32/win32_standin.h"
 #endif

@@ -1,4 +1,4 @@
-// The subset of the Win32 API that the eyedropper uses, declared for
+// The subset of the Win32 API that the plug-in uses, declared for
 // systems that are not Windows. The simulated desktop library implements it.
 #pragma once
 

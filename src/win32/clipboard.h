@@ -1,5 +1,5 @@
 // The Windows clipboard as text, and the Ctrl key's state, through the Win32
-// seam. The eyedropper floor holds them because it holds the seam.
+// seam.
 #pragma once
 
 #include <stddef.h>

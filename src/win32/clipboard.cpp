@@ -1,8 +1,8 @@
-#include "eyedropper/clipboard.h"
+#include "win32/clipboard.h"
 
 #include <string.h>
 
-#include "eyedropper/win32.h"
+#include "win32/win32.h"
 
 // The owner the clipboard is opened for: the picker's window when the
 // host's thread has it active. Data set while the clipboard is opened
