@@ -247,6 +247,18 @@ static bool run_start(SamplingRun *run, int x, int y) {
   return true;
 }
 
+// The pointer catcher over every monitor, checked around the pointer, in
+// physical pixels; the run goes on without it where it cannot be kept.
+static void make_catcher(SamplingRun *run) {
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  MonitorList monitors;
+  monitor_list_read(&monitors, run->desktop_window);
+  POINT at = {0, 0};
+  GetCursorPos(&at);
+  catcher_create(&run->catcher, run->screen, run->desktop_dc, monitors, at);
+  dpi_switch_restore(dpi);
+}
+
 // The modal part: the hook and the tick installed, then the magnifier's
 // blocking open, which a release in the hook or the tick closes. Without a
 // magnifier panel nothing could end the run, and without the hook no click
@@ -255,15 +267,19 @@ static void run_modal(SamplingRun *run) {
   if (run->magnifier && run->magnifier->panel)
     run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
   if (!run->hook) return;
+  // The tick is set first, so that the catcher's check costs the first
+  // tick nothing of its time.
   run->timer = SetTimer(nullptr, 0, kTickMilliseconds, spoit_timer_tick);
+  make_catcher(run);
   run->panel_funcs->open(run->magnifier->panel, PANF_BLOCKING | PANF_NOBUTT);
 }
 
-// The one exit: the tick and the hook removed, the block and the device
+// The one exit: the tick, the catcher and the hook removed, the block and the device
 // context released and the magnifier destroyed, in that order; then no run
 // is current.
 static void run_exit(SamplingRun *run) {
   if (run->timer) KillTimer(nullptr, run->timer);
+  catcher_destroy(&run->catcher);
   if (run->hook) UnhookWindowsHookEx(run->hook);
   run->timer = 0;
   run->hook = nullptr;

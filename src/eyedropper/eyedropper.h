@@ -4,6 +4,7 @@
 
 #include "abi/host_api.h"
 #include "color/color.h"
+#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/hook_watch.h"
 #include "eyedropper/magnifier.h"
@@ -30,6 +31,7 @@ struct SamplingRun {
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
+  Catcher catcher;           // pen and touch input, where it stays out of screen reads
   uint32_t ticks;            // ticks so far
   SampleBlock cells;         // the latest block the tick read (cells.tick: which tick)
   uint32_t hook_events;      // events the hook has seen

@@ -68,6 +68,8 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(desktop_timer_count(), 0);
     EXPECT_EQ(desktop_outstanding_dcs(), 0);
     EXPECT_EQ(desktop_gdi_objects(), 0);
+    EXPECT_EQ(desktop_own_windows(), 0);
+    EXPECT_EQ(desktop_own_classes(), 0);
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
@@ -1045,3 +1047,135 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       1}),
     [](const ::testing::TestParamInfo<CompositedRow> &row) { return std::string(row.param.name); });
+
+// ---- Every pointer over every window ---------------------------------------------
+
+namespace {
+
+enum { kMouse = 0, kWarp = 3 };
+
+struct PointerRow {
+  const char *name;
+  int pointer;   // kMouse, DESKTOP_PEN, DESKTOP_TOUCH, or kWarp: another program
+                 // moves the pointer and the mouse clicks there
+  int window;    // the other program's window under the pointer: a DesktopWindowKind
+  int affinity;  // what the system offers: a DesktopAffinitySupport
+  bool follows;  // the magnifier's readout follows the pointer (today the readout
+                 // shows only points the hook saw: a pointer moved by another
+                 // program leaves "Spoit")
+  bool picks;    // the tap takes the colour; else it is lost and Esc ends the run
+};
+
+std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os << row.name; }
+
+struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow> {};
+
+// A window of another program under (1500, 900); the pointer comes there
+// from (1400, 850), rests, and taps. The run ends only when the user ends it,
+// and nothing reaches the window beneath or activates it.
+TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
+  const PointerRow &row = GetParam();
+  desktop_set_screen_read_ms(kCompositedReadMs);
+  desktop_set_affinity_support(row.affinity);
+  const int window = desktop_add_window(1000, 500, 900, 560, row.window);
+  ASSERT_EQ(window, 1);
+  const Rgb there = pattern(1500, 900);
+  ASSERT_NE(there, pattern(1400, 850));
+  const int kind = row.pointer;
+  const auto pointer = [kind](int action, int x, int y) {
+    return Check([kind, action, x, y](Host &) { desktop_pointer_event(kind, action, x, y); });
+  };
+  std::vector<Step> steps = {Action::key_press('S')};
+  switch (row.pointer) {
+    case kMouse:
+      steps.push_back(Action::desktop_move(1400, 850));
+      steps.push_back(Action::desktop_move(1500, 900));
+      break;
+    case kWarp: steps.push_back(Check([](Host &) { desktop_warp_pointer(1500, 900); })); break;
+    case DESKTOP_PEN:
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1400, 850));
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1500, 900));
+      break;
+    case DESKTOP_TOUCH:
+      steps.push_back(pointer(DESKTOP_POINTER_DOWN, 1400, 850));
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1500, 900));
+      break;
+  }
+  // Resting there for a while: the readout follows and the run goes on.
+  const bool follows = row.follows;
+  steps.push_back(Action::wait(500));
+  steps.push_back(Check([follows, there](Host &h) {
+    ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
+    EXPECT_EQ(magnifier(h)->title() == readout(there), follows) << magnifier(h)->title();
+  }));
+  switch (row.pointer) {
+    case kMouse:
+    case kWarp:
+      steps.push_back(Action::desktop_press());
+      steps.push_back(Action::desktop_release());
+      break;
+    case DESKTOP_PEN:
+      steps.push_back(pointer(DESKTOP_POINTER_DOWN, 1500, 900));
+      steps.push_back(pointer(DESKTOP_POINTER_UP, 1500, 900));
+      break;
+    case DESKTOP_TOUCH: steps.push_back(pointer(DESKTOP_POINTER_UP, 1500, 900)); break;
+  }
+  steps.push_back(Action::wait(100));
+  if (!row.picks) {
+    steps.push_back(Check([](Host &h) {
+      ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
+      desktop_key_event(VK_ESCAPE, 1);
+      desktop_key_event(VK_ESCAPE, 0);
+    }));
+    steps.push_back(Action::wait(100));
+  }
+  steps.push_back(Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr) << "the run is over"; }));
+  steps.push_back(Action::ok());
+  const hvhost::ColorOutcome out = run(steps);
+  const Rgb expected = row.picks ? there : Rgb{51, 102, 153};
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{expected.r, expected.g, expected.b}));
+  EXPECT_EQ(out.hot.size(), row.picks ? 2u : 1u);
+  DesktopWindowInput input{};
+  ASSERT_EQ(desktop_window_input(window, &input), 1);
+  // A window that handles the pen itself has it whenever nothing covers it.
+  const int reached = row.picks ? 0 : 1;
+  EXPECT_EQ(input.button_presses, reached);
+  EXPECT_EQ(input.activations, reached);
+  EXPECT_EQ(desktop_own_activations(), 0);
+}
+
+constexpr int kExclude = DESKTOP_AFFINITY_EXCLUDE;
+constexpr int kWine = DESKTOP_AFFINITY_STUB;
+constexpr int kOlder = DESKTOP_AFFINITY_MONITOR_ONLY;
+constexpr int kHandles = DESKTOP_WINDOW_POINTER;
+constexpr int kDefault = DESKTOP_WINDOW_DEFAULT;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EyedropperPointers,
+    ::testing::Values(
+        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kExclude, true, true},
+        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kExclude, true, true},
+        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kExclude, true, true},
+        PointerRow{"PenOverADefaultWindow", DESKTOP_PEN, kDefault, kExclude, true, true},
+        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kExclude, true, true},
+        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kExclude, true, true},
+        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kExclude, false, true},
+        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kExclude, false, true},
+        // Without capture exclusion nothing is put over the screen: a pen or
+        // finger over a window that handles it is that window's, and touch
+        // elsewhere waits for the lift.
+        PointerRow{"MouseOverAPointerWindowNoExclusion", kMouse, kHandles, kWine, true, true},
+        PointerRow{"MouseOverADefaultWindowNoExclusion", kMouse, kDefault, kWine, true, true},
+        PointerRow{"PenOverAPointerWindowNoExclusion", DESKTOP_PEN, kHandles, kWine, false, false},
+        PointerRow{"PenOverADefaultWindowNoExclusion", DESKTOP_PEN, kDefault, kWine, true, true},
+        PointerRow{"TouchOverAPointerWindowNoExclusion", DESKTOP_TOUCH, kHandles, kWine, false,
+                   false},
+        PointerRow{"TouchOverADefaultWindowNoExclusion", DESKTOP_TOUCH, kDefault, kWine, false,
+                   true},
+        PointerRow{"WarpOverAPointerWindowNoExclusion", kWarp, kHandles, kWine, false, true},
+        PointerRow{"WarpOverADefaultWindowNoExclusion", kWarp, kDefault, kWine, false, true},
+        PointerRow{"PenOverAPointerWindowBefore2004", DESKTOP_PEN, kHandles, kOlder, false, false}),
+    [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
+
+}  // namespace
