@@ -251,7 +251,10 @@ typedef enum DesktopAffinitySupport {
   DESKTOP_AFFINITY_MONITOR_ONLY = 1,  // Windows 7 to 10 1909: WDA_EXCLUDEFROMCAPTURE acts
                                       // as WDA_MONITOR and reads back as it
   DESKTOP_AFFINITY_STUB = 2,          // Wine 8: SetWindowDisplayAffinity fails
-  DESKTOP_AFFINITY_MISSING = 3        // before Windows 7: no such functions
+  DESKTOP_AFFINITY_MISSING = 3,       // before Windows 7: no such functions
+  DESKTOP_AFFINITY_NOT_IN_GDI = 4     // the exclusion holds and reads back, but GDI's
+                                      // screen reads still show the window (that they
+                                      // honour it is not documented)
 } DesktopAffinitySupport;
 void desktop_set_affinity_support(int support);
 // The compositor (DWM) runs (after a reset) or not (Windows 7 with it

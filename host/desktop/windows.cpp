@@ -144,7 +144,9 @@ uint32_t capture_layer(int x, int y, uint32_t rgb) {
   for (auto it = ws.rbegin(); it != ws.rend(); ++it) {
     const Window &w = *it;
     if (!w.own || !visible(w) || !contains(w, x, y)) continue;
-    if (w.affinity == WDA_EXCLUDEFROMCAPTURE) continue;
+    if (w.affinity == WDA_EXCLUDEFROMCAPTURE &&
+        state().affinity_support != DESKTOP_AFFINITY_NOT_IN_GDI)
+      continue;
     if (w.affinity == WDA_MONITOR || !(w.ex_style & WS_EX_LAYERED)) {
       rgb = 0;
       continue;
@@ -221,7 +223,7 @@ int desktop_own_classes(void) { return static_cast<int>(state().classes.size());
 int desktop_own_activations(void) { return state().own_activations; }
 
 void desktop_set_affinity_support(int support) {
-  if (support >= DESKTOP_AFFINITY_EXCLUDE && support <= DESKTOP_AFFINITY_MISSING)
+  if (support >= DESKTOP_AFFINITY_EXCLUDE && support <= DESKTOP_AFFINITY_NOT_IN_GDI)
     state().affinity_support = support;
 }
 

@@ -1175,6 +1175,8 @@ INSTANTIATE_TEST_SUITE_P(
                    true},
         PointerRow{"WarpOverAPointerWindowNoExclusion", kWarp, kHandles, kWine, false, true},
         PointerRow{"WarpOverADefaultWindowNoExclusion", kWarp, kDefault, kWine, false, true},
+        PointerRow{"PenOverAPointerWindowWhereReadsWouldShowTheCatcher", DESKTOP_PEN, kHandles,
+                   DESKTOP_AFFINITY_NOT_IN_GDI, false, false},
         PointerRow{"PenOverAPointerWindowBefore2004", DESKTOP_PEN, kHandles, kOlder, false, false}),
     [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
 

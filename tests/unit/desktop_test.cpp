@@ -1274,6 +1274,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   WDA_NONE, 0xFEFEFEu},
                       AffinityRow{"WineRefusesAndTints", DESKTOP_AFFINITY_STUB, true, FALSE,
                                   WDA_NONE, 0xFEFEFEu},
+                      AffinityRow{"ExcludedButNotFromGdi", DESKTOP_AFFINITY_NOT_IN_GDI, true, TRUE,
+                                  WDA_EXCLUDEFROMCAPTURE, 0xFEFEFEu},
                       AffinityRow{"NoSuchFunctionTints", DESKTOP_AFFINITY_MISSING, true, FALSE,
                                   WDA_NONE, 0xFEFEFEu}),
     [](const ::testing::TestParamInfo<AffinityRow> &row) { return std::string(row.param.name); });
