@@ -255,37 +255,30 @@ class FakePlaces : public hvhost::PanelPlaces {
   bool open_;
 };
 
-std::string inputs_text(const hvhost::InputList &inputs) {
-  static const char *const kNames[] = {"press",
-                                       "move",
-                                       "release",
-                                       "down",
-                                       "up",
-                                       "rgb",
-                                       "hsv",
-                                       "ok",
-                                       "cancel",
-                                       "wait",
-                                       "desktop-move",
-                                       "desktop-press",
-                                       "desktop-release",
-                                       "desktop-wheel",
-                                       "snapshot"};
-  std::string out;
-  for (const hvhost::UserInput &in : inputs) {
-    out += out.empty() ? "" : "; ";
-    out += kNames[in.kind];
-    if (in.kind <= hvhost::UserInput::kRelease || in.kind == hvhost::UserInput::kDesktopMove)
-      out += " " + std::to_string(in.x) + "," + std::to_string(in.y);
-    if (in.kind == hvhost::UserInput::kKeyDown || in.kind == hvhost::UserInput::kKeyUp ||
-        in.kind == hvhost::UserInput::kWait)
-      out += " " + std::to_string(in.code);
-    if (in.qualifiers) out += " q" + std::to_string(in.qualifiers);
-    if (in.kind == hvhost::UserInput::kDesktopWheel) out += " " + std::to_string(in.values[0]);
-    if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
-    if (in.button != MouseButton::kLeft) out += " not-left";
-    if (!in.needs_panel) out += " anywhere";
+// An input as a test reads it: its kind's word, then its payload.
+std::string input_text(const hvhost::UserInput &in) {
+  std::string out = hvhost::action_spec(in.kind).word;
+  const auto button = [](MouseButton b) { return b != MouseButton::kLeft ? " not-left" : ""; };
+  if (const auto *b = in.as<hvhost::ButtonAt>())
+    out += " " + std::to_string(b->x) + "," + std::to_string(b->y) + button(b->button);
+  if (const auto *p = in.as<hvhost::PointerAt>())
+    out += " " + std::to_string(p->x) + "," + std::to_string(p->y);
+  if (const auto *b = in.as<hvhost::DesktopButton>()) out += button(b->button);
+  if (const auto *k = in.as<hvhost::KeyStroke>()) {
+    out += " " + std::to_string(k->code);
+    if (k->qualifiers) out += " q" + std::to_string(k->qualifiers);
   }
+  if (const auto *e = in.as<hvhost::EditValues>()) out += " " + std::to_string(e->values[2]);
+  if (const auto *w = in.as<hvhost::Pause>()) out += " " + std::to_string(w->ms);
+  if (const auto *t = in.as<hvhost::WheelTurn>()) out += " " + std::to_string(t->notches);
+  if (const auto *n = in.as<hvhost::SnapshotName>()) out += " " + n->name;
+  if (!hvhost::needs_panel(in)) out += " anywhere";
+  return out;
+}
+
+std::string inputs_text(const hvhost::InputList &inputs) {
+  std::string out;
+  for (const hvhost::UserInput &in : inputs) out += (out.empty() ? "" : "; ") + input_text(in);
   return out;
 }
 
@@ -319,8 +312,9 @@ INSTANTIATE_TEST_SUITE_P(
         Resolved{"drag field 0 0 10 -10 2", true, "press 4,8; move 9,3; move 14,-2; release 14,-2"},
         // Across the whole coordinate range.
         Resolved{"drag -32768 0 32767 0 1", true, "press -32768,0; move 32767,0; release 32767,0"},
-        Resolved{"key 27", true, "down 27; up 27"}, Resolved{"key up S", true, "up 83"},
-        Resolved{"key ctrl+c", true, "down 99 q1; up 99 q1"}, Resolved{"rgb 1 2 3", true, "rgb 3"},
+        Resolved{"key 27", true, "key down 27; key up 27"}, Resolved{"key up S", true, "key up 83"},
+        Resolved{"key ctrl+c", true, "key down 99 q1; key up 99 q1"},
+        Resolved{"rgb 1 2 3", true, "rgb 3"},
         Resolved{"press strip 1 1", true, "no strip (a tall narrow raster) on the open panel"},
         Resolved{"hsv 1 2 3", true, "no HSV editor on the open panel"},
         Resolved{"ok", true, "the open panel has no OK button"},
@@ -330,10 +324,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Time and the desktop go on without a panel, as their rows say, and
         // their inputs carry that to the front ends.
         Resolved{"wait 5", false, "wait 5 anywhere"},
-        Resolved{"desktop move 5 6", false, "desktop-move 5,6 anywhere"},
-        Resolved{"desktop press right", false, "desktop-press not-left anywhere"},
-        Resolved{"desktop release left", true, "desktop-release anywhere"},
-        Resolved{"desktop wheel -2", false, "desktop-wheel -2 anywhere"}));
+        Resolved{"desktop move 5 6", false, "desktop move 5,6 anywhere"},
+        Resolved{"desktop press right", false, "desktop press not-left anywhere"},
+        Resolved{"desktop release left", true, "desktop release anywhere"},
+        Resolved{"desktop wheel -2", false, "desktop wheel -2 anywhere"}));
 
 // ---- The rows themselves ----
 
