@@ -69,6 +69,11 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
   // Whether the input needs a panel, and which place on it, is its kind's
   // row's to say.
   const ActionSpec &row = action_spec(in.kind);
+  // Actions made of other inputs are never one input.
+  if (!row.payload) {
+    *error = "not an input its kind can carry: " + std::string(row.word);
+    return false;
+  }
   Control *at = nullptr;
   if (row.needs) {
     if (!p) return missing(Place::kPanel);
@@ -97,12 +102,11 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case ActionId::kSnapshot:
       if (const SnapshotName *n = in.as<SnapshotName>()) return host.snapshot(*p, n->name, error);
       break;
-    // Actions made of other inputs are never one input.
     case ActionId::kClick:
     case ActionId::kDrag:
     case ActionId::kKey: break;
   }
-  *error = "not an input its kind can carry: " + std::string(row.word);
+  *error = "an input without its payload";
   return false;
 }
 

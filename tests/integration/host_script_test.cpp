@@ -6,7 +6,11 @@
 #include <string>
 
 #include "input/script.h"
+#include "input/script_grammar.h"
 #include "input/vocabulary.h"
+#include "input/words.h"
+#include "model/host.h"
+#include "session/action_feed.h"
 
 namespace {
 
@@ -61,6 +65,7 @@ desktop press left
 desktop release right
 desktop press middle
 desktop wheel -3
+desktop wheel +273
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -98,6 +103,7 @@ snapshot picker-1.final_2
                                                           "desktop release right",
                                                           "desktop press middle",
                                                           "desktop wheel -3",
+                                                          "desktop wheel 273",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -173,7 +179,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"wait", "line 1: missing MS"},
         BadLine{"desktop jump", "line 1: unknown action 'desktop jump'"},
         BadLine{"desktop press", "line 1: missing BUTTON (left, middle or right)"},
-        BadLine{"desktop move 1", "line 1: missing Y"}, BadLine{"snapshot", "line 1: missing NAME"},
+        BadLine{"desktop move 1", "line 1: missing Y"},
+        BadLine{"desktop wheel", "line 1: missing NOTCHES"},
+        BadLine{"desktop wheel 274", "line 1: NOTCHES 274 is out of range (-273..273)"},
+        BadLine{"desktop wheel -274", "line 1: NOTCHES -274 is out of range (-273..273)"},
+        BadLine{"desktop wheel up", "line 1: NOTCHES must be a whole number, not 'up'"},
+        BadLine{"press 1 2 Left", "line 1: expected left, middle or right, not 'Left'"},
+        BadLine{"desktop release", "line 1: missing BUTTON (left, middle or right)"},
+        BadLine{"snapshot", "line 1: missing NAME"},
         BadLine{"snapshot ../x",
                 "line 1: bad snapshot name '../x' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
@@ -327,7 +340,11 @@ INSTANTIATE_TEST_SUITE_P(
         Resolved{"desktop move 5 6", false, "desktop move 5,6 anywhere"},
         Resolved{"desktop press right", false, "desktop press not-left anywhere"},
         Resolved{"desktop release left", true, "desktop release anywhere"},
-        Resolved{"desktop wheel -2", false, "desktop wheel -2 anywhere"}));
+        Resolved{"desktop wheel -2", false, "desktop wheel -2 anywhere"},
+        Resolved{"desktop wheel -273", true, "desktop wheel -273 anywhere"},
+        Resolved{"release field 1 2 middle", true, "release 5,10 not-left"},
+        Resolved{"snapshot final", true, "snapshot final"},
+        Resolved{"ok", false, "no panel is open"}));
 
 // ---- The rows themselves ----
 
@@ -379,6 +396,22 @@ INSTANTIATE_TEST_SUITE_P(
                "a field of unknown kind"},
         BadRow{
             "R twice", {hvhost::ActionId::kRgb, "paint", {kR, kR}}, "two fields fill one member"},
+        BadRow{"one input and made of others too",
+               {hvhost::ActionId::kRgb,
+                "paint",
+                {kR},
+                "",
+                std::nullopt,
+                hvhost::carries<hvhost::EditValues>,
+                {hvhost::ActionId::kPress}},
+               "an action both one input and made of others"},
+        BadRow{
+            "made of an action that is not one input",
+            {hvhost::ActionId::kKey, "tap", {kR}, "", std::nullopt, 0, {hvhost::ActionId::kClick}},
+            "an input of unknown kind"},
+        BadRow{"a payload outside the records",
+               {hvhost::ActionId::kRgb, "paint", {kR}, "", std::nullopt, 99},
+               "a payload of unknown kind"},
         BadRow{"an empty range",
                {hvhost::ActionId::kWait, "nap", {{FieldKind::kMs, "MS", false, 5, 1}}},
                "a field whose range is empty"}));
@@ -397,6 +430,60 @@ TEST(Script, RowsParseByTheirFieldsAndAreNamedByTheirIds) {
   }
   EXPECT_TRUE(Action::drag(Place::kField, 1, 2, 3, 4).is(hvhost::ActionId::kDrag));
   EXPECT_FALSE(Action::press(1, 2).is(hvhost::ActionId::kRelease));
+}
+
+// The word tables are what the parser takes, describe() writes and --help
+// lists; each action that is one input carries its own payload.
+TEST(Script, WordTablesAreWhatTheParserHelpAndDescribeUse) {
+  const std::string help = hvhost::script_grammar();
+  for (const auto &w : hvhost::kPlaceWords) {
+    EXPECT_NE(help.find(w.word), std::string::npos) << w.word;
+    const std::string line =
+        std::string("click ") + w.word + (w.value == Place::kEyedropper ? "" : " 1 2");
+    EXPECT_EQ(hvhost::describe(parse_script(line).at(0)), line);
+  }
+  EXPECT_NE(help.find("\nAREA    field or strip: "), std::string::npos);
+  EXPECT_NE(help.find("\nBUTTON  left (the default), middle or right\n"), std::string::npos);
+  for (const auto &w : hvhost::kButtonWords)
+    EXPECT_EQ(hvhost::describe(parse_script(std::string("desktop press ") + w.word).at(0)),
+              std::string("desktop press ") + w.word);
+  for (const hvhost::FieldKindSpec &k : hvhost::kFieldKinds) {
+    if (!k.legend) continue;
+    EXPECT_NE(help.find(std::string(k.legend) + ":"), std::string::npos) << k.legend;
+  }
+  // Every place there is, at 1,2: each row resolves to inputs that carry
+  // their own kind's payload, one for an action that is one input.
+  struct EveryPlace : hvhost::PanelPlaces {
+    std::optional<hvhost::PlaceRect> find(Place) const override {
+      return hvhost::PlaceRect{1, 2, 30, 40};
+    }
+  };
+  for (const hvhost::ActionSpec &row : hvhost::kVocabulary) {
+    Action a;
+    a.entry = &row;
+    hvhost::InputList inputs;
+    std::string error;
+    ASSERT_TRUE(hvhost::resolve(a, EveryPlace(), &inputs, &error)) << row.word << ": " << error;
+    for (const hvhost::UserInput &in : inputs)
+      EXPECT_EQ(in.payload.index() + 1, hvhost::action_spec(in.kind).payload) << row.word;
+    EXPECT_EQ(inputs.size() == 1 && inputs[0].kind == row.id, row.payload != 0) << row.word;
+  }
+}
+
+// An input whose payload is not its kind's, or an action that is not one
+// input, is refused with a message; nothing is delivered.
+TEST(Script, DeliveryTakesOnlyAnInputWithItsKindsPayload) {
+  hvhost::Host host;
+  std::string error;
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kWait, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "an input without its payload");
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kClick, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "not an input its kind can carry: click");
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kPress, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "no panel is open");
+  EXPECT_TRUE(
+      hvhost::deliver(host, {hvhost::ActionId::kDesktopWheel, hvhost::WheelTurn{2}}, &error));
+  EXPECT_TRUE(hvhost::deliver(host, {hvhost::ActionId::kWait, hvhost::Pause{5}}, &error));
 }
 
 TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {
