@@ -39,6 +39,13 @@ enum class ActionId {
   kDesktopPress,
   kDesktopRelease,
   kDesktopWheel,
+  kDesktopWarp,
+  kPenMove,
+  kPenDown,
+  kPenUp,
+  kTouchDown,
+  kTouchMove,
+  kTouchUp,
   kSnapshot,
 };
 
@@ -89,6 +96,9 @@ struct Action {
   static Action desktop_press(MouseButton b = MouseButton::kLeft);
   static Action desktop_release(MouseButton b = MouseButton::kLeft);
   static Action desktop_wheel(int notches);
+  static Action desktop_warp(int x, int y);
+  // A pen or a finger at screen X Y: id is kPenMove .. kTouchUp.
+  static Action pointer(ActionId id, int x, int y);
   static Action snapshot(std::string name);
 };
 
@@ -109,7 +119,7 @@ struct ButtonAt {
   MouseButton button = MouseButton::kLeft;
   static ButtonAt from(const Action &a, InputPoint at) { return {at[0], at[1], a.button}; }
 };
-// The pointer going to a point: move, desktop move.
+// The pointer going to a point: move, desktop move and warp, pen and touch.
 struct PointerAt {
   int x = 0, y = 0;
   static PointerAt from(const Action &, InputPoint at) { return {at[0], at[1]}; }

@@ -43,6 +43,10 @@ bool desktop_release(Host &host, const DesktopButton &b) {
   host.desktop().pointer_release(b.button);
   return true;
 }
+bool desktop_warp(Host &host, const PointerAt &p) {
+  host.desktop().pointer_warp(p.x, p.y);
+  return true;
+}
 bool desktop_wheel(Host &host, const WheelTurn &w) {
   host.desktop().wheel_turn(w.notches);
   return true;
@@ -99,6 +103,25 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     case ActionId::kDesktopPress: return carried(desktop_press, host, in, error);
     case ActionId::kDesktopRelease: return carried(desktop_release, host, in, error);
     case ActionId::kDesktopWheel: return carried(desktop_wheel, host, in, error);
+    case ActionId::kDesktopWarp: return carried(desktop_warp, host, in, error);
+    case ActionId::kPenMove:
+    case ActionId::kPenDown:
+    case ActionId::kPenUp:
+    case ActionId::kTouchDown:
+    case ActionId::kTouchMove:
+    case ActionId::kTouchUp:
+      if (const PointerAt *at_point = in.as<PointerAt>()) {
+        using C = DesktopInput::Contact;
+        const ActionId k = in.kind;
+        const C contact = k == ActionId::kPenDown || k == ActionId::kTouchDown ? C::kDown
+                          : k == ActionId::kPenUp || k == ActionId::kTouchUp   ? C::kUp
+                                                                               : C::kMove;
+        const bool pen =
+            k == ActionId::kPenMove || k == ActionId::kPenDown || k == ActionId::kPenUp;
+        host.desktop().pen_or_touch(pen, contact, at_point->x, at_point->y);
+        return true;
+      }
+      break;
     case ActionId::kSnapshot:
       if (const SnapshotName *n = in.as<SnapshotName>()) return host.snapshot(*p, n->name, error);
       break;

@@ -30,6 +30,9 @@ struct CommonOptions {
   std::string repeat = "1";
   std::string screen_read_ms = "0";
   std::string hook_timeout_ms = "1000";
+  std::string capture_exclusion;
+  bool no_compositor = false;
+  std::vector<std::string> windows;
   std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;

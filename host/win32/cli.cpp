@@ -22,6 +22,10 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
            "real desktop";
   if (!w.headless && !config.monitors.empty())
     return "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (!w.headless &&
+      (config.capture_exclusion != 0 || !config.compositor || !config.windows.empty()))
+    return "--capture-exclusion, --no-compositor and --window set up the simulated system; "
+           "the windowed host runs on the real one";
   if (!w.headless && hook_timeout_given)
     return "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
            "(LowLevelHooksTimeout)";

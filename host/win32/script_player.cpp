@@ -366,6 +366,19 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
         break;
       case ActionId::kSnapshot:
         break;  // handed to the host by advance()
+      // The real system's pen, touch and other programs are not the
+      // script's to make.
+      case ActionId::kDesktopWarp:
+      case ActionId::kPenMove:
+      case ActionId::kPenDown:
+      case ActionId::kPenUp:
+      case ActionId::kTouchDown:
+      case ActionId::kTouchMove:
+      case ActionId::kTouchUp:
+        fail(std::string(action_spec(in.kind).word) +
+             " needs the simulated desktop: run with --headless");
+        queued = false;
+        break;
       // Actions made of other inputs are never one input.
       case ActionId::kClick:
       case ActionId::kDrag:

@@ -127,6 +127,31 @@ TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
   EXPECT_NE(calls.find("count desktop.hook_removed 2"), std::string::npos) << calls.substr(0, 400);
 }
 
+// A pen over a window that handles pen input itself: with capture
+// exclusion it picks through the plug-in's catcher; where the system has
+// none (Wine's), the tap is the window's and Esc ends the run.
+TEST(HostCommand, PenOverAWindowOfItsOwnAsTheSystemAllows) {
+  const std::string script =
+      write_script("cli_pen.txt",
+                   "key S\npen move 1400 850\npen move 1500 900\nwait 200\npen down 1500 900\n"
+                   "pen up 1500 900\nwait 100\nok\n");
+  const uint32_t rgb = desktop_test_pattern(1500, 900, 1920, 1080);
+  char line[128];
+  std::snprintf(line, sizeof line, "result 1 %.9g %.9g %.9g\n",
+                static_cast<float>(static_cast<int>(rgb >> 16) / 255.0),
+                static_cast<float>(static_cast<int>((rgb >> 8) & 0xFF) / 255.0),
+                static_cast<float>(static_cast<int>(rgb & 0xFF) / 255.0));
+  const ProcessResult r = host({"--module", hvtest::plugin_module_path(), "--window",
+                                "pointer,1000,500,900,560", "--script", script});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+  // Without exclusion the run is still going when the script's "ok" comes.
+  const ProcessResult wine =
+      host({"--module", hvtest::plugin_module_path(), "--window", "pointer,1000,500,900,560",
+            "--capture-exclusion", "fails", "--color", "0.2,0.4,0.6", "--script", script});
+  EXPECT_EQ(wine.out.find(line), std::string::npos) << wine.out;
+}
+
 TEST(HostCommand, WithoutAScriptThePanelIsCancelled) {
   const ProcessResult r = host(fake({"--color", "1,0,0", "--no-title"}));
   EXPECT_EQ(r.exit_code, 0) << r.err;
@@ -210,6 +235,14 @@ INSTANTIATE_TEST_SUITE_P(
                "error: --screen-read-ms needs MS, a whole number within 0..10000, not '2.5'"},
         BadRun{fake({"--hook-timeout-ms", "0"}), 1,
                "error: --hook-timeout-ms needs MS, a whole number within 1..60000, not '0'"},
+        BadRun{fake({"--capture-exclusion", "no"}), 1,
+               "error: --capture-exclusion is yes, monitor, fails, missing or not-in-gdi, not "
+               "'no'"},
+        BadRun{fake({"--window", "browser,0,0,10,10"}), 1,
+               "error: --window is KIND,X,Y,W,H with KIND pointer or default"},
+        BadRun{fake({"--window", "pointer,0,0,0,10"}), 1, "error: --window is KIND,X,Y,W,H"},
+        BadRun{fake({"--window", "pointer,0,0,10"}), 1, "error: --window is KIND,X,Y,W,H"},
+        BadRun{fake({"--window", "pointer,0,-0,10,10,"}), 1, "error: --window is KIND,X,Y,W,H"},
         BadRun{fake({"--dpi-awareness", "aware"}), 1,
                "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
                "'aware'"},

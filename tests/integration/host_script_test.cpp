@@ -66,6 +66,13 @@ desktop release right
 desktop press middle
 desktop wheel -3
 desktop wheel +273
+desktop warp 5 -6
+pen move 1 2
+pen down 3 4
+pen up 5 6
+touch down -7 8
+touch move 9 10
+touch up 11 12
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -104,6 +111,13 @@ snapshot picker-1.final_2
                                                           "desktop press middle",
                                                           "desktop wheel -3",
                                                           "desktop wheel 273",
+                                                          "desktop warp 5 -6",
+                                                          "pen move 1 2",
+                                                          "pen down 3 4",
+                                                          "pen up 5 6",
+                                                          "touch down -7 8",
+                                                          "touch move 9 10",
+                                                          "touch up 11 12",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -181,6 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"desktop press", "line 1: missing BUTTON (left, middle or right)"},
         BadLine{"desktop move 1", "line 1: missing Y"},
         BadLine{"desktop wheel", "line 1: missing NOTCHES"},
+        BadLine{"pen down 1", "line 1: missing Y"},
+        BadLine{"touch", "line 1: unknown action 'touch'"},
         BadLine{"desktop wheel 274", "line 1: NOTCHES 274 is out of range (-273..273)"},
         BadLine{"desktop wheel -274", "line 1: NOTCHES -274 is out of range (-273..273)"},
         BadLine{"desktop wheel up", "line 1: NOTCHES must be a whole number, not 'up'"},
