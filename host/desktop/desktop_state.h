@@ -28,7 +28,8 @@ inline constexpr uintptr_t kBitmapBase = 0x0BB00000;
 // The 1 x 1 bitmap a fresh memory DC holds (Windows' stock bitmap).
 inline constexpr uintptr_t kStockBitmap = 0x0BBFFFFF;
 inline constexpr uintptr_t kHandleRange = 0x00100000;
-inline constexpr uintptr_t kGlobalBase = 0x0C000000;  // GlobalAlloc's blocks
+inline constexpr uintptr_t kGlobalBase = 0x0C000000;         // GlobalAlloc's blocks
+inline constexpr uintptr_t kMessageWindowBase = 0x0E000000;  // message-only windows
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
 inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
@@ -115,6 +116,9 @@ enum Fn {
   kGlobalFree,
   kGlobalSize,
   kSetCursorPos,  // monitors.cpp
+  kMessageBeep,
+  kCreateWindowExA,
+  kDestroyWindow,
   kFnCount
 };
 

@@ -201,7 +201,7 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
         }
         // Keys with qualifiers, and the arrows (no character carries the
         // host's codes for them), are typed by their virtual keys.
-        if (in.qualifiers || (in.code >= LWDK_UP && in.code <= LWDK_RIGHT)) {
+        if (in.qualifiers || (in.code >= LWDK_LEFT && in.code <= LWDK_DOWN)) {
           if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
           break;
         }
