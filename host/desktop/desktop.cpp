@@ -409,8 +409,13 @@ int desktop_mouse_event(UINT message, int x, int y) {
 }
 
 int desktop_wheel_event(int notches) {
+  return desktop_wheel_delta(std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) *
+                             WHEEL_DELTA);
+}
+
+int desktop_wheel_delta(int delta) {
   State &s = state();
-  const int delta = std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) * WHEEL_DELTA;
+  delta = std::clamp(delta, -32768, 32767);
   Ticket t = begin_call(kMouseEvent);
   end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0, "@mouse(0x%x, %d, %d, wheel %d)",
            WM_MOUSEWHEEL, s.cursor_x, s.cursor_y, delta);

@@ -170,6 +170,9 @@ int desktop_mouse_event(UINT message, int x, int y);
 // mouseData (held to what a 16-bit delta can say). Returns 1 when a hook
 // swallowed it, else 0.
 int desktop_wheel_event(int notches);
+// The same for one event of `delta` (held to a 16-bit word): a fine wheel
+// sends a notch as several events with smaller deltas.
+int desktop_wheel_delta(int delta);
 
 // Runs the hook chain from its head with arbitrary arguments and returns the
 // chain's result; the pointer does not move. For tests of hook procedures.
@@ -340,8 +343,15 @@ HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 // fails, as documented, when EmptyClipboard ran while it was opened without
 // an owner window, and takes the memory over when it succeeds; memory the
 // clipboard owns must not be freed (that is counted as misuse).
-// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel.
+// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel, unless
+// no window of the process is active. OpenClipboard takes a null owner,
+// that panel, or a live message-only window (CreateWindowExA with parent
+// HWND_MESSAGE and the system class "STATIC", the one kind of window made
+// here); text set stays when its owner window is destroyed.
 #define DESKTOP_ACTIVE_WINDOW ((HWND)(uintptr_t)0x10020)
+void desktop_set_no_active_window(int none);
+// Message-only windows made and not destroyed: a leak after a copy.
+int desktop_message_windows(void);
 
 // Puts size bytes as the clipboard's text, exactly as given (a NUL is not
 // added: add it to the bytes when wanted); null empties the clipboard, so

@@ -32,6 +32,7 @@ inline constexpr uintptr_t kHandleRange = 0x00100000;
 inline constexpr uintptr_t kGlobalBase = 0x0C000000;         // GlobalAlloc's blocks
 inline constexpr uintptr_t kOwnWindowBase = 0x00E00000;      // CreateWindowExA's windows
 inline constexpr uintptr_t kForeignWindowBase = 0x00F00000;  // other programs' windows
+inline constexpr uintptr_t kMessageWindowBase = 0x0E000000;  // message-only windows
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
 inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
@@ -143,6 +144,7 @@ struct Timer {
   X(kGlobalFree, "GlobalFree")                                                  \
   X(kGlobalSize, "GlobalSize")                                                  \
   X(kSetCursorPos, "SetCursorPos") /* monitors.cpp */                           \
+  X(kMessageBeep, "MessageBeep")                                                \
   /* Windows of the plug-in's own, pen and touch (windows.cpp, pointers.cpp) */ \
   X(kRegisterClassA, "RegisterClassA")                                          \
   X(kUnregisterClassA, "UnregisterClassA")                                      \
@@ -318,6 +320,12 @@ void windows_reset();
 // through the chain; unless swallowed, the cursor moves and a button
 // reaches the window under the pointer (`to` when given, else hit-tested).
 bool mouse_input(UINT message, int x, int y, DWORD flags, uintptr_t extra, const uintptr_t *to);
+
+// Message-only windows (clipboard.cpp): made for CreateWindowExA with a
+// parent of HWND_MESSAGE, and destroyed for DestroyWindow, each logged.
+HWND create_message_window(DWORD ex_style, LPCSTR class_name, DWORD style, HWND parent);
+bool is_message_window(uintptr_t h);
+BOOL destroy_message_window(HWND hwnd);
 
 // ---- Clipboard (clipboard.cpp) ----------------------------------------------
 

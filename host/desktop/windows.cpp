@@ -260,7 +260,8 @@ BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE) {
 
 // Coordinates are physical, as a per-monitor-aware thread gives them.
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR, DWORD style, int x, int y,
-                            int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
+                            int width, int height, HWND parent, HMENU, HINSTANCE, LPVOID) {
+  if (parent == HWND_MESSAGE) return create_message_window(ex_style, class_name, style, parent);
   State &s = state();
   Ticket t = begin_call(kCreateWindowExA);
   uintptr_t handle = 0;
@@ -288,6 +289,7 @@ HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR, DWORD sty
 }
 
 BOOL WINAPI DestroyWindow(HWND hwnd) {
+  if (is_message_window(from_handle(hwnd))) return destroy_message_window(hwnd);
   State &s = state();
   Ticket t = begin_call(kDestroyWindow);
   const uintptr_t h = from_handle(hwnd);

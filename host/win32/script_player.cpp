@@ -246,7 +246,7 @@ bool ScriptPlayer::step_key(Queueing &q, const KeyStroke &k, bool down) {
     return false;
   }
   HWND target = q.w ? q.w->hwnd : nullptr;
-  if (k.qualifiers || (k.code >= LWDK_UP && k.code <= LWDK_RIGHT))
+  if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN))
     return add_held_key(k, down, target, q.what);
   add_char(static_cast<WORD>(k.code), target, down, !down);
   return true;

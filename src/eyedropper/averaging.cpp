@@ -12,6 +12,19 @@ int sample_size_after_wheel(int size, int wheel_delta) {
   return kSampleSizes[at];
 }
 
+constexpr int32_t kWheelNotch = 120;
+
+int wheel_notches(int32_t *accumulated, int delta) {
+  // One event's delta is a 16-bit word, and what is left over is under a
+  // notch: the sum stays far inside the int range.
+  delta = delta < -32768 ? -32768 : delta > 32767 ? 32767 : delta;
+  if ((delta > 0 && *accumulated < 0) || (delta < 0 && *accumulated > 0)) *accumulated = 0;
+  *accumulated += delta;
+  const int32_t notches = *accumulated / kWheelNotch;
+  *accumulated -= notches * kWheelNotch;
+  return notches;
+}
+
 bool sample_block_average(const SampleBlock &block, int column, int row, int size,
                           ColorTriple *out) {
   const int half = size / 2;

@@ -65,9 +65,9 @@ static bool pick_area(SamplingRun *run, POINT at) {
 // failure value: off the desktop, a secure desktop, a display the context
 // does not reach) is no colour: the picked colour stays and the readout
 // says so.
-static bool pick_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
-  if (g_eyedropper.sample_size > 1) return pick_area(run, event->pt);
-  const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
+static bool pick_pixel(SamplingRun *run, POINT at) {
+  if (g_eyedropper.sample_size > 1) return pick_area(run, at);
+  const COLORREF pixel = GetPixel(run->desktop_dc, at.x, at.y);
   if (pixel == CLR_INVALID) {
     write_readout(run->title, sizeof run->title, nullptr);
     return false;
@@ -92,7 +92,7 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   // Once the run has ended, the hook stays installed until the host's loop
   // notices the close; everything it sees meanwhile goes on down the chain
   // untouched.
-  if (code != HC_ACTION || !spoit || run->ended)
+  if (code != HC_ACTION || !spoit || run->ended || run->in_hook)
     return CallNextHookEx(run ? run->hook : nullptr, code, message, lparam);
   ++run->hook_events;
   // Every event carries the pointer's position in physical pixels. A move
@@ -111,8 +111,12 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     // under the pointer does not scroll.
     case WM_MOUSEWHEEL:
       if (event) {
+        // A step a notch (WHEEL_DELTA): fine wheels send a notch in
+        // several smaller deltas.
         const int16_t delta = static_cast<int16_t>(event->mouseData >> 16);
-        g_eyedropper.sample_size = sample_size_after_wheel(g_eyedropper.sample_size, delta);
+        const int notches = wheel_notches(&run->wheel_delta, delta);
+        for (int i = 0; i < (notches < 0 ? -notches : notches) % kSampleSizeCount; ++i)
+          g_eyedropper.sample_size = sample_size_after_wheel(g_eyedropper.sample_size, notches);
       }
       return kSwallowEvent;
     case WM_LBUTTONUP:
@@ -121,29 +125,46 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
       run->ended = 1;
       // Only a left release over a pixel that could be read takes a colour:
       // one screen read, of the pixel under the release as it is now.
-      const bool read = message == WM_LBUTTONUP && event && pick_pixel(run, event);
+      const bool read = message == WM_LBUTTONUP && event && pick_pixel(run, event->pt);
       if (read) run->accepted = 1;
       run->panel_funcs->close(spoit->panel);
       return kSwallowEvent;
     }
     default: break;
   }
-  return CallNextHookEx(run->hook, code, message, lparam);
+  run->in_hook = 1;
+  const LRESULT passed = CallNextHookEx(run->hook, code, message, lparam);
+  run->in_hook = 0;
+  return passed;
 }
 
-// The watch on the hook, once a tick. When it suspects the hook was
-// dropped, the hook is installed afresh, once; a second loss ends the run.
-// `cursor` is the pointer as this tick read it (null when it could not).
-// Returns false when the run must end.
-static bool watch_hook(SamplingRun *run, const POINT *cursor) {
-  if (!hook_watch_suspects_loss(&run->watch, run->hook_events, cursor)) return true;
-  if (run->hook_reinstalled) return false;
-  // Dropped: the old handle is given back first (Windows has already let
-  // it go; the call only fails), then the hook goes in again.
+// Milliseconds at least between two replacements of the hook.
+constexpr DWORD kHookReplacementInterval = 1000;
+
+// On a suspected loss the hook is replaced, never given up: the new hook
+// goes in before the old comes out, so that there is no moment without
+// one, and nothing is pumped between the two calls, so no event reaches
+// both (the hook also passes on, unhandled, an event that reaches it
+// through itself). At most one replacement a second; when the new hook
+// cannot be had, the old one stays.
+// `now` is the tick's time (the system's milliseconds, which wrap).
+static void replace_hook(SamplingRun *run, DWORD now) {
+  if (run->hook_replaced && now - run->hook_replaced_at < kHookReplacementInterval) return;
+  run->hook_replaced = 1;
+  run->hook_replaced_at = now;
+  HHOOK fresh = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
+  if (!fresh) return;
+  // Windows may already have let the old one go; then this only fails.
   UnhookWindowsHookEx(run->hook);
-  run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
-  run->hook_reinstalled = 1;
-  return run->hook != nullptr;
+  run->hook = fresh;
+}
+
+// Ends the run with the colour under `at` when one can be read there, as a
+// left release would; else ends it not accepted.
+static void end_with_pick(SamplingRun *run, POINT at) {
+  run->ended = 1;
+  if (pick_pixel(run, at)) run->accepted = 1;
+  run->panel_funcs->close(run->magnifier->panel);
 }
 
 // The readout of the centre cell as the title, once the pointer has moved;
@@ -161,7 +182,7 @@ static void show_readout(SamplingRun *run) {
   panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_TITLE, run->title);
 }
 
-void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD time) {
   SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || run->ended) return;
   ++run->ticks;
@@ -170,17 +191,32 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
   POINT cursor = {0, 0};
   const bool cursor_read = GetCursorPos(&cursor) != 0;
-  // Esc ends the run whatever the host does with the key on a panel
-  // without buttons.
+  // Esc and Space end the run by their state, whatever the host does with
+  // them on a panel without buttons, and so do the buttons' releases the
+  // hook never saw: a run can always be ended, with or without a hook.
   const bool escape = (GetAsyncKeyState(VK_ESCAPE) & (kKeyDown | kKeyPressed)) != 0;
-  if (escape || !watch_hook(run, cursor_read ? &cursor : nullptr)) {
+  const bool space = (GetAsyncKeyState(VK_SPACE) & (kKeyDown | kKeyPressed)) != 0;
+  const HookWatchTick watch =
+      hook_watch_tick(&run->watch, run->hook_events, cursor_read ? &cursor : nullptr);
+  if (watch.suspect_loss) replace_hook(run, time);
+  // The pointer is where it was last seen to go: by the hook, by a nudge,
+  // or by the system's pointer when that moved with no hook event (a pen,
+  // another program, a hook that sees nothing); before the first, the
+  // system's pointer. A failed read keeps the last centre.
+  if (cursor_read && (!run->pointer_moved || watch.cursor_moved)) {
+    if (watch.cursor_moved) run->pointer_moved = 1;
+    run->pointer = cursor;
+  }
+  if (escape || (watch.released & kRightButtonBit)) {
     dpi_switch_restore(dpi);
     end_cancelled(run);
     return;
   }
-  // Before the first hook event the system's pointer; a failed read keeps
-  // the last centre (the origin at first).
-  if (!run->pointer_moved && cursor_read) run->pointer = cursor;
+  if (space || (watch.released & kLeftButtonBit)) {
+    end_with_pick(run, run->pointer);
+    dpi_switch_restore(dpi);
+    return;
+  }
   MonitorList monitors;
   monitor_list_read(&monitors, run->desktop_window);
   screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks, &run->cells);
@@ -220,6 +256,23 @@ int spoit_key_down(LWPanelID, void *, LWDualKey key) {
   return 0;
 }
 
+// Where the magnifier opens: at (x, y) unless that would put it under the
+// pointer, whose pixel it would then read; then beside the pointer, on the
+// monitor the magnifier's place is on. The pointer and the monitors are
+// read in the host's own context, the one its panels are placed in.
+static POINT magnifier_corner(HWND desktop_window, int x, int y) {
+  POINT pointer;
+  if (!GetCursorPos(&pointer)) return {x, y};
+  MonitorList monitors;
+  monitor_list_read(&monitors, desktop_window);
+  const RECT *on = nullptr;
+  for (int i = 0; i < monitors.count && !on; ++i) {
+    const RECT &m = monitors.rects[i];
+    if (x >= m.left && x < m.right && y >= m.top && y < m.bottom) on = &m;
+  }
+  return magnifier_place(x, y, pointer, on);
+}
+
 // The run's start: the host's services looked up afresh, the magnifier
 // made, the desktop's device context and the block taken. Returns false,
 // having made nothing, when there is no lookup or a service is missing.
@@ -230,19 +283,22 @@ static bool run_start(SamplingRun *run, int x, int y) {
   run->raster_funcs = static_cast<LWRasterFuncs *>(lookup(LWRASTERFUNCS_GLOBAL, 0));
   if (!run->panel_funcs || !run->raster_funcs) return false;
   g_eyedropper.run = run;
-  run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
+  run->desktop_window = GetDesktopWindow();
+  const POINT corner = magnifier_corner(run->desktop_window, x, y);
+  run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, corner.x, corner.y);
   if (run->magnifier && run->magnifier->panel)
     panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_USERKEYS,
                   callback_ptr(spoit_key_down));
-  run->desktop_window = GetDesktopWindow();
   run->desktop_dc = GetWindowDC(run->desktop_window);
   // Without its block the tick shows every cell as a failed read; the pick
   // reads its own pixel and still works.
   screen_block_create(&run->screen, run->desktop_dc);
   run->set_dpi_context = dpi_context_function();
-  // Esc from before the run is not the run's: its went-down-since flag is
-  // read away (the watch does the same for the buttons).
+  // Esc and Space from before the run are not the run's: their
+  // went-down-since flags are read away (the watch does the same for the
+  // buttons).
   GetAsyncKeyState(VK_ESCAPE);
+  GetAsyncKeyState(VK_SPACE);
   hook_watch_start(&run->watch);
   return true;
 }

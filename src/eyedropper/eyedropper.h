@@ -31,16 +31,19 @@ struct SamplingRun {
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
-  Catcher catcher;           // pen and touch input, where it stays out of screen reads
-  uint32_t ticks;            // ticks so far
-  SampleBlock cells;         // the latest block the tick read (cells.tick: which tick)
-  uint32_t hook_events;      // events the hook has seen
-  HookWatch watch;           // the tick's watch on the hook
-  int32_t hook_reinstalled;  // the hook has been installed again once
+  Catcher catcher;         // pen and touch input, where it stays out of screen reads
+  uint32_t ticks;          // ticks so far
+  SampleBlock cells;       // the latest block the tick read (cells.tick: which tick)
+  int32_t wheel_delta;     // the wheel's turn short of a notch
+  uint32_t hook_events;    // events the hook has seen
+  HookWatch watch;         // the tick's watch on the hook
+  int32_t hook_replaced;   // the hook has been replaced (or tried) ...
+  DWORD hook_replaced_at;  // ... at this tick's time
+  int32_t in_hook;         // the hook is passing an event on down the chain
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
-  int32_t ended;   // the run has been ended (release, Esc, lost hook); the hook
+  int32_t ended;   // the run has been ended (release, Esc, Space); the hook
                    // passes everything on
   char title[64];  // the magnifier's title: the readout under the pointer
 };
@@ -61,12 +64,15 @@ int eyedropper_sample_size(void);
 // The run's Win32 callbacks: the low-level mouse hook and the magnifier's
 // 100 ms tick. Outside a run they do nothing (the hook passes events on).
 // The hook records the point and the buttons; only the pick's release reads
-// the screen. The tick centres on the hook's last point once
-// the pointer has moved, on GetCursorPos before that, and makes its calls
-// in a per-monitor-aware thread context, so that everything it reads is in
-// physical pixels as the hook's points are. It ends the run cancelled on
-// Esc, and when the hook has been lost twice.
-// During a run the wheel steps the sample size (the event is swallowed).
+// the screen. The tick centres on where the pointer was last seen to go
+// (the hook's point, a nudge, or GetCursorPos when that moved with no hook
+// event) and makes its calls in a per-monitor-aware thread context, so that
+// everything it reads is in physical pixels as the hook's points are. It
+// ends the run cancelled on Esc or a right release the hook did not see,
+// and picks on Space or a left release the hook did not see; a hook that
+// seems lost is replaced, and never ends the run.
+// During a run the wheel steps the sample size a notch (WHEEL_DELTA) at a
+// time (the event is swallowed).
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);
 // The magnifier's key-down callback: the arrows move the pointer one
 // physical pixel, ten with Shift (the panel's qualifiers or the key state).

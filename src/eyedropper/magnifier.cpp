@@ -1,5 +1,6 @@
 #include "eyedropper/magnifier.h"
 
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,6 +21,42 @@ void magnifier_write_readout(char *title, size_t size, const ColorTriple *c, int
                               static_cast<int>(c->b), static_cast<int>(c->c));
   if (sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
     snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", sample_size, sample_size);
+}
+
+// Room kept round the panel's own square: its frame and title, and the
+// block's reach from the pointer.
+constexpr int kPlacementMargin = 48;
+
+static bool near_square(long long left, long long top, POINT p) {
+  return p.x >= left - kPlacementMargin && p.x < left + kSpoitPanelSize + kPlacementMargin &&
+         p.y >= top - kPlacementMargin && p.y < top + kSpoitPanelSize + kPlacementMargin;
+}
+
+static bool square_on(long long left, long long top, const RECT &m) {
+  return left - kPlacementMargin >= m.left && top - kPlacementMargin >= m.top &&
+         left + kSpoitPanelSize + kPlacementMargin <= m.right &&
+         top + kSpoitPanelSize + kPlacementMargin <= m.bottom;
+}
+
+static int to_int(long long v) {
+  return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int>(v);
+}
+
+POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor) {
+  if (!near_square(x, y, pointer)) return {x, y};
+  constexpr long long kAside = 2 * kPlacementMargin + 1;
+  const long long px = pointer.x, py = pointer.y;
+  const long long candidates[4][2] = {{px + kAside, y},
+                                      {px - kAside - kSpoitPanelSize, y},
+                                      {x, py + kAside},
+                                      {x, py - kAside - kSpoitPanelSize}};
+  int chosen = 0;
+  for (int i = 0; i < 4; ++i)
+    if (!monitor || square_on(candidates[i][0], candidates[i][1], *monitor)) {
+      chosen = i;
+      break;
+    }
+  return {to_int(candidates[chosen][0]), to_int(candidates[chosen][1])};
 }
 
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y) {

@@ -40,6 +40,14 @@ struct SpoitPanel {
   ColorTriple sampled;
 };
 
+// Where the magnifier opens: its corner at (x, y), unless the pointer is
+// within reach of it there (its frame, or the block's seven pixels around
+// the pointer, would cover the pixel under the pointer); then beside the
+// pointer, right, left, below or above it in that order, the first that
+// lies whole on `monitor` (null: any), else the first. All in the host's
+// coordinates.
+POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor);
+
 // Null only when the record cannot be allocated; a panel or raster the host
 // could not create is a null handle in it.
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y);

@@ -15,5 +15,8 @@ bool clipboard_put_text(const char *text, size_t size);
 // opened, or the text does not fit in capacity - 1 bytes.
 long clipboard_get_text(char *buf, size_t capacity);
 
+// The user's sign that an action was refused: the default beep.
+void refusal_beep(void);
+
 // The Ctrl key is down, as the system's key state has it for this thread.
 bool ctrl_key_down(void);

@@ -122,6 +122,7 @@ typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, L
 #define VK_RBUTTON 0x02
 #define VK_MBUTTON 0x04
 #define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -238,6 +239,8 @@ typedef struct tagWNDCLASSA {
 
 ATOM WINAPI RegisterClassA(const WNDCLASSA *wc);
 BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance);
+// Message-only windows: a parent of HWND_MESSAGE, of a system class.
+#define HWND_MESSAGE ((HWND)(intptr_t)-3)
 HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style,
                             int x, int y, int width, int height, HWND parent, HMENU menu,
                             HINSTANCE instance, LPVOID param);
@@ -250,6 +253,10 @@ BOOL WINAPI SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWOR
 // reaches them.
 typedef BOOL(WINAPI *SetWindowDisplayAffinityFunc)(HWND hwnd, DWORD affinity);
 typedef BOOL(WINAPI *GetWindowDisplayAffinityFunc)(HWND hwnd, DWORD *affinity);
+
+// The user's sign that something was refused.
+#define MB_OK 0x00000000u
+BOOL WINAPI MessageBeep(UINT type);
 
 #ifdef __cplusplus
 }

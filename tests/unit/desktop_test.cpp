@@ -575,6 +575,49 @@ TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
   EXPECT_EQ(LoggedText(0), "GetWindowDC(null) = dc1");
 }
 
+// The clipboard's owner rule as Windows documents it: emptied while opened
+// for no window, it has no owner and takes no data; a message-only window
+// is an owner, and its text outlives it. Only such windows are made here.
+TEST_F(DesktopTest, TheClipboardTakesDataFromAnOwnerOnly) {
+  const char text[] = "#010203";
+  const auto put = [&](HWND owner) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+    memcpy(GlobalLock(memory), text, sizeof text);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(owner)) {
+      GlobalFree(memory);
+      return -1;
+    }
+    EmptyClipboard();
+    const bool set = SetClipboardData(CF_TEXT, memory) != nullptr;
+    if (!set) GlobalFree(memory);
+    CloseClipboard();
+    return set ? 1 : 0;
+  };
+  EXPECT_EQ(put(nullptr), 0);
+  HWND owner =
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_EQ(desktop_message_windows(), 1);
+  EXPECT_EQ(put(owner), 1);
+  EXPECT_EQ(put(DESKTOP_ACTIVE_WINDOW), 1);
+  EXPECT_EQ(DestroyWindow(owner), 1);
+  EXPECT_EQ(DestroyWindow(owner), 0);
+  EXPECT_EQ(put(owner), -1);  // no such window any more
+  const char *bytes = nullptr;
+  size_t size = 0;
+  ASSERT_EQ(desktop_clipboard(&bytes, &size), 1);
+  EXPECT_EQ(std::string(bytes, size), std::string(text, sizeof text));
+  EXPECT_EQ(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
+  EXPECT_EQ(desktop_message_windows(), 0);
+  EXPECT_EQ(desktop_outstanding_globals(), 0);
+  desktop_set_no_active_window(1);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  desktop_set_no_active_window(0);
+  EXPECT_EQ(GetActiveWindow(), DESKTOP_ACTIVE_WINDOW);
+}
+
 TEST_F(DesktopTest, InjectedFailures) {
   desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1);
   EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);

@@ -2,6 +2,7 @@
 // the fake services on the simulated desktop.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -86,23 +87,43 @@ TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
   desktop_reset(1920, 1080);
 }
 
-// The wheel steps the sample size round 1, 3, 5, 7 either way; the arrows
-// move the pointer one physical pixel, ten with Shift, in the code order
-// up, down, left, right.
+// The wheel steps the sample size round 1, 3, 5, 7 either way, a step a
+// notch of 120 however the deltas come; the arrows move the pointer one
+// physical pixel, ten with Shift, as the host's codes name them: left,
+// right, up, down.
 TEST(SamplingRun, WheelSizesAndArrowNudges) {
   const int sizes[][3] = {{1, 120, 3}, {3, 1, 5},    {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
                           {7, -1, 5},  {3, -120, 1}, {5, 0, 5},   {4, 120, 1}, {0, -120, 1}};
   for (const auto &r : sizes) EXPECT_EQ(sample_size_after_wheel(r[0], r[1]), r[2]) << r[0];
+  // Deltas in a row from nothing accumulated: the notches each gives.
+  const struct {
+    std::vector<int> deltas;
+    std::vector<int> notches;
+    int32_t left;
+  } wheels[] = {
+      {{30, 30, 30, 30, 30}, {0, 0, 0, 1, 0}, 30},
+      {{-30, -30, -30, -30}, {0, 0, 0, -1}, 0},
+      {{90, -30, -90}, {0, 0, -1}, 0},  // a turn back starts afresh
+      {{360}, {3}, 0},
+      {{-32768, 32767}, {-273, 273}, 7},
+      {{100000, -100000}, {273, -273}, -8},  // held to a 16-bit word
+  };
+  for (const auto &w : wheels) {
+    int32_t accumulated = 0;
+    for (size_t i = 0; i < w.deltas.size(); ++i)
+      EXPECT_EQ(wheel_notches(&accumulated, w.deltas[i]), w.notches[i]) << i;
+    EXPECT_EQ(accumulated, w.left);
+  }
   const struct {
     LWDualKey key;
     int qualifiers;
     bool arrow;
     int dx, dy;
   } keys[] = {
-      {0x1010, 0, true, 0, -1},        {0x1011, 0, true, 0, 1},
-      {0x1012, 0, true, -1, 0},        {0x1013, 0, true, 1, 0},
-      {0x1013, IQ_SHIFT, true, 10, 0}, {0x1010, IQ_SHIFT | IQ_CTRL, true, 0, -10},
-      {0x1012, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
+      {0x1010, 0, true, -1, 0},        {0x1011, 0, true, 1, 0},
+      {0x1012, 0, true, 0, -1},        {0x1013, 0, true, 0, 1},
+      {0x1011, IQ_SHIFT, true, 10, 0}, {0x1012, IQ_SHIFT | IQ_CTRL, true, 0, -10},
+      {0x1010, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
       {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
   };
   // An average leaves out the cells that are unreadable or off the block.
@@ -135,6 +156,31 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
     EXPECT_EQ(nudge_for_key(k.key, k.qualifiers, &dx, &dy), k.arrow) << k.key;
     EXPECT_EQ(dx, k.dx) << k.key;
     EXPECT_EQ(dy, k.dy) << k.key;
+  }
+}
+
+// The magnifier opens at its place unless the pointer is within reach of it
+// there; then beside the pointer, on the monitor when it fits.
+TEST(Magnifier, OpensWhereThePointerIsNot) {
+  const RECT screen = {0, 0, 1920, 1080};
+  const struct {
+    POINT corner, pointer;
+    const RECT *monitor;
+    POINT placed;
+  } rows[] = {
+      {{300, 300}, {100, 100}, &screen, {300, 300}},
+      {{300, 300}, {251, 300}, &screen, {300, 300}},  // just outside the margin
+      {{300, 300}, {252, 300}, &screen, {349, 300}},  // inside it: right of the pointer
+      {{300, 300}, {350, 350}, &screen, {447, 300}},
+      {{1700, 300}, {1750, 350}, &screen, {1547, 300}},  // no room right: left
+      {{300, 300}, {350, 350}, nullptr, {447, 300}},
+      {{INT32_MAX - 10, 0}, {INT32_MAX - 5, 10}, nullptr, {INT32_MAX, 0}},
+      {{INT32_MIN, 0}, {INT32_MIN + 5, 10}, &screen, {INT32_MIN + 102, 0}},
+  };
+  for (const auto &r : rows) {
+    const POINT got = magnifier_place(r.corner.x, r.corner.y, r.pointer, r.monitor);
+    EXPECT_EQ(got.x, r.placed.x) << r.pointer.x << "," << r.pointer.y;
+    EXPECT_EQ(got.y, r.placed.y) << r.pointer.x << "," << r.pointer.y;
   }
 }
 

@@ -468,7 +468,7 @@ def case_paste_hex(ctx):
                                            "wait 250\n"
                                            "desktop wheel 1\n"
                                            "desktop wheel 1\n"
-                                           "key 4115\n"
+                                           "key 4113\n"
                                            "wait 350\n"
                                            "desktop press left\n"
                                            "desktop release left\n"
