@@ -200,8 +200,9 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
           return false;
         }
         // Keys with qualifiers, and the arrows (no character carries the
-        // host's codes for them), are typed by their virtual keys.
-        if (in.qualifiers || (in.code >= LWDK_LEFT && in.code <= LWDK_DOWN)) {
+        // host's codes for them), are typed by their virtual keys; so is
+        // Space, so that the key state has it as a typed one does.
+        if (in.qualifiers || (in.code >= LWDK_LEFT && in.code <= LWDK_DOWN) || in.code == ' ') {
           if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
           break;
         }
