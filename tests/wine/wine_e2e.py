@@ -646,6 +646,35 @@ def case_eyedropper_blind_hook(ctx):
           "hooks, timers and DCs released: " + win.lines[-1])
 
 
+def case_eyedropper_under_magnifier(ctx):
+    """S pressed with the pointer where the magnifier would open (100 pixels
+    right of and below the picker's corner, over its field), then a pick
+    without moving: the magnifier opens elsewhere, and the colour taken is
+    the field's there."""
+    first = ctx.host("--script", ctx.script("where.txt", "ok\n"), "--report-windows")
+    opened = [l.split() for l in first.lines if l.startswith("window open ")]
+    check(opened, "no window open line: %r" % first.lines)
+    px, py = int(opened[0][2]), int(opened[0][3])
+    x, y = px + 100 + 53, py + 100 + 53
+    script = ctx.script("under.txt", "desktop move %d %d\n"
+                                     "wait 200\n"
+                                     "key S\n"
+                                     "wait 350\n"
+                                     "desktop press left\n"
+                                     "desktop release left\n"
+                                     "ok\n" % (x, y))
+    win = ctx.host("--script", script, "--report-windows")
+    spoit = [l.split() for l in win.lines if l.startswith("window open ") and l.endswith(" Spoit")]
+    check(len(spoit) == 1, "one magnifier: %r" % spoit)
+    sx, sy = int(spoit[0][2]), int(spoit[0][3])
+    check(not (sx - 48 <= x < sx + 106 + 48 and sy - 48 <= y < sy + 106 + 48),
+          "the magnifier at %d,%d opened over the pointer at %d,%d" % (sx, sy, x, y))
+    # The field's pixel there for the opening colour (0, 0, 0): 124, 195,
+    # 255, as the native headless host takes it with the same script.
+    equal(win.starting("hot ")[1:], ["hot " + color_text((124, 195, 255))],
+          "the field's colour under the pointer taken, not the magnifier's")
+
+
 # The --desktops session: the primary at 0..1919, a monitor left of it at
 # -1920..-1, 144 dpi.
 LEFT_CHART_X = -2 * CHART_BLOCK  # blocks 0 and 1 on the left monitor, 2 and 3 on the primary
@@ -1009,6 +1038,7 @@ CASES = {
     "eyedropper_twice": case_eyedropper_twice,
     "eyedropper_composited": case_eyedropper_composited,
     "eyedropper_blind_hook": case_eyedropper_blind_hook,
+    "eyedropper_under_magnifier": case_eyedropper_under_magnifier,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
     "paste_hex": case_paste_hex,
