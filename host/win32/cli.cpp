@@ -65,6 +65,10 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                "at the end as 'win32 hooks N timers N dcs N ...'. With --screen-read-ms the "
                "plug-in's reads sleep that long, and 'busy hook ... tick ...' gives the time its "
                "hook and tick kept the thread");
+  app.add_flag("--blind-hook", w.blind_hook,
+               "the plug-in's low-level mouse hook is installed blind: it passes every event "
+               "on and the plug-in sees none (as with pen input it never gets, or a hook "
+               "Windows dropped); implies the import patches of --audit");
   app.add_flag("--report-resources", w.report_resources,
                "print the process's GDI and USER objects and private bytes before the first "
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "

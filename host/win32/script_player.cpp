@@ -239,14 +239,15 @@ bool ScriptPlayer::step_move(Queueing &q, const PointerAt &m) {
 
 // A key goes to the panel's window. Keys with qualifiers, and the arrows
 // (no character carries the host's codes for them), are typed by their
-// virtual keys; the others as the character.
+// virtual keys; so is Space, so that the key state has it as a typed one
+// does; the others as the character.
 bool ScriptPlayer::step_key(Queueing &q, const KeyStroke &k, bool down) {
   if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF)) {
     fail("key code " + std::to_string(k.code) + " cannot be typed as one character");
     return false;
   }
   HWND target = q.w ? q.w->hwnd : nullptr;
-  if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN))
+  if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
     return add_held_key(k, down, target, q.what);
   add_char(static_cast<WORD>(k.code), target, down, !down);
   return true;

@@ -12,6 +12,7 @@ Win32Counts g_counts;
 unsigned g_read_ms = 0;
 BusyTime g_hook_busy, g_tick_busy;
 HOOKPROC g_hook_proc = nullptr;
+bool g_hook_blind = false;
 TIMERPROC g_timer_proc = nullptr;
 
 using SetHookFn = HHOOK(WINAPI *)(int, HOOKPROC, HINSTANCE, DWORD);
@@ -66,6 +67,11 @@ void CALLBACK timed_timer(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
   add_busy(&g_tick_busy, now_ms() - t0);
 }
 
+// A blind hook: installed, and passing everything on unseen.
+LRESULT CALLBACK blind_hook(int code, WPARAM w, LPARAM l) {
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
 // A screen DC's read waits as a composited desktop's does.
 void screen_read_wait(HDC dc) {
   if (g_read_ms > 0 && GetObjectType(dc) != OBJ_MEMDC) Sleep(g_read_ms);
@@ -75,7 +81,7 @@ HHOOK WINAPI counted_set_hook(int id, HOOKPROC proc, HINSTANCE mod, DWORD thread
   // One procedure at a time: the plug-in installs one hook and, after a
   // loss, the same one again.
   if (proc) g_hook_proc = proc;
-  HHOOK h = real_set_hook(id, proc ? timed_hook : proc, mod, thread);
+  HHOOK h = real_set_hook(id, !proc ? proc : g_hook_blind ? blind_hook : timed_hook, mod, thread);
   if (h) ++g_counts.hooks_set;
   return h;
 }
@@ -151,6 +157,8 @@ void **slot(F *f) {
 }
 
 }  // namespace
+
+void set_hook_blind(bool blind) { g_hook_blind = blind; }
 
 bool audit_module_imports(HMODULE module, std::string *error) {
   const Patch patches[] = {

@@ -46,6 +46,10 @@ struct BusyTime {
 // (0: none). Set it before the plug-in reads.
 void set_screen_read_cost(unsigned ms);
 
+// The plug-in's hook procedure is never called: its hook passes every event
+// on (CallNextHookEx) and sees none. Set it before the plug-in installs one.
+void set_hook_blind(bool blind);
+
 // Patches the import table of the loaded module. Returns false with *error
 // when the module's table cannot be read or holds none of the functions.
 bool audit_module_imports(HMODULE module, std::string *error);

@@ -300,6 +300,12 @@ static bool run_start(SamplingRun *run, int x, int y) {
   GetAsyncKeyState(VK_ESCAPE);
   GetAsyncKeyState(VK_SPACE);
   hook_watch_start(&run->watch);
+  // Where the pointer is as the run starts, as the tick reads it: a move
+  // after that with no hook event is a move all the same.
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  POINT cursor;
+  if (GetCursorPos(&cursor)) hook_watch_pointer_moved_by_run(&run->watch, cursor);
+  dpi_switch_restore(dpi);
   return true;
 }
 

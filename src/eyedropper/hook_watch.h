@@ -48,5 +48,6 @@ constexpr int32_t kRightButtonBit = 2;
 // loss the watch starts counting afresh.
 HookWatchTick hook_watch_tick(HookWatch *watch, uint32_t hook_events, const POINT *cursor);
 
-// The run moved the pointer itself to `to`: not input the hook missed.
+// The pointer is at `to` and the hook is not to be told of it: the run's
+// start, or the run moved the pointer itself (not input the hook missed).
 void hook_watch_pointer_moved_by_run(HookWatch *watch, POINT to);
