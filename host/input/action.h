@@ -88,7 +88,6 @@ struct Action {
   static Action desktop_move(int x, int y);
   static Action desktop_press(MouseButton b = MouseButton::kLeft);
   static Action desktop_release(MouseButton b = MouseButton::kLeft);
-  static Action desktop_wheel(int notches);
   static Action snapshot(std::string name);
 };
 

@@ -400,9 +400,6 @@ Action Action::desktop_press(MouseButton b) {
 Action Action::desktop_release(MouseButton b) {
   return make(ActionId::kDesktopRelease, Place::kPanel, {}, b);
 }
-Action Action::desktop_wheel(int notches) {
-  return make(ActionId::kDesktopWheel, Place::kPanel, {}, {}, notches);
-}
 Action Action::snapshot(std::string name) {
   Action a = make(ActionId::kSnapshot);
   a.name = std::move(name);

@@ -63,17 +63,17 @@ class InputDriver {
 class DesktopInput {
  public:
   virtual ~DesktopInput() = default;
-  virtual void pointer_move(int x, int y);
-  virtual void pointer_press(MouseButton button);
-  virtual void pointer_release(MouseButton button);
+  virtual void pointer_move(int /*x*/, int /*y*/) {}
+  virtual void pointer_press(MouseButton) {}
+  virtual void pointer_release(MouseButton) {}
   // The wheel turns `notches` notches (forward when positive), each
   // WHEEL_DELTA (120).
-  virtual void wheel_turn(int notches);
+  virtual void wheel_turn(int /*notches*/) {}
   // Time moves on by ms; now_ms is the virtual clock after the step.
-  virtual void time_passed(uint32_t ms, uint64_t now_ms);
+  virtual void time_passed(uint32_t /*ms*/, uint64_t /*now_ms*/) {}
   // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say
   // (1, 2, 4), for the system's key state.
-  virtual void keys_held(int qualifiers);
+  virtual void keys_held(int /*qualifiers*/) {}
 };
 
 // The keys the host keeps for itself on a panel opened without
