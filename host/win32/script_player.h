@@ -29,7 +29,6 @@
 namespace hvwin {
 
 class FrontEnd;
-struct PanelWindow;
 
 struct PlayerOptions {
   // Seconds one event may take to be taken in, and a window to appear or
