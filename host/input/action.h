@@ -95,10 +95,6 @@ struct Action {
   static Action desktop_move(int x, int y);
   static Action desktop_press(MouseButton b = MouseButton::kLeft);
   static Action desktop_release(MouseButton b = MouseButton::kLeft);
-  static Action desktop_wheel(int notches);
-  static Action desktop_warp(int x, int y);
-  // A pen or a finger at screen X Y: id is kPenMove .. kTouchUp.
-  static Action pointer(ActionId id, int x, int y);
   static Action snapshot(std::string name);
 };
 

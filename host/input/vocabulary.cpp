@@ -400,13 +400,6 @@ Action Action::desktop_press(MouseButton b) {
 Action Action::desktop_release(MouseButton b) {
   return make(ActionId::kDesktopRelease, Place::kPanel, {}, b);
 }
-Action Action::desktop_wheel(int notches) {
-  return make(ActionId::kDesktopWheel, Place::kPanel, {}, {}, notches);
-}
-Action Action::desktop_warp(int x, int y) {
-  return make(ActionId::kDesktopWarp, Place::kPanel, {x, y});
-}
-Action Action::pointer(ActionId id, int x, int y) { return make(id, Place::kPanel, {x, y}); }
 Action Action::snapshot(std::string name) {
   Action a = make(ActionId::kSnapshot);
   a.name = std::move(name);

@@ -7,6 +7,11 @@
 // kVocabulary below (and its line in the README); a new kind of input is
 // that, its payload beside the others in action.h, its delivery in
 // session/action_feed.cpp and its step in win32/script_player.cpp.
+//
+// Sections:
+//   Fields        FieldKind, the member each fills (kFieldKinds), Field
+//   Rows          ActionSpec, the fields' ranges, kVocabulary
+//   Entry points  parsing, resolving into inputs, errors, the grammar for --help
 #pragma once
 
 #include <array>
@@ -31,6 +36,8 @@ using InputList = std::vector<UserInput>;
 // How many actions there are: counted by the last name of ActionId
 // (input/action.h); one added at the end is named here too.
 inline constexpr size_t kActionCount = static_cast<size_t>(ActionId::kSnapshot) + 1;
+
+// ---- Fields ---------------------------------------------------------------
 
 // What a field is: how it is parsed, described and limited, and which
 // member of Action it fills (kFieldKinds below).
@@ -109,6 +116,8 @@ struct FixedList {
   constexpr const T &operator[](size_t i) const { return items[i]; }
 };
 
+// ---- Rows -----------------------------------------------------------------
+
 // Which payload a row's input carries: carries<WheelTurn> is the
 // record's place among InputPayload's alternatives plus one; 0 is none.
 template <typename P, size_t I = 0>
@@ -142,8 +151,6 @@ struct ActionSpec {
   // there).
   FixedList<ActionId, 3> inputs = {};
 };
-
-// ---- The rows -------------------------------------------------------------
 
 // The fields' ranges and defaults.
 inline constexpr int kCoordMin = -32768;
@@ -255,6 +262,8 @@ inline constexpr std::array<ActionSpec, kActionCount> kVocabulary = [] {
   }};
   // clang-format on
 }();
+
+// ---- Entry points ---------------------------------------------------------
 
 // The row of an action.
 const ActionSpec &action_spec(ActionId id);

@@ -1,3 +1,12 @@
+// The script played as real input.
+//
+// Sections:
+//   Coordinates       absolute_x(), absolute_y(): SendInput's scale
+//   Events            add_mouse_move() ... add_held_key(): the events a step is made of
+//   Wine workarounds  what Wine 8 needs that Windows does not, in one place
+//   Steps             ScriptPlayer::Steps: one function an input kind, as deliver() has
+//   Sending           send(): one event through SendInput
+//   Playing           advance(): the next action, its events one at a time, their waits
 #include "win32/script_player.h"
 
 #include <array>
@@ -40,6 +49,8 @@ int64_t now_counter() {
 
 }  // namespace
 
+// ---- Coordinates ---------------------------------------------------------------
+
 // The system maps an absolute coordinate a to pixel a * extent / 65536
 // (rounded down); the smallest a that maps to x is the ceiling below.
 LONG absolute_x(int x) {
@@ -68,6 +79,8 @@ ScriptPlayer::Step ScriptPlayer::fail(const std::string &message) {
   s.kind = Step::kError;
   return s;
 }
+
+// ---- Events --------------------------------------------------------------------
 
 void ScriptPlayer::add_mouse_move(POINT at, HWND target, const std::string &what) {
   Event e;
@@ -196,177 +209,162 @@ void ScriptPlayer::wine_move_x_pointer_first(const Event &e) {
 
 // ---- Steps: one function an input kind, mirroring deliver() ----------------------
 
-// The kind's step with the payload it carries; an input made with another
-// payload stops the script.
-template <typename P>
-bool ScriptPlayer::carried(bool (ScriptPlayer::*step)(Queueing &, const P &), Queueing &q,
-                           const UserInput &in) {
-  if (const P *payload = in.as<P>()) return (this->*step)(q, *payload);
-  fail("an input without its payload");
-  return false;
-}
+// What the steps of one action's inputs share: the player whose events they
+// add, the panel's window they go to (null when none is open), where the
+// pointer is, the input's kind and the words that name it in messages.
+struct ScriptPlayer::Steps {
+  ScriptPlayer &player;
+  FrontEnd &fe;
+  PanelWindow *w;
+  POINT cursor;
+  std::string what;
+  ActionId kind = ActionId::kWait;
 
-bool ScriptPlayer::no_window() {
-  fail("no panel window is open");
-  return false;
-}
+  bool press(const ButtonAt &b) { return button(b, true); }
+  bool release(const ButtonAt &b) { return button(b, false); }
 
-// A press must land on the window; a move or a release goes wherever the
-// pointer is (the window holds the capture while a button is down).
-bool ScriptPlayer::step_button(Queueing &q, const ButtonAt &b, bool down) {
-  if (!q.w) return no_window();
-  const POINT at = q.fe.panel_to_screen(*q.w, b.x, b.y);
-  HWND target = down ? q.w->hwnd : nullptr;
-  if (at.x != q.cursor.x || at.y != q.cursor.y) {
-    add_mouse_move(at, target, q.what);
-    q.cursor = at;
+  bool move(const PointerAt &m) {
+    if (!w) return no_window();
+    const POINT at = fe.panel_to_screen(*w, m.x, m.y);
+    player.add_mouse_move(at, nullptr, what);
+    cursor = at;
+    return true;
   }
-  add_button(down, b.button, at, target, q.what);
-  return true;
-}
 
-bool ScriptPlayer::step_press(Queueing &q, const ButtonAt &b) { return step_button(q, b, true); }
+  bool key_down(const KeyStroke &k) { return key(k, true); }
+  bool key_up(const KeyStroke &k) { return key(k, false); }
 
-bool ScriptPlayer::step_release(Queueing &q, const ButtonAt &b) { return step_button(q, b, false); }
+  // As a user types it: click the editor's first field, type each value,
+  // Tab to the next field, Enter. The editor is the place the kind's row
+  // needs.
+  bool edit(const EditValues &e) {
+    if (!w) return no_window();
+    const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
+    const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
+    if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
+    const hvhost::Rect f = found->control->editor_field(0);
+    player.add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
+    for (size_t i = 0; i < e.values.size(); ++i) {
+      for (char ch : std::to_string(e.values[i]))
+        player.add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
+      player.add_vk(i + 1 < e.values.size() ? VK_TAB : VK_RETURN, w->hwnd, what);
+    }
+    return true;
+  }
 
-bool ScriptPlayer::step_move(Queueing &q, const PointerAt &m) {
-  if (!q.w) return no_window();
-  const POINT at = q.fe.panel_to_screen(*q.w, m.x, m.y);
-  add_mouse_move(at, nullptr, q.what);
-  q.cursor = at;
-  return true;
-}
+  bool ok(const NoPayload &) { return window_button(true); }
+  bool cancel(const NoPayload &) { return window_button(false); }
 
-// A key goes to the panel's window. Keys with qualifiers, and the arrows
-// (no character carries the host's codes for them), are typed by their
-// virtual keys; so is Space, so that the key state has it as a typed one
-// does; the others as the character.
-bool ScriptPlayer::step_key(Queueing &q, const KeyStroke &k, bool down) {
-  if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF)) {
-    fail("key code " + std::to_string(k.code) + " cannot be typed as one character");
+  bool wait(const Pause &p) {
+    player.wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(p.ms, 0));
+    return true;
+  }
+
+  bool desktop_move(const PointerAt &m) {
+    player.add_mouse_move(POINT{m.x, m.y}, nullptr, what);
+    player.events_.back().warp = true;
+    cursor = POINT{m.x, m.y};
+    return true;
+  }
+
+  bool desktop_press(const DesktopButton &b) {
+    player.add_button(true, b.button, cursor, nullptr, what);
+    return true;
+  }
+
+  bool desktop_release(const DesktopButton &b) {
+    player.add_button(false, b.button, cursor, nullptr, what);
+    return true;
+  }
+
+  // One wheel event of NOTCHES x WHEEL_DELTA at the pointer.
+  bool desktop_wheel(const WheelTurn &t) {
+    Event e;
+    e.kind = Event::kMouse;
+    e.flags = MOUSEEVENTF_WHEEL;
+    const int notches = std::clamp(t.notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
+    e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
+    e.at = cursor;
+    e.what = what;
+    player.events_.push_back(e);
+    return true;
+  }
+
+  // ---- What the steps above share
+
+  // A press must land on the window; a move or a release goes wherever the
+  // pointer is (the window holds the capture while a button is down).
+  bool button(const ButtonAt &b, bool down) {
+    if (!w) return no_window();
+    const POINT at = fe.panel_to_screen(*w, b.x, b.y);
+    HWND target = down ? w->hwnd : nullptr;
+    if (at.x != cursor.x || at.y != cursor.y) {
+      player.add_mouse_move(at, target, what);
+      cursor = at;
+    }
+    player.add_button(down, b.button, at, target, what);
+    return true;
+  }
+
+  // A key goes to the panel's window. Keys with qualifiers, and the arrows
+  // (no character carries the host's codes for them), are typed by their
+  // virtual keys; so is Space, so that the key state has it as a typed one
+  // does; the others as the character.
+  bool key(const KeyStroke &k, bool down) {
+    if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF))
+      return failed("key code " + std::to_string(k.code) + " cannot be typed as one character");
+    HWND target = w ? w->hwnd : nullptr;
+    if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
+      return player.add_held_key(k, down, target, what);
+    player.add_char(static_cast<WORD>(k.code), target, down, !down);
+    return true;
+  }
+
+  // The window's OK or Cancel button clicked where the window drew it.
+  bool window_button(bool is_ok) {
+    if (!w) return no_window();
+    const std::optional<hvhost::Rect> &r = is_ok ? w->layout.ok : w->layout.cancel;
+    if (!r)
+      return failed(hvhost::missing_place_message(is_ok ? hvhost::Place::kOkButton
+                                                        : hvhost::Place::kCancelButton));
+    player.add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
+    return true;
+  }
+
+  bool failed(const std::string &message) {
+    player.fail(message);
     return false;
   }
-  HWND target = q.w ? q.w->hwnd : nullptr;
-  if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
-    return add_held_key(k, down, target, q.what);
-  add_char(static_cast<WORD>(k.code), target, down, !down);
-  return true;
-}
+  bool no_window() { return failed("no panel window is open"); }
 
-bool ScriptPlayer::step_key_down(Queueing &q, const KeyStroke &k) { return step_key(q, k, true); }
-
-bool ScriptPlayer::step_key_up(Queueing &q, const KeyStroke &k) { return step_key(q, k, false); }
-
-// As a user types it: click the editor's first field, type each value, Tab
-// to the next field, Enter. The editor is the place the kind's row needs.
-bool ScriptPlayer::step_edit(Queueing &q, const EditValues &e) {
-  if (!q.w) return no_window();
-  const hvhost::Place editor = action_spec(q.kind).needs.value_or(hvhost::Place::kRgbEditor);
-  const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*q.w->panel, editor);
-  if (!found || !found->control) {
-    fail(hvhost::missing_place_message(editor));
-    return false;
+  // The kind's step with the payload it carries; an input made with
+  // another payload stops the script.
+  template <typename P>
+  bool carried(bool (Steps::*step)(const P &), const UserInput &in) {
+    if (const P *payload = in.as<P>()) return (this->*step)(*payload);
+    return failed("an input without its payload");
   }
-  const hvhost::Rect f = found->control->editor_field(0);
-  add_click(q.fe.panel_to_screen(*q.w, f.x + f.w / 2, f.y + f.h / 2), q.w->hwnd, q.what);
-  for (size_t i = 0; i < e.values.size(); ++i) {
-    for (char ch : std::to_string(e.values[i]))
-      add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), q.w->hwnd);
-    add_vk(i + 1 < e.values.size() ? VK_TAB : VK_RETURN, q.w->hwnd, q.what);
-  }
-  return true;
-}
 
-// The window's OK or Cancel button clicked where the window drew it.
-bool ScriptPlayer::step_window_button(Queueing &q, bool ok) {
-  if (!q.w) return no_window();
-  const std::optional<hvhost::Rect> &r = ok ? q.w->layout.ok : q.w->layout.cancel;
-  if (!r) {
-    fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton
-                                          : hvhost::Place::kCancelButton));
-    return false;
-  }
-  add_click(q.fe.window_to_screen(*q.w, r->x + r->w / 2, r->y + r->h / 2), q.w->hwnd, q.what);
-  return true;
-}
-
-bool ScriptPlayer::step_ok(Queueing &q, const NoPayload &) { return step_window_button(q, true); }
-
-bool ScriptPlayer::step_cancel(Queueing &q, const NoPayload &) {
-  return step_window_button(q, false);
-}
-
-bool ScriptPlayer::step_wait(Queueing &, const Pause &p) {
-  wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(p.ms, 0));
-  return true;
-}
-
-bool ScriptPlayer::step_desktop_move(Queueing &q, const PointerAt &m) {
-  add_mouse_move(POINT{m.x, m.y}, nullptr, q.what);
-  events_.back().warp = true;
-  q.cursor = POINT{m.x, m.y};
-  return true;
-}
-
-bool ScriptPlayer::step_desktop_press(Queueing &q, const DesktopButton &b) {
-  add_button(true, b.button, q.cursor, nullptr, q.what);
-  return true;
-}
-
-bool ScriptPlayer::step_desktop_release(Queueing &q, const DesktopButton &b) {
-  add_button(false, b.button, q.cursor, nullptr, q.what);
-  return true;
-}
-
-// One wheel event of NOTCHES x WHEEL_DELTA at the pointer.
-bool ScriptPlayer::step_desktop_wheel(Queueing &q, const WheelTurn &t) {
-  Event e;
-  e.kind = Event::kMouse;
-  e.flags = MOUSEEVENTF_WHEEL;
-  const int notches = std::clamp(t.notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
-  e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
-  e.at = q.cursor;
-  e.what = q.what;
-  events_.push_back(e);
-  return true;
-}
-
-bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
-  fe.sync();
-  Queueing q{fe, fe.innermost_window(), wine_pointer_before_action(), {}, ActionId::kWait};
-  const std::string what = hvhost::describe(current_);
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    const UserInput &in = inputs[i];
-    // Whether the input needs a panel's window is its kind's row's to say;
-    // the steps that use the window check for it all the same.
-    if (!q.w && hvhost::needs_panel(in)) return no_window();
-    q.kind = in.kind;
-    q.what = inputs.size() > 2 && in.kind == ActionId::kMove ? what + ", step " + std::to_string(i)
-                                                             : what;
-    bool queued = true;
+  // The input's step.
+  bool take(const UserInput &in) {
+    kind = in.kind;
     switch (in.kind) {
-      case ActionId::kPress: queued = carried(&ScriptPlayer::step_press, q, in); break;
-      case ActionId::kRelease: queued = carried(&ScriptPlayer::step_release, q, in); break;
-      case ActionId::kMove: queued = carried(&ScriptPlayer::step_move, q, in); break;
-      case ActionId::kKeyDown: queued = carried(&ScriptPlayer::step_key_down, q, in); break;
-      case ActionId::kKeyUp: queued = carried(&ScriptPlayer::step_key_up, q, in); break;
+      case ActionId::kPress: return carried(&Steps::press, in);
+      case ActionId::kRelease: return carried(&Steps::release, in);
+      case ActionId::kMove: return carried(&Steps::move, in);
+      case ActionId::kKeyDown: return carried(&Steps::key_down, in);
+      case ActionId::kKeyUp: return carried(&Steps::key_up, in);
       case ActionId::kRgb:
-      case ActionId::kHsv: queued = carried(&ScriptPlayer::step_edit, q, in); break;
-      case ActionId::kOk: queued = carried(&ScriptPlayer::step_ok, q, in); break;
-      case ActionId::kCancel: queued = carried(&ScriptPlayer::step_cancel, q, in); break;
-      case ActionId::kWait: queued = carried(&ScriptPlayer::step_wait, q, in); break;
-      case ActionId::kDesktopMove: queued = carried(&ScriptPlayer::step_desktop_move, q, in); break;
-      case ActionId::kDesktopPress:
-        queued = carried(&ScriptPlayer::step_desktop_press, q, in);
-        break;
-      case ActionId::kDesktopRelease:
-        queued = carried(&ScriptPlayer::step_desktop_release, q, in);
-        break;
-      case ActionId::kDesktopWheel:
-        queued = carried(&ScriptPlayer::step_desktop_wheel, q, in);
-        break;
+      case ActionId::kHsv: return carried(&Steps::edit, in);
+      case ActionId::kOk: return carried(&Steps::ok, in);
+      case ActionId::kCancel: return carried(&Steps::cancel, in);
+      case ActionId::kWait: return carried(&Steps::wait, in);
+      case ActionId::kDesktopMove: return carried(&Steps::desktop_move, in);
+      case ActionId::kDesktopPress: return carried(&Steps::desktop_press, in);
+      case ActionId::kDesktopRelease: return carried(&Steps::desktop_release, in);
+      case ActionId::kDesktopWheel: return carried(&Steps::desktop_wheel, in);
       case ActionId::kSnapshot:
-        break;  // handed to the host by advance()
+        return true;  // handed to the host by advance()
       // The real system's pen, touch and other programs are not the
       // script's to make.
       case ActionId::kDesktopWarp:
@@ -376,22 +374,35 @@ bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
       case ActionId::kTouchDown:
       case ActionId::kTouchMove:
       case ActionId::kTouchUp:
-        fail(std::string(action_spec(in.kind).word) +
-             " needs the simulated desktop: run with --headless");
-        queued = false;
-        break;
+        return failed(std::string(action_spec(in.kind).word) +
+                      " needs the simulated desktop: run with --headless");
       // Actions made of other inputs are never one input.
       case ActionId::kClick:
       case ActionId::kDrag:
-      case ActionId::kKey:
-        fail("not an input: " + std::string(action_spec(in.kind).word));
-        queued = false;
-        break;
+      case ActionId::kKey: break;
     }
-    if (!queued) return false;
+    return failed("not an input its kind can carry: " + std::string(action_spec(in.kind).word));
+  }
+};
+
+bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
+  fe.sync();
+  Steps steps{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
+  const std::string what = hvhost::describe(current_);
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const UserInput &in = inputs[i];
+    // Whether the input needs a panel's window is its kind's row's to say;
+    // the steps that use the window check for it all the same.
+    if (!steps.w && hvhost::needs_panel(in)) return steps.no_window();
+    steps.what = inputs.size() > 2 && in.kind == ActionId::kMove
+                     ? what + ", step " + std::to_string(i)
+                     : what;
+    if (!steps.take(in)) return false;
   }
   return true;
 }
+
+// ---- Sending -------------------------------------------------------------------
 
 bool ScriptPlayer::send(FrontEnd &, Event &e) {
   INPUT in{};
@@ -422,6 +433,8 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
   if (on_sent) on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
   return true;
 }
+
+// ---- Playing -------------------------------------------------------------------
 
 ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
   const ULONGLONG timeout_ms = static_cast<ULONGLONG>(options_.timeout_s * 1000.0);

@@ -29,7 +29,6 @@
 namespace hvwin {
 
 class FrontEnd;
-struct PanelWindow;
 
 struct PlayerOptions {
   // Seconds one event may take to be taken in, and a window to appear or
@@ -83,42 +82,13 @@ class ScriptPlayer {
     ULONGLONG deadline = 0;
   };
 
-  // What the steps of one action's inputs share: the panel's window they
-  // go to (null when none is open), where the pointer is, the input's kind
-  // and the words that name it in messages.
-  struct Queueing {
-    FrontEnd &fe;
-    PanelWindow *w;
-    POINT cursor;
-    std::string what;
-    hvhost::ActionId kind;
-  };
-
-  // The events of the action's inputs, one step function a kind of input
-  // (as deliver() has one a kind); false after fail() when it cannot be
-  // played on the panels there are.
+  // The steps of one action's inputs: one function a kind of input, as
+  // deliver() has one, defined with the window and pointer they share in
+  // script_player.cpp alone.
+  struct Steps;
+  // The events of the action's inputs; false after fail() when it cannot
+  // be played on the panels there are.
   bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
-  template <typename P>
-  bool carried(bool (ScriptPlayer::*step)(Queueing &, const P &), Queueing &q,
-               const hvhost::UserInput &in);
-  bool step_press(Queueing &q, const hvhost::ButtonAt &b);
-  bool step_release(Queueing &q, const hvhost::ButtonAt &b);
-  bool step_move(Queueing &q, const hvhost::PointerAt &m);
-  bool step_key_down(Queueing &q, const hvhost::KeyStroke &k);
-  bool step_key_up(Queueing &q, const hvhost::KeyStroke &k);
-  bool step_edit(Queueing &q, const hvhost::EditValues &e);
-  bool step_ok(Queueing &q, const hvhost::NoPayload &);
-  bool step_cancel(Queueing &q, const hvhost::NoPayload &);
-  bool step_wait(Queueing &q, const hvhost::Pause &p);
-  bool step_desktop_move(Queueing &q, const hvhost::PointerAt &m);
-  bool step_desktop_press(Queueing &q, const hvhost::DesktopButton &b);
-  bool step_desktop_release(Queueing &q, const hvhost::DesktopButton &b);
-  bool step_desktop_wheel(Queueing &q, const hvhost::WheelTurn &t);
-  // What the steps above share.
-  bool step_button(Queueing &q, const hvhost::ButtonAt &b, bool down);
-  bool step_key(Queueing &q, const hvhost::KeyStroke &k, bool down);
-  bool step_window_button(Queueing &q, bool ok);
-  bool no_window();
 
   // The events a step is made of.
   void add_mouse_move(POINT at, HWND target, const std::string &what);
