@@ -16,12 +16,19 @@
 // call and costs more; these figures are the plug-in's own work plus the
 // reference host's. The host's call log and the desktop's Win32 log are off.
 //
+// BM_RunStartCatcher is what the pointer catcher adds to a run's start: its
+// windows made and asked, and where they are kept the two block reads that
+// check them, set against the tick period (start_in_ticks: the thread's
+// busy time over 100 ms), with the system keeping them out of reads or not.
+//
 // BM_BusyTick and BM_BusyHookMove set the tick and the hook of before
 // (225 GetPixel reads a tick; a GetPixel and a title set a move) beside
 // today's (one block a tick; a move only recorded) under the simulated
 // desktop's cost model of a composited desktop, 0, 1 and 20 ms a screen
 // read: busy_ms is the time the thread is kept busy per call (the reads'
-// virtual time; the CPU time is the benchmark's own figure).
+// virtual time; the CPU time is the benchmark's own figure). BM_RunStart
+// sets the picker opened and cancelled with a sampling run beside the same
+// without one: the difference is the run's start and end.
 #include <benchmark/benchmark.h>
 #include <stdint.h>
 #include <string.h>
@@ -38,8 +45,9 @@
 #include "abi/host_api.h"
 #include "bench/yardsticks.h"
 #include "desktop.h"
+#include "eyedropper/catcher.h"
 #include "eyedropper/eyedropper.h"
-#include "eyedropper/spoit_panel.h"
+#include "eyedropper/magnifier.h"
 #include "model/host.h"
 #include "plugin/activation.h"
 #include "session/action_feed.h"
@@ -66,6 +74,18 @@ class Session {
   static Session &get() {
     static Session *session = new Session();
     return *session;
+  }
+
+  // Opens the picker and cancels it, with no sampling run.
+  void picker_only() {
+    hvhost::CallbackDriver driver([](Host &) -> std::optional<Action> { return Action::cancel(); });
+    host_->set_input(&driver);
+    LWColorPickLocal request{};
+    request.title = "Colour";
+    request.red = request.green = request.blue = 0.5f;
+    request.hotFunc = ignore_hot;
+    picker_activate(LWCOLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
+    host_->set_input(nullptr);
   }
 
   // Runs body inside a sampling run started with the S key on the open
@@ -342,6 +362,78 @@ void BM_BusyHookMove(benchmark::State &state) {
 BENCHMARK(BM_BusyHookMove)
     ->ArgsProduct({{0, 1, 20}, {kBefore, kNow}})
     ->ArgNames({"read_ms", "now"});
+
+// The catcher's part of a run's start, made and destroyed, at 0 and 20 ms a
+// screen read, where the system excludes it (kept) and where it cannot
+// (Wine: made, asked and destroyed unread).
+void BM_RunStartCatcher(benchmark::State &state) {
+  const auto read_ms = static_cast<uint32_t>(state.range(0));
+  const bool excluded = state.range(1) != 0;
+  double busy = 0;
+  bool kept = false;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    place_pointer(0);
+    const SamplingRun *run = sampling_run_current();
+    desktop_set_affinity_support(excluded ? DESKTOP_AFFINITY_EXCLUDE : DESKTOP_AFFINITY_STUB);
+    desktop_set_screen_read_ms(read_ms);
+    const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+    MonitorList monitors;
+    monitor_list_read(&monitors, run->desktop_window);
+    POINT at = {200, 200};
+    // The run's own catcher goes first, so that each round makes its own.
+    SamplingRun *mutable_run = const_cast<SamplingRun *>(run);
+    catcher_destroy(&mutable_run->catcher);
+    const uint64_t t0 = desktop_time_ms();
+    for (auto _ : state) {
+      Catcher catcher;
+      kept = catcher_create(&catcher, run->screen, run->desktop_dc, monitors, at);
+      catcher_destroy(&catcher);
+    }
+    busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
+    dpi_switch_restore(dpi);
+    desktop_set_screen_read_ms(0);
+    desktop_set_affinity_support(DESKTOP_AFFINITY_EXCLUDE);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  if (kept != excluded) state.SkipWithError("the catcher was not kept where it should be");
+  state.counters["busy_ms"] = busy;
+  state.counters["start_in_ticks"] = busy / 100.0;
+}
+BENCHMARK(BM_RunStartCatcher)
+    ->ArgsProduct({{0, 20}, {0, 1}})
+    ->ArgNames({"read_ms", "excluded"})
+    ->Unit(benchmark::kMicrosecond);
+
+// The run's start and end, with the picker's open and close around it: the
+// picker opened and cancelled with a sampling run (S, then cancelled at
+// once) beside the same without one; the difference is what the run
+// creates before the magnifier opens (the services, the magnifier, the
+// desktop's DC and block, the hook and the timer) and releases after.
+// busy_ms is the thread's virtual time per iteration, at 0 and 20 ms a
+// screen read.
+void BM_RunStart(benchmark::State &state) {
+  const auto read_ms = static_cast<uint32_t>(state.range(0));
+  const bool with_run = state.range(1) != 0;
+  place_pointer(0);
+  desktop_set_screen_read_ms(read_ms);
+  const uint64_t t0 = desktop_time_ms();
+  bool ran = true;
+  for (auto _ : state) {
+    if (with_run)
+      ran = Session::get().in_sampling_run([](Host &) {}) && ran;
+    else
+      Session::get().picker_only();
+  }
+  const double busy =
+      static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
+  desktop_set_screen_read_ms(0);
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["busy_ms"] = busy;
+}
+BENCHMARK(BM_RunStart)
+    ->ArgsProduct({{0, 20}, {0, 1}})
+    ->ArgNames({"read_ms", "run"})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -433,11 +433,4 @@ void Host::stop_input(std::string error) {
   aborted_ = true;
 }
 
-void DesktopInput::pointer_move(int, int) {}
-void DesktopInput::pointer_press(MouseButton) {}
-void DesktopInput::pointer_release(MouseButton) {}
-void DesktopInput::time_passed(uint32_t, uint64_t) {}
-void DesktopInput::keys_held(int) {}
-void DesktopInput::wheel_turn(int) {}
-
 }  // namespace hvhost

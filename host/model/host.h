@@ -63,17 +63,22 @@ class InputDriver {
 class DesktopInput {
  public:
   virtual ~DesktopInput() = default;
-  virtual void pointer_move(int x, int y);
-  virtual void pointer_press(MouseButton button);
-  virtual void pointer_release(MouseButton button);
+  virtual void pointer_move(int /*x*/, int /*y*/) {}
+  virtual void pointer_press(MouseButton) {}
+  virtual void pointer_release(MouseButton) {}
   // The wheel turns `notches` notches (forward when positive), each
   // WHEEL_DELTA (120).
-  virtual void wheel_turn(int notches);
+  virtual void wheel_turn(int /*notches*/) {}
+  // Another program moves the pointer (SetCursorPos): no hook sees it.
+  virtual void pointer_warp(int /*x*/, int /*y*/) {}
+  // A pen (or a finger) at (x, y) hovers or moves, touches, or lifts.
+  enum class Contact { kMove, kDown, kUp };
+  virtual void pen_or_touch(bool /*pen*/, Contact, int /*x*/, int /*y*/) {}
   // Time moves on by ms; now_ms is the virtual clock after the step.
-  virtual void time_passed(uint32_t ms, uint64_t now_ms);
+  virtual void time_passed(uint32_t /*ms*/, uint64_t /*now_ms*/) {}
   // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say
   // (1, 2, 4), for the system's key state.
-  virtual void keys_held(int qualifiers);
+  virtual void keys_held(int /*qualifiers*/) {}
 };
 
 // The keys the host keeps for itself on a panel opened without

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -288,7 +289,84 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
       ->excludes("--monitors")
       ->excludes("--screen-read-ms")
       ->excludes("--hook-timeout-ms");
+  app.add_option("--capture-exclusion", o->capture_exclusion,
+                 "how the simulated system keeps a window out of screen reads: yes (Windows "
+                 "10 2004 and later), monitor (older Windows: shown black), fails (Wine), "
+                 "missing (before Windows 7) or not-in-gdi (excluded, but GDI reads still "
+                 "show it) (default: yes)")
+      ->type_name("MODE");
+  app.add_flag("--no-compositor", o->no_compositor,
+               "the simulated system runs without its compositor: no window can be kept out "
+               "of screen reads");
+  app.add_option("--window", o->windows,
+                 "another program's window on the simulated desktop, KIND,X,Y,W,H in physical "
+                 "pixels: KIND pointer (it handles pen and touch itself, as a browser does) or "
+                 "default (it leaves them to DefWindowProc); may be given up to 64 times, each "
+                 "above the last")
+      ->type_name("KIND,X,Y,W,H");
 }
+
+namespace {
+
+// --capture-exclusion's words, in DesktopAffinitySupport's order.
+const char *const kCaptureExclusionWords[] = {"yes", "monitor", "fails", "missing", "not-in-gdi"};
+
+std::string parse_window(const std::string &text, WindowConfig *out) {
+  const std::string problem =
+      "--window is KIND,X,Y,W,H with KIND pointer or default and "
+      "W and H 1.." +
+      std::to_string(kMaxDisplaySize) + ", not " + quoted_text(text);
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) return problem;
+  const std::string kind = text.substr(0, comma);
+  if (kind != "pointer" && kind != "default") return problem;
+  int v[4] = {};
+  size_t at = comma + 1;
+  for (int i = 0; i < 4; ++i) {
+    const size_t end = i < 3 ? text.find(',', at) : text.size();
+    if (end == std::string::npos || end == at || end - at > 6) return problem;
+    long n = 0;
+    bool negative = false;
+    size_t k = at;
+    if (text[k] == '-' && i < 2) {
+      negative = true;
+      ++k;
+    }
+    if (k == end) return problem;
+    for (; k < end; ++k) {
+      if (text[k] < '0' || text[k] > '9') return problem;
+      n = n * 10 + (text[k] - '0');
+    }
+    v[i] = static_cast<int>(negative ? -n : n);
+    at = end + 1;
+  }
+  if (v[2] < 1 || v[3] < 1 || v[2] > kMaxDisplaySize || v[3] > kMaxDisplaySize) return problem;
+  *out = WindowConfig{kind == "pointer", v[0], v[1], v[2], v[3]};
+  return {};
+}
+
+std::string apply_system_options(const CommonOptions &o, SessionConfig *config) {
+  if (!o.capture_exclusion.empty()) {
+    int found = -1;
+    for (int i = 0; i < static_cast<int>(std::size(kCaptureExclusionWords)); ++i)
+      if (o.capture_exclusion == kCaptureExclusionWords[i]) found = i;
+    if (found < 0)
+      return "--capture-exclusion is yes, monitor, fails, missing or not-in-gdi, not " +
+             quoted_text(o.capture_exclusion);
+    config->capture_exclusion = found;
+  }
+  config->compositor = !o.no_compositor;
+  if (o.windows.size() > 64) return "--window may be given at most 64 times";
+  for (const std::string &text : o.windows) {
+    WindowConfig w;
+    const std::string problem = parse_window(text, &w);
+    if (!problem.empty()) return problem;
+    config->windows.push_back(w);
+  }
+  return {};
+}
+
+}  // namespace
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
   config->module_path = o.module_path;
@@ -319,6 +397,7 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
         parse_number_option("--hook-timeout-ms", "MS", o.hook_timeout_ms, 1, 60000, true, &ms);
     config->hook_timeout_ms = static_cast<uint32_t>(ms);
   }
+  if (problem.empty()) problem = apply_system_options(o, config);
   if (problem.empty() && !o.desktop_from.empty())
     problem = apply_machine_report(o.desktop_from, config);
   if (!problem.empty()) return problem;

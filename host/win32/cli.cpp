@@ -22,6 +22,10 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
            "real desktop";
   if (!w.headless && !config.monitors.empty())
     return "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (!w.headless &&
+      (config.capture_exclusion != 0 || !config.compositor || !config.windows.empty()))
+    return "--capture-exclusion, --no-compositor and --window set up the simulated system; "
+           "the windowed host runs on the real one";
   if (!w.headless && hook_timeout_given)
     return "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
            "(LowLevelHooksTimeout)";
@@ -72,6 +76,10 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                "at the end as 'win32 hooks N timers N dcs N ...'. With --screen-read-ms the "
                "plug-in's reads sleep that long, and 'busy hook ... tick ...' gives the time its "
                "hook and tick kept the thread");
+  app.add_flag("--blind-hook", w.blind_hook,
+               "the plug-in's low-level mouse hook is installed blind: it passes every event "
+               "on and the plug-in sees none (as with pen input it never gets, or a hook "
+               "Windows dropped); implies the import patches of --audit");
   app.add_flag("--report-resources", w.report_resources,
                "print the process's GDI and USER objects and private bytes before the first "
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "

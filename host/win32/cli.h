@@ -18,6 +18,7 @@ struct WindowedConfig {
   std::optional<std::array<int, 2>> chart_at;  // else placed from the screen
   bool report_windows = false;
   bool audit = false;
+  bool blind_hook = false;
   bool bench = false;
   bool report_resources = false;
   bool display_given = false;  // --display given: else the real screen's size

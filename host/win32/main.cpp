@@ -47,8 +47,9 @@ int run_windowed(hvhost::SessionConfig config, const hvwin::WindowedConfig &w) {
   if (const int code = session.load_module()) return code;
   // --screen-read-ms: the plug-in's screen reads sleep, through the same
   // patched imports that count them.
-  const bool patch_imports = w.audit || w.bench || config.screen_read_ms > 0;
+  const bool patch_imports = w.audit || w.bench || w.blind_hook || config.screen_read_ms > 0;
   hvwin::set_screen_read_cost(config.screen_read_ms);
+  hvwin::set_hook_blind(w.blind_hook);
   if (patch_imports) {
     HMODULE handle = nullptr;
     std::string why;

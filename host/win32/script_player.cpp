@@ -1,16 +1,36 @@
+// The script played as real input.
+//
+// Sections:
+//   Coordinates       absolute_x(), absolute_y(): SendInput's scale
+//   Events            add_mouse_move() ... add_held_key(): the events a step is made of
+//   Wine workarounds  what Wine 8 needs that Windows does not, in one place
+//   Steps             ScriptPlayer::Steps: one function an input kind, as deliver() has
+//   Sending           send(): one event through SendInput
+//   Playing           advance(): the next action, its events one at a time, their waits
 #include "win32/script_player.h"
 
 #include <array>
 #include <string>
 
 #include "model/host.h"
+#include "model/places.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
 
 using hvhost::Action;
+using hvhost::action_spec;
+using hvhost::ActionId;
+using hvhost::ButtonAt;
+using hvhost::DesktopButton;
+using hvhost::EditValues;
+using hvhost::KeyStroke;
 using hvhost::MouseButton;
+using hvhost::NoPayload;
+using hvhost::Pause;
+using hvhost::PointerAt;
 using hvhost::UserInput;
+using hvhost::WheelTurn;
 
 namespace {
 
@@ -28,6 +48,8 @@ int64_t now_counter() {
 }
 
 }  // namespace
+
+// ---- Coordinates ---------------------------------------------------------------
 
 // The system maps an absolute coordinate a to pixel a * extent / 65536
 // (rounded down); the smallest a that maps to x is the ceiling below.
@@ -57,6 +79,8 @@ ScriptPlayer::Step ScriptPlayer::fail(const std::string &message) {
   s.kind = Step::kError;
   return s;
 }
+
+// ---- Events --------------------------------------------------------------------
 
 void ScriptPlayer::add_mouse_move(POINT at, HWND target, const std::string &what) {
   Event e;
@@ -120,18 +144,19 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
-bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::string &what) {
+bool ScriptPlayer::add_held_key(const KeyStroke &k, bool down, HWND target,
+                                const std::string &what) {
   // A key with qualifiers is typed by its virtual key, as a user types it,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
   // keys go down before its press and come up after its release. The
   // arrows are their virtual keys too.
   static const std::pair<int, WORD> kSpecial[] = {
       {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
-  SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  SHORT scan = k.code < 0x80 ? VkKeyScanA(static_cast<char>(k.code)) : -1;
   for (const auto &[code, vk] : kSpecial)
-    if (in.code == code) scan = static_cast<SHORT>(vk);
+    if (k.code == code) scan = static_cast<SHORT>(vk);
   if (scan == -1 || (scan & 0x0600)) {
-    fail("key code " + std::to_string(in.code) + " cannot be typed with ctrl+, shift+ or alt+");
+    fail("key code " + std::to_string(k.code) + " cannot be typed with ctrl+, shift+ or alt+");
     return false;
   }
   static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
@@ -139,8 +164,8 @@ bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::str
                                                {hvhost::kQualifierAlt, VK_MENU}};
   const WORD vk = static_cast<WORD>(scan & 0xFF);
   // A capital is typed with Shift.
-  const int qualifiers = in.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
-  if (in.kind == UserInput::kKeyDown) {
+  const int qualifiers = k.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  if (down) {
     for (const auto &[bit, held] : kHeld)
       if (qualifiers & bit) add_key(held, false, target, what);
     add_key(vk, false, target, what);
@@ -152,125 +177,232 @@ bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::str
   return true;
 }
 
-bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
-  fe.sync();
-  PanelWindow *w = fe.innermost_window();
-  // Where the last event this script sent left the pointer (GetCursorPos
-  // can lag behind under Wine, see send()).
+// ---- Wine workarounds ----------------------------------------------------------
+// What Wine 8 needs that Windows does not, in one place; each is harmless on
+// Windows.
+
+// Where the pointer is before an action's events: where the last move this
+// script sent put it, rather than GetCursorPos, which under Wine lags
+// behind a SendInput move while a low-level hook is installed (see
+// wine_move_x_pointer_first).
+POINT ScriptPlayer::wine_pointer_before_action() const {
   POINT cursor{-1, -1};
   if (pointer_)
     cursor = *pointer_;
   else
     GetCursorPos(&cursor);
-  const std::string what = hvhost::describe(current_);
-  const auto no_window = [this] {
-    fail("no panel window is open");
+  return cursor;
+}
+
+// Wine 8 does not move the X pointer when SendInput moves the pointer
+// while a low-level mouse hook is installed, and GetCursorPos reads the X
+// pointer back once the pointer has rested for 100 ms: the magnifier would
+// sample around the old place. For a pointer move on the desktop, setting
+// the position first moves the X pointer too; it passes no hook, and the
+// windows take only tagged input, so the plug-in still sees just the
+// SendInput event. (In a panel window that would cost the window its move
+// message: the SendInput move to where the pointer already is brings
+// none.)
+void ScriptPlayer::wine_move_x_pointer_first(const Event &e) {
+  if (e.warp) SetCursorPos(e.at.x, e.at.y);
+}
+
+// ---- Steps: one function an input kind, mirroring deliver() ----------------------
+
+// What the steps of one action's inputs share: the player whose events they
+// add, the panel's window they go to (null when none is open), where the
+// pointer is, the input's kind and the words that name it in messages.
+struct ScriptPlayer::Steps {
+  ScriptPlayer &player;
+  FrontEnd &fe;
+  PanelWindow *w;
+  POINT cursor;
+  std::string what;
+  ActionId kind = ActionId::kWait;
+
+  bool press(const ButtonAt &b) { return button(b, true); }
+  bool release(const ButtonAt &b) { return button(b, false); }
+
+  bool move(const PointerAt &m) {
+    if (!w) return no_window();
+    const POINT at = fe.panel_to_screen(*w, m.x, m.y);
+    player.add_mouse_move(at, nullptr, what);
+    cursor = at;
+    return true;
+  }
+
+  bool key_down(const KeyStroke &k) { return key(k, true); }
+  bool key_up(const KeyStroke &k) { return key(k, false); }
+
+  // As a user types it: click the editor's first field, type each value,
+  // Tab to the next field, Enter. The editor is the place the kind's row
+  // needs.
+  bool edit(const EditValues &e) {
+    if (!w) return no_window();
+    const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
+    const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
+    if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
+    const hvhost::Rect f = found->control->editor_field(0);
+    player.add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
+    for (size_t i = 0; i < e.values.size(); ++i) {
+      for (char ch : std::to_string(e.values[i]))
+        player.add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
+      player.add_vk(i + 1 < e.values.size() ? VK_TAB : VK_RETURN, w->hwnd, what);
+    }
+    return true;
+  }
+
+  bool ok(const NoPayload &) { return window_button(true); }
+  bool cancel(const NoPayload &) { return window_button(false); }
+
+  bool wait(const Pause &p) {
+    player.wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(p.ms, 0));
+    return true;
+  }
+
+  bool desktop_move(const PointerAt &m) {
+    player.add_mouse_move(POINT{m.x, m.y}, nullptr, what);
+    player.events_.back().warp = true;
+    cursor = POINT{m.x, m.y};
+    return true;
+  }
+
+  bool desktop_press(const DesktopButton &b) {
+    player.add_button(true, b.button, cursor, nullptr, what);
+    return true;
+  }
+
+  bool desktop_release(const DesktopButton &b) {
+    player.add_button(false, b.button, cursor, nullptr, what);
+    return true;
+  }
+
+  // One wheel event of NOTCHES x WHEEL_DELTA at the pointer.
+  bool desktop_wheel(const WheelTurn &t) {
+    Event e;
+    e.kind = Event::kMouse;
+    e.flags = MOUSEEVENTF_WHEEL;
+    const int notches = std::clamp(t.notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
+    e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
+    e.at = cursor;
+    e.what = what;
+    player.events_.push_back(e);
+    return true;
+  }
+
+  // ---- What the steps above share
+
+  // A press must land on the window; a move or a release goes wherever the
+  // pointer is (the window holds the capture while a button is down).
+  bool button(const ButtonAt &b, bool down) {
+    if (!w) return no_window();
+    const POINT at = fe.panel_to_screen(*w, b.x, b.y);
+    HWND target = down ? w->hwnd : nullptr;
+    if (at.x != cursor.x || at.y != cursor.y) {
+      player.add_mouse_move(at, target, what);
+      cursor = at;
+    }
+    player.add_button(down, b.button, at, target, what);
+    return true;
+  }
+
+  // A key goes to the panel's window. Keys with qualifiers, and the arrows
+  // (no character carries the host's codes for them), are typed by their
+  // virtual keys; so is Space, so that the key state has it as a typed one
+  // does; the others as the character.
+  bool key(const KeyStroke &k, bool down) {
+    if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF))
+      return failed("key code " + std::to_string(k.code) + " cannot be typed as one character");
+    HWND target = w ? w->hwnd : nullptr;
+    if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
+      return player.add_held_key(k, down, target, what);
+    player.add_char(static_cast<WORD>(k.code), target, down, !down);
+    return true;
+  }
+
+  // The window's OK or Cancel button clicked where the window drew it.
+  bool window_button(bool is_ok) {
+    if (!w) return no_window();
+    const std::optional<hvhost::Rect> &r = is_ok ? w->layout.ok : w->layout.cancel;
+    if (!r)
+      return failed(hvhost::missing_place_message(is_ok ? hvhost::Place::kOkButton
+                                                        : hvhost::Place::kCancelButton));
+    player.add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
+    return true;
+  }
+
+  bool failed(const std::string &message) {
+    player.fail(message);
     return false;
-  };
+  }
+  bool no_window() { return failed("no panel window is open"); }
+
+  // The kind's step with the payload it carries; an input made with
+  // another payload stops the script.
+  template <typename P>
+  bool carried(bool (Steps::*step)(const P &), const UserInput &in) {
+    if (const P *payload = in.as<P>()) return (this->*step)(*payload);
+    return failed("an input without its payload");
+  }
+
+  // The input's step.
+  bool take(const UserInput &in) {
+    kind = in.kind;
+    switch (in.kind) {
+      case ActionId::kPress: return carried(&Steps::press, in);
+      case ActionId::kRelease: return carried(&Steps::release, in);
+      case ActionId::kMove: return carried(&Steps::move, in);
+      case ActionId::kKeyDown: return carried(&Steps::key_down, in);
+      case ActionId::kKeyUp: return carried(&Steps::key_up, in);
+      case ActionId::kRgb:
+      case ActionId::kHsv: return carried(&Steps::edit, in);
+      case ActionId::kOk: return carried(&Steps::ok, in);
+      case ActionId::kCancel: return carried(&Steps::cancel, in);
+      case ActionId::kWait: return carried(&Steps::wait, in);
+      case ActionId::kDesktopMove: return carried(&Steps::desktop_move, in);
+      case ActionId::kDesktopPress: return carried(&Steps::desktop_press, in);
+      case ActionId::kDesktopRelease: return carried(&Steps::desktop_release, in);
+      case ActionId::kDesktopWheel: return carried(&Steps::desktop_wheel, in);
+      case ActionId::kSnapshot:
+        return true;  // handed to the host by advance()
+      // The real system's pen, touch and other programs are not the
+      // script's to make.
+      case ActionId::kDesktopWarp:
+      case ActionId::kPenMove:
+      case ActionId::kPenDown:
+      case ActionId::kPenUp:
+      case ActionId::kTouchDown:
+      case ActionId::kTouchMove:
+      case ActionId::kTouchUp:
+        return failed(std::string(action_spec(in.kind).word) +
+                      " needs the simulated desktop: run with --headless");
+      // Actions made of other inputs are never one input.
+      case ActionId::kClick:
+      case ActionId::kDrag:
+      case ActionId::kKey: break;
+    }
+    return failed("not an input its kind can carry: " + std::string(action_spec(in.kind).word));
+  }
+};
+
+bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
+  fe.sync();
+  Steps steps{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
+  const std::string what = hvhost::describe(current_);
   for (size_t i = 0; i < inputs.size(); ++i) {
     const UserInput &in = inputs[i];
-    // Whether the input needs a panel's window is its action's row's to say;
-    // the cases that use the window check for it all the same.
-    if (!w && in.needs_panel) return no_window();
-    const std::string what_step = inputs.size() > 2 && in.kind == UserInput::kMove
-                                      ? what + ", step " + std::to_string(i)
-                                      : what;
-    switch (in.kind) {
-      case UserInput::kPress:
-      case UserInput::kMove:
-      case UserInput::kRelease: {
-        // A press must land on the window; a move or a release goes
-        // wherever the pointer is (the window holds the capture while a
-        // button is down).
-        if (!w) return no_window();
-        const POINT at = fe.panel_to_screen(*w, in.x, in.y);
-        HWND target = in.kind == UserInput::kPress ? w->hwnd : nullptr;
-        if (in.kind == UserInput::kMove || at.x != cursor.x || at.y != cursor.y) {
-          add_mouse_move(at, target, what_step);
-          cursor = at;
-        }
-        if (in.kind != UserInput::kMove)
-          add_button(in.kind == UserInput::kPress, in.button, at, target, what_step);
-        break;
-      }
-      case UserInput::kKeyDown:
-      case UserInput::kKeyUp:
-        if (in.code <= 0 || in.code > 0xFFFF || (in.code >= 0xD800 && in.code <= 0xDFFF)) {
-          fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
-          return false;
-        }
-        // Keys with qualifiers, and the arrows (no character carries the
-        // host's codes for them), are typed by their virtual keys.
-        if (in.qualifiers || (in.code >= LWDK_UP && in.code <= LWDK_RIGHT)) {
-          if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
-          break;
-        }
-        add_char(static_cast<WORD>(in.code), w ? w->hwnd : nullptr, in.kind == UserInput::kKeyDown,
-                 in.kind == UserInput::kKeyUp);
-        break;
-      case UserInput::kEditRgb:
-      case UserInput::kEditHsv: {
-        // As a user types it: click the first field, type each value, Tab
-        // to the next field, Enter.
-        if (!w) return no_window();
-        const hvhost::Control *c = w->panel->find_control(
-            in.kind == UserInput::kEditRgb ? "MiniRGBControl" : "MiniHSVControl");
-        if (!c) {
-          fail(hvhost::missing_place_message(in.kind == UserInput::kEditRgb
-                                                 ? hvhost::Place::kRgbEditor
-                                                 : hvhost::Place::kHsvEditor));
-          return false;
-        }
-        const hvhost::Rect f = c->editor_field(0);
-        add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
-        for (size_t k = 0; k < 3; ++k) {
-          for (char ch : std::to_string(in.values[k]))
-            add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
-          add_vk(k < 2 ? VK_TAB : VK_RETURN, w->hwnd, what);
-        }
-        break;
-      }
-      case UserInput::kOk:
-      case UserInput::kCancel: {
-        const bool ok = in.kind == UserInput::kOk;
-        if (!w) return no_window();
-        const std::optional<hvhost::Rect> &r = ok ? w->layout.ok : w->layout.cancel;
-        if (!r) {
-          fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton
-                                                : hvhost::Place::kCancelButton));
-          return false;
-        }
-        add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
-        break;
-      }
-      case UserInput::kWait:
-        wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(in.code, 0));
-        break;
-      case UserInput::kDesktopMove:
-        add_mouse_move(POINT{in.x, in.y}, nullptr, what);
-        events_.back().warp = true;
-        cursor = POINT{in.x, in.y};
-        break;
-      case UserInput::kDesktopPress:
-      case UserInput::kDesktopRelease:
-        add_button(in.kind == UserInput::kDesktopPress, in.button, cursor, nullptr, what);
-        break;
-      case UserInput::kDesktopWheel: {
-        Event e;
-        e.kind = Event::kMouse;
-        e.flags = MOUSEEVENTF_WHEEL;
-        const int notches = std::clamp(in.values[0], -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
-        e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
-        e.at = cursor;
-        e.what = what;
-        events_.push_back(e);
-        break;
-      }
-      case UserInput::kSnapshot: break;  // handed to the host by advance()
-    }
+    // Whether the input needs a panel's window is its kind's row's to say;
+    // the steps that use the window check for it all the same.
+    if (!steps.w && hvhost::needs_panel(in)) return steps.no_window();
+    steps.what = inputs.size() > 2 && in.kind == ActionId::kMove
+                     ? what + ", step " + std::to_string(i)
+                     : what;
+    if (!steps.take(in)) return false;
   }
   return true;
 }
+
+// ---- Sending -------------------------------------------------------------------
 
 bool ScriptPlayer::send(FrontEnd &, Event &e) {
   INPUT in{};
@@ -294,22 +426,15 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
                       : static_cast<WORD>(MapVirtualKeyA(e.vk, MAPVK_VK_TO_VSC));
     in.ki.dwExtraInfo = static_cast<ULONG_PTR>(e.tag);
   }
-  // Wine 8 does not move the X pointer when SendInput moves the pointer
-  // while a low-level mouse hook is installed, and GetCursorPos reads the X
-  // pointer back once the pointer has rested for 100 ms: the magnifier would
-  // sample around the old place. For a pointer move on the desktop, setting
-  // the position first moves the X pointer too; it passes no hook, and the
-  // windows take only tagged input, so the plug-in still sees just the
-  // SendInput event. (In a panel window that would cost the window its
-  // move message: the SendInput move to where the pointer already is brings
-  // none.)
-  if (e.warp) SetCursorPos(e.at.x, e.at.y);
+  wine_move_x_pointer_first(e);
   const int64_t sent_at = now_counter();
   if (SendInput(1, &in, sizeof in) != 1) return false;
   if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) pointer_ = e.at;
   if (on_sent) on_sent(e.tag, sent_at, e.kind == Event::kMouse && e.flags == MOUSEEVENTF_MOVE);
   return true;
 }
+
+// ---- Playing -------------------------------------------------------------------
 
 ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
   const ULONGLONG timeout_ms = static_cast<ULONGLONG>(options_.timeout_s * 1000.0);
@@ -383,7 +508,7 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
     hvhost::InputList inputs;
     std::string why;
     if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
-    if (inputs.size() == 1 && inputs[0].kind == UserInput::kSnapshot) {
+    if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
       Step s;
       s.kind = Step::kInput;
       s.input = inputs[0];

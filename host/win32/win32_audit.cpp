@@ -12,6 +12,7 @@ Win32Counts g_counts;
 unsigned g_read_ms = 0;
 BusyTime g_hook_busy, g_tick_busy;
 HOOKPROC g_hook_proc = nullptr;
+bool g_hook_blind = false;
 TIMERPROC g_timer_proc = nullptr;
 
 using SetHookFn = HHOOK(WINAPI *)(int, HOOKPROC, HINSTANCE, DWORD);
@@ -22,6 +23,10 @@ using GetWindowDCFn = HDC(WINAPI *)(HWND);
 using ReleaseDCFn = int(WINAPI *)(HWND, HDC);
 using GetPixelFn = COLORREF(WINAPI *)(HDC, int, int);
 using BitBltFn = BOOL(WINAPI *)(HDC, int, int, int, int, HDC, int, int, DWORD);
+using CreateWindowFn = HWND(WINAPI *)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                                      HINSTANCE, LPVOID);
+using DestroyWindowFn = BOOL(WINAPI *)(HWND);
+using SetWindowPosFn = BOOL(WINAPI *)(HWND, HWND, int, int, int, int, UINT);
 
 SetHookFn real_set_hook = nullptr;
 UnhookFn real_unhook = nullptr;
@@ -31,6 +36,9 @@ GetWindowDCFn real_get_window_dc = nullptr;
 ReleaseDCFn real_release_dc = nullptr;
 GetPixelFn real_get_pixel = nullptr;
 BitBltFn real_bitblt = nullptr;
+CreateWindowFn real_create_window = nullptr;
+DestroyWindowFn real_destroy_window = nullptr;
+SetWindowPosFn real_set_window_pos = nullptr;
 
 double now_ms() {
   LARGE_INTEGER t, f;
@@ -59,6 +67,11 @@ void CALLBACK timed_timer(HWND hwnd, UINT message, UINT_PTR id, DWORD time) {
   add_busy(&g_tick_busy, now_ms() - t0);
 }
 
+// A blind hook: installed, and passing everything on unseen.
+LRESULT CALLBACK blind_hook(int code, WPARAM w, LPARAM l) {
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
 // A screen DC's read waits as a composited desktop's does.
 void screen_read_wait(HDC dc) {
   if (g_read_ms > 0 && GetObjectType(dc) != OBJ_MEMDC) Sleep(g_read_ms);
@@ -68,7 +81,7 @@ HHOOK WINAPI counted_set_hook(int id, HOOKPROC proc, HINSTANCE mod, DWORD thread
   // One procedure at a time: the plug-in installs one hook and, after a
   // loss, the same one again.
   if (proc) g_hook_proc = proc;
-  HHOOK h = real_set_hook(id, proc ? timed_hook : proc, mod, thread);
+  HHOOK h = real_set_hook(id, !proc ? proc : g_hook_blind ? blind_hook : timed_hook, mod, thread);
   if (h) ++g_counts.hooks_set;
   return h;
 }
@@ -110,6 +123,27 @@ BOOL WINAPI counted_bitblt(HDC dest, int x, int y, int w, int h, HDC source, int
   return real_bitblt(dest, x, y, w, h, source, sx, sy, rop);
 }
 
+HWND WINAPI counted_create_window(DWORD ex_style, LPCSTR cls, LPCSTR name, DWORD style, int x,
+                                  int y, int w, int h, HWND parent, HMENU menu, HINSTANCE inst,
+                                  LPVOID param) {
+  HWND hwnd = real_create_window(ex_style, cls, name, style, x, y, w, h, parent, menu, inst, param);
+  if (hwnd) {
+    ++g_counts.windows_made;
+    if (style & WS_VISIBLE) ++g_counts.windows_shown;
+  }
+  return hwnd;
+}
+BOOL WINAPI counted_destroy_window(HWND hwnd) {
+  const BOOL ok = real_destroy_window(hwnd);
+  if (ok) ++g_counts.windows_destroyed;
+  return ok;
+}
+BOOL WINAPI counted_set_window_pos(HWND hwnd, HWND after, int x, int y, int w, int h, UINT flags) {
+  const BOOL ok = real_set_window_pos(hwnd, after, x, y, w, h, flags);
+  if (ok && (flags & SWP_SHOWWINDOW)) ++g_counts.windows_shown;
+  return ok;
+}
+
 struct Patch {
   const char *dll;
   const char *name;
@@ -123,6 +157,8 @@ void **slot(F *f) {
 }
 
 }  // namespace
+
+void set_hook_blind(bool blind) { g_hook_blind = blind; }
 
 bool audit_module_imports(HMODULE module, std::string *error) {
   const Patch patches[] = {
@@ -141,6 +177,12 @@ bool audit_module_imports(HMODULE module, std::string *error) {
       {"gdi32.dll", "GetPixel", slot(&real_get_pixel),
        reinterpret_cast<void *>(&counted_get_pixel)},
       {"gdi32.dll", "BitBlt", slot(&real_bitblt), reinterpret_cast<void *>(&counted_bitblt)},
+      {"user32.dll", "CreateWindowExA", slot(&real_create_window),
+       reinterpret_cast<void *>(&counted_create_window)},
+      {"user32.dll", "DestroyWindow", slot(&real_destroy_window),
+       reinterpret_cast<void *>(&counted_destroy_window)},
+      {"user32.dll", "SetWindowPos", slot(&real_set_window_pos),
+       reinterpret_cast<void *>(&counted_set_window_pos)},
   };
   void *targets[sizeof patches / sizeof patches[0]] = {};
   for (size_t i = 0; i < sizeof patches / sizeof patches[0]; ++i) {
@@ -206,7 +248,9 @@ std::string format_counts(const Win32Counts &c) {
          std::to_string(c.hooks_set) + "/" + std::to_string(c.hooks_removed) + " " +
          std::to_string(c.timers_set) + "/" + std::to_string(c.timers_killed) + " " +
          std::to_string(c.dcs_taken) + "/" + std::to_string(c.dcs_released) + ") pixels " +
-         std::to_string(c.pixels_read) + " blocks " + std::to_string(c.blocks_read);
+         std::to_string(c.pixels_read) + " blocks " + std::to_string(c.blocks_read) + " windows " +
+         std::to_string(c.windows_made) + "/" + std::to_string(c.windows_destroyed) + " shown " +
+         std::to_string(c.windows_shown);
 }
 
 }  // namespace hvwin

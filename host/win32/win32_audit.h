@@ -27,6 +27,8 @@ struct Win32Counts {
   int dcs_taken = 0, dcs_released = 0;
   uint64_t pixels_read = 0;
   uint64_t blocks_read = 0;  // BitBlt calls from a screen DC
+  int windows_made = 0, windows_destroyed = 0;
+  int windows_shown = 0;  // made visible, or shown by SetWindowPos
 
   int hooks_live() const { return hooks_set - hooks_removed; }
   int timers_live() const { return timers_set - timers_killed; }
@@ -44,6 +46,10 @@ struct BusyTime {
 // (0: none). Set it before the plug-in reads.
 void set_screen_read_cost(unsigned ms);
 
+// The plug-in's hook procedure is never called: its hook passes every event
+// on (CallNextHookEx) and sees none. Set it before the plug-in installs one.
+void set_hook_blind(bool blind);
+
 // Patches the import table of the loaded module. Returns false with *error
 // when the module's table cannot be read or holds none of the functions.
 bool audit_module_imports(HMODULE module, std::string *error);
@@ -51,8 +57,9 @@ bool audit_module_imports(HMODULE module, std::string *error);
 // The counts so far (only successful calls count).
 Win32Counts win32_counts();
 
-// "win32 hooks 0 timers 0 dcs 0 (set 2/2 2/2 2/2) pixels N blocks N": live
-// resources, then set/released totals, then the screen reads.
+// "win32 hooks 0 timers 0 dcs 0 (set 2/2 2/2 2/2) pixels N blocks N windows
+// M/D shown S": live resources, then set/released totals, then the screen
+// reads, then the plug-in's own windows made, destroyed and shown.
 std::string format_counts(const Win32Counts &c);
 
 // The plug-in's hook and timer procedures so far.

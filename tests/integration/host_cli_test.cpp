@@ -151,6 +151,9 @@ TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
   std::string text = "key S\n";
   for (int x = 500; x <= 550; x += 10)
     text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
+  // The hook is lost and replaced; the run goes on until the right button,
+  // which the key state tells of when no hook saw it.
+  text += "desktop press right\ndesktop release right\nwait 200\n";
   const std::string script = write_script("cli_costs.txt", text + "ok\n");
   const std::string trace = ::testing::TempDir() + "/cli_costs.trace";
   const ProcessResult r =
@@ -273,6 +276,31 @@ INSTANTIATE_TEST_SUITE_P(
                hvhost::Answer::No,
                hvhost::UnderExcluded::Window}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
+
+// A pen over a window that handles pen input itself: with capture
+// exclusion it picks through the plug-in's catcher; where the system has
+// none (Wine's), the tap is the window's and Esc ends the run.
+TEST(HostCommand, PenOverAWindowOfItsOwnAsTheSystemAllows) {
+  const std::string script =
+      write_script("cli_pen.txt",
+                   "key S\npen move 1400 850\npen move 1500 900\nwait 200\npen down 1500 900\n"
+                   "pen up 1500 900\nwait 100\nok\n");
+  const uint32_t rgb = desktop_test_pattern(1500, 900, 1920, 1080);
+  char line[128];
+  std::snprintf(line, sizeof line, "result 1 %.9g %.9g %.9g\n",
+                static_cast<float>(static_cast<int>(rgb >> 16) / 255.0),
+                static_cast<float>(static_cast<int>((rgb >> 8) & 0xFF) / 255.0),
+                static_cast<float>(static_cast<int>(rgb & 0xFF) / 255.0));
+  const ProcessResult r = host({"--module", hvtest::plugin_module_path(), "--window",
+                                "pointer,1000,500,900,560", "--script", script});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+  // Without exclusion the run is still going when the script's "ok" comes.
+  const ProcessResult wine =
+      host({"--module", hvtest::plugin_module_path(), "--window", "pointer,1000,500,900,560",
+            "--capture-exclusion", "fails", "--color", "0.2,0.4,0.6", "--script", script});
+  EXPECT_EQ(wine.out.find(line), std::string::npos) << wine.out;
+}
 
 TEST(HostCommand, WithoutAScriptThePanelIsCancelled) {
   const ProcessResult r = host(fake({"--color", "1,0,0", "--no-title"}));
@@ -413,6 +441,14 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--desktop-from", write_script("cli_report_x.txt", ""), "--monitors",
                      "1920x1080+0+0"}),
                1, "error: --monitors excludes --desktop-from"},
+        BadRun{fake({"--capture-exclusion", "no"}), 1,
+               "error: --capture-exclusion is yes, monitor, fails, missing or not-in-gdi, not "
+               "'no'"},
+        BadRun{fake({"--window", "browser,0,0,10,10"}), 1,
+               "error: --window is KIND,X,Y,W,H with KIND pointer or default"},
+        BadRun{fake({"--window", "pointer,0,0,0,10"}), 1, "error: --window is KIND,X,Y,W,H"},
+        BadRun{fake({"--window", "pointer,0,0,10"}), 1, "error: --window is KIND,X,Y,W,H"},
+        BadRun{fake({"--window", "pointer,0,-0,10,10,"}), 1, "error: --window is KIND,X,Y,W,H"},
         BadRun{fake({"--dpi-awareness", "aware"}), 1,
                "error: --dpi-awareness is unaware, system, per-monitor or per-monitor-v2, not "
                "'aware'"},

@@ -469,7 +469,7 @@ def case_paste_hex(ctx):
                                            "wait 250\n"
                                            "desktop wheel 1\n"
                                            "desktop wheel 1\n"
-                                           "key 4115\n"
+                                           "key 4113\n"
                                            "wait 350\n"
                                            "desktop press left\n"
                                            "desktop release left\n"
@@ -613,6 +613,91 @@ def case_eyedropper_composited(ctx):
     check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1) pixels 1 blocks "),
           "one hook all along, one GetPixel (the pick): %r" % audit)
     log("composited (20 ms a screen read): " + busy + "; " + audit.split(") ")[1])
+
+
+def case_eyedropper_no_catcher(ctx):
+    """Wine keeps no window out of screen reads (its SetWindowDisplayAffinity
+    fails), so the run goes on without the pointer catcher: the one window
+    made to ask is destroyed unshown, and a pick takes the colour under the
+    pointer as ever."""
+    block = 3
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "no_catcher", "key S\n"
+                                             "desktop move %d %d\n"
+                                             "wait 250\n"
+                                             "desktop press left\n"
+                                             "desktop release left\n"
+                                             "ok\n" % (x, y))
+    rgb = CHART_COLORS[block]
+    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-2], "chart buttons 0", "the pick's click kept from the chart")
+    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+    audit = win.lines[-1]
+    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
+          "hooks, timers and DCs released: " + audit)
+    check(audit.endswith(" windows 1/1 shown 0"),
+          "one window made to ask, destroyed, never shown: " + audit)
+
+
+def case_eyedropper_blind_hook(ctx):
+    """The plug-in's hook is installed blind (--blind-hook: the import patch
+    passes every event on unseen) while the real pointer moves over the
+    chart: the run is not ended, the readout follows the pointer, Space
+    takes the colour under it; in a second run Esc cancels."""
+    first, second = chart_center(3), chart_center(5)
+    win = eyedropper_host(ctx, "blind", "key S\n"
+                                        "desktop move %d %d\n"
+                                        "wait 350\n"
+                                        "desktop move %d %d\n"
+                                        "wait 1500\n"
+                                        "key down 32\n"
+                                        "wait 250\n"
+                                        "key up 32\n"
+                                        "wait 100\n"
+                                        "key S\n"
+                                        "desktop move %d %d\n"
+                                        "wait 350\n"
+                                        "key 27\n"
+                                        "ok\n" % (first + second + first), "--blind-hook")
+    rgb = CHART_COLORS[5]
+    equal(win.starting("hot ")[1:], ["hot " + color_text(rgb)],
+          "Space took the colour under the pointer, Esc nothing")
+    titles = titles_of_run(win, 0)
+    check(readout(CHART_COLORS[3]) in titles, "the readout followed: %r" % titles)
+    equal(titles[-1], readout(rgb), "the magnifier's last title")
+    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
+    check(readout(CHART_COLORS[3]) in titles_of_run(win, 1), "the second run's readout followed")
+    check(win.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 "),
+          "hooks, timers and DCs released: " + win.lines[-1])
+
+
+def case_eyedropper_under_magnifier(ctx):
+    """S pressed with the pointer where the magnifier would open (100 pixels
+    right of and below the picker's corner, over its field), then a pick
+    without moving: the magnifier opens elsewhere, and the colour taken is
+    the field's there."""
+    first = ctx.host("--script", ctx.script("where.txt", "ok\n"), "--report-windows")
+    opened = [l.split() for l in first.lines if l.startswith("window open ")]
+    check(opened, "no window open line: %r" % first.lines)
+    px, py = int(opened[0][2]), int(opened[0][3])
+    x, y = px + 100 + 53, py + 100 + 53
+    script = ctx.script("under.txt", "desktop move %d %d\n"
+                                     "wait 200\n"
+                                     "key S\n"
+                                     "wait 350\n"
+                                     "desktop press left\n"
+                                     "desktop release left\n"
+                                     "ok\n" % (x, y))
+    win = ctx.host("--script", script, "--report-windows")
+    spoit = [l.split() for l in win.lines if l.startswith("window open ") and l.endswith(" Spoit")]
+    check(len(spoit) == 1, "one magnifier: %r" % spoit)
+    sx, sy = int(spoit[0][2]), int(spoit[0][3])
+    check(not (sx - 48 <= x < sx + 106 + 48 and sy - 48 <= y < sy + 106 + 48),
+          "the magnifier at %d,%d opened over the pointer at %d,%d" % (sx, sy, x, y))
+    # The field's pixel there for the opening colour (0, 0, 0): 124, 195,
+    # 255, as the native headless host takes it with the same script.
+    equal(win.starting("hot ")[1:], ["hot " + color_text((124, 195, 255))],
+          "the field's colour under the pointer taken, not the magnifier's")
 
 
 # The --desktops session: the primary at 0..1919, a monitor left of it at
@@ -1058,9 +1143,12 @@ CASES = {
     "editor_drag": case_editor_drag,
     "window_move": case_window_move,
     "eyedropper_pick": case_eyedropper_pick,
+    "eyedropper_no_catcher": case_eyedropper_no_catcher,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
     "eyedropper_composited": case_eyedropper_composited,
+    "eyedropper_blind_hook": case_eyedropper_blind_hook,
+    "eyedropper_under_magnifier": case_eyedropper_under_magnifier,
     "script_error": case_script_error,
     "click_enter_esc": case_click_enter_esc,
     "paste_hex": case_paste_hex,
