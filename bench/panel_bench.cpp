@@ -182,9 +182,10 @@ void BM_FieldDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    const std::optional<hvhost::Rect> field = hvhost::find_field(*host.innermost_panel());
+    const std::optional<hvhost::FoundPlace> field =
+        hvhost::find_place(*host.innermost_panel(), hvhost::Place::kField);
     if (!field) return state.SkipWithError("the picker shows no field");
-    const int fx = field->x, fy = field->y;
+    const int fx = field->rect.x, fy = field->rect.y;
     host.mouse_press(fx + 128, fy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;
@@ -213,9 +214,10 @@ void BM_StripDragEvent(benchmark::State &state) {
   double ns = 0;
   uint64_t hot = 0;
   s.in_picker([&](Host &host) {
-    const std::optional<hvhost::Rect> strip = hvhost::find_strip(*host.innermost_panel());
+    const std::optional<hvhost::FoundPlace> strip =
+        hvhost::find_place(*host.innermost_panel(), hvhost::Place::kStrip);
     if (!strip) return state.SkipWithError("the picker shows no strip");
-    const int sx = strip->x, sy = strip->y;
+    const int sx = strip->rect.x, sy = strip->rect.y;
     host.mouse_press(sx + 10, sy + 128);
     const uint64_t hot0 = g_hot_calls;
     int i = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "desktop_state.h"
@@ -28,8 +29,11 @@ struct Clipboard {
   uintptr_t blocks_made = 0;
   bool open = false;
   HWND opened_for = nullptr;
-  bool owner_lost = false;  // emptied while opened without an owner
-  uintptr_t text = 0;       // the CF_TEXT block, which the clipboard owns; 0: none
+  bool owner_lost = false;              // emptied while opened without an owner
+  bool none_active = false;             // GetActiveWindow answers null
+  std::set<uintptr_t> message_windows;  // alive
+  uintptr_t message_windows_made = 0;
+  uintptr_t text = 0;  // the CF_TEXT block, which the clipboard owns; 0: none
   int misuse = 0;
   FailCountdown fail_open, fail_alloc, fail_set;
 };
@@ -78,23 +82,66 @@ bool clipboard_fail_pending(int point, int *pending) {
 
 }  // namespace desktop_detail
 
+// Message-only windows, which CreateWindowExA and DestroyWindow
+// (windows.cpp) hand here.
+namespace desktop_detail {
+
+HWND create_message_window(DWORD ex_style, LPCSTR class_name, DWORD style, HWND parent) {
+  Clipboard &c = board();
+  Ticket t = begin_call(kCreateWindowExA);
+  // Only message-only windows of a system class are made here.
+  const bool ok = parent == HWND_MESSAGE && class_name && std::strcmp(class_name, "STATIC") == 0 &&
+                  c.message_windows.size() < 64;
+  const uintptr_t h = ok ? kMessageWindowBase + ++c.message_windows_made : 0;
+  if (ok) c.message_windows.insert(h);
+  end_call(t, {static_cast<intptr_t>(ex_style), static_cast<intptr_t>(style)}, as_int(h),
+           "CreateWindowExA(0x%lx, \"%.24s\", 0x%lx, parent %s) = %s",
+           static_cast<unsigned long>(ex_style), class_name ? class_name : "null",
+           static_cast<unsigned long>(style), parent == HWND_MESSAGE ? "message" : "other",
+           object_name(h));
+  return to_handle<HWND>(h);
+}
+
+bool is_message_window(uintptr_t h) { return board().message_windows.count(h) == 1; }
+
+BOOL destroy_message_window(HWND hwnd) {
+  Clipboard &c = board();
+  Ticket t = begin_call(kDestroyWindow);
+  const uintptr_t h = from_handle(hwnd);
+  const BOOL ok = c.message_windows.erase(h) == 1;
+  end_call(t, {as_int(h)}, ok, "DestroyWindow(%s) = %d", object_name(h), ok);
+  return ok;
+}
+
+}  // namespace desktop_detail
+
 extern "C" {
 
 HWND WINAPI GetActiveWindow(void) {
   Ticket t = begin_call(kGetActiveWindow);
-  end_call(t, {}, handle_int(DESKTOP_ACTIVE_WINDOW), "GetActiveWindow() = panel");
-  return DESKTOP_ACTIVE_WINDOW;
+  HWND active = board().none_active ? nullptr : DESKTOP_ACTIVE_WINDOW;
+  end_call(t, {}, handle_int(active), "GetActiveWindow() = %s", active ? "panel" : "null");
+  return active;
 }
 
 BOOL WINAPI OpenClipboard(HWND owner) {
   Clipboard &c = board();
   Ticket t = begin_call(kOpenClipboard);
-  const BOOL ok = !c.open && !c.fail_open.fire();
+  // The owner is null, the host's panel, or a live window of the
+  // plug-in's; any other handle is refused, as Windows refuses a window
+  // that is not there.
+  const uintptr_t h = from_handle(owner);
+  const bool owner_ok = !owner || owner == DESKTOP_ACTIVE_WINDOW || c.message_windows.count(h) == 1;
+  const BOOL ok = owner_ok && !c.open && !c.fail_open.fire();
   if (ok) {
     c.open = true;
     c.opened_for = owner;
   }
-  end_call(t, {handle_int(owner)}, ok, "OpenClipboard(%s) = %d", owner ? "panel" : "null", ok);
+  end_call(t, {handle_int(owner)}, ok, "OpenClipboard(%s) = %d",
+           !owner                           ? "null"
+           : owner == DESKTOP_ACTIVE_WINDOW ? "panel"
+                                            : object_name(h),
+           ok);
   return ok;
 }
 
@@ -202,6 +249,12 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
   return ok ? nullptr : memory;
 }
 
+BOOL WINAPI MessageBeep(UINT type) {
+  Ticket t = begin_call(kMessageBeep);
+  end_call(t, {static_cast<intptr_t>(type)}, 1, "MessageBeep(0x%x) = 1", type);
+  return 1;
+}
+
 SIZE_T WINAPI GlobalSize(HGLOBAL memory) {
   Ticket t = begin_call(kGlobalSize);
   Block *b = block(from_handle(memory));
@@ -210,6 +263,10 @@ SIZE_T WINAPI GlobalSize(HGLOBAL memory) {
            object_name(from_handle(memory)), size);
   return size;
 }
+
+void desktop_set_no_active_window(int none) { board().none_active = none != 0; }
+
+int desktop_message_windows(void) { return static_cast<int>(board().message_windows.size()); }
 
 int desktop_set_clipboard(const void *bytes, size_t size) {
   Clipboard &c = board();

@@ -30,49 +30,11 @@
 namespace desktop_detail {
 
 // Function names the log and the call counts know, in the order of Fn.
-const char *const kFunctionNames[] = {"GetDesktopWindow",
-                                      "GetWindowDC",
-                                      "ReleaseDC",
-                                      "GetWindowRect",
-                                      "SetWindowsHookExA",
-                                      "CallNextHookEx",
-                                      "UnhookWindowsHookEx",
-                                      "SetTimer",
-                                      "KillTimer",
-                                      "GetCursorPos",
-                                      "GetPixel",
-                                      "GetModuleHandleA",
-                                      "@mouse",
-                                      "@timer",
-                                      "GetProcAddress",
-                                      "EnumDisplayMonitors",
-                                      "GetSystemMetrics",
-                                      "SetThreadDpiAwarenessContext",
-                                      "GetAsyncKeyState",
-                                      "CreateCompatibleDC",
-                                      "DeleteDC",
-                                      "CreateDIBSection",
-                                      "SelectObject",
-                                      "DeleteObject",
-                                      "BitBlt",
-                                      "GdiFlush",
-                                      "@hook_removed",
-                                      "@screen_read",
-                                      "GetActiveWindow",
-                                      "OpenClipboard",
-                                      "CloseClipboard",
-                                      "EmptyClipboard",
-                                      "GetClipboardData",
-                                      "SetClipboardData",
-                                      "GetKeyState",
-                                      "GlobalAlloc",
-                                      "GlobalLock",
-                                      "GlobalUnlock",
-                                      "GlobalFree",
-                                      "GlobalSize",
-                                      "SetCursorPos"};
-static_assert(sizeof kFunctionNames / sizeof kFunctionNames[0] == kFnCount,
-              "a name for every function");
+const char *const kFunctionNames[kFnCount] = {
+#define DESKTOP_FN_NAME(fn, name) name,
+    DESKTOP_FUNCTIONS(DESKTOP_FN_NAME)
+#undef DESKTOP_FN_NAME
+};
 
 State &state() {
   static State state;
@@ -254,6 +216,27 @@ void kill_all_hooks() {
 
 }  // namespace
 
+bool desktop_detail::mouse_input(UINT message, int x, int y, DWORD flags, uintptr_t extra,
+                                 const uintptr_t *to) {
+  State &s = state();
+  MSLLHOOKSTRUCT event{};
+  event.pt = POINT{x, y};
+  event.flags = flags;
+  event.time = static_cast<DWORD>(s.now);
+  event.dwExtraInfo = extra;
+  const bool swallowed = run_chain(HC_ACTION, message, reinterpret_cast<LPARAM>(&event)) != 0;
+  // Windows does not move the pointer for a move a hook swallowed, nor
+  // change the key state for a button a hook swallowed.
+  if (!(swallowed && message == WM_MOUSEMOVE)) desktop_set_cursor(x, y);
+  bool down = false;
+  const int key = button_key(message, &down);
+  if (key && !swallowed) {
+    desktop_key_event(key, down ? 1 : 0);
+    deliver_button(to ? *to : window_at(x, y), message);
+  }
+  return swallowed;
+}
+
 // The pixel as seen on screen; (x, y) must be on screen. The overlay is
 // copied out first: it may replace itself while it runs.
 uint32_t desktop_detail::compose(int x, int y) {
@@ -262,11 +245,11 @@ uint32_t desktop_detail::compose(int x, int y) {
   void *ctx = s.overlay_ctx;
   if (overlay) {
     uint32_t rgb = 0;
-    if (overlay(ctx, x, y, &rgb)) return rgb & 0xFFFFFFu;
+    if (overlay(ctx, x, y, &rgb)) return capture_layer(x, y, rgb & 0xFFFFFFu);
   }
   // The overlay may have resized the screen.
   if (!on_screen(x, y)) return 0;
-  return wallpaper_pixel(x, y);
+  return capture_layer(x, y, wallpaper_pixel(x, y));
 }
 
 extern "C" {
@@ -312,6 +295,7 @@ int desktop_reset(int width, int height) {
   s.fail_memory_dc = s.fail_dib = s.fail_select = s.fail_bitblt = FailCountdown{};
   desktop_clear_pixel_failures();
   clipboard_reset();
+  windows_reset();
   return 1;
 }
 
@@ -419,25 +403,19 @@ void desktop_cursor(int *x, int *y) {
 }
 
 int desktop_mouse_event(UINT message, int x, int y) {
-  State &s = state();
   Ticket t = begin_call(kMouseEvent);
   end_call(t, {static_cast<intptr_t>(message), x, y}, 0, "@mouse(0x%x, %d, %d)", message, x, y);
-  MSLLHOOKSTRUCT event{};
-  event.pt = POINT{x, y};
-  event.time = static_cast<DWORD>(s.now);
-  const bool swallowed = run_chain(HC_ACTION, message, reinterpret_cast<LPARAM>(&event)) != 0;
-  // Windows does not move the pointer for a move a hook swallowed, nor
-  // change the key state for a button a hook swallowed.
-  if (!(swallowed && message == WM_MOUSEMOVE)) desktop_set_cursor(x, y);
-  bool down = false;
-  const int key = button_key(message, &down);
-  if (key && !swallowed) desktop_key_event(key, down ? 1 : 0);
-  return swallowed ? 1 : 0;
+  return mouse_input(message, x, y, 0, 0, nullptr) ? 1 : 0;
 }
 
 int desktop_wheel_event(int notches) {
+  return desktop_wheel_delta(std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) *
+                             WHEEL_DELTA);
+}
+
+int desktop_wheel_delta(int delta) {
   State &s = state();
-  const int delta = std::clamp(notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA) * WHEEL_DELTA;
+  delta = std::clamp(delta, -32768, 32767);
   Ticket t = begin_call(kMouseEvent);
   end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0, "@mouse(0x%x, %d, %d, wheel %d)",
            WM_MOUSEWHEEL, s.cursor_x, s.cursor_y, delta);
@@ -566,6 +544,8 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_DIB: s.fail_dib.arm(nth); break;
     case DESKTOP_FAIL_SELECT: s.fail_select.arm(nth); break;
     case DESKTOP_FAIL_BITBLT: s.fail_bitblt.arm(nth); break;
+    case DESKTOP_FAIL_REGISTER_CLASS: s.fail_register_class.arm(nth); break;
+    case DESKTOP_FAIL_CREATE_WINDOW: s.fail_create_window.arm(nth); break;
     default: clipboard_fail_call(point, nth); break;
   }
 }
@@ -581,6 +561,8 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_DIB: return s.fail_dib.pending() ? 1 : 0;
     case DESKTOP_FAIL_SELECT: return s.fail_select.pending() ? 1 : 0;
     case DESKTOP_FAIL_BITBLT: return s.fail_bitblt.pending() ? 1 : 0;
+    case DESKTOP_FAIL_REGISTER_CLASS: return s.fail_register_class.pending() ? 1 : 0;
+    case DESKTOP_FAIL_CREATE_WINDOW: return s.fail_create_window.pending() ? 1 : 0;
   }
   int pending = 0;
   return clipboard_fail_pending(point, &pending) ? pending : 0;

@@ -15,7 +15,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "eyedropper/win32_standin.h"
+#include "win32/win32_standin.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -170,6 +170,9 @@ int desktop_mouse_event(UINT message, int x, int y);
 // mouseData (held to what a 16-bit delta can say). Returns 1 when a hook
 // swallowed it, else 0.
 int desktop_wheel_event(int notches);
+// The same for one event of `delta` (held to a 16-bit word): a fine wheel
+// sends a notch as several events with smaller deltas.
+int desktop_wheel_delta(int delta);
 
 // Runs the hook chain from its head with arbitrary arguments and returns the
 // chain's result; the pointer does not move. For tests of hook procedures.
@@ -179,6 +182,95 @@ LRESULT desktop_dispatch_hooks(int code, WPARAM wparam, const MSLLHOOKSTRUCT *ev
 // then reports it (VK_ESCAPE, ...). No hook runs and no window is told: a
 // key that the host does not act on.
 void desktop_key_event(int key, int down);
+
+// ---- Windows, pen and touch ------------------------------------------------------
+
+// Other programs' windows, for input to land on. They draw nothing of their
+// own (the screen shows the wallpaper and the host's panels where they are)
+// and are stacked in the order they were added, the last on top, all below
+// the plug-in's top-most windows. Where no window is, the desktop (which
+// leaves pointer input to DefWindowProc) is under the pointer.
+typedef enum DesktopWindowKind {
+  DESKTOP_WINDOW_POINTER = 1,  // handles WM_POINTER* itself: browsers, WinUI, Office
+  DESKTOP_WINDOW_DEFAULT = 2   // leaves pointer messages to DefWindowProc
+} DesktopWindowKind;
+#define DESKTOP_MAX_WINDOWS 64
+
+// Adds a window of kind at (x, y), width x height physical pixels, on top of
+// the other programs' windows. Returns its number (1, 2, ...), or 0 for an
+// unknown kind, a size outside 1..DESKTOP_MAX_SIZE or too many windows.
+int desktop_add_window(int x, int y, int width, int height, int kind);
+
+// What reached one of those windows: pointer messages it received, button
+// presses (from the mouse, or made from pen and touch) that got to it, and
+// how often it was activated by one of them.
+typedef struct DesktopWindowInput {
+  int pointer_messages;
+  int button_presses;
+  int activations;
+} DesktopWindowInput;
+// Copies window n's counts into *out; 0 for an unknown n or a null out.
+int desktop_window_input(int n, DesktopWindowInput *out);
+
+// The windows the plug-in made with CreateWindowExA and has not destroyed,
+// and the classes it registered and has not unregistered: leaks when a run
+// is over.
+int desktop_own_windows(void);
+int desktop_own_classes(void);
+// Activations of the plug-in's own windows (a press on a window without
+// WS_EX_NOACTIVATE whose procedure lets it activate).
+int desktop_own_activations(void);
+
+// A pen and a finger. The pen hovers (a move out of contact) and moves in
+// contact; a finger moves only in contact. Each goes as WM_POINTER*
+// messages to the window under it, and once in contact to the window where
+// contact began. A window that passes them to DefWindowProc (the desktop,
+// DESKTOP_WINDOW_DEFAULT, or a window of the plug-in's own that does) gets
+// mouse input made from them: through the hooks with LLMHF_INJECTED and a
+// dwExtraInfo of 0xFF515700 (| 0x80 for touch), moving the cursor. A window
+// that handles them itself gets no mouse input: no hook sees anything and
+// GetCursorPos stays where it was. A finger's mouse input waits for the
+// lift (press-and-hold) unless the window under it answers
+// WM_TABLET_QUERYSYSTEMGESTURESTATUS with TABLET_DISABLE_PRESSANDHOLD; the
+// lift then makes the move, the press and the release at once.
+typedef enum DesktopPointerKind { DESKTOP_PEN = 1, DESKTOP_TOUCH = 2 } DesktopPointerKind;
+typedef enum DesktopPointerAction {
+  DESKTOP_POINTER_MOVE = 1,  // hover, or move in contact
+  DESKTOP_POINTER_DOWN = 2,  // touch (moves there first)
+  DESKTOP_POINTER_UP = 3     // lift (moves there first)
+} DesktopPointerAction;
+#define DESKTOP_PEN_EXTRA_INFO 0xFF515700u
+#define DESKTOP_TOUCH_EXTRA_INFO 0xFF515780u
+// Returns how many mouse events were made from it (0 when none was).
+int desktop_pointer_event(int kind, int action, int x, int y);
+
+// Another program moves the pointer with SetCursorPos: the cursor moves
+// (clipped to the screen) and no hook sees anything. Logged as "@warp".
+void desktop_warp_pointer(int x, int y);
+
+// What the system offers for keeping a window out of screen captures.
+typedef enum DesktopAffinitySupport {
+  DESKTOP_AFFINITY_EXCLUDE = 0,       // Windows 10 2004 and later (after a reset)
+  DESKTOP_AFFINITY_MONITOR_ONLY = 1,  // Windows 7 to 10 1909: WDA_EXCLUDEFROMCAPTURE acts
+                                      // as WDA_MONITOR and reads back as it
+  DESKTOP_AFFINITY_STUB = 2,          // Wine 8: SetWindowDisplayAffinity fails
+  DESKTOP_AFFINITY_MISSING = 3,       // before Windows 7: no such functions
+  DESKTOP_AFFINITY_NOT_IN_GDI = 4     // the exclusion holds and reads back, but GDI's
+                                      // screen reads still show the window (that they
+                                      // honour it is not documented)
+} DesktopAffinitySupport;
+void desktop_set_affinity_support(int support);
+// The compositor (DWM) runs (after a reset) or not (Windows 7 with it
+// turned off): without it SetWindowDisplayAffinity fails.
+void desktop_set_compositor(int on);
+
+// In screen reads (GetPixel, BitBlt) a window of the plug-in's own shows
+// over what lies under it: not at all when WDA_EXCLUDEFROMCAPTURE holds,
+// black with WDA_MONITOR, and otherwise as its content (black; it paints
+// nothing) blended at its layered alpha: at alpha 1 every channel c reads
+// c * 254 / 255. A layered window is neither shown nor hit-tested until
+// SetLayeredWindowAttributes has run, nor at alpha 0, nor with
+// WS_EX_TRANSPARENT (hit-testing only).
 
 // ---- Virtual time --------------------------------------------------------------
 
@@ -251,8 +343,15 @@ HMODULE desktop_module(void);       // what GetModuleHandleA(NULL) returns
 // fails, as documented, when EmptyClipboard ran while it was opened without
 // an owner window, and takes the memory over when it succeeds; memory the
 // clipboard owns must not be freed (that is counted as misuse).
-// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel.
+// GetActiveWindow answers DESKTOP_ACTIVE_WINDOW, the host's panel, unless
+// no window of the process is active. OpenClipboard takes a null owner,
+// that panel, or a live message-only window (CreateWindowExA with parent
+// HWND_MESSAGE and the system class "STATIC", the one kind of window made
+// here); text set stays when its owner window is destroyed.
 #define DESKTOP_ACTIVE_WINDOW ((HWND)(uintptr_t)0x10020)
+void desktop_set_no_active_window(int none);
+// Message-only windows made and not destroyed: a leak after a copy.
+int desktop_message_windows(void);
 
 // Puts size bytes as the clipboard's text, exactly as given (a NUL is not
 // added: add it to the bytes when wanted); null empties the clipboard, so
@@ -302,17 +401,19 @@ void desktop_set_logging(int on);
 // ---- Failure injection -----------------------------------------------------------
 
 typedef enum DesktopFailPoint {
-  DESKTOP_FAIL_SET_HOOK = 1,        // SetWindowsHookExA returns NULL
-  DESKTOP_FAIL_SET_TIMER = 2,       // SetTimer returns 0
-  DESKTOP_FAIL_WINDOW_DC = 3,       // GetWindowDC returns NULL
-  DESKTOP_FAIL_MONITORS = 4,        // EnumDisplayMonitors returns FALSE, lists none
-  DESKTOP_FAIL_MEMORY_DC = 5,       // CreateCompatibleDC returns NULL
-  DESKTOP_FAIL_DIB = 6,             // CreateDIBSection returns NULL
-  DESKTOP_FAIL_SELECT = 7,          // SelectObject returns NULL, selects nothing
-  DESKTOP_FAIL_BITBLT = 8,          // BitBlt returns FALSE, copies nothing
-  DESKTOP_FAIL_OPEN_CLIPBOARD = 9,  // OpenClipboard returns FALSE
-  DESKTOP_FAIL_GLOBAL_ALLOC = 10,   // GlobalAlloc returns NULL
-  DESKTOP_FAIL_SET_CLIPBOARD = 11   // SetClipboardData returns NULL, keeps nothing
+  DESKTOP_FAIL_SET_HOOK = 1,         // SetWindowsHookExA returns NULL
+  DESKTOP_FAIL_SET_TIMER = 2,        // SetTimer returns 0
+  DESKTOP_FAIL_WINDOW_DC = 3,        // GetWindowDC returns NULL
+  DESKTOP_FAIL_MONITORS = 4,         // EnumDisplayMonitors returns FALSE, lists none
+  DESKTOP_FAIL_MEMORY_DC = 5,        // CreateCompatibleDC returns NULL
+  DESKTOP_FAIL_DIB = 6,              // CreateDIBSection returns NULL
+  DESKTOP_FAIL_SELECT = 7,           // SelectObject returns NULL, selects nothing
+  DESKTOP_FAIL_BITBLT = 8,           // BitBlt returns FALSE, copies nothing
+  DESKTOP_FAIL_OPEN_CLIPBOARD = 9,   // OpenClipboard returns FALSE
+  DESKTOP_FAIL_GLOBAL_ALLOC = 10,    // GlobalAlloc returns NULL
+  DESKTOP_FAIL_SET_CLIPBOARD = 11,   // SetClipboardData returns NULL, keeps nothing
+  DESKTOP_FAIL_REGISTER_CLASS = 12,  // RegisterClassA returns 0
+  DESKTOP_FAIL_CREATE_WINDOW = 13    // CreateWindowExA returns NULL
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

@@ -8,6 +8,7 @@
 #include <list>
 #include <map>
 #include <set>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -28,7 +29,10 @@ inline constexpr uintptr_t kBitmapBase = 0x0BB00000;
 // The 1 x 1 bitmap a fresh memory DC holds (Windows' stock bitmap).
 inline constexpr uintptr_t kStockBitmap = 0x0BBFFFFF;
 inline constexpr uintptr_t kHandleRange = 0x00100000;
-inline constexpr uintptr_t kGlobalBase = 0x0C000000;  // GlobalAlloc's blocks
+inline constexpr uintptr_t kGlobalBase = 0x0C000000;         // GlobalAlloc's blocks
+inline constexpr uintptr_t kOwnWindowBase = 0x00E00000;      // CreateWindowExA's windows
+inline constexpr uintptr_t kForeignWindowBase = 0x00F00000;  // other programs' windows
+inline constexpr uintptr_t kMessageWindowBase = 0x0E000000;  // message-only windows
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
 inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
@@ -63,6 +67,31 @@ struct Bitmap {
   uintptr_t selected_in = 0;  // the memory DC holding it, 0 when none
 };
 
+// A window on the screen: another program's (desktop_add_window) or one the
+// plug-in made with CreateWindowExA. Coordinates are physical.
+struct Window {
+  uintptr_t handle = 0;
+  bool own = false;
+  int kind = 0;  // another program's: a DesktopWindowKind
+  int x = 0, y = 0, width = 0, height = 0;
+  DWORD ex_style = 0;
+  WNDPROC proc = nullptr;
+  std::string class_name;
+  bool shown = false;
+  bool layered_set = false;  // SetLayeredWindowAttributes has run
+  BYTE alpha = 255;
+  DWORD affinity = 0;  // WDA_*, as it holds
+  DesktopWindowInput input{};
+};
+
+// A pen or finger: in contact or not, the window contact began on, and
+// whether its mouse input waits for the lift (press-and-hold).
+struct Contact {
+  bool down = false;
+  uintptr_t target = 0;  // 0: the desktop
+  bool held = false;
+};
+
 struct Timer {
   UINT elapse;
   uint64_t due;
@@ -70,53 +99,73 @@ struct Timer {
   TIMERPROC proc;
 };
 
-// Function names the log and the call counts know, in a fixed order.
-extern const char *const kFunctionNames[];
+// Function names the log and the call counts know, in a fixed order: one
+// row each, the enumerator and the name.
+#define DESKTOP_FUNCTIONS(X)                                                    \
+  X(kGetDesktopWindow, "GetDesktopWindow")                                      \
+  X(kGetWindowDC, "GetWindowDC")                                                \
+  X(kReleaseDC, "ReleaseDC")                                                    \
+  X(kGetWindowRect, "GetWindowRect")                                            \
+  X(kSetWindowsHookExA, "SetWindowsHookExA")                                    \
+  X(kCallNextHookEx, "CallNextHookEx")                                          \
+  X(kUnhookWindowsHookEx, "UnhookWindowsHookEx")                                \
+  X(kSetTimer, "SetTimer")                                                      \
+  X(kKillTimer, "KillTimer")                                                    \
+  X(kGetCursorPos, "GetCursorPos")                                              \
+  X(kGetPixel, "GetPixel")                                                      \
+  X(kGetModuleHandleA, "GetModuleHandleA")                                      \
+  X(kMouseEvent, "@mouse")                                                      \
+  X(kTimerEvent, "@timer")                                                      \
+  X(kGetProcAddress, "GetProcAddress")                                          \
+  X(kEnumDisplayMonitors, "EnumDisplayMonitors")                                \
+  X(kGetSystemMetrics, "GetSystemMetrics")                                      \
+  X(kSetThreadDpiAwarenessContext, "SetThreadDpiAwarenessContext")              \
+  X(kGetAsyncKeyState, "GetAsyncKeyState")                                      \
+  X(kCreateCompatibleDC, "CreateCompatibleDC")                                  \
+  X(kDeleteDC, "DeleteDC")                                                      \
+  X(kCreateDIBSection, "CreateDIBSection")                                      \
+  X(kSelectObject, "SelectObject")                                              \
+  X(kDeleteObject, "DeleteObject")                                              \
+  X(kBitBlt, "BitBlt")                                                          \
+  X(kGdiFlush, "GdiFlush")                                                      \
+  X(kHookRemoved, "@hook_removed")                                              \
+  X(kScreenRead, "@screen_read") /* counted only, never logged */               \
+  /* The clipboard, its global memory and the key state (clipboard.cpp). */     \
+  X(kGetActiveWindow, "GetActiveWindow")                                        \
+  X(kOpenClipboard, "OpenClipboard")                                            \
+  X(kCloseClipboard, "CloseClipboard")                                          \
+  X(kEmptyClipboard, "EmptyClipboard")                                          \
+  X(kGetClipboardData, "GetClipboardData")                                      \
+  X(kSetClipboardData, "SetClipboardData")                                      \
+  X(kGetKeyState, "GetKeyState")                                                \
+  X(kGlobalAlloc, "GlobalAlloc")                                                \
+  X(kGlobalLock, "GlobalLock")                                                  \
+  X(kGlobalUnlock, "GlobalUnlock")                                              \
+  X(kGlobalFree, "GlobalFree")                                                  \
+  X(kGlobalSize, "GlobalSize")                                                  \
+  X(kSetCursorPos, "SetCursorPos") /* monitors.cpp */                           \
+  X(kMessageBeep, "MessageBeep")                                                \
+  /* Windows of the plug-in's own, pen and touch (windows.cpp, pointers.cpp) */ \
+  X(kRegisterClassA, "RegisterClassA")                                          \
+  X(kUnregisterClassA, "UnregisterClassA")                                      \
+  X(kCreateWindowExA, "CreateWindowExA")                                        \
+  X(kDestroyWindow, "DestroyWindow")                                            \
+  X(kDefWindowProcA, "DefWindowProcA")                                          \
+  X(kSetWindowPos, "SetWindowPos")                                              \
+  X(kSetLayeredWindowAttributes, "SetLayeredWindowAttributes")                  \
+  X(kSetWindowDisplayAffinity, "SetWindowDisplayAffinity")                      \
+  X(kGetWindowDisplayAffinity, "GetWindowDisplayAffinity")                      \
+  X(kPenEvent, "@pen")                                                          \
+  X(kTouchEvent, "@touch")                                                      \
+  X(kWarp, "@warp")
+
 enum Fn {
-  kGetDesktopWindow,
-  kGetWindowDC,
-  kReleaseDC,
-  kGetWindowRect,
-  kSetWindowsHookExA,
-  kCallNextHookEx,
-  kUnhookWindowsHookEx,
-  kSetTimer,
-  kKillTimer,
-  kGetCursorPos,
-  kGetPixel,
-  kGetModuleHandleA,
-  kMouseEvent,
-  kTimerEvent,
-  kGetProcAddress,
-  kEnumDisplayMonitors,
-  kGetSystemMetrics,
-  kSetThreadDpiAwarenessContext,
-  kGetAsyncKeyState,
-  kCreateCompatibleDC,
-  kDeleteDC,
-  kCreateDIBSection,
-  kSelectObject,
-  kDeleteObject,
-  kBitBlt,
-  kGdiFlush,
-  kHookRemoved,
-  kScreenRead,  // counted only, never logged
-  // The clipboard, its global memory and the key state (clipboard.cpp).
-  kGetActiveWindow,
-  kOpenClipboard,
-  kCloseClipboard,
-  kEmptyClipboard,
-  kGetClipboardData,
-  kSetClipboardData,
-  kGetKeyState,
-  kGlobalAlloc,
-  kGlobalLock,
-  kGlobalUnlock,
-  kGlobalFree,
-  kGlobalSize,
-  kSetCursorPos,  // monitors.cpp
-  kFnCount
+#define DESKTOP_FN_ENUM(fn, name) fn,
+  DESKTOP_FUNCTIONS(DESKTOP_FN_ENUM)
+#undef DESKTOP_FN_ENUM
+      kFnCount
 };
+extern const char *const kFunctionNames[kFnCount];
 
 struct State {
   // The bounding box of the monitors, in physical pixels.
@@ -169,6 +218,18 @@ struct State {
   // GetAsyncKeyState of that key.
   bool key_down[256] = {};
   bool key_pressed[256] = {};
+
+  // Top first: the plug-in's top-most windows above every other.
+  std::vector<Window> windows;
+  std::map<std::string, WNDPROC> classes;
+  uintptr_t own_windows_made = 0;
+  int foreign_windows_made = 0;
+  int own_activations = 0;
+  int affinity_support = DESKTOP_AFFINITY_EXCLUDE;
+  bool compositor = true;
+  Contact contacts[3];           // by DesktopPointerKind
+  uint64_t default_pointer = 0;  // pointer messages DefWindowProcA has had
+  FailCountdown fail_register_class, fail_create_window;
 
   std::vector<DesktopCall> log;
   uint64_t log_generation = 0;  // bumped when the log is emptied
@@ -238,6 +299,33 @@ LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wpar
 void charge_screen_read();
 // Whether GetPixel may read the on-screen pixel (x, y): no injected failure.
 bool pixel_readable(int x, int y);
+
+// ---- Windows (windows.cpp) and pen and touch (pointers.cpp) ----------------
+
+Window *find_window(uintptr_t handle);
+// The window a press at (x, y) lands on; 0 for the desktop.
+uintptr_t window_at(int64_t x, int64_t y);
+// Sends a message to a window of the plug-in's own (0 for any other).
+LRESULT send_message(uintptr_t handle, UINT message, WPARAM wparam, LPARAM lparam);
+// A button press or release reaches window `to` (0: the desktop): its
+// activation and its count, or the own window's procedure.
+void deliver_button(uintptr_t to, UINT message);
+// rgb as a screen read sees it at (x, y), the plug-in's windows over it.
+uint32_t capture_layer(int x, int y, uint32_t rgb);
+// SetWindowDisplayAffinity or GetWindowDisplayAffinity where the system has
+// them, else null.
+FARPROC display_affinity_proc(const char *name);
+void windows_reset();
+// A low-level mouse event (from the mouse or made from pen and touch)
+// through the chain; unless swallowed, the cursor moves and a button
+// reaches the window under the pointer (`to` when given, else hit-tested).
+bool mouse_input(UINT message, int x, int y, DWORD flags, uintptr_t extra, const uintptr_t *to);
+
+// Message-only windows (clipboard.cpp): made for CreateWindowExA with a
+// parent of HWND_MESSAGE, and destroyed for DestroyWindow, each logged.
+HWND create_message_window(DWORD ex_style, LPCSTR class_name, DWORD style, HWND parent);
+bool is_message_window(uintptr_t h);
+BOOL destroy_message_window(HWND hwnd);
 
 // ---- Clipboard (clipboard.cpp) ----------------------------------------------
 

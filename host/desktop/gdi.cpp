@@ -88,7 +88,8 @@ const char *object_name(uintptr_t value) {
   } else if (value == kStockBitmap) {
     std::snprintf(out, sizeof ring[0], "stock");
   } else if (!numbered(kMemoryDcBase, "mdc") && !numbered(kBitmapBase, "bm") &&
-             !numbered(kDcBase, "dc") && !numbered(kGlobalBase, "mem")) {
+             !numbered(kDcBase, "dc") && !numbered(kGlobalBase, "mem") &&
+             !numbered(kMessageWindowBase, "msgwnd")) {
     std::snprintf(out, sizeof ring[0], "0x%lx", static_cast<unsigned long>(value));
   }
   return out;

@@ -172,11 +172,14 @@ void desktop_set_dpi_support(int support) {
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
   Ticket t = begin_call(kGetProcAddress);
   FARPROC proc = nullptr;
-  // Of user32 only the DPI function is known, and only where it exists.
+  // Of user32 the DPI and display affinity functions are known, and only
+  // where the system has them.
   if (from_handle(module) == kUser32 && name != nullptr &&
       std::strcmp(name, "SetThreadDpiAwarenessContext") == 0 &&
       state().dpi_support != DESKTOP_DPI_SWITCH_MISSING) {
     proc = reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&set_thread_dpi_context));
+  } else if (from_handle(module) == kUser32) {
+    proc = display_affinity_proc(name);
   }
   end_call(t, {handle_int(module)}, proc ? 1 : 0, "GetProcAddress(0x%lx, %s%.40s%s) = %s",
            static_cast<unsigned long>(from_handle(module)), name ? "\"" : "", name ? name : "null",

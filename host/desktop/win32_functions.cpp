@@ -1,6 +1,6 @@
-// The Win32 functions the eyedropper calls, as the simulated desktop serves
+// The Win32 functions the plug-in calls, as the simulated desktop serves
 // them on systems that are not Windows: declared in the plug-in's stand-in
-// header (eyedropper/win32_standin.h), each logged with its arguments and
+// header (win32/win32_standin.h), each logged with its arguments and
 // result.
 
 #include <strings.h>

@@ -1,25 +1,31 @@
 #include "input/script_grammar.h"
 
 #include "input/vocabulary.h"
+#include "input/words.h"
 
 namespace hvhost {
 
 std::string script_grammar() {
+  const std::string eyedropper = word_of(kPlaceWords, Place::kEyedropper);
   return R"(SCRIPT: one action a line. Words are separated by spaces or tabs, '#'
 starts a comment that runs to the end of the line, blank lines are ignored.
 The actions go to the innermost open panel.
 
 )" + action_grammar() +
-         R"(
-PLACE   AREA, or eyedropper: the centre of the panel's eyedropper button,
+         "\nPLACE   AREA, or " + eyedropper +
+         R"(: the centre of the panel's eyedropper button,
         without X Y ("click eyedropper" clicks it). Without PLACE, X and Y
         are panel coordinates, 0,0 at the top-left of the panel's client
         area. An error on a panel without the place
-AREA    field or strip: X and Y count from the top-left of the raster
+AREA    )" +
+         word_choices(kPlaceWords, kAreaWordCount) +
+         R"(: X and Y count from the top-left of the raster
         the plug-in drew on the panel as its field (the 256 x 256 one) or
         its strip (the tall narrow one); in Huevane they are at panel 4,8
         and 268,8
-BUTTON  left (the default), middle or right
+BUTTON  )" +
+         word_choices(kButtonWords, std::size(kButtonWords), " (the default)") +
+         R"(
 C       one character ("key S"), or a decimal key code CODE ("key 5" is
         code 5, not the digit; the digit 5 is "key 53")
 Keys    on a panel opened without the pass-keys flag (16), Enter (key 13,

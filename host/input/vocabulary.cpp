@@ -1,14 +1,26 @@
+// The vocabulary's rows put to work.
+//
+// Sections:
+//   Soundness    row_fault() and table_fault(): every row checked at compile time
+//   Members      which member of Action a field fills (by kFieldKinds)
+//   Parsing      LineParser: one script line into an Action by its row
+//   Wrappers     Action::press() and the others, for tests and fuzzers
+//   Describing   describe(): an Action back into its script line
+//   Resolving    resolve(): an Action into the UserInputs it is made of
+//   Help         action_grammar() and limits_legend() for --help
 #include "input/vocabulary.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 #include "common/file_read.h"
 #include "common/quote.h"
 #include "input/script.h"
+#include "input/words.h"
 
 namespace hvhost {
 
@@ -21,75 +33,59 @@ constexpr size_t kLegendWidth = 75;
 
 int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
-using K = UserInput::Kind;
 using F = FieldKind;
 
-// The words for the qualifiers held with a key, and their bits.
-constexpr std::pair<std::string_view, int> kQualifierWords[] = {
-    {"ctrl+", kQualifierCtrl}, {"shift+", kQualifierShift}, {"alt+", kQualifierAlt}};
+// ---- Soundness ---------------------------------------------------------------
 
-// What the limits legend says of each kind with a range, in its order; the
-// ranges themselves come from the rows.
-struct KindLegend {
-  FieldKind kind;
-  const char *label;
-  const char *after;  // after the range
-};
-constexpr KindLegend kLegend[] = {
-    {F::kCoord, "X, Y", ""},
-    {F::kSteps, "STEPS", ""},
-    {F::kMs, "MS", ""},
-    {F::kKey, "CODE", ""},
-    {F::kValue, "R G B, H S V", ", which the editor clamps to 0..255"},
-    {F::kName, "NAME", " letters, digits, '_', '-' and '.', not starting with '.'"},
-};
+constexpr bool kinds_in_order() {
+  for (size_t i = 0; i < kFieldKindCount; ++i)
+    if (static_cast<size_t>(kFieldKinds[i].kind) != i) return false;
+  return true;
+}
+static_assert(kinds_in_order(), "kFieldKinds lists every FieldKind in its order");
 
-constexpr bool known_kind(FieldKind k) {
-  return static_cast<int>(k) >= static_cast<int>(F::kPlace) &&
-         static_cast<int>(k) <= static_cast<int>(F::kName);
+// How many slots a member has, and the first of its bits in row_fault's
+// record of the members filled: xy 0..3, values 4..6, then place, button,
+// number, name.
+struct MemberRoom {
+  unsigned first_bit;
+  int slots;
+  const char *overflow;  // a slot outside it
+};
+constexpr MemberRoom room(Member m) {
+  switch (m) {
+    case Member::kXy: return {0, 4, "a coordinate's slot outside X Y X2 Y2"};
+    case Member::kValues: return {4, 3, "a value's slot outside the three values"};
+    case Member::kPlace: return {7, 1, ""};
+    case Member::kButton: return {8, 1, ""};
+    case Member::kNumber: return {9, 1, ""};
+    case Member::kName: return {10, 1, ""};
+  }
+  return {11, 0, "a field of unknown kind"};
 }
 
 // Why a row cannot be used, or null; see row_problem().
 constexpr const char *row_fault(const ActionSpec &row) {
-  // Which members the fields fill: xy 0..3, values 4..6, then place,
-  // button, number, name.
   unsigned filled = 0;
-  const auto fill = [&filled](unsigned bit) {
-    const bool twice = (filled & (1u << bit)) != 0;
-    filled |= 1u << bit;
-    return !twice;
-  };
   for (size_t i = 0; i < row.fields.size(); ++i) {
     const Field &f = row.fields[i];
-    if (!known_kind(f.kind)) return "a field of unknown kind";
+    if (!known_field_kind(f.kind)) return "a field of unknown kind";
     if (f.min > f.max) return "a field whose range is empty";
-    bool once = true;
-    switch (f.kind) {
-      case F::kPlace:
-        if (i + 2 >= row.fields.size() || row.fields[i + 1].kind != F::kCoord ||
-            row.fields[i + 2].kind != F::kCoord)
-          return "PLACE not followed by X and Y";
-        once = fill(7);
-        break;
-      case F::kArea: once = fill(7); break;
-      case F::kCoord:
-        if (f.slot < 0 || f.slot > 3) return "a coordinate's slot outside X Y X2 Y2";
-        once = fill(static_cast<unsigned>(f.slot));
-        break;
-      case F::kValue:
-        if (f.slot < 0 || f.slot > 2) return "a value's slot outside the three values";
-        once = fill(4 + static_cast<unsigned>(f.slot));
-        break;
-      case F::kButton: once = fill(8); break;
-      case F::kSteps:
-      case F::kMs:
-      case F::kKey: once = fill(9); break;
-      case F::kName: once = fill(10); break;
-    }
-    if (!once) return "two fields fill one member";
+    if (f.kind == F::kPlace && (i + 2 >= row.fields.size() || row.fields[i + 1].kind != F::kCoord ||
+                                row.fields[i + 2].kind != F::kCoord))
+      return "PLACE not followed by X and Y";
+    const MemberRoom r = room(member_of(f.kind));
+    const int slot = r.slots > 1 ? f.slot : 0;
+    if (slot < 0 || slot >= r.slots) return r.overflow;
+    const unsigned bit = 1u << (r.first_bit + static_cast<unsigned>(slot));
+    if (filled & bit) return "two fields fill one member";
+    filled |= bit;
   }
-  for (const K k : row.inputs)
-    if (k < K::kPress || k > K::kSnapshot) return "an input of unknown kind";
+  if (row.payload > std::variant_size_v<InputPayload>) return "a payload of unknown kind";
+  if (row.payload && row.inputs.size() > 0) return "an action both one input and made of others";
+  for (const ActionId k : row.inputs)
+    if (static_cast<size_t>(k) >= kActionCount || !kVocabulary[static_cast<size_t>(k)].payload)
+      return "an input of unknown kind";
   return nullptr;
 }
 
@@ -111,6 +107,25 @@ constexpr const char *table_fault() {
 }
 static_assert(table_fault() == nullptr, "the vocabulary's rows must be sound");
 
+// ---- Members -----------------------------------------------------------------
+
+// The int a numeric field fills, or null for a field of another member
+// (place, button, name) or a slot outside its member (row_fault refuses
+// both before anything is written).
+template <typename A>
+auto *number_member(A &a, const Field &f) {
+  using Int = std::conditional_t<std::is_const_v<A>, const int, int>;
+  const size_t slot = static_cast<size_t>(f.slot);
+  Int *none = nullptr;
+  if (!known_field_kind(f.kind)) return none;
+  switch (member_of(f.kind)) {
+    case Member::kXy: return slot < a.xy.size() ? &a.xy[slot] : none;
+    case Member::kValues: return slot < a.values.size() ? &a.values[slot] : none;
+    case Member::kNumber: return static_cast<Int *>(&a.number);
+    default: return none;
+  }
+}
+
 std::vector<std::string_view> split_words(std::string_view text, char separator) {
   std::vector<std::string_view> out;
   while (!text.empty()) {
@@ -121,28 +136,26 @@ std::vector<std::string_view> split_words(std::string_view text, char separator)
   return out;
 }
 
-const char *place_word(Place p) {
-  switch (p) {
-    case Place::kField: return "field";
-    case Place::kStrip: return "strip";
-    case Place::kEyedropper: return "eyedropper";
-    default: return "";
-  }
+// The payload a row's number names, made from the action's fields.
+template <size_t... I>
+InputPayload make_payload(size_t number, const Action &a, InputPoint at,
+                          std::index_sequence<I...>) {
+  InputPayload out;
+  (void)((number == I + 1 ? (out = std::variant_alternative_t<I, InputPayload>::from(a, at), true)
+                          : false) ||
+         ...);
+  return out;
 }
-
-const char *button_word(MouseButton b) {
-  switch (b) {
-    case MouseButton::kLeft: return "left";
-    case MouseButton::kRight: return "right";
-    case MouseButton::kMiddle: return "middle";
-  }
-  return "?";
+InputPayload make_payload(size_t number, const Action &a, InputPoint at) {
+  return make_payload(number, a, at, std::make_index_sequence<std::variant_size_v<InputPayload>>());
 }
 
 bool has_second_point(const ActionSpec &row) {
   return std::any_of(row.fields.begin(), row.fields.end(),
                      [](const Field &f) { return f.kind == F::kCoord && f.slot >= 2; });
 }
+
+// ---- Parsing -----------------------------------------------------------------
 
 class LineParser {
  public:
@@ -159,8 +172,8 @@ class LineParser {
     a.entry = &row;
     // An optional number left out (a drag's STEPS) has its default.
     for (const Field &f : row.fields)
-      if (f.optional && (f.kind == F::kSteps || f.kind == F::kMs || f.kind == F::kKey))
-        a.number = f.fallback;
+      if (f.optional)
+        if (int *n = number_member(a, f)) *n = f.fallback;
     for (size_t i = 0; i < row.fields.size(); ++i) {
       const Field &f = row.fields[i];
       if (f.optional && !more()) continue;
@@ -171,13 +184,10 @@ class LineParser {
           // The eyedropper's point is its centre: no X Y after it.
           if (a.place == Place::kEyedropper) i += 2;
           break;
-        case F::kCoord: a.xy[static_cast<size_t>(f.slot)] = number(f.name, f.min, f.max); break;
         case F::kButton: a.button = button(take(f)); break;
-        case F::kSteps:
-        case F::kMs: a.number = number(f.name, f.min, f.max); break;
-        case F::kKey: a.number = key_code(take(f), f, &a.qualifiers); break;
-        case F::kValue: a.values[static_cast<size_t>(f.slot)] = number(f.name, f.min, f.max); break;
+        case F::kKey: *number_member(a, f) = key_code(take(f), f, &a.qualifiers); break;
         case F::kName: a.name = snapshot_name(take(f), f); break;
+        default: *number_member(a, f) = number(f.name, f.min, f.max); break;
       }
     }
     if (more()) fail("unexpected " + quoted_text(words_[pos_]) + " after the action");
@@ -217,7 +227,7 @@ class LineParser {
   std::string_view take(const Field &f) {
     if (!more()) {
       std::string what(f.name);
-      if (f.kind == F::kButton) what += " (left, middle or right)";
+      if (f.kind == F::kButton) what += " (" + word_choices(kButtonWords) + ")";
       if (f.kind == F::kKey) what = "the key " + what + " (a character or a decimal code)";
       fail("missing " + what);
     }
@@ -241,42 +251,37 @@ class LineParser {
   }
 
   MouseButton button(std::string_view w) {
-    if (w == "left") return MouseButton::kLeft;
-    if (w == "right") return MouseButton::kRight;
-    if (w == "middle") return MouseButton::kMiddle;
-    fail("expected left, middle or right, not " + quoted_text(w));
+    if (const std::optional<MouseButton> b = find_word(kButtonWords, w)) return *b;
+    fail("expected " + word_choices(kButtonWords) + ", not " + quoted_text(w));
   }
 
   // An optional place before the coordinates. A word that cannot begin a
   // number is taken for a place, so a misspelt one is named as such.
   Place place(bool eyedropper_too) {
     const std::string_view w = words_[pos_];
-    Place p = Place::kPanel;
-    if (w == "field") p = Place::kField;
-    if (w == "strip") p = Place::kStrip;
-    if (w == "eyedropper" && eyedropper_too) p = Place::kEyedropper;
-    if (p != Place::kPanel) {
+    const size_t count = eyedropper_too ? std::size(kPlaceWords) : kAreaWordCount;
+    if (const std::optional<Place> p = find_word(kPlaceWords, w, count)) {
       ++pos_;
-      return p;
+      return *p;
     }
     if (w.find_first_of("0123456789+-") != 0)
-      fail("unknown place " + quoted_text(w) +
-           (eyedropper_too ? " (field, strip or eyedropper)" : " (field or strip)"));
-    return p;
+      fail("unknown place " + quoted_text(w) + " (" + word_choices(kPlaceWords, count) + ")");
+    return Place::kPanel;
   }
 
-  // A character, or a decimal CODE within the field's range.
-  // A key: one character or a decimal code, after any of ctrl+, shift+ and
-  // alt+ for the qualifiers held with it.
+  // A key: one character or a decimal code within the field's range, after
+  // any of the qualifier words for the qualifiers held with it.
   int key_code(std::string_view w, const Field &f, int *qualifiers) {
     for (bool more = true; more && w.size() > 1;) {
       more = false;
-      for (const auto &[prefix, bit] : kQualifierWords)
+      for (const Word<int> &q : kQualifierWords) {
+        const std::string_view prefix = q.word;
         if (w.size() > prefix.size() && w.substr(0, prefix.size()) == prefix) {
-          *qualifiers |= bit;
+          *qualifiers |= q.value;
           w.remove_prefix(prefix.size());
           more = true;
         }
+      }
     }
     if (w.find_first_not_of("0123456789") == std::string_view::npos) {
       int v = 0;
@@ -306,6 +311,8 @@ class LineParser {
   const std::vector<std::string_view> &words_;
   size_t pos_ = 0;
 };
+
+// ---- Wrappers ----------------------------------------------------------------
 
 // An action of the vocabulary with the given fields.
 Action make(ActionId id, Place place = Place::kPanel, std::array<int, 4> xy = {},
@@ -393,11 +400,20 @@ Action Action::desktop_press(MouseButton b) {
 Action Action::desktop_release(MouseButton b) {
   return make(ActionId::kDesktopRelease, Place::kPanel, {}, b);
 }
+Action Action::desktop_wheel(int notches) {
+  return make(ActionId::kDesktopWheel, Place::kPanel, {}, {}, notches);
+}
+Action Action::desktop_warp(int x, int y) {
+  return make(ActionId::kDesktopWarp, Place::kPanel, {x, y});
+}
+Action Action::pointer(ActionId id, int x, int y) { return make(id, Place::kPanel, {x, y}); }
 Action Action::snapshot(std::string name) {
   Action a = make(ActionId::kSnapshot);
   a.name = std::move(name);
   return a;
 }
+
+// ---- Describing --------------------------------------------------------------
 
 std::string describe(const Action &a) {
   if (!a.entry || row_fault(*a.entry)) return "?";
@@ -409,22 +425,21 @@ std::string describe(const Action &a) {
     switch (f.kind) {
       case F::kPlace:
       case F::kArea:
-        word = place_word(a.place);
+        word = word_of(kPlaceWords, a.place);
         if (a.place == Place::kEyedropper) i += 2;
         break;
-      case F::kCoord: word = std::to_string(a.xy[static_cast<size_t>(f.slot)]); break;
       case F::kButton:
-        if (!f.optional || a.button != MouseButton::kLeft) word = button_word(a.button);
+        if (!f.optional || a.button != MouseButton::kLeft) word = word_of(kButtonWords, a.button);
         break;
       case F::kKey:
-        for (const auto &[prefix, bit] : kQualifierWords)
-          if (a.qualifiers & bit) word += prefix;
+        for (const Word<int> &q : kQualifierWords)
+          if (a.qualifiers & q.value) word += q.word;
         word += std::to_string(a.number);
         break;
-      case F::kSteps:
-      case F::kMs: word = std::to_string(a.number); break;
-      case F::kValue: word = std::to_string(a.values[static_cast<size_t>(f.slot)]); break;
       case F::kName: word = a.name; break;
+      default:
+        if (const int *n = number_member(a, f)) word = std::to_string(*n);
+        break;
     }
     if (!word.empty()) s += " " + word;
   }
@@ -439,12 +454,15 @@ Action parse_fields(const ActionSpec &row, int line, const std::vector<std::stri
   return LineParser(line, words).parse_fields(row);
 }
 
+// ---- Resolving ---------------------------------------------------------------
+
 std::string missing_place_message(Place place) {
+  const std::string word = word_of(kPlaceWords, place);
   switch (place) {
     case Place::kPanel: break;
-    case Place::kField: return "no field (a 256 x 256 raster) on the open panel";
-    case Place::kStrip: return "no strip (a tall narrow raster) on the open panel";
-    case Place::kEyedropper: return "no eyedropper button on the open panel";
+    case Place::kField: return "no " + word + " (a 256 x 256 raster) on the open panel";
+    case Place::kStrip: return "no " + word + " (a tall narrow raster) on the open panel";
+    case Place::kEyedropper: return "no " + word + " button on the open panel";
     case Place::kRgbEditor: return "no RGB editor on the open panel";
     case Place::kHsvEditor: return "no HSV editor on the open panel";
     case Place::kOkButton: return "the open panel has no OK button";
@@ -453,9 +471,11 @@ std::string missing_place_message(Place place) {
   return "no panel is open";
 }
 
+bool needs_panel(const UserInput &in) { return action_spec(in.kind).needs.has_value(); }
+
 bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::string *error) {
   const ActionSpec &entry = a.entry ? *a.entry : kVocabulary.front();
-  std::array<std::array<int, 2>, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
+  std::array<InputPoint, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
   if (entry.needs) {
     for (Place p : {Place::kPanel, *entry.needs, a.place}) {
       if (places.find(p)) continue;
@@ -464,33 +484,29 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
     }
     if (a.place != Place::kPanel) {
       const PlaceRect r = *places.find(a.place);
-      for (std::array<int, 2> &p : at) {
+      for (InputPoint &p : at) {
         p = {saturate(int64_t{r.x} + p[0]), saturate(int64_t{r.y} + p[1])};
         if (a.place == Place::kEyedropper) p = {r.x + r.w / 2, r.y + r.h / 2};
       }
     }
   }
+  // An action that is one input is its own; the others are made of the
+  // inputs they list.
+  const FixedList<ActionId, 3> own{entry.id};
+  const FixedList<ActionId, 3> &kinds = entry.payload ? own : entry.inputs;
   // An action with a second point (a drag) moves to it in STEPS even steps
   // and releases there.
   const bool two_points = has_second_point(entry);
   const int moves = two_points ? std::max(a.number, 1) : 1;
-  for (const UserInput::Kind kind : entry.inputs) {
-    for (int i = 1; i <= (kind == K::kMove ? moves : 1); ++i) {
-      UserInput in;
-      in.kind = kind;
-      in.button = a.button;
-      in.code = a.number;
-      in.qualifiers = a.qualifiers;
-      in.values = a.values;
-      in.name = a.name;
-      in.needs_panel = entry.needs.has_value();
-      std::array<int, 2> p = at[two_points && kind == K::kRelease ? 1 : 0];
-      if (two_points && kind == K::kMove)
+  for (const ActionId kind : kinds) {
+    const size_t payload = action_spec(kind).payload;
+    if (!payload) continue;
+    for (int i = 1; i <= (kind == ActionId::kMove ? moves : 1); ++i) {
+      InputPoint p = at[two_points && kind == ActionId::kRelease ? 1 : 0];
+      if (two_points && kind == ActionId::kMove)
         for (size_t k = 0; k < 2; ++k)
           p[k] = saturate(at[0][k] + (static_cast<int64_t>(at[1][k]) - at[0][k]) * i / moves);
-      in.x = p[0];
-      in.y = p[1];
-      out->push_back(std::move(in));
+      out->push_back(UserInput{kind, make_payload(payload, a, p)});
     }
   }
   return true;
@@ -499,6 +515,8 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
 std::string action_error(const Action &a, const std::string &message, const std::string &file) {
   return ScriptError(a.line, message + " (" + describe(a) + ")", file).what();
 }
+
+// ---- Help --------------------------------------------------------------------
 
 std::string action_grammar() {
   std::string out;
@@ -517,13 +535,14 @@ std::string action_grammar() {
 
 std::string limits_legend() {
   std::string text;
-  for (const KindLegend &k : kLegend) {
+  for (const FieldKindSpec &k : kFieldKinds) {
+    if (!k.legend) continue;
     for (const ActionSpec &s : kVocabulary) {
       const Field *f = std::find_if(s.fields.begin(), s.fields.end(),
                                     [&k](const Field &g) { return g.kind == k.kind; });
       if (f == s.fields.end()) continue;
-      text += std::string(k.label) + ": " + std::to_string(f->min) + ".." + std::to_string(f->max) +
-              k.after + ". ";
+      text += std::string(k.legend) + ": " + std::to_string(f->min) + ".." +
+              std::to_string(f->max) + k.after + ". ";
       break;
     }
   }

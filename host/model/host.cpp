@@ -439,5 +439,7 @@ void DesktopInput::pointer_release(MouseButton) {}
 void DesktopInput::time_passed(uint32_t, uint64_t) {}
 void DesktopInput::keys_held(int) {}
 void DesktopInput::wheel_turn(int) {}
+void DesktopInput::pointer_warp(int, int) {}
+void DesktopInput::pen_or_touch(bool, Contact, int, int) {}
 
 }  // namespace hvhost

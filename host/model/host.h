@@ -69,6 +69,11 @@ class DesktopInput {
   // The wheel turns `notches` notches (forward when positive), each
   // WHEEL_DELTA (120).
   virtual void wheel_turn(int notches);
+  // Another program moves the pointer (SetCursorPos): no hook sees it.
+  virtual void pointer_warp(int x, int y);
+  // A pen (or a finger) at (x, y) hovers or moves, touches, or lifts.
+  enum class Contact { kMove, kDown, kUp };
+  virtual void pen_or_touch(bool pen, Contact contact, int x, int y);
   // Time moves on by ms; now_ms is the virtual clock after the step.
   virtual void time_passed(uint32_t ms, uint64_t now_ms);
   // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say

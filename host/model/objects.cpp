@@ -156,6 +156,12 @@ Control *Panel::find_control(std::string_view type_name) const {
   return nullptr;
 }
 
+Control *Panel::find_control(ControlKind kind) const {
+  for (const auto &c : controls_)
+    if (c->kind() == kind) return c.get();
+  return nullptr;
+}
+
 Control *Panel::control_at(int x, int y) const {
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
     if ((*it)->rect().contains(x, y)) return it->get();

@@ -164,6 +164,8 @@ class Panel {
   const std::vector<std::unique_ptr<Control>> &controls() const { return controls_; }
   // The first control of that type name, or null.
   Control *find_control(std::string_view type_name) const;
+  // The first control of the kind, or null.
+  Control *find_control(ControlKind kind) const;
   // The topmost control containing the point, or null.
   Control *control_at(int x, int y) const;
   // Each raster blitted onto the panel where it was blitted last, in the

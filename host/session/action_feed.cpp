@@ -9,28 +9,60 @@ namespace hvhost {
 std::optional<PlaceRect> HostPlaces::find(Place place) const {
   const Panel *p = host_.innermost_panel();
   if (!p) return std::nullopt;
-  std::optional<Rect> r;
-  switch (place) {
-    case Place::kPanel: r = Rect{0, 0, p->width(), p->height()}; break;
-    case Place::kField: r = find_field(*p); break;
-    case Place::kStrip: r = find_strip(*p); break;
-    case Place::kEyedropper: r = find_eyedropper(*p); break;
-    case Place::kRgbEditor:
-    case Place::kHsvEditor:
-      if (const Control *c =
-              p->find_control(place == Place::kRgbEditor ? "MiniRGBControl" : "MiniHSVControl"))
-        r = c->rect();
-      break;
-    // The window's buttons are outside the panel: their presence is what
-    // counts.
-    case Place::kOkButton:
-    case Place::kCancelButton:
-      if (p->has_ok_cancel()) r = Rect{0, 0, p->width(), p->height()};
-      break;
-  }
-  if (!r) return std::nullopt;
-  return PlaceRect{r->x, r->y, r->w, r->h};
+  const std::optional<FoundPlace> found = find_place(*p, place);
+  if (!found) return std::nullopt;
+  return PlaceRect{found->rect.x, found->rect.y, found->rect.w, found->rect.h};
 }
+
+// ---- Delivery: one function an input kind, each given its payload ----------
+
+namespace {
+
+bool press(Host &host, const ButtonAt &b) { return host.mouse_press(b.x, b.y, b.button); }
+bool release(Host &host, const ButtonAt &b) { return host.mouse_release(b.x, b.y, b.button); }
+bool move(Host &host, const PointerAt &p) { return host.mouse_move(p.x, p.y); }
+bool key_down(Host &host, const KeyStroke &k) {
+  return host.key_down(static_cast<uint32_t>(k.code), k.qualifiers);
+}
+bool key_up(Host &host, const KeyStroke &k) {
+  return host.key_up(static_cast<uint32_t>(k.code), k.qualifiers);
+}
+bool wait(Host &host, const Pause &w) {
+  host.advance_time(static_cast<uint32_t>(std::max(w.ms, 0)));
+  return true;
+}
+bool desktop_move(Host &host, const PointerAt &p) {
+  host.desktop().pointer_move(p.x, p.y);
+  return true;
+}
+bool desktop_press(Host &host, const DesktopButton &b) {
+  host.desktop().pointer_press(b.button);
+  return true;
+}
+bool desktop_release(Host &host, const DesktopButton &b) {
+  host.desktop().pointer_release(b.button);
+  return true;
+}
+bool desktop_warp(Host &host, const PointerAt &p) {
+  host.desktop().pointer_warp(p.x, p.y);
+  return true;
+}
+bool desktop_wheel(Host &host, const WheelTurn &w) {
+  host.desktop().wheel_turn(w.notches);
+  return true;
+}
+
+// The kind's delivery with the payload it carries; an input made with
+// another payload is refused.
+template <typename P>
+bool carried(bool (*deliver_kind)(Host &, const P &), Host &host, const UserInput &in,
+             std::string *error) {
+  if (const P *payload = in.as<P>()) return deliver_kind(host, *payload);
+  *error = "an input without its payload";
+  return false;
+}
+
+}  // namespace
 
 bool deliver(Host &host, const UserInput &in, std::string *error) {
   Panel *p = host.innermost_panel();
@@ -38,42 +70,67 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     *error = missing_place_message(place);
     return false;
   };
-  // Whether the input needs a panel is its action's row's to say.
-  if (in.needs_panel && !p) return missing(Place::kPanel);
-  switch (in.kind) {
-    case UserInput::kWait:
-      host.advance_time(static_cast<uint32_t>(std::max(in.code, 0)));
-      return true;
-    case UserInput::kDesktopMove: host.desktop().pointer_move(in.x, in.y); return true;
-    case UserInput::kDesktopPress: host.desktop().pointer_press(in.button); return true;
-    case UserInput::kDesktopRelease: host.desktop().pointer_release(in.button); return true;
-    case UserInput::kDesktopWheel: host.desktop().wheel_turn(in.values[0]); return true;
-    default: break;
+  // Whether the input needs a panel, and which place on it, is its kind's
+  // row's to say.
+  const ActionSpec &row = action_spec(in.kind);
+  // Actions made of other inputs are never one input.
+  if (!row.payload) {
+    *error = "not an input its kind can carry: " + std::string(row.word);
+    return false;
   }
-  // A panel's input made outside the vocabulary without a panel.
-  if (!p) return missing(Place::kPanel);
-  switch (in.kind) {
-    case UserInput::kPress: return host.mouse_press(in.x, in.y, in.button);
-    case UserInput::kMove: return host.mouse_move(in.x, in.y);
-    case UserInput::kRelease: return host.mouse_release(in.x, in.y, in.button);
-    case UserInput::kKeyDown: return host.key_down(static_cast<uint32_t>(in.code), in.qualifiers);
-    case UserInput::kKeyUp: return host.key_up(static_cast<uint32_t>(in.code), in.qualifiers);
-    case UserInput::kEditRgb:
-    case UserInput::kEditHsv: {
-      const bool rgb = in.kind == UserInput::kEditRgb;
-      Control *c = p->find_control(rgb ? "MiniRGBControl" : "MiniHSVControl");
-      if (!c) return missing(rgb ? Place::kRgbEditor : Place::kHsvEditor);
-      return host.edit_control(*c, in.values);
-    }
-    // A panel opened without the buttons (the magnifier) cannot be closed
-    // this way.
-    case UserInput::kOk: return p->has_ok_cancel() ? host.accept() : missing(Place::kOkButton);
-    case UserInput::kCancel:
-      return p->has_ok_cancel() ? host.cancel() : missing(Place::kCancelButton);
-    case UserInput::kSnapshot: return host.snapshot(*p, in.name, error);
-    default: break;
+  Control *at = nullptr;
+  if (row.needs) {
+    if (!p) return missing(Place::kPanel);
+    const std::optional<FoundPlace> place = find_place(*p, *row.needs);
+    if (!place) return missing(*row.needs);
+    at = place->control;
   }
-  return true;
+  switch (in.kind) {
+    case ActionId::kPress: return carried(press, host, in, error);
+    case ActionId::kRelease: return carried(release, host, in, error);
+    case ActionId::kMove: return carried(move, host, in, error);
+    case ActionId::kKeyDown: return carried(key_down, host, in, error);
+    case ActionId::kKeyUp: return carried(key_up, host, in, error);
+    case ActionId::kRgb:
+    case ActionId::kHsv:
+      if (const EditValues *e = in.as<EditValues>(); e && at)
+        return host.edit_control(*at, e->values);
+      break;
+    case ActionId::kOk: return host.accept();
+    case ActionId::kCancel: return host.cancel();
+    case ActionId::kWait: return carried(wait, host, in, error);
+    case ActionId::kDesktopMove: return carried(desktop_move, host, in, error);
+    case ActionId::kDesktopPress: return carried(desktop_press, host, in, error);
+    case ActionId::kDesktopRelease: return carried(desktop_release, host, in, error);
+    case ActionId::kDesktopWheel: return carried(desktop_wheel, host, in, error);
+    case ActionId::kDesktopWarp: return carried(desktop_warp, host, in, error);
+    case ActionId::kPenMove:
+    case ActionId::kPenDown:
+    case ActionId::kPenUp:
+    case ActionId::kTouchDown:
+    case ActionId::kTouchMove:
+    case ActionId::kTouchUp:
+      if (const PointerAt *at_point = in.as<PointerAt>()) {
+        using C = DesktopInput::Contact;
+        const ActionId k = in.kind;
+        const C contact = k == ActionId::kPenDown || k == ActionId::kTouchDown ? C::kDown
+                          : k == ActionId::kPenUp || k == ActionId::kTouchUp   ? C::kUp
+                                                                               : C::kMove;
+        const bool pen =
+            k == ActionId::kPenMove || k == ActionId::kPenDown || k == ActionId::kPenUp;
+        host.desktop().pen_or_touch(pen, contact, at_point->x, at_point->y);
+        return true;
+      }
+      break;
+    case ActionId::kSnapshot:
+      if (const SnapshotName *n = in.as<SnapshotName>()) return host.snapshot(*p, n->name, error);
+      break;
+    case ActionId::kClick:
+    case ActionId::kDrag:
+    case ActionId::kKey: break;
+  }
+  *error = "an input without its payload";
+  return false;
 }
 
 bool ActionFeed::feed(Host &host) {

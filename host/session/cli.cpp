@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <utility>
@@ -116,6 +117,21 @@ std::string parse_monitors(const std::string &text, std::vector<MonitorConfig> *
 // The largest report read; a real one is a few KiB.
 constexpr size_t kMaxReportBytes = size_t{1} << 20;
 
+// What a report says the system offers for keeping a window out of screen
+// reads, as --capture-exclusion's modes (DesktopAffinitySupport's order):
+// 0 yes, 1 monitor, 2 fails, 3 missing, 4 not-in-gdi. An answer the desktop
+// has no model for (a tint, or not measured) leaves the documented one.
+int capture_exclusion_of(const MachineReport &r) {
+  const bool before_seven =
+      r.windows_major > 0 && (r.windows_major < 6 || (r.windows_major == 6 && r.windows_minor < 1));
+  if (before_seven) return 3;
+  if (r.exclusion_set == Answer::No) return 2;
+  if (r.exclusion_set != Answer::Yes) return 0;
+  if (r.exclusion_readback == 1 || r.exclusion_getpixel == UnderExcluded::Black) return 1;
+  if (r.exclusion_getpixel == UnderExcluded::Window) return 4;
+  return 0;
+}
+
 // Sets the desktop up from a huevane-check report; a message when the
 // report cannot be read or used, *config then unchanged.
 std::string apply_machine_report(const std::string &path, SessionConfig *config) {
@@ -132,6 +148,8 @@ std::string apply_machine_report(const std::string &path, SessionConfig *config)
   config->display_height = report.monitors.front().height;
   config->screen_read_ms = report_screen_read_ms(report);
   config->hook_timeout_ms = static_cast<uint32_t>(report.hook_timeout_ms);
+  config->compositor = report.compositor != Answer::No;
+  config->capture_exclusion = capture_exclusion_of(report);
   config->machine = std::move(report);
   return {};
 }
@@ -278,17 +296,97 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "that keeps input waiting longer is dropped without notice (default: 1000, "
                  "the most Windows 10 allows)")
       ->type_name("MS");
+  app.add_option("--capture-exclusion", o->capture_exclusion,
+                 "how the simulated system keeps a window out of screen reads: yes (Windows "
+                 "10 2004 and later), monitor (older Windows: shown black), fails (Wine), "
+                 "missing (before Windows 7) or not-in-gdi (excluded, but GDI reads still "
+                 "show it) (default: yes)")
+      ->type_name("MODE");
+  app.add_flag("--no-compositor", o->no_compositor,
+               "the simulated system runs without its compositor: no window can be kept out "
+               "of screen reads");
+  app.add_option("--window", o->windows,
+                 "another program's window on the simulated desktop, KIND,X,Y,W,H in physical "
+                 "pixels: KIND pointer (it handles pen and touch itself, as a browser does) or "
+                 "default (it leaves them to DefWindowProc); may be given up to 64 times, each "
+                 "above the last")
+      ->type_name("KIND,X,Y,W,H");
   app.add_option("--desktop-from", o->desktop_from,
                  "set the simulated desktop up as the machine a huevane-check report "
                  "(huevane-check.txt) describes: its monitors and scales, screen read cost and "
-                 "hook timeout (not with --display, --monitors, --screen-read-ms, "
-                 "--hook-timeout-ms)")
+                 "hook timeout, capture exclusion and compositor (not with --display, "
+                 "--monitors, --screen-read-ms, --hook-timeout-ms, --capture-exclusion, "
+                 "--no-compositor)")
       ->type_name("REPORT")
       ->excludes("--display")
       ->excludes("--monitors")
       ->excludes("--screen-read-ms")
-      ->excludes("--hook-timeout-ms");
+      ->excludes("--hook-timeout-ms")
+      ->excludes("--capture-exclusion")
+      ->excludes("--no-compositor");
 }
+
+namespace {
+
+// --capture-exclusion's words, in DesktopAffinitySupport's order.
+const char *const kCaptureExclusionWords[] = {"yes", "monitor", "fails", "missing", "not-in-gdi"};
+
+std::string parse_window(const std::string &text, WindowConfig *out) {
+  const std::string problem =
+      "--window is KIND,X,Y,W,H with KIND pointer or default and "
+      "W and H 1.." +
+      std::to_string(kMaxDisplaySize) + ", not " + quoted_text(text);
+  const size_t comma = text.find(',');
+  if (comma == std::string::npos) return problem;
+  const std::string kind = text.substr(0, comma);
+  if (kind != "pointer" && kind != "default") return problem;
+  int v[4] = {};
+  size_t at = comma + 1;
+  for (int i = 0; i < 4; ++i) {
+    const size_t end = i < 3 ? text.find(',', at) : text.size();
+    if (end == std::string::npos || end == at || end - at > 6) return problem;
+    long n = 0;
+    bool negative = false;
+    size_t k = at;
+    if (text[k] == '-' && i < 2) {
+      negative = true;
+      ++k;
+    }
+    if (k == end) return problem;
+    for (; k < end; ++k) {
+      if (text[k] < '0' || text[k] > '9') return problem;
+      n = n * 10 + (text[k] - '0');
+    }
+    v[i] = static_cast<int>(negative ? -n : n);
+    at = end + 1;
+  }
+  if (v[2] < 1 || v[3] < 1 || v[2] > kMaxDisplaySize || v[3] > kMaxDisplaySize) return problem;
+  *out = WindowConfig{kind == "pointer", v[0], v[1], v[2], v[3]};
+  return {};
+}
+
+std::string apply_system_options(const CommonOptions &o, SessionConfig *config) {
+  if (!o.capture_exclusion.empty()) {
+    int found = -1;
+    for (int i = 0; i < static_cast<int>(std::size(kCaptureExclusionWords)); ++i)
+      if (o.capture_exclusion == kCaptureExclusionWords[i]) found = i;
+    if (found < 0)
+      return "--capture-exclusion is yes, monitor, fails, missing or not-in-gdi, not " +
+             quoted_text(o.capture_exclusion);
+    config->capture_exclusion = found;
+  }
+  config->compositor = !o.no_compositor;
+  if (o.windows.size() > 64) return "--window may be given at most 64 times";
+  for (const std::string &text : o.windows) {
+    WindowConfig w;
+    const std::string problem = parse_window(text, &w);
+    if (!problem.empty()) return problem;
+    config->windows.push_back(w);
+  }
+  return {};
+}
+
+}  // namespace
 
 std::string apply_common_options(const CommonOptions &o, SessionConfig *config) {
   config->module_path = o.module_path;
@@ -319,6 +417,7 @@ std::string apply_common_options(const CommonOptions &o, SessionConfig *config) 
         parse_number_option("--hook-timeout-ms", "MS", o.hook_timeout_ms, 1, 60000, true, &ms);
     config->hook_timeout_ms = static_cast<uint32_t>(ms);
   }
+  if (problem.empty()) problem = apply_system_options(o, config);
   if (problem.empty() && !o.desktop_from.empty())
     problem = apply_machine_report(o.desktop_from, config);
   if (!problem.empty()) return problem;

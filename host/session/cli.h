@@ -31,6 +31,9 @@ struct CommonOptions {
   std::string screen_read_ms = "0";
   std::string hook_timeout_ms = "1000";
   std::string desktop_from;  // a huevane-check report; empty: none
+  std::string capture_exclusion;
+  bool no_compositor = false;
+  std::vector<std::string> windows;
   std::optional<std::string> clipboard;
   bool no_title = false;
   bool strict = false;

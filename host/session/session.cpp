@@ -92,6 +92,7 @@ int Session::start_host(std::optional<HostOptions> options) {
   }
   desktop->set_dpi_awareness(config_.dpi_awareness);
   desktop->set_costs(config_.screen_read_ms, config_.hook_timeout_ms);
+  desktop->set_features(config_.capture_exclusion, config_.compositor, config_.windows);
   // Nobody reads the desktop's call log here; it would only grow.
   desktop->keep_call_log(false);
   host_->set_desktop(desktop.get());

@@ -37,6 +37,13 @@ struct MonitorConfig {
 // host has it: system aware).
 inline constexpr int kDpiHostDefault = 0;
 
+// Another program's window on the simulated desktop: one that handles pen
+// and touch itself (a browser, say) or leaves them to DefWindowProc.
+struct WindowConfig {
+  bool handles_pointer = true;
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
 struct SessionConfig {
   std::string module_path;
   std::string server_name = kDefaultServerName;
@@ -52,6 +59,12 @@ struct SessionConfig {
   // low-level hook timeout after which the system drops a hook.
   uint32_t screen_read_ms = 0;
   uint32_t hook_timeout_ms = 1000;
+  // What the system offers for keeping a window out of screen reads (a
+  // DesktopAffinitySupport), whether the compositor runs, and other
+  // programs' windows for the pointer to be over.
+  int capture_exclusion = 0;
+  bool compositor = true;
+  std::vector<WindowConfig> windows;
   // The machine a huevane-check report describes (--desktop-from): its
   // monitors, read cost and hook timeout are set above; the rest of what it
   // measured (capture exclusion, pen routing) is kept here.

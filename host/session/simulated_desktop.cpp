@@ -74,6 +74,16 @@ void SimulatedDesktop::set_costs(uint32_t screen_read_ms, uint32_t hook_timeout_
   desktop_set_hook_timeout_ms(hook_timeout_ms);
 }
 
+void SimulatedDesktop::set_features(int capture_exclusion, bool compositor,
+                                    const std::vector<WindowConfig> &windows) {
+  desktop_set_affinity_support(capture_exclusion);
+  desktop_set_compositor(compositor ? 1 : 0);
+  for (const WindowConfig &w : windows) {
+    desktop_add_window(w.x, w.y, w.width, w.height,
+                       w.handles_pointer ? DESKTOP_WINDOW_POINTER : DESKTOP_WINDOW_DEFAULT);
+  }
+}
+
 void SimulatedDesktop::pointer_move(int x, int y) { desktop_mouse_event(WM_MOUSEMOVE, x, y); }
 
 void SimulatedDesktop::pointer_press(MouseButton button) {
@@ -95,6 +105,15 @@ void SimulatedDesktop::pointer_release(MouseButton button) {
 void SimulatedDesktop::time_passed(uint32_t ms, uint64_t) { desktop_advance_time(ms); }
 
 void SimulatedDesktop::wheel_turn(int notches) { desktop_wheel_event(notches); }
+
+void SimulatedDesktop::pointer_warp(int x, int y) { desktop_warp_pointer(x, y); }
+
+void SimulatedDesktop::pen_or_touch(bool pen, Contact contact, int x, int y) {
+  const int action = contact == Contact::kDown ? DESKTOP_POINTER_DOWN
+                     : contact == Contact::kUp ? DESKTOP_POINTER_UP
+                                               : DESKTOP_POINTER_MOVE;
+  desktop_pointer_event(pen ? DESKTOP_PEN : DESKTOP_TOUCH, action, x, y);
+}
 
 void SimulatedDesktop::keys_held(int qualifiers) {
   desktop_key_event(VK_CONTROL, qualifiers & IQ_CTRL);

@@ -44,6 +44,10 @@ class SimulatedDesktop : public DesktopInput {
   void set_dpi_awareness(int mode);
   // Milliseconds a screen read costs the thread, and the hook timeout.
   void set_costs(uint32_t screen_read_ms, uint32_t hook_timeout_ms);
+  // What the system offers for keeping windows out of screen reads (a
+  // DesktopAffinitySupport), the compositor, and other programs' windows.
+  void set_features(int capture_exclusion, bool compositor,
+                    const std::vector<WindowConfig> &windows);
 
   void pointer_move(int x, int y) override;
   void pointer_press(MouseButton button) override;
@@ -51,6 +55,8 @@ class SimulatedDesktop : public DesktopInput {
   void time_passed(uint32_t ms, uint64_t now_ms) override;
   void keys_held(int qualifiers) override;
   void wheel_turn(int notches) override;
+  void pointer_warp(int x, int y) override;
+  void pen_or_touch(bool pen, Contact contact, int x, int y) override;
 
  private:
   Host &host_;

@@ -22,6 +22,10 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
            "real desktop";
   if (!w.headless && !config.monitors.empty())
     return "--monitors sets up the simulated desktop; the windowed host uses the real monitors";
+  if (!w.headless &&
+      (config.capture_exclusion != 0 || !config.compositor || !config.windows.empty()))
+    return "--capture-exclusion, --no-compositor and --window set up the simulated system; "
+           "the windowed host runs on the real one";
   if (!w.headless && hook_timeout_given)
     return "--hook-timeout-ms sets the simulated desktop's; the windowed host has the system's "
            "(LowLevelHooksTimeout)";
@@ -71,9 +75,13 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
   if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
   w.display_given = app.count("--display") > 0;
   std::string problem = hvhost::apply_common_options(common, config);
-  // Windowed, a report's read cost applies; the monitors and the hook
-  // timeout are the real system's.
-  if (problem.empty() && !w.headless && config->machine) config->monitors.clear();
+  // Windowed, a report's read cost applies; the monitors, the hook timeout
+  // and the capture exclusion are the real system's.
+  if (problem.empty() && !w.headless && config->machine) {
+    config->monitors.clear();
+    config->capture_exclusion = 0;
+    config->compositor = true;
+  }
   if (problem.empty()) problem = check_combinations(*config, w, app.count("--hook-timeout-ms") > 0);
   if (!problem.empty()) {
     std::cerr << "error: " << problem << "\n";

@@ -192,8 +192,7 @@ bool FrontEnd::feed(hvhost::Host &host) {
         switch (s.kind) {
           case ScriptPlayer::Step::kInput: {
             std::string error;
-            if (!hvhost::deliver(host, *s.input, &error))
-              host.stop_input(player_->error_for(error));
+            if (!hvhost::deliver(host, s.input, &error)) host.stop_input(player_->error_for(error));
             return true;
           }
           case ScriptPlayer::Step::kEnd: ended_ = true; return false;

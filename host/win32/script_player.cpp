@@ -4,13 +4,24 @@
 #include <string>
 
 #include "model/host.h"
+#include "model/places.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
 
 using hvhost::Action;
+using hvhost::action_spec;
+using hvhost::ActionId;
+using hvhost::ButtonAt;
+using hvhost::DesktopButton;
+using hvhost::EditValues;
+using hvhost::KeyStroke;
 using hvhost::MouseButton;
+using hvhost::NoPayload;
+using hvhost::Pause;
+using hvhost::PointerAt;
 using hvhost::UserInput;
+using hvhost::WheelTurn;
 
 namespace {
 
@@ -120,18 +131,19 @@ void ScriptPlayer::add_vk(WORD vk, HWND target, const std::string &what) {
   add_key(vk, true, nullptr, what);
 }
 
-bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::string &what) {
+bool ScriptPlayer::add_held_key(const KeyStroke &k, bool down, HWND target,
+                                const std::string &what) {
   // A key with qualifiers is typed by its virtual key, as a user types it,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
   // keys go down before its press and come up after its release. The
   // arrows are their virtual keys too.
   static const std::pair<int, WORD> kSpecial[] = {
       {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
-  SHORT scan = in.code < 0x80 ? VkKeyScanA(static_cast<char>(in.code)) : -1;
+  SHORT scan = k.code < 0x80 ? VkKeyScanA(static_cast<char>(k.code)) : -1;
   for (const auto &[code, vk] : kSpecial)
-    if (in.code == code) scan = static_cast<SHORT>(vk);
+    if (k.code == code) scan = static_cast<SHORT>(vk);
   if (scan == -1 || (scan & 0x0600)) {
-    fail("key code " + std::to_string(in.code) + " cannot be typed with ctrl+, shift+ or alt+");
+    fail("key code " + std::to_string(k.code) + " cannot be typed with ctrl+, shift+ or alt+");
     return false;
   }
   static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
@@ -139,8 +151,8 @@ bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::str
                                                {hvhost::kQualifierAlt, VK_MENU}};
   const WORD vk = static_cast<WORD>(scan & 0xFF);
   // A capital is typed with Shift.
-  const int qualifiers = in.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
-  if (in.kind == UserInput::kKeyDown) {
+  const int qualifiers = k.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  if (down) {
     for (const auto &[bit, held] : kHeld)
       if (qualifiers & bit) add_key(held, false, target, what);
     add_key(vk, false, target, what);
@@ -152,122 +164,230 @@ bool ScriptPlayer::add_held_key(const UserInput &in, HWND target, const std::str
   return true;
 }
 
-bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
-  fe.sync();
-  PanelWindow *w = fe.innermost_window();
-  // Where the last event this script sent left the pointer (GetCursorPos
-  // can lag behind under Wine, see send()).
+// ---- Wine workarounds ----------------------------------------------------------
+// What Wine 8 needs that Windows does not, in one place; each is harmless on
+// Windows.
+
+// Where the pointer is before an action's events: where the last move this
+// script sent put it, rather than GetCursorPos, which under Wine lags
+// behind a SendInput move while a low-level hook is installed (see
+// wine_move_x_pointer_first).
+POINT ScriptPlayer::wine_pointer_before_action() const {
   POINT cursor{-1, -1};
   if (pointer_)
     cursor = *pointer_;
   else
     GetCursorPos(&cursor);
-  const std::string what = hvhost::describe(current_);
-  const auto no_window = [this] {
-    fail("no panel window is open");
+  return cursor;
+}
+
+// Wine 8 does not move the X pointer when SendInput moves the pointer
+// while a low-level mouse hook is installed, and GetCursorPos reads the X
+// pointer back once the pointer has rested for 100 ms: the magnifier would
+// sample around the old place. For a pointer move on the desktop, setting
+// the position first moves the X pointer too; it passes no hook, and the
+// windows take only tagged input, so the plug-in still sees just the
+// SendInput event. (In a panel window that would cost the window its move
+// message: the SendInput move to where the pointer already is brings
+// none.)
+void ScriptPlayer::wine_move_x_pointer_first(const Event &e) {
+  if (e.warp) SetCursorPos(e.at.x, e.at.y);
+}
+
+// ---- Steps: one function an input kind, mirroring deliver() ----------------------
+
+// The kind's step with the payload it carries; an input made with another
+// payload stops the script.
+template <typename P>
+bool ScriptPlayer::carried(bool (ScriptPlayer::*step)(Queueing &, const P &), Queueing &q,
+                           const UserInput &in) {
+  if (const P *payload = in.as<P>()) return (this->*step)(q, *payload);
+  fail("an input without its payload");
+  return false;
+}
+
+bool ScriptPlayer::no_window() {
+  fail("no panel window is open");
+  return false;
+}
+
+// A press must land on the window; a move or a release goes wherever the
+// pointer is (the window holds the capture while a button is down).
+bool ScriptPlayer::step_button(Queueing &q, const ButtonAt &b, bool down) {
+  if (!q.w) return no_window();
+  const POINT at = q.fe.panel_to_screen(*q.w, b.x, b.y);
+  HWND target = down ? q.w->hwnd : nullptr;
+  if (at.x != q.cursor.x || at.y != q.cursor.y) {
+    add_mouse_move(at, target, q.what);
+    q.cursor = at;
+  }
+  add_button(down, b.button, at, target, q.what);
+  return true;
+}
+
+bool ScriptPlayer::step_press(Queueing &q, const ButtonAt &b) { return step_button(q, b, true); }
+
+bool ScriptPlayer::step_release(Queueing &q, const ButtonAt &b) { return step_button(q, b, false); }
+
+bool ScriptPlayer::step_move(Queueing &q, const PointerAt &m) {
+  if (!q.w) return no_window();
+  const POINT at = q.fe.panel_to_screen(*q.w, m.x, m.y);
+  add_mouse_move(at, nullptr, q.what);
+  q.cursor = at;
+  return true;
+}
+
+// A key goes to the panel's window. Keys with qualifiers, and the arrows
+// (no character carries the host's codes for them), are typed by their
+// virtual keys; the others as the character.
+bool ScriptPlayer::step_key(Queueing &q, const KeyStroke &k, bool down) {
+  if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF)) {
+    fail("key code " + std::to_string(k.code) + " cannot be typed as one character");
     return false;
-  };
+  }
+  HWND target = q.w ? q.w->hwnd : nullptr;
+  if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN))
+    return add_held_key(k, down, target, q.what);
+  add_char(static_cast<WORD>(k.code), target, down, !down);
+  return true;
+}
+
+bool ScriptPlayer::step_key_down(Queueing &q, const KeyStroke &k) { return step_key(q, k, true); }
+
+bool ScriptPlayer::step_key_up(Queueing &q, const KeyStroke &k) { return step_key(q, k, false); }
+
+// As a user types it: click the editor's first field, type each value, Tab
+// to the next field, Enter. The editor is the place the kind's row needs.
+bool ScriptPlayer::step_edit(Queueing &q, const EditValues &e) {
+  if (!q.w) return no_window();
+  const hvhost::Place editor = action_spec(q.kind).needs.value_or(hvhost::Place::kRgbEditor);
+  const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*q.w->panel, editor);
+  if (!found || !found->control) {
+    fail(hvhost::missing_place_message(editor));
+    return false;
+  }
+  const hvhost::Rect f = found->control->editor_field(0);
+  add_click(q.fe.panel_to_screen(*q.w, f.x + f.w / 2, f.y + f.h / 2), q.w->hwnd, q.what);
+  for (size_t i = 0; i < e.values.size(); ++i) {
+    for (char ch : std::to_string(e.values[i]))
+      add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), q.w->hwnd);
+    add_vk(i + 1 < e.values.size() ? VK_TAB : VK_RETURN, q.w->hwnd, q.what);
+  }
+  return true;
+}
+
+// The window's OK or Cancel button clicked where the window drew it.
+bool ScriptPlayer::step_window_button(Queueing &q, bool ok) {
+  if (!q.w) return no_window();
+  const std::optional<hvhost::Rect> &r = ok ? q.w->layout.ok : q.w->layout.cancel;
+  if (!r) {
+    fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton
+                                          : hvhost::Place::kCancelButton));
+    return false;
+  }
+  add_click(q.fe.window_to_screen(*q.w, r->x + r->w / 2, r->y + r->h / 2), q.w->hwnd, q.what);
+  return true;
+}
+
+bool ScriptPlayer::step_ok(Queueing &q, const NoPayload &) { return step_window_button(q, true); }
+
+bool ScriptPlayer::step_cancel(Queueing &q, const NoPayload &) {
+  return step_window_button(q, false);
+}
+
+bool ScriptPlayer::step_wait(Queueing &, const Pause &p) {
+  wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(p.ms, 0));
+  return true;
+}
+
+bool ScriptPlayer::step_desktop_move(Queueing &q, const PointerAt &m) {
+  add_mouse_move(POINT{m.x, m.y}, nullptr, q.what);
+  events_.back().warp = true;
+  q.cursor = POINT{m.x, m.y};
+  return true;
+}
+
+bool ScriptPlayer::step_desktop_press(Queueing &q, const DesktopButton &b) {
+  add_button(true, b.button, q.cursor, nullptr, q.what);
+  return true;
+}
+
+bool ScriptPlayer::step_desktop_release(Queueing &q, const DesktopButton &b) {
+  add_button(false, b.button, q.cursor, nullptr, q.what);
+  return true;
+}
+
+// One wheel event of NOTCHES x WHEEL_DELTA at the pointer.
+bool ScriptPlayer::step_desktop_wheel(Queueing &q, const WheelTurn &t) {
+  Event e;
+  e.kind = Event::kMouse;
+  e.flags = MOUSEEVENTF_WHEEL;
+  const int notches = std::clamp(t.notches, -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
+  e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
+  e.at = q.cursor;
+  e.what = q.what;
+  events_.push_back(e);
+  return true;
+}
+
+bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
+  fe.sync();
+  Queueing q{fe, fe.innermost_window(), wine_pointer_before_action(), {}, ActionId::kWait};
+  const std::string what = hvhost::describe(current_);
   for (size_t i = 0; i < inputs.size(); ++i) {
     const UserInput &in = inputs[i];
-    // Whether the input needs a panel's window is its action's row's to say;
-    // the cases that use the window check for it all the same.
-    if (!w && in.needs_panel) return no_window();
-    const std::string what_step = inputs.size() > 2 && in.kind == UserInput::kMove
-                                      ? what + ", step " + std::to_string(i)
-                                      : what;
+    // Whether the input needs a panel's window is its kind's row's to say;
+    // the steps that use the window check for it all the same.
+    if (!q.w && hvhost::needs_panel(in)) return no_window();
+    q.kind = in.kind;
+    q.what = inputs.size() > 2 && in.kind == ActionId::kMove ? what + ", step " + std::to_string(i)
+                                                             : what;
+    bool queued = true;
     switch (in.kind) {
-      case UserInput::kPress:
-      case UserInput::kMove:
-      case UserInput::kRelease: {
-        // A press must land on the window; a move or a release goes
-        // wherever the pointer is (the window holds the capture while a
-        // button is down).
-        if (!w) return no_window();
-        const POINT at = fe.panel_to_screen(*w, in.x, in.y);
-        HWND target = in.kind == UserInput::kPress ? w->hwnd : nullptr;
-        if (in.kind == UserInput::kMove || at.x != cursor.x || at.y != cursor.y) {
-          add_mouse_move(at, target, what_step);
-          cursor = at;
-        }
-        if (in.kind != UserInput::kMove)
-          add_button(in.kind == UserInput::kPress, in.button, at, target, what_step);
+      case ActionId::kPress: queued = carried(&ScriptPlayer::step_press, q, in); break;
+      case ActionId::kRelease: queued = carried(&ScriptPlayer::step_release, q, in); break;
+      case ActionId::kMove: queued = carried(&ScriptPlayer::step_move, q, in); break;
+      case ActionId::kKeyDown: queued = carried(&ScriptPlayer::step_key_down, q, in); break;
+      case ActionId::kKeyUp: queued = carried(&ScriptPlayer::step_key_up, q, in); break;
+      case ActionId::kRgb:
+      case ActionId::kHsv: queued = carried(&ScriptPlayer::step_edit, q, in); break;
+      case ActionId::kOk: queued = carried(&ScriptPlayer::step_ok, q, in); break;
+      case ActionId::kCancel: queued = carried(&ScriptPlayer::step_cancel, q, in); break;
+      case ActionId::kWait: queued = carried(&ScriptPlayer::step_wait, q, in); break;
+      case ActionId::kDesktopMove: queued = carried(&ScriptPlayer::step_desktop_move, q, in); break;
+      case ActionId::kDesktopPress:
+        queued = carried(&ScriptPlayer::step_desktop_press, q, in);
         break;
-      }
-      case UserInput::kKeyDown:
-      case UserInput::kKeyUp:
-        if (in.code <= 0 || in.code > 0xFFFF || (in.code >= 0xD800 && in.code <= 0xDFFF)) {
-          fail("key code " + std::to_string(in.code) + " cannot be typed as one character");
-          return false;
-        }
-        // Keys with qualifiers, and the arrows (no character carries the
-        // host's codes for them), are typed by their virtual keys.
-        if (in.qualifiers || (in.code >= LWDK_UP && in.code <= LWDK_RIGHT)) {
-          if (!add_held_key(in, w ? w->hwnd : nullptr, what)) return false;
-          break;
-        }
-        add_char(static_cast<WORD>(in.code), w ? w->hwnd : nullptr, in.kind == UserInput::kKeyDown,
-                 in.kind == UserInput::kKeyUp);
+      case ActionId::kDesktopRelease:
+        queued = carried(&ScriptPlayer::step_desktop_release, q, in);
         break;
-      case UserInput::kEditRgb:
-      case UserInput::kEditHsv: {
-        // As a user types it: click the first field, type each value, Tab
-        // to the next field, Enter.
-        if (!w) return no_window();
-        const hvhost::Control *c = w->panel->find_control(
-            in.kind == UserInput::kEditRgb ? "MiniRGBControl" : "MiniHSVControl");
-        if (!c) {
-          fail(hvhost::missing_place_message(in.kind == UserInput::kEditRgb
-                                                 ? hvhost::Place::kRgbEditor
-                                                 : hvhost::Place::kHsvEditor));
-          return false;
-        }
-        const hvhost::Rect f = c->editor_field(0);
-        add_click(fe.panel_to_screen(*w, f.x + f.w / 2, f.y + f.h / 2), w->hwnd, what);
-        for (size_t k = 0; k < 3; ++k) {
-          for (char ch : std::to_string(in.values[k]))
-            add_char(static_cast<WORD>(static_cast<unsigned char>(ch)), w->hwnd);
-          add_vk(k < 2 ? VK_TAB : VK_RETURN, w->hwnd, what);
-        }
+      case ActionId::kDesktopWheel:
+        queued = carried(&ScriptPlayer::step_desktop_wheel, q, in);
         break;
-      }
-      case UserInput::kOk:
-      case UserInput::kCancel: {
-        const bool ok = in.kind == UserInput::kOk;
-        if (!w) return no_window();
-        const std::optional<hvhost::Rect> &r = ok ? w->layout.ok : w->layout.cancel;
-        if (!r) {
-          fail(hvhost::missing_place_message(ok ? hvhost::Place::kOkButton
-                                                : hvhost::Place::kCancelButton));
-          return false;
-        }
-        add_click(fe.window_to_screen(*w, r->x + r->w / 2, r->y + r->h / 2), w->hwnd, what);
+      case ActionId::kSnapshot:
+        break;  // handed to the host by advance()
+      // The real system's pen, touch and other programs are not the
+      // script's to make.
+      case ActionId::kDesktopWarp:
+      case ActionId::kPenMove:
+      case ActionId::kPenDown:
+      case ActionId::kPenUp:
+      case ActionId::kTouchDown:
+      case ActionId::kTouchMove:
+      case ActionId::kTouchUp:
+        fail(std::string(action_spec(in.kind).word) +
+             " needs the simulated desktop: run with --headless");
+        queued = false;
         break;
-      }
-      case UserInput::kWait:
-        wait_until_ = GetTickCount64() + static_cast<ULONGLONG>(std::max(in.code, 0));
+      // Actions made of other inputs are never one input.
+      case ActionId::kClick:
+      case ActionId::kDrag:
+      case ActionId::kKey:
+        fail("not an input: " + std::string(action_spec(in.kind).word));
+        queued = false;
         break;
-      case UserInput::kDesktopMove:
-        add_mouse_move(POINT{in.x, in.y}, nullptr, what);
-        events_.back().warp = true;
-        cursor = POINT{in.x, in.y};
-        break;
-      case UserInput::kDesktopPress:
-      case UserInput::kDesktopRelease:
-        add_button(in.kind == UserInput::kDesktopPress, in.button, cursor, nullptr, what);
-        break;
-      case UserInput::kDesktopWheel: {
-        Event e;
-        e.kind = Event::kMouse;
-        e.flags = MOUSEEVENTF_WHEEL;
-        const int notches = std::clamp(in.values[0], -32768 / WHEEL_DELTA, 32767 / WHEEL_DELTA);
-        e.mouse_data = static_cast<DWORD>(notches * WHEEL_DELTA);
-        e.at = cursor;
-        e.what = what;
-        events_.push_back(e);
-        break;
-      }
-      case UserInput::kSnapshot: break;  // handed to the host by advance()
     }
+    if (!queued) return false;
   }
   return true;
 }
@@ -294,16 +414,7 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
                       : static_cast<WORD>(MapVirtualKeyA(e.vk, MAPVK_VK_TO_VSC));
     in.ki.dwExtraInfo = static_cast<ULONG_PTR>(e.tag);
   }
-  // Wine 8 does not move the X pointer when SendInput moves the pointer
-  // while a low-level mouse hook is installed, and GetCursorPos reads the X
-  // pointer back once the pointer has rested for 100 ms: the magnifier would
-  // sample around the old place. For a pointer move on the desktop, setting
-  // the position first moves the X pointer too; it passes no hook, and the
-  // windows take only tagged input, so the plug-in still sees just the
-  // SendInput event. (In a panel window that would cost the window its
-  // move message: the SendInput move to where the pointer already is brings
-  // none.)
-  if (e.warp) SetCursorPos(e.at.x, e.at.y);
+  wine_move_x_pointer_first(e);
   const int64_t sent_at = now_counter();
   if (SendInput(1, &in, sizeof in) != 1) return false;
   if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) pointer_ = e.at;
@@ -383,7 +494,7 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
     hvhost::InputList inputs;
     std::string why;
     if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
-    if (inputs.size() == 1 && inputs[0].kind == UserInput::kSnapshot) {
+    if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
       Step s;
       s.kind = Step::kInput;
       s.input = inputs[0];

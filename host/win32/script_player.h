@@ -29,6 +29,7 @@
 namespace hvwin {
 
 class FrontEnd;
+struct PanelWindow;
 
 struct PlayerOptions {
   // Seconds one event may take to be taken in, and a window to appear or
@@ -50,7 +51,7 @@ class ScriptPlayer {
     };
     Kind kind = kPoll;
     DWORD wait_ms = 0;
-    std::optional<hvhost::UserInput> input;
+    hvhost::UserInput input;  // kInput: the input
   };
 
   // Called by the front end whenever the host waits for input.
@@ -75,16 +76,51 @@ class ScriptPlayer {
     DWORD mouse_data = 0;   // kMouse with MOUSEEVENTF_WHEEL: the wheel's delta
     WORD unicode = 0;       // kKey with KEYEVENTF_UNICODE
     HWND target = nullptr;  // the window that must be under `at` or in front
-    bool warp = false;      // a move on the desktop: SetCursorPos first (see send())
+    bool warp = false;      // a move on the desktop: see wine_move_x_pointer_first
     std::string what;       // for messages: "press at 812,400"
     bool sent = false;
     uint64_t tag = 0;
     ULONGLONG deadline = 0;
   };
 
-  // The events of the action's inputs; false after fail() when it cannot
-  // be played on the panels there are.
+  // What the steps of one action's inputs share: the panel's window they
+  // go to (null when none is open), where the pointer is, the input's kind
+  // and the words that name it in messages.
+  struct Queueing {
+    FrontEnd &fe;
+    PanelWindow *w;
+    POINT cursor;
+    std::string what;
+    hvhost::ActionId kind;
+  };
+
+  // The events of the action's inputs, one step function a kind of input
+  // (as deliver() has one a kind); false after fail() when it cannot be
+  // played on the panels there are.
   bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
+  template <typename P>
+  bool carried(bool (ScriptPlayer::*step)(Queueing &, const P &), Queueing &q,
+               const hvhost::UserInput &in);
+  bool step_press(Queueing &q, const hvhost::ButtonAt &b);
+  bool step_release(Queueing &q, const hvhost::ButtonAt &b);
+  bool step_move(Queueing &q, const hvhost::PointerAt &m);
+  bool step_key_down(Queueing &q, const hvhost::KeyStroke &k);
+  bool step_key_up(Queueing &q, const hvhost::KeyStroke &k);
+  bool step_edit(Queueing &q, const hvhost::EditValues &e);
+  bool step_ok(Queueing &q, const hvhost::NoPayload &);
+  bool step_cancel(Queueing &q, const hvhost::NoPayload &);
+  bool step_wait(Queueing &q, const hvhost::Pause &p);
+  bool step_desktop_move(Queueing &q, const hvhost::PointerAt &m);
+  bool step_desktop_press(Queueing &q, const hvhost::DesktopButton &b);
+  bool step_desktop_release(Queueing &q, const hvhost::DesktopButton &b);
+  bool step_desktop_wheel(Queueing &q, const hvhost::WheelTurn &t);
+  // What the steps above share.
+  bool step_button(Queueing &q, const hvhost::ButtonAt &b, bool down);
+  bool step_key(Queueing &q, const hvhost::KeyStroke &k, bool down);
+  bool step_window_button(Queueing &q, bool ok);
+  bool no_window();
+
+  // The events a step is made of.
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
@@ -92,9 +128,17 @@ class ScriptPlayer {
   void add_char(WORD code, HWND target, bool down = true, bool up = true);
   void add_key(WORD vk, bool up, HWND target, const std::string &what);
   void add_vk(WORD vk, HWND target, const std::string &what);
-  // A key with qualifiers, by its virtual key with theirs held around it;
-  // false (after fail) for a key that cannot be typed so.
-  bool add_held_key(const hvhost::UserInput &in, HWND target, const std::string &what);
+  // A key with qualifiers, its press or its release, by its virtual key
+  // with theirs held around it; false (after fail) for a key that cannot
+  // be typed so.
+  bool add_held_key(const hvhost::KeyStroke &k, bool down, HWND target, const std::string &what);
+
+  // What Wine needs that Windows does not (script_player.cpp, "Wine
+  // workarounds"): where the pointer is before an action, and the real
+  // pointer moved first for a move on the desktop.
+  POINT wine_pointer_before_action() const;
+  static void wine_move_x_pointer_first(const Event &e);
+
   Step fail(const std::string &message);
   bool send(FrontEnd &fe, Event &e);
 

@@ -22,6 +22,10 @@ using GetWindowDCFn = HDC(WINAPI *)(HWND);
 using ReleaseDCFn = int(WINAPI *)(HWND, HDC);
 using GetPixelFn = COLORREF(WINAPI *)(HDC, int, int);
 using BitBltFn = BOOL(WINAPI *)(HDC, int, int, int, int, HDC, int, int, DWORD);
+using CreateWindowFn = HWND(WINAPI *)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                                      HINSTANCE, LPVOID);
+using DestroyWindowFn = BOOL(WINAPI *)(HWND);
+using SetWindowPosFn = BOOL(WINAPI *)(HWND, HWND, int, int, int, int, UINT);
 
 SetHookFn real_set_hook = nullptr;
 UnhookFn real_unhook = nullptr;
@@ -31,6 +35,9 @@ GetWindowDCFn real_get_window_dc = nullptr;
 ReleaseDCFn real_release_dc = nullptr;
 GetPixelFn real_get_pixel = nullptr;
 BitBltFn real_bitblt = nullptr;
+CreateWindowFn real_create_window = nullptr;
+DestroyWindowFn real_destroy_window = nullptr;
+SetWindowPosFn real_set_window_pos = nullptr;
 
 double now_ms() {
   LARGE_INTEGER t, f;
@@ -110,6 +117,27 @@ BOOL WINAPI counted_bitblt(HDC dest, int x, int y, int w, int h, HDC source, int
   return real_bitblt(dest, x, y, w, h, source, sx, sy, rop);
 }
 
+HWND WINAPI counted_create_window(DWORD ex_style, LPCSTR cls, LPCSTR name, DWORD style, int x,
+                                  int y, int w, int h, HWND parent, HMENU menu, HINSTANCE inst,
+                                  LPVOID param) {
+  HWND hwnd = real_create_window(ex_style, cls, name, style, x, y, w, h, parent, menu, inst, param);
+  if (hwnd) {
+    ++g_counts.windows_made;
+    if (style & WS_VISIBLE) ++g_counts.windows_shown;
+  }
+  return hwnd;
+}
+BOOL WINAPI counted_destroy_window(HWND hwnd) {
+  const BOOL ok = real_destroy_window(hwnd);
+  if (ok) ++g_counts.windows_destroyed;
+  return ok;
+}
+BOOL WINAPI counted_set_window_pos(HWND hwnd, HWND after, int x, int y, int w, int h, UINT flags) {
+  const BOOL ok = real_set_window_pos(hwnd, after, x, y, w, h, flags);
+  if (ok && (flags & SWP_SHOWWINDOW)) ++g_counts.windows_shown;
+  return ok;
+}
+
 struct Patch {
   const char *dll;
   const char *name;
@@ -141,6 +169,12 @@ bool audit_module_imports(HMODULE module, std::string *error) {
       {"gdi32.dll", "GetPixel", slot(&real_get_pixel),
        reinterpret_cast<void *>(&counted_get_pixel)},
       {"gdi32.dll", "BitBlt", slot(&real_bitblt), reinterpret_cast<void *>(&counted_bitblt)},
+      {"user32.dll", "CreateWindowExA", slot(&real_create_window),
+       reinterpret_cast<void *>(&counted_create_window)},
+      {"user32.dll", "DestroyWindow", slot(&real_destroy_window),
+       reinterpret_cast<void *>(&counted_destroy_window)},
+      {"user32.dll", "SetWindowPos", slot(&real_set_window_pos),
+       reinterpret_cast<void *>(&counted_set_window_pos)},
   };
   void *targets[sizeof patches / sizeof patches[0]] = {};
   for (size_t i = 0; i < sizeof patches / sizeof patches[0]; ++i) {
@@ -206,7 +240,9 @@ std::string format_counts(const Win32Counts &c) {
          std::to_string(c.hooks_set) + "/" + std::to_string(c.hooks_removed) + " " +
          std::to_string(c.timers_set) + "/" + std::to_string(c.timers_killed) + " " +
          std::to_string(c.dcs_taken) + "/" + std::to_string(c.dcs_released) + ") pixels " +
-         std::to_string(c.pixels_read) + " blocks " + std::to_string(c.blocks_read);
+         std::to_string(c.pixels_read) + " blocks " + std::to_string(c.blocks_read) + " windows " +
+         std::to_string(c.windows_made) + "/" + std::to_string(c.windows_destroyed) + " shown " +
+         std::to_string(c.windows_shown);
 }
 
 }  // namespace hvwin

@@ -27,6 +27,8 @@ struct Win32Counts {
   int dcs_taken = 0, dcs_released = 0;
   uint64_t pixels_read = 0;
   uint64_t blocks_read = 0;  // BitBlt calls from a screen DC
+  int windows_made = 0, windows_destroyed = 0;
+  int windows_shown = 0;  // made visible, or shown by SetWindowPos
 
   int hooks_live() const { return hooks_set - hooks_removed; }
   int timers_live() const { return timers_set - timers_killed; }
@@ -51,8 +53,9 @@ bool audit_module_imports(HMODULE module, std::string *error);
 // The counts so far (only successful calls count).
 Win32Counts win32_counts();
 
-// "win32 hooks 0 timers 0 dcs 0 (set 2/2 2/2 2/2) pixels N blocks N": live
-// resources, then set/released totals, then the screen reads.
+// "win32 hooks 0 timers 0 dcs 0 (set 2/2 2/2 2/2) pixels N blocks N windows
+// M/D shown S": live resources, then set/released totals, then the screen
+// reads, then the plug-in's own windows made, destroyed and shown.
 std::string format_counts(const Win32Counts &c);
 
 // The plug-in's hook and timer procedures so far.

@@ -10,6 +10,7 @@
 
 namespace hvwin {
 
+using hvhost::ActionId;
 using hvhost::Control;
 using hvhost::ControlKind;
 using hvhost::MouseButton;
@@ -33,21 +34,17 @@ MouseButton button_of(UINT msg) {
   }
 }
 
-UserInput mouse(UserInput::Kind kind, int x, int y, MouseButton b = MouseButton::kLeft) {
-  UserInput in;
-  in.kind = kind;
-  in.x = x;
-  in.y = y;
-  in.button = b;
-  return in;
+UserInput button(ActionId kind, int x, int y, MouseButton b) {
+  return UserInput{kind, hvhost::ButtonAt{x, y, b}};
 }
 
-UserInput with_code(UserInput::Kind kind, uint32_t code = 0) {
-  UserInput in;
-  in.kind = kind;
-  in.code = static_cast<int>(code);
-  return in;
+UserInput pointer(int x, int y) { return UserInput{ActionId::kMove, hvhost::PointerAt{x, y}}; }
+
+UserInput key(ActionId kind, uint32_t code, int qualifiers) {
+  return UserInput{kind, hvhost::KeyStroke{static_cast<int>(code), qualifiers}};
 }
+
+UserInput window_button(ActionId kind) { return UserInput{kind, hvhost::NoPayload{}}; }
 
 // Ctrl, Shift and Alt as the message being handled found them, in the
 // host's qualifier bits.
@@ -72,10 +69,8 @@ bool parse_field_text(const std::string &text, int *out) {
 }  // namespace
 
 void FrontEnd::edit_field(PanelWindow &w, Control &c, std::array<int, 3> value) {
-  UserInput in =
-      with_code(c.kind() == ControlKind::kMiniRgb ? UserInput::kEditRgb : UserInput::kEditHsv);
-  in.values = value;
-  queue(w, in);
+  queue(w, UserInput{c.kind() == ControlKind::kMiniRgb ? ActionId::kRgb : ActionId::kHsv,
+                     hvhost::EditValues{value}});
 }
 
 void FrontEnd::end_edit(PanelWindow &w, bool apply) {
@@ -94,7 +89,7 @@ void FrontEnd::mouse_down(PanelWindow &w, int wx, int wy, MouseButton b) {
   const int px = wx - w.layout.client.x, py = wy - w.layout.client.y;
   if (w.press != Press::kNone) {
     // A second button while one is held goes where the first went.
-    if (w.press == Press::kPanel) queue(w, mouse(UserInput::kPress, px, py, b));
+    if (w.press == Press::kPanel) queue(w, button(ActionId::kPress, px, py, b));
     return;
   }
   Control *c = b == MouseButton::kLeft ? w.panel->control_at(px, py) : nullptr;
@@ -124,7 +119,7 @@ void FrontEnd::mouse_down(PanelWindow &w, int wx, int wy, MouseButton b) {
     w.field_dragging = false;
   } else if (w.layout.client.contains(wx, wy)) {
     w.press = Press::kPanel;
-    queue(w, mouse(UserInput::kPress, px, py, b));
+    queue(w, button(ActionId::kPress, px, py, b));
   } else {
     return;
   }
@@ -158,9 +153,7 @@ void FrontEnd::mouse_move(PanelWindow &w, int wx, int wy) {
     case Press::kOk:
     case Press::kCancel: return;
     case Press::kPanel:
-    case Press::kNone:
-      queue(w, mouse(UserInput::kMove, wx - w.layout.client.x, wy - w.layout.client.y));
-      return;
+    case Press::kNone: queue(w, pointer(wx - w.layout.client.x, wy - w.layout.client.y)); return;
   }
 }
 
@@ -169,7 +162,7 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   const Press press = w.press;
   if (press == Press::kNone) return;
   if (press == Press::kPanel) {
-    queue(w, mouse(UserInput::kRelease, wx - w.layout.client.x, wy - w.layout.client.y, b));
+    queue(w, button(ActionId::kRelease, wx - w.layout.client.x, wy - w.layout.client.y, b));
     // All buttons up ends the press.
     bool other_held = false;
     for (const auto &[button, vk] :
@@ -184,11 +177,11 @@ void FrontEnd::mouse_up(PanelWindow &w, int wx, int wy, MouseButton b) {
   if (GetCapture() == w.hwnd) ReleaseCapture();
   switch (press) {
     case Press::kOk:
-      if (w.layout.ok->contains(wx, wy)) queue(w, with_code(UserInput::kOk));
+      if (w.layout.ok->contains(wx, wy)) queue(w, window_button(ActionId::kOk));
       refresh(w, true);
       break;
     case Press::kCancel:
-      if (w.layout.cancel->contains(wx, wy)) queue(w, with_code(UserInput::kCancel));
+      if (w.layout.cancel->contains(wx, wy)) queue(w, window_button(ActionId::kCancel));
       refresh(w, true);
       break;
     case Press::kField:
@@ -218,9 +211,7 @@ void FrontEnd::key_pressed(PanelWindow &w, WPARAM vk, uint32_t code) {
   if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && vk >= 'A' && vk <= 'Z')
     code = static_cast<uint32_t>(vk - 'A') + ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
   keys_down_.push_back({vk, code, qualifiers});
-  UserInput in = with_code(UserInput::kKeyDown, code);
-  in.qualifiers = qualifiers;
-  queue(w, in);
+  queue(w, key(ActionId::kKeyDown, code, qualifiers));
 }
 
 static uint32_t special_key_code(WPARAM vk) {
@@ -267,8 +258,7 @@ void FrontEnd::key_released(PanelWindow &w, WPARAM vk) {
   auto it = std::find_if(keys_down_.begin(), keys_down_.end(),
                          [&](const HeldKey &k) { return k.vk == vk; });
   if (it == keys_down_.end()) return;
-  UserInput in = with_code(UserInput::kKeyUp, it->code);
-  in.qualifiers = it->qualifiers;
+  const UserInput in = key(ActionId::kKeyUp, it->code, it->qualifiers);
   keys_down_.erase(it);
   queue(w, in);
 }
@@ -336,7 +326,7 @@ LRESULT FrontEnd::handle(PanelWindow &w, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_CLOSE:
       // The window's close (Alt+F4, the window manager): Cancel.
-      if (takes_input) queue(w, with_code(UserInput::kCancel));
+      if (takes_input) queue(w, window_button(ActionId::kCancel));
       return 0;
     case WM_MOUSEACTIVATE: return MA_ACTIVATE;
     default: break;

@@ -323,12 +323,11 @@ typedef struct st_LWPanelFuncs {
 /* Keys: printable keys are their character codes; special keys from 0x1001. */
 #define LWDK_F1 0x1001
 #define LWDK_F12 0x100C
-/* The arrows are 0x1010..0x1013; the host's page does not give their order.
-   Taken as up, down, left, right in code order. */
-#define LWDK_UP 0x1010
-#define LWDK_DOWN 0x1011
-#define LWDK_LEFT 0x1012
-#define LWDK_RIGHT 0x1013
+/* The arrows, in the order the host's panel header names them. */
+#define LWDK_LEFT 0x1010
+#define LWDK_RIGHT 0x1011
+#define LWDK_UP 0x1012
+#define LWDK_DOWN 0x1013
 #define LWDK_RETURN 0x1022
 
 /* Colour codes: system palette entry i, or an RGB colour with bit 24 set. */

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <system_error>
 
@@ -52,8 +53,15 @@ bool parse_hex(string_view s, int32_t rgb[3]) {
 enum class Number { kBad, kInt, kFloat };
 
 // One number: digits alone are an int of 0..255; with a point, a float.
-Number parse_number(string_view t, int32_t *i, float *f) {
+// `names`: "nan", "inf" and "-inf" are floats too, as format_float
+// writes them.
+Number parse_number(string_view t, int32_t *i, float *f, bool names) {
   if (t.empty()) return Number::kBad;
+  if (names && (t == "nan" || t == "inf" || t == "-inf")) {
+    *f = t == "nan" ? std::numeric_limits<float>::quiet_NaN()
+                    : (t == "inf" ? 1.0f : -1.0f) * std::numeric_limits<float>::infinity();
+    return Number::kFloat;
+  }
   if (t.find_first_not_of("0123456789") == string_view::npos) {
     int v = 0;
     const auto r = std::from_chars(t.data(), t.data() + t.size(), v);
@@ -73,8 +81,9 @@ Number parse_number(string_view t, int32_t *i, float *f) {
   return Number::kFloat;
 }
 
-// Three numbers of one kind.
-bool parse_numbers(string_view s, ParsedColor *out) {
+// Three numbers of one kind; with `names`, floats may be non-finite, and
+// then their channels are left 0.
+bool parse_numbers(string_view s, ParsedColor *out, bool names = false) {
   string_view tokens[3];
   size_t n = 0;
   while (!s.empty()) {
@@ -94,11 +103,13 @@ bool parse_numbers(string_view s, ParsedColor *out) {
   if (n != 3) return false;
   ParsedColor p = {};
   Number kinds[3];
-  for (size_t k = 0; k < 3; ++k) kinds[k] = parse_number(tokens[k], &p.rgb[k], &p.channel[k]);
+  for (size_t k = 0; k < 3; ++k)
+    kinds[k] = parse_number(tokens[k], &p.rgb[k], &p.channel[k], names);
   if (kinds[0] == Number::kBad || kinds[1] != kinds[0] || kinds[2] != kinds[0]) return false;
   p.uses_floats = kinds[0] == Number::kFloat;
   if (p.uses_floats)
-    for (size_t k = 0; k < 3; ++k) p.rgb[k] = channel_from_float(p.channel[k]);
+    for (size_t k = 0; k < 3; ++k)
+      p.rgb[k] = std::isfinite(p.channel[k]) ? channel_from_float(p.channel[k]) : 0;
   *out = p;
   return true;
 }
@@ -127,12 +138,19 @@ bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
   const string_view s = trim(string_view(text, size));
   const size_t line_end = s.find('\n');
   if (line_end != string_view::npos) {
-    // What the picker copies: the hex code, then the floats.
+    // What the picker copies: the hex code, then the floats. A colour
+    // with a non-finite float (the host may hand one) pastes back as its
+    // hex code.
     int32_t rgb[3];
     ParsedColor p;
     if (!parse_hex(trim(s.substr(0, line_end)), rgb) ||
-        !parse_numbers(trim(s.substr(line_end + 1)), &p) || !p.uses_floats)
+        !parse_numbers(trim(s.substr(line_end + 1)), &p, true) || !p.uses_floats)
       return false;
+    for (float f : p.channel)
+      if (!std::isfinite(f)) {
+        *out = {0, {rgb[0], rgb[1], rgb[2]}, {0.0f, 0.0f, 0.0f}};
+        return true;
+      }
     *out = p;
     return true;
   }

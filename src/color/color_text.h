@@ -26,7 +26,8 @@ struct ParsedColor {
 //                               follow), finite in single precision: the
 //                               host's floats, channels trunc(F x 255)
 //   #RRGGBB, then F F F         two lines, as format_color_text writes: the
-//                               floats are taken
+//                               floats are taken; when one of them is nan,
+//                               inf or -inf, the hex code is
 // Numbers are separated by spaces or tabs, or by one comma with optional
 // spaces around it. Anything else, more than kColorTextMaxBytes bytes, or a
 // null text returns false and leaves *out unchanged.

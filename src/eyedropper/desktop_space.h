@@ -3,7 +3,7 @@
 // for the tick's own calls and back, and the monitors' rectangles.
 #pragma once
 
-#include "eyedropper/win32.h"
+#include "win32/win32.h"
 
 // SetThreadDpiAwarenessContext (Windows 10 1607 and later), looked up at
 // run time so that the module loads on older systems; null where missing.

@@ -4,43 +4,37 @@
 #include <string.h>
 
 #include "binding/services.h"
-#include "eyedropper/sample_controls.h"
+#include "eyedropper/averaging.h"
+#include "eyedropper/keys.h"
 
 constexpr UINT kTickMilliseconds = 100;
 constexpr LRESULT kSwallowEvent = 1;
-static const char kUnreadableReadout[] = "---,---,---";
-// Ticks in a row in which the hook saw nothing while input came: then
-// Windows has dropped it.
-constexpr int32_t kQuietTicksForALostHook = 2;
 // GetAsyncKeyState: down now, went down since the last call.
 constexpr SHORT kKeyDown = static_cast<SHORT>(0x8000);
 constexpr SHORT kKeyPressed = 1;
-static const int kButtonKeys[] = {VK_LBUTTON, VK_RBUTTON, VK_MBUTTON};
 
-// The run under way, for the hook and the timer; null outside a run.
-static SamplingRun *g_run = nullptr;
-// The cells a pick averages, a side; the last run's size is the next's.
-static int g_sample_size = kSampleSizes[0];
+// The module's eyedropper: the run under way, for the hook and the timer
+// (null outside a run), and the cells a pick averages, a side, which the
+// next run keeps.
+struct EyedropperModule {
+  SamplingRun *run;
+  int sample_size;
+};
+static EyedropperModule g_eyedropper = {nullptr, kSampleSizes[0]};
 
-const SamplingRun *sampling_run_current(void) { return g_run; }
+const SamplingRun *sampling_run_current(void) { return g_eyedropper.run; }
 
-int eyedropper_sample_size(void) { return g_sample_size; }
-void eyedropper_set_sample_size(int size) { g_sample_size = sample_size_after_wheel(size, 0); }
+int eyedropper_sample_size(void) { return g_eyedropper.sample_size; }
 
-// The readout: the colour's numbers, and after them the sample size when
-// it is above 1 ("127, 63,255 5x5").
 static void write_readout(char *title, size_t size, const ColorTriple *c) {
-  const int n = !c ? snprintf(title, size, "%s", kUnreadableReadout)
-                   : snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a),
-                              static_cast<int>(c->b), static_cast<int>(c->c));
-  if (g_sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
-    snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", g_sample_size, g_sample_size);
+  magnifier_write_readout(title, size, c, g_eyedropper.sample_size);
 }
 
 // The colour a pick would take from the block: the average in linear light
 // of the sample's readable cells around the block's centre.
 static bool block_colour(const SampleBlock &block, ColorTriple *out) {
-  return sample_block_average(block, kSpoitCentreCell, kSpoitCentreCell, g_sample_size, out);
+  return sample_block_average(block, kSampleBlockCentre, kSampleBlockCentre,
+                              g_eyedropper.sample_size, out);
 }
 
 // The pick of an area: the cells around the release from the block the
@@ -50,8 +44,8 @@ static bool block_colour(const SampleBlock &block, ColorTriple *out) {
 // left nothing is taken.
 static bool pick_area(SamplingRun *run, POINT at) {
   const bool held = run->cells.tick != 0 &&
-                    run->cells.origin.x == static_cast<long long>(at.x) - kSpoitCentreCell &&
-                    run->cells.origin.y == static_cast<long long>(at.y) - kSpoitCentreCell;
+                    run->cells.origin.x == static_cast<long long>(at.x) - kSampleBlockCentre &&
+                    run->cells.origin.y == static_cast<long long>(at.y) - kSampleBlockCentre;
   if (!held) {
     const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
     MonitorList monitors;
@@ -66,14 +60,14 @@ static bool pick_area(SamplingRun *run, POINT at) {
   return read;
 }
 
-// The pick: the pixel under the release, read once, into the picked colour
+// The pick: the pixel under the release into the picked colour
 // and its readout into the title. A pixel that cannot be read (GetPixel's
 // failure value: off the desktop, a secure desktop, a display the context
 // does not reach) is no colour: the picked colour stays and the readout
 // says so.
-static bool pick_pixel(SamplingRun *run, const MSLLHOOKSTRUCT *event) {
-  if (g_sample_size > 1) return pick_area(run, event->pt);
-  const COLORREF pixel = GetPixel(run->desktop_dc, event->pt.x, event->pt.y);
+static bool pick_pixel(SamplingRun *run, POINT at) {
+  if (g_eyedropper.sample_size > 1) return pick_area(run, at);
+  const COLORREF pixel = GetPixel(run->desktop_dc, at.x, at.y);
   if (pixel == CLR_INVALID) {
     write_readout(run->title, sizeof run->title, nullptr);
     return false;
@@ -93,12 +87,12 @@ static void end_cancelled(SamplingRun *run) {
 
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
   const MSLLHOOKSTRUCT *event = reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam);
-  SamplingRun *run = g_run;
+  SamplingRun *run = g_eyedropper.run;
   SpoitPanel *spoit = run ? run->magnifier : nullptr;
   // Once the run has ended, the hook stays installed until the host's loop
   // notices the close; everything it sees meanwhile goes on down the chain
   // untouched.
-  if (code != HC_ACTION || !spoit || run->ended)
+  if (code != HC_ACTION || !spoit || run->ended || run->in_hook)
     return CallNextHookEx(run ? run->hook : nullptr, code, message, lparam);
   ++run->hook_events;
   // Every event carries the pointer's position in physical pixels. A move
@@ -117,8 +111,12 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
     // under the pointer does not scroll.
     case WM_MOUSEWHEEL:
       if (event) {
+        // A step a notch (WHEEL_DELTA): fine wheels send a notch in
+        // several smaller deltas.
         const int16_t delta = static_cast<int16_t>(event->mouseData >> 16);
-        g_sample_size = sample_size_after_wheel(g_sample_size, delta);
+        const int notches = wheel_notches(&run->wheel_delta, delta);
+        for (int i = 0; i < (notches < 0 ? -notches : notches) % kSampleSizeCount; ++i)
+          g_eyedropper.sample_size = sample_size_after_wheel(g_eyedropper.sample_size, notches);
       }
       return kSwallowEvent;
     case WM_LBUTTONUP:
@@ -127,63 +125,46 @@ LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM lparam) {
       run->ended = 1;
       // Only a left release over a pixel that could be read takes a colour:
       // one screen read, of the pixel under the release as it is now.
-      const bool read = message == WM_LBUTTONUP && event && pick_pixel(run, event);
+      const bool read = message == WM_LBUTTONUP && event && pick_pixel(run, event->pt);
       if (read) run->accepted = 1;
       run->panel_funcs->close(spoit->panel);
       return kSwallowEvent;
     }
     default: break;
   }
-  return CallNextHookEx(run->hook, code, message, lparam);
+  run->in_hook = 1;
+  const LRESULT passed = CallNextHookEx(run->hook, code, message, lparam);
+  run->in_hook = 0;
+  return passed;
 }
 
-// Whether a button went down since the last tick, by the system's key state.
-static bool button_went_down(SamplingRun *run) {
-  bool down_now = false;
-  int32_t state = 0;
-  for (int i = 0; i < 3; ++i) {
-    const SHORT key = GetAsyncKeyState(kButtonKeys[i]);
-    if (key & kKeyDown) state |= 1 << i;
-    if ((key & kKeyPressed) || ((key & kKeyDown) && !(run->buttons_down & (1 << i))))
-      down_now = true;
-  }
-  run->buttons_down = state;
-  return down_now;
-}
+// Milliseconds at least between two replacements of the hook.
+constexpr DWORD kHookReplacementInterval = 1000;
 
-// The watch on the hook, once a tick. Windows 7 and later drop a low-level
-// hook that keeps input waiting past LowLevelHooksTimeout without telling
-// its thread; then no click could end the run. When the pointer moved or a
-// button went down while the hook saw nothing for two ticks, the hook is
-// installed afresh, once; a second loss ends the run. `cursor` is the
-// pointer as this tick read it (null when it could not). Returns false when
-// the run must end.
-static bool watch_hook(SamplingRun *run, const POINT *cursor) {
-  bool input = button_went_down(run);
-  if (cursor) {
-    if (run->cursor_known && (cursor->x != run->cursor_seen.x || cursor->y != run->cursor_seen.y))
-      input = true;
-    run->cursor_seen = *cursor;
-    run->cursor_known = 1;
-  }
-  if (run->hook_events != run->hook_events_seen) {
-    run->hook_events_seen = run->hook_events;
-    run->quiet_ticks = 0;
-    run->missed_input = 0;
-    return true;
-  }
-  if (run->quiet_ticks < kQuietTicksForALostHook) ++run->quiet_ticks;  // held, never overflows
-  if (input) run->missed_input = 1;
-  if (run->quiet_ticks < kQuietTicksForALostHook || !run->missed_input) return true;
-  if (run->hook_reinstalled) return false;
-  // Dropped: the old handle is given back first (Windows has already let
-  // it go; the call only fails), then the hook goes in again.
+// On a suspected loss the hook is replaced, never given up: the new hook
+// goes in before the old comes out, so that there is no moment without
+// one, and nothing is pumped between the two calls, so no event reaches
+// both (the hook also passes on, unhandled, an event that reaches it
+// through itself). At most one replacement a second; when the new hook
+// cannot be had, the old one stays.
+// `now` is the tick's time (the system's milliseconds, which wrap).
+static void replace_hook(SamplingRun *run, DWORD now) {
+  if (run->hook_replaced && now - run->hook_replaced_at < kHookReplacementInterval) return;
+  run->hook_replaced = 1;
+  run->hook_replaced_at = now;
+  HHOOK fresh = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
+  if (!fresh) return;
+  // Windows may already have let the old one go; then this only fails.
   UnhookWindowsHookEx(run->hook);
-  run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
-  run->hook_reinstalled = 1;
-  run->quiet_ticks = 0;
-  run->missed_input = 0;
-  return run->hook != nullptr;
+  run->hook = fresh;
+}
+
+// Ends the run with the colour under `at` when one can be read there, as a
+// left release would; else ends it not accepted.
+static void end_with_pick(SamplingRun *run, POINT at) {
+  run->ended = 1;
+  if (pick_pixel(run, at)) run->accepted = 1;
+  run->panel_funcs->close(run->magnifier->panel);
 }
 
 // The readout of the centre cell as the title, once the pointer has moved;
@@ -191,7 +172,7 @@ static bool watch_hook(SamplingRun *run, const POINT *cursor) {
 static void show_readout(SamplingRun *run) {
   ColorTriple c = {0, 0, 0};
   const bool read = block_colour(run->cells, &c);
-  spoit_panel_show_area(run->magnifier, g_sample_size, c);
+  spoit_panel_show_area(run->magnifier, g_eyedropper.sample_size, c);
   if (!run->pointer_moved) return;
   if (read) run->picked = c;
   char text[sizeof run->title];
@@ -201,8 +182,8 @@ static void show_readout(SamplingRun *run) {
   panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_TITLE, run->title);
 }
 
-void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
-  SamplingRun *run = g_run;
+void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD time) {
+  SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || run->ended) return;
   ++run->ticks;
   // The host's thread is put back in its own context before the host is
@@ -210,17 +191,32 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD) {
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
   POINT cursor = {0, 0};
   const bool cursor_read = GetCursorPos(&cursor) != 0;
-  // Esc ends the run whatever the host does with the key on a panel
-  // without buttons.
+  // Esc and Space end the run by their state, whatever the host does with
+  // them on a panel without buttons, and so do the buttons' releases the
+  // hook never saw: a run can always be ended, with or without a hook.
   const bool escape = (GetAsyncKeyState(VK_ESCAPE) & (kKeyDown | kKeyPressed)) != 0;
-  if (escape || !watch_hook(run, cursor_read ? &cursor : nullptr)) {
+  const bool space = (GetAsyncKeyState(VK_SPACE) & (kKeyDown | kKeyPressed)) != 0;
+  const HookWatchTick watch =
+      hook_watch_tick(&run->watch, run->hook_events, cursor_read ? &cursor : nullptr);
+  if (watch.suspect_loss) replace_hook(run, time);
+  // The pointer is where it was last seen to go: by the hook, by a nudge,
+  // or by the system's pointer when that moved with no hook event (a pen,
+  // another program, a hook that sees nothing); before the first, the
+  // system's pointer. A failed read keeps the last centre.
+  if (cursor_read && (!run->pointer_moved || watch.cursor_moved)) {
+    if (watch.cursor_moved) run->pointer_moved = 1;
+    run->pointer = cursor;
+  }
+  if (escape || (watch.released & kRightButtonBit)) {
     dpi_switch_restore(dpi);
     end_cancelled(run);
     return;
   }
-  // Before the first hook event the system's pointer; a failed read keeps
-  // the last centre (the origin at first).
-  if (!run->pointer_moved && cursor_read) run->pointer = cursor;
+  if (space || (watch.released & kLeftButtonBit)) {
+    end_with_pick(run, run->pointer);
+    dpi_switch_restore(dpi);
+    return;
+  }
   MonitorList monitors;
   monitor_list_read(&monitors, run->desktop_window);
   screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks, &run->cells);
@@ -247,18 +243,34 @@ static void nudge_pointer(SamplingRun *run, int dx, int dy) {
   dpi_switch_restore(dpi);
   run->pointer = now;
   run->pointer_moved = 1;
-  run->cursor_seen = now;
-  run->cursor_known = 1;
+  hook_watch_pointer_moved_by_run(&run->watch, now);
 }
 
 int spoit_key_down(LWPanelID, void *, LWDualKey key) {
-  SamplingRun *run = g_run;
+  SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || !run->magnifier->panel || run->ended) return 0;
   int qualifiers = panel_get_int(run->panel_funcs, run->magnifier->panel, PAN_QUALIFIERS);
   if (GetKeyState(VK_SHIFT) & 0x8000) qualifiers |= IQ_SHIFT;
   int dx = 0, dy = 0;
   if (nudge_for_key(key, qualifiers, &dx, &dy)) nudge_pointer(run, dx, dy);
   return 0;
+}
+
+// Where the magnifier opens: at (x, y) unless that would put it under the
+// pointer, whose pixel it would then read; then beside the pointer, on the
+// monitor the magnifier's place is on. The pointer and the monitors are
+// read in the host's own context, the one its panels are placed in.
+static POINT magnifier_corner(HWND desktop_window, int x, int y) {
+  POINT pointer;
+  if (!GetCursorPos(&pointer)) return {x, y};
+  MonitorList monitors;
+  monitor_list_read(&monitors, desktop_window);
+  const RECT *on = nullptr;
+  for (int i = 0; i < monitors.count && !on; ++i) {
+    const RECT &m = monitors.rects[i];
+    if (x >= m.left && x < m.right && y >= m.top && y < m.bottom) on = &m;
+  }
+  return magnifier_place(x, y, pointer, on);
 }
 
 // The run's start: the host's services looked up afresh, the magnifier
@@ -270,24 +282,37 @@ static bool run_start(SamplingRun *run, int x, int y) {
   run->panel_funcs = static_cast<LWPanelFuncs *>(lookup(LWPANELFUNCS_GLOBAL, 0));
   run->raster_funcs = static_cast<LWRasterFuncs *>(lookup(LWRASTERFUNCS_GLOBAL, 0));
   if (!run->panel_funcs || !run->raster_funcs) return false;
-  g_run = run;
-  run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, x, y);
+  g_eyedropper.run = run;
+  run->desktop_window = GetDesktopWindow();
+  const POINT corner = magnifier_corner(run->desktop_window, x, y);
+  run->magnifier = spoit_panel_create(run->panel_funcs, run->raster_funcs, corner.x, corner.y);
   if (run->magnifier && run->magnifier->panel)
     panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_USERKEYS,
                   callback_ptr(spoit_key_down));
-  run->desktop_window = GetDesktopWindow();
   run->desktop_dc = GetWindowDC(run->desktop_window);
   // Without its block the tick shows every cell as a failed read; the pick
   // reads its own pixel and still works.
   screen_block_create(&run->screen, run->desktop_dc);
   run->set_dpi_context = dpi_context_function();
-  // Presses and Esc from before the run are not the run's: the keys'
-  // went-down-since flags are read away, and a button held as the run
-  // starts is not input the hook missed.
+  // Esc and Space from before the run are not the run's: their
+  // went-down-since flags are read away (the watch does the same for the
+  // buttons).
   GetAsyncKeyState(VK_ESCAPE);
-  for (int i = 0; i < 3; ++i)
-    if (GetAsyncKeyState(kButtonKeys[i]) & kKeyDown) run->buttons_down |= 1 << i;
+  GetAsyncKeyState(VK_SPACE);
+  hook_watch_start(&run->watch);
   return true;
+}
+
+// The pointer catcher over every monitor, checked around the pointer, in
+// physical pixels; the run goes on without it where it cannot be kept.
+static void make_catcher(SamplingRun *run) {
+  const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
+  MonitorList monitors;
+  monitor_list_read(&monitors, run->desktop_window);
+  POINT at = {0, 0};
+  GetCursorPos(&at);
+  catcher_create(&run->catcher, run->screen, run->desktop_dc, monitors, at);
+  dpi_switch_restore(dpi);
 }
 
 // The modal part: the hook and the tick installed, then the magnifier's
@@ -298,15 +323,19 @@ static void run_modal(SamplingRun *run) {
   if (run->magnifier && run->magnifier->panel)
     run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
   if (!run->hook) return;
+  // The tick is set first, so that the catcher's check costs the first
+  // tick nothing of its time.
   run->timer = SetTimer(nullptr, 0, kTickMilliseconds, spoit_timer_tick);
+  make_catcher(run);
   run->panel_funcs->open(run->magnifier->panel, PANF_BLOCKING | PANF_NOBUTT);
 }
 
-// The one exit: the tick and the hook removed, the block and the device
+// The one exit: the tick, the catcher and the hook removed, the block and the device
 // context released and the magnifier destroyed, in that order; then no run
 // is current.
 static void run_exit(SamplingRun *run) {
   if (run->timer) KillTimer(nullptr, run->timer);
+  catcher_destroy(&run->catcher);
   if (run->hook) UnhookWindowsHookEx(run->hook);
   run->timer = 0;
   run->hook = nullptr;
@@ -314,12 +343,12 @@ static void run_exit(SamplingRun *run) {
   ReleaseDC(run->desktop_window, run->desktop_dc);
   spoit_panel_destroy(run->magnifier);
   run->magnifier = nullptr;
-  g_run = nullptr;
+  g_eyedropper.run = nullptr;
 }
 
 int eyedropper_run(int x, int y, ColorTriple *out) {
   *out = {0, 0, 0};
-  if (g_run) return 0;
+  if (g_eyedropper.run) return 0;
   SamplingRun run = {};
   if (!run_start(&run, x, y)) return 0;
   run_modal(&run);

@@ -4,10 +4,12 @@
 
 #include "abi/host_api.h"
 #include "color/color.h"
+#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
+#include "eyedropper/hook_watch.h"
+#include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
-#include "eyedropper/spoit_panel.h"
-#include "eyedropper/win32.h"
+#include "win32/win32.h"
 
 // One sampling run's state, made at the run's start and released by its one
 // exit. The hook and the timer reach it through the current run.
@@ -29,27 +31,19 @@ struct SamplingRun {
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
-  uint32_t ticks;     // ticks so far
-  SampleBlock cells;  // the latest block the tick read (cells.tick: which tick)
-  // The watch on the hook. The hook counts what it sees; each tick compares
-  // that with what the system says happened: the pointer's place and the
-  // buttons' state. Input the hook did not see for two ticks means Windows
-  // dropped the hook.
-  uint32_t hook_events;       // events the hook has seen
-  uint32_t hook_events_seen;  // ... as the last tick found them
-  POINT cursor_seen;          // where the last tick found the pointer (GetCursorPos in
-                              // the tick's context); a run that moves the pointer
-                              // itself stores the new place here, so that its own
-                              // move is not taken for input the hook missed
-  int32_t cursor_known;       // cursor_seen holds a reading
-  int32_t buttons_down;       // mouse buttons down at the last tick, a bit each
-  int32_t quiet_ticks;        // ticks in a row in which the hook saw nothing
-  int32_t missed_input;       // ... and input came meanwhile
-  int32_t hook_reinstalled;   // the hook has been installed again once
+  Catcher catcher;         // pen and touch input, where it stays out of screen reads
+  uint32_t ticks;          // ticks so far
+  SampleBlock cells;       // the latest block the tick read (cells.tick: which tick)
+  int32_t wheel_delta;     // the wheel's turn short of a notch
+  uint32_t hook_events;    // events the hook has seen
+  HookWatch watch;         // the tick's watch on the hook
+  int32_t hook_replaced;   // the hook has been replaced (or tried) ...
+  DWORD hook_replaced_at;  // ... at this tick's time
+  int32_t in_hook;         // the hook is passing an event on down the chain
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
-  int32_t ended;   // the run has been ended (release, Esc, lost hook); the hook
+  int32_t ended;   // the run has been ended (release, Esc, Space); the hook
                    // passes everything on
   char title[64];  // the magnifier's title: the readout under the pointer
 };
@@ -66,17 +60,19 @@ const SamplingRun *sampling_run_current(void);
 // The cells a pick averages, a side: 1, 3, 5 or 7, set by the wheel during
 // a run and kept for the module's life (1 at its load).
 int eyedropper_sample_size(void);
-void eyedropper_set_sample_size(int size);
 
 // The run's Win32 callbacks: the low-level mouse hook and the magnifier's
 // 100 ms tick. Outside a run they do nothing (the hook passes events on).
 // The hook records the point and the buttons; only the pick's release reads
-// the screen (one GetPixel). The tick centres on the hook's last point once
-// the pointer has moved, on GetCursorPos before that, and makes its calls
-// in a per-monitor-aware thread context, so that everything it reads is in
-// physical pixels as the hook's points are. It ends the run cancelled on
-// Esc, and when the hook has been lost twice.
-// During a run the wheel steps the sample size (the event is swallowed).
+// the screen. The tick centres on where the pointer was last seen to go
+// (the hook's point, a nudge, or GetCursorPos when that moved with no hook
+// event) and makes its calls in a per-monitor-aware thread context, so that
+// everything it reads is in physical pixels as the hook's points are. It
+// ends the run cancelled on Esc or a right release the hook did not see,
+// and picks on Space or a left release the hook did not see; a hook that
+// seems lost is replaced, and never ends the run.
+// During a run the wheel steps the sample size a notch (WHEEL_DELTA) at a
+// time (the event is swallowed).
 LRESULT CALLBACK spoit_mouse_hook(int code, WPARAM message, LPARAM event);
 // The magnifier's key-down callback: the arrows move the pointer one
 // physical pixel, ten with Shift (the panel's qualifiers or the key state).

@@ -6,9 +6,32 @@
 // read, so the cells are read as a block and then taken from memory.
 #pragma once
 
+#include "color/color.h"
 #include "eyedropper/desktop_space.h"
-#include "eyedropper/spoit_panel.h"
-#include "eyedropper/win32.h"
+#include "win32/win32.h"
+
+// The block's side in pixels (the magnifier shows one cell per pixel), and
+// the row and column of its centre, the pixel under the pointer.
+constexpr int kSampleBlockSide = 15;
+constexpr int kSampleBlockCentre = kSampleBlockSide / 2;  // 7
+
+// A block of cells read from the screen in one transfer: the 15 x 15
+// pixels around a centre, row-major (index = row x 15 + column), with the
+// screen position of cell (0, 0) in physical pixels and the tick that read
+// it. A cell is readable when the screen was read there; the others hold
+// black (on no monitor) or white (a transfer that failed), as the
+// magnifier shows them.
+constexpr int kSampleBlockCells = kSampleBlockSide * kSampleBlockSide;
+struct SampleBlock {
+  POINT origin;
+  uint32_t tick;                    // the run's tick count when it was read; 0: not read yet
+  uint32_t rgb[kSampleBlockCells];  // 0x00RRGGBB
+  uint8_t readable[kSampleBlockCells];
+};
+
+// The colour of cell (column, row) of the block, when that cell lies in the
+// block and was read; otherwise false and *out untouched.
+bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out);
 
 struct ScreenBlock {
   HDC dc;            // the memory DC; null when it could not be made

@@ -6,10 +6,10 @@
 
 #include "binding/services.h"
 #include "color/color_text.h"
-#include "eyedropper/clipboard.h"
 #include "eyedropper/eyedropper.h"
 #include "panel/areas.h"
 #include "panel/color_sync.h"
+#include "win32/clipboard.h"
 
 // The magnifier opens this far right of and below the picker's corner.
 constexpr int kMagnifierOffset = 100;
@@ -46,21 +46,24 @@ static bool ctrl_down(const PickerPanel *picker) {
          ctrl_key_down();
 }
 
-// The current colour onto the clipboard as text.
+// The current colour onto the clipboard as text; a beep when the
+// clipboard would not take it.
 static void copy_colour(const PickerPanel *picker) {
   char text[kColorTextBufferBytes];
   const size_t size = picker_copy_text(picker, text);
-  clipboard_put_text(text, size);
+  if (!clipboard_put_text(text, size)) refusal_beep();
 }
 
 // The clipboard's text, when it reads as a colour, becomes the picker's;
-// anything else changes nothing.
+// anything else changes nothing but for a beep.
 static void paste_colour(PickerPanel *picker) {
   char text[kColorTextMaxBytes + 1];
   const long size = clipboard_get_text(text, sizeof text);
   ParsedColor pasted;
   if (size >= 0 && parse_color_text(text, static_cast<size_t>(size), &pasted))
     picker_paste(picker, pasted);
+  else
+    refusal_beep();
 }
 
 // Ctrl+C and Ctrl+V act on their press, as they do everywhere on Windows;

@@ -216,6 +216,9 @@ static_assert(DR_ERASE == 0 && DR_RENDER == 1 && DR_REFRESH == 3, "draw modes");
 static_assert(LWP_NONE == 4136 && LWP_NORMAL == 0x102B && LWP_HEADLINE == 0x102C &&
                   LWP_EDIT_SEL == 0x1032,
               "colour codes");
+static_assert(LWDK_LEFT == 0x1010 && LWDK_RIGHT == 0x1011 && LWDK_UP == 0x1012 &&
+                  LWDK_DOWN == 0x1013 && LWDK_RETURN == 0x1022,
+              "arrow and Return key codes");
 static_assert(RGB_(1, 2, 3) == 0x1010302, "an RGB colour code is r, b, g with bit 24");
 static_assert(AFUNC_OK == 0 && AFUNC_BADVERSION == 1 && AFUNC_BADGLOBAL == 2 &&
                   AFUNC_BADLOCAL == 3 && AFUNC_BADAPP == 4,

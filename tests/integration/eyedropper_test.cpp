@@ -68,6 +68,8 @@ struct Eyedropper : ::testing::Test {
     EXPECT_EQ(desktop_timer_count(), 0);
     EXPECT_EQ(desktop_outstanding_dcs(), 0);
     EXPECT_EQ(desktop_gdi_objects(), 0);
+    EXPECT_EQ(desktop_own_windows(), 0);
+    EXPECT_EQ(desktop_own_classes(), 0);
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
   }
   hvhost::ColorOutcome run(std::vector<Step> steps,
@@ -89,6 +91,7 @@ TEST_F(Eyedropper, LeftClickTakesThePixelUnderTheRelease) {
   const Rgb at_press = pattern(100, 100), at_release = pattern(1500, 900);
   ASSERT_NE(at_press, at_release);
   const hvhost::ColorOutcome out = run({
+      Check([](Host &) { desktop_set_cursor(100, 100); }),  // away from the magnifier
       Action::key_press('S'),
       Check([](Host &h) {
         ASSERT_NE(magnifier(h), nullptr);
@@ -283,7 +286,8 @@ TEST_F(Eyedropper, TwoRunsEachCreateAFreshMagnifierAndReleaseInOrder) {
     EXPECT_EQ(magnifier(h)->x(), 908);
     EXPECT_EQ(magnifier(h)->y(), 470);
   });
-  run({Action::key_press('S'), placed, Action::desktop_press(), Action::desktop_release(),
+  run({Check([](Host &) { desktop_set_cursor(100, 100); }),  // away from the magnifier
+       Action::key_press('S'), placed, Action::desktop_press(), Action::desktop_release(),
        Check([&](Host &) {
          int x = 20, y = 30;
          Host::panel_funcs()->set(s.picker_panel()->id(), PAN_X, &x);
@@ -316,6 +320,7 @@ TEST_F(Eyedropper, MagnifierShowsTheNeighbourhoodClippedAtTheCorners) {
   };
   const int w = 1920, h = 1080;
   run({
+      Check([](Host &) { desktop_set_cursor(100, 100); }),  // away from the magnifier
       Action::key_press('S'),
       Check([&](Host &host) {
         // Before the first tick: cleared planes, and nothing drawn before
@@ -475,6 +480,33 @@ TEST_F(Eyedropper, ATriggerDuringARunIsIgnored) {
       Action::ok(),
   });
   EXPECT_EQ(after_runs(), 1);
+}
+
+// With the pointer where the magnifier would open, it opens elsewhere: a
+// pick without moving takes what was on the screen there before.
+TEST_F(Eyedropper, SPressedWhereTheMagnifierOpensTakesWhatWasThere) {
+  int mx = 0, my = 0;
+  Rgb before{};
+  run({
+      Check([&](Host &host) {
+        hvhost::Panel *picker = s.picker_panel();
+        mx = picker->x() + 100 + 53;
+        my = picker->y() + 100 + 53;
+        before = host.screen_pixel(mx, my).value_or(Rgb{});
+        desktop_mouse_event(WM_MOUSEMOVE, mx, my);
+      }),
+      Action::key_press('S'),
+      Action::wait(250),
+      Check([&](Host &host) {
+        ASSERT_NE(magnifier(host), nullptr);
+        EXPECT_EQ(host.screen_pixel(mx, my).value_or(Rgb{}), before);
+      }),
+      Action::desktop_press(),
+      Action::desktop_release(),
+      Action::ok(),
+  });
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{before.r, before.g, before.b}));
 }
 
 TEST_F(Eyedropper, PicksFromThePickerItself) {
@@ -862,7 +894,7 @@ INSTANTIATE_TEST_SUITE_P(
             {1921, 10},
             0,
             1},
-        CompositedRow{"ADroppedHookIsInstalledAgainAndASecondDropEndsTheRun",
+        CompositedRow{"ADroppedHookIsReplacedEveryTimeAndTheRunGoesOn",
                       [](Eyedropper &) {
                         return std::vector<Step>{
                             Action::desktop_move(500, 500),
@@ -889,13 +921,20 @@ INSTANTIATE_TEST_SUITE_P(
                             }),
                             busy_then_move(540, 500),
                             Action::wait(1600),
+                            Check([](Host &h) {
+                              EXPECT_EQ(desktop_hook_count(), 1);
+                              EXPECT_NE(magnifier(h), nullptr);
+                            }),
+                            Action::desktop_move(560, 500),
+                            Action::desktop_press(),
+                            Action::desktop_release(),
                         };
                       },
-                      false,
-                      {},
+                      true,
+                      {560, 500},
                       2,
-                      2},
-        CompositedRow{"AClickTheHookDidNotSeeIsNoticedToo",
+                      3},
+        CompositedRow{"AClickTheHookDidNotSeeIsNoticedAndPicks",
                       [](Eyedropper &) {
                         return std::vector<Step>{
                             Action::desktop_move(500, 500),
@@ -903,23 +942,123 @@ INSTANTIATE_TEST_SUITE_P(
                             busy_then_move(500, 500),
                             Action::wait(1600),  // ticks, but no sign of input
                             Check([](Host &) { EXPECT_EQ(desktop_hook_count(), 0); }),
-                            // The pointer stays; a click goes to the window beneath.
+                            // The pointer stays; the click reaches no hook, and
+                            // the key state tells the tick of its release.
                             Action::desktop_press(),
                             Action::desktop_release(),
                             Action::wait(100),
                             Check([](Host &h) {
-                              EXPECT_EQ(desktop_hook_count(), 1);
-                              EXPECT_NE(magnifier(h), nullptr);
+                              EXPECT_EQ(desktop_hook_count(), 0);
+                              EXPECT_EQ(magnifier(h), nullptr);
                             }),
-                            Action::desktop_move(800, 200),
+                        };
+                      },
+                      true,
+                      {500, 500},
+                      1,
+                      2},
+        // The pointer moved where no hook sees it (another program's
+        // SetCursorPos, a pen over a window that takes its input): the
+        // magnifier follows, the hook is replaced at most once a second, the
+        // run goes on, and Space takes the colour under the pointer.
+        CompositedRow{"APointerTheHookNeverSeesIsFollowedAndSpacePicks",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_set_cursor(600, 600); }),
+                            Action::wait(300),
+                            Check([](Host &h) {
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(600, 600)));
+                            }),
+                            Check([](Host &) { desktop_set_cursor(610, 605); }),
+                            Action::wait(1600),
+                            Check([](Host &h) {
+                              ASSERT_NE(magnifier(h), nullptr);
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(610, 605)));
+                              EXPECT_EQ(desktop_hook_count(), 1);
+                            }),
+                            Check([](Host &) { desktop_key_event(VK_SPACE, 1); }),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_key_event(VK_SPACE, 0); }),
+                        };
+                      },
+                      true,
+                      {610, 605},
+                      0,
+                      2},
+        // No hook at all (dropped, and none can be had again): Esc, and the
+        // right button's release by the key state, still end the run.
+        CompositedRow{"EscEndsARunWithNoHook",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1); }),
+                            busy_then_move(510, 500),
+                            Action::wait(1600),
+                            Check([](Host &h) {
+                              EXPECT_EQ(desktop_hook_count(), 0);
+                              EXPECT_NE(magnifier(h), nullptr);
+                              desktop_key_event(VK_ESCAPE, 1);
+                              desktop_key_event(VK_ESCAPE, 0);
+                            }),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 0); }),
+                        };
+                      },
+                      false,
+                      {},
+                      1,
+                      2},
+        CompositedRow{"TheRightButtonEndsARunWithNoHook",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1); }),
+                            busy_then_move(510, 500),
+                            Action::wait(1600),
+                            Action::desktop_press(MouseButton::kRight),
+                            Action::desktop_release(MouseButton::kRight),
+                            Action::wait(100),
+                            Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr); }),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 0); }),
+                        };
+                      },
+                      // One try at a new hook: the click's comes within the second.
+                      false,
+                      {},
+                      1,
+                      2},
+        // A fine wheel: 30 units an event, a step every fourth.
+        CompositedRow{"AFineWheelStepsOnceANotch",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            chequer_wallpaper(),
+                            Action::desktop_move(500, 500),
+                            Check([](Host &) {
+                              for (int i = 0; i < 7; ++i) EXPECT_EQ(desktop_wheel_delta(30), 1);
+                            }),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              // 210 units: a notch, and 90 towards the next.
+                              EXPECT_EQ(magnifier(h)->title().substr(12), "3x3");
+                              EXPECT_EQ(desktop_wheel_delta(30), 1);
+                            }),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              EXPECT_EQ(magnifier(h)->title().substr(12), "5x5");
+                            }),
                             Action::desktop_press(),
                             Action::desktop_release(),
                         };
                       },
                       true,
-                      {800, 200},
+                      {500, 500},
+                      0,
                       1,
-                      2},
+                      Rgb{191, 0, 184}},
         // Red and blue, 13 cells to 12: R = 0.52 and B = 0.48 in linear
         // light, 191 and 184 in sRGB (not 132 and 122).
         CompositedRow{
@@ -930,7 +1069,8 @@ INSTANTIATE_TEST_SUITE_P(
                   Action::desktop_move(500, 500),
                   Check([](Host &) {
                     EXPECT_EQ(desktop_wheel_event(1), 1);  // 1 -> 3
-                    EXPECT_EQ(desktop_wheel_event(3), 1);  // 3 -> 5
+                    EXPECT_EQ(desktop_wheel_event(5),
+                              1);  // a notch each: 3 -> 5 -> 7 -> 1 -> 3 -> 5
                   }),
                   Action::wait(100),
                   Check([](Host &h) {
@@ -1045,3 +1185,139 @@ INSTANTIATE_TEST_SUITE_P(
                       0,
                       1}),
     [](const ::testing::TestParamInfo<CompositedRow> &row) { return std::string(row.param.name); });
+
+// ---- Every pointer over every window ---------------------------------------------
+
+namespace {
+
+enum { kMouse = 0, kWarp = 3 };
+
+struct PointerRow {
+  const char *name;
+  int pointer;   // kMouse, DESKTOP_PEN, DESKTOP_TOUCH, or kWarp: another program
+                 // moves the pointer and the mouse clicks there
+  int window;    // the other program's window under the pointer: a DesktopWindowKind
+  int affinity;  // what the system offers: a DesktopAffinitySupport
+  bool follows;  // the magnifier's readout follows the pointer
+  bool picks;    // the tap takes the colour; else it is lost and Esc ends the run
+};
+
+std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os << row.name; }
+
+struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow> {};
+
+// A window of another program under (1500, 900); the pointer comes there
+// from (1400, 850), rests, and taps. The run ends only when the user ends it,
+// and nothing reaches the window beneath or activates it.
+TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
+  const PointerRow &row = GetParam();
+  desktop_set_screen_read_ms(kCompositedReadMs);
+  desktop_set_affinity_support(row.affinity);
+  const int window = desktop_add_window(1000, 500, 900, 560, row.window);
+  ASSERT_EQ(window, 1);
+  const Rgb there = pattern(1500, 900);
+  ASSERT_NE(there, pattern(1400, 850));
+  const int kind = row.pointer;
+  const auto pointer = [kind](int action, int x, int y) {
+    return Check([kind, action, x, y](Host &) { desktop_pointer_event(kind, action, x, y); });
+  };
+  std::vector<Step> steps = {Action::key_press('S')};
+  switch (row.pointer) {
+    case kMouse:
+      steps.push_back(Action::desktop_move(1400, 850));
+      steps.push_back(Action::desktop_move(1500, 900));
+      break;
+    case kWarp:
+      // After the run's first tick has seen where the pointer was.
+      steps.push_back(Action::wait(100));
+      steps.push_back(Check([](Host &) { desktop_warp_pointer(1500, 900); }));
+      break;
+    case DESKTOP_PEN:
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1400, 850));
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1500, 900));
+      break;
+    case DESKTOP_TOUCH:
+      steps.push_back(pointer(DESKTOP_POINTER_DOWN, 1400, 850));
+      steps.push_back(pointer(DESKTOP_POINTER_MOVE, 1500, 900));
+      break;
+  }
+  // Resting there for a while: the readout follows and the run goes on.
+  const bool follows = row.follows;
+  steps.push_back(Action::wait(500));
+  steps.push_back(Check([follows, there](Host &h) {
+    ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
+    EXPECT_EQ(magnifier(h)->title() == readout(there), follows) << magnifier(h)->title();
+  }));
+  switch (row.pointer) {
+    case kMouse:
+    case kWarp:
+      steps.push_back(Action::desktop_press());
+      steps.push_back(Action::desktop_release());
+      break;
+    case DESKTOP_PEN:
+      steps.push_back(pointer(DESKTOP_POINTER_DOWN, 1500, 900));
+      steps.push_back(pointer(DESKTOP_POINTER_UP, 1500, 900));
+      break;
+    case DESKTOP_TOUCH: steps.push_back(pointer(DESKTOP_POINTER_UP, 1500, 900)); break;
+  }
+  steps.push_back(Action::wait(100));
+  if (!row.picks) {
+    steps.push_back(Check([](Host &h) {
+      ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
+      desktop_key_event(VK_ESCAPE, 1);
+      desktop_key_event(VK_ESCAPE, 0);
+    }));
+    steps.push_back(Action::wait(100));
+  }
+  steps.push_back(Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr) << "the run is over"; }));
+  steps.push_back(Action::ok());
+  const hvhost::ColorOutcome out = run(steps);
+  const Rgb expected = row.picks ? there : Rgb{51, 102, 153};
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{expected.r, expected.g, expected.b}));
+  EXPECT_EQ(out.hot.size(), row.picks ? 2u : 1u);
+  DesktopWindowInput input{};
+  ASSERT_EQ(desktop_window_input(window, &input), 1);
+  // A window that handles the pen itself has it whenever nothing covers it.
+  const int reached = row.picks ? 0 : 1;
+  EXPECT_EQ(input.button_presses, reached);
+  EXPECT_EQ(input.activations, reached);
+  EXPECT_EQ(desktop_own_activations(), 0);
+}
+
+constexpr int kExclude = DESKTOP_AFFINITY_EXCLUDE;
+constexpr int kWine = DESKTOP_AFFINITY_STUB;
+constexpr int kOlder = DESKTOP_AFFINITY_MONITOR_ONLY;
+constexpr int kHandles = DESKTOP_WINDOW_POINTER;
+constexpr int kDefault = DESKTOP_WINDOW_DEFAULT;
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EyedropperPointers,
+    ::testing::Values(
+        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kExclude, true, true},
+        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kExclude, true, true},
+        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kExclude, true, true},
+        PointerRow{"PenOverADefaultWindow", DESKTOP_PEN, kDefault, kExclude, true, true},
+        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kExclude, true, true},
+        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kExclude, true, true},
+        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kExclude, true, true},
+        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kExclude, true, true},
+        // Without capture exclusion nothing is put over the screen: a pen or
+        // finger over a window that handles it is that window's, and touch
+        // elsewhere waits for the lift.
+        PointerRow{"MouseOverAPointerWindowNoExclusion", kMouse, kHandles, kWine, true, true},
+        PointerRow{"MouseOverADefaultWindowNoExclusion", kMouse, kDefault, kWine, true, true},
+        PointerRow{"PenOverAPointerWindowNoExclusion", DESKTOP_PEN, kHandles, kWine, false, false},
+        PointerRow{"PenOverADefaultWindowNoExclusion", DESKTOP_PEN, kDefault, kWine, true, true},
+        PointerRow{"TouchOverAPointerWindowNoExclusion", DESKTOP_TOUCH, kHandles, kWine, false,
+                   false},
+        PointerRow{"TouchOverADefaultWindowNoExclusion", DESKTOP_TOUCH, kDefault, kWine, false,
+                   true},
+        PointerRow{"WarpOverAPointerWindowNoExclusion", kWarp, kHandles, kWine, true, true},
+        PointerRow{"WarpOverADefaultWindowNoExclusion", kWarp, kDefault, kWine, true, true},
+        PointerRow{"PenOverAPointerWindowWhereReadsWouldShowTheCatcher", DESKTOP_PEN, kHandles,
+                   DESKTOP_AFFINITY_NOT_IN_GDI, false, false},
+        PointerRow{"PenOverAPointerWindowBefore2004", DESKTOP_PEN, kHandles, kOlder, false, false}),
+    [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
+
+}  // namespace

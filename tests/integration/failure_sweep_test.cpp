@@ -98,6 +98,8 @@ std::vector<FailureKind> failure_kinds() {
       desktop_kind("OpenClipboard", DESKTOP_FAIL_OPEN_CLIPBOARD),
       desktop_kind("GlobalAlloc", DESKTOP_FAIL_GLOBAL_ALLOC),
       desktop_kind("SetClipboardData", DESKTOP_FAIL_SET_CLIPBOARD),
+      desktop_kind("RegisterClassA", DESKTOP_FAIL_REGISTER_CLASS),
+      desktop_kind("CreateWindowExA", DESKTOP_FAIL_CREATE_WINDOW),
       {"allocation", [](PluginSession &s, int n) { ASSERT_TRUE(s.fail_allocation(n)); },
        [](PluginSession &s) { return s.allocation_failure_pending(); }},
   };
@@ -120,7 +122,8 @@ Live live(PluginSession &s) {
           desktop_hook_count(),
           desktop_timer_count(),
           desktop_outstanding_dcs() + desktop_gdi_objects() + desktop_outstanding_globals() +
-              desktop_clipboard_open() + desktop_global_misuse()};
+              desktop_clipboard_open() + desktop_global_misuse() + desktop_own_windows() +
+              desktop_own_classes()};
 }
 
 std::string describe(const Live &l) {

@@ -6,7 +6,11 @@
 #include <string>
 
 #include "input/script.h"
+#include "input/script_grammar.h"
 #include "input/vocabulary.h"
+#include "input/words.h"
+#include "model/host.h"
+#include "session/action_feed.h"
 
 namespace {
 
@@ -61,6 +65,14 @@ desktop press left
 desktop release right
 desktop press middle
 desktop wheel -3
+desktop wheel +273
+desktop warp 5 -6
+pen move 1 2
+pen down 3 4
+pen up 5 6
+touch down -7 8
+touch move 9 10
+touch up 11 12
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -98,6 +110,14 @@ snapshot picker-1.final_2
                                                           "desktop release right",
                                                           "desktop press middle",
                                                           "desktop wheel -3",
+                                                          "desktop wheel 273",
+                                                          "desktop warp 5 -6",
+                                                          "pen move 1 2",
+                                                          "pen down 3 4",
+                                                          "pen up 5 6",
+                                                          "touch down -7 8",
+                                                          "touch move 9 10",
+                                                          "touch up 11 12",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -173,7 +193,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"wait", "line 1: missing MS"},
         BadLine{"desktop jump", "line 1: unknown action 'desktop jump'"},
         BadLine{"desktop press", "line 1: missing BUTTON (left, middle or right)"},
-        BadLine{"desktop move 1", "line 1: missing Y"}, BadLine{"snapshot", "line 1: missing NAME"},
+        BadLine{"desktop move 1", "line 1: missing Y"},
+        BadLine{"desktop wheel", "line 1: missing NOTCHES"},
+        BadLine{"pen down 1", "line 1: missing Y"},
+        BadLine{"touch", "line 1: unknown action 'touch'"},
+        BadLine{"desktop wheel 274", "line 1: NOTCHES 274 is out of range (-273..273)"},
+        BadLine{"desktop wheel -274", "line 1: NOTCHES -274 is out of range (-273..273)"},
+        BadLine{"desktop wheel up", "line 1: NOTCHES must be a whole number, not 'up'"},
+        BadLine{"press 1 2 Left", "line 1: expected left, middle or right, not 'Left'"},
+        BadLine{"desktop release", "line 1: missing BUTTON (left, middle or right)"},
+        BadLine{"snapshot", "line 1: missing NAME"},
         BadLine{"snapshot ../x",
                 "line 1: bad snapshot name '../x' (letters, digits, '_', '-' and '.', not "
                 "starting with '.')"},
@@ -255,37 +284,30 @@ class FakePlaces : public hvhost::PanelPlaces {
   bool open_;
 };
 
-std::string inputs_text(const hvhost::InputList &inputs) {
-  static const char *const kNames[] = {"press",
-                                       "move",
-                                       "release",
-                                       "down",
-                                       "up",
-                                       "rgb",
-                                       "hsv",
-                                       "ok",
-                                       "cancel",
-                                       "wait",
-                                       "desktop-move",
-                                       "desktop-press",
-                                       "desktop-release",
-                                       "desktop-wheel",
-                                       "snapshot"};
-  std::string out;
-  for (const hvhost::UserInput &in : inputs) {
-    out += out.empty() ? "" : "; ";
-    out += kNames[in.kind];
-    if (in.kind <= hvhost::UserInput::kRelease || in.kind == hvhost::UserInput::kDesktopMove)
-      out += " " + std::to_string(in.x) + "," + std::to_string(in.y);
-    if (in.kind == hvhost::UserInput::kKeyDown || in.kind == hvhost::UserInput::kKeyUp ||
-        in.kind == hvhost::UserInput::kWait)
-      out += " " + std::to_string(in.code);
-    if (in.qualifiers) out += " q" + std::to_string(in.qualifiers);
-    if (in.kind == hvhost::UserInput::kDesktopWheel) out += " " + std::to_string(in.values[0]);
-    if (in.kind == hvhost::UserInput::kEditRgb) out += " " + std::to_string(in.values[2]);
-    if (in.button != MouseButton::kLeft) out += " not-left";
-    if (!in.needs_panel) out += " anywhere";
+// An input as a test reads it: its kind's word, then its payload.
+std::string input_text(const hvhost::UserInput &in) {
+  std::string out = hvhost::action_spec(in.kind).word;
+  const auto button = [](MouseButton b) { return b != MouseButton::kLeft ? " not-left" : ""; };
+  if (const auto *b = in.as<hvhost::ButtonAt>())
+    out += " " + std::to_string(b->x) + "," + std::to_string(b->y) + button(b->button);
+  if (const auto *p = in.as<hvhost::PointerAt>())
+    out += " " + std::to_string(p->x) + "," + std::to_string(p->y);
+  if (const auto *b = in.as<hvhost::DesktopButton>()) out += button(b->button);
+  if (const auto *k = in.as<hvhost::KeyStroke>()) {
+    out += " " + std::to_string(k->code);
+    if (k->qualifiers) out += " q" + std::to_string(k->qualifiers);
   }
+  if (const auto *e = in.as<hvhost::EditValues>()) out += " " + std::to_string(e->values[2]);
+  if (const auto *w = in.as<hvhost::Pause>()) out += " " + std::to_string(w->ms);
+  if (const auto *t = in.as<hvhost::WheelTurn>()) out += " " + std::to_string(t->notches);
+  if (const auto *n = in.as<hvhost::SnapshotName>()) out += " " + n->name;
+  if (!hvhost::needs_panel(in)) out += " anywhere";
+  return out;
+}
+
+std::string inputs_text(const hvhost::InputList &inputs) {
+  std::string out;
+  for (const hvhost::UserInput &in : inputs) out += (out.empty() ? "" : "; ") + input_text(in);
   return out;
 }
 
@@ -319,8 +341,9 @@ INSTANTIATE_TEST_SUITE_P(
         Resolved{"drag field 0 0 10 -10 2", true, "press 4,8; move 9,3; move 14,-2; release 14,-2"},
         // Across the whole coordinate range.
         Resolved{"drag -32768 0 32767 0 1", true, "press -32768,0; move 32767,0; release 32767,0"},
-        Resolved{"key 27", true, "down 27; up 27"}, Resolved{"key up S", true, "up 83"},
-        Resolved{"key ctrl+c", true, "down 99 q1; up 99 q1"}, Resolved{"rgb 1 2 3", true, "rgb 3"},
+        Resolved{"key 27", true, "key down 27; key up 27"}, Resolved{"key up S", true, "key up 83"},
+        Resolved{"key ctrl+c", true, "key down 99 q1; key up 99 q1"},
+        Resolved{"rgb 1 2 3", true, "rgb 3"},
         Resolved{"press strip 1 1", true, "no strip (a tall narrow raster) on the open panel"},
         Resolved{"hsv 1 2 3", true, "no HSV editor on the open panel"},
         Resolved{"ok", true, "the open panel has no OK button"},
@@ -330,10 +353,14 @@ INSTANTIATE_TEST_SUITE_P(
         // Time and the desktop go on without a panel, as their rows say, and
         // their inputs carry that to the front ends.
         Resolved{"wait 5", false, "wait 5 anywhere"},
-        Resolved{"desktop move 5 6", false, "desktop-move 5,6 anywhere"},
-        Resolved{"desktop press right", false, "desktop-press not-left anywhere"},
-        Resolved{"desktop release left", true, "desktop-release anywhere"},
-        Resolved{"desktop wheel -2", false, "desktop-wheel -2 anywhere"}));
+        Resolved{"desktop move 5 6", false, "desktop move 5,6 anywhere"},
+        Resolved{"desktop press right", false, "desktop press not-left anywhere"},
+        Resolved{"desktop release left", true, "desktop release anywhere"},
+        Resolved{"desktop wheel -2", false, "desktop wheel -2 anywhere"},
+        Resolved{"desktop wheel -273", true, "desktop wheel -273 anywhere"},
+        Resolved{"release field 1 2 middle", true, "release 5,10 not-left"},
+        Resolved{"snapshot final", true, "snapshot final"},
+        Resolved{"ok", false, "no panel is open"}));
 
 // ---- The rows themselves ----
 
@@ -385,6 +412,22 @@ INSTANTIATE_TEST_SUITE_P(
                "a field of unknown kind"},
         BadRow{
             "R twice", {hvhost::ActionId::kRgb, "paint", {kR, kR}}, "two fields fill one member"},
+        BadRow{"one input and made of others too",
+               {hvhost::ActionId::kRgb,
+                "paint",
+                {kR},
+                "",
+                std::nullopt,
+                hvhost::carries<hvhost::EditValues>,
+                {hvhost::ActionId::kPress}},
+               "an action both one input and made of others"},
+        BadRow{
+            "made of an action that is not one input",
+            {hvhost::ActionId::kKey, "tap", {kR}, "", std::nullopt, 0, {hvhost::ActionId::kClick}},
+            "an input of unknown kind"},
+        BadRow{"a payload outside the records",
+               {hvhost::ActionId::kRgb, "paint", {kR}, "", std::nullopt, 99},
+               "a payload of unknown kind"},
         BadRow{"an empty range",
                {hvhost::ActionId::kWait, "nap", {{FieldKind::kMs, "MS", false, 5, 1}}},
                "a field whose range is empty"}));
@@ -403,6 +446,60 @@ TEST(Script, RowsParseByTheirFieldsAndAreNamedByTheirIds) {
   }
   EXPECT_TRUE(Action::drag(Place::kField, 1, 2, 3, 4).is(hvhost::ActionId::kDrag));
   EXPECT_FALSE(Action::press(1, 2).is(hvhost::ActionId::kRelease));
+}
+
+// The word tables are what the parser takes, describe() writes and --help
+// lists; each action that is one input carries its own payload.
+TEST(Script, WordTablesAreWhatTheParserHelpAndDescribeUse) {
+  const std::string help = hvhost::script_grammar();
+  for (const auto &w : hvhost::kPlaceWords) {
+    EXPECT_NE(help.find(w.word), std::string::npos) << w.word;
+    const std::string line =
+        std::string("click ") + w.word + (w.value == Place::kEyedropper ? "" : " 1 2");
+    EXPECT_EQ(hvhost::describe(parse_script(line).at(0)), line);
+  }
+  EXPECT_NE(help.find("\nAREA    field or strip: "), std::string::npos);
+  EXPECT_NE(help.find("\nBUTTON  left (the default), middle or right\n"), std::string::npos);
+  for (const auto &w : hvhost::kButtonWords)
+    EXPECT_EQ(hvhost::describe(parse_script(std::string("desktop press ") + w.word).at(0)),
+              std::string("desktop press ") + w.word);
+  for (const hvhost::FieldKindSpec &k : hvhost::kFieldKinds) {
+    if (!k.legend) continue;
+    EXPECT_NE(help.find(std::string(k.legend) + ":"), std::string::npos) << k.legend;
+  }
+  // Every place there is, at 1,2: each row resolves to inputs that carry
+  // their own kind's payload, one for an action that is one input.
+  struct EveryPlace : hvhost::PanelPlaces {
+    std::optional<hvhost::PlaceRect> find(Place) const override {
+      return hvhost::PlaceRect{1, 2, 30, 40};
+    }
+  };
+  for (const hvhost::ActionSpec &row : hvhost::kVocabulary) {
+    Action a;
+    a.entry = &row;
+    hvhost::InputList inputs;
+    std::string error;
+    ASSERT_TRUE(hvhost::resolve(a, EveryPlace(), &inputs, &error)) << row.word << ": " << error;
+    for (const hvhost::UserInput &in : inputs)
+      EXPECT_EQ(in.payload.index() + 1, hvhost::action_spec(in.kind).payload) << row.word;
+    EXPECT_EQ(inputs.size() == 1 && inputs[0].kind == row.id, row.payload != 0) << row.word;
+  }
+}
+
+// An input whose payload is not its kind's, or an action that is not one
+// input, is refused with a message; nothing is delivered.
+TEST(Script, DeliveryTakesOnlyAnInputWithItsKindsPayload) {
+  hvhost::Host host;
+  std::string error;
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kWait, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "an input without its payload");
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kClick, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "not an input its kind can carry: click");
+  EXPECT_FALSE(hvhost::deliver(host, {hvhost::ActionId::kPress, hvhost::ButtonAt{}}, &error));
+  EXPECT_EQ(error, "no panel is open");
+  EXPECT_TRUE(
+      hvhost::deliver(host, {hvhost::ActionId::kDesktopWheel, hvhost::WheelTurn{2}}, &error));
+  EXPECT_TRUE(hvhost::deliver(host, {hvhost::ActionId::kWait, hvhost::Pause{5}}, &error));
 }
 
 TEST(Script, PlayingErrorsNameTheScriptTheLineAndTheAction) {

@@ -198,6 +198,8 @@ TEST(Picker, ClipboardKeys) {
     std::array<int, 3> rgb;
     size_t hot;  // callbacks after the open's
     std::optional<std::string> after;
+    int beeps = -1;          // MessageBeep calls; -1: not counted
+    bool no_active = false;  // no window of the process is active
   } rows[] = {
       {"paste hex",
        std::string("#3366CC\0", 8),
@@ -351,6 +353,43 @@ TEST(Picker, ClipboardKeys) {
        loaded,
        0,
        std::nullopt},
+      {"copy with no active window",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       0,
+       loaded,
+       0,
+       copied + '\0',
+       0,
+       true},
+      {"a refused paste beeps",
+       std::string("hello"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("hello"),
+       1},
+      {"a paste with no text beeps",
+       std::nullopt,
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::nullopt,
+       1},
+      {"a refused copy beeps",
+       std::string("old"),
+       {with_ctrl(Action::key_press('c'))},
+       false,
+       DESKTOP_FAIL_SET_CLIPBOARD,
+       loaded,
+       0,
+       std::nullopt,
+       1},
       {"copy, then paste",
        std::nullopt,
        {Action::rgb(1, 2, 3), with_ctrl(Action::key_press('c')), Action::rgb(9, 9, 9),
@@ -366,6 +405,7 @@ TEST(Picker, ClipboardKeys) {
     PluginSession s;
     if (row.clipboard) desktop_set_clipboard(row.clipboard->data(), row.clipboard->size());
     desktop_key_event(VK_CONTROL, row.ctrl_state);
+    desktop_set_no_active_window(row.no_active);
     if (row.fail_point) desktop_fail_call(row.fail_point, 1);
     std::vector<Action> script = row.keys;
     script.push_back(Action::ok());
@@ -378,6 +418,11 @@ TEST(Picker, ClipboardKeys) {
     EXPECT_EQ(has_text ? std::optional<std::string>(std::string(bytes, size)) : std::nullopt,
               row.after);
     EXPECT_EQ(desktop_clipboard_open(), 0);
+    EXPECT_EQ(desktop_message_windows(), 0);
+    if (row.beeps >= 0) {
+      EXPECT_EQ(desktop_call_count("MessageBeep"), row.beeps);
+    }
+    desktop_set_no_active_window(0);
     EXPECT_EQ(desktop_outstanding_globals(), 0);
     EXPECT_EQ(desktop_global_misuse(), 0);
     EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});

@@ -496,8 +496,11 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
     EXPECT_EQ(std::string(buf, n), row.text);
     ParsedColor back;
     const bool finite = std::isfinite(row.f[0]);
-    ASSERT_EQ(parse_color_text(buf, n, &back), finite) << row.text;
+    // A non-finite colour pastes back too, as its hex code.
+    ASSERT_TRUE(parse_color_text(buf, n, &back)) << row.text;
+    EXPECT_EQ(back.uses_floats, finite ? 1 : 0);
     for (int i = 0; finite && i < 3; ++i) EXPECT_TRUE(same_bits(back.channel[i], row.f[i])) << i;
+    for (int i = 0; !finite && i < 3; ++i) EXPECT_EQ(back.rgb[i], clamp_channel(row.rgb[i])) << i;
   }
 }
 

@@ -575,6 +575,49 @@ TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
   EXPECT_EQ(LoggedText(0), "GetWindowDC(null) = dc1");
 }
 
+// The clipboard's owner rule as Windows documents it: emptied while opened
+// for no window, it has no owner and takes no data; a message-only window
+// is an owner, and its text outlives it. Only such windows are made here.
+TEST_F(DesktopTest, TheClipboardTakesDataFromAnOwnerOnly) {
+  const char text[] = "#010203";
+  const auto put = [&](HWND owner) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+    memcpy(GlobalLock(memory), text, sizeof text);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(owner)) {
+      GlobalFree(memory);
+      return -1;
+    }
+    EmptyClipboard();
+    const bool set = SetClipboardData(CF_TEXT, memory) != nullptr;
+    if (!set) GlobalFree(memory);
+    CloseClipboard();
+    return set ? 1 : 0;
+  };
+  EXPECT_EQ(put(nullptr), 0);
+  HWND owner =
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_NE(owner, nullptr);
+  EXPECT_EQ(desktop_message_windows(), 1);
+  EXPECT_EQ(put(owner), 1);
+  EXPECT_EQ(put(DESKTOP_ACTIVE_WINDOW), 1);
+  EXPECT_EQ(DestroyWindow(owner), 1);
+  EXPECT_EQ(DestroyWindow(owner), 0);
+  EXPECT_EQ(put(owner), -1);  // no such window any more
+  const char *bytes = nullptr;
+  size_t size = 0;
+  ASSERT_EQ(desktop_clipboard(&bytes, &size), 1);
+  EXPECT_EQ(std::string(bytes, size), std::string(text, sizeof text));
+  EXPECT_EQ(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
+  EXPECT_EQ(desktop_message_windows(), 0);
+  EXPECT_EQ(desktop_outstanding_globals(), 0);
+  desktop_set_no_active_window(1);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  desktop_set_no_active_window(0);
+  EXPECT_EQ(GetActiveWindow(), DESKTOP_ACTIVE_WINDOW);
+}
+
 TEST_F(DesktopTest, InjectedFailures) {
   desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1);
   EXPECT_EQ(SetWindowsHookExA(WH_MOUSE_LL, SwallowAll, nullptr, 0), nullptr);
@@ -1075,6 +1118,259 @@ TEST_F(DesktopTest, TheDpiFunctionThroughGetProcAddress) {
   HDC dc = GetWindowDC(nullptr);
   EXPECT_FALSE(EnumDisplayMonitors(dc, nullptr, ListMonitor, reinterpret_cast<LPARAM>(&rects)));
   ReleaseDC(nullptr, dc);
+}
+
+// ---- Windows, pen, touch and the pointer moved by another program -----------
+
+struct SeenEvent {
+  WPARAM message;
+  MSLLHOOKSTRUCT event;
+};
+std::vector<SeenEvent> g_events;
+
+LRESULT CALLBACK RecordingHook(int code, WPARAM message, LPARAM lparam) {
+  g_events.push_back({message, *reinterpret_cast<const MSLLHOOKSTRUCT *>(lparam)});
+  return CallNextHookEx(nullptr, code, message, lparam);
+}
+
+int g_catcher_buttons = 0;
+// A window of one's own as a picker would make it: pointer input left to
+// DefWindowProc, press-and-hold off, never activated by a press.
+LRESULT CALLBACK CatcherProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_TABLET_QUERYSYSTEMGESTURESTATUS: return TABLET_DISABLE_PRESSANDHOLD;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    case WM_POINTERACTIVATE: return PA_NOACTIVATE;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP: ++g_catcher_buttons; return 0;
+  }
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+// One that handles its pointer messages itself and lets a press activate it.
+LRESULT CALLBACK GreedyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_POINTERDOWN || message == WM_POINTERUPDATE || message == WM_POINTERUP) return 0;
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+HWND MakeWindow(WNDPROC proc, DWORD ex_style, int x, int y, int w, int h) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = proc == CatcherProc ? "catcher" : "greedy";
+  RegisterClassA(&wc);
+  return CreateWindowExA(ex_style, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr,
+                         nullptr, nullptr, nullptr);
+}
+
+constexpr DWORD kCatcherStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_LAYERED;
+
+HWND MakeCatcher() {
+  HWND w = MakeWindow(CatcherProc, kCatcherStyle, 0, 0, 1920, 1080);
+  SetLayeredWindowAttributes(w, 0, 1, LWA_ALPHA);
+  return w;
+}
+
+enum { kMouse = 0, kWarp = 3 };
+
+struct PointerRow {
+  const char *name;
+  int pointer;      // kMouse, DESKTOP_PEN, DESKTOP_TOUCH or kWarp
+  int window;       // the other program's window under the pointer: a DesktopWindowKind
+  bool catcher;     // a window of one's own covers the screen
+  bool hook_sees;   // the hook sees the tap's press and release
+  bool down_early;  // the press reaches the hook before the lift
+  bool cursor_moves;
+  int window_presses;  // presses that reached the other program's window
+};
+std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os << row.name; }
+
+class DesktopPointers : public DesktopTest, public ::testing::WithParamInterface<PointerRow> {};
+
+// A hover to (200, 200), then a tap there ending at (210, 210), over a
+// window at (100, 100) 400 x 300.
+TEST_P(DesktopPointers, InputReachesHooksAndWindowsAsWindowsDeliversIt) {
+  const PointerRow &row = GetParam();
+  g_events.clear();
+  g_catcher_buttons = 0;
+  ASSERT_NE(SetWindowsHookExA(WH_MOUSE_LL, RecordingHook, nullptr, 0), nullptr);
+  const int n = desktop_add_window(100, 100, 400, 300, row.window);
+  ASSERT_EQ(n, 1);
+  if (row.catcher) {
+    ASSERT_NE(MakeCatcher(), nullptr);
+  }
+  desktop_set_cursor(50, 50);
+  size_t downs_before_lift = 0;
+  const auto downs = [] {
+    size_t count = 0;
+    for (const SeenEvent &e : g_events) count += e.message == WM_LBUTTONDOWN;
+    return count;
+  };
+  switch (row.pointer) {
+    case kMouse:
+      desktop_mouse_event(WM_MOUSEMOVE, 200, 200);
+      desktop_mouse_event(WM_LBUTTONDOWN, 200, 200);
+      downs_before_lift = downs();
+      desktop_mouse_event(WM_LBUTTONUP, 210, 210);
+      break;
+    case DESKTOP_PEN:
+    case DESKTOP_TOUCH:
+      desktop_pointer_event(row.pointer, DESKTOP_POINTER_MOVE, 200, 200);
+      desktop_pointer_event(row.pointer, DESKTOP_POINTER_DOWN, 200, 200);
+      desktop_pointer_event(row.pointer, DESKTOP_POINTER_MOVE, 210, 210);
+      downs_before_lift = downs();
+      desktop_pointer_event(row.pointer, DESKTOP_POINTER_UP, 210, 210);
+      break;
+    case kWarp: desktop_warp_pointer(210, 210); break;
+  }
+  EXPECT_EQ(downs() == 1, row.hook_sees);
+  EXPECT_EQ(downs_before_lift == 1, row.down_early);
+  for (const SeenEvent &e : g_events) {
+    const uintptr_t extra = row.pointer == DESKTOP_TOUCH ? DESKTOP_TOUCH_EXTRA_INFO
+                            : row.pointer == DESKTOP_PEN ? DESKTOP_PEN_EXTRA_INFO
+                                                         : 0;
+    EXPECT_EQ(e.event.dwExtraInfo, extra);
+    EXPECT_EQ(e.event.flags, extra ? LLMHF_INJECTED : 0u);
+  }
+  int x = 0, y = 0;
+  desktop_cursor(&x, &y);
+  EXPECT_EQ(x == 210 && y == 210, row.cursor_moves) << x << ", " << y;
+  DesktopWindowInput input{};
+  ASSERT_EQ(desktop_window_input(n, &input), 1);
+  EXPECT_EQ(input.button_presses, row.window_presses);
+  EXPECT_EQ(input.activations, row.window_presses);
+  EXPECT_EQ(g_catcher_buttons, row.catcher && row.hook_sees ? 2 : 0);
+  EXPECT_EQ(desktop_own_activations(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DesktopPointers,
+    ::testing::Values(PointerRow{"MouseOverAPointerWindow", kMouse, DESKTOP_WINDOW_POINTER, false,
+                                 true, true, true, 1},
+                      PointerRow{"PenOverAPointerWindowIsUnseen", DESKTOP_PEN,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, false, 1},
+                      PointerRow{"PenOverADefaultWindowMakesMouseInput", DESKTOP_PEN,
+                                 DESKTOP_WINDOW_DEFAULT, false, true, true, true, 1},
+                      PointerRow{"TouchOverAPointerWindowIsUnseen", DESKTOP_TOUCH,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, false, 1},
+                      PointerRow{"TouchOverADefaultWindowWaitsForTheLift", DESKTOP_TOUCH,
+                                 DESKTOP_WINDOW_DEFAULT, false, true, false, true, 1},
+                      PointerRow{"PenOverACatcherReachesOnlyTheCatcher", DESKTOP_PEN,
+                                 DESKTOP_WINDOW_POINTER, true, true, true, true, 0},
+                      PointerRow{"TouchOverACatcherIsNotHeld", DESKTOP_TOUCH,
+                                 DESKTOP_WINDOW_POINTER, true, true, true, true, 0},
+                      PointerRow{"MouseOverACatcherReachesOnlyTheCatcher", kMouse,
+                                 DESKTOP_WINDOW_DEFAULT, true, true, true, true, 0},
+                      PointerRow{"AnotherProgramMovesThePointerUnseen", kWarp,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, true, 0}),
+    [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
+
+struct AffinityRow {
+  const char *name;
+  int support;  // a DesktopAffinitySupport
+  bool compositor;
+  BOOL set_ok;
+  DWORD read_back;
+  COLORREF white_reads;  // GetPixel of a white pixel under an alpha-1 catcher
+};
+std::ostream &operator<<(std::ostream &os, const AffinityRow &row) { return os << row.name; }
+
+class DesktopAffinity : public DesktopTest, public ::testing::WithParamInterface<AffinityRow> {};
+
+TEST_P(DesktopAffinity, AWindowLeavesItsTintInReadsUnlessExcluded) {
+  const AffinityRow &row = GetParam();
+  desktop_set_affinity_support(row.support);
+  desktop_set_compositor(row.compositor ? 1 : 0);
+  HWND w = MakeWindow(CatcherProc, kCatcherStyle, 0, 0, 1920, 1080);
+  HDC dc = GetWindowDC(nullptr);
+  // Not shown until its alpha is set.
+  EXPECT_EQ(GetPixel(dc, 0, 0), 0xFFFFFFu);
+  SetLayeredWindowAttributes(w, 0, 1, LWA_ALPHA);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto set = reinterpret_cast<SetWindowDisplayAffinityFunc>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(user32, "SetWindowDisplayAffinity")));
+  const auto get = reinterpret_cast<GetWindowDisplayAffinityFunc>(
+      reinterpret_cast<void (*)(void)>(GetProcAddress(user32, "GetWindowDisplayAffinity")));
+  ASSERT_EQ(set == nullptr, row.support == DESKTOP_AFFINITY_MISSING);
+  ASSERT_EQ(get == nullptr, row.support == DESKTOP_AFFINITY_MISSING);
+  if (set) {
+    EXPECT_EQ(set(w, WDA_EXCLUDEFROMCAPTURE), row.set_ok);
+    DWORD held = 0xDEAD;
+    EXPECT_TRUE(get(w, &held));
+    EXPECT_EQ(held, row.read_back);
+    EXPECT_FALSE(set(nullptr, WDA_NONE));
+  }
+  EXPECT_EQ(GetPixel(dc, 0, 0), row.white_reads);
+  // Black stays black under any tint; a level of 1 goes to 0.
+  EXPECT_EQ(GetPixel(dc, 1919, 0), 0u);
+  ReleaseDC(nullptr, dc);
+  EXPECT_TRUE(DestroyWindow(w));
+  EXPECT_FALSE(DestroyWindow(w));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, DesktopAffinity,
+    ::testing::Values(AffinityRow{"Windows10Since2004", DESKTOP_AFFINITY_EXCLUDE, true, TRUE,
+                                  WDA_EXCLUDEFROMCAPTURE, 0xFFFFFFu},
+                      AffinityRow{"OlderWindowsShowsItBlack", DESKTOP_AFFINITY_MONITOR_ONLY, true,
+                                  TRUE, WDA_MONITOR, 0u},
+                      AffinityRow{"NoCompositorTints", DESKTOP_AFFINITY_EXCLUDE, false, FALSE,
+                                  WDA_NONE, 0xFEFEFEu},
+                      AffinityRow{"WineRefusesAndTints", DESKTOP_AFFINITY_STUB, true, FALSE,
+                                  WDA_NONE, 0xFEFEFEu},
+                      AffinityRow{"ExcludedButNotFromGdi", DESKTOP_AFFINITY_NOT_IN_GDI, true, TRUE,
+                                  WDA_EXCLUDEFROMCAPTURE, 0xFEFEFEu},
+                      AffinityRow{"NoSuchFunctionTints", DESKTOP_AFFINITY_MISSING, true, FALSE,
+                                  WDA_NONE, 0xFEFEFEu}),
+    [](const ::testing::TestParamInfo<AffinityRow> &row) { return std::string(row.param.name); });
+
+TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
+  // A top-most window stays above another program's window added later.
+  HWND catcher = MakeCatcher();
+  ASSERT_NE(catcher, nullptr);
+  const int n = desktop_add_window(0, 0, 800, 600, DESKTOP_WINDOW_POINTER);
+  desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_DOWN, 10, 10);
+  desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_UP, 10, 10);
+  DesktopWindowInput input{};
+  ASSERT_EQ(desktop_window_input(n, &input), 1);
+  EXPECT_EQ(input.pointer_messages, 0);
+  // Moved off that spot, it lets the window beneath have the pen.
+  EXPECT_TRUE(SetWindowPos(catcher, HWND_TOPMOST, 400, 0, 100, 100, SWP_NOACTIVATE));
+  desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_DOWN, 10, 10);
+  desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_UP, 10, 10);
+  ASSERT_EQ(desktop_window_input(n, &input), 1);
+  EXPECT_EQ(input.pointer_messages, 2);
+  EXPECT_EQ(input.activations, 1);
+  // One that lets a press activate it is activated; the catcher never is.
+  HWND greedy = MakeWindow(GreedyProc, WS_EX_TOPMOST, 600, 600, 10, 10);
+  desktop_mouse_event(WM_LBUTTONDOWN, 605, 605);
+  desktop_mouse_event(WM_LBUTTONUP, 605, 605);
+  EXPECT_EQ(desktop_own_activations(), 1);
+  // A window that handles the pen itself makes no mouse input.
+  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 605, 605), 0);
+  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 410, 10), 1);
+  // A class is kept while a window of it lives; both are counted.
+  EXPECT_EQ(desktop_own_windows(), 2);
+  EXPECT_EQ(desktop_own_classes(), 2);
+  EXPECT_FALSE(UnregisterClassA("catcher", nullptr));
+  EXPECT_TRUE(DestroyWindow(catcher));
+  EXPECT_TRUE(UnregisterClassA("catcher", nullptr));
+  EXPECT_TRUE(DestroyWindow(greedy));
+  EXPECT_EQ(desktop_own_windows(), 0);
+  EXPECT_EQ(desktop_own_classes(), 1);
+  EXPECT_EQ(desktop_call_count("CreateWindowExA"), 2);
+  EXPECT_EQ(desktop_call_count("@pen"), 6);
+  // Failures on demand; a reset forgets windows and classes.
+  desktop_fail_call(DESKTOP_FAIL_CREATE_WINDOW, 1);
+  EXPECT_EQ(MakeWindow(GreedyProc, 0, 0, 0, 10, 10), nullptr);
+  desktop_fail_call(DESKTOP_FAIL_REGISTER_CLASS, 1);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = GreedyProc;
+  wc.lpszClassName = "another";
+  EXPECT_EQ(RegisterClassA(&wc), 0);
+  EXPECT_EQ(desktop_fail_pending(DESKTOP_FAIL_REGISTER_CLASS), 0);
+  desktop_reset(1920, 1080);
+  EXPECT_EQ(desktop_own_classes(), 0);
+  EXPECT_EQ(desktop_window_input(n, &input), 0);
 }
 
 }  // namespace

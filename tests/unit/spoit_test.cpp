@@ -2,16 +2,19 @@
 // the fake services on the simulated desktop.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "binding/services.h"
 #include "desktop.h"
+#include "eyedropper/averaging.h"
+#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
-#include "eyedropper/sample_controls.h"
+#include "eyedropper/keys.h"
+#include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
-#include "eyedropper/spoit_panel.h"
 #include "unit/fake_services.h"
 
 namespace {
@@ -84,23 +87,43 @@ TEST(Magnifier, DesktopSpaceFallsBackWhenTheSystemCannotTell) {
   desktop_reset(1920, 1080);
 }
 
-// The wheel steps the sample size round 1, 3, 5, 7 either way; the arrows
-// move the pointer one physical pixel, ten with Shift, in the code order
-// up, down, left, right.
+// The wheel steps the sample size round 1, 3, 5, 7 either way, a step a
+// notch of 120 however the deltas come; the arrows move the pointer one
+// physical pixel, ten with Shift, as the host's codes name them: left,
+// right, up, down.
 TEST(SamplingRun, WheelSizesAndArrowNudges) {
   const int sizes[][3] = {{1, 120, 3}, {3, 1, 5},    {5, 240, 7}, {7, 120, 1}, {1, -120, 7},
                           {7, -1, 5},  {3, -120, 1}, {5, 0, 5},   {4, 120, 1}, {0, -120, 1}};
   for (const auto &r : sizes) EXPECT_EQ(sample_size_after_wheel(r[0], r[1]), r[2]) << r[0];
+  // Deltas in a row from nothing accumulated: the notches each gives.
+  const struct {
+    std::vector<int> deltas;
+    std::vector<int> notches;
+    int32_t left;
+  } wheels[] = {
+      {{30, 30, 30, 30, 30}, {0, 0, 0, 1, 0}, 30},
+      {{-30, -30, -30, -30}, {0, 0, 0, -1}, 0},
+      {{90, -30, -90}, {0, 0, -1}, 0},  // a turn back starts afresh
+      {{360}, {3}, 0},
+      {{-32768, 32767}, {-273, 273}, 7},
+      {{100000, -100000}, {273, -273}, -8},  // held to a 16-bit word
+  };
+  for (const auto &w : wheels) {
+    int32_t accumulated = 0;
+    for (size_t i = 0; i < w.deltas.size(); ++i)
+      EXPECT_EQ(wheel_notches(&accumulated, w.deltas[i]), w.notches[i]) << i;
+    EXPECT_EQ(accumulated, w.left);
+  }
   const struct {
     LWDualKey key;
     int qualifiers;
     bool arrow;
     int dx, dy;
   } keys[] = {
-      {0x1010, 0, true, 0, -1},        {0x1011, 0, true, 0, 1},
-      {0x1012, 0, true, -1, 0},        {0x1013, 0, true, 1, 0},
-      {0x1013, IQ_SHIFT, true, 10, 0}, {0x1010, IQ_SHIFT | IQ_CTRL, true, 0, -10},
-      {0x1012, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
+      {0x1010, 0, true, -1, 0},        {0x1011, 0, true, 1, 0},
+      {0x1012, 0, true, 0, -1},        {0x1013, 0, true, 0, 1},
+      {0x1011, IQ_SHIFT, true, 10, 0}, {0x1012, IQ_SHIFT | IQ_CTRL, true, 0, -10},
+      {0x1010, IQ_CTRL, true, -1, 0},  {0x100F, 0, false, 9, 9},
       {0x1014, IQ_SHIFT, false, 9, 9}, {'S', 0, false, 9, 9},
   };
   // An average leaves out the cells that are unreadable or off the block.
@@ -133,6 +156,31 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
     EXPECT_EQ(nudge_for_key(k.key, k.qualifiers, &dx, &dy), k.arrow) << k.key;
     EXPECT_EQ(dx, k.dx) << k.key;
     EXPECT_EQ(dy, k.dy) << k.key;
+  }
+}
+
+// The magnifier opens at its place unless the pointer is within reach of it
+// there; then beside the pointer, on the monitor when it fits.
+TEST(Magnifier, OpensWhereThePointerIsNot) {
+  const RECT screen = {0, 0, 1920, 1080};
+  const struct {
+    POINT corner, pointer;
+    const RECT *monitor;
+    POINT placed;
+  } rows[] = {
+      {{300, 300}, {100, 100}, &screen, {300, 300}},
+      {{300, 300}, {251, 300}, &screen, {300, 300}},  // just outside the margin
+      {{300, 300}, {252, 300}, &screen, {349, 300}},  // inside it: right of the pointer
+      {{300, 300}, {350, 350}, &screen, {447, 300}},
+      {{1700, 300}, {1750, 350}, &screen, {1547, 300}},  // no room right: left
+      {{300, 300}, {350, 350}, nullptr, {447, 300}},
+      {{INT32_MAX - 10, 0}, {INT32_MAX - 5, 10}, nullptr, {INT32_MAX, 0}},
+      {{INT32_MIN, 0}, {INT32_MIN + 5, 10}, &screen, {INT32_MIN + 102, 0}},
+  };
+  for (const auto &r : rows) {
+    const POINT got = magnifier_place(r.corner.x, r.corner.y, r.pointer, r.monitor);
+    EXPECT_EQ(got.x, r.placed.x) << r.pointer.x << "," << r.pointer.y;
+    EXPECT_EQ(got.y, r.placed.y) << r.pointer.x << "," << r.pointer.y;
   }
 }
 
@@ -255,5 +303,69 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
   EXPECT_EQ(desktop_call_count("GetCursorPos"), 0);
   desktop_reset(1920, 1080);
 }
+
+struct CatcherRow {
+  const char *name;
+  POINT pointer;  // where the check reads: cyan at (960, 540), black at (3000, 100)
+  int affinity;   // a DesktopAffinitySupport
+  int fail;       // a DesktopFailPoint armed for its first call, or 0
+  bool kept;
+  int reads;  // screen reads the check made
+};
+std::ostream &operator<<(std::ostream &os, const CatcherRow &row) { return os << row.name; }
+class CatcherCheck : public ::testing::TestWithParam<CatcherRow> {};
+
+// Two monitors: one window over each when the check holds; otherwise nothing
+// is left, and no screen read is spent where the system cannot exclude it.
+TEST_P(CatcherCheck, KeptOnlyWhereReadsLeaveItOut) {
+  const CatcherRow &row = GetParam();
+  ASSERT_EQ(desktop_reset(1920, 1080), 1);
+  const DesktopMonitor monitors[] = {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 150}};
+  ASSERT_EQ(desktop_set_monitors(monitors, 2), 1);
+  desktop_set_thread_dpi(DESKTOP_DPI_PER_MONITOR_V2);  // as the run makes its calls
+  desktop_set_affinity_support(row.affinity);
+  if (row.fail) desktop_fail_call(row.fail, 1);
+  HDC dc = GetWindowDC(nullptr);
+  ScreenBlock screen = {};
+  ASSERT_TRUE(screen_block_create(&screen, dc));
+  MonitorList list = {};
+  monitor_list_read(&list, GetDesktopWindow());
+  desktop_log_clear();
+  Catcher catcher;
+  EXPECT_EQ(catcher_create(&catcher, screen, dc, list, row.pointer), row.kept);
+  EXPECT_EQ(desktop_call_count("@screen_read"), row.reads);
+  EXPECT_EQ(desktop_own_windows(), row.kept ? 2 : 0);
+  EXPECT_EQ(desktop_own_classes(), row.kept ? 1 : 0);
+  // Kept, it is out of every read; a pen over it makes mouse input.
+  EXPECT_EQ(desktop_screen_pixel(960, 540), desktop_test_pattern(960, 540, 3200, 1080));
+  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 2000, 10), 1);
+  catcher_destroy(&catcher);
+  catcher_destroy(&catcher);
+  EXPECT_EQ(desktop_own_windows(), 0);
+  EXPECT_EQ(desktop_own_classes(), 0);
+  screen_block_release(&screen);
+  ReleaseDC(nullptr, dc);
+  desktop_reset(1920, 1080);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CatcherCheck,
+    ::testing::Values(
+        CatcherRow{"Windows10Since2004", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, 0, true, 2},
+        CatcherRow{
+            "OverBlackTheCheckCannotTell", {3000, 100}, DESKTOP_AFFINITY_EXCLUDE, 0, false, 1},
+        CatcherRow{"ReadsThatStillShowIt", {960, 540}, DESKTOP_AFFINITY_NOT_IN_GDI, 0, false, 2},
+        CatcherRow{"OlderWindows", {960, 540}, DESKTOP_AFFINITY_MONITOR_ONLY, 0, false, 0},
+        CatcherRow{"Wine", {960, 540}, DESKTOP_AFFINITY_STUB, 0, false, 0},
+        CatcherRow{"NoSuchFunctions", {960, 540}, DESKTOP_AFFINITY_MISSING, 0, false, 0},
+        CatcherRow{
+            "NoClass", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, DESKTOP_FAIL_REGISTER_CLASS, false, 0},
+        CatcherRow{"NoWindow",
+                   {960, 540},
+                   DESKTOP_AFFINITY_EXCLUDE,
+                   DESKTOP_FAIL_CREATE_WINDOW,
+                   false,
+                   0}),
+    [](const ::testing::TestParamInfo<CatcherRow> &row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -468,7 +468,7 @@ def case_paste_hex(ctx):
                                            "wait 250\n"
                                            "desktop wheel 1\n"
                                            "desktop wheel 1\n"
-                                           "key 4115\n"
+                                           "key 4113\n"
                                            "wait 350\n"
                                            "desktop press left\n"
                                            "desktop release left\n"
@@ -612,6 +612,30 @@ def case_eyedropper_composited(ctx):
     check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1) pixels 1 blocks "),
           "one hook all along, one GetPixel (the pick): %r" % audit)
     log("composited (20 ms a screen read): " + busy + "; " + audit.split(") ")[1])
+
+
+def case_eyedropper_no_catcher(ctx):
+    """Wine keeps no window out of screen reads (its SetWindowDisplayAffinity
+    fails), so the run goes on without the pointer catcher: the one window
+    made to ask is destroyed unshown, and a pick takes the colour under the
+    pointer as ever."""
+    block = 3
+    x, y = chart_center(block)
+    win = eyedropper_host(ctx, "no_catcher", "key S\n"
+                                             "desktop move %d %d\n"
+                                             "wait 250\n"
+                                             "desktop press left\n"
+                                             "desktop release left\n"
+                                             "ok\n" % (x, y))
+    rgb = CHART_COLORS[block]
+    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
+    equal(win.lines[-2], "chart buttons 0", "the pick's click kept from the chart")
+    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+    audit = win.lines[-1]
+    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
+          "hooks, timers and DCs released: " + audit)
+    check(audit.endswith(" windows 1/1 shown 0"),
+          "one window made to ask, destroyed, never shown: " + audit)
 
 
 # The --desktops session: the primary at 0..1919, a monitor left of it at
@@ -1048,6 +1072,7 @@ CASES = {
     "editor_drag": case_editor_drag,
     "window_move": case_window_move,
     "eyedropper_pick": case_eyedropper_pick,
+    "eyedropper_no_catcher": case_eyedropper_no_catcher,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
     "eyedropper_composited": case_eyedropper_composited,

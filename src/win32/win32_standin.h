@@ -1,4 +1,4 @@
-// The subset of the Win32 API that the eyedropper uses, declared for
+// The subset of the Win32 API that the plug-in uses, declared for
 // systems that are not Windows. The simulated desktop library implements it.
 #pragma once
 
@@ -122,6 +122,7 @@ typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, L
 #define VK_RBUTTON 0x02
 #define VK_MBUTTON 0x04
 #define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
@@ -181,6 +182,81 @@ LPVOID WINAPI GlobalLock(HGLOBAL memory);
 BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
 SIZE_T WINAPI GlobalSize(HGLOBAL memory);
+
+// Windows of the plug-in's own, pen and touch input, and what a window
+// shows in screen captures.
+typedef uint16_t ATOM;
+typedef struct HICON__ *HICON;
+typedef HICON HCURSOR;
+typedef struct HBRUSH__ *HBRUSH;
+typedef struct HMENU__ *HMENU;
+typedef LRESULT(CALLBACK *WNDPROC)(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+typedef struct tagWNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+} WNDCLASSA;
+
+#define WS_POPUP 0x80000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_EX_TOPMOST 0x00000008u
+#define WS_EX_TRANSPARENT 0x00000020u
+#define WS_EX_TOOLWINDOW 0x00000080u
+#define WS_EX_LAYERED 0x00080000u
+#define WS_EX_NOACTIVATE 0x08000000u
+#define HWND_TOPMOST ((HWND)(intptr_t)-1)
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SWP_NOZORDER 0x0004u
+#define SWP_NOACTIVATE 0x0010u
+#define SWP_SHOWWINDOW 0x0040u
+#define SWP_HIDEWINDOW 0x0080u
+#define LWA_ALPHA 0x00000002u
+#define WDA_NONE 0x00000000u
+#define WDA_MONITOR 0x00000001u
+#define WDA_EXCLUDEFROMCAPTURE 0x00000011u
+#define LLMHF_INJECTED 0x00000001u
+
+#define WM_MOUSEACTIVATE 0x0021
+#define MA_ACTIVATE 1
+#define MA_NOACTIVATE 3
+#define WM_POINTERUPDATE 0x0245
+#define WM_POINTERDOWN 0x0246
+#define WM_POINTERUP 0x0247
+#define WM_POINTERACTIVATE 0x024B
+#define PA_ACTIVATE 1
+#define PA_NOACTIVATE 3
+#define WM_TABLET_QUERYSYSTEMGESTURESTATUS 0x02CC
+#define TABLET_DISABLE_PRESSANDHOLD 0x00000001
+
+ATOM WINAPI RegisterClassA(const WNDCLASSA *wc);
+BOOL WINAPI UnregisterClassA(LPCSTR name, HINSTANCE instance);
+// Message-only windows: a parent of HWND_MESSAGE, of a system class.
+#define HWND_MESSAGE ((HWND)(intptr_t)-3)
+HWND WINAPI CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style,
+                            int x, int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param);
+BOOL WINAPI DestroyWindow(HWND hwnd);
+LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL WINAPI SetWindowPos(HWND hwnd, HWND after, int x, int y, int width, int height, UINT flags);
+BOOL WINAPI SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags);
+// SetWindowDisplayAffinity and GetWindowDisplayAffinity (Windows 7 and
+// later) are reached through GetProcAddress on user32, as the plug-in
+// reaches them.
+typedef BOOL(WINAPI *SetWindowDisplayAffinityFunc)(HWND hwnd, DWORD affinity);
+typedef BOOL(WINAPI *GetWindowDisplayAffinityFunc)(HWND hwnd, DWORD *affinity);
+
+// The user's sign that something was refused.
+#define MB_OK 0x00000000u
+BOOL WINAPI MessageBeep(UINT type);
 
 #ifdef __cplusplus
 }

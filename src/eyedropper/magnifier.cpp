@@ -1,5 +1,7 @@
-#include "eyedropper/spoit_panel.h"
+#include "eyedropper/magnifier.h"
 
+#include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -9,6 +11,52 @@
 ColorTriple colorref_split(COLORREF c) {
   return {static_cast<int32_t>(c & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
           static_cast<int32_t>((c >> 16) & 0xFF)};
+}
+
+static const char kUnreadableReadout[] = "---,---,---";
+
+void magnifier_write_readout(char *title, size_t size, const ColorTriple *c, int sample_size) {
+  const int n = !c ? snprintf(title, size, "%s", kUnreadableReadout)
+                   : snprintf(title, size, "%3d,%3d,%3d", static_cast<int>(c->a),
+                              static_cast<int>(c->b), static_cast<int>(c->c));
+  if (sample_size > 1 && n > 0 && static_cast<size_t>(n) < size)
+    snprintf(title + n, size - static_cast<size_t>(n), " %dx%d", sample_size, sample_size);
+}
+
+// Room kept round the panel's own square: its frame and title, and the
+// block's reach from the pointer.
+constexpr int kPlacementMargin = 48;
+
+static bool near_square(long long left, long long top, POINT p) {
+  return p.x >= left - kPlacementMargin && p.x < left + kSpoitPanelSize + kPlacementMargin &&
+         p.y >= top - kPlacementMargin && p.y < top + kSpoitPanelSize + kPlacementMargin;
+}
+
+static bool square_on(long long left, long long top, const RECT &m) {
+  return left - kPlacementMargin >= m.left && top - kPlacementMargin >= m.top &&
+         left + kSpoitPanelSize + kPlacementMargin <= m.right &&
+         top + kSpoitPanelSize + kPlacementMargin <= m.bottom;
+}
+
+static int to_int(long long v) {
+  return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<int>(v);
+}
+
+POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor) {
+  if (!near_square(x, y, pointer)) return {x, y};
+  constexpr long long kAside = 2 * kPlacementMargin + 1;
+  const long long px = pointer.x, py = pointer.y;
+  const long long candidates[4][2] = {{px + kAside, y},
+                                      {px - kAside - kSpoitPanelSize, y},
+                                      {x, py + kAside},
+                                      {x, py - kAside - kSpoitPanelSize}};
+  int chosen = 0;
+  for (int i = 0; i < 4; ++i)
+    if (!monitor || square_on(candidates[i][0], candidates[i][1], *monitor)) {
+      chosen = i;
+      break;
+    }
+  return {to_int(candidates[chosen][0]), to_int(candidates[chosen][1])};
 }
 
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y) {
@@ -77,16 +125,6 @@ void spoit_draw(LWPanelID, void *user_data, int mode) {
   rasters->drawRGBBox(spoit->raster, r, g, b, inner, inner, inner_size, inner_size);
   rasters->blitPanel(spoit->raster, 0, 0, spoit->panel, kSpoitBlitOffset, kSpoitBlitOffset,
                      kSpoitRaster, kSpoitRaster);
-}
-
-bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out) {
-  if (column < 0 || row < 0 || column >= kSpoitCells || row >= kSpoitCells) return false;
-  const int i = row * kSpoitCells + column;
-  if (!block.readable[i]) return false;
-  const uint32_t c = block.rgb[i];
-  *out = {static_cast<int32_t>((c >> 16) & 0xFF), static_cast<int32_t>((c >> 8) & 0xFF),
-          static_cast<int32_t>(c & 0xFF)};
-  return true;
 }
 
 void spoit_panel_show_area(SpoitPanel *spoit, int size, ColorTriple sampled) {

@@ -1,5 +1,5 @@
 // The Windows clipboard as text, and the Ctrl key's state, through the Win32
-// seam. The eyedropper floor holds them because it holds the seam.
+// seam.
 #pragma once
 
 #include <stddef.h>
@@ -14,6 +14,9 @@ bool clipboard_put_text(const char *text, size_t size);
 // text's length, or -1 when there is no text, the clipboard cannot be
 // opened, or the text does not fit in capacity - 1 bytes.
 long clipboard_get_text(char *buf, size_t capacity);
+
+// The user's sign that an action was refused: the default beep.
+void refusal_beep(void);
 
 // The Ctrl key is down, as the system's key state has it for this thread.
 bool ctrl_key_down(void);

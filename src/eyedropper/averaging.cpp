@@ -1,6 +1,6 @@
-#include "eyedropper/sample_controls.h"
+#include "eyedropper/averaging.h"
 
-#include "eyedropper/spoit_panel.h"
+#include "eyedropper/screen_block.h"
 
 int sample_size_after_wheel(int size, int wheel_delta) {
   int at = -1;
@@ -10,6 +10,19 @@ int sample_size_after_wheel(int size, int wheel_delta) {
   if (wheel_delta > 0) at = (at + 1) % kSampleSizeCount;
   if (wheel_delta < 0) at = (at + kSampleSizeCount - 1) % kSampleSizeCount;
   return kSampleSizes[at];
+}
+
+constexpr int32_t kWheelNotch = 120;
+
+int wheel_notches(int32_t *accumulated, int delta) {
+  // One event's delta is a 16-bit word, and what is left over is under a
+  // notch: the sum stays far inside the int range.
+  delta = delta < -32768 ? -32768 : delta > 32767 ? 32767 : delta;
+  if ((delta > 0 && *accumulated < 0) || (delta < 0 && *accumulated > 0)) *accumulated = 0;
+  *accumulated += delta;
+  const int32_t notches = *accumulated / kWheelNotch;
+  *accumulated -= notches * kWheelNotch;
+  return notches;
 }
 
 bool sample_block_average(const SampleBlock &block, int column, int row, int size,
@@ -22,19 +35,4 @@ bool sample_block_average(const SampleBlock &block, int column, int row, int siz
       if (sample_block_cell(block, column + dx, row + dy, &c)) linear_sum_add(&sum, c);
     }
   return linear_sum_average(&sum, out);
-}
-
-bool nudge_for_key(LWDualKey key, int qualifiers, int *dx, int *dy) {
-  static const struct {
-    LWDualKey key;
-    int dx, dy;
-  } kArrows[] = {{LWDK_UP, 0, -1}, {LWDK_DOWN, 0, 1}, {LWDK_LEFT, -1, 0}, {LWDK_RIGHT, 1, 0}};
-  const int step = (qualifiers & IQ_SHIFT) ? kNudgeShiftStep : kNudgeStep;
-  for (const auto &a : kArrows)
-    if (a.key == key) {
-      *dx = a.dx * step;
-      *dy = a.dy * step;
-      return true;
-    }
-  return false;
 }

@@ -1,43 +1,29 @@
 // The magnifier panel shown during a sampling run: the 15 x 15 pixels
-// around the pointer, six times enlarged, with the centre pixel framed.
+// around the pointer, six times enlarged, with the centre pixel framed; its
+// place on the screen and its title, the readout of the colour under the
+// pointer.
 #pragma once
+
+#include <stddef.h>
 
 #include "abi/host_api.h"
 #include "color/color.h"
-#include "eyedropper/desktop_space.h"
-#include "eyedropper/win32.h"
+#include "eyedropper/screen_block.h"
+#include "win32/win32.h"
 
 // The magnifier's geometry: a square of cells, one a desktop pixel, drawn
 // into a raster that is blitted into the panel at an inset on each side.
 // The centre cell is framed in the inverse of its colour: the frame is the
 // cell's outline, the pixel's colour fills the rest.
-constexpr int kSpoitCells = 15;
+constexpr int kSpoitCells = kSampleBlockSide;
 constexpr int kSpoitCellSize = 6;
 constexpr int kSpoitRaster = kSpoitCells * kSpoitCellSize;  // 90
 constexpr int kSpoitBlitOffset = 8;
 constexpr int kSpoitPanelSize = kSpoitRaster + 2 * kSpoitBlitOffset;  // 106
-constexpr int kSpoitCentreCell = kSpoitCells / 2;                     // row and column 7
+constexpr int kSpoitCentreCell = kSampleBlockCentre;                  // row and column 7
 constexpr int kSpoitCentreIndex = kSpoitCentreCell * kSpoitCells + kSpoitCentreCell;  // 112
 constexpr int kSpoitFrameOrigin = kSpoitCentreCell * kSpoitCellSize;                  // 42
 constexpr int kSpoitFrameWidth = 1;
-
-// A block of cells read from the screen in one transfer: the 15 x 15
-// pixels around a centre, row-major (index = row x 15 + column), with the
-// screen position of cell (0, 0) in physical pixels and the tick that read
-// it. A cell is readable when the screen was read there; the others hold
-// black (on no monitor) or white (a transfer that failed), as the
-// magnifier shows them.
-constexpr int kSampleBlockCells = kSpoitCells * kSpoitCells;
-struct SampleBlock {
-  POINT origin;
-  uint32_t tick;                    // the run's tick count when it was read; 0: not read yet
-  uint32_t rgb[kSampleBlockCells];  // 0x00RRGGBB
-  uint8_t readable[kSampleBlockCells];
-};
-
-// The colour of cell (column, row) of the block, when that cell lies in the
-// block and was read; otherwise false and *out untouched.
-bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out);
 
 struct SpoitPanel {
   LWPanelFuncs *panel_funcs;  // the services it was made with
@@ -54,6 +40,14 @@ struct SpoitPanel {
   ColorTriple sampled;
 };
 
+// Where the magnifier opens: its corner at (x, y), unless the pointer is
+// within reach of it there (its frame, or the block's seven pixels around
+// the pointer, would cover the pixel under the pointer); then beside the
+// pointer, right, left, below or above it in that order, the first that
+// lies whole on `monitor` (null: any), else the first. All in the host's
+// coordinates.
+POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor);
+
 // Null only when the record cannot be allocated; a panel or raster the host
 // could not create is a null handle in it.
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y);
@@ -66,6 +60,10 @@ void spoit_panel_show(SpoitPanel *spoit, const SampleBlock &block);
 // Outlines the size x size cells around the centre (nothing more for 1) in
 // the inverse of `sampled`, the centre frame's style, from the next draw.
 void spoit_panel_show_area(SpoitPanel *spoit, int size, ColorTriple sampled);
+
+// The readout: the colour's numbers, and after them the sample size when
+// it is above 1 ("127, 63,255 5x5"); a null colour reads "---,---,---".
+void magnifier_write_readout(char *title, size_t size, const ColorTriple *c, int sample_size);
 
 // Splits a COLORREF 0x00BBGGRR into R, G, B; the top byte is dropped, so
 // the failure value CLR_INVALID reads as white (callers that take a colour

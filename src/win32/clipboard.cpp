@@ -1,13 +1,18 @@
-#include "eyedropper/clipboard.h"
+#include "win32/clipboard.h"
 
 #include <string.h>
 
-#include "eyedropper/win32.h"
+#include "win32/win32.h"
 
-// The owner the clipboard is opened for: the picker's window when the
-// host's thread has it active. Data set while the clipboard is opened
-// without an owner may be refused.
-static HWND clipboard_owner(void) { return GetActiveWindow(); }
+// The clipboard takes data only from an owner window (opened for none,
+// EmptyClipboard leaves it without an owner and SetClipboardData fails),
+// and no window of the host's need be active when the picker's key comes.
+// So the copy makes a window of its own for the while: message-only (never
+// shown, never hit), of the system's STATIC class. The text stays on the
+// clipboard once its owner is gone.
+static HWND owner_window_create(void) {
+  return CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+}
 
 bool clipboard_put_text(const char *text, size_t size) {
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size + 1);
@@ -20,8 +25,10 @@ bool clipboard_put_text(const char *text, size_t size) {
   memcpy(bytes, text, size);
   bytes[size] = '\0';
   GlobalUnlock(memory);
-  if (!OpenClipboard(clipboard_owner())) {
+  HWND owner = owner_window_create();
+  if (!owner || !OpenClipboard(owner)) {
     GlobalFree(memory);
+    if (owner) DestroyWindow(owner);
     return false;
   }
   EmptyClipboard();
@@ -29,11 +36,13 @@ bool clipboard_put_text(const char *text, size_t size) {
   const bool set = SetClipboardData(CF_TEXT, memory) != nullptr;
   if (!set) GlobalFree(memory);
   CloseClipboard();
+  DestroyWindow(owner);
   return set;
 }
 
 long clipboard_get_text(char *buf, size_t capacity) {
-  if (!OpenClipboard(clipboard_owner())) return -1;
+  // Reading needs no owner.
+  if (!OpenClipboard(nullptr)) return -1;
   long length = -1;
   // The clipboard owns this memory: it is read, never freed.
   HANDLE memory = GetClipboardData(CF_TEXT);
@@ -53,5 +62,7 @@ long clipboard_get_text(char *buf, size_t capacity) {
   CloseClipboard();
   return length;
 }
+
+void refusal_beep(void) { MessageBeep(MB_OK); }
 
 bool ctrl_key_down(void) { return (GetKeyState(VK_CONTROL) & 0x8000) != 0; }
