@@ -18,7 +18,7 @@ namespace {
 constexpr int kMaxReads = 200;
 constexpr int kMinReads = 10;
 constexpr double kReadBudgetS = 0.4;
-constexpr int kSide = kSpoitCells;           // the known-colour window: one pixel a cell
+constexpr int kSide = kSampleBlockSide;      // the known-colour window: one pixel a cell
 constexpr uint32_t kCoverColour = 0xFF00FF;  // the excluded window: magenta
 constexpr ULONG_PTR kProbeTag = 0x48564348;  // "HVCH": the probe's dwExtraInfo
 constexpr int kProbes = 20;
@@ -334,7 +334,7 @@ void measure_reads(hvhost::MachineReport *r) {
     // Where a read costs milliseconds, GetPixel reads a 5 x 5 lattice of
     // the cells (edges, middle and between) rather than all 225.
     ColourWindow w;
-    const int x = cx - kSpoitCentreCell, y = cy - kSpoitCentreCell;
+    const int x = cx - kSampleBlockCentre, y = cy - kSampleBlockCentre;
     if (!dc || !have_block || !show(&w, x, y)) continue;
     settle();
     if (placed_at(w.hwnd, x, y)) {
@@ -399,7 +399,8 @@ void measure_capture_exclusion(hvhost::MachineReport *r) {
     }
     r->exclusion_getpixel = classify(pixels, 5, expected);
     static SampleBlock read;
-    screen_block_read(block, dc, list, POINT{x + kSpoitCentreCell, y + kSpoitCentreCell}, 1, &read);
+    screen_block_read(block, dc, list, POINT{x + kSampleBlockCentre, y + kSampleBlockCentre}, 1,
+                      &read);
     uint32_t all[kSide * kSide];
     for (int row = 0; row < kSide; ++row)
       for (int col = 0; col < kSide; ++col) all[row * kSide + col] = known_colour(col, row);

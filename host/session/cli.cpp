@@ -117,6 +117,21 @@ std::string parse_monitors(const std::string &text, std::vector<MonitorConfig> *
 // The largest report read; a real one is a few KiB.
 constexpr size_t kMaxReportBytes = size_t{1} << 20;
 
+// What a report says the system offers for keeping a window out of screen
+// reads, as --capture-exclusion's modes (DesktopAffinitySupport's order):
+// 0 yes, 1 monitor, 2 fails, 3 missing, 4 not-in-gdi. An answer the desktop
+// has no model for (a tint, or not measured) leaves the documented one.
+int capture_exclusion_of(const MachineReport &r) {
+  const bool before_seven =
+      r.windows_major > 0 && (r.windows_major < 6 || (r.windows_major == 6 && r.windows_minor < 1));
+  if (before_seven) return 3;
+  if (r.exclusion_set == Answer::No) return 2;
+  if (r.exclusion_set != Answer::Yes) return 0;
+  if (r.exclusion_readback == 1 || r.exclusion_getpixel == UnderExcluded::Black) return 1;
+  if (r.exclusion_getpixel == UnderExcluded::Window) return 4;
+  return 0;
+}
+
 // Sets the desktop up from a huevane-check report; a message when the
 // report cannot be read or used, *config then unchanged.
 std::string apply_machine_report(const std::string &path, SessionConfig *config) {
@@ -133,6 +148,8 @@ std::string apply_machine_report(const std::string &path, SessionConfig *config)
   config->display_height = report.monitors.front().height;
   config->screen_read_ms = report_screen_read_ms(report);
   config->hook_timeout_ms = static_cast<uint32_t>(report.hook_timeout_ms);
+  config->compositor = report.compositor != Answer::No;
+  config->capture_exclusion = capture_exclusion_of(report);
   config->machine = std::move(report);
   return {};
 }
@@ -279,16 +296,6 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "that keeps input waiting longer is dropped without notice (default: 1000, "
                  "the most Windows 10 allows)")
       ->type_name("MS");
-  app.add_option("--desktop-from", o->desktop_from,
-                 "set the simulated desktop up as the machine a huevane-check report "
-                 "(huevane-check.txt) describes: its monitors and scales, screen read cost and "
-                 "hook timeout (not with --display, --monitors, --screen-read-ms, "
-                 "--hook-timeout-ms)")
-      ->type_name("REPORT")
-      ->excludes("--display")
-      ->excludes("--monitors")
-      ->excludes("--screen-read-ms")
-      ->excludes("--hook-timeout-ms");
   app.add_option("--capture-exclusion", o->capture_exclusion,
                  "how the simulated system keeps a window out of screen reads: yes (Windows "
                  "10 2004 and later), monitor (older Windows: shown black), fails (Wine), "
@@ -304,6 +311,19 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "default (it leaves them to DefWindowProc); may be given up to 64 times, each "
                  "above the last")
       ->type_name("KIND,X,Y,W,H");
+  app.add_option("--desktop-from", o->desktop_from,
+                 "set the simulated desktop up as the machine a huevane-check report "
+                 "(huevane-check.txt) describes: its monitors and scales, screen read cost and "
+                 "hook timeout, capture exclusion and compositor (not with --display, "
+                 "--monitors, --screen-read-ms, --hook-timeout-ms, --capture-exclusion, "
+                 "--no-compositor)")
+      ->type_name("REPORT")
+      ->excludes("--display")
+      ->excludes("--monitors")
+      ->excludes("--screen-read-ms")
+      ->excludes("--hook-timeout-ms")
+      ->excludes("--capture-exclusion")
+      ->excludes("--no-compositor");
 }
 
 namespace {

@@ -59,16 +59,16 @@ struct SessionConfig {
   // low-level hook timeout after which the system drops a hook.
   uint32_t screen_read_ms = 0;
   uint32_t hook_timeout_ms = 1000;
-  // The machine a huevane-check report describes (--desktop-from): its
-  // monitors, read cost and hook timeout are set above; the rest of what it
-  // measured (capture exclusion, pen routing) is kept here.
-  std::optional<MachineReport> machine;
   // What the system offers for keeping a window out of screen reads (a
   // DesktopAffinitySupport), whether the compositor runs, and other
   // programs' windows for the pointer to be over.
   int capture_exclusion = 0;
   bool compositor = true;
   std::vector<WindowConfig> windows;
+  // The machine a huevane-check report describes (--desktop-from): its
+  // monitors, read cost and hook timeout are set above; the rest of what it
+  // measured (capture exclusion, pen routing) is kept here.
+  std::optional<MachineReport> machine;
   std::vector<Action> actions;
   // The script the actions come from, which errors name (empty: none).
   std::string script_path;

@@ -90,9 +90,13 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
   if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
   w.display_given = app.count("--display") > 0;
   std::string problem = hvhost::apply_common_options(common, config);
-  // Windowed, a report's read cost applies; the monitors and the hook
-  // timeout are the real system's.
-  if (problem.empty() && !w.headless && config->machine) config->monitors.clear();
+  // Windowed, a report's read cost applies; the monitors, the hook timeout
+  // and the capture exclusion are the real system's.
+  if (problem.empty() && !w.headless && config->machine) {
+    config->monitors.clear();
+    config->capture_exclusion = 0;
+    config->compositor = true;
+  }
   if (problem.empty()) problem = check_combinations(*config, w, app.count("--hook-timeout-ms") > 0);
   if (!problem.empty()) {
     std::cerr << "error: " << problem << "\n";

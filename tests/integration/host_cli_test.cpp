@@ -169,13 +169,14 @@ TEST(HostCommand, ScreenReadCostsAndTheHookTimeoutShowInTheTrace) {
 
 // A report replays its machine: its monitors (a pick on the second one),
 // its read cost and its hook timeout (reads of 20 ms against a 10 ms
-// timeout: the desktop drops the hook twice and the run ends cancelled).
+// timeout: the desktop drops the hook twice; the right button ends the run).
 TEST(HostCommand, AReportSetsTheDesktopUpAsItsMachine) {
   const std::string report = write_script(
       "cli_report_10ms.txt", composited_report("10 ms (LowLevelHooksTimeout 10 ms)", kExcluded));
   std::string text = "key S\n";
   for (int x = -1000; x <= -950; x += 10)
     text += "desktop move " + std::to_string(x) + " 500\nwait 100\n";
+  text += "desktop press right\ndesktop release right\nwait 200\n";
   const std::string script = write_script("cli_report_costs.txt", text + "ok\n");
   const std::string trace = ::testing::TempDir() + "/cli_report.trace";
   const ProcessResult r = host({"--module", hvtest::plugin_module_path(), "--color", "0.2,0.4,0.6",
@@ -215,6 +216,8 @@ struct Replay {
   uint32_t read_ms, timeout_ms;
   hvhost::Answer exclusion;
   hvhost::UnderExcluded under;
+  int capture_exclusion;  // the desktop's mode: 0 yes, 2 fails
+  bool compositor;
 };
 
 void PrintTo(const Replay &r, std::ostream *os) { *os << r.name; }
@@ -239,6 +242,8 @@ TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
   ASSERT_TRUE(config.machine);
   EXPECT_EQ(config.machine->exclusion_set, row.exclusion);
   EXPECT_EQ(config.machine->exclusion_getpixel, row.under);
+  EXPECT_EQ(config.capture_exclusion, row.capture_exclusion);
+  EXPECT_EQ(config.compositor, row.compositor);
   const std::string again = hvhost::format_machine_report(*config.machine);
   hvhost::MachineReport back;
   ASSERT_EQ(hvhost::parse_machine_report(again, &back), "") << again;
@@ -260,21 +265,27 @@ INSTANTIATE_TEST_SUITE_P(
                0,
                300,
                hvhost::Answer::No,
-               hvhost::UnderExcluded::Window},
+               hvhost::UnderExcluded::Window,
+               2,
+               false},
         Replay{"composited",
                composited_report("1000 ms (LowLevelHooksTimeout 5000 ms)", kExcluded),
                {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
                20,
                1000,
                hvhost::Answer::Yes,
-               hvhost::UnderExcluded::Beneath},
+               hvhost::UnderExcluded::Beneath,
+               0,
+               true},
         Replay{"exclusion_absent",
                composited_report("300 ms (LowLevelHooksTimeout not set)", kNotExcluded),
                {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
                20,
                300,
                hvhost::Answer::No,
-               hvhost::UnderExcluded::Window}),
+               hvhost::UnderExcluded::Window,
+               2,
+               true}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
 
 // A pen over a window that handles pen input itself: with capture
@@ -441,6 +452,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--desktop-from", write_script("cli_report_x.txt", ""), "--monitors",
                      "1920x1080+0+0"}),
                1, "error: --monitors excludes --desktop-from"},
+
         BadRun{fake({"--capture-exclusion", "no"}), 1,
                "error: --capture-exclusion is yes, monitor, fails, missing or not-in-gdi, not "
                "'no'"},
