@@ -1039,7 +1039,8 @@ def case_author_ci(ctx):
     env["SOURCE_DATE_EPOCH"] = "315532800"
     dist = ctx.work / "dist"
     subprocess.run(["bash", str(repo / "scripts" / "make-dist"), str(ctx.plugin), str(ctx.exe),
-                    str(ctx.sdk_host), "0.0.0", str(dist)], env=env, check=True,
+                    str(ctx.sdk_host), "0.0.0", str(dist),
+                    str(ctx.exe.parent / "huevane-check.exe")], env=env, check=True,
                    timeout=RUN_TIMEOUT_S)
     ci = ctx.work / "ci"
     ci.mkdir()
