@@ -126,7 +126,8 @@ bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
     int32_t rgb[3];
     ParsedColor p;
     if (!parse_hex(trim(head(s, line_end)), rgb) ||
-        !parse_numbers(trim(string_view(s.data() + line_end + 1, s.size() - line_end - 1)), &p, true) ||
+        !parse_numbers(trim(string_view(s.data() + line_end + 1, s.size() - line_end - 1)), &p,
+                       true) ||
         !p.uses_floats)
       return false;
     for (float f : p.channel)
