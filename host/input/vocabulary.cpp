@@ -213,8 +213,15 @@ class LineParser {
       }
     }
     if (!found) {
+      // A first word that only begins actions ("desktop", "pen", "touch")
+      // is named with the word after it.
       std::string said(words_[0]);
-      if (words_[0] == "desktop" && words_.size() > 1) {
+      const std::string first = said + ' ';
+      const bool prefix =
+          std::any_of(std::begin(kVocabulary), std::end(kVocabulary), [&](const ActionSpec &s) {
+            return std::string_view(s.word).substr(0, first.size()) == first;
+          });
+      if (prefix && words_.size() > 1) {
         said += ' ';
         said.append(words_[1]);
       }

@@ -250,6 +250,11 @@ TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
   EXPECT_EQ(hvhost::format_machine_report(back), again);
   EXPECT_EQ(hvhost::format_machine_report_json(back),
             hvhost::format_machine_report_json(*config.machine));
+  // Refused on its last line, the same text leaves the record untouched.
+  hvhost::MachineReport fresh;
+  EXPECT_NE(hvhost::parse_machine_report(again + "monitor 99: 1x1+0+0 at 100 %\n", &fresh), "");
+  EXPECT_EQ(hvhost::format_machine_report_json(fresh),
+            hvhost::format_machine_report_json(hvhost::MachineReport{}));
 }
 
 std::string wine_report() { return read_back(HUEVANE_SOURCE_DIR "/docs/huevane-check-wine.txt"); }
@@ -285,6 +290,53 @@ INSTANTIATE_TEST_SUITE_P(
                hvhost::Answer::No,
                hvhost::UnderExcluded::Window,
                2,
+               true},
+        // Unix line ends, no final one; lines it does not know, verdicts
+        // holding ": " and " -- " of their own; a third monitor above the
+        // primary. Reads round to whole milliseconds (2.5 to 3).
+        Replay{"lf_unknown_lines_three_monitors",
+               "huevane-check 1.1.0-rc1: measured\n"
+               "note: not a line huevane-check writes\n"
+               "a line without a colon\n"
+               "monitor 01: skipped, as its number is not written so\n"
+               "monitor 1: 1920x1080+0+0 at 100 % -- holds: a: b -- c\n"
+               "monitor 2: 1280x1024+1920+0 at 125 %\n"
+               "monitor 3: 1920x1080+0-1080 at 100 %\n"
+               "\n"
+               "compositor: off -- holds: -- twice\n"
+               "hook timeout: 200 ms (LowLevelHooksTimeout 200 ms)\n"
+               "read getpixel monitor 1: median 0.400 ms, p95 0.500 ms over 10 reads\n"
+               "read block monitor 1: median 0.400 ms, p95 0.500 ms over 10 reads\n"
+               "read getpixel monitor 2: median 2.500 ms, p95 2.500 ms over 10 reads\n"
+               "read block monitor 2: median 1.000 ms, p95 9.000 ms over 10 reads\n"
+               "read getpixel monitor 3: median 0 ms, p95 0 ms over 0 reads\n"
+               "read block monitor 3: median 0 ms, p95 0 ms over 0 reads",
+               {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 125}, {0, -1080, 1920, 1080, 100}},
+               3,
+               200,
+               hvhost::Answer::Unknown,
+               hvhost::UnderExcluded::Unknown,
+               0,
+               false},
+        // The largest figures taken: sides of 16384 at 500 %, reads of ten
+        // minutes (charged as the desktop's 10 s at most), a million reads,
+        // a registry timeout past 32 bits; a Windows older than 7 has no
+        // capture exclusion whatever the line says.
+        Replay{"largest_figures_windows_xp",
+               "huevane-check 1.0.0\r\n"
+               "windows: 5.1 build 2600\r\n"
+               "monitor 1: 16384x16384+0+0 at 500 %\r\n"
+               "hook timeout: 60000 ms (LowLevelHooksTimeout 9999999999 ms)\r\n"
+               "read getpixel monitor 1: median 600000 ms, p95 600000 ms over 1000000 reads\r\n"
+               "read block monitor 1: median 1.5 ms, p95 1.5 ms over 1 reads\r\n"
+               "capture exclusion: " +
+                   kExcluded + "\r\n",
+               {{0, 0, 16384, 16384, 500}},
+               10000,
+               60000,
+               hvhost::Answer::Yes,
+               hvhost::UnderExcluded::Beneath,
+               3,
                true}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
 
@@ -363,9 +415,121 @@ std::string windows_module() {
   return path;
 }
 
+// A report that would be whole but for its sixth line, which is refused
+// with `reason`, its number and the report's path before it.
+BadRun refused_report(const std::string &name, const std::string &line, const std::string &reason) {
+  const std::string path =
+      write_script("cli_report_" + name + ".txt",
+                   "huevane-check 1.0.0\n"
+                   "monitor 1: 1920x1080+0+0 at 100 %\n"
+                   "hook timeout: 300 ms (LowLevelHooksTimeout not set)\n"
+                   "read getpixel monitor 1: median 1.000 ms, p95 2.000 ms over 10 reads\n"
+                   "read block monitor 1: median 1.000 ms, p95 2.000 ms over 10 reads\n" +
+                       line + "\n");
+  return BadRun{fake({"--desktop-from", path}), 1,
+                "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
+}
+
+const std::string kMonitorForm = "monitor 2 needs 'WxH+X+Y at SCALE %', sides 1..16384";
+const std::string kCostForm =
+    "line 6: read block monitor 1 needs 'median MS ms, p95 MS ms over N reads', not ";
+
 INSTANTIATE_TEST_SUITE_P(
     HostCommand, HostCommandErrors,
     ::testing::Values(
+        // Report lines refused: figures out of range, too long, negative or
+        // without their units, and words the reader has no meaning for.
+        refused_report("no_percent", "monitor 2: 1920x1080+1920+0 at 100",
+                       "line 6: " + kMonitorForm),
+        refused_report("side_digits", "monitor 2: 99999999999x1080+1920+0 at 100 %",
+                       "line 6: " + kMonitorForm),
+        refused_report("side_over", "monitor 2: 16385x1080+1920+0 at 100 %",
+                       "line 6: " + kMonitorForm),
+        refused_report("far_origin", "monitor 2: 1920x1080+300000+0 at 100 %",
+                       "line 6: " + kMonitorForm),
+        refused_report("scale_over", "monitor 2: 1920x1080+1920+0 at 501 %",
+                       "line 6: " + kMonitorForm),
+        refused_report("unsigned_origin", "monitor 2: 1920x1080 1920 0 at 100 %",
+                       "line 6: " + kMonitorForm),
+        refused_report("timeout_negative", "hook timeout: -5 ms (LowLevelHooksTimeout not set)",
+                       "line 6: the hook timeout in force is 1..60000 ms\n"),
+        refused_report("timeout_over", "hook timeout: 60001 ms (LowLevelHooksTimeout not set)",
+                       "line 6: the hook timeout in force is 1..60000 ms\n"),
+        refused_report("timeout_no_ms", "hook timeout: 300 (LowLevelHooksTimeout not set)",
+                       "line 6: hook timeout needs 'MS ms (LowLevelHooksTimeout MS ms | not "
+                       "set)', not '300 (LowLevelHooksTimeout not set)'\n"),
+        refused_report("registry_negative", "hook timeout: 300 ms (LowLevelHooksTimeout -1 ms)",
+                       "line 6: hook timeout needs 'MS ms (LowLevelHooksTimeout MS ms)'"),
+        refused_report("cost_negative",
+                       "read block monitor 1: median -1.000 ms, p95 2.000 ms over 10 reads",
+                       kCostForm + "'median -1.000 ms"),
+        refused_report("cost_p95_under_median",
+                       "read block monitor 1: median 3.000 ms, p95 2.000 ms over 10 reads",
+                       kCostForm),
+        refused_report("cost_past_ten_minutes",
+                       "read block monitor 1: median 1 ms, p95 600001 ms over 10 reads", kCostForm),
+        refused_report("cost_exponent",
+                       "read block monitor 1: median 1e3 ms, p95 2 ms over 1 reads", kCostForm),
+        refused_report("count_negative",
+                       "read block monitor 1: median 1 ms, p95 2 ms over -3 reads", kCostForm),
+        refused_report("count_no_unit", "read block monitor 1: median 1 ms, p95 2 ms over 10",
+                       kCostForm + "'median 1 ms, p95 2 ms over 10'\n"),
+        refused_report("read_unlisted", "read block monitor 2: median 1 ms, p95 2 ms over 1 reads",
+                       "line 6: read block monitor 2 names no monitor listed before it\n"),
+        refused_report("cells_over",
+                       "block vs getpixel monitor 1: 90 of 81 cells equal, 81 of 81 "
+                       "as drawn",
+                       "line 6: block vs getpixel monitor 1 needs 'N of N cells equal, N of N as "
+                       "drawn'"),
+        // The verdict is cut off before the value is judged.
+        refused_report("compositor_word", "compositor: sometimes -- holds: on -- off",
+                       "line 6: compositor needs 'on, off or unknown', not 'sometimes'\n"),
+        refused_report("compositor_extra", "compositor: on please",
+                       "line 6: compositor needs 'on, off or unknown', not 'on please'\n"),
+        refused_report("build_negative", "windows: 10.0 build -1",
+                       "line 6: windows needs 'MAJOR.MINOR build N'"),
+        refused_report("exclusion_word",
+                       "capture exclusion: set yes, reads back 0x11; getpixel reads purple, block "
+                       "reads beneath",
+                       "line 6: capture exclusion needs"),
+        refused_report("readback_wide",
+                       "capture exclusion: set yes, reads back 0x100000000; getpixel reads "
+                       "beneath, block reads beneath",
+                       "line 6: capture exclusion needs"),
+        refused_report("probe_seen_more",
+                       "hook probe: seen 21 of 20, median 0.4 ms, p95 0.9 ms from SendInput to the "
+                       "hook",
+                       "line 6: hook probe needs"),
+        refused_report("pens_negative", "pointer devices: -1 pen, 0 touch; mouse-in-pointer no",
+                       "line 6: pointer devices needs"),
+        refused_report("dpi_answer",
+                       "dpi: process unaware; thread to per-monitor-v2 maybe, to "
+                       "per-monitor yes",
+                       "line 6: dpi needs"),
+        refused_report("monitor_after_gap", "monitor 3: 1920x1080+1920+0 at 100 %",
+                       "line 6: monitors are numbered 1, 2, ... in order, at most 16\n"),
+        // Blank lines count; Windows line ends do not hide the line.
+        BadRun{fake({"--desktop-from",
+                     write_script("cli_report_crlf_blank.txt",
+                                  "huevane-check 1.0.0\r\n\r\nmonitor 1: 1x1+0+0 at 100\r\n")}),
+               1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_crlf_blank.txt is not a huevane-check report: line 3: monitor 1 "
+                   "needs 'WxH+X+Y at SCALE %', sides 1..16384, scale 100..500', not '1x1+0+0 at "
+                   "100'\n"},
+        BadRun{fake({"--desktop-from", write_script("cli_report_blank.txt", "\r\n\n\r\n")}), 1,
+               "error: --desktop-from: " + ::testing::TempDir() +
+                   "/cli_report_blank.txt is not a huevane-check report: the report is empty"},
+        BadRun{
+            fake({"--desktop-from",
+                  write_script("cli_report_no_block.txt",
+                               "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 100 %\n"
+                               "hook timeout: 300 ms (LowLevelHooksTimeout not set)\n"
+                               "read getpixel monitor 1: median 1 ms, p95 2 ms over 10 reads\n")}),
+            1,
+            "error: --desktop-from: " + ::testing::TempDir() +
+                "/cli_report_no_block.txt is not a huevane-check report: the report has no "
+                "'read getpixel' and 'read block' lines for monitor 1\n"},
         BadRun{fake({"--color", "1,2"}), 1, "error: --color needs three numbers R,G,B, not '1,2'"},
         BadRun{fake({"--color", "1,2,3,4"}), 1, "error: --color needs three numbers"},
         BadRun{fake({"--color", "a,0,0"}), 1,

@@ -73,6 +73,9 @@ pen up 5 6
 touch down -7 8
 touch move 9 10
 touch up 11 12
+desktop warp -32768 32767
+pen   move  +7   -0   # spaced, signed, commented
+touch down 32767 -32768
 snapshot picker-1.final_2
 )");
   EXPECT_EQ(described(actions), (std::vector<std::string>{"press 10 20",
@@ -118,6 +121,9 @@ snapshot picker-1.final_2
                                                           "touch down -7 8",
                                                           "touch move 9 10",
                                                           "touch up 11 12",
+                                                          "desktop warp -32768 32767",
+                                                          "pen move 7 0",
+                                                          "touch down 32767 -32768",
                                                           "snapshot picker-1.final_2"}));
   EXPECT_EQ(actions[0].line, 4);
   EXPECT_EQ(actions[1].place, Place::kField);
@@ -221,7 +227,26 @@ INSTANTIATE_TEST_SUITE_P(
         BadLine{"key \xC3\xA9",
                 "line 1: a key is one character or a decimal code, not "
                 "'\\xC3\\xA9'"},
-        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character '\\r'"}));
+        BadLine{"ok\n\n\nok\rok", "line 4: unexpected control character '\\r'"},
+        // Pen, touch and warp: points within the desktop's 16-bit range,
+        // both given, nothing after them.
+        BadLine{"pen", "line 1: unknown action 'pen'"},
+        BadLine{"pen hover 1 2", "line 1: unknown action 'pen hover'"},
+        BadLine{"PEN down 1 2", "line 1: unknown action 'PEN'"},
+        BadLine{"pen up", "line 1: missing X"}, BadLine{"touch up 1", "line 1: missing Y"},
+        BadLine{"desktop warp", "line 1: missing X"},
+        BadLine{"desktop warp 1", "line 1: missing Y"},
+        BadLine{"pen move 1 32768", "line 1: Y 32768 is out of range (-32768..32767)"},
+        BadLine{"touch down -32769 0", "line 1: X -32769 is out of range (-32768..32767)"},
+        BadLine{"desktop warp 99999999999999999999 0",
+                "line 1: X 99999999999999999999 is out of range (-32768..32767)"},
+        BadLine{"touch move 1.5 2", "line 1: X must be a whole number, not '1.5'"},
+        BadLine{"pen down 1 0x10", "line 1: Y must be a whole number, not '0x10'"},
+        BadLine{"pen down field 1 2", "line 1: X must be a whole number, not 'field'"},
+        BadLine{"pen down 1 2 left", "line 1: unexpected 'left' after the action"},
+        BadLine{"touch up 1 2 3", "line 1: unexpected '3' after the action"},
+        BadLine{"desktop warp 1 2 3", "line 1: unexpected '3' after the action"},
+        BadLine{"ok\npen up 1 2\ntouch move 3", "line 3: missing Y"}));
 
 TEST(Script, ALongWordIsQuotedShort) {
   const std::string word(1 << 20, 'x');

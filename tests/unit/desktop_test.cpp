@@ -1147,6 +1147,12 @@ LRESULT CALLBACK CatcherProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpar
   return DefWindowProcA(hwnd, message, wparam, lparam);
 }
 
+// One like the catcher that leaves press-and-hold on.
+LRESULT CALLBACK HoldingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_TABLET_QUERYSYSTEMGESTURESTATUS) return 0;
+  return CatcherProc(hwnd, message, wparam, lparam);
+}
+
 // One that handles its pointer messages itself and lets a press activate it.
 LRESULT CALLBACK GreedyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_POINTERDOWN || message == WM_POINTERUPDATE || message == WM_POINTERUP) return 0;
@@ -1156,7 +1162,7 @@ LRESULT CALLBACK GreedyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpara
 HWND MakeWindow(WNDPROC proc, DWORD ex_style, int x, int y, int w, int h) {
   WNDCLASSA wc{};
   wc.lpfnWndProc = proc;
-  wc.lpszClassName = proc == CatcherProc ? "catcher" : "greedy";
+  wc.lpszClassName = proc == CatcherProc ? "catcher" : proc == HoldingProc ? "holding" : "greedy";
   RegisterClassA(&wc);
   return CreateWindowExA(ex_style, wc.lpszClassName, "", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr,
                          nullptr, nullptr, nullptr);
@@ -1164,19 +1170,22 @@ HWND MakeWindow(WNDPROC proc, DWORD ex_style, int x, int y, int w, int h) {
 
 constexpr DWORD kCatcherStyle = WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW | WS_EX_LAYERED;
 
-HWND MakeCatcher() {
-  HWND w = MakeWindow(CatcherProc, kCatcherStyle, 0, 0, 1920, 1080);
+HWND MakeCatcher(WNDPROC proc = CatcherProc) {
+  HWND w = MakeWindow(proc, kCatcherStyle, 0, 0, 1920, 1080);
   SetLayeredWindowAttributes(w, 0, 1, LWA_ALPHA);
   return w;
 }
 
-enum { kMouse = 0, kWarp = 3 };
+// Besides DESKTOP_PEN and DESKTOP_TOUCH: a pen or finger lifted off the
+// window at (700, 210), and a pen tap during which another program moves
+// the pointer to (700, 700).
+enum { kMouse = 0, kWarp = 3, kPenLiftedOff, kTouchLiftedOff, kPenWarped };
 
 struct PointerRow {
   const char *name;
-  int pointer;      // kMouse, DESKTOP_PEN, DESKTOP_TOUCH or kWarp
+  int pointer;      // kMouse, DESKTOP_PEN, DESKTOP_TOUCH or one of the kinds above
   int window;       // the other program's window under the pointer: a DesktopWindowKind
-  bool catcher;     // a window of one's own covers the screen
+  int catcher;      // a window of one's own covers the screen: 1 the catcher, 2 HoldingProc's
   bool hook_sees;   // the hook sees the tap's press and release
   bool down_early;  // the press reaches the hook before the lift
   bool cursor_moves;
@@ -1186,8 +1195,8 @@ std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os <<
 
 class DesktopPointers : public DesktopTest, public ::testing::WithParamInterface<PointerRow> {};
 
-// A hover to (200, 200), then a tap there ending at (210, 210), over a
-// window at (100, 100) 400 x 300.
+// A hover to (200, 200), then a tap there ending at (210, 210) (or lifted
+// off at (700, 210)), over a window at (100, 100) 400 x 300.
 TEST_P(DesktopPointers, InputReachesHooksAndWindowsAsWindowsDeliversIt) {
   const PointerRow &row = GetParam();
   g_events.clear();
@@ -1196,8 +1205,11 @@ TEST_P(DesktopPointers, InputReachesHooksAndWindowsAsWindowsDeliversIt) {
   const int n = desktop_add_window(100, 100, 400, 300, row.window);
   ASSERT_EQ(n, 1);
   if (row.catcher) {
-    ASSERT_NE(MakeCatcher(), nullptr);
+    ASSERT_NE(MakeCatcher(row.catcher == 2 ? HoldingProc : CatcherProc), nullptr);
   }
+  const bool pen =
+      row.pointer == DESKTOP_PEN || row.pointer == kPenLiftedOff || row.pointer == kPenWarped;
+  const int end_x = row.pointer == kPenLiftedOff || row.pointer == kTouchLiftedOff ? 700 : 210;
   desktop_set_cursor(50, 50);
   size_t downs_before_lift = 0;
   const auto downs = [] {
@@ -1212,28 +1224,38 @@ TEST_P(DesktopPointers, InputReachesHooksAndWindowsAsWindowsDeliversIt) {
       downs_before_lift = downs();
       desktop_mouse_event(WM_LBUTTONUP, 210, 210);
       break;
-    case DESKTOP_PEN:
-    case DESKTOP_TOUCH:
-      desktop_pointer_event(row.pointer, DESKTOP_POINTER_MOVE, 200, 200);
-      desktop_pointer_event(row.pointer, DESKTOP_POINTER_DOWN, 200, 200);
-      desktop_pointer_event(row.pointer, DESKTOP_POINTER_MOVE, 210, 210);
-      downs_before_lift = downs();
-      desktop_pointer_event(row.pointer, DESKTOP_POINTER_UP, 210, 210);
-      break;
     case kWarp: desktop_warp_pointer(210, 210); break;
+    default: {
+      const int kind = pen ? DESKTOP_PEN : DESKTOP_TOUCH;
+      desktop_pointer_event(kind, DESKTOP_POINTER_MOVE, 200, 200);
+      desktop_pointer_event(kind, DESKTOP_POINTER_DOWN, 200, 200);
+      if (row.pointer == kPenWarped) desktop_warp_pointer(700, 700);
+      desktop_pointer_event(kind, DESKTOP_POINTER_MOVE, end_x, 210);
+      downs_before_lift = downs();
+      desktop_pointer_event(kind, DESKTOP_POINTER_UP, end_x, 210);
+      break;
+    }
   }
   EXPECT_EQ(downs() == 1, row.hook_sees);
+  // Every press the hook sees is released, and a warp never reaches it.
+  size_t ups = 0;
+  for (const SeenEvent &e : g_events) {
+    ups += e.message == WM_LBUTTONUP;
+    EXPECT_FALSE(e.event.pt.x == 700 && e.event.pt.y == 700);
+  }
+  EXPECT_EQ(ups, downs());
   EXPECT_EQ(downs_before_lift == 1, row.down_early);
   for (const SeenEvent &e : g_events) {
-    const uintptr_t extra = row.pointer == DESKTOP_TOUCH ? DESKTOP_TOUCH_EXTRA_INFO
-                            : row.pointer == DESKTOP_PEN ? DESKTOP_PEN_EXTRA_INFO
-                                                         : 0;
+    const uintptr_t extra = pen ? DESKTOP_PEN_EXTRA_INFO
+                            : row.pointer == kMouse || row.pointer == kWarp
+                                ? 0
+                                : DESKTOP_TOUCH_EXTRA_INFO;
     EXPECT_EQ(e.event.dwExtraInfo, extra);
     EXPECT_EQ(e.event.flags, extra ? LLMHF_INJECTED : 0u);
   }
   int x = 0, y = 0;
   desktop_cursor(&x, &y);
-  EXPECT_EQ(x == 210 && y == 210, row.cursor_moves) << x << ", " << y;
+  EXPECT_EQ(x == end_x && y == 210, row.cursor_moves) << x << ", " << y;
   DesktopWindowInput input{};
   ASSERT_EQ(desktop_window_input(n, &input), 1);
   EXPECT_EQ(input.button_presses, row.window_presses);
@@ -1261,7 +1283,26 @@ INSTANTIATE_TEST_SUITE_P(
                       PointerRow{"MouseOverACatcherReachesOnlyTheCatcher", kMouse,
                                  DESKTOP_WINDOW_DEFAULT, true, true, true, true, 0},
                       PointerRow{"AnotherProgramMovesThePointerUnseen", kWarp,
-                                 DESKTOP_WINDOW_POINTER, false, false, false, true, 0}),
+                                 DESKTOP_WINDOW_POINTER, false, false, false, true, 0},
+                      // A contact stays with the window it began on, wherever it ends.
+                      PointerRow{"PenLiftedOffAPointerWindowStaysItsOwn", kPenLiftedOff,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, false, 1},
+                      PointerRow{"PenLiftedOffADefaultWindowEndsWhereLifted", kPenLiftedOff,
+                                 DESKTOP_WINDOW_DEFAULT, false, true, true, true, 1},
+                      PointerRow{"TouchLiftedOffADefaultWindowPressesOnLift", kTouchLiftedOff,
+                                 DESKTOP_WINDOW_DEFAULT, false, true, false, true, 1},
+                      PointerRow{"TouchLiftedOffAPointerWindowStaysItsOwn", kTouchLiftedOff,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, false, 1},
+                      // Press-and-hold is on unless the window under the finger turns it off.
+                      PointerRow{"TouchOverAnOwnWindowKeepingPressAndHoldIsHeld", DESKTOP_TOUCH,
+                                 DESKTOP_WINDOW_POINTER, 2, true, false, true, 0},
+                      PointerRow{"PenOverAnOwnWindowKeepingPressAndHoldIsNotHeld", DESKTOP_PEN,
+                                 DESKTOP_WINDOW_POINTER, 2, true, true, true, 0},
+                      // Another program's warp mid-contact: the pen's next move wins.
+                      PointerRow{"AWarpDuringAPenTapOnADefaultWindow", kPenWarped,
+                                 DESKTOP_WINDOW_DEFAULT, false, true, true, true, 1},
+                      PointerRow{"AWarpDuringAPenTapOnAPointerWindowStays", kPenWarped,
+                                 DESKTOP_WINDOW_POINTER, false, false, false, false, 1}),
     [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
 
 struct AffinityRow {
@@ -1320,7 +1361,12 @@ INSTANTIATE_TEST_SUITE_P(
                       AffinityRow{"ExcludedButNotFromGdi", DESKTOP_AFFINITY_NOT_IN_GDI, true, TRUE,
                                   WDA_EXCLUDEFROMCAPTURE, 0xFEFEFEu},
                       AffinityRow{"NoSuchFunctionTints", DESKTOP_AFFINITY_MISSING, true, FALSE,
-                                  WDA_NONE, 0xFEFEFEu}),
+                                  WDA_NONE, 0xFEFEFEu},
+                      // Without composition nothing is kept out, whatever the system.
+                      AffinityRow{"OlderWindowsWithoutCompositorTints",
+                                  DESKTOP_AFFINITY_MONITOR_ONLY, false, FALSE, WDA_NONE, 0xFEFEFEu},
+                      AffinityRow{"NotInGdiWithoutCompositorTints", DESKTOP_AFFINITY_NOT_IN_GDI,
+                                  false, FALSE, WDA_NONE, 0xFEFEFEu}),
     [](const ::testing::TestParamInfo<AffinityRow> &row) { return std::string(row.param.name); });
 
 TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
@@ -1348,17 +1394,26 @@ TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
   // A window that handles the pen itself makes no mouse input.
   EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 605, 605), 0);
   EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 410, 10), 1);
+  // Of two top-most windows the one raised last is hit first: the catcher
+  // brought over the greedy one takes its presses, and is not activated.
+  EXPECT_TRUE(SetWindowPos(catcher, HWND_TOPMOST, 600, 600, 10, 10, SWP_NOACTIVATE));
+  desktop_mouse_event(WM_LBUTTONDOWN, 605, 605);
+  desktop_mouse_event(WM_LBUTTONUP, 605, 605);
+  EXPECT_EQ(desktop_own_activations(), 1);
+  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 605, 605), 1);
   // A class is kept while a window of it lives; both are counted.
   EXPECT_EQ(desktop_own_windows(), 2);
   EXPECT_EQ(desktop_own_classes(), 2);
   EXPECT_FALSE(UnregisterClassA("catcher", nullptr));
   EXPECT_TRUE(DestroyWindow(catcher));
+  // Destroyed under the pen, it leaves the pen to the window beneath.
+  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 605, 605), 0);
   EXPECT_TRUE(UnregisterClassA("catcher", nullptr));
   EXPECT_TRUE(DestroyWindow(greedy));
   EXPECT_EQ(desktop_own_windows(), 0);
   EXPECT_EQ(desktop_own_classes(), 1);
   EXPECT_EQ(desktop_call_count("CreateWindowExA"), 2);
-  EXPECT_EQ(desktop_call_count("@pen"), 6);
+  EXPECT_EQ(desktop_call_count("@pen"), 8);
   // Failures on demand; a reset forgets windows and classes.
   desktop_fail_call(DESKTOP_FAIL_CREATE_WINDOW, 1);
   EXPECT_EQ(MakeWindow(GreedyProc, 0, 0, 0, 10, 10), nullptr);
