@@ -250,6 +250,18 @@ TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
   EXPECT_EQ(hvhost::format_machine_report(back), again);
   EXPECT_EQ(hvhost::format_machine_report_json(back),
             hvhost::format_machine_report_json(*config.machine));
+  // The JSON form carries the figures the text gave.
+  const std::string json = hvhost::format_machine_report_json(back);
+  EXPECT_NE(json.find("\"hook_timeout_ms\": " + std::to_string(row.timeout_ms) + ","),
+            std::string::npos)
+      << json;
+  for (const hvhost::MonitorConfig &m : row.monitors) {
+    const std::string place = "{\"x\": " + std::to_string(m.x) + ", \"y\": " + std::to_string(m.y) +
+                              ", \"width\": " + std::to_string(m.width) +
+                              ", \"height\": " + std::to_string(m.height) +
+                              ", \"scale_percent\": " + std::to_string(m.scale) + ", ";
+    EXPECT_NE(json.find(place), std::string::npos) << place << json;
+  }
   // Refused on its last line, the same text leaves the record untouched.
   hvhost::MachineReport fresh;
   EXPECT_NE(hvhost::parse_machine_report(again + "monitor 99: 1x1+0+0 at 100 %\n", &fresh), "");
@@ -430,6 +442,19 @@ BadRun refused_report(const std::string &name, const std::string &line, const st
                 "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
 }
 
+// A whole report of two monitors, the second at `second` (WxH+X+Y).
+std::string two_monitor_report(const std::string &second) {
+  std::string text =
+      "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 100 %\nmonitor 2: " + second +
+      " at 100 %\nhook timeout: 300 ms (LowLevelHooksTimeout not set)\n";
+  for (const char *m : {"1", "2"}) {
+    for (const char *read : {"getpixel", "block"})
+      text +=
+          std::string("read ") + read + " monitor " + m + ": median 1 ms, p95 2 ms over 10 reads\n";
+  }
+  return text;
+}
+
 const std::string kMonitorForm = "monitor 2 needs 'WxH+X+Y at SCALE %', sides 1..16384";
 const std::string kCostForm =
     "line 6: read block monitor 1 needs 'median MS ms, p95 MS ms over N reads', not ";
@@ -508,6 +533,14 @@ INSTANTIATE_TEST_SUITE_P(
                        "line 6: dpi needs"),
         refused_report("monitor_after_gap", "monitor 3: 1920x1080+1920+0 at 100 %",
                        "line 6: monitors are numbered 1, 2, ... in order, at most 16\n"),
+        // Read, but not a desktop the host can set up.
+        BadRun{fake({"--desktop-from", write_script("cli_report_overlap.txt",
+                                                    two_monitor_report("1920x1080+100+100"))}),
+               1, "error: --desktop-from: the monitors overlap"},
+        BadRun{
+            fake({"--desktop-from",
+                  write_script("cli_report_apart.txt", two_monitor_report("1920x1080+200000+0"))}),
+            1, "error: --desktop-from: the monitors overlap, or lie more than 16384 pixels apart"},
         // Blank lines count; Windows line ends do not hide the line.
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_crlf_blank.txt",
