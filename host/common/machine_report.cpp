@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -157,6 +158,15 @@ constexpr const char *kPen = "hook %w, cursor %w";
 
 std::string line_error(int number, const std::string &message) {
   return "line " + std::to_string(number) + ": " + message;
+}
+
+// Whether the first n whole numbers are 0..INT_MAX, so that they are kept
+// as read (a %i field may hold ten digits).
+bool within_int(const Fields &f, int n) {
+  for (int i = 0; i < n; ++i) {
+    if (f.ints[i] < 0 || f.ints[i] > INT_MAX) return false;
+  }
+  return true;
 }
 
 bool cost_from(const Fields &f, ReadCost *c) {
@@ -394,8 +404,7 @@ std::string parse_machine_report(const std::string &text, MachineReport *out) {
     };
     int index = 0;
     if (key == "windows") {
-      if (!match(kWindows, value, &f) || f.ints[0] < 0 || f.ints[1] < 0 || f.ints[2] < 0)
-        return bad("MAJOR.MINOR build N");
+      if (!match(kWindows, value, &f) || !within_int(f, 3)) return bad("MAJOR.MINOR build N");
       r.windows_major = static_cast<int>(f.ints[0]);
       r.windows_minor = static_cast<int>(f.ints[1]);
       r.windows_build = static_cast<int>(f.ints[2]);
@@ -487,7 +496,7 @@ std::string parse_machine_report(const std::string &text, MachineReport *out) {
           !answer_from(f.words[1], &r.clipboard_no_owner_refused))
         return bad(kClipboard);
     } else if (key == "pointer devices") {
-      if (!match(kPointer, value, &f) || f.ints[0] < 0 || f.ints[1] < 0 ||
+      if (!match(kPointer, value, &f) || !within_int(f, 2) ||
           !answer_from(f.words[0], &r.mouse_in_pointer))
         return bad("N pen, N touch; mouse-in-pointer yes|no|unknown");
       r.pens = static_cast<int>(f.ints[0]);

@@ -527,6 +527,13 @@ INSTANTIATE_TEST_SUITE_P(
                        "line 6: hook probe needs"),
         refused_report("pens_negative", "pointer devices: -1 pen, 0 touch; mouse-in-pointer no",
                        "line 6: pointer devices needs"),
+        // Figures past an int are refused, not cut to one that reads back
+        // otherwise (or not at all).
+        refused_report("build_past_int", "windows: 10.0 build 9999999999",
+                       "line 6: windows needs 'MAJOR.MINOR build N'"),
+        refused_report("pens_past_int",
+                       "pointer devices: 3000000000 pen, 0 touch; mouse-in-pointer no",
+                       "line 6: pointer devices needs"),
         refused_report("dpi_answer",
                        "dpi: process unaware; thread to per-monitor-v2 maybe, to "
                        "per-monitor yes",
