@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "binding/services.h"
@@ -12,6 +13,7 @@
 #include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
+#include "eyedropper/hook_watch.h"
 #include "eyedropper/keys.h"
 #include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
@@ -166,6 +168,100 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
     EXPECT_EQ(dx, k.dx) << k.key;
     EXPECT_EQ(dy, k.dy) << k.key;
   }
+}
+
+// The watch on the hook, tick by tick: a loss is suspected only when input
+// came while the hook saw nothing for two ticks, and then counted afresh;
+// releases are told only of buttons pressed during the run, whether or not
+// a hook saw them.
+TEST(SamplingRun, TheHookWatchSuspectsOnlyMissedInput) {
+  struct Tick {
+    std::vector<std::pair<int, int>> keys;  // key events before the tick
+    uint32_t hook_events;
+    bool cursor_read;
+    POINT cursor;
+    bool suspect, moved;
+    int32_t released;
+  };
+  const struct {
+    const char *name;
+    std::vector<std::pair<int, int>> before;  // key events before the start
+    std::vector<Tick> ticks;
+  } rows[] = {
+      {"the hook sees the moves",
+       {},
+       {{{}, 1, true, {10, 0}, false, true, 0},
+        {{}, 2, true, {20, 0}, false, true, 0},
+        {{}, 3, true, {30, 0}, false, true, 0}}},
+      {"moves the hook never sees: every second tick",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0},
+        {{}, 0, true, {20, 0}, true, true, 0},
+        {{}, 0, true, {30, 0}, false, true, 0},
+        {{}, 0, true, {40, 0}, true, true, 0}}},
+      {"one missed move, then a quiet tick",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0}, {{}, 0, true, {10, 0}, true, false, 0}}},
+      {"no input at all",
+       {},
+       {{{}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, false, {0, 0}, false, false, 0}}},
+      {"the hook seeing anything clears a missed move",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0},
+        {{}, 1, true, {10, 0}, false, false, 0},
+        {{}, 1, true, {10, 0}, false, false, 0}}},
+      {"a button held from before the run is not the run's",
+       {{VK_LBUTTON, 1}},
+       {{{}, 0, true, {0, 0}, false, false, 0},
+        {{{VK_LBUTTON, 0}}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0}}},
+      {"a click between two ticks",
+       {},
+       {{{{VK_LBUTTON, 1}, {VK_LBUTTON, 0}}, 0, true, {0, 0}, false, false, kLeftButtonBit}}},
+      {"a right press, its release a tick later",
+       {},
+       {{{{VK_RBUTTON, 1}}, 0, true, {0, 0}, false, false, 0},
+        {{{VK_RBUTTON, 0}}, 0, true, {0, 0}, true, false, kRightButtonBit}}},
+      {"a press the hook saw is still told by its release",
+       {},
+       {{{{VK_LBUTTON, 1}}, 1, true, {0, 0}, false, false, 0},
+        {{{VK_LBUTTON, 0}}, 2, true, {0, 0}, false, false, kLeftButtonBit}}},
+      {"a pointer that cannot be read is no move",
+       {},
+       {{{}, 0, false, {0, 0}, false, false, 0},
+        {{}, 0, false, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0}}},
+  };
+  for (const auto &row : rows) {
+    ASSERT_EQ(desktop_reset(1920, 1080), 1);
+    for (const auto &k : row.before) desktop_key_event(k.first, k.second);
+    HookWatch watch;
+    hook_watch_start(&watch);
+    hook_watch_pointer_moved_by_run(&watch, {0, 0});
+    int n = 0;
+    for (const Tick &t : row.ticks) {
+      for (const auto &k : t.keys) desktop_key_event(k.first, k.second);
+      const HookWatchTick got =
+          hook_watch_tick(&watch, t.hook_events, t.cursor_read ? &t.cursor : nullptr);
+      EXPECT_EQ(got.suspect_loss, t.suspect) << row.name << ", tick " << n;
+      EXPECT_EQ(got.cursor_moved, t.moved) << row.name << ", tick " << n;
+      EXPECT_EQ(got.released, t.released) << row.name << ", tick " << n;
+      ++n;
+    }
+  }
+  // The run's own move of the pointer is no input the hook missed.
+  HookWatch watch;
+  hook_watch_start(&watch);
+  hook_watch_pointer_moved_by_run(&watch, {0, 0});
+  for (int i = 1; i <= 4; ++i) {
+    const POINT to = {i, i};
+    hook_watch_pointer_moved_by_run(&watch, to);
+    const HookWatchTick got = hook_watch_tick(&watch, 0, &to);
+    EXPECT_FALSE(got.suspect_loss || got.cursor_moved) << i;
+  }
+  desktop_reset(1920, 1080);
 }
 
 // The magnifier opens at its place unless the pointer is within reach of it
