@@ -50,13 +50,25 @@ POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor) {
                                       {px - kAside - kSpoitPanelSize, y},
                                       {x, py + kAside},
                                       {x, py - kAside - kSpoitPanelSize}};
-  int chosen = 0;
   for (int i = 0; i < 4; ++i)
-    if (!monitor || square_on(candidates[i][0], candidates[i][1], *monitor)) {
-      chosen = i;
-      break;
-    }
-  return {to_int(candidates[chosen][0]), to_int(candidates[chosen][1])};
+    if (!monitor || square_on(candidates[i][0], candidates[i][1], *monitor))
+      return {to_int(candidates[i][0]), to_int(candidates[i][1])};
+  // None lies whole on the monitor as it is (the place is near one of its
+  // edges): with the pointer on it, the same sides again, each slid along
+  // the pointer's side as far as the monitor needs.
+  const RECT &m = *monitor;
+  const bool pointer_on = px >= m.left && px < m.right && py >= m.top && py < m.bottom;
+  for (int i = 0; i < 4 && pointer_on; ++i) {
+    long long c[2] = {candidates[i][0], candidates[i][1]};
+    const int along = i < 2 ? 1 : 0;  // right and left slide up or down
+    const long long low = (along ? m.top : m.left) + static_cast<long long>(kPlacementMargin);
+    const long long high =
+        (along ? m.bottom : m.right) - static_cast<long long>(kSpoitPanelSize + kPlacementMargin);
+    if (low > high) continue;
+    c[along] = c[along] < low ? low : c[along] > high ? high : c[along];
+    if (square_on(c[0], c[1], m)) return {to_int(c[0]), to_int(c[1])};
+  }
+  return {to_int(candidates[0][0]), to_int(candidates[0][1])};
 }
 
 SpoitPanel *spoit_panel_create(LWPanelFuncs *panels, LWRasterFuncs *rasters, int x, int y) {

@@ -44,8 +44,9 @@ struct SpoitPanel {
 // within reach of it there (its frame, or the block's seven pixels around
 // the pointer, would cover the pixel under the pointer); then beside the
 // pointer, right, left, below or above it in that order, the first that
-// lies whole on `monitor` (null: any), else the first. All in the host's
-// coordinates.
+// lies whole on `monitor` (null: any); else, the pointer being on it, the
+// first of them that does once slid along the pointer's side; else right
+// of the pointer. All in the host's coordinates.
 POINT magnifier_place(int x, int y, POINT pointer, const RECT *monitor);
 
 // Null only when the record cannot be allocated; a panel or raster the host

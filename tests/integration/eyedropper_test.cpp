@@ -441,26 +441,34 @@ TEST_F(Eyedropper, TheSampleSizeLastsIntoTheNextRunAndWraps) {
   };
   const Action right_press = Action::desktop_press(MouseButton::kRight);
   const Action right_release = Action::desktop_release(MouseButton::kRight);
-  run({wheel(1, 0),
-       Action::key_press('S'),
-       Action::desktop_move(300, 700),
-       wheel(1, 1),
-       wheel(1, 1),
-       wheel(1, 1),
-       Action::wait(100),
-       title_is(readout(pattern(300, 700)) + " 7x7"),
-       right_press,
-       right_release,
-       Action::key_press('S'),
-       Action::desktop_move(310, 700),
-       Action::wait(100),
-       title_is(readout(pattern(310, 700)) + " 7x7"),
-       wheel(1, 1),
-       Action::wait(100),
-       title_is(readout(pattern(310, 700))),
-       right_press,
-       right_release,
-       Action::ok()});
+  run({
+      wheel(1, 0),
+      Action::key_press('S'),
+      Action::desktop_move(300, 700),
+      wheel(1, 1),
+      wheel(1, 1),
+      wheel(1, 1),
+      Action::wait(100),
+      title_is(readout(pattern(300, 700)) + " 7x7"),
+      // Most of a notch from a fine wheel, left over as the run ends ...
+      Check([](Host &) { EXPECT_EQ(desktop_wheel_delta(90), 1); }),
+      right_press,
+      right_release,
+      Action::key_press('S'),
+      Action::desktop_move(310, 700),
+      Action::wait(100),
+      title_is(readout(pattern(310, 700)) + " 7x7"),
+      // ... is not the next run's: a quarter notch makes no step.
+      Check([](Host &) { EXPECT_EQ(desktop_wheel_delta(30), 1); }),
+      Action::wait(100),
+      title_is(readout(pattern(310, 700)) + " 7x7"),
+      wheel(1, 1),
+      Action::wait(100),
+      title_is(readout(pattern(310, 700))),
+      right_press,
+      right_release,
+      Action::ok(),
+  });
   EXPECT_EQ(after_runs(), 2);
 }
 
@@ -1167,6 +1175,92 @@ INSTANTIATE_TEST_SUITE_P(
             {503, 509},
             0,
             1},
+        // Windows keeps dropping the hook (a short timeout, a busy host):
+        // however often, at most one new hook a second, and the run goes on.
+        CompositedRow{"AHookDroppedOverAndOverIsReplacedAtMostOnceASecond",
+                      [](Eyedropper &) {
+                        std::vector<Step> steps = {
+                            Check([](Host &) { desktop_set_hook_timeout_ms(200); }),
+                            Action::desktop_move(500, 500), Action::wait(100)};
+                        for (int i = 0; i < 8; ++i) {
+                          steps.push_back(Check([i](Host &) {
+                            desktop_thread_busy(300);
+                            desktop_mouse_event(WM_MOUSEMOVE, 510 + i, 500);
+                          }));
+                          steps.push_back(Action::wait(400));
+                          steps.push_back(Check([](Host &h) {
+                            EXPECT_NE(magnifier(h), nullptr);
+                            EXPECT_LE(desktop_hook_count(), 1);
+                            // The first new hook, then one a second at most.
+                            EXPECT_LE(desktop_call_count("SetWindowsHookExA"),
+                                      1 + static_cast<int>(desktop_time_ms() / 1000));
+                          }));
+                        }
+                        steps.push_back(Check([](Host &) { desktop_set_hook_timeout_ms(1000); }));
+                        steps.push_back(Action::wait(1100));
+                        steps.push_back(Action::desktop_move(560, 500));
+                        steps.push_back(Action::desktop_press());
+                        steps.push_back(Action::desktop_release());
+                        steps.push_back(Action::wait(100));
+                        return steps;
+                      },
+                      true,
+                      {560, 500},
+                      4,
+                      5},
+        // A pointer the hook did not see: the new hook cannot be had, the
+        // old one is kept (not removed) and still takes the pick.
+        CompositedRow{"AReplacementThatFailsKeepsTheOldHook",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            Check([](Host &) {
+                              desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 1);
+                              desktop_set_cursor(600, 600);
+                            }),
+                            Action::wait(300),
+                            Check([](Host &h) {
+                              EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), 1);
+                              EXPECT_EQ(desktop_call_count("UnhookWindowsHookEx"), 0);
+                              EXPECT_EQ(desktop_hook_count(), 1);
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(600, 600)));
+                            }),
+                            Action::desktop_move(700, 650),
+                            Action::wait(100),
+                            Check([](Host &h) {
+                              EXPECT_EQ(magnifier(h)->title(), readout(pattern(700, 650)));
+                            }),
+                            Action::desktop_press(),
+                            Action::desktop_release(),
+                        };
+                      },
+                      true,
+                      {700, 650},
+                      0,
+                      2},
+        CompositedRow{"SpaceTakesTheColourInARunWithNoHook",
+                      [](Eyedropper &) {
+                        return std::vector<Step>{
+                            Action::desktop_move(500, 500),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, -1); }),
+                            busy_then_move(510, 500),
+                            Action::wait(1600),
+                            Check([](Host &h) {
+                              EXPECT_EQ(desktop_hook_count(), 0);
+                              EXPECT_NE(magnifier(h), nullptr);
+                              desktop_key_event(VK_SPACE, 1);
+                              desktop_key_event(VK_SPACE, 0);
+                            }),
+                            Action::wait(100),
+                            Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_SET_HOOK, 0); }),
+                        };
+                      },
+                      true,
+                      {510, 500},
+                      1,
+                      2},
         CompositedRow{"EscEndsTheRunWhateverTheHostDoesWithIt",
                       [](Eyedropper &) {
                         return std::vector<Step>{

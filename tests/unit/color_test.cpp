@@ -526,6 +526,13 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
 // ties to even, at the edges of the range and of the subnormals, and the
 // forms it refuses.
 TEST(FloatText, ReadTable) {
+  // Texts of 200 digits and more, and a value behind 60 zeros.
+  const std::string tie_and_a_bit = "16777217." + std::string(190, '0') + "1";
+  const std::string tie_scaled = "16777217" + std::string(192, '0') + "e-192";
+  const std::string ones_subnormal = "0." + std::string(40, '0') + std::string(200, '1');
+  const std::string nines = std::string(200, '9');
+  const std::string tiny = "0." + std::string(199, '0') + "1";
+  const std::string leading = "0000000000." + std::string(60, '0') + "123456789e60";
   const struct {
     const char *text;
     FloatRead result;
@@ -562,6 +569,32 @@ TEST(FloatText, ReadTable) {
       {"-0.000", FloatRead::kOk, 0x80000000},
       {"1e-99999999", FloatRead::kOutOfRange, 0},
       {"00000000000000000000000000000000000001.5e0", FloatRead::kOk, 0x3fc00000},
+      // The overflow tie written out in full, and a hair either side of it.
+      {"340282356779733661637539395458142568448", FloatRead::kOutOfRange, 0},
+      {"340282356779733661637539395458142568447.99999999999999999999", FloatRead::kOk, 0x7f7fffff},
+      {"340282356779733661637539395458142568448.00000000000000000001", FloatRead::kOutOfRange, 0},
+      {"-3.4028235677973366e38", FloatRead::kOk, 0xff7fffff},
+      // Half the smallest subnormal exactly: a tie, to the even zero; a
+      // digit more goes up to it.
+      {"7.00649232162408535461864791644958065640130970938257885878534141944895541342930300743319"
+       "094181060791015625e-46",
+       FloatRead::kOutOfRange, 0},
+      {"7.00649232162408535461864791644958065640130970938257885878534141944895541342930300743319"
+       "0941810607910156251e-46",
+       FloatRead::kOk, 0x00000001},
+      {"0.7e-45", FloatRead::kOutOfRange, 0},
+      {tie_and_a_bit.c_str(), FloatRead::kOk, 0x4b800001},
+      {tie_scaled.c_str(), FloatRead::kOk, 0x4b800000},
+      {ones_subnormal.c_str(), FloatRead::kOk, 0x00001ef9},
+      {nines.c_str(), FloatRead::kOutOfRange, 0},
+      {tiny.c_str(), FloatRead::kOutOfRange, 0},
+      {leading.c_str(), FloatRead::kOk, 0x3dfcd6ea},
+      {"100000000000000000000000000000000000000e-38", FloatRead::kOk, 0x3f800000},
+      // Exponents beyond any int.
+      {"1e99999999999", FloatRead::kOutOfRange, 0},
+      {"1e-99999999999", FloatRead::kOutOfRange, 0},
+      {"0.0e99999999999", FloatRead::kOk, 0x00000000},
+      {"1e+00000000000000000000000000000000000000000000000001", FloatRead::kOk, 0x41200000},
       {"", FloatRead::kBad, 0},
       {"-", FloatRead::kBad, 0},
       {"+1.0", FloatRead::kBad, 0},
@@ -581,6 +614,13 @@ TEST(FloatText, ReadTable) {
       EXPECT_EQ(bits, row.bits) << row.text;
     else
       EXPECT_EQ(got, -1.0f) << "refused text leaves the output alone: " << row.text;
+    // The C library agrees: the same bits, or beyond the range either way.
+    if (row.result == FloatRead::kBad) continue;
+    const float library = std::strtof(row.text, nullptr);
+    if (row.result == FloatRead::kOk)
+      EXPECT_TRUE(same_bits(library, got)) << row.text;
+    else
+      EXPECT_TRUE(std::isinf(library) || library == 0.0f) << row.text;
   }
   // 256 bytes are read, 257 are not.
   const std::string longest = "1." + std::string(254, '0');

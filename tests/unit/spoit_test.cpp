@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "binding/services.h"
@@ -12,6 +13,7 @@
 #include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
+#include "eyedropper/hook_watch.h"
 #include "eyedropper/keys.h"
 #include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
@@ -107,6 +109,15 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
       {{360}, {3}, 0},
       {{-32768, 32767}, {-273, 273}, 7},
       {{100000, -100000}, {273, -273}, -8},  // held to a 16-bit word
+      {{30, 30, 30, 30}, {0, 0, 0, 1}, 0},
+      {{90, -60, 90}, {0, 0, 0}, 90},  // each turn back drops the part notch
+      {{240}, {2}, 0},
+      {{-240}, {-2}, 0},
+      {{119, 1, -1}, {0, 1, 0}, -1},
+      {{32767, 32767, 32767}, {273, 273, 273}, 21},  // the remainders add up
+      {{-32768, -32768, -32768}, {-273, -273, -273}, -24},
+      {{INT32_MIN, INT32_MAX}, {-273, 273}, 7},
+      {{INT32_MAX, INT32_MAX, 1}, {273, 273, 0}, 15},
   };
   for (const auto &w : wheels) {
     int32_t accumulated = 0;
@@ -159,10 +170,108 @@ TEST(SamplingRun, WheelSizesAndArrowNudges) {
   }
 }
 
+// The watch on the hook, tick by tick: a loss is suspected only when input
+// came while the hook saw nothing for two ticks, and then counted afresh;
+// releases are told only of buttons pressed during the run, whether or not
+// a hook saw them.
+TEST(SamplingRun, TheHookWatchSuspectsOnlyMissedInput) {
+  struct Tick {
+    std::vector<std::pair<int, int>> keys;  // key events before the tick
+    uint32_t hook_events;
+    bool cursor_read;
+    POINT cursor;
+    bool suspect, moved;
+    int32_t released;
+  };
+  const struct {
+    const char *name;
+    std::vector<std::pair<int, int>> before;  // key events before the start
+    std::vector<Tick> ticks;
+  } rows[] = {
+      {"the hook sees the moves",
+       {},
+       {{{}, 1, true, {10, 0}, false, true, 0},
+        {{}, 2, true, {20, 0}, false, true, 0},
+        {{}, 3, true, {30, 0}, false, true, 0}}},
+      {"moves the hook never sees: every second tick",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0},
+        {{}, 0, true, {20, 0}, true, true, 0},
+        {{}, 0, true, {30, 0}, false, true, 0},
+        {{}, 0, true, {40, 0}, true, true, 0}}},
+      {"one missed move, then a quiet tick",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0}, {{}, 0, true, {10, 0}, true, false, 0}}},
+      {"no input at all",
+       {},
+       {{{}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, false, {0, 0}, false, false, 0}}},
+      {"the hook seeing anything clears a missed move",
+       {},
+       {{{}, 0, true, {10, 0}, false, true, 0},
+        {{}, 1, true, {10, 0}, false, false, 0},
+        {{}, 1, true, {10, 0}, false, false, 0}}},
+      {"a button held from before the run is not the run's",
+       {{VK_LBUTTON, 1}},
+       {{{}, 0, true, {0, 0}, false, false, 0},
+        {{{VK_LBUTTON, 0}}, 0, true, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0}}},
+      {"a click between two ticks",
+       {},
+       {{{{VK_LBUTTON, 1}, {VK_LBUTTON, 0}}, 0, true, {0, 0}, false, false, kLeftButtonBit}}},
+      {"a right press, its release a tick later",
+       {},
+       {{{{VK_RBUTTON, 1}}, 0, true, {0, 0}, false, false, 0},
+        {{{VK_RBUTTON, 0}}, 0, true, {0, 0}, true, false, kRightButtonBit}}},
+      {"a press the hook saw is still told by its release",
+       {},
+       {{{{VK_LBUTTON, 1}}, 1, true, {0, 0}, false, false, 0},
+        {{{VK_LBUTTON, 0}}, 2, true, {0, 0}, false, false, kLeftButtonBit}}},
+      {"a pointer that cannot be read is no move",
+       {},
+       {{{}, 0, false, {0, 0}, false, false, 0},
+        {{}, 0, false, {0, 0}, false, false, 0},
+        {{}, 0, true, {0, 0}, false, false, 0}}},
+  };
+  for (const auto &row : rows) {
+    ASSERT_EQ(desktop_reset(1920, 1080), 1);
+    for (const auto &k : row.before) desktop_key_event(k.first, k.second);
+    HookWatch watch;
+    hook_watch_start(&watch);
+    hook_watch_pointer_moved_by_run(&watch, {0, 0});
+    int n = 0;
+    for (const Tick &t : row.ticks) {
+      for (const auto &k : t.keys) desktop_key_event(k.first, k.second);
+      const HookWatchTick got =
+          hook_watch_tick(&watch, t.hook_events, t.cursor_read ? &t.cursor : nullptr);
+      EXPECT_EQ(got.suspect_loss, t.suspect) << row.name << ", tick " << n;
+      EXPECT_EQ(got.cursor_moved, t.moved) << row.name << ", tick " << n;
+      EXPECT_EQ(got.released, t.released) << row.name << ", tick " << n;
+      ++n;
+    }
+  }
+  // The run's own move of the pointer is no input the hook missed.
+  HookWatch watch;
+  hook_watch_start(&watch);
+  hook_watch_pointer_moved_by_run(&watch, {0, 0});
+  for (int i = 1; i <= 4; ++i) {
+    const POINT to = {i, i};
+    hook_watch_pointer_moved_by_run(&watch, to);
+    const HookWatchTick got = hook_watch_tick(&watch, 0, &to);
+    EXPECT_FALSE(got.suspect_loss || got.cursor_moved) << i;
+  }
+  desktop_reset(1920, 1080);
+}
+
 // The magnifier opens at its place unless the pointer is within reach of it
 // there; then beside the pointer, on the monitor when it fits.
 TEST(Magnifier, OpensWhereThePointerIsNot) {
   const RECT screen = {0, 0, 1920, 1080};
+  const RECT left_of_primary = {-1920, -300, 0, 780};
+  const RECT scaled = {1920, 0, 3840, 1080};
+  const RECT tiny = {0, 0, 150, 150};     // smaller than the square and its margin
+  const RECT narrow = {0, 0, 150, 1000};  // ... across only
   const struct {
     POINT corner, pointer;
     const RECT *monitor;
@@ -176,11 +285,43 @@ TEST(Magnifier, OpensWhereThePointerIsNot) {
       {{300, 300}, {350, 350}, nullptr, {447, 300}},
       {{INT32_MAX - 10, 0}, {INT32_MAX - 5, 10}, nullptr, {INT32_MAX, 0}},
       {{INT32_MIN, 0}, {INT32_MIN + 5, 10}, &screen, {INT32_MIN + 102, 0}},
+      // The pointer at each edge of the monitor.
+      {{0, 500}, {10, 520}, &screen, {107, 500}},
+      {{1814, 500}, {1910, 520}, &screen, {1707, 500}},
+      {{900, 0}, {920, 5}, &screen, {900, 102}},
+      {{900, 974}, {920, 1075}, &screen, {900, 872}},
+      // ... and in each corner: no side fits as it is; one slid along does.
+      {{0, 0}, {3, 3}, &screen, {100, 48}},
+      {{1814, 0}, {1917, 3}, &screen, {1714, 48}},
+      {{0, 974}, {3, 1077}, &screen, {100, 926}},
+      {{1814, 974}, {1917, 1077}, &screen, {1714, 926}},
+      // A monitor left of and above the primary's origin.
+      {{-1000, -300}, {-990, -290}, &left_of_primary, {-1000, -193}},
+      {{-106, 300}, {-3, 310}, &left_of_primary, {-206, 300}},  // not onto the primary
+      {{-1920, 674}, {-1915, 777}, &left_of_primary, {-1818, 626}},
+      // A 150% monitor as a system-aware host sees it, 1920 x 1080 logical.
+      {{3734, 974}, {3837, 1077}, &scaled, {3634, 926}},
+      // No room anywhere on it: beside the pointer all the same.
+      {{10, 10}, {20, 20}, &tiny, {117, 10}},
+      {{10, 10}, {20, 20}, &narrow, {117, 10}},
   };
   for (const auto &r : rows) {
     const POINT got = magnifier_place(r.corner.x, r.corner.y, r.pointer, r.monitor);
     EXPECT_EQ(got.x, r.placed.x) << r.pointer.x << "," << r.pointer.y;
     EXPECT_EQ(got.y, r.placed.y) << r.pointer.x << "," << r.pointer.y;
+    if (!r.monitor) continue;
+    // Never within reach of the pointer: its frame and title, and the
+    // block's seven pixels, 48 round the square.
+    const long long left = got.x, top = got.y, p_x = r.pointer.x, p_y = r.pointer.y;
+    EXPECT_FALSE(p_x >= left - 48 && p_x < left + 154 && p_y >= top - 48 && p_y < top + 154)
+        << r.pointer.x << "," << r.pointer.y;
+    // Whole on the pointer's monitor, with its margin, where there is room.
+    const RECT &m = *r.monitor;
+    if (p_x < m.left || p_x >= m.right || p_y < m.top || p_y >= m.bottom) continue;
+    if (m.right - m.left < 202 || m.bottom - m.top < 202) continue;
+    EXPECT_TRUE(left - 48 >= m.left && top - 48 >= m.top && left + 154 <= m.right &&
+                top + 154 <= m.bottom)
+        << r.pointer.x << "," << r.pointer.y;
   }
 }
 
