@@ -76,16 +76,21 @@ class Session {
     return *session;
   }
 
-  // Opens the picker and cancels it, with no sampling run.
-  void picker_only() {
-    hvhost::CallbackDriver driver([](Host &) -> std::optional<Action> { return Action::cancel(); });
-    host_->set_input(&driver);
+  // Opens the picker on a mid grey with the driver as the user.
+  void open_picker(hvhost::CallbackDriver *driver) {
+    host_->set_input(driver);
     LWColorPickLocal request{};
     request.title = "Colour";
     request.red = request.green = request.blue = 0.5f;
     request.hotFunc = ignore_hot;
     picker_activate(LWCOLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
     host_->set_input(nullptr);
+  }
+
+  // Opens the picker and cancels it, with no sampling run.
+  void picker_only() {
+    hvhost::CallbackDriver driver([](Host &) -> std::optional<Action> { return Action::cancel(); });
+    open_picker(&driver);
   }
 
   // Runs body inside a sampling run started with the S key on the open
@@ -104,13 +109,7 @@ class Session {
       }
       return Action::cancel();
     });
-    host_->set_input(&driver);
-    LWColorPickLocal request{};
-    request.title = "Colour";
-    request.red = request.green = request.blue = 0.5f;
-    request.hotFunc = ignore_hot;
-    picker_activate(LWCOLORPICK_VERSION, Host::lookup_function(), &request, nullptr);
-    host_->set_input(nullptr);
+    open_picker(&driver);
     return ran;
   }
 

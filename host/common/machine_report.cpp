@@ -292,22 +292,19 @@ std::string format_machine_report(const MachineReport &r) {
                  r.touches, answer_word(r.mouse_in_pointer),
                  r.pens + r.touches == 0 ? "nothing to ask: no pen or touch here"
                                          : "run huevane-check --pen to see how they reach a hook");
-  if (r.pen_hook_over_pointer_window != Answer::Unknown ||
-      r.pen_cursor_over_pointer_window != Answer::Unknown)
-    out += printed("pen over pointer window: hook %s, cursor %s -- %s\n",
-                   answer_word(r.pen_hook_over_pointer_window),
-                   answer_word(r.pen_cursor_over_pointer_window),
-                   r.pen_hook_over_pointer_window == Answer::Yes
-                       ? "the hook sees a pen over windows that handle pointer input"
-                       : "the eyedropper needs a window of its own under a pen");
-  if (r.pen_hook_over_default_window != Answer::Unknown ||
-      r.pen_cursor_over_default_window != Answer::Unknown)
-    out += printed("pen over default window: hook %s, cursor %s -- %s\n",
-                   answer_word(r.pen_hook_over_default_window),
-                   answer_word(r.pen_cursor_over_default_window),
-                   r.pen_hook_over_default_window == Answer::Yes
-                       ? "holds: DefWindowProc's mouse input reaches the hook"
-                       : "fails: not even DefWindowProc's mouse input reached the hook");
+  // What --pen saw over one kind of window, when it asked.
+  const auto pen_line = [&](const char *window, Answer hook, Answer cursor, const char *seen,
+                            const char *unseen) {
+    if (hook != Answer::Unknown || cursor != Answer::Unknown)
+      out += printed("pen over %s window: hook %s, cursor %s -- %s\n", window, answer_word(hook),
+                     answer_word(cursor), hook == Answer::Yes ? seen : unseen);
+  };
+  pen_line("pointer", r.pen_hook_over_pointer_window, r.pen_cursor_over_pointer_window,
+           "the hook sees a pen over windows that handle pointer input",
+           "the eyedropper needs a window of its own under a pen");
+  pen_line("default", r.pen_hook_over_default_window, r.pen_cursor_over_default_window,
+           "holds: DefWindowProc's mouse input reaches the hook",
+           "fails: not even DefWindowProc's mouse input reached the hook");
   return out;
 }
 
