@@ -6,7 +6,8 @@
 #include "panel/picker_panel.h"
 #include "plugin/picker_callbacks.h"
 
-static const char kDefaultTitle[] = "Huevane 1.01";
+// The title when the request gives none: the product and its version.
+static const char kDefaultTitle[] = "Huevane " HUEVANE_VERSION;
 
 PickerPanel *g_picker = nullptr;
 

@@ -15,8 +15,7 @@
 # --version V    the version resource says V (file and product version, the
 #                numeric ones V.0), names the product Huevane and the file by
 #                its own name, has a description and a copyright; and the
-#                picker's default title, "Huevane MAJOR.MINOR" with a two-digit
-#                minor ("Huevane 1.01" for 1.1.0), is in the file
+#                picker's default title, "Huevane V", is in the file
 # --stripped-by PROG  check the file as the release package holds it: a copy
 #                stripped with `PROG --strip-debug`, which must have no
 #                .debug_* section left (and keeps what the other checks ask)
@@ -124,7 +123,7 @@ if [[ -n $version ]]; then
     grep -q "^ *$key $numeric\$" <<<"$resource" ||
       problems+=("version resource: $key is not $numeric")
   done
-  title=$(printf 'Huevane %d.%02d' "$major" "$minor")
+  title="Huevane $version"
   grep -qaF "$title" "$file" || problems+=("the default title '$title' is not in the file")
 fi
 
