@@ -54,12 +54,15 @@ void check_against_strtof(const uint8_t *data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   check_against_strtof(data, size);
   ParsedColor got;
-  if (!parse_color_text(reinterpret_cast<const char *>(data), size, &got)) return 0;
+  if (parse_color_text(reinterpret_cast<const char *>(data), size, &got) != ColorTextRead::kOk)
+    return 0;
   if (size > kColorTextMaxBytes) fail("text over the limit accepted");
   for (int i = 0; i < 3; ++i) {
     if (got.uses_floats) {
       if (!std::isfinite(got.channel[i])) fail("a float that is not finite");
       if (got.rgb[i] != channel_from_float(got.channel[i])) fail("a channel not its float's");
+      if (!channel_fits(got.channel[i]) && got.rgb[i] != 0 && got.rgb[i] != 255)
+        fail("a channel beyond the editors not loaded as 0 or 255");
     } else if (got.rgb[i] < 0 || got.rgb[i] > 255) {
       fail("an int channel outside 0..255");
     }
@@ -71,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const size_t n = format_color_text(got.rgb, floats, text);
   if (n >= sizeof text || text[n] != '\0') fail("copied text overruns its buffer");
   ParsedColor back;
-  if (!parse_color_text(text, n, &back) || !back.uses_floats) fail("copied text not read back");
+  if (parse_color_text(text, n, &back) != ColorTextRead::kOk || !back.uses_floats)
+    fail("copied text not read back");
   if (memcmp(back.channel, floats, sizeof floats) != 0) fail("copied floats changed bits");
   return 0;
 }

@@ -113,12 +113,25 @@ GradientState *gradient_create(void) {
   return g;
 }
 
+// The largest and smallest products trunc_int takes; inf and NaN fail both.
+static bool fits_int(double v) { return v > -2147483649.0 && v < 2147483648.0; }
+
+bool channel_fits(float channel) { return fits_int(static_cast<double>(channel) * 255.0); }
+
 int32_t channel_from_float(float channel) {
   const double v = static_cast<double>(channel) * 255.0;
-  if (v != v) return 0;
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return trunc_int(v);
+  if (fits_int(v)) return trunc_int(v);
+  return v > 0.0 ? 255 : 0;  // NaN compares false: 0
+}
+
+bool saturation_fits(const ColorTriple *rgb) {
+  const double max =
+      rgb->a > rgb->b ? (rgb->a > rgb->c ? rgb->a : rgb->c) : (rgb->b > rgb->c ? rgb->b : rgb->c);
+  const double min =
+      rgb->a < rgb->b ? (rgb->a < rgb->c ? rgb->a : rgb->c) : (rgb->b < rgb->c ? rgb->b : rgb->c);
+  // rgb_to_hsv's saturation saturates at the int limits (its own bounds).
+  const double s = max == 0.0 ? 0.0 : ((max - min) / max) * 255.0;
+  return s < 2147483647.0 && s > -2147483648.0;
 }
 
 float channel_to_float(int32_t channel) { return static_cast<float>(channel) / 255.0f; }

@@ -30,9 +30,15 @@ struct GradientState {
 GradientState *gradient_create(void);
 
 // Host float channel to int: trunc(channel * 255) in double, unclamped for
-// every value whose product fits an int; NaN gives 0, beyond the int range
-// saturates.
+// every value whose product fits an int (channel_fits). An int editor cannot
+// show any other value, so NaN gives 0 and the rest the nearest end of
+// 0..255: 255 beyond the top, 0 beyond the bottom.
 int32_t channel_from_float(float channel);
+// Whether trunc(channel * 255) is a finite value that fits an int.
+bool channel_fits(float channel);
+// Whether rgb_to_hsv gives this colour a saturation that fits an int (it
+// does not when every channel is negative and they lie far apart).
+bool saturation_fits(const ColorTriple *rgb);
 // Int channel to host float: converted to float, then divided by 255.
 float channel_to_float(int32_t channel);
 

@@ -50,38 +50,49 @@ bool parse_hex(string_view s, int32_t rgb[3]) {
   return true;
 }
 
-enum class Number { kBad, kInt, kFloat };
+bool is_digits(string_view t) {
+  return !t.empty() && t.find_first_not_of("0123456789") == string_view::npos;
+}
 
-// One number: digits alone are an int of 0..255; with a point, a float.
-// `names`: "nan", "inf" and "-inf" are floats too, as format_float
-// writes them.
-Number parse_number(string_view t, int32_t *i, float *f, bool names) {
-  if (t.empty()) return Number::kBad;
+// Whether a token marks its line as decimals: a point or an exponent.
+bool is_decimal(string_view t) { return t.find_first_of(".eE") != string_view::npos; }
+
+// Digits alone as an int of 0..255.
+bool parse_int(string_view t, int32_t *out) {
+  if (!is_digits(t)) return false;
+  int v = 0;
+  for (char c : t)
+    if ((v = v * 10 + (c - '0')) > 255) return false;
+  *out = v;
+  return true;
+}
+
+// One decimal in read_float's form (a sign, digits with a point, an
+// optional exponent), the point optional here: "1", "1e5" read as "1.",
+// "1.e5". `names`: "nan", "inf" and "-inf" too, as format_float writes
+// them. No '+' in front, no hex floats.
+bool parse_decimal(string_view t, float *f, bool names) {
   if (names && (t == "nan" || t == "inf" || t == "-inf")) {
     *f = t == "nan" ? std::numeric_limits<float>::quiet_NaN()
                     : (t == "inf" ? 1.0f : -1.0f) * std::numeric_limits<float>::infinity();
-    return Number::kFloat;
+    return true;
   }
-  if (t.find_first_not_of("0123456789") == string_view::npos) {
-    int v = 0;
-    for (char c : t)
-      if ((v = v * 10 + (c - '0')) > 255) return Number::kBad;
-    *i = v;
-    return Number::kInt;
+  char buf[kColorTextMaxBytes + 1];
+  if (t.empty() || t.size() >= sizeof buf) return false;
+  size_t n = 0;
+  const size_t exponent = t.find_first_of("eE");
+  const size_t mantissa = exponent == string_view::npos ? t.size() : exponent;
+  for (size_t k = 0; k < t.size(); ++k) {
+    if (k == mantissa && t.find('.') == string_view::npos) buf[n++] = '.';
+    buf[n++] = t[k];
   }
-  // A sign, digits with one point, and an optional exponent (read_float's
-  // form): no names (nan, inf), no hex floats, no '+' in front.
-  float v = 0.0f;
-  if (t.find('.') == string_view::npos || read_float(t.data(), t.size(), &v) != FloatRead::kOk)
-    return Number::kBad;
-  *f = v;
-  return Number::kFloat;
+  if (mantissa == t.size() && t.find('.') == string_view::npos) buf[n++] = '.';
+  return read_float(buf, n, f) == FloatRead::kOk;
 }
 
-// Three numbers of one kind; with `names`, floats may be non-finite, and
-// then their channels are left 0.
-bool parse_numbers(string_view s, ParsedColor *out, bool names = false) {
-  string_view tokens[3];
+// Splits s into exactly three numbers, separated by blanks with at most one
+// comma among them.
+bool split_three(string_view s, string_view tokens[3]) {
   size_t n = 0;
   while (!s.empty()) {
     size_t end = 0;
@@ -89,7 +100,6 @@ bool parse_numbers(string_view s, ParsedColor *out, bool names = false) {
     if (n == 3) return false;
     tokens[n++] = head(s, end);
     s.remove_prefix(end);
-    // The separator: blanks with at most one comma among them.
     int commas = 0;
     while (!s.empty() && (is_blank(s.front()) || s.front() == ',')) {
       if (s.front() == ',' && ++commas > 1) return false;
@@ -97,53 +107,85 @@ bool parse_numbers(string_view s, ParsedColor *out, bool names = false) {
     }
     if (commas > 0 && s.empty()) return false;
   }
-  if (n != 3) return false;
+  return n == 3;
+}
+
+// Three numbers: decimals when any of them has a point or an exponent, or
+// when all three are 0 or 1 (the host's own scale); integers 0..255
+// otherwise. With `names`, decimals may be non-finite, and then their
+// channels are left 0.
+ColorTextRead parse_numbers(string_view s, ParsedColor *out, bool names = false) {
+  string_view t[3];
+  if (!split_three(s, t)) return ColorTextRead::kNotAColour;
   ParsedColor p = {};
-  Number kinds[3];
-  for (size_t k = 0; k < 3; ++k)
-    kinds[k] = parse_number(tokens[k], &p.rgb[k], &p.channel[k], names);
-  if (kinds[0] == Number::kBad || kinds[1] != kinds[0] || kinds[2] != kinds[0]) return false;
-  p.uses_floats = kinds[0] == Number::kFloat;
-  if (p.uses_floats)
+  const bool unit =
+      (t[0] == "0" || t[0] == "1") && (t[1] == "0" || t[1] == "1") && (t[2] == "0" || t[2] == "1");
+  bool decimals = unit || names;
+  for (const string_view &token : t) decimals = decimals || is_decimal(token);
+  for (size_t k = 0; k < 3; ++k) {
+    // What the picker copies always has its points.
+    if (names && t[k].find('.') == string_view::npos && t[k] != "nan" && t[k] != "inf" &&
+        t[k] != "-inf")
+      return ColorTextRead::kNotAColour;
+    const bool ok =
+        decimals ? parse_decimal(t[k], &p.channel[k], names) : parse_int(t[k], &p.rgb[k]);
+    if (!ok) return ColorTextRead::kNotAColour;
+  }
+  p.uses_floats = decimals;
+  if (decimals)
     for (size_t k = 0; k < 3; ++k)
       p.rgb[k] = std::isfinite(p.channel[k]) ? channel_from_float(p.channel[k]) : 0;
   *out = p;
-  return true;
+  return ColorTextRead::kOk;
 }
 
-char hex_digit(int v) { return "0123456789ABCDEF"[v & 15]; }
+// Whether every number the editors would show for a typed colour fits
+// them: each channel's reading, and the saturation of those channels.
+bool fits_editors(const ParsedColor &p) {
+  if (!p.uses_floats) return true;
+  for (float f : p.channel)
+    if (!channel_fits(f)) return false;
+  const ColorTriple rgb = {p.rgb[0], p.rgb[1], p.rgb[2]};
+  return saturation_fits(&rgb);
+}
 
 }  // namespace
 
-bool parse_color_text(const char *text, size_t size, ParsedColor *out) {
-  if (!text || size > kColorTextMaxBytes) return false;
+static char hex_digit(int v) { return "0123456789ABCDEF"[v & 15]; }
+
+ColorTextRead parse_color_text(const char *text, size_t size, ParsedColor *out) {
+  if (!text || size > kColorTextMaxBytes) return ColorTextRead::kNotAColour;
   const string_view s = trim(string_view(text, size));
   const size_t line_end = s.find('\n');
   if (line_end != string_view::npos) {
-    // What the picker copies: the hex code, then the floats. A colour
-    // with a non-finite float (the host may hand one) pastes back as its
-    // hex code.
+    // What the picker copies: the hex code, then the floats, taken as a
+    // request's are (a channel beyond the editors loads as 0 or 255). A
+    // colour with a non-finite float (the host may hand one) pastes back as
+    // its hex code.
     int32_t rgb[3];
     ParsedColor p;
     if (!parse_hex(trim(head(s, line_end)), rgb) ||
-        !parse_numbers(trim(string_view(s.data() + line_end + 1, s.size() - line_end - 1)), &p,
-                       true) ||
-        !p.uses_floats)
-      return false;
+        parse_numbers(trim(string_view(s.data() + line_end + 1, s.size() - line_end - 1)), &p,
+                      true) != ColorTextRead::kOk)
+      return ColorTextRead::kNotAColour;
     for (float f : p.channel)
       if (!std::isfinite(f)) {
         *out = {0, {rgb[0], rgb[1], rgb[2]}, {0.0f, 0.0f, 0.0f}};
-        return true;
+        return ColorTextRead::kOk;
       }
     *out = p;
-    return true;
+    return ColorTextRead::kOk;
   }
   ParsedColor p = {};
   if (parse_hex(s, p.rgb)) {
     *out = p;
-    return true;
+    return ColorTextRead::kOk;
   }
-  return parse_numbers(s, out);
+  const ColorTextRead read = parse_numbers(s, &p);
+  if (read != ColorTextRead::kOk) return read;
+  if (!fits_editors(p)) return ColorTextRead::kBeyondEditors;
+  *out = p;
+  return ColorTextRead::kOk;
 }
 
 // "#RRGGBB\r\n", two floats of at most kFloatTextBufferBytes - 1 with

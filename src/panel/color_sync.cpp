@@ -12,10 +12,11 @@ void picker_colour_out(const PickerPanel *picker, float out[3]) {
     out[i] = current[i] == loaded[i] ? picker->request_rgb[i] : channel_to_float(current[i]);
 }
 
-// Repaints every area into its raster, blits the rasters, draws the
-// current-colour box (when there is a swatch), then reports the colour to
+// Clears the notice, repaints every area into its raster, blits the
+// rasters, draws the current-colour box (when there is a swatch), then reports the colour to
 // the host, in that order.
 static void refresh(PickerPanel *picker) {
+  picker_show_notice(picker, nullptr);  // a change answers the last refusal
   if (picker->areas) {
     areas_draw_pass(picker->areas);
     areas_blit_pass(picker->areas);

@@ -29,6 +29,9 @@ struct PickerPanel {
   int32_t field_marker_y;
   int32_t panel_x;
   int32_t panel_y;
+  // A line under the editors saying why the last action did nothing (a
+  // refused paste); null when there is none. Static text.
+  const char *notice;
 };
 
 constexpr int kPickerWidth = 304;
@@ -60,6 +63,15 @@ void picker_destroy_panel(PickerPanel *picker);
 // The panel's own drawing: the swatch pair, the frames of the field and the
 // strip, and (but in mode DR_ERASE) the areas' rasters.
 void picker_draw(PickerPanel *picker, int mode);
+
+// Where the notice goes: the strip under the RGB editor, left of the swatch.
+constexpr int kNoticeX = 4;
+constexpr int kNoticeY = 322;
+constexpr int kNoticeWidth = 208;
+constexpr int kNoticeHeight = 16;
+
+// Shows `text` (static; null clears) as the picker's notice, at once.
+void picker_show_notice(PickerPanel *picker, const char *text);
 
 // Centred position for a panel of the given size: floor of half the
 // difference, also when it is negative.

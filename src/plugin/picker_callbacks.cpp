@@ -54,16 +54,30 @@ static void copy_colour(const PickerPanel *picker) {
   if (!clipboard_put_text(text, size)) refusal_beep();
 }
 
+// Why a paste was refused, as the picker's notice says it.
+static const char *refusal_text(ColorTextRead read) {
+  switch (read) {
+    case ColorTextRead::kBeyondEditors: return "Not pasted: a value is too large";
+    case ColorTextRead::kNotAColour: break;
+    case ColorTextRead::kOk: break;
+  }
+  return "Not pasted: no colour in the text";
+}
+
 // The clipboard's text, when it reads as a colour, becomes the picker's;
-// anything else changes nothing but for a beep.
+// anything else changes nothing but for a beep and a notice of why.
 static void paste_colour(PickerPanel *picker) {
   char text[kColorTextMaxBytes + 1];
   const long size = clipboard_get_text(text, sizeof text);
   ParsedColor pasted;
-  if (size >= 0 && parse_color_text(text, static_cast<size_t>(size), &pasted))
+  const ColorTextRead read = size >= 0 ? parse_color_text(text, static_cast<size_t>(size), &pasted)
+                                       : ColorTextRead::kNotAColour;
+  if (read == ColorTextRead::kOk) {
     picker_paste(picker, pasted);
-  else
-    refusal_beep();
+    return;
+  }
+  refusal_beep();
+  picker_show_notice(picker, refusal_text(read));
 }
 
 // Ctrl+C and Ctrl+V act on their press, as they do everywhere on Windows;

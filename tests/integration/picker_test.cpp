@@ -144,6 +144,14 @@ TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
        {Action::rgb(255, 1, 0), Action::ok()},
        {433, 0, -63},
        {1.0f, 1.0f / 255.0f, 0.0f}},
+      // A channel no int editor can show loads as 0 or 255 and still comes
+      // back bit for bit.
+      {{1e30f, -3e20f, 0.5f}, {Action::ok()}, {255, 0, 127}, {1e30f, -3e20f, 0.5f}},
+      {{0.5f, 1.0f, 0.0f},
+       {with_ctrl(Action::key_press('v')), Action::ok()},
+       {127, 255, 0},
+       {1e30f, 0.5f, -3e20f},
+       "#FF7F00\r\n1.0e+30, 0.5, -3.0e+20"},
       // Pasted floats are kept as the request's are, also what the picker
       // copies; a pasted hex code of the loaded ints keeps the request's.
       {{0.5f, 1.0f, 0.0f},
@@ -198,8 +206,9 @@ TEST(Picker, ClipboardKeys) {
     std::array<int, 3> rgb;
     size_t hot;  // callbacks after the open's
     std::optional<std::string> after;
-    int beeps = -1;          // MessageBeep calls; -1: not counted
-    bool no_active = false;  // no window of the process is active
+    int beeps = -1;                // MessageBeep calls; -1: not counted
+    bool no_active = false;        // no window of the process is active
+    const char *notice = nullptr;  // the last text drawn on the panel, if any
   } rows[] = {
       {"paste hex",
        std::string("#3366CC\0", 8),
@@ -363,7 +372,7 @@ TEST(Picker, ClipboardKeys) {
        copied + '\0',
        0,
        true},
-      {"a refused paste beeps",
+      {"a refused paste beeps and says why",
        std::string("hello"),
        {with_ctrl(Action::key_press('v'))},
        false,
@@ -371,7 +380,47 @@ TEST(Picker, ClipboardKeys) {
        loaded,
        0,
        std::string("hello"),
-       1},
+       1,
+       false,
+       "Not pasted: no colour in the text"},
+      {"a value the editors cannot show is refused",
+       std::string("1.0e30 0.5 -3.0e20"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       loaded,
+       0,
+       std::string("1.0e30 0.5 -3.0e20"),
+       1,
+       false,
+       "Not pasted: a value is too large"},
+      {"decimals where one has a point",
+       std::string("1.0 0 0"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {255, 0, 0},
+       1,
+       std::string("1.0 0 0"),
+       0},
+      {"decimals by commas",
+       std::string("1, 0.5, 0"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {255, 127, 0},
+       1,
+       std::string("1, 0.5, 0"),
+       0},
+      {"0 and 1 alone are decimals",
+       std::string("1 0 0"),
+       {with_ctrl(Action::key_press('v'))},
+       false,
+       0,
+       {255, 0, 0},
+       1,
+       std::string("1 0 0"),
+       0},
       {"a paste with no text beeps",
        std::nullopt,
        {with_ctrl(Action::key_press('v'))},
@@ -421,6 +470,12 @@ TEST(Picker, ClipboardKeys) {
     EXPECT_EQ(desktop_message_windows(), 0);
     if (row.beeps >= 0) {
       EXPECT_EQ(desktop_call_count("MessageBeep"), row.beeps);
+    }
+    std::string drawn;
+    for (const hvhost::TraceEntry &e : s.trace().entries())
+      if (e.op == Op::kDrawText) drawn = e.text;
+    if (row.notice) {
+      EXPECT_EQ(drawn, row.notice);
     }
     desktop_set_no_active_window(0);
     EXPECT_EQ(desktop_outstanding_globals(), 0);
@@ -595,10 +650,13 @@ TEST(Picker, UnreadableHostInputIsDefined) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   const hvhost::ColorOutcome out = s.request({Action::ok()}, color(nan, inf, -inf));
-  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{0, INT32_MAX, INT32_MIN}));
+  // No int editor shows them: NaN and -inf as 0, inf as 255, never a
+  // number cut at the int limits.
+  EXPECT_EQ(s.control("MiniRGBControl")->value(), (std::array<int, 3>{0, 255, 0}));
   // Nobody changed them: they go back as they came.
   EXPECT_TRUE(same_bits(out.red, nan));
   EXPECT_EQ(out.green, inf);
+  EXPECT_EQ(out.blue, -inf);
   // Above 1.0 is kept: 2.0 loads as 510 and goes back as 2.0.
   const hvhost::ColorOutcome big = s.request({Action::ok()}, color(2.0f, 0.0f, 0.0f));
   EXPECT_EQ(big.red, 2.0f);

@@ -315,11 +315,14 @@ TEST(ChannelConversion, FromFloat) {
       {-0.5f, -127, "truncates toward zero, not clamped below"},
       {0x1.020202p+0f, 256, "widened to double first (float math gives 257)"},
       {std::nanf(""), 0, "NaN"},
-      {inf, INT32_MAX, "+inf saturates"},
-      {-inf, INT32_MIN, "-inf saturates"},
-      {1e30f, INT32_MAX, "huge saturates"},
-      {-1e30f, INT32_MIN, "huge negative saturates"},
+      {inf, 255, "+inf: the top of 0..255"},
+      {-inf, 0, "-inf: the bottom of 0..255"},
+      {1e30f, 255, "beyond an int: 255"},
+      {-1e30f, 0, "beyond an int below: 0"},
       {8421504.0f, 2147483520, "largest product that fits"},
+      {8421505.0f, 255, "the next float's product does not"},
+      {-8421504.0f, -2147483520, "smallest product that fits"},
+      {-8421505.0f, 0, "the next float's below does not"},
   };
   for (const Row &row : rows) {
     SCOPED_TRACE(row.what);
@@ -418,9 +421,20 @@ TEST(ColorText, ParseTable) {
       {"0\t1 255", true, {0, 1, 255}, false, {}},
       {"007 8 9", true, {7, 8, 9}, false, {}},
       {"0.5, 0.25, 1.0", true, {127, 63, 255}, true, {0.5f, 0.25f, 1.0f}},
+      // A point or an exponent anywhere makes all three decimals; so do
+      // three integers each 0 or 1.
+      {"1.0 0 0", true, {255, 0, 0}, true, {1.0f, 0.0f, 0.0f}},
+      {"1, 0.5, 0", true, {255, 127, 0}, true, {1.0f, 0.5f, 0.0f}},
+      {"1 0 0", true, {255, 0, 0}, true, {1.0f, 0.0f, 0.0f}},
+      {"0 1 1", true, {0, 255, 255}, true, {0.0f, 1.0f, 1.0f}},
+      {"1e0 2 0", true, {255, 510, 0}, true, {1.0f, 2.0f, 0.0f}},
+      {"0.5 128 1.0", true, {127, 32640, 255}, true, {0.5f, 128.0f, 1.0f}},
+      {"1 0 2", true, {1, 0, 2}, false, {}},
+      {"01 0 0", true, {1, 0, 0}, false, {}},
+      {"8421504.0 0 0", true, {2147483520, 0, 0}, true, {8421504.0f, 0.0f, 0.0f}},
       {"2.0 1.0 0.5", true, {510, 255, 127}, true, {2.0f, 1.0f, 0.5f}},
       {"-0.25 .5 5.", true, {-63, 127, 1275}, true, {-0.25f, 0.5f, 5.0f}},
-      {"1.0e-45, 0.1, 3.4e38", true, {0, 25, INT32_MAX}, true, {1e-45f, 0.1f, 3.4e38f}},
+      {"1.0e-45, 0.1, 1.0e6", true, {0, 25, 255000000}, true, {1e-45f, 0.1f, 1e6f}},
       {"1.0E+1 -0.0 255.0e-2", true, {2550, 0, 650}, true, {10.0f, -0.0f, 2.55f}},
       {"0.000000000000000000000000000000000000000000000000000000000001e60 1. 1.",
        true,
@@ -430,6 +444,8 @@ TEST(ColorText, ParseTable) {
       // What the picker copies: the floats are taken.
       {"#FF8000\r\n1.7, 0.5, 0.0", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
       {"#FF8000\n1.7 0.5 0.0\n", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
+      // ... with channels beyond the editors taken as a request's are.
+      {"#FF0000\n1.0e+30, 0.5, -3.0e+20", true, {255, 127, 0}, true, {1e30f, 0.5f, -3e20f}},
       // Refused.
       {"", false, {}, false, {}},
       {"#3366C", false, {}, false, {}},
@@ -445,7 +461,6 @@ TEST(ColorText, ParseTable) {
       {"1,,2,3", false, {}, false, {}},
       {",1 2 3", false, {}, false, {}},
       {"1 2 3,", false, {}, false, {}},
-      {"0.5 128 1.0", false, {}, false, {}},
       {"nan 0.5 0.5", false, {}, false, {}},
       {"nan. 0.5 0.5", false, {}, false, {}},
       {"inf 1.0 1.0", false, {}, false, {}},
@@ -463,6 +478,10 @@ TEST(ColorText, ParseTable) {
       {"+1.0 1.0 1.0", false, {}, false, {}},
       {"99999999999 0 0", false, {}, false, {}},
       {"#FF8000\r\n255 128 0", false, {}, false, {}},
+      {"#FF8000\r\n1 0 0", false, {}, false, {}},
+      {"1e 0 0", false, {}, false, {}},
+      {"e1 0 0", false, {}, false, {}},
+      {"1 0 -1", false, {}, false, {}},
       {"red\n1.0 1.0 1.0", false, {}, false, {}},
       {"#FF8000\n1.0 1.0 1.0\n#000", false, {}, false, {}},
       {std::string("#FFF\0", 5), false, {}, false, {}},
@@ -470,7 +489,7 @@ TEST(ColorText, ParseTable) {
   };
   for (const auto &row : rows) {
     ParsedColor out = {7, {7, 7, 7}, {nan, nan, nan}};
-    const bool ok = parse_color_text(row.text.data(), row.text.size(), &out);
+    const bool ok = parse_color_text(row.text.data(), row.text.size(), &out) == ColorTextRead::kOk;
     EXPECT_EQ(ok, row.ok) << row.text;
     if (!row.ok) {
       EXPECT_EQ(out.uses_floats, 7) << "refused text leaves the output alone: " << row.text;
@@ -483,8 +502,32 @@ TEST(ColorText, ParseTable) {
   }
   // 256 bytes are read, 257 are not; a null text is nothing.
   ParsedColor out;
-  EXPECT_TRUE(parse_color_text((std::string(252, ' ') + "#FFF").c_str(), 256, &out));
-  EXPECT_FALSE(parse_color_text(nullptr, 0, &out));
+  EXPECT_EQ(parse_color_text((std::string(252, ' ') + "#FFF").c_str(), 256, &out),
+            ColorTextRead::kOk);
+  EXPECT_EQ(parse_color_text(nullptr, 0, &out), ColorTextRead::kNotAColour);
+}
+
+// Typed decimals whose editor reading would not fit an int are refused as
+// such: a channel's trunc(D x 255), or the saturation of all-negative
+// channels far apart.
+TEST(ColorText, BeyondTheEditorsTable) {
+  const struct {
+    const char *text;
+    ColorTextRead want;
+  } rows[] = {
+      {"1.0e30 0.5 -3.0e20", ColorTextRead::kBeyondEditors},
+      {"8421505.0 0 0", ColorTextRead::kBeyondEditors},
+      {"0 0 -8421505.0", ColorTextRead::kBeyondEditors},
+      {"0 0 -8421504.0", ColorTextRead::kOk},
+      {"3.4e38, 0.1, 0.1", ColorTextRead::kBeyondEditors},
+      {"-0.004 -0.004 -8000000.0", ColorTextRead::kBeyondEditors},
+      {"-0.004 -0.004 -8000.0", ColorTextRead::kOk},
+      {"1.0e39 1.0 1.0", ColorTextRead::kNotAColour},
+  };
+  for (const auto &row : rows) {
+    ParsedColor out;
+    EXPECT_EQ(parse_color_text(row.text, std::strlen(row.text), &out), row.want) << row.text;
+  }
 }
 
 // What the picker copies reads back to the same float bits, and its hex code
@@ -515,7 +558,7 @@ TEST(ColorText, CopiedTextReadsBackExactly) {
     ParsedColor back;
     const bool finite = std::isfinite(row.f[0]);
     // A non-finite colour pastes back too, as its hex code.
-    ASSERT_TRUE(parse_color_text(buf, n, &back)) << row.text;
+    ASSERT_EQ(parse_color_text(buf, n, &back), ColorTextRead::kOk) << row.text;
     EXPECT_EQ(back.uses_floats, finite ? 1 : 0);
     for (int i = 0; finite && i < 3; ++i) EXPECT_TRUE(same_bits(back.channel[i], row.f[i])) << i;
     for (int i = 0; !finite && i < 3; ++i) EXPECT_EQ(back.rgb[i], clamp_channel(row.rgb[i])) << i;
