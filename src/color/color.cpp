@@ -124,6 +124,19 @@ int32_t channel_from_float(float channel) {
   return v > 0.0 ? 255 : 0;  // NaN compares false: 0
 }
 
+bool hsv_products_fit(const ColorTriple *hsv) {
+  if (hsv->b == 0) return true;
+  const double hf = ((hsv->a / 255.0) * 359.0) / 60.0;
+  const double sector = floor(hf);
+  if (!(sector >= 0.0 && sector <= 5.0)) return true;  // nothing is written
+  const double f = hf - sector, sd = hsv->b / 255.0, vd = hsv->c;
+  // hsv_to_rgb's three products, which it saturates at the int limits.
+  const double products[3] = {(1.0 - sd) * vd, (1.0 - sd * f) * vd, (1.0 - (1.0 - f) * sd) * vd};
+  for (double x : products)
+    if (!(x < 2147483647.0 && x > -2147483648.0)) return false;
+  return true;
+}
+
 bool saturation_fits(const ColorTriple *rgb) {
   const double max =
       rgb->a > rgb->b ? (rgb->a > rgb->c ? rgb->a : rgb->c) : (rgb->b > rgb->c ? rgb->b : rgb->c);

@@ -39,6 +39,9 @@ bool channel_fits(float channel);
 // Whether rgb_to_hsv gives this colour a saturation that fits an int (it
 // does not when every channel is negative and they lie far apart).
 bool saturation_fits(const ColorTriple *rgb);
+// Whether hsv_to_rgb gives this HSV channels that fit an int (it does not
+// for S or V far outside 0..255).
+bool hsv_products_fit(const ColorTriple *hsv);
 // Int channel to host float: converted to float, then divided by 255.
 float channel_to_float(int32_t channel);
 

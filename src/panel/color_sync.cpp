@@ -64,15 +64,28 @@ void picker_show_colour(PickerPanel *picker, ColorTriple rgb) {
   take_rgb(picker, rgb);
 }
 
+// An edit whose other editor would need a number beyond an int (typed
+// values far outside 0..255) is not taken: the edited editor goes back to
+// the current colour and the notice says why; nothing else changes.
+static void refuse_edit(PickerPanel *picker, LWControl *control, const ColorTriple &now) {
+  control_set_triple(control, CTL_VALUE, now.a, now.b, now.c);
+  picker_show_notice(picker, kEditBeyondNotice);
+}
+
 void picker_read_rgb_editor(PickerPanel *picker, LWControl *control) {
   if (!control_get_triple(control, CTL_VALUE)) return;
-  take_rgb(picker, {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1], g_ivec_value.ivec.val[2]});
+  const ColorTriple rgb = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
+                           g_ivec_value.ivec.val[2]};
+  if (!saturation_fits(&rgb)) return refuse_edit(picker, control, picker->current_rgb);
+  take_rgb(picker, rgb);
 }
 
 void picker_read_hsv_editor(PickerPanel *picker, LWControl *control) {
   if (!control_get_triple(control, CTL_VALUE)) return;
-  picker->current_hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
-                         g_ivec_value.ivec.val[2]};
+  const ColorTriple hsv = {g_ivec_value.ivec.val[0], g_ivec_value.ivec.val[1],
+                           g_ivec_value.ivec.val[2]};
+  if (!hsv_products_fit(&hsv)) return refuse_edit(picker, control, picker->current_hsv);
+  picker->current_hsv = hsv;
   picker->gradient->strip_repaint_all = 1;
   apply_hsv_change(picker);
 }

@@ -46,6 +46,22 @@ static const int8_t kArrowCodes[15 * 8] = {
 };
 const MarkerGlyph kArrowGlyph = {8, 15, kArrowCodes, kArrowPalette};
 
+// A value beyond the strip (above 255, or below 0): an arrow pointing along
+// the strip past its end, white, at that end. Drawn as here at the top, and
+// upside down at the bottom.
+static const int32_t kBeyondPalette[] = {0, LWP_NORMAL, LWP_HEADLINE};
+static const int8_t kBeyondCodes[8 * 8] = {
+    0, 0, 0, 1, 1, 0, 0, 0,  //
+    0, 0, 1, 2, 2, 1, 0, 0,  //
+    0, 1, 2, 2, 2, 2, 1, 0,  //
+    1, 2, 2, 2, 2, 2, 2, 1,  //
+    1, 1, 1, 2, 2, 1, 1, 1,  //
+    0, 0, 1, 2, 2, 1, 0, 0,  //
+    0, 0, 1, 2, 2, 1, 0, 0,  //
+    0, 0, 1, 1, 1, 1, 0, 0,  //
+};
+const MarkerGlyph kBeyondGlyph = {8, 8, kBeyondCodes, kBeyondPalette};
+
 // ---- Painters ----------------------------------------------------------------
 
 ColorTriple field_pixel(const GradientState *g, int x, int y) {
@@ -64,10 +80,13 @@ ColorTriple strip_row_colour(const GradientState *g, int hue, int saturation, in
 
 // Glyphs are handed to the raster unclipped; the host ignores pixels beyond
 // it.
-static void draw_glyph(LWRasterID raster, const MarkerGlyph &glyph, int left, int top) {
+// `upside_down` draws the glyph's rows bottom first.
+static void draw_glyph(LWRasterID raster, const MarkerGlyph &glyph, int left, int top,
+                       bool upside_down = false) {
   for (int r = 0; r < glyph.height; ++r) {
+    const int row = upside_down ? glyph.height - 1 - r : r;
     for (int k = 0; k < glyph.width; ++k) {
-      const int32_t colour = glyph.palette[glyph.codes[r * glyph.width + k]];
+      const int32_t colour = glyph.palette[glyph.codes[row * glyph.width + k]];
       if (colour) g_raster_funcs->drawPixel(raster, colour, left + k, top + r);
     }
   }
@@ -131,8 +150,15 @@ void draw_value_strip(GradientState *g, LWRasterID raster, const ColorTriple *hs
   }
   g_raster_funcs->eraseBox(raster, kStripColourColumns, 0, kStripWidth - kStripColourColumns,
                            g->height);
-  const int cy = g->height - clamp_marker(hsv->c) - 1;
-  draw_glyph(raster, kArrowGlyph, kStripColourColumns, cy - 7);
+  // A value the strip cannot reach stays in sight, at the end it lies beyond.
+  if (hsv->c > 255) {
+    draw_glyph(raster, kBeyondGlyph, kStripColourColumns, 0);
+  } else if (hsv->c < 0) {
+    draw_glyph(raster, kBeyondGlyph, kStripColourColumns, g->height - kBeyondGlyph.height, true);
+  } else {
+    const int cy = g->height - hsv->c - 1;
+    draw_glyph(raster, kArrowGlyph, kStripColourColumns, cy - 7);
+  }
 }
 
 // ---- Area callbacks ------------------------------------------------------------

@@ -14,6 +14,7 @@ struct MarkerGlyph {
 
 extern const MarkerGlyph kCrosshairGlyph;
 extern const MarkerGlyph kArrowGlyph;
+extern const MarkerGlyph kBeyondGlyph;  // the strip's marker for a value beyond 0..255
 extern const AreaDef kPickerAreaTable[];
 
 constexpr int kStripWidth = 30;

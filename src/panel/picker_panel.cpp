@@ -137,7 +137,7 @@ void picker_draw(PickerPanel *picker, int mode) {
   }
   g_panel_funcs->drawFuncs->drawBorder(picker->panel, 1, 3, 7, 258, 258);
   g_panel_funcs->drawFuncs->drawBorder(picker->panel, 1, 267, 7, 24, 258);
-  if (picker->notice)
+  if (picker->notice && g_panel_funcs->drawFuncs->drawText)
     g_panel_funcs->drawFuncs->drawText(picker->panel, const_cast<char *>(picker->notice),
                                        LWP_NORMAL, kNoticeX, kNoticeY);
   if (!picker->areas || mode == DR_ERASE) return;
@@ -148,6 +148,8 @@ void picker_show_notice(PickerPanel *picker, const char *text) {
   if (!picker->notice && !text) return;
   picker->notice = text;
   const DrawFuncs *draw = g_panel_funcs->drawFuncs;
-  draw->drawBox(picker->panel, LWP_BG, kNoticeX, kNoticeY, kNoticeWidth, kNoticeHeight);
-  if (text) draw->drawText(picker->panel, const_cast<char *>(text), LWP_NORMAL, kNoticeX, kNoticeY);
+  if (draw->drawBox)
+    draw->drawBox(picker->panel, LWP_BG, kNoticeX, kNoticeY, kNoticeWidth, kNoticeHeight);
+  if (text && draw->drawText)
+    draw->drawText(picker->panel, const_cast<char *>(text), LWP_NORMAL, kNoticeX, kNoticeY);
 }

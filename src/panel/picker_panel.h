@@ -70,6 +70,9 @@ constexpr int kNoticeY = 322;
 constexpr int kNoticeWidth = 208;
 constexpr int kNoticeHeight = 16;
 
+// The notice for an editor edit that is not taken.
+constexpr const char kEditBeyondNotice[] = "Not taken: a value is too large";
+
 // Shows `text` (static; null clears) as the picker's notice, at once.
 void picker_show_notice(PickerPanel *picker, const char *text);
 

@@ -156,6 +156,39 @@ TEST_F(Sync, ExtremeEditorValuesStayDefined) {
   EXPECT_LE(picker->field_marker_x, 271);
 }
 
+// An edit whose other editor would need a number beyond an int is not
+// taken: the edited editor shows the current colour again, the notice says
+// why, and nothing else changes. The next change clears the notice.
+TEST_F(Sync, EditsTheOtherEditorCannotShowAreRefused) {
+  const struct {
+    bool rgb;  // edited: the RGB editor, or the HSV one
+    ColorTriple typed;
+    bool taken;
+  } rows[] = {
+      {true, {-1, -1, INT32_MIN}, false},  // saturation of all-negative channels
+      {true, {-1, -1, -8000000}, true},
+      {true, {INT32_MAX, 0, 0}, true},
+      {false, {0, INT32_MAX, INT32_MAX}, false},  // hsv_to_rgb's products
+      {false, {100, 100000, 100000}, true},
+      {false, {300, INT32_MAX, INT32_MAX}, true},  // no sector: RGB stays
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.typed.a);
+    edit(picker->rgb_editor, 10, 20, 30);
+    hot.clear();
+    services.clear_counts();
+    LWControl *editor = row.rgb ? picker->rgb_editor : picker->hsv_editor;
+    const ColorTriple before = row.rgb ? picker->current_rgb : picker->current_hsv;
+    edit(editor, row.typed.a, row.typed.b, row.typed.c);
+    EXPECT_EQ(hot.size(), row.taken ? 1u : 0u);
+    EXPECT_EQ(services.count("panel.draw_text"), row.taken ? 0 : 1);
+    EXPECT_EQ(picker->notice != nullptr, !row.taken);
+    if (!row.taken) expect_editor(editor, before.a, before.b, before.c);
+  }
+  edit(picker->rgb_editor, 1, 2, 3);
+  EXPECT_EQ(picker->notice, nullptr);
+}
+
 TEST_F(Sync, NullUserDataAndNoHotCallbackAreQuiet) {
   kPickerCallbacks.rgb_editor(picker->rgb_editor, nullptr);
   kPickerCallbacks.hsv_editor(picker->hsv_editor, nullptr);

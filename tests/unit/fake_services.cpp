@@ -91,6 +91,8 @@ Services::Services() {
     bump("panel.draw_rgb_box");
   };
   draw_funcs.drawBorder = [](LWPanelID, int, int, int, int, int) { bump("panel.draw_border"); };
+  draw_funcs.drawBox = [](LWPanelID, int, int, int, int, int) { bump("panel.draw_box"); };
+  draw_funcs.drawText = [](LWPanelID, char *, int, int, int) { bump("panel.draw_text"); };
   draw_funcs.dispMetrics = []() -> const LWDisplayMetrics * {
     static const LWDisplayMetrics metrics = {1920, 1080, 0, 0, 0, 24, 12, 10};
     return &metrics;

@@ -116,16 +116,39 @@ TEST_F(Painters, OutOfRangeEditorValuesPlaceMarkersByTheFormula) {
   paint_field({INT32_MIN, INT32_MAX, INT32_MIN});
   EXPECT_EQ(marker_x, -16);
   EXPECT_EQ(marker_y, -16);
+}
 
-  // Arrow centre 255 - V: V = -5 leaves only its top three rows, at 253..255.
-  paint_strip({0, 255, -5});
-  EXPECT_TRUE(same(S().at(28, 253), {0, 0, 0}));
-  EXPECT_TRUE(same(S().at(27, 254), {0, 0, 0}));
-  EXPECT_TRUE(same(S().at(23, 253), {-2, -2, -2}));  // erased, not arrow
-  paint_strip({-7, 9999, INT32_MAX});
-  paint_strip({INT32_MAX, INT32_MIN, INT32_MIN});
-  for (int y = 0; y < 256; ++y)
-    for (int x = 22; x < 30; ++x) ASSERT_TRUE(same(S().at(x, y), {-2, -2, -2})) << x << "," << y;
+// A value beyond 0..255 (HDR above 1.0, or an editor's number below 0) keeps
+// a marker in sight: a white arrow pointing past the end it lies beyond,
+// and nothing else in the marker column.
+TEST_F(Painters, StripValueBeyondItsEndsShowsTheBeyondMarker) {
+  const struct {
+    ColorTriple hsv;
+    int rows_from, rows_to;  // the marker's rows
+    int tip_row;             // the arrow's point, black outline at columns 25..26
+  } rows[] = {
+      {{0, 255, 256}, 0, 7, 0},
+      {{0, 255, 433}, 0, 7, 0},
+      {{-7, 9999, INT32_MAX}, 0, 7, 0},
+      {{0, 255, -1}, 248, 255, 255},
+      {{INT32_MAX, INT32_MIN, INT32_MIN}, 248, 255, 255},
+  };
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.hsv.c);
+    paint_strip({0, 255, 128});  // the usual arrow first, to be replaced
+    paint_strip(row.hsv);
+    for (int y = 0; y < 256; ++y) {
+      bool drawn = false;
+      for (int x = 22; x < 30; ++x) drawn = drawn || !same(S().at(x, y), {-2, -2, -2});
+      ASSERT_EQ(drawn, y >= row.rows_from && y <= row.rows_to) << "row " << y;
+    }
+    EXPECT_TRUE(same(S().at(25, row.tip_row), {0, 0, 0}));
+    EXPECT_TRUE(same(S().at(22, row.tip_row), {-2, -2, -2}));
+    EXPECT_TRUE(same(S().at(25, row.rows_from + 3), {255, 255, 255}));  // white, not yellow
+  }
+  // 255 and 0 are still the usual arrow, half off the strip.
+  paint_strip({0, 255, 255});
+  EXPECT_TRUE(same(S().at(22, 0), {0, 0, 0}));
 }
 
 TEST_F(Painters, StripShowsOneArrowAtTheValue) {
