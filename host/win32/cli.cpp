@@ -35,6 +35,31 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
   return {};
 }
 
+// What only the simulated desktop has. huevane-host.exe --headless runs
+// the plug-in against the real Windows desktop (under Wine, often none):
+// these would be ignored there, so they are refused instead.
+std::string check_headless_desktop(const hvhost::SessionConfig &config, bool hook_timeout_given) {
+  if (config.wallpaper_path || !config.monitors.empty() || config.machine ||
+      !config.windows.empty() || config.capture_exclusion != 0 || !config.compositor ||
+      hook_timeout_given || config.screen_read_ms > 0 ||
+      config.dpi_awareness != hvhost::kDpiHostDefault)
+    return "huevane-host.exe --headless has no simulated desktop: --desktop, --desktop-from, "
+           "--monitors, --window, --capture-exclusion, --no-compositor, --hook-timeout-ms, "
+           "--screen-read-ms and --dpi-awareness need the Linux huevane-host";
+  return {};
+}
+
+// The first script line that makes input on the simulated desktop
+// ("desktop ...", "pen ...", "touch ..."), or null.
+const hvhost::Action *first_desktop_line(const std::vector<hvhost::Action> &actions) {
+  for (const hvhost::Action &a : actions) {
+    const std::string_view word = a.word();
+    if (word.starts_with("desktop ") || word.starts_with("pen ") || word.starts_with("touch "))
+      return &a;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::SessionConfig *config,
@@ -49,8 +74,11 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
       "host's (default: no limit)");
   WindowedConfig w;
   app.add_flag("--headless", w.headless,
-               "no windows: run the request as the headless host does (virtual time, the "
-               "simulated desktop); Wine needs no display for it");
+               "no windows: the panels are drawn in memory, input comes from the script, time "
+               "is virtual; Wine needs no display for it. No simulated desktop: the "
+               "eyedropper reads the real screen (under Wine without a display, black), and "
+               "'desktop', 'pen' and 'touch' lines and the desktop's options are errors; for "
+               "those, the Linux huevane-host");
   // The windows' display is the screen's unless given.
   if (CLI::Option *display = app.get_option_no_throw("--display")) {
     std::string text = display->get_description();
@@ -97,10 +125,22 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
     config->capture_exclusion = 0;
     config->compositor = true;
   }
-  if (problem.empty()) problem = check_combinations(*config, w, app.count("--hook-timeout-ms") > 0);
+  const bool hook_timeout_given = app.count("--hook-timeout-ms") > 0;
+  if (problem.empty()) problem = check_combinations(*config, w, hook_timeout_given);
+  if (problem.empty() && w.headless) problem = check_headless_desktop(*config, hook_timeout_given);
   if (!problem.empty()) {
     std::cerr << "error: " << problem << "\n";
     return hvhost::kExitUsage;
+  }
+  // A script line that cannot be played here fails as a step that cannot
+  // be played does, before anything runs.
+  if (const hvhost::Action *line = w.headless ? first_desktop_line(config->actions) : nullptr) {
+    std::cerr << "error: " << config->script_path << ", line " << line->line << ": '"
+              << line->word()
+              << "' needs the simulated desktop, which huevane-host.exe --headless does not "
+                 "have: run without --headless (the real desktop), or use the Linux "
+                 "huevane-host\n";
+    return hvhost::kExitRun;
   }
   *windowed = w;
   return std::nullopt;

@@ -824,6 +824,10 @@ def case_module_errors(ctx):
         (["--bench", "--script", script], "--bench plays its own input: no --script"),
         (["--repeat", "0"], "--repeat needs N, a whole number within 1..100000, not '0'"),
         (["--chart-at", "5,5"], "--chart-at places the chart that --chart shows: give --chart"),
+        (["--headless", "--monitors", "100x100+0+0"], "huevane-host.exe --headless has no "
+                                                      "simulated desktop: --desktop, "),
+        (["--headless", "--screen-read-ms", "20"], "huevane-host.exe --headless has no "),
+        (["--headless", "--no-compositor"], "huevane-host.exe --headless has no "),
     ]
     for args, message in refused:
         run = ctx.host(*args, expect=1)
@@ -833,6 +837,8 @@ def case_module_errors(ctx):
     check("(default: the screen's size; with --headless, 1920x1080)" in " ".join(run.out.split()),
           "--display's default in --help")
     check(all(len(l) <= 79 for l in run.out.splitlines()), "--help wider than 79 columns")
+    check("No simulated desktop: the eyedropper reads the real screen" in " ".join(run.out.split()),
+          "--headless's limits in --help")
 
 
 def case_script_error(ctx):
@@ -847,6 +853,16 @@ def case_script_error(ctx):
     equal(run.starting("result "), [], "result lines of a failed run")
     check(run.lines[-1].startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
           "hooks, timers and DCs released: " + run.lines[-1])
+    # --headless has no simulated desktop: its lines are refused by line,
+    # before anything runs, with the same exit.
+    for line in ("desktop move 482 300", "pen down 10 10", "touch up 5 5"):
+        script = ctx.script("desktop-line.txt", "key S\n# the pointer\n%s\nok\n" % line)
+        run = ctx.host("--headless", "--script", script, expect=3)
+        word = " ".join(line.split()[:2])
+        check(run.err.startswith("error: %s, line 3: '%s' needs the simulated desktop, which "
+                                 "huevane-host.exe --headless does not have" % (script, word)),
+              "stderr: %r" % run.err)
+        equal(run.out, "", "stdout of a refused script")
 
 
 def case_click_enter_esc(ctx):
