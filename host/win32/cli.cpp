@@ -39,12 +39,13 @@ std::string check_combinations(const hvhost::SessionConfig &config, const Window
 // the plug-in against the real Windows desktop (under Wine, often none):
 // these would be ignored there, so they are refused instead.
 std::string check_headless_desktop(const hvhost::SessionConfig &config, bool hook_timeout_given) {
-  if (config.wallpaper_path || !config.monitors.empty() || config.machine ||
-      !config.windows.empty() || config.capture_exclusion != 0 || !config.compositor ||
-      hook_timeout_given || config.screen_read_ms > 0 ||
-      config.dpi_awareness != hvhost::kDpiHostDefault)
-    return "huevane-host.exe --headless has no simulated desktop: --desktop, --desktop-from, "
-           "--monitors, --window, --capture-exclusion, --no-compositor, --hook-timeout-ms, "
+  // A report (--desktop-from) is read and checked, and then said to be unused.
+  if (config.machine) return {};
+  if (config.wallpaper_path || !config.monitors.empty() || !config.windows.empty() ||
+      config.capture_exclusion != 0 || !config.compositor || hook_timeout_given ||
+      config.screen_read_ms > 0 || config.dpi_awareness != hvhost::kDpiHostDefault)
+    return "huevane-host.exe --headless has no simulated desktop: --desktop, --monitors, "
+           "--window, --capture-exclusion, --no-compositor, --hook-timeout-ms, "
            "--screen-read-ms and --dpi-awareness need the Linux huevane-host";
   return {};
 }
@@ -77,8 +78,8 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                "no windows: the panels are drawn in memory, input comes from the script, time "
                "is virtual; Wine needs no display for it. No simulated desktop: the "
                "eyedropper reads the real screen (under Wine without a display, black), and "
-               "'desktop', 'pen' and 'touch' lines and the desktop's options are errors; for "
-               "those, the Linux huevane-host");
+               "'desktop', 'pen' and 'touch' lines and the desktop's options are errors (a "
+               "--desktop-from report is read, not used); for those, the Linux huevane-host");
   // The windows' display is the screen's unless given.
   if (CLI::Option *display = app.get_option_no_throw("--display")) {
     std::string text = display->get_description();
@@ -132,6 +133,9 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
     std::cerr << "error: " << problem << "\n";
     return hvhost::kExitUsage;
   }
+  if (w.headless && config->machine)
+    std::cerr << "note: --desktop-from: the report was read; huevane-host.exe --headless has no "
+                 "simulated desktop to set up with it (the Linux huevane-host has)\n";
   // A script line that cannot be played here fails as a step that cannot
   // be played does, before anything runs.
   if (const hvhost::Action *line = w.headless ? first_desktop_line(config->actions) : nullptr) {

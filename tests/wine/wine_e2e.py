@@ -825,7 +825,7 @@ def case_module_errors(ctx):
         (["--repeat", "0"], "--repeat needs N, a whole number within 1..100000, not '0'"),
         (["--chart-at", "5,5"], "--chart-at places the chart that --chart shows: give --chart"),
         (["--headless", "--monitors", "100x100+0+0"], "huevane-host.exe --headless has no "
-                                                      "simulated desktop: --desktop, "),
+                                                      "simulated desktop: --desktop, --monitors"),
         (["--headless", "--screen-read-ms", "20"], "huevane-host.exe --headless has no "),
         (["--headless", "--no-compositor"], "huevane-host.exe --headless has no "),
     ]
