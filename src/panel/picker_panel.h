@@ -66,12 +66,12 @@ void picker_draw(PickerPanel *picker, int mode);
 
 // Where the notice goes: the strip under the RGB editor, left of the swatch.
 constexpr int kNoticeX = 4;
-constexpr int kNoticeY = 322;
+constexpr int kNoticeY = 326;
 constexpr int kNoticeWidth = 208;
-constexpr int kNoticeHeight = 16;
+constexpr int kNoticeHeight = 14;
 
 // The notice for an editor edit that is not taken.
-constexpr const char kEditBeyondNotice[] = "Not taken: a value is too large";
+constexpr const char kEditBeyondNotice[] = "Not taken: value too large";
 
 // Shows `text` (static; null clears) as the picker's notice, at once.
 void picker_show_notice(PickerPanel *picker, const char *text);

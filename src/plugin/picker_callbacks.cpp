@@ -57,11 +57,11 @@ static void copy_colour(const PickerPanel *picker) {
 // Why a paste was refused, as the picker's notice says it.
 static const char *refusal_text(ColorTextRead read) {
   switch (read) {
-    case ColorTextRead::kBeyondEditors: return "Not pasted: a value is too large";
+    case ColorTextRead::kBeyondEditors: return "Not pasted: value too large";
     case ColorTextRead::kNotAColour: break;
     case ColorTextRead::kOk: break;
   }
-  return "Not pasted: no colour in the text";
+  return "Not pasted: not a colour";
 }
 
 // The clipboard's text, when it reads as a colour, becomes the picker's;
