@@ -57,10 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (parse_color_text(reinterpret_cast<const char *>(data), size, &got) != ColorTextRead::kOk)
     return 0;
   if (size > kColorTextMaxBytes) fail("text over the limit accepted");
+  const ColorTriple rgb = {got.rgb[0], got.rgb[1], got.rgb[2]};
+  if (!saturation_fits(&rgb)) fail("a saturation the HSV editor cannot show");
   for (int i = 0; i < 3; ++i) {
     if (got.uses_floats) {
       if (!std::isfinite(got.channel[i])) fail("a float that is not finite");
-      if (got.rgb[i] != channel_from_float(got.channel[i])) fail("a channel not its float's");
+      if (got.rgb[i] != channel_from_float(got.channel[i]) && got.rgb[i] != 0)
+        fail("a channel not its float's");
       if (!channel_fits(got.channel[i]) && got.rgb[i] != 0 && got.rgb[i] != 255)
         fail("a channel beyond the editors not loaded as 0 or 255");
     } else if (got.rgb[i] < 0 || got.rgb[i] > 255) {

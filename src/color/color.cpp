@@ -124,6 +124,14 @@ int32_t channel_from_float(float channel) {
   return v > 0.0 ? 255 : 0;  // NaN compares false: 0
 }
 
+ColorTriple channels_from_floats(const float channel[3]) {
+  ColorTriple rgb = {channel_from_float(channel[0]), channel_from_float(channel[1]),
+                     channel_from_float(channel[2])};
+  if (!saturation_fits(&rgb))
+    rgb = {rgb.a < 0 ? 0 : rgb.a, rgb.b < 0 ? 0 : rgb.b, rgb.c < 0 ? 0 : rgb.c};
+  return rgb;
+}
+
 bool hsv_products_fit(const ColorTriple *hsv) {
   if (hsv->b == 0) return true;
   const double hf = ((hsv->a / 255.0) * 359.0) / 60.0;

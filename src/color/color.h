@@ -39,6 +39,10 @@ bool channel_fits(float channel);
 // Whether rgb_to_hsv gives this colour a saturation that fits an int (it
 // does not when every channel is negative and they lie far apart).
 bool saturation_fits(const ColorTriple *rgb);
+// Three host floats as the panel loads them: each by channel_from_float;
+// and when the saturation of those would not fit an int (all of them
+// negative, far apart), the negative ones as 0, the end they lie beyond.
+ColorTriple channels_from_floats(const float channel[3]);
 // Whether hsv_to_rgb gives this HSV channels that fit an int (it does not
 // for S or V far outside 0..255).
 bool hsv_products_fit(const ColorTriple *hsv);

@@ -173,6 +173,10 @@ ColorTextRead parse_color_text(const char *text, size_t size, ParsedColor *out) 
         *out = {0, {rgb[0], rgb[1], rgb[2]}, {0.0f, 0.0f, 0.0f}};
         return ColorTextRead::kOk;
       }
+    const ColorTriple loaded = channels_from_floats(p.channel);
+    p.rgb[0] = loaded.a;
+    p.rgb[1] = loaded.b;
+    p.rgb[2] = loaded.c;
     *out = p;
     return ColorTextRead::kOk;
   }

@@ -28,8 +28,8 @@ int picker_activate(int version, GlobalFunc *global, void *local, void *) {
   panel_set_int(g_panel_funcs, picker->panel, PAN_X, picker->panel_x);
   panel_set_int(g_panel_funcs, picker->panel, PAN_Y, picker->panel_y);
 
-  const ColorTriple rgb = {channel_from_float(request->red), channel_from_float(request->green),
-                           channel_from_float(request->blue)};
+  const float channels[3] = {request->red, request->green, request->blue};
+  const ColorTriple rgb = channels_from_floats(channels);
   picker->initial_rgb = rgb;
   picker->float_rgb = rgb;
   picker->request_rgb[0] = request->red;

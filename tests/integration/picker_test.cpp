@@ -147,6 +147,9 @@ TEST(Picker, LoadsByTruncationAndGivesBackWhatNobodyChanged) {
       // A channel no int editor can show loads as 0 or 255 and still comes
       // back bit for bit.
       {{1e30f, -3e20f, 0.5f}, {Action::ok()}, {255, 0, 127}, {1e30f, -3e20f, 0.5f}},
+      // All negative and far apart: no saturation fits the HSV editor, so
+      // the channels load as 0; they still come back as they went in.
+      {{-0.004f, -0.004f, -8e6f}, {Action::ok()}, {0, 0, 0}, {-0.004f, -0.004f, -8e6f}},
       {{0.5f, 1.0f, 0.0f},
        {with_ctrl(Action::key_press('v')), Action::ok()},
        {127, 255, 0},

@@ -446,6 +446,11 @@ TEST(ColorText, ParseTable) {
       {"#FF8000\n1.7 0.5 0.0\n", true, {433, 127, 0}, true, {1.7f, 0.5f, 0.0f}},
       // ... with channels beyond the editors taken as a request's are.
       {"#FF0000\n1.0e+30, 0.5, -3.0e+20", true, {255, 127, 0}, true, {1e30f, 0.5f, -3e20f}},
+      {"#000000\n-0.004, -0.004, -8000000.0",
+       true,
+       {0, 0, 0},
+       true,
+       {-0.004f, -0.004f, -8000000.0f}},
       // Refused.
       {"", false, {}, false, {}},
       {"#3366C", false, {}, false, {}},
