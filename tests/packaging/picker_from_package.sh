@@ -23,6 +23,6 @@ done
   echo "FAIL: minimal_picker.c does not build from the package" >&2
   exit 1
 }
-x86_64-w64-mingw32-objdump -p picker.p | grep -q '_mod_descrip' ||
-  { echo "FAIL: picker.p exports no _mod_descrip" >&2; exit 1; }
+exports=$(x86_64-w64-mingw32-objdump -p picker.p)
+[[ $exports == *_mod_descrip* ]] || { echo "FAIL: picker.p exports no _mod_descrip" >&2; exit 1; }
 echo "PASS: minimal_picker.c builds from the host package alone"
