@@ -15,13 +15,13 @@ namespace hvhost {
 std::optional<uint64_t> private_memory_bytes() {
 #ifdef _WIN32
   // K32GetProcessMemoryInfo is KERNEL32's own since Windows 7: no PSAPI.DLL.
-  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  // PagefileUsage is the process's commit charge, which Microsoft documents
+  // PrivateUsage to be the same as; Wine 8 fills only PagefileUsage.
+  PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
-  if (!K32GetProcessMemoryInfo(GetCurrentProcess(),
-                               reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&counters),
-                               sizeof counters))
+  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
     return std::nullopt;
-  return static_cast<uint64_t>(counters.PrivateUsage);
+  return static_cast<uint64_t>(counters.PagefileUsage);
 #else
   std::ifstream status("/proc/self/status");
   for (std::string line; std::getline(status, line);) {

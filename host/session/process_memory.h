@@ -9,8 +9,8 @@
 namespace hvhost {
 
 // Bytes of memory the process holds for itself alone: on Windows its
-// private commit (PrivateUsage), elsewhere its resident anonymous memory
-// (RssAnon). Nothing when the system does not say.
+// private commit (the commit charge, PagefileUsage, which is PrivateUsage),
+// elsewhere its resident anonymous memory (RssAnon). Nothing when the system does not say.
 std::optional<uint64_t> private_memory_bytes();
 
 // The growth, on average per request after the first, that repeated
