@@ -947,6 +947,15 @@ def case_plugin_failures(ctx):
                        "FakeDoubleDestroy", "--strict", expect=7, display=False)
         check("error: problem: panel.destroy: unknown panel handle" in run.err,
               "stderr: %r" % run.err)
+        # Memory kept by every request (the commit charge, as Windows counts
+        # it), and a served request answered with 42, named before its result.
+        run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeLeak",
+                       "--script", script, "--strict", "--repeat", "3", expect=7, display=False)
+        check(re.search(r"error: problem: the process's private memory grew by 1[6-9]\.\d MiB a "
+                        r"request on average over 3 requests", run.err), "stderr: %r" % run.err)
+        run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeReturns42",
+                       "--script", script, "--strict", expect=7, display=False)
+        check("activation returned 42, not 0 (AFUNC_OK)" in run.err, "stderr: %r" % run.err)
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeSegfault",
                        "--script", script, expect=5, display=False)
         # The faulting instruction named as the module and its offset (and
