@@ -24,8 +24,21 @@ static volatile unsigned limit_s;
 
 typedef struct {
   unsigned long rva;
-  char name[64];
+  char name[128];
 } Function;
+
+/* The C++ runtime's demangler (libsupc++), for C++ modules' names. */
+char *__cxa_demangle(const char *mangled, char *out, size_t *length, int *status);
+
+/* The name as C++ writes it, "(anonymous namespace)::misbehave()", when it
+   is a mangled one; cut to the buffer. */
+static void demangle(char *name, size_t size) {
+  if (strncmp(name, "_Z", 2) != 0) return;
+  int status = -1;
+  char *plain = __cxa_demangle(name, NULL, NULL, &status);
+  if (status == 0 && plain) snprintf(name, size, "%s", plain);
+  free(plain);
+}
 
 static struct {
   char name[64];
@@ -83,6 +96,7 @@ static void read_functions(FILE *f) {
                !fgets(fn->name, sizeof fn->name, f))
         fn->name[0] = '\0';
       fn->rva = header.VirtualAddress + value;
+      demangle(fn->name, sizeof fn->name);
       if (fn->name[0]) ++module.count;
     }
     i += raw[17]; /* auxiliary records */
@@ -123,7 +137,7 @@ static LONG WINAPI crashed(EXCEPTION_POINTERS *e) {
                      : code == EXCEPTION_INT_DIVIDE_BY_ZERO  ? "a division by zero"
                      : code == EXCEPTION_ILLEGAL_INSTRUCTION ? "an illegal instruction"
                                                              : "exception";
-  char place[160];
+  char place[224];
   describe((uintptr_t)e->ExceptionRecord->ExceptionAddress, place, sizeof place);
   fprintf(stderr, "sdk_host: FAIL: the plug-in crashed: %s (0x%08lX)%s, %s\n", what,
           (unsigned long)code, place, sdk_phase);

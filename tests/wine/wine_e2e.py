@@ -886,7 +886,7 @@ def case_sdk_host(ctx):
     fake = ctx.module_dir / "wine_fake_picker.p"
     run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault", fake, expect=1)
     check(re.search(r"sdk_host: FAIL: the plug-in crashed: an access violation \(0xC0000005\) "
-                    r"at wine_fake_picker\.p\+0x[0-9a-f]+ \(in [^)]*misbehave[^)]*\), "
+                    r"at wine_fake_picker\.p\+0x[0-9a-f]+ \(in \(anonymous namespace\)::misbehave\(\)\), "
                     r"in request 1\n$", run.err), "stderr: %r" % run.err)
     # A hang ends at --timeout; a request pointer kept into the next request
     # meets its poisoned record.
