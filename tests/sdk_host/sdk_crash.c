@@ -71,7 +71,7 @@ static void read_functions(FILE *f) {
                                  nt.FileHeader.SizeOfOptionalHeader;
   const unsigned long symbols = nt.FileHeader.PointerToSymbolTable;
   const unsigned long count = nt.FileHeader.NumberOfSymbols;
-  if (symbols == 0 || count == 0 || count > 200000) return; /* a few MiB at most */
+  if (symbols == 0 || count == 0 || count > 200000) return; /* 27 MB of names at most */
   module.functions = calloc(count, sizeof *module.functions);
   if (!module.functions) return;
   for (unsigned long i = 0; i < count; ++i) {
