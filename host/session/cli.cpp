@@ -20,6 +20,7 @@
 #include "input/script_grammar.h"
 #include "model/host.h"
 #include "session/module.h"
+#include "session/process_memory.h"
 
 namespace hvhost {
 
@@ -213,7 +214,11 @@ std::string parse_number_option(const std::string &option, const std::string &va
   return {};
 }
 
-void add_common_options(CLI::App &app, CommonOptions *o, const std::string &timeout_help) {
+namespace {
+
+// --help's layout, --version and the footer: the script grammar and the
+// exit codes.
+void add_help(CLI::App &app) {
   app.formatter(std::make_shared<HelpFormatter>());
   app.set_help_flag("-h,--help", "print this help and exit");
   app.set_version_flag("--version", std::string("huevane-host ") + HUEVANE_VERSION,
@@ -221,8 +226,11 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
   app.footer(std::string("\n") + script_grammar() + "\n" + exit_code_text() +
              "\nThe host's manual, docs/host.md in Huevane's sources, has the same, with\n"
              "examples and the --trace file's format.");
+}
+
+// The module and the request: what is loaded and what it is asked.
+void add_request_options(CLI::App &app, CommonOptions *o) {
   o->module_path = (std::filesystem::path(executable_directory()) / module_file_name()).string();
-  const std::string max_side = std::to_string(kMaxDisplaySize);
   app.add_option("--module", o->module_path,
                  "the plug-in module (default: " + module_file_name() + " beside this program)")
       ->type_name("FILE");
@@ -245,10 +253,10 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "then 4, stepping down while the answer is 1, as the host does)")
       ->type_name("N")
       ->check(CLI::Range(1, 1000));
-  app.add_option(
-         "--display", o->display,
-         "the display size the plug-in is told, each side 1.." + max_side + " (default: 1920x1080)")
-      ->type_name("WxH");
+}
+
+// The run: the script, its outputs and how the plug-in is held to account.
+void add_run_options(CLI::App &app, CommonOptions *o, const std::string &timeout_help) {
   app.add_option("--script", o->script_path,
                  "the user's actions (SCRIPT below); without one the panel is cancelled at once")
       ->type_name("FILE");
@@ -259,22 +267,36 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
                  "every call between host and plug-in, a line each as it happens, then the "
                  "counts and problems (format in docs/host.md)")
       ->type_name("FILE");
-  app.add_option("--desktop", o->wallpaper_path,
-                 "a PNG as the simulated desktop's wallpaper (default: a test pattern), at most " +
-                     max_side + " pixels a side and 67108864 in all")
-      ->type_name("FILE");
   app.add_option("--timeout", o->timeout, timeout_help)->type_name("SECONDS");
   app.add_option("--clipboard", o->clipboard,
                  "put TEXT on the clipboard before the request (Ctrl+V pastes it); after the "
                  "result a line `clipboard TEXT` shows the clipboard when it has changed")
       ->type_name("TEXT");
   app.add_flag("--strict", o->strict,
-               "a misuse of the host's interface that the host notices fails the run (exit 7); "
-               "without it each is a note on stderr");
+               "a misuse of the host's interface that the host notices fails the run (exit 7), "
+               "named on stderr before the request's result line: a served request answered "
+               "with other than 0 (AFUNC_OK), memory kept from request to request (with "
+               "--repeat), and more; without it each is a note on stderr");
   app.add_option("--repeat", o->repeat,
                  "colour requests to run one after another, 1.." + std::to_string(kMaxRepeat) +
-                     ", the script going on from one to the next (default: 1)")
+                     ", the script going on from one to the next; headless, the process's private "
+                     "memory is measured after each, and growth beyond " +
+                     std::to_string(kLeakLimitPerRequest >> 20) +
+                     " MiB a request on average after the first is a problem (default: 1)")
       ->type_name("N");
+}
+
+// The simulated desktop and the system under it.
+void add_desktop_options(CLI::App &app, CommonOptions *o) {
+  const std::string max_side = std::to_string(kMaxDisplaySize);
+  app.add_option(
+         "--display", o->display,
+         "the display size the plug-in is told, each side 1.." + max_side + " (default: 1920x1080)")
+      ->type_name("WxH");
+  app.add_option("--desktop", o->wallpaper_path,
+                 "a PNG as the simulated desktop's wallpaper (default: a test pattern), at most " +
+                     max_side + " pixels a side and 67108864 in all")
+      ->type_name("FILE");
   app.add_option("--monitors", o->monitors,
                  "the simulated desktop's monitors WxH+X+Y[@SCALE],... (scale in percent, "
                  "100..500): the primary first at +0+0 (its size is the display's), positions "
@@ -324,6 +346,15 @@ void add_common_options(CLI::App &app, CommonOptions *o, const std::string &time
       ->excludes("--hook-timeout-ms")
       ->excludes("--capture-exclusion")
       ->excludes("--no-compositor");
+}
+
+}  // namespace
+
+void add_common_options(CLI::App &app, CommonOptions *o, const std::string &timeout_help) {
+  add_help(app);
+  add_request_options(app, o);
+  add_run_options(app, o, timeout_help);
+  add_desktop_options(app, o);
 }
 
 namespace {

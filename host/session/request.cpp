@@ -215,18 +215,32 @@ ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &ask
   OpenRequest open(&sink);
   request.data = asked.hot_callback ? const_cast<void *>(g_open_token) : nullptr;
   request.hotFunc = asked.hot_callback ? &hot_callback : nullptr;
+  // An attempt served the request when it opened a panel or wrote the
+  // request's result, whatever it answered.
+  const auto attempt = [&](int version) {
+    Host *host = Host::current();
+    const uint64_t opens = host ? host->trace().count(Op::kPanelOpen) : 0;
+    const int result_before = request.result;
+    outcome.status = activate_traced(server, version, &record);
+    outcome.attempts.push_back({version, outcome.status});
+    outcome.served =
+        request.result != result_before || (host && host->trace().count(Op::kPanelOpen) != opens);
+  };
   if (!server.activate) {
     outcome.status = AFUNC_BADVERSION;
   } else if (asked.version != 0) {
-    outcome.status = activate_traced(server, asked.version, &record);
-    outcome.attempts.push_back({asked.version, outcome.status});
+    attempt(asked.version);
   } else {
     for (int version : kOfferedVersions) {
-      outcome.status = activate_traced(server, version, &record);
-      outcome.attempts.push_back({version, outcome.status});
+      attempt(version);
       if (outcome.status != AFUNC_BADVERSION) break;
     }
   }
+  if (outcome.served && outcome.status != AFUNC_OK)
+    note_problem("the plug-in served the request (result " + std::to_string(request.result) +
+                 ") but its activation returned " + std::to_string(outcome.status) +
+                 ", not 0 (AFUNC_OK): a host takes any other answer as not served and may "
+                 "show its own requester");
   // Our hosts lay out the request as version 4's (and version 6's colour
   // space after it); a picker served at another version reads a record
   // they cannot vouch for.

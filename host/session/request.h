@@ -49,9 +49,10 @@ struct HotColor {
 };
 
 struct ColorOutcome {
-  int status = 0;                               // what the last activate returned
-  std::vector<ActivationAttempt> attempts;      // every version offered, in order
-  int result = 0;                               // the request's result field
+  int status = 0;                           // what the last activate returned
+  bool served = false;                      // the last activate opened a panel or wrote the result
+  std::vector<ActivationAttempt> attempts;  // every version offered, in order
+  int result = 0;                           // the request's result field
   float red = 0.0f, green = 0.0f, blue = 0.0f;  // the request's colour afterwards
   std::vector<HotColor> hot;                    // every hot callback, in order (with keep_hot)
 };
@@ -82,7 +83,8 @@ class PluginException : public std::runtime_error {
 // and passes nothing on, and a write to it is a problem at the next request
 // or at check_ended_requests(). Each hot callback is in the trace ("hot R G
 // B", with its data pointer). A request served at a class version other
-// than 4 is a problem.
+// than 4 is a problem, and so is one served (a panel opened or the result
+// written) whose activation did not answer AFUNC_OK.
 ColorOutcome run_color_request(const ServerRecord &server, const AskedColor &asked,
                                const HotObserver &on_hot = {});
 

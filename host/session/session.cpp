@@ -140,10 +140,14 @@ ColorOutcome Session::request(InputDriver &input) {
 
 void Session::report(const ColorOutcome &outcome, const std::string &input_error) {
   if (!input_error.empty() || host_->aborted()) return;
+  // Under --strict what the request did wrong is named before its result,
+  // so that a reader of the result line has seen why the run fails.
+  if (config_.strict) list_problems("error: problem: ");
   out_ << format_result(outcome) << std::endl;
   if (const std::optional<std::string> now = clipboard_text(); now && now != clipboard_before_)
     out_ << "clipboard " << escaped_text(*now, kClipboardShownBytes) << std::endl;
-  if (outcome.status != 0)
+  // A request served with another answer is a problem (run_color_request).
+  if (outcome.status != 0 && !outcome.served)
     err_ << "note: the plug-in's activation returned " << outcome.status << "\n";
 }
 
@@ -192,16 +196,19 @@ int Session::finish(const std::string &input_error, size_t actions_left) {
   const uint64_t problems = host_->trace().problem_count();
   if (problems > 0) {
     list_problems(config_.strict ? "error: problem: " : "note: problem: ");
+    const CallTrace &trace = host_->trace();
+    if (trace.problem_count() > trace.problems().size())
+      err_ << (config_.strict ? "error: problem: " : "note: problem: ") << "... and "
+           << trace.problem_count() - trace.problems().size() << " more\n";
     if (config_.strict && code == kExitOk) code = kExitProblems;
   }
   return code;
 }
 
 void Session::list_problems(const char *prefix) {
-  const CallTrace &trace = host_->trace();
-  for (const std::string &p : trace.problems()) err_ << prefix << p << "\n";
-  if (trace.problem_count() > trace.problems().size())
-    err_ << prefix << "... and " << trace.problem_count() - trace.problems().size() << " more\n";
+  const std::vector<std::string> &problems = host_->trace().problems();
+  for (; listed_problems_ < problems.size(); ++listed_problems_)
+    err_ << prefix << problems[listed_problems_] << "\n";
 }
 
 }  // namespace hvhost

@@ -146,7 +146,8 @@ class Session {
   ColorOutcome request(InputDriver &input);
   // Prints the result line, then "clipboard TEXT" (escaped) when the
   // clipboard holds other text than before the request, and a note when
-  // the activation returned nonzero; a failed run (input_error set, or an
+  // the activation returned nonzero for a request it did not serve; with
+  // --strict the problems noticed so far come first (on err); a failed run (input_error set, or an
   // action that failed) prints no result.
   void report(const ColorOutcome &outcome, const std::string &input_error = {});
   // Ends the run: calls the module's shutdown as a host does when it
@@ -164,7 +165,8 @@ class Session {
 
   bool snapshot(const Panel &panel, const std::string &name, std::string *error);
 
-  // Lists the host's problems on err, each prefixed by `prefix`.
+  // Lists the host's problems not listed yet on err, each prefixed by
+  // `prefix`.
   void list_problems(const char *prefix);
 
   const SessionConfig &config_;
@@ -175,6 +177,7 @@ class Session {
   const ServerRecord *server_ = nullptr;
   std::unique_ptr<Host> host_;
   std::optional<std::string> clipboard_before_;
+  size_t listed_problems_ = 0;  // of the trace's problems, those on err already
   TraceFile trace_file_;
   std::unique_ptr<DesktopInput> desktop_;  // the simulated desktop, elsewhere than Windows
 };

@@ -960,18 +960,18 @@ INSTANTIATE_TEST_SUITE_P(
         PluginFailure{"FakeHotLate",
                       {"--strict", "--repeat", "2"},
                       hvhost::kExitProblems,
-                      "note: the script ended with a panel still open: the host cancelled it\n"
                       "error: problem: hot callback outside an open request (0.5 0.5 0.5): "
-                      "ignored\n",
+                      "ignored\n"
+                      "note: the script ended with a panel still open: the host cancelled it\n",
                       "problem hot callback outside an open request (0.5 0.5 0.5): ignored"},
         // A pointer to the first request's record, kept into the second: the
         // record is the first's alone and poisoned once it ended.
         PluginFailure{"FakeKeptRequest",
                       {"--strict", "--repeat", "2"},
                       hvhost::kExitProblems,
-                      "note: the script ended with a panel still open: the host cancelled it\n"
                       "error: problem: hot callback through the record of an ended request "
                       "(0.75 0.75 0.75): ignored\n"
+                      "note: the script ended with a panel still open: the host cancelled it\n"
                       "error: problem: the record of an ended request was written after the "
                       "request (a kept request pointer)\n",
                       "problem the record of an ended request was written after the request (a "
@@ -1129,5 +1129,89 @@ TEST(HostCommand, LeftOverActionsAreAProblem) {
   EXPECT_NE(repeated.out.find("hot 0.00392156886 0.00784313772 0.0117647061\n"), std::string::npos)
       << repeated.out;
 }
+
+// What a CI script reads of a run, stdout and stderr in the one stream in
+// the order written: an activation that served the request but did not
+// answer AFUNC_OK, and memory kept from request to request.
+struct StreamCase {
+  std::string server;
+  std::vector<std::string> options;
+  int exit_code;
+  std::string output;  // a regular expression for the whole merged stream
+};
+
+void PrintTo(const StreamCase &c, std::ostream *os) {
+  *os << c.server;
+  for (const std::string &o : c.options) *os << " " << o;
+}
+
+class HostCommandStreams : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(HostCommandStreams, NameWhatWentWrongWhereACiScriptReadsIt) {
+  const StreamCase &c = GetParam();
+  std::vector<std::string> args = {"--module", hvtest::test_module_path("fake_picker"),
+                                   "--server", c.server,
+                                   "--script", write_script("cli_stream.txt", "press 5 6\nok\n")};
+  args.insert(args.end(), c.options.begin(), c.options.end());
+  hvtest::ProcessOptions merged;
+  merged.merge_err = true;
+  const ProcessResult r = host(args, merged);
+  EXPECT_EQ(r.exit_code, c.exit_code) << r.out;
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(c.output))) << r.out;
+}
+
+const std::string kServedHot = "hot 0 0 0\nhot 0.0196078438 0.0235294122 0\n";
+const std::string kServedResult = "result 1 0.0196078438 0.0235294122 0\n";
+std::string served_but(const std::string &code) {
+  return "problem: the plug-in served the request \\(result 1\\) but its activation returned " +
+         code +
+         ", not 0 \\(AFUNC_OK\\): a host takes any other answer as not served and may "
+         "show its own requester\n";
+}
+const std::string kLeak =
+    "error: problem: the process's private memory grew by 1[6-9]\\.[0-9] MiB a request on "
+    "average over 3 requests \\(from [0-9.]+ MiB after the first to [0-9.]+ MiB after the "
+    "last\\), more than the 4\\.0 MiB allowed: the plug-in keeps what it allocates\n";
+const std::string kCancelled =
+    "note: the script ended with a panel still open: the host cancelled it\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    HostCommand, HostCommandStreams,
+    ::testing::Values(
+        // Under --strict the problem comes before the result line.
+        StreamCase{"FakeReturns42",
+                   {"--strict"},
+                   hvhost::kExitProblems,
+                   kServedHot + "error: " + served_but("42") + kServedResult},
+        StreamCase{"FakeReturnsMinus1",
+                   {"--strict"},
+                   hvhost::kExitProblems,
+                   kServedHot + "error: " + served_but("-1") + kServedResult},
+        StreamCase{"FakeReturns2",
+                   {"--strict"},
+                   hvhost::kExitProblems,
+                   kServedHot + "error: " + served_but("2") + kServedResult},
+        // 1 (AFUNC_BADVERSION) after serving version 4: the last offered.
+        StreamCase{"FakeReturns1",
+                   {"--strict"},
+                   hvhost::kExitProblems,
+                   kServedHot + "error: " + served_but("1") + kServedResult},
+        // Without it, a note at the end; the run passes.
+        StreamCase{"FakeReturns42",
+                   {},
+                   hvhost::kExitOk,
+                   kServedHot + kServedResult + "note: " + served_but("42")},
+        // Memory kept by every request: 16 MiB each, over the limit.
+        StreamCase{
+            "FakeLeak",
+            {"--strict", "--repeat", "3"},
+            hvhost::kExitProblems,
+            kServedHot + kServedResult + "(hot 0 0 0\nresult 0 0 0 0\n){2}" + kCancelled + kLeak},
+        StreamCase{"Fake",
+                   {"--strict", "--repeat", "3"},
+                   hvhost::kExitOk,
+                   kServedHot + kServedResult + "(hot 0 0 0\nresult 0 0 0 0\n){2}" + kCancelled},
+        // One request: nothing to compare.
+        StreamCase{"FakeLeak", {"--strict"}, hvhost::kExitOk, kServedHot + kServedResult}));
 
 }  // namespace

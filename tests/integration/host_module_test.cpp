@@ -58,7 +58,9 @@ TEST(ModuleLoading, ErrorsSayWhatIsWrongWithTheFile) {
                 "ColorPicker 'FakeHang', ColorPicker 'FakeDoubleDestroy', ColorPicker "
                 "'FakeHotAfterClose', ColorPicker 'FakeHotLate', ColorPicker "
                 "'FakeHotInShutdown', ColorPicker 'FakeKeptRequest', ColorPicker "
-                "'FakeAnyVersion', ColorPicker 'FakeNoSize', ColorPicker 'FakeOutside')");
+                "'FakeAnyVersion', ColorPicker 'FakeNoSize', ColorPicker 'FakeOutside', "
+                "ColorPicker 'FakeReturns1', ColorPicker 'FakeReturns2', ColorPicker "
+                "'FakeReturns42', ColorPicker 'FakeReturnsMinus1', ColorPicker 'FakeLeak')");
   EXPECT_EQ(load_error(picker), "loaded");
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "input/script.h"
 #include "model/chrome.h"
@@ -59,5 +60,52 @@ TEST(HostWithPlugin, DemoScriptTakesAPictureOfThePicker) {
   EXPECT_EQ(layout.client.w, 304);
   EXPECT_EQ(s.trace().problems(), std::vector<std::string>{});
 }
+
+// Whether an activation served its request (a panel opened or the result
+// written), and a served request answered with other than AFUNC_OK is a
+// problem; a refusal is not, whatever it answers.
+struct Answer {
+  const char *module;  // a test module, or null for Huevane
+  const char *server;
+  int version;  // the class version offered; 0: 6, 5, 4 in turn
+  bool ok;      // the user's OK, else Cancel
+  bool served;
+  int status;
+  size_t problems;
+};
+
+void PrintTo(const Answer &a, std::ostream *os) { *os << a.server << " " << a.version; }
+
+class HostActivationAnswers : public ::testing::TestWithParam<Answer> {};
+
+TEST_P(HostActivationAnswers, AServedRequestAnswersAfuncOk) {
+  const Answer &a = GetParam();
+  PluginSession s(a.module ? hvtest::test_module_path(a.module) : hvtest::plugin_module_path(),
+                  a.server);
+  hvhost::AskedColor asked;
+  asked.version = a.version;
+  const hvhost::ColorOutcome out = s.request({a.ok ? Action::ok() : Action::cancel()}, asked);
+  EXPECT_EQ(out.served, a.served);
+  EXPECT_EQ(out.status, a.status);
+  ASSERT_EQ(s.trace().problems().size(), a.problems)
+      << testing::PrintToString(s.trace().problems());
+  if (a.problems > 0) {
+    EXPECT_NE(s.trace().problems()[0].find("activation returned " + std::to_string(a.status)),
+              std::string::npos)
+        << s.trace().problems()[0];
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostWithPlugin, HostActivationAnswers,
+    ::testing::Values(Answer{nullptr, "Huevane", 0, true, true, AFUNC_OK, 0},
+                      // Cancelled: the result stays 0, the panel opened.
+                      Answer{"fake_picker", "Fake", 0, false, true, AFUNC_OK, 0},
+                      Answer{"fake_picker", "FakeReturns42", 0, false, true, 42, 1},
+                      Answer{"fake_picker", "FakeReturnsMinus1", 0, true, true, -1, 1},
+                      Answer{"fake_picker", "FakeReturns1", 0, true, true, AFUNC_BADVERSION, 1},
+                      // Refusals: nothing served, no problem.
+                      Answer{"fake_picker", "FakeReturns1", 6, true, false, AFUNC_BADVERSION, 0},
+                      Answer{nullptr, "Huevane", 5, true, false, AFUNC_BADVERSION, 0}));
 
 }  // namespace

@@ -2,7 +2,8 @@
    published interface (sdk_abi.h), to show that a module runs in a host that
    shares no header with it.
 
-     sdk_host [--basic] [--server NAME] [--class-version N] MODULE
+     sdk_host [--basic] [--server NAME] [--class-version N] [--timeout SECONDS]
+              MODULE
 
    It loads MODULE, checks its descriptor, finds the ColorPicker server and
    makes two colour requests; its blocking `open` plays the user's part by
@@ -25,7 +26,16 @@
 
    A crash in the module (a fatal signal, or on Windows an exception nobody
    caught) is a failure too: "sdk_host: FAIL: the plug-in crashed: ..." and
-   exit status 1.
+   exit status 1, on Windows with the faulting module, offset and function;
+   so is a step (the startup, a request, the shutdown) that takes longer
+   than --timeout (1..3600 s, default 30, the windowed reference host's).
+   Each request's record is its own and is poisoned once the request ends:
+   a hot callback through it or a write to it (a kept request pointer) is a
+   failure. Lines go out unbuffered, in order on one pipe.
+
+   It prints what it saw (the descriptor, the servers, each activation and
+   each request's outcome), a FAIL line on stderr for each failed check, and
+   last "sdk_host: all checks passed" or "sdk_host: N check(s) failed".
 
    Each activation offers the class versions as the host does: 6, then 5,
    then 4, the next one only when the answer is 1 (wrong version), each
@@ -47,6 +57,7 @@
 #include <unistd.h>
 #endif
 
+#include "sdk_crash.h"
 #include "sdk_services.h"
 
 #define MAX_HOT 256
@@ -55,6 +66,7 @@
 static struct {
   int basic;
   int pinned_version;              /* --class-version, or 0 */
+  unsigned timeout_s;              /* --timeout: the most one step may take */
   const LWColorPickLocal *request; /* the request being served */
   float hot[MAX_HOT][3];
   int hot_count;
@@ -63,13 +75,17 @@ static struct {
   float asked[3]; /* the colour the request being served came with */
 } S;
 
-static char hot_data; /* the request's hot data: its address */
-
-/* What the host is doing, for the crash line: a string constant. */
-static const char *volatile phase = "loading the module";
+/* Each request's record and hot data are its own (the stack could give
+   both requests one address): a pointer kept from the first is not the
+   second's. Once a request has ended its record is poisoned (ended_record):
+   a hot callback through it, or a write to it, is a failure. */
+static LWColorPickLocal6 records[2];
+static char hot_tokens[2];
+static const char *hot_data; /* the open request's hot data */
 
 static void hot_callback(void *data, float r, float g, float b) {
-  if (data != &hot_data) sdk_fail("hot callback: data %p, not the request's %p", data, &hot_data);
+  if (!hot_data || data != hot_data)
+    sdk_fail("hot callback: data %p, not the open request's %p", data, (const void *)hot_data);
   if (S.hot_count < MAX_HOT) {
     S.hot[S.hot_count][0] = r, S.hot[S.hot_count][1] = g, S.hot[S.hot_count][2] = b;
   }
@@ -383,20 +399,64 @@ static int offer_versions(ActivateFunc *activate, LWColorPickLocal6 *q, int *ver
   return status;
 }
 
+/* ---- Ended requests' records --------------------------------------------------- */
+
+static const char ended_text[] = "(the record of an ended request)";
+static char ended_token;
+static int ended[2]; /* whether records[i] has ended (and holds the poison) */
+
+static void ended_hot_callback(void *data, float r, float g, float b) {
+  (void)data;
+  sdk_fail("hot callback through the record of an ended request (%.9g %.9g %.9g)", r, g, b);
+}
+
+/* The poisoned image, padding included, that every ended record holds. */
+static const LWColorPickLocal6 *poison(void) {
+  static LWColorPickLocal6 image;
+  static int made;
+  if (!made) {
+    memset(&image, 0, sizeof image);
+    image.v4.result = -1;
+    image.v4.title = ended_text;
+    image.v4.red = image.v4.green = image.v4.blue = NAN;
+    image.v4.data = &ended_token;
+    image.v4.hotFunc = ended_hot_callback;
+    image.colorSpace = ended_text;
+    made = 1;
+  }
+  return &image;
+}
+
+/* A failure, once, for each ended record that no longer holds its poison. */
+static void check_ended_records(void) {
+  for (int i = 0; i < 2; ++i) {
+    if (!ended[i] || memcmp(&records[i], poison(), sizeof records[i]) == 0) continue;
+    sdk_fail("the record of request %d was written after it ended (a kept request pointer)", i + 1);
+    memcpy(&records[i], poison(), sizeof records[i]);
+  }
+}
+
 static void request(ActivateFunc *activate, int number, const char *title, float r, float g,
                     float b, SdkOpenScript *script, int accept, int er, int eg, int eb) {
-  LWColorPickLocal6 q6 = {{-1, title, r, g, b, &hot_data, hot_callback}, "sRGB"};
-  LWColorPickLocal q = q6.v4; /* what is checked: the record the plug-in saw */
-  S.request = &q6.v4;
+  LWColorPickLocal6 *record = &records[number - 1];
+  hot_data = &hot_tokens[number - 1];
+  const LWColorPickLocal6 asked = {{-1, title, r, g, b, (void *)hot_data, hot_callback}, "sRGB"};
+  *record = asked;
+  LWColorPickLocal q = record->v4; /* what is checked: the record the plug-in saw */
+  S.request = &record->v4;
   S.asked[0] = r, S.asked[1] = g, S.asked[2] = b;
   S.hot_count = 0;
   S.hot_at_open = -1;
   sdk_set_open_script(script);
   const int failed_before = sdk_failures();
   int version = 0;
-  const int status = offer_versions(activate, &q6, &version);
-  q = q6.v4;
+  const int status = offer_versions(activate, record, &version);
+  q = record->v4;
   sdk_set_open_script(NULL);
+  hot_data = NULL;
+  memcpy(record, poison(), sizeof *record);
+  ended[number - 1] = 1;
+  check_ended_records();
   if (status != 0)
     sdk_fatal("request %d: the activation returned %d, not 0 (served)", number, status);
   if (!S.basic && version != SDK_COLORPICK_VERSION)
@@ -428,7 +488,8 @@ static void request(ActivateFunc *activate, int number, const char *title, float
 
 /* Activations the plug-in must refuse without touching the request. */
 static void refusals(ActivateFunc *activate) {
-  LWColorPickLocal q = {-1, "Refused", 0.25f, 0.5f, 0.75f, &hot_data, hot_callback};
+  static char refused_token;
+  LWColorPickLocal q = {-1, "Refused", 0.25f, 0.5f, 0.75f, &refused_token, hot_callback};
   S.hot_count = 0;
   const int wrong_version = activate(SDK_COLORPICK_VERSION + 1, sdk_global, &q, NULL);
   if (wrong_version == 0) sdk_fail("class version %d was served", SDK_COLORPICK_VERSION + 1);
@@ -445,58 +506,6 @@ static void refusals(ActivateFunc *activate) {
 
 /* ---- The module ------------------------------------------------------------------- */
 
-/* A crash in the plug-in ends the run with a FAIL line naming what the host
-   was doing, not in a debugger or a bare core dump. */
-#ifdef _WIN32
-static LONG WINAPI crashed(EXCEPTION_POINTERS *e) {
-  fprintf(stderr, "sdk_host: FAIL: the plug-in crashed: exception 0x%08lx at %p, %s\n",
-          (unsigned long)e->ExceptionRecord->ExceptionCode, e->ExceptionRecord->ExceptionAddress,
-          phase);
-  fflush(stderr);
-  ExitProcess(1);
-}
-static void watch_crashes(void) { SetUnhandledExceptionFilter(crashed); }
-#else
-/* Only write and _exit: the plug-in may have stopped anywhere. */
-static void put(const char *text) {
-  size_t n = strlen(text);
-  while (n > 0) {
-    const ssize_t done = write(2, text, n);
-    if (done <= 0) return;
-    text += done, n -= (size_t)done;
-  }
-}
-static void crashed(int sig) {
-  put("sdk_host: FAIL: the plug-in crashed: ");
-  put(sig == SIGSEGV   ? "SIGSEGV"
-      : sig == SIGBUS  ? "SIGBUS"
-      : sig == SIGILL  ? "SIGILL"
-      : sig == SIGFPE  ? "SIGFPE"
-      : sig == SIGABRT ? "SIGABRT"
-                       : "a fatal signal");
-  put(", ");
-  put(phase);
-  put("\n");
-  _exit(1);
-}
-static void watch_crashes(void) {
-  /* Its own stack, so that a stack overflow is reported too. */
-  static char stack[64 * 1024];
-  stack_t st;
-  memset(&st, 0, sizeof st);
-  st.ss_sp = stack;
-  st.ss_size = sizeof stack;
-  sigaltstack(&st, NULL);
-  struct sigaction action;
-  memset(&action, 0, sizeof action);
-  action.sa_handler = crashed;
-  action.sa_flags = SA_ONSTACK | SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  const int fatal[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT};
-  for (size_t i = 0; i < sizeof fatal / sizeof fatal[0]; ++i) sigaction(fatal[i], &action, NULL);
-}
-#endif
-
 static const ModuleDescriptor *load_module(const char *path) {
   void *symbol;
 #ifdef _WIN32
@@ -512,6 +521,7 @@ static const ModuleDescriptor *load_module(const char *path) {
   /* The module stays loaded: a plug-in may keep what it allocated for the
      life of the process. */
   if (!symbol) sdk_fatal("%s exports no _mod_descrip", path);
+  sdk_watch_module(path, library);
   return symbol;
 }
 
@@ -540,46 +550,74 @@ static const ServerRecord *find_server(const ModuleDescriptor *d, const char *na
   return found;
 }
 
-int main(int argc, char **argv) {
-  const char *server = NULL, *path = NULL;
+/* The host is now doing `what`: the FAIL line of a crash or a timeout names
+   it, and the plug-in has the time limit anew. */
+static void enter(const char *what) {
+  sdk_phase = what;
+  sdk_limit_time(S.timeout_s);
+}
+
+/* The options into S; the module's path, or null for a usage error. */
+static const char *parse_options(int argc, char **argv, const char **server) {
+  const char *path = NULL;
+  S.timeout_s = SDK_DEFAULT_TIMEOUT_S;
   for (int i = 1; i < argc; ++i) {
+    char *end = NULL;
     if (strcmp(argv[i], "--basic") == 0)
       S.basic = 1;
     else if (strcmp(argv[i], "--server") == 0 && i + 1 < argc)
-      server = argv[++i];
+      *server = argv[++i];
     else if (strcmp(argv[i], "--class-version") == 0 && i + 1 < argc) {
       S.pinned_version = atoi(argv[++i]);
-      if (S.pinned_version <= 0) path = NULL, i = argc; /* usage */
+      if (S.pinned_version <= 0) return NULL;
+    } else if (strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+      const long seconds = strtol(argv[++i], &end, 10);
+      if (*end || seconds < 1 || seconds > 3600) return NULL;
+      S.timeout_s = (unsigned)seconds;
     } else if (argv[i][0] != '-' && !path)
       path = argv[i];
     else
-      path = NULL, i = argc;
+      return NULL;
   }
+  return path;
+}
+
+int main(int argc, char **argv) {
+  /* Each line goes out as it is written, so that stdout and stderr keep
+     their order in one pipe. */
+  setvbuf(stdout, NULL, _IONBF, 0);
+  setvbuf(stderr, NULL, _IONBF, 0);
+  const char *server = NULL;
+  const char *path = parse_options(argc, argv, &server);
   if (!path) {
-    fprintf(stderr, "usage: sdk_host [--basic] [--server NAME] [--class-version N] MODULE\n");
+    fprintf(stderr,
+            "usage: sdk_host [--basic] [--server NAME] [--class-version N] [--timeout SECONDS] "
+            "MODULE\n");
     return 2;
   }
-  setvbuf(stdout, NULL, _IONBF, 0);
-  watch_crashes();
+  sdk_watch_crashes();
+  enter("loading the module");
   const ModuleDescriptor *d = load_module(path);
   const ServerRecord *s = find_server(d, server);
-  phase = "in the module's startup";
+  enter("in the module's startup");
   void *token = d->startup ? d->startup() : NULL;
   if (d->startup && !token) sdk_fatal("the module's startup returned null");
 
-  phase = "while it refused a request";
+  enter("while it refused a request");
   refusals(s->activate);
-  phase = "in request 1";
+  enter("in request 1");
   request(s->activate, 1, "Diffuse", 0.8f, 0.5f, 0.3f, accept_script, 1, 30, 200, 90);
   const char *needed[2] = {"LWPanelServices", "RasterServices"};
   for (int i = 0; i < (S.basic ? 1 : 2); ++i)
     if (!sdk_lookups(needed[i])) sdk_fail("the plug-in never looked up \"%s\"", needed[i]);
-  phase = "in request 2";
+  enter("in request 2");
   request(s->activate, 2, "Specular", 0.2f, 0.4f, 0.6f, cancel_script, 0, 0, 0, 0);
 
-  phase = "in the module's shutdown";
+  enter("in the module's shutdown");
   if (d->shutdown) d->shutdown(token);
-  phase = "after the module's shutdown";
+  sdk_limit_time(0);
+  sdk_phase = "after the module's shutdown";
+  check_ended_records();
   sdk_print_call_counts();
   sdk_free_all();
   if (sdk_failures()) {

@@ -40,7 +40,7 @@ ProcessResult run_process(const std::string &program, const std::vector<std::str
   const pid_t pid = fork();
   if (pid == 0) {
     dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
+    dup2(options.merge_err ? out_pipe[1] : err_pipe[1], 2);
     close(out_pipe[0]);
     close(err_pipe[0]);
     close(out_pipe[1]);

@@ -19,6 +19,9 @@ struct ProcessOptions {
   // The largest file the program may write, in bytes (RLIMIT_FSIZE; a write
   // beyond it fails with EFBIG, as on a full disk); negative: no limit.
   long long file_size_limit = -1;
+  // Stderr into the same pipe as stdout (ProcessResult::out), to see the
+  // order of the two streams' lines.
+  bool merge_err = false;
 };
 
 ProcessResult run_process(const std::string &program, const std::vector<std::string> &args,

@@ -897,11 +897,23 @@ def case_sdk_host(ctx):
         check(run.code == 0 and run.lines[-1].startswith("sdk_host: all checks passed"),
               "sdk_host %s: exit %d\n%s" % (args[-1], run.code, run.err))
         equal(len(run.starting("request ")), 2, "requests served")
-    # A crash in the module is a failure line, not a debugger.
-    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault",
-                   ctx.module_dir / "wine_fake_picker.p", expect=1)
-    check("sdk_host: FAIL: the plug-in crashed: exception 0xc0000005 at " in run.err
-          and run.err.endswith(", in request 1\n"), "stderr: %r" % run.err)
+    # A crash in the module is a failure line, not a debugger, naming the
+    # faulting instruction as the host does: module+offset and function.
+    fake = ctx.module_dir / "wine_fake_picker.p"
+    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault", fake, expect=1)
+    check(re.search(r"sdk_host: FAIL: the plug-in crashed: an access violation \(0xC0000005\) "
+                    r"at wine_fake_picker\.p\+0x[0-9a-f]+ \(in \(anonymous namespace\)::misbehave\(\)\), "
+                    r"in request 1\n$", run.err), "stderr: %r" % run.err)
+    # A hang ends at --timeout; a request pointer kept into the next request
+    # meets its poisoned record.
+    run = ctx.wine(ctx.sdk_host, "--basic", "--timeout", "2", "--server", "FakeHang", fake,
+                   expect=1)
+    check(run.err.endswith("sdk_host: FAIL: the plug-in did not return within 2 s, in request 1\n"),
+          "stderr: %r" % run.err)
+    run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeKeptRequest", fake, expect=1)
+    check("FAIL: hot callback through the record of an ended request (0.75 0.75 0.75)" in run.err
+          and "FAIL: the record of request 1 was written after it ended" in run.err,
+          "stderr: %r" % run.err)
 
 
 def case_minimal_module(ctx):
@@ -951,6 +963,15 @@ def case_plugin_failures(ctx):
                        "FakeDoubleDestroy", "--strict", expect=7, display=False)
         check("error: problem: panel.destroy: unknown panel handle" in run.err,
               "stderr: %r" % run.err)
+        # Memory kept by every request (the commit charge, as Windows counts
+        # it), and a served request answered with 42, named before its result.
+        run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeLeak",
+                       "--script", script, "--strict", "--repeat", "3", expect=7, display=False)
+        check(re.search(r"error: problem: the process's private memory grew by 1[6-9]\.\d MiB a "
+                        r"request on average over 3 requests", run.err), "stderr: %r" % run.err)
+        run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeReturns42",
+                       "--script", script, "--strict", expect=7, display=False)
+        check("activation returned 42, not 0 (AFUNC_OK)" in run.err, "stderr: %r" % run.err)
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeSegfault",
                        "--script", script, expect=5, display=False)
         # The faulting instruction named as the module and its offset (and

@@ -26,12 +26,18 @@
 //   FakeAnyVersion  serves whatever class version it is offered
 //   FakeNoSize  never sets its panel's size
 //   FakeOutside  places its button at x 300, outside its 240-wide panel
+//   FakeReturns1, FakeReturns2, FakeReturns42, FakeReturnsMinus1  serve the
+//       request as Fake does and then return that code instead of AFUNC_OK
+//   FakeLeak  serves as Fake does and keeps 16 MiB (written) per request
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "abi/host_api.h"
 
@@ -273,6 +279,27 @@ int activate(int version, GlobalFunc *global, void *local, void *) {
   return AFUNC_OK;
 }
 
+template <int Code>
+int activate_returning(int version, GlobalFunc *global, void *local, void *server_data) {
+  g_misdeed = Misdeed::kNone;
+  const int status = activate(version, global, local, server_data);
+  return status == AFUNC_OK ? Code : status;
+}
+
+// Each request's memory, never freed: a leak the host's --repeat measures.
+[[maybe_unused]] int activate_leaking(int version, GlobalFunc *global, void *local,
+                                      void *server_data) {
+  g_misdeed = Misdeed::kNone;
+  const int status = activate(version, global, local, server_data);
+  if (status == AFUNC_OK) {
+    constexpr size_t kLeak = size_t{16} << 20;
+    static std::vector<std::unique_ptr<char[]>> kept;
+    kept.emplace_back(new char[kLeak]);
+    std::memset(kept.back().get(), 0x5A, kLeak);
+  }
+  return status;
+}
+
 template <Misdeed M>
 int activate_failing(int version, GlobalFunc *global, void *local, void *server_data) {
   g_misdeed = M;
@@ -303,6 +330,11 @@ int activate_failing(int version, GlobalFunc *global, void *local, void *server_
     {LWCOLORPICK_HCLASS, "FakeAnyVersion", activate_failing<Misdeed::kAnyVersion>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeNoSize", activate_failing<Misdeed::kNoSize>, nullptr},
     {LWCOLORPICK_HCLASS, "FakeOutside", activate_failing<Misdeed::kOutside>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeReturns1", activate_returning<1>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeReturns2", activate_returning<2>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeReturns42", activate_returning<42>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeReturnsMinus1", activate_returning<-1>, nullptr},
+    {LWCOLORPICK_HCLASS, "FakeLeak", activate_leaking, nullptr},
     {nullptr, nullptr, nullptr, nullptr}};
 #endif
 
