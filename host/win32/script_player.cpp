@@ -239,6 +239,7 @@ struct ScriptPlayer::Steps {
   // needs.
   bool edit(const EditValues &e) {
     if (!w) return no_window();
+    if (unsized()) return false;
     const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
     const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
     if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
@@ -296,6 +297,7 @@ struct ScriptPlayer::Steps {
   // pointer is (the window holds the capture while a button is down).
   bool button(const ButtonAt &b, bool down) {
     if (!w) return no_window();
+    if (down && unsized()) return false;
     const POINT at = fe.panel_to_screen(*w, b.x, b.y);
     HWND target = down ? w->hwnd : nullptr;
     if (at.x != cursor.x || at.y != cursor.y) {
@@ -336,6 +338,13 @@ struct ScriptPlayer::Steps {
     return false;
   }
   bool no_window() { return failed("no panel window is open"); }
+  // A press in a panel of no size would wait for a window that has no room
+  // for it: the step fails at once.
+  bool unsized() {
+    if (w->panel->width() > 0 && w->panel->height() > 0) return false;
+    failed("the panel has no size (PAN_W and PAN_H never set): its window has no room for this");
+    return true;
+  }
 
   // The kind's step with the payload it carries; an input made with
   // another payload stops the script.

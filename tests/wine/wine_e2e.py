@@ -960,6 +960,23 @@ def case_layout_problems(ctx):
             run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
                            *mode, expect=7)
             check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
+    # The windowed host says so as the window opens. Under --strict the run
+    # ends there, with no script (where it would wait for a person) and
+    # with one whose press the window has no room for; without --strict
+    # that press fails at once instead of waiting for the window.
+    press = ctx.script("press.txt", "press 5 6\nok\n")
+    for script in ([], ["--script", press]):
+        run = ctx.host("--module", module, "--server", "FakeNoSize", "--strict", *script, expect=7,
+                       timeout=120)
+        check("note: --strict: the run ends at the window of panel \"Color\", which has no size"
+              in run.err,
+              "strict %r: stderr %r" % (script, run.err))
+        check(run.lines[-1].startswith("result 0 "), "strict %r: the panel cancelled" % script)
+        check("left over" not in run.err, "strict %r: actions reported left over" % script)
+    run = ctx.host("--module", module, "--server", "FakeNoSize", "--script", press, expect=3)
+    check("note: problem: panel.open: the panel has no size" in run.err.splitlines()[0] and
+          "line 1: the panel has no size (PAN_W and PAN_H never set)" in run.err,
+          "without --strict: stderr %r" % run.err)
     run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
                    "--script", ok, "--trace", "shutdown.trace", expect=7)
     check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
