@@ -41,6 +41,17 @@ std::string at_text(POINT p) { return std::to_string(p.x) + "," + std::to_string
 
 int screen_extent(int index) { return std::max(GetSystemMetrics(index), 1); }
 
+// What is at a screen point, for a wait's message: the window's class and
+// title, so that a window in the way can be named.
+std::string window_at_text(POINT p) {
+  HWND h = WindowFromPoint(p);
+  if (!h) return "no window";
+  char cls[64] = "", title[64] = "";
+  GetClassNameA(h, cls, sizeof cls);
+  GetWindowTextA(h, title, sizeof title);
+  return std::string("a window of class ") + cls + " \"" + title + "\"";
+}
+
 int64_t now_counter() {
   LARGE_INTEGER t;
   QueryPerformanceCounter(&t);
@@ -471,7 +482,9 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
           if (!ready) {
             if (now > e.deadline)
               return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
-                          (e.kind == Event::kMouse ? "under the pointer" : "in front") +
+                          (e.kind == Event::kMouse
+                               ? "under the pointer (" + window_at_text(e.at) + " is there)"
+                               : std::string("in front")) +
                           " for the " + e.what);
             return poll;
           }
