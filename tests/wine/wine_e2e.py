@@ -757,10 +757,10 @@ def case_eyedropper_unaware_144(ctx):
 def case_eyedropper_unaware_one_monitor(ctx):
     """One monitor at 144 dpi (this session's, for this case alone), the
     plug-in's thread DPI-unaware: S, a pick at physical 990,120 (the chart's
-    yellow block), then OK. Run with the pointer away from where the
-    magnifier opens and on it (the magnifier then opens beside it): each
-    time the pick is right, OK reaches the picker, and the run leaves no
-    window of its own behind."""
+    yellow block), then OK. S with the pointer away from where the
+    magnifier opens, on that place (the magnifier then opens beside it) and
+    already at the pick's point: each time the pick is right, OK reaches
+    the picker, and the run leaves no window of its own behind."""
     first = ctx.host("--script", ctx.script("where.txt", "ok\n"), "--report-windows")
     opened = [l.split() for l in first.lines if l.startswith("window open ")]
     check(opened, "no window open line: %r" % first.lines)
@@ -770,7 +770,8 @@ def case_eyedropper_unaware_one_monitor(ctx):
         check_run = ctx.wine(ctx.exe.parent / "huevane-check.exe", "--no-file", timeout=60)
         check(any(l.startswith("monitor 1: 1920x1080+0+0 at 150 %") for l in check_run.lines),
               "one monitor at 150 %%: %r" % check_run.lines[:4])
-        for name, (sx, sy) in (("away", (100, 100)), ("under", (px + 153, py + 153))):
+        for name, (sx, sy) in (("away", (100, 100)), ("under", (px + 153, py + 153)),
+                               ("at", (990, 120))):
             win = eyedropper_host(ctx, name, "desktop move %d %d\n"
                                              "wait 200\n"
                                              "key S\n"
