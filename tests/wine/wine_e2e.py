@@ -783,6 +783,12 @@ def case_eyedropper_unaware_one_monitor(ctx):
                                   "--chart-at", "760,100", "--dpi-awareness", "unaware")
             equal(win.lines[-3], "result 1 " + color_text(yellow), name + ": the result line")
             equal(titles_of_run(win, 0)[-1], readout(yellow), name + ": the magnifier's last title")
+            spoit = [l.split() for l in win.lines
+                     if l.startswith("window open ") and l.endswith(" Spoit")]
+            check(len(spoit) == 1, name + ": one magnifier: %r" % spoit)
+            mx, my = int(spoit[0][2]), int(spoit[0][3])
+            check(not (mx - 48 <= sx < mx + 106 + 48 and my - 48 <= sy < my + 106 + 48),
+                  "%s: the magnifier at %d,%d opened over the pointer" % (name, mx, my))
             audit = win.lines[-1]
             made = re.search(r" windows (\d+)/(\d+) shown", audit)
             check(made and made.group(1) == made.group(2),
