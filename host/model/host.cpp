@@ -236,25 +236,29 @@ int Host::run_open(Panel &panel, int flags) {
   return result;
 }
 
-void Host::check_layout(const Panel &panel) {
-  if (panel.width() <= 0 || panel.height() <= 0) {
-    trace_.note_problem("panel.open: the panel has no size (" + std::to_string(panel.width()) +
-                        " x " + std::to_string(panel.height()) +
-                        "; set PAN_W and PAN_H): a window shows none of its controls");
-    return;
-  }
+std::vector<std::string> layout_problems(const Panel &panel) {
+  if (panel.width() <= 0 || panel.height() <= 0)
+    return {"panel.open: the panel has no size (" + std::to_string(panel.width()) + " x " +
+            std::to_string(panel.height()) +
+            "; set PAN_W and PAN_H): a window shows none of its controls"};
+  std::vector<std::string> problems;
   const Rect area{0, 0, panel.width(), panel.height()};
-  for (const auto &c : panel.controls_) {
+  for (const auto &c : panel.controls()) {
     const Rect r = c->rect();
     const bool inside = r.w > 0 && r.h > 0 && r.x >= 0 && r.y >= 0 &&
                         static_cast<int64_t>(r.x) + r.w <= area.w &&
                         static_cast<int64_t>(r.y) + r.h <= area.h;
     if (!inside)
-      trace_.note_problem("panel.open: the " + c->type_name() + " at " + std::to_string(r.x) + "," +
-                          std::to_string(r.y) + " (" + std::to_string(r.w) + " x " +
-                          std::to_string(r.h) + ") is not wholly inside its panel (" +
-                          std::to_string(area.w) + " x " + std::to_string(area.h) + ")");
+      problems.push_back("panel.open: the " + c->type_name() + " at " + std::to_string(r.x) + "," +
+                         std::to_string(r.y) + " (" + std::to_string(r.w) + " x " +
+                         std::to_string(r.h) + ") is not wholly inside its panel (" +
+                         std::to_string(area.w) + " x " + std::to_string(area.h) + ")");
   }
+  return problems;
+}
+
+void Host::check_layout(const Panel &panel) {
+  for (std::string &problem : layout_problems(panel)) trace_.note_problem(std::move(problem));
 }
 
 void Host::close_panel(Panel &panel, int result) {

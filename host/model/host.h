@@ -46,6 +46,13 @@ inline constexpr int kHostRedrawMode = 1;
 
 class Host;
 
+// What a window of the panel cannot show of what the plug-in laid out: no
+// size (PAN_W and PAN_H never set), or a control not wholly inside it; one
+// problem's text each, none when the window shows it all. The host notes
+// them at the panel's open; the windowed front end also reports them as it
+// makes the window.
+std::vector<std::string> layout_problems(const Panel &panel);
+
 // Source of the user's input for the host's modal loop.
 class InputDriver {
  public:

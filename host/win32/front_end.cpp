@@ -202,6 +202,25 @@ void FrontEnd::create_window(Panel &panel, PanelWindow *owner) {
   UpdateWindow(hwnd);
   report("window open " + std::to_string(ref.x) + " " + std::to_string(ref.y) + " " +
          panel.title());
+  note_layout(panel);
+}
+
+// A window that cannot show its panel as laid out is said at once, not
+// only in the problems at the end: the person or script at the window
+// would otherwise wait on controls it does not show.
+void FrontEnd::note_layout(const Panel &panel) {
+  std::ostream *notes = options_.notes;
+  if (options_.end_at_unsized_panel && (panel.width() <= 0 || panel.height() <= 0)) {
+    if (notes)
+      *notes << "note: --strict: the run ends at the window of panel \"" << panel.title()
+             << "\", which has no size" << std::endl;
+    ended_ = true;
+    ended_at_unsized_panel_ = true;
+    return;
+  }
+  if (notes)
+    for (const std::string &p : hvhost::layout_problems(panel))
+      *notes << "note: problem: " << p << std::endl;
 }
 
 void FrontEnd::destroy_window(PanelWindow &w) {

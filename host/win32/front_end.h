@@ -110,6 +110,13 @@ struct FrontEndOptions {
   // per-monitor v2; 0 leaves the process's. The host's own windows and its
   // scripted input stay in the process's context.
   int loop_dpi_awareness = 0;
+  // Where a window that cannot show its panel as laid out (layout_problems:
+  // no size, a control outside) is noted as it opens; null: nowhere.
+  std::ostream *notes = nullptr;
+  // --strict: the window of a panel with no size ends the run as it opens:
+  // it has room for none of the panel's controls, so nothing could be done
+  // in it, and the problem fails the run anyway.
+  bool end_at_unsized_panel = false;
 };
 
 // SetThreadDpiAwarenessContext for the context -mode, looked up at run time
@@ -135,6 +142,8 @@ class FrontEnd : public hvhost::InputDriver {
   // Why input ended early (a script step timed out, a window could not be
   // made), or empty.
   const std::string &error() const { return error_; }
+  // Input ended at the window of a panel with no size (--strict).
+  bool ended_at_unsized_panel() const { return ended_at_unsized_panel_; }
 
   // ---- For the script player -----------------------------------------
   hvhost::Host &host() { return host_; }
@@ -181,6 +190,7 @@ class FrontEnd : public hvhost::InputDriver {
   void compose(PanelWindow &w);
   void report(const std::string &line);
   void raise(PanelWindow &w);
+  void note_layout(const hvhost::Panel &panel);
 
   // ---- The message loop (message_pump.cpp) ------------------------------
   void queue(const PanelWindow &w, hvhost::UserInput in);
@@ -214,6 +224,7 @@ class FrontEnd : public hvhost::InputDriver {
   std::deque<Queued> inputs_;
   std::string error_;
   bool ended_ = false;
+  bool ended_at_unsized_panel_ = false;
   bool yield_ = false;
   HWND foreground_ = nullptr;
   // Input tags: the one of the message being handled, the last one fully

@@ -74,6 +74,8 @@ int run_windowed(hvhost::SessionConfig config, const hvwin::WindowedConfig &w) {
   fo.tagged_input_only = !config.actions.empty() || w.bench;
   fo.snapshot_timeout_s = timeout_s;
   fo.loop_dpi_awareness = config.dpi_awareness;
+  fo.notes = &std::cerr;
+  fo.end_at_unsized_panel = config.strict;
   hvwin::FrontEnd fe(host, std::cout, fo);
   if (!fe.init(&error) ||
       (w.chart && !hvwin::show_chart(timeout_s, w.chart_at ? &*w.chart_at : nullptr, &error))) {
@@ -101,13 +103,15 @@ int run_windowed(hvhost::SessionConfig config, const hvwin::WindowedConfig &w) {
     if (w.report_resources && i + 1 == hvwin::kResourcesSettled &&
         config.repeat > hvwin::kResourcesSettled)
       std::cout << hvwin::resource_line("after_100") << std::endl;
-    if (!fe.error().empty() || host.aborted()) break;
+    if (!fe.error().empty() || host.aborted() || fe.ended_at_unsized_panel()) break;
   }
   if (w.report_resources) std::cout << hvwin::resource_line("end") << std::endl;
   if (w.chart) std::cout << "chart buttons " << hvwin::chart_button_messages() << std::endl;
   if (config.screen_read_ms > 0) std::cout << hvwin::format_busy() << std::endl;
   if (w.audit) std::cout << hvwin::format_counts(hvwin::win32_counts()) << std::endl;
-  return session.finish(fe.error(), player ? player->remaining() : 0);
+  // Actions a strict run did not play are no plug-in's doing.
+  const size_t left = player && !fe.ended_at_unsized_panel() ? player->remaining() : 0;
+  return session.finish(fe.error(), left);
 }
 
 int run(int argc, char **argv) {

@@ -41,6 +41,17 @@ std::string at_text(POINT p) { return std::to_string(p.x) + "," + std::to_string
 
 int screen_extent(int index) { return std::max(GetSystemMetrics(index), 1); }
 
+// What is at a screen point, for a wait's message: the window's class and
+// title, so that a window in the way can be named.
+std::string window_at_text(POINT p) {
+  HWND h = WindowFromPoint(p);
+  if (!h) return "no window";
+  char cls[64] = "", title[64] = "";
+  GetClassNameA(h, cls, sizeof cls);
+  GetWindowTextA(h, title, sizeof title);
+  return std::string("a window of class ") + cls + " \"" + title + "\"";
+}
+
 int64_t now_counter() {
   LARGE_INTEGER t;
   QueryPerformanceCounter(&t);
@@ -239,6 +250,7 @@ struct ScriptPlayer::Steps {
   // needs.
   bool edit(const EditValues &e) {
     if (!w) return no_window();
+    if (unsized()) return false;
     const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
     const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
     if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
@@ -296,6 +308,7 @@ struct ScriptPlayer::Steps {
   // pointer is (the window holds the capture while a button is down).
   bool button(const ButtonAt &b, bool down) {
     if (!w) return no_window();
+    if (down && unsized()) return false;
     const POINT at = fe.panel_to_screen(*w, b.x, b.y);
     HWND target = down ? w->hwnd : nullptr;
     if (at.x != cursor.x || at.y != cursor.y) {
@@ -336,6 +349,13 @@ struct ScriptPlayer::Steps {
     return false;
   }
   bool no_window() { return failed("no panel window is open"); }
+  // A press in a panel of no size would wait for a window that has no room
+  // for it: the step fails at once.
+  bool unsized() {
+    if (w->panel->width() > 0 && w->panel->height() > 0) return false;
+    failed("the panel has no size (PAN_W and PAN_H never set): its window has no room for this");
+    return true;
+  }
 
   // The kind's step with the payload it carries; an input made with
   // another payload stops the script.
@@ -462,7 +482,9 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
           if (!ready) {
             if (now > e.deadline)
               return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
-                          (e.kind == Event::kMouse ? "under the pointer" : "in front") +
+                          (e.kind == Event::kMouse
+                               ? "under the pointer (" + window_at_text(e.at) + " is there)"
+                               : std::string("in front")) +
                           " for the " + e.what);
             return poll;
           }

@@ -754,6 +754,64 @@ def case_eyedropper_unaware_144(ctx):
           "no magnifier draw with the chart colour in its centre cell")
 
 
+def case_eyedropper_unaware_one_monitor(ctx):
+    """One monitor at 144 dpi (this session's, for this case alone), the
+    plug-in's thread DPI-unaware: S, a pick at physical 990,120 (the chart's
+    yellow block), then OK. S with the pointer away from where the
+    magnifier opens, on that place (the magnifier then opens beside it) and
+    already at the pick's point: each time the pick is right, OK reaches
+    the picker, and the run leaves no window of its own behind."""
+    first = ctx.host("--script", ctx.script("where.txt", "ok\n"), "--report-windows")
+    opened = [l.split() for l in first.lines if l.startswith("window open ")]
+    check(opened, "no window open line: %r" % first.lines)
+    px, py = int(opened[0][2]), int(opened[0][3])
+    yellow = CHART_COLORS[3]
+    with log_pixels(ctx, 144):
+        check_run = ctx.wine(ctx.exe.parent / "huevane-check.exe", "--no-file", timeout=60)
+        check(any(l.startswith("monitor 1: 1920x1080+0+0 at 150 %") for l in check_run.lines),
+              "one monitor at 150 %%: %r" % check_run.lines[:4])
+        for name, (sx, sy) in (("away", (100, 100)), ("under", (px + 153, py + 153)),
+                               ("at", (990, 120))):
+            win = eyedropper_host(ctx, name, "desktop move %d %d\n"
+                                             "wait 200\n"
+                                             "key S\n"
+                                             "desktop move 990 120\n"
+                                             "wait 350\n"
+                                             "desktop press left\n"
+                                             "desktop release left\n"
+                                             "ok\n" % (sx, sy),
+                                  "--chart-at", "760,100", "--dpi-awareness", "unaware")
+            equal(win.lines[-3], "result 1 " + color_text(yellow), name + ": the result line")
+            equal(titles_of_run(win, 0)[-1], readout(yellow), name + ": the magnifier's last title")
+            spoit = [l.split() for l in win.lines
+                     if l.startswith("window open ") and l.endswith(" Spoit")]
+            check(len(spoit) == 1, name + ": one magnifier: %r" % spoit)
+            mx, my = int(spoit[0][2]), int(spoit[0][3])
+            check(not (mx - 48 <= sx < mx + 106 + 48 and my - 48 <= sy < my + 106 + 48),
+                  "%s: the magnifier at %d,%d opened over the pointer" % (name, mx, my))
+            audit = win.lines[-1]
+            made = re.search(r" windows (\d+)/(\d+) shown", audit)
+            check(made and made.group(1) == made.group(2),
+                  name + ": every window the run made is destroyed: " + audit)
+
+
+class log_pixels:
+    """The session's DPI (LogPixels, read by each program as it starts) for
+    the programs run inside the `with`; the default again after it."""
+
+    KEY = r"HKCU\Control Panel\Desktop"
+
+    def __init__(self, ctx, dpi):
+        self.ctx, self.dpi = ctx, dpi
+
+    def __enter__(self):
+        self.ctx.wine("reg", "add", self.KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", self.dpi,
+                      "/f")
+
+    def __exit__(self, *exc):
+        self.ctx.wine("reg", "delete", self.KEY, "/v", "LogPixels", "/f")
+
+
 def soak_script(requests):
     """Request i's input: one in ten a sampling run over the chart (a pick,
     every third of them a right-click cancel), the rest drags and edits,
@@ -997,6 +1055,23 @@ def case_layout_problems(ctx):
             run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
                            *mode, expect=7)
             check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
+    # The windowed host says so as the window opens. Under --strict the run
+    # ends there, with no script (where it would wait for a person) and
+    # with one whose press the window has no room for; without --strict
+    # that press fails at once instead of waiting for the window.
+    press = ctx.script("press.txt", "press 5 6\nok\n")
+    for script in ([], ["--script", press]):
+        run = ctx.host("--module", module, "--server", "FakeNoSize", "--strict", *script, expect=7,
+                       timeout=120)
+        check("note: --strict: the run ends at the window of panel \"Color\", which has no size"
+              in run.err,
+              "strict %r: stderr %r" % (script, run.err))
+        check(run.lines[-1].startswith("result 0 "), "strict %r: the panel cancelled" % script)
+        check("left over" not in run.err, "strict %r: actions reported left over" % script)
+    run = ctx.host("--module", module, "--server", "FakeNoSize", "--script", press, expect=3)
+    check("note: problem: panel.open: the panel has no size" in run.err.splitlines()[0] and
+          "line 1: the panel has no size (PAN_W and PAN_H never set)" in run.err,
+          "without --strict: stderr %r" % run.err)
     run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
                    "--script", ok, "--trace", "shutdown.trace", expect=7)
     check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
@@ -1195,6 +1270,7 @@ CASES = {
     "minimal_module": case_minimal_module,
     "eyedropper_left_monitor": case_eyedropper_left_monitor,
     "eyedropper_unaware_144": case_eyedropper_unaware_144,
+    "eyedropper_unaware_one_monitor": case_eyedropper_unaware_one_monitor,
     "soak": case_soak,
     "plugin_failures": case_plugin_failures,
     "layout_problems": case_layout_problems,
