@@ -106,6 +106,38 @@ const std::string kExcluded =
 const std::string kNotExcluded =
     "set no, reads back 0x0; getpixel reads window, block reads window";
 
+// What huevane-check 1.1.0 wrote with --json on a machine of two monitors.
+const std::string kJsonReport = R"({
+  "check_version": "1.1.0",
+  "windows": {"major": 6, "minor": 1, "build": 7601},
+  "compositor": false,
+  "monitors": [
+    {"x": 0, "y": 0, "width": 1920, "height": 1080, "scale_percent": 100, "getpixel": {"median_ms": 0.048, "p95_ms": 0.540, "count": 200}, "block": {"median_ms": 0.033, "p95_ms": 0.604, "count": 200}, "cells": 225, "block_equal": 225, "drawn_equal": 225},
+    {"x": 1920, "y": 0, "width": 1280, "height": 1024, "scale_percent": 125, "getpixel": {"median_ms": 2.600, "p95_ms": 3.000, "count": 20}, "block": {"median_ms": 1.000, "p95_ms": 1.200, "count": 20}, "cells": -1, "block_equal": 0, "drawn_equal": 0}
+  ],
+  "dpi": {"process": "per-monitor", "thread_per_monitor_v2": false, "thread_per_monitor": true},
+  "hook_timeout_ms": 300, "hook_timeout_set_ms": null,
+  "hook_cost": {"median_us": 285.500, "p95_us": 2858.300, "count": 20},
+  "capture_exclusion": {"set": false, "reads_back": 0, "getpixel": "window", "block": "window"},
+  "hook_probe": {"probes": 20, "seen": 20, "latency": {"median_ms": 0.307, "p95_ms": 7.277, "count": 20}},
+  "clipboard": {"own_window": true, "no_owner_refused": false},
+  "pointer_devices": {"pens": 0, "touches": 0, "mouse_in_pointer": null},
+  "pen": {"hook_over_pointer_window": null, "cursor_over_pointer_window": null, "hook_over_default_window": null, "cursor_over_default_window": null}
+}
+)";
+
+// The lines of the frozen run's measurements and of --pen, for the two
+// monitors of composited_report.
+const std::string kFrozenAndPenLines =
+    "capture monitor 1: median 24.000 ms, p95 31.000 ms over 10 captures\r\n"
+    "picture monitor 1: 3686400 of 3686400 pixels equal\r\n"
+    "capture monitor 2: median 12.000 ms, p95 14.000 ms over 10 captures\r\n"
+    "picture monitor 2: 2073000 of 2073600 pixels equal\r\n"
+    "pen test: ran 30 s; pointer window 40 pointer, 0 mouse, 0 hook, 0 cursor; default window 35 "
+    "pointer, 35 mouse, 30 hook, 28 cursor\r\n"
+    "pen on picture: pen taps 3, touch taps 2, mouse presses 5 (5 signed); activated no\r\n"
+    "hook signature: pen 120, touch 14, mouse 300 events; 134 of the signed injected\r\n";
+
 TEST(HostCommand, PrintsHotCallbacksAndTheResult) {
   const std::string script = write_script("cli_ok.txt", "press 51 102\nrgb 255 0 0\nok\n");
   const ProcessResult r = host(fake({"--color", "0.5,0.25,1", "--script", script}));
@@ -218,6 +250,7 @@ struct Replay {
   hvhost::UnderExcluded under;
   int capture_exclusion;  // the desktop's mode: 0 yes, 2 fails
   bool compositor;
+  std::vector<std::string> kept = {};  // lines the report writes again as read
 };
 
 void PrintTo(const Replay &r, std::ostream *os) { *os << r.name; }
@@ -250,18 +283,12 @@ TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
   EXPECT_EQ(hvhost::format_machine_report(back), again);
   EXPECT_EQ(hvhost::format_machine_report_json(back),
             hvhost::format_machine_report_json(*config.machine));
-  // The JSON form carries the figures the text gave.
-  const std::string json = hvhost::format_machine_report_json(back);
-  EXPECT_NE(json.find("\"hook_timeout_ms\": " + std::to_string(row.timeout_ms) + ","),
-            std::string::npos)
-      << json;
-  for (const hvhost::MonitorConfig &m : row.monitors) {
-    const std::string place = "{\"x\": " + std::to_string(m.x) + ", \"y\": " + std::to_string(m.y) +
-                              ", \"width\": " + std::to_string(m.width) +
-                              ", \"height\": " + std::to_string(m.height) +
-                              ", \"scale_percent\": " + std::to_string(m.scale) + ", ";
-    EXPECT_NE(json.find(place), std::string::npos) << place << json;
-  }
+  // The JSON form reads back as the same record, and lines the row names
+  // are kept as they were read.
+  hvhost::MachineReport from_json;
+  ASSERT_EQ(hvhost::parse_machine_report(hvhost::format_machine_report_json(back), &from_json), "");
+  EXPECT_EQ(hvhost::format_machine_report(from_json), again);
+  for (const std::string &line : row.kept) EXPECT_NE(again.find(line), std::string::npos) << again;
   // Refused on its last line, the same text leaves the record untouched.
   hvhost::MachineReport fresh;
   EXPECT_NE(hvhost::parse_machine_report(again + "monitor 99: 1x1+0+0 at 100 %\n", &fresh), "");
@@ -330,6 +357,52 @@ INSTANTIATE_TEST_SUITE_P(
                hvhost::UnderExcluded::Unknown,
                0,
                false},
+        // JSON as huevane-check 1.1.0 wrote it: read as its text would be.
+        Replay{"json_as_written_before",
+               kJsonReport,
+               {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 125}},
+               3,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window,
+               2,
+               false,
+               {"monitor 2: 1280x1024+1920+0 at 125 %", "block vs getpixel monitor 2: not checked",
+                "hook timeout: 300 ms (LowLevelHooksTimeout not set)"}},
+        // The frozen run's lines and --pen's: kept as read.
+        Replay{"frozen_and_pen_lines",
+               composited_report("1000 ms (LowLevelHooksTimeout 5000 ms)", kExcluded) +
+                   kFrozenAndPenLines,
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               1000,
+               hvhost::Answer::Yes,
+               hvhost::UnderExcluded::Beneath,
+               0,
+               true,
+               {"capture monitor 1: median 24.000 ms, p95 31.000 ms over 10 captures -- holds",
+                "picture monitor 1: 3686400 of 3686400 pixels equal -- holds",
+                "capture monitor 2: median 12.000 ms, p95 14.000 ms over 10 captures -- holds",
+                "picture monitor 2: 2073000 of 2073600 pixels equal -- fails",
+                "pen test: ran 30 s; pointer window 40 pointer, 0 mouse, 0 hook, 0 cursor; default "
+                "window 35 pointer, 35 mouse, 30 hook, 28 cursor -- ",
+                "pen on picture: pen taps 3, touch taps 2, mouse presses 5 (5 signed); activated "
+                "no -- holds",
+                "hook signature: pen 120, touch 14, mouse 300 events; 134 of the signed injected "
+                "-- holds",
+                "frozen picture: differs from the screen on monitor 2\n",
+                "pen and touch: 1 pen and 1 touch screen found; tested: taps reached"}},
+        Replay{"pen_test_without_a_device",
+               composited_report("300 ms (LowLevelHooksTimeout not set)", kNotExcluded) +
+                   "pen test: no pen or touch device, ended at once\r\n",
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window,
+               2,
+               true,
+               {"pen test: no pen or touch device, ended at once -- nothing to ask"}},
         // The largest figures taken: sides of 16384 at 500 %, reads of ten
         // minutes (charged as the desktop's 10 s at most), a million reads,
         // a registry timeout past 32 bits; a Windows older than 7 has no
@@ -442,6 +515,17 @@ BadRun refused_report(const std::string &name, const std::string &line, const st
                 "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
 }
 
+// The JSON report with `from` replaced by `to`, refused with `reason`.
+BadRun refused_json(const std::string &name, const std::string &from, const std::string &to,
+                    const std::string &reason) {
+  std::string text = kJsonReport;
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  const std::string path = write_script("cli_json_" + name + ".json", text);
+  return BadRun{fake({"--desktop-from", path}), 1,
+                "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
+}
+
 // A whole report of two monitors, the second at `second` (WxH+X+Y).
 std::string two_monitor_report(const std::string &second) {
   std::string text =
@@ -538,6 +622,47 @@ INSTANTIATE_TEST_SUITE_P(
                        "dpi: process unaware; thread to per-monitor-v2 maybe, to "
                        "per-monitor yes",
                        "line 6: dpi needs"),
+        // The frozen run's lines and --pen's, their figures out of reach.
+        refused_report("picture_more_equal", "picture monitor 1: 11 of 10 pixels equal",
+                       "line 6: picture monitor 1 needs 'N of N pixels equal'"),
+        refused_report("capture_unit", "capture monitor 1: median 1 ms, p95 2 ms over 3 reads",
+                       "line 6: capture monitor 1 needs 'median MS ms, p95 MS ms over N "
+                       "captures'"),
+        refused_report("pen_test_long",
+                       "pen test: ran 601 s; pointer window 0 pointer, 0 mouse, 0 hook, 0 cursor; "
+                       "default window 0 pointer, 0 mouse, 0 hook, 0 cursor",
+                       "line 6: pen test needs 'no pen or touch device, ended at once' or 'ran"),
+        refused_report("signature_signed_more",
+                       "hook signature: pen 1, touch 1, mouse 0 events; 3 of the signed injected",
+                       "line 6: hook signature needs"),
+        refused_report("picture_taps_signed_more",
+                       "pen on picture: pen taps 1, touch taps 0, mouse presses 1 (2 signed); "
+                       "activated no",
+                       "line 6: pen on picture needs"),
+        // JSON: not JSON, too deep, members of the wrong kind or out of
+        // reach, and figures the text report would refuse.
+        refused_json("cut", "\n}\n", "", "JSON: not well-formed\n"),
+        refused_json("deep", "\"pen\": {", "\"deep\": [[[[[[[[[]]]]]]]]], \"pen\": {",
+                     "JSON: nested deeper than a report is\n"),
+        refused_json("no_monitors", "\"monitors\": [", "\"screens\": [",
+                     "JSON: monitors is a list of 1 to 16 monitors\n"),
+        refused_json("width_string", "\"width\": 1280", "\"width\": \"1280\"",
+                     "JSON: monitors[1].width is a whole number within 1..16384\n"),
+        refused_json("width_past_64_bits", "\"width\": 1280", "\"width\": 18446744073709551616",
+                     "JSON: monitors[1].width is a whole number within 1..16384\n"),
+        refused_json("count_negative", "\"count\": 20}, \"cells\"", "\"count\": -1}, \"cells\"",
+                     "JSON: monitors[1].block.count is a whole number within 0..1000000\n"),
+        refused_json("median_nan", "\"median_us\": 285.500", "\"median_us\": 1e999",
+                     "JSON: not well-formed\n"),
+        refused_json("answer_word", "\"own_window\": true", "\"own_window\": \"yes\"",
+                     "JSON: clipboard.own_window is true, false or null\n"),
+        refused_json("no_timeout", "\"hook_timeout_ms\": 300,", "",
+                     "JSON: the report has no hook_timeout_ms\n"),
+        refused_json("secondary_first", "\"x\": 0, \"y\": 0", "\"x\": 5, \"y\": 0",
+                     "JSON: monitor 1 is the primary, at +0+0\n"),
+        refused_json("p95_under_median", "\"p95_ms\": 3.000", "\"p95_ms\": 2.000",
+                     "JSON: read getpixel monitor 2 needs"),
+        refused_json("dpi_spaces", "\"per-monitor\"", "\"per monitor\"", "JSON: dpi needs"),
         refused_report("monitor_after_gap", "monitor 3: 1920x1080+1920+0 at 100 %",
                        "line 6: monitors are numbered 1, 2, ... in order, at most 16\n"),
         // Read, but not a desktop the host can set up.
@@ -607,8 +732,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--desktop-from", write_script("cli_report_not.txt", "hot 1 0 0\n")}), 1,
                "error: --desktop-from: " + ::testing::TempDir() +
                    "/cli_report_not.txt is not a huevane-check report: line 1: a huevane-check "
-                   "report starts "
-                   "with 'huevane-check VERSION', not 'hot 1 0 0'\n"},
+                   "report starts with 'huevane-check VERSION' (or is its JSON, '{'), not 'hot 1 "
+                   "0 0'\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_monitor.txt",
                                   "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n")}),
