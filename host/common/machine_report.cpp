@@ -23,9 +23,9 @@ std::string format_machine_report(const MachineReport &r) {
   const auto emit = [&](const LineRule &rule, const ReportMonitor *m, int index) {
     const std::string line = rule.write(r, m, index);
     if (line.empty()) return;
-    out += rule.key;
-    if (m) out += " " + std::to_string(index);
-    out += ": " + line + "\n";
+    out.append(rule.key);
+    if (m) out.append(" ").append(std::to_string(index));
+    out.append(": ").append(line).append("\n");
   };
   for (size_t i = 0; i < rules.size();) {
     if (rules[i].monitor_run == 0) {

@@ -124,10 +124,13 @@ const char *pen_test_word(PenTest t) {
 
 Json answer_json(Answer a) { return a == Answer::Unknown ? Json() : Json(a == Answer::Yes); }
 
+// A figure to the microsecond (or nanosecond), as the text has it.
+double thousandths(double v) { return std::round(v * 1000) / 1000; }
+
 Json cost_json(const ReadCost &c, const char *unit) {
   Json j;
-  j[std::string("median_") + unit] = c.median_ms;
-  j[std::string("p95_") + unit] = c.p95_ms;
+  j[std::string("median_") + unit] = thousandths(c.median_ms);
+  j[std::string("p95_") + unit] = thousandths(c.p95_ms);
   j["count"] = c.count;
   return j;
 }
