@@ -425,6 +425,107 @@ INSTANTIATE_TEST_SUITE_P(
                true}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
 
+// What huevane-check tells the artist: the plain lines that open its
+// report (right after the header, a blank line after them), from a machine
+// of one monitor that reads fast, shows its picture back and has no pen,
+// changed as each row says.
+struct ArtistLine {
+  std::string name;
+  void (*change)(hvhost::MachineReport *);
+  std::string line;
+};
+
+void PrintTo(const ArtistLine &a, std::ostream *os) { *os << a.name; }
+
+class ArtistSummary : public ::testing::TestWithParam<ArtistLine> {};
+
+TEST_P(ArtistSummary, OpensTheReportInPlainWords) {
+  hvhost::ReportMonitor m;
+  m.width = 1920;
+  m.height = 1080;
+  m.getpixel = {0.05, 0.5, 200};
+  m.block = {0.04, 0.6, 200};
+  m.capture = {31.6, 36.9, 10};
+  m.picture_pixels = m.picture_equal = 1920 * 1080;
+  hvhost::MachineReport r;
+  r.check_version = "1.1.0";
+  r.monitors = {m};
+  r.hook_timeout_ms = 300;
+  r.probes = r.probes_seen = 20;
+  GetParam().change(&r);
+  const std::string text = hvhost::format_machine_report(r);
+  const size_t header = text.find('\n') + 1, blank = text.find("\n\n");
+  ASSERT_NE(blank, std::string::npos) << text;
+  const std::string plain = text.substr(header, blank + 1 - header);
+  EXPECT_EQ(plain, hvhost::artist_summary(r));
+  EXPECT_NE(plain.find(GetParam().line + "\n"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("what to do: attach this file to your bug report"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostCommand, ArtistSummary,
+    ::testing::Values(
+        ArtistLine{"as_measured", [](hvhost::MachineReport *) {},
+                   "screen reads: fast (0.05 ms each)\npen and touch: none found\nfrozen "
+                   "picture: shown exactly on every monitor checked; capturing takes 32 ms a "
+                   "monitor\nmouse hook: sees input"},
+        ArtistLine{"composited",
+                   [](hvhost::MachineReport *r) { r->monitors[0].block.median_ms = 19.6; },
+                   "screen reads: slow (20 ms each): the magnifier follows the pointer in steps"},
+        ArtistLine{"no_read",
+                   [](hvhost::MachineReport *r) {
+                     r->monitors[0].getpixel.count = r->monitors[0].block.count = 0;
+                   },
+                   "screen reads: not measured"},
+        ArtistLine{"pen_untested", [](hvhost::MachineReport *r) { r->pens = 1; },
+                   "pen and touch: 1 pen and 0 touch screens found; not tested: run "
+                   "huevane-check --pen and tap the windows it shows"},
+        ArtistLine{"pen_tapped",
+                   [](hvhost::MachineReport *r) {
+                     r->pens = r->touches = 2;
+                     r->pen_test = hvhost::PenTest::Ran;
+                     r->picture_touch_taps = 1;
+                   },
+                   "pen and touch: 2 pens and 2 touch screens found; tested: taps reached the "
+                   "eyedropper's frozen picture"},
+        ArtistLine{"pen_not_tapped",
+                   [](hvhost::MachineReport *r) {
+                     r->touches = 1;
+                     r->pen_test = hvhost::PenTest::Ran;
+                   },
+                   "pen and touch: 0 pens and 1 touch screen found; tested, but the picture's "
+                   "window was not tapped"},
+        ArtistLine{"picture_differs",
+                   [](hvhost::MachineReport *r) { r->monitors[0].picture_equal -= 1; },
+                   "frozen picture: differs from the screen on monitor 1"},
+        ArtistLine{"picture_unchecked",
+                   [](hvhost::MachineReport *r) { r->monitors[0].picture_pixels = -1; },
+                   "frozen picture: not checked"},
+        ArtistLine{"hook_blind", [](hvhost::MachineReport *r) { r->probes_seen = 0; },
+                   "mouse hook: saw none of its test input: the eyedropper may not follow the "
+                   "mouse here"},
+        ArtistLine{"hook_partly", [](hvhost::MachineReport *r) { r->probes_seen = 19; },
+                   "mouse hook: missed some of its test input"}),
+    [](const ::testing::TestParamInfo<ArtistLine> &row) { return row.param.name; });
+
+// Double-clicked, huevane-check is alone on a console Windows made for it
+// and ends with a message box; from a command prompt, or with its output
+// going to a file or a pipe, it does not. The box says where the report is
+// and what to do with it, or why it could not be written.
+TEST(HostCommand, HuevaneCheckEndsWithANoteWhenDoubleClicked) {
+  EXPECT_TRUE(hvhost::check_ends_with_message_box(1, false));
+  EXPECT_TRUE(hvhost::check_ends_with_message_box(0, false));
+  EXPECT_FALSE(hvhost::check_ends_with_message_box(2, false));
+  EXPECT_FALSE(hvhost::check_ends_with_message_box(1, true));
+  const std::string path = "C:\\Users\\Ann\\Downloads\\huevane\\huevane-check.txt";
+  const std::string written = hvhost::check_finish_note(path, true, 0);
+  EXPECT_NE(written.find(path), std::string::npos) << written;
+  EXPECT_NE(written.find("Attach huevane-check.txt to your bug report"), std::string::npos);
+  const std::string refused = hvhost::check_finish_note(path, false, 5);
+  EXPECT_NE(refused.find("could not save its report to\n\n" + path), std::string::npos);
+  EXPECT_NE(refused.find("(Windows error 5)"), std::string::npos) << refused;
+}
+
 // A pen over a window that handles pen input itself: with capture
 // exclusion it picks through the plug-in's catcher; where the system has
 // none (Wine's), the tap is the window's and Esc ends the run.
