@@ -1,5 +1,6 @@
 // The report as JSON: written and read back by walking one table of its
 // members, each naming the record's field it holds (nlohmann's JSON).
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <nlohmann/json.hpp>
@@ -275,9 +276,13 @@ std::string read_word(const Json &v, const std::string &where, const T (&all)[N]
   return bad(where, "is not one of its words");
 }
 
+// Printable ASCII only: a line feed would make lines of its own in the text.
 std::string read_text(const Json &v, const std::string &where, std::string *out) {
-  if (!v.is_string() || v.get<std::string>().size() > 64)
-    return bad(where, "is a string of at most 64 characters");
+  const auto printable = [](const std::string &t) {
+    return std::all_of(t.begin(), t.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+  };
+  if (!v.is_string() || v.get<std::string>().size() > 64 || !printable(v.get<std::string>()))
+    return bad(where, "is printable text of at most 64 characters");
   *out = v.get<std::string>();
   return {};
 }

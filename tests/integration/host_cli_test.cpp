@@ -757,6 +757,25 @@ INSTANTIATE_TEST_SUITE_P(
                      "JSON: not well-formed\n"),
         refused_json("answer_word", "\"own_window\": true", "\"own_window\": \"yes\"",
                      "JSON: clipboard.own_window is true, false or null\n"),
+        refused_json(
+            "seventeen_monitors", "\"monitors\": [",
+            "\"monitors\": [{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, "
+            "{},",
+            "JSON: monitors is a list of 1 to 16 monitors\n"),
+        // A line feed in a string would make a line of its own in the text
+        // the figures are checked as: a second hook timeout here.
+        refused_json("version_line_feed", "\"check_version\": \"1.1.0\"",
+                     "\"check_version\": \"1.1.0\\nhook timeout: 5 ms (LowLevelHooksTimeout not "
+                     "set)\"",
+                     "JSON: check_version is printable text of at most 64 characters\n"),
+        refused_json("pen_test_word", "\"pen\": {",
+                     "\"pen_test\": {\"ran\": \"maybe\"}, \"pen\": {",
+                     "JSON: pen_test.ran is not one of its words\n"),
+        refused_json("pen_counts_short", "\"pen\": {",
+                     "\"pen_test\": {\"ran\": \"ran\", \"pointer_window\": {\"pointer\": 1}}, "
+                     "\"pen\": {",
+                     "JSON: pen_test.pointer_window.mouse is a whole number within "
+                     "0..2147483647\n"),
         refused_json("no_timeout", "\"hook_timeout_ms\": 300,", "",
                      "JSON: the report has no hook_timeout_ms\n"),
         refused_json("secondary_first", "\"x\": 0, \"y\": 0", "\"x\": 5, \"y\": 0",
