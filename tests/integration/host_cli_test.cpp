@@ -425,6 +425,76 @@ INSTANTIATE_TEST_SUITE_P(
                true}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
 
+// A record with every field away from its default and from every other
+// field reads back the same from its text and from its JSON: no line or
+// member drops, swaps or rounds a field beyond the text's thousandths.
+TEST(HostCommand, AReportReadsBackAsWrittenAsTextAndAsJson) {
+  hvhost::MachineReport r;
+  r.check_version = "1.2.0-rc1";
+  r.windows_major = 10;
+  r.windows_build = 22631;
+  r.compositor = hvhost::Answer::Yes;
+  hvhost::ReportMonitor a, b;
+  a = {0,
+       0,
+       2560,
+       1440,
+       150,
+       {19.6, 24.1, 21},
+       {20.4, 25.0, 20},
+       81,
+       80,
+       79,
+       {40.125, 52.5, 10},
+       3686400,
+       3686399};
+  b = {-1920, 0, 1920, 1080, 125, {1, 2, 3}, {4, 5, 6}, -1, 0, 0, {}, -1, 0};
+  r.monitors = {a, b};
+  r.process_dpi = "unaware";
+  r.dpi_v2 = hvhost::Answer::No;
+  r.dpi_v1 = hvhost::Answer::Yes;
+  r.hook_timeout_set_ms = 5000;
+  r.hook_timeout_ms = 1000;
+  r.hook_cost_us = {1.2, 3.4, 40};
+  r.exclusion_set = hvhost::Answer::Yes;
+  r.exclusion_readback = 0x11;
+  r.exclusion_getpixel = hvhost::UnderExcluded::Black;
+  r.exclusion_block = hvhost::UnderExcluded::Other;
+  r.probes = 20;
+  r.probes_seen = 19;
+  r.probe_latency = {0.4, 0.9, 19};
+  r.clipboard_own_window = hvhost::Answer::Yes;
+  r.clipboard_no_owner_refused = hvhost::Answer::No;
+  r.pens = 1;
+  r.touches = 2;
+  r.mouse_in_pointer = hvhost::Answer::No;
+  r.pen_hook_over_pointer_window = hvhost::Answer::No;
+  r.pen_cursor_over_pointer_window = hvhost::Answer::Yes;
+  r.pen_hook_over_default_window = hvhost::Answer::Yes;
+  r.pen_test = hvhost::PenTest::Ran;
+  r.pen_seconds = 30;
+  r.pen_pointer_window = {1, 2, 3, 4};
+  r.pen_default_window = {5, 6, 7, 8};
+  r.picture_pen_taps = 9;
+  r.picture_touch_taps = 10;
+  r.picture_mouse_presses = 13;
+  r.picture_signed_presses = 12;
+  r.picture_activated = hvhost::Answer::No;
+  r.hook_pen_events = 14;
+  r.hook_touch_events = 15;
+  r.hook_mouse_events = 16;
+  r.hook_signed_injected = 17;
+  const std::string json = hvhost::format_machine_report_json(r);
+  hvhost::MachineReport from_text, from_json;
+  ASSERT_EQ(hvhost::parse_machine_report(hvhost::format_machine_report(r), &from_text), "");
+  ASSERT_EQ(hvhost::parse_machine_report(json, &from_json), "") << json;
+  EXPECT_EQ(hvhost::format_machine_report_json(from_text), json);
+  EXPECT_EQ(hvhost::format_machine_report_json(from_json), json);
+  EXPECT_EQ(from_text.pen_default_window.cursor, 8);
+  EXPECT_EQ(from_json.hook_signed_injected, 17);
+  EXPECT_EQ(from_json.monitors[1].x, -1920);
+}
+
 // What huevane-check tells the artist: the plain lines that open its
 // report (right after the header, a blank line after them), from a machine
 // of one monitor that reads fast, shows its picture back and has no pen,
@@ -783,6 +853,11 @@ INSTANTIATE_TEST_SUITE_P(
         refused_json("p95_under_median", "\"p95_ms\": 3.000", "\"p95_ms\": 2.000",
                      "JSON: read getpixel monitor 2 needs"),
         refused_json("dpi_spaces", "\"per-monitor\"", "\"per monitor\"", "JSON: dpi needs"),
+        refused_report("picture_unlisted", "picture monitor 2: 1 of 1 pixels equal",
+                       "line 6: picture monitor 2 names no monitor listed before it\n"),
+        refused_report("capture_monitor_zero",
+                       "capture monitor 0: median 1 ms, p95 2 ms over 3 captures",
+                       "line 6: capture monitor 0 names no monitor listed before it\n"),
         refused_report("monitor_after_gap", "monitor 3: 1920x1080+1920+0 at 100 %",
                        "line 6: monitors are numbered 1, 2, ... in order, at most 16\n"),
         // Read, but not a desktop the host can set up.
