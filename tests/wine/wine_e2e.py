@@ -1155,6 +1155,44 @@ def case_check_report(ctx):
     ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
 
 
+def case_check_double_click(ctx):
+    """Started as a double-click starts it (a console of its own, nothing
+    redirected: `start` makes one), huevane-check writes huevane-check.txt
+    and then shows its message box, and waits there until it is answered.
+    Piped, as in check_report, it shows none and ends."""
+    exe = ctx.work / "huevane-check.exe"
+    shutil.copy(ctx.exe.parent / "huevane-check.exe", exe)
+    report = ctx.work / "huevane-check.txt"
+    # By name in its folder: start takes a path that begins with "/" for a switch.
+    proc = subprocess.Popen(["wine", "start", "/wait", exe.name], env=ctx.env, cwd=ctx.work,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    box = None
+    try:
+        deadline = time.monotonic() + 60
+        while box is None and time.monotonic() < deadline and proc.poll() is None:
+            time.sleep(0.5)
+            if not report.exists():
+                continue
+            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=ctx.env,
+                                  capture_output=True, text=True).stdout
+            # The box is the program's "huevane-check" window of a message's
+            # size (its measuring windows are 15 x 15 or a monitor's).
+            for m in re.finditer(r'"huevane-check": \("huevane-check.exe"[^)]*\)\s+(\d+)x(\d+)',
+                                 tree):
+                if 100 <= int(m.group(1)) < 1000 and 60 <= int(m.group(2)) < 600:
+                    box = m.group(0)
+        check(box is not None, "no message box after the report (running: %s)"
+              % (proc.poll() is None))
+        log("  message box: %s" % box)
+        check(proc.poll() is None, "huevane-check ended without waiting for its box")
+        check(report.read_text().startswith("huevane-check "), "huevane-check.txt")
+    finally:
+        subprocess.run(["wine", "taskkill", "/f", "/im", "huevane-check.exe"], env=ctx.env,
+                       capture_output=True, timeout=30)
+        proc.wait(timeout=30)
+
+
 CASES = {
     "drag_ok": case_drag_ok,
     "cancel": case_cancel,
@@ -1182,6 +1220,7 @@ CASES = {
     "stop_signals": case_stop_signals,
     "author_ci": case_author_ci,
     "check_report": case_check_report,
+    "check_double_click": case_check_double_click,
 }
 
 
