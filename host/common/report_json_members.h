@@ -18,7 +18,8 @@ using Json = nlohmann::ordered_json;
 
 inline constexpr long long kInt = 2147483647;
 
-// A string member (what it may hold is the text report's to say).
+// A string member: printable ASCII (what else it may hold is the text
+// report's to say).
 struct Text {
   std::string MachineReport::*field;
 };
