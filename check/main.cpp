@@ -1,7 +1,8 @@
 // huevane-check: measures, on the Windows machine it runs on, each Windows
 // behaviour the Huevane eyedropper is built on, and says whether the design
 // holds there. The report goes to stdout and to huevane-check.txt beside the
-// program (--json: JSON on stdout). It changes no setting, uses no network,
+// program (--json: JSON on stdout). Double-clicked, it ends with a message
+// box saying where the report is. It changes no setting, uses no network,
 // and exits 0 whenever it ran, whatever it found.
 #include <windows.h>
 
@@ -22,12 +23,14 @@ constexpr int kDefaultPenSeconds = 30;
 const char kUsage[] =
     "usage: huevane-check [--json] [--pen [SECONDS]] [--no-file]\n"
     "Measures what the Huevane eyedropper relies on in this Windows: screen read costs,\n"
-    "the low-level hook timeout, block reads against GetPixel on every monitor, capture\n"
-    "exclusion, a hook probe, the clipboard's owner rule and pointer devices. It changes\n"
-    "no setting and leaves the clipboard as it was. The report goes to stdout and to\n"
-    "huevane-check.txt beside this program.\n"
-    "  --json          the report as JSON on stdout (the file stays text)\n"
-    "  --pen [SECONDS] also ask: hover and tap two windows with a pen (default 30 s)\n"
+    "the low-level hook timeout, block reads against GetPixel on every monitor, each\n"
+    "monitor's capture and its picture shown back, capture exclusion, a hook probe, the\n"
+    "clipboard's owner rule and pointer devices. It changes no setting and leaves the\n"
+    "clipboard as it was. The report goes to stdout and to huevane-check.txt beside this\n"
+    "program; double-clicked, a message box says where it is.\n"
+    "  --json          the report as one JSON document on stdout (the file stays text)\n"
+    "  --pen [SECONDS] also ask: hover and tap two windows and a picture with a pen and a\n"
+    "                  finger (default 30 s; ends at once with no pen or touch device)\n"
     "  --no-file       write no huevane-check.txt\n"
     "Exit codes: 0 it ran (whatever it found), 1 bad options, 2 it could not run.\n";
 
@@ -65,25 +68,27 @@ LRESULT CALLBACK owner_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-}  // namespace
-
-int main(int argc, char **argv) {
+struct Options {
   bool json = false, file = true;
   int pen_seconds = 0;
+};
+
+// Reads the command line; -1 to go on, else the exit code.
+int parse_options(int argc, char **argv, Options *o) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--json") == 0) {
-      json = true;
+      o->json = true;
     } else if (std::strcmp(argv[i], "--no-file") == 0) {
-      file = false;
+      o->file = false;
     } else if (std::strcmp(argv[i], "--pen") == 0) {
-      pen_seconds = kDefaultPenSeconds;
+      o->pen_seconds = kDefaultPenSeconds;
       if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
         const long s = std::strtol(argv[++i], nullptr, 10);
         if (s < 1 || s > 600) {
           std::fprintf(stderr, "error: --pen takes 1..600 seconds\n");
           return kExitUsage;
         }
-        pen_seconds = static_cast<int>(s);
+        o->pen_seconds = static_cast<int>(s);
       }
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
@@ -96,12 +101,14 @@ int main(int argc, char **argv) {
       return kExitUsage;
     }
   }
+  return -1;
+}
 
-  hvhost::MachineReport report;
-  report.check_version = HUEVANE_VERSION;
-  // The system's answers first, in the process's own context; everything
-  // after in physical pixels, as the magnifier's tick reads.
-  hvcheck::measure_system(&report);
+// Every measurement: the system's answers first, in the process's own
+// context; everything after in physical pixels, as the magnifier's tick
+// reads. False when it cannot run at all.
+bool measure(hvhost::MachineReport *report, int pen_seconds) {
+  hvcheck::measure_system(report);
   const DpiSwitch dpi = dpi_switch_to_physical(dpi_context_function());
   WNDCLASSW wc = {};
   wc.lpfnWndProc = owner_proc;
@@ -112,28 +119,66 @@ int main(int argc, char **argv) {
                                nullptr, wc.hInstance, nullptr);
   if (!owner) {
     std::fprintf(stderr, "error: huevane-check cannot make a window (error %lu)\n", GetLastError());
-    return kExitCannotRun;
+    dpi_switch_restore(dpi);
+    return false;
   }
-  hvcheck::measure_monitors(&report);
-  hvcheck::measure_hook_timeout(&report);
-  hvcheck::measure_reads(&report);
-  hvcheck::measure_capture_exclusion(&report);
-  hvcheck::measure_hook_probe(&report);
-  hvcheck::measure_clipboard(&report, owner);
-  hvcheck::measure_pointer_devices(&report);
-  if (pen_seconds > 0) hvcheck::ask_pen(&report, pen_seconds);
+  hvcheck::measure_monitors(report);
+  hvcheck::measure_hook_timeout(report);
+  hvcheck::measure_reads(report);
+  hvcheck::measure_frozen_picture(report);
+  hvcheck::measure_capture_exclusion(report);
+  hvcheck::measure_hook_probe(report);
+  hvcheck::measure_clipboard(report, owner);
+  hvcheck::measure_pointer_devices(report);
+  if (pen_seconds > 0) hvcheck::ask_pen(report, pen_seconds);
   DestroyWindow(owner);
   dpi_switch_restore(dpi);
+  return true;
+}
+
+// Whether this process has its console to itself (Windows made it for a
+// double-click and closes it when the process ends) and its output is not
+// going to a file or a pipe.
+bool started_alone() {
+  DWORD list[2];
+  const DWORD processes = GetConsoleProcessList(list, 2);
+  const DWORD type = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE));
+  return hvhost::check_ends_with_message_box(processes,
+                                             type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE);
+}
+
+void tell_where(const std::string &path, bool written, DWORD error) {
+  const std::string note = hvhost::check_finish_note(path, written, error);
+  wchar_t wide[4096];
+  if (!MultiByteToWideChar(CP_UTF8, 0, note.c_str(), -1, wide, 4096)) return;
+  MessageBoxW(nullptr, wide, L"huevane-check",
+              MB_OK | (written ? MB_ICONINFORMATION : MB_ICONWARNING) | MB_SETFOREGROUND);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Options o;
+  if (const int code = parse_options(argc, argv, &o); code >= 0) return code;
+  std::fprintf(stderr,
+               "huevane-check %s: measuring, about 10 seconds; small squares and a copy of the "
+               "screen flash while it reads them\n",
+               HUEVANE_VERSION);
+  hvhost::MachineReport report;
+  report.check_version = HUEVANE_VERSION;
+  if (!measure(&report, o.pen_seconds)) return kExitCannotRun;
 
   const std::string text = hvhost::format_machine_report(report);
-  const std::string out = json ? hvhost::format_machine_report_json(report) : text;
+  const std::string out = o.json ? hvhost::format_machine_report_json(report) : text;
   std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
-  if (file) {
-    const std::string path = beside_program("huevane-check.txt");
-    if (!write_file(path, text))
-      std::fprintf(stderr, "note: cannot write %s (error %lu); the report is above\n", path.c_str(),
-                   GetLastError());
-  }
+  if (!o.file) return kExitOk;
+  const std::string path = beside_program("huevane-check.txt");
+  const bool written = write_file(path, text);
+  const DWORD error = written ? 0 : GetLastError();
+  if (!written)
+    std::fprintf(stderr, "note: cannot write %s (error %lu); the report is above\n", path.c_str(),
+                 error);
+  if (started_alone()) tell_where(path, written, error);
   return kExitOk;
 }

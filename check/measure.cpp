@@ -83,28 +83,6 @@ const wchar_t *colour_class() {
   return L"HuevaneCheckColours";
 }
 
-void pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-// Waits until what was drawn has reached the screen: the compositor's next
-// frame where there is one, and a little time in any case.
-void settle() {
-  pump();
-  using DwmFlushFn = HRESULT(WINAPI *)(void);
-  static HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
-  if (auto flush = proc<DwmFlushFn>(dwm, "DwmFlush")) {
-    flush();
-    flush();
-  }
-  Sleep(100);
-  pump();
-}
-
 bool show(ColourWindow *w, int x, int y) {
   w->hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, colour_class(),
                             L"huevane-check", WS_POPUP, x, y, kSide, kSide, nullptr, nullptr,
@@ -144,6 +122,26 @@ hvhost::UnderExcluded classify(const uint32_t *read, int n, const uint32_t *bene
 }
 
 }  // namespace
+
+void pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void settle() {
+  pump();
+  using DwmFlushFn = HRESULT(WINAPI *)(void);
+  static HMODULE dwm = LoadLibraryW(L"dwmapi.dll");
+  if (auto flush = proc<DwmFlushFn>(dwm, "DwmFlush")) {
+    flush();
+    flush();
+  }
+  Sleep(100);
+  pump();
+}
 
 double now_s() {
   static const double frequency = [] {

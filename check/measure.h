@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "common/machine_report.h"
@@ -14,6 +15,11 @@ namespace hvcheck {
 
 // Seconds since an arbitrary start, from the performance counter.
 double now_s();
+// Handles the thread's waiting messages.
+void pump();
+// Waits until what was drawn has reached the screen: the compositor's next
+// frame where there is one, and a little time in any case.
+void settle();
 // Median and 95th percentile of samples in milliseconds (count: how many).
 hvhost::ReadCost summarize_ms(std::vector<double> samples_ms);
 
@@ -37,8 +43,28 @@ void measure_clipboard(hvhost::MachineReport *report, HWND owner);
 // Pen and touch devices, and whether mouse-in-pointer is on.
 void measure_pointer_devices(hvhost::MachineReport *report);
 
-// Asks the user to hover and tap two windows with a pen or a finger for
-// `seconds`, and fills the pen answers.
+// What the frozen run relies on, per monitor: the cost of capturing the
+// whole monitor, and the capture shown 1:1 in a top-most, non-activating
+// window of its own there, captured again and compared pixel for pixel.
+void measure_frozen_picture(hvhost::MachineReport *report);
+
+// A 32-bit top-down DIB section selected into a memory DC: a monitor's
+// picture.
+struct Picture {
+  HDC dc = nullptr;
+  HBITMAP bitmap = nullptr;
+  HGDIOBJ old = nullptr;
+  uint32_t *bits = nullptr;
+  int width = 0, height = 0;
+};
+bool picture_create(Picture *p, int width, int height);
+void picture_release(Picture *p);
+// Copies the screen's rectangle at (x, y) of the picture's size into it.
+bool picture_capture(const Picture &p, HDC screen, int x, int y);
+
+// With no pen and no touch device: notes it and returns at once.
+// Otherwise asks the user to hover and tap two windows and a picture's
+// window with a pen or a finger for `seconds`, and fills the pen answers.
 void ask_pen(hvhost::MachineReport *report, int seconds);
 
 }  // namespace hvcheck

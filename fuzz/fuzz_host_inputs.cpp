@@ -15,9 +15,10 @@
 //      --timeout.
 //      apply_common_options either refuses them or fills a configuration
 //      within the limits (display 1..16384 a side, channels within 1000).
-//   3  a huevane-check report for --desktop-from. parse_machine_report
-//      either refuses it or gives a machine within the desktop's limits
-//      whose report, written out again, reads back as itself.
+//   3  a huevane-check report for --desktop-from, text or JSON.
+//      parse_machine_report either refuses it or gives a machine within the
+//      desktop's limits whose report, written out again as text or as JSON,
+//      reads back as itself.
 //
 // Every message for the user (a script or option error, a wallpaper
 // refusal, an action that cannot be performed) must be short and show
@@ -243,6 +244,11 @@ void fuzz_report(std::string_view text) {
   if (!hvhost::parse_machine_report(again, &back).empty() ||
       hvhost::format_machine_report(back) != again)
     fail("a report written out again does not read back as itself", again);
+  hvhost::MachineReport from_json;
+  if (!hvhost::parse_machine_report(hvhost::format_machine_report_json(report), &from_json)
+           .empty() ||
+      hvhost::format_machine_report(from_json) != again)
+    fail("a report's JSON does not read back as itself", again);
 }
 
 }  // namespace

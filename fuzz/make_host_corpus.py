@@ -48,6 +48,27 @@ REPORTS = {
                            "hook probe: seen 20 of 20, median 0.4 ms, p95 0.9 ms from SendInput "
                            "to the hook\r\npen over pointer window: hook no, cursor no\r\n",
     "report_bad_monitor": "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n",
+    "report_frozen_and_pen": "huevane-check 1.1.0: x\nscreen reads: fast (0.05 ms each)\n\n"
+                             "monitor 1: 1920x1080+0+0 at 100 %\n"
+                             "hook timeout: 300 ms (LowLevelHooksTimeout not set)\n"
+                             "read getpixel monitor 1: median 0.050 ms, p95 0.500 ms over 200 reads\n"
+                             "read block monitor 1: median 0.040 ms, p95 0.600 ms over 200 reads\n"
+                             "capture monitor 1: median 31.500 ms, p95 36.900 ms over 10 captures\n"
+                             "picture monitor 1: 2073600 of 2073600 pixels equal\n"
+                             "pen test: ran 30 s; pointer window 4 pointer, 0 mouse, 0 hook, 0 "
+                             "cursor; default window 5 pointer, 5 mouse, 5 hook, 5 cursor\n"
+                             "pen on picture: pen taps 3, touch taps 2, mouse presses 5 (5 signed); "
+                             "activated no\n"
+                             "hook signature: pen 12, touch 3, mouse 40 events; 15 of the signed "
+                             "injected\n",
+    "report_json": '{"check_version": "1.1.0", "compositor": true, "monitors": [{"x": 0, "y": 0, '
+                   '"width": 2560, "height": 1440, "scale_percent": 150, "getpixel": '
+                   '{"median_ms": 19.6, "p95_ms": 24.1, "count": 21}, "block": {"median_ms": 20.4, '
+                   '"p95_ms": 25.0, "count": 20}, "capture": {"median_ms": 40.1, "p95_ms": 52.0, '
+                   '"count": 10}, "picture_pixels": 3686400, "picture_equal": 3686400}], '
+                   '"hook_timeout_ms": 1000, "hook_timeout_set_ms": null, "pen_test": {"ran": '
+                   '"no-device"}, "hook_probe": {"probes": 20, "seen": 20, "latency": '
+                   '{"median_ms": 0.4, "p95_ms": 0.9, "count": 20}}}',
 }
 
 

@@ -1,9 +1,11 @@
 // What huevane-check measured on one Windows machine, as a record: the
 // text report it prints and saves (huevane-check.txt), the same as JSON, and
-// the text read back, so that the simulated desktop can be set up as that
-// machine (--desktop-from). Each text line names what was measured, the
-// figures with their units, and after " -- " whether the eyedropper's design
-// holds there; the reader takes the figures and skips the verdicts.
+// either read back, so that the simulated desktop can be set up as that
+// machine (--desktop-from). The text opens with a few plain lines for the
+// artist (what matters to them), then a line per measurement: what was
+// measured, the figures with their units, and after " -- " whether the
+// eyedropper's design holds there; the reader takes the figures and skips
+// the plain lines and the verdicts.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +33,25 @@ struct ReportMonitor {
   // equals GetPixel, cells where both equal the colour drawn (-1: not
   // checked, the window could not be shown there).
   int cells = -1, block_equal = 0, drawn_equal = 0;
+  ReadCost capture;  // one BitBlt of the whole monitor into a 32-bit DIB section
+  // The capture shown 1:1 in a top-most window of its own over the monitor
+  // and captured again: pixels compared, and equal (-1: not checked).
+  int picture_pixels = -1, picture_equal = 0;
+};
+
+// Whether --pen asked the user, and how it ended.
+enum class PenTest {
+  NotRun,    // no --pen
+  NoDevice,  // --pen, but no pen or touch device: it ended at once
+  Ran,       // the windows were shown for the time asked, or until closed
+};
+
+// What one of --pen's windows received while the user hovered and tapped.
+struct PenWindowCounts {
+  int pointer = 0;  // WM_POINTER* messages
+  int mouse = 0;    // mouse moves, presses and releases
+  int hook = 0;     // low-level hook events at the pointer's place
+  int cursor = 0;   // pointer messages where GetCursorPos was at the pointer
 };
 
 // What a screen read returns under a window kept out of captures.
@@ -84,18 +105,51 @@ struct MachineReport {
   Answer pen_cursor_over_pointer_window = Answer::Unknown;
   Answer pen_hook_over_default_window = Answer::Unknown;
   Answer pen_cursor_over_default_window = Answer::Unknown;
+  PenTest pen_test = PenTest::NotRun;
+  int pen_seconds = 0;  // how long it asked
+  PenWindowCounts pen_pointer_window, pen_default_window;
+  // A window as the frozen run shows its picture (top-most, never
+  // activated), tapped by the user: pen and finger contacts it got as
+  // pointer messages, mouse presses, the presses that carried the pen or
+  // touch signature, and whether it became the foreground window.
+  int picture_pen_taps = 0, picture_touch_taps = 0;
+  int picture_mouse_presses = 0, picture_signed_presses = 0;
+  Answer picture_activated = Answer::Unknown;
+  // Every event a low-level mouse hook saw during --pen, by the signature
+  // in dwExtraInfo (0xFF5157xx; bit 0x80: touch), and of the signed ones
+  // how many carried LLMHF_INJECTED.
+  int hook_pen_events = 0, hook_touch_events = 0, hook_mouse_events = 0;
+  int hook_signed_injected = 0;
 };
 
-// The report as text, a line each, "\n" ending every line.
+// The report as text, a line each, "\n" ending every line: the header,
+// the plain lines for the artist, a blank line, the measurements.
 std::string format_machine_report(const MachineReport &report);
 // The same as one JSON object.
 std::string format_machine_report_json(const MachineReport &report);
 
-// Reads a text report back. Returns an empty string and fills *out, or
-// says what is wrong ("line 4: monitor 1 needs WxH+X+Y at N %", "no
-// 'hook timeout' line") and leaves *out as it was. Lines it does not know
-// are skipped, as are the verdicts after " -- ".
+// Reads a report back, text or JSON (text that starts with '{'). Returns an
+// empty string and fills *out, or says what is wrong ("line 4: monitor 1
+// needs WxH+X+Y at N %", "no 'hook timeout' line", "JSON: monitors[0].width
+// is 1..16384") and leaves *out as it was. Text lines it does not know are
+// skipped, as are the verdicts after " -- "; so are JSON members.
 std::string parse_machine_report(const std::string &text, MachineReport *out);
+std::string parse_machine_report_json(const std::string &text, MachineReport *out);
+
+// The plain lines for the artist that open the text report ("screen reads:
+// fast (0.05 ms each)"), each ending in "\n".
+std::string artist_summary(const MachineReport &report);
+
+// Whether huevane-check ends with a message box rather than only its
+// console output: when it is alone on its console (`console_processes` as
+// GetConsoleProcessList counts them: 1, or 0 with none), which is a console
+// Windows made for it and closes with it, as on a double-click; never when
+// its output goes to a file or a pipe.
+bool check_ends_with_message_box(unsigned long console_processes, bool output_redirected);
+
+// The message box's text: where the report was written (or that it could
+// not be, with the system's error number) and what to do with it.
+std::string check_finish_note(const std::string &path, bool written, unsigned long error);
 
 // What a replay of the machine charges a screen read, in whole
 // milliseconds: the dearest median of any read on any monitor, rounded.

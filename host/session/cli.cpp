@@ -335,10 +335,10 @@ void add_desktop_options(CLI::App &app, CommonOptions *o) {
       ->type_name("KIND,X,Y,W,H");
   app.add_option("--desktop-from", o->desktop_from,
                  "set the simulated desktop up as the machine a huevane-check report "
-                 "(huevane-check.txt) describes: its monitors and scales, screen read cost and "
-                 "hook timeout, capture exclusion and compositor (not with --display, "
-                 "--monitors, --screen-read-ms, --hook-timeout-ms, --capture-exclusion, "
-                 "--no-compositor)")
+                 "(huevane-check.txt, or its JSON) describes: its monitors and scales, screen "
+                 "read cost and hook timeout, capture exclusion and compositor (not with "
+                 "--display, --monitors, --screen-read-ms, --hook-timeout-ms, "
+                 "--capture-exclusion, --no-compositor)")
       ->type_name("REPORT")
       ->excludes("--display")
       ->excludes("--monitors")

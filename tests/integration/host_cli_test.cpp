@@ -106,6 +106,38 @@ const std::string kExcluded =
 const std::string kNotExcluded =
     "set no, reads back 0x0; getpixel reads window, block reads window";
 
+// What huevane-check 1.1.0 wrote with --json on a machine of two monitors.
+const std::string kJsonReport = R"({
+  "check_version": "1.1.0",
+  "windows": {"major": 6, "minor": 1, "build": 7601},
+  "compositor": false,
+  "monitors": [
+    {"x": 0, "y": 0, "width": 1920, "height": 1080, "scale_percent": 100, "getpixel": {"median_ms": 0.048, "p95_ms": 0.540, "count": 200}, "block": {"median_ms": 0.033, "p95_ms": 0.604, "count": 200}, "cells": 225, "block_equal": 225, "drawn_equal": 225},
+    {"x": 1920, "y": 0, "width": 1280, "height": 1024, "scale_percent": 125, "getpixel": {"median_ms": 2.600, "p95_ms": 3.000, "count": 20}, "block": {"median_ms": 1.000, "p95_ms": 1.200, "count": 20}, "cells": -1, "block_equal": 0, "drawn_equal": 0}
+  ],
+  "dpi": {"process": "per-monitor", "thread_per_monitor_v2": false, "thread_per_monitor": true},
+  "hook_timeout_ms": 300, "hook_timeout_set_ms": null,
+  "hook_cost": {"median_us": 285.500, "p95_us": 2858.300, "count": 20},
+  "capture_exclusion": {"set": false, "reads_back": 0, "getpixel": "window", "block": "window"},
+  "hook_probe": {"probes": 20, "seen": 20, "latency": {"median_ms": 0.307, "p95_ms": 7.277, "count": 20}},
+  "clipboard": {"own_window": true, "no_owner_refused": false},
+  "pointer_devices": {"pens": 0, "touches": 0, "mouse_in_pointer": null},
+  "pen": {"hook_over_pointer_window": null, "cursor_over_pointer_window": null, "hook_over_default_window": null, "cursor_over_default_window": null}
+}
+)";
+
+// The lines of the frozen run's measurements and of --pen, for the two
+// monitors of composited_report.
+const std::string kFrozenAndPenLines =
+    "capture monitor 1: median 24.000 ms, p95 31.000 ms over 10 captures\r\n"
+    "picture monitor 1: 3686400 of 3686400 pixels equal\r\n"
+    "capture monitor 2: median 12.000 ms, p95 14.000 ms over 10 captures\r\n"
+    "picture monitor 2: 2073000 of 2073600 pixels equal\r\n"
+    "pen test: ran 30 s; pointer window 40 pointer, 0 mouse, 0 hook, 0 cursor; default window 35 "
+    "pointer, 35 mouse, 30 hook, 28 cursor\r\n"
+    "pen on picture: pen taps 3, touch taps 2, mouse presses 5 (5 signed); activated no\r\n"
+    "hook signature: pen 120, touch 14, mouse 300 events; 134 of the signed injected\r\n";
+
 TEST(HostCommand, PrintsHotCallbacksAndTheResult) {
   const std::string script = write_script("cli_ok.txt", "press 51 102\nrgb 255 0 0\nok\n");
   const ProcessResult r = host(fake({"--color", "0.5,0.25,1", "--script", script}));
@@ -218,6 +250,7 @@ struct Replay {
   hvhost::UnderExcluded under;
   int capture_exclusion;  // the desktop's mode: 0 yes, 2 fails
   bool compositor;
+  std::vector<std::string> kept = {};  // lines the report writes again as read
 };
 
 void PrintTo(const Replay &r, std::ostream *os) { *os << r.name; }
@@ -250,18 +283,12 @@ TEST_P(DesktopFromReport, SetsMonitorsCostsAndFeatures) {
   EXPECT_EQ(hvhost::format_machine_report(back), again);
   EXPECT_EQ(hvhost::format_machine_report_json(back),
             hvhost::format_machine_report_json(*config.machine));
-  // The JSON form carries the figures the text gave.
-  const std::string json = hvhost::format_machine_report_json(back);
-  EXPECT_NE(json.find("\"hook_timeout_ms\": " + std::to_string(row.timeout_ms) + ","),
-            std::string::npos)
-      << json;
-  for (const hvhost::MonitorConfig &m : row.monitors) {
-    const std::string place = "{\"x\": " + std::to_string(m.x) + ", \"y\": " + std::to_string(m.y) +
-                              ", \"width\": " + std::to_string(m.width) +
-                              ", \"height\": " + std::to_string(m.height) +
-                              ", \"scale_percent\": " + std::to_string(m.scale) + ", ";
-    EXPECT_NE(json.find(place), std::string::npos) << place << json;
-  }
+  // The JSON form reads back as the same record, and lines the row names
+  // are kept as they were read.
+  hvhost::MachineReport from_json;
+  ASSERT_EQ(hvhost::parse_machine_report(hvhost::format_machine_report_json(back), &from_json), "");
+  EXPECT_EQ(hvhost::format_machine_report(from_json), again);
+  for (const std::string &line : row.kept) EXPECT_NE(again.find(line), std::string::npos) << again;
   // Refused on its last line, the same text leaves the record untouched.
   hvhost::MachineReport fresh;
   EXPECT_NE(hvhost::parse_machine_report(again + "monitor 99: 1x1+0+0 at 100 %\n", &fresh), "");
@@ -330,6 +357,52 @@ INSTANTIATE_TEST_SUITE_P(
                hvhost::UnderExcluded::Unknown,
                0,
                false},
+        // JSON as huevane-check 1.1.0 wrote it: read as its text would be.
+        Replay{"json_as_written_before",
+               kJsonReport,
+               {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 125}},
+               3,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window,
+               2,
+               false,
+               {"monitor 2: 1280x1024+1920+0 at 125 %", "block vs getpixel monitor 2: not checked",
+                "hook timeout: 300 ms (LowLevelHooksTimeout not set)"}},
+        // The frozen run's lines and --pen's: kept as read.
+        Replay{"frozen_and_pen_lines",
+               composited_report("1000 ms (LowLevelHooksTimeout 5000 ms)", kExcluded) +
+                   kFrozenAndPenLines,
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               1000,
+               hvhost::Answer::Yes,
+               hvhost::UnderExcluded::Beneath,
+               0,
+               true,
+               {"capture monitor 1: median 24.000 ms, p95 31.000 ms over 10 captures -- holds",
+                "picture monitor 1: 3686400 of 3686400 pixels equal -- holds",
+                "capture monitor 2: median 12.000 ms, p95 14.000 ms over 10 captures -- holds",
+                "picture monitor 2: 2073000 of 2073600 pixels equal -- fails",
+                "pen test: ran 30 s; pointer window 40 pointer, 0 mouse, 0 hook, 0 cursor; default "
+                "window 35 pointer, 35 mouse, 30 hook, 28 cursor -- ",
+                "pen on picture: pen taps 3, touch taps 2, mouse presses 5 (5 signed); activated "
+                "no -- holds",
+                "hook signature: pen 120, touch 14, mouse 300 events; 134 of the signed injected "
+                "-- holds",
+                "frozen picture: differs from the screen on monitor 2\n",
+                "pen and touch: 1 pen and 1 touch screen found; tested: taps reached"}},
+        Replay{"pen_test_without_a_device",
+               composited_report("300 ms (LowLevelHooksTimeout not set)", kNotExcluded) +
+                   "pen test: no pen or touch device, ended at once\r\n",
+               {{0, 0, 2560, 1440, 150}, {-1920, 0, 1920, 1080, 100}},
+               20,
+               300,
+               hvhost::Answer::No,
+               hvhost::UnderExcluded::Window,
+               2,
+               true,
+               {"pen test: no pen or touch device, ended at once -- nothing to ask"}},
         // The largest figures taken: sides of 16384 at 500 %, reads of ten
         // minutes (charged as the desktop's 10 s at most), a million reads,
         // a registry timeout past 32 bits; a Windows older than 7 has no
@@ -351,6 +424,177 @@ INSTANTIATE_TEST_SUITE_P(
                3,
                true}),
     [](const ::testing::TestParamInfo<Replay> &row) { return row.param.name; });
+
+// A record with every field away from its default and from every other
+// field reads back the same from its text and from its JSON: no line or
+// member drops, swaps or rounds a field beyond the text's thousandths.
+TEST(HostCommand, AReportReadsBackAsWrittenAsTextAndAsJson) {
+  hvhost::MachineReport r;
+  r.check_version = "1.2.0-rc1";
+  r.windows_major = 10;
+  r.windows_build = 22631;
+  r.compositor = hvhost::Answer::Yes;
+  hvhost::ReportMonitor a, b;
+  a = {0,
+       0,
+       2560,
+       1440,
+       150,
+       {19.6, 24.1, 21},
+       {20.4, 25.0, 20},
+       81,
+       80,
+       79,
+       {40.125, 52.5, 10},
+       3686400,
+       3686399};
+  b = {-1920, 0, 1920, 1080, 125, {1, 2, 3}, {4, 5, 6}, -1, 0, 0, {}, -1, 0};
+  r.monitors = {a, b};
+  r.process_dpi = "unaware";
+  r.dpi_v2 = hvhost::Answer::No;
+  r.dpi_v1 = hvhost::Answer::Yes;
+  r.hook_timeout_set_ms = 5000;
+  r.hook_timeout_ms = 1000;
+  r.hook_cost_us = {1.2, 3.4, 40};
+  r.exclusion_set = hvhost::Answer::Yes;
+  r.exclusion_readback = 0x11;
+  r.exclusion_getpixel = hvhost::UnderExcluded::Black;
+  r.exclusion_block = hvhost::UnderExcluded::Other;
+  r.probes = 20;
+  r.probes_seen = 19;
+  r.probe_latency = {0.4, 0.9, 19};
+  r.clipboard_own_window = hvhost::Answer::Yes;
+  r.clipboard_no_owner_refused = hvhost::Answer::No;
+  r.pens = 1;
+  r.touches = 2;
+  r.mouse_in_pointer = hvhost::Answer::No;
+  r.pen_hook_over_pointer_window = hvhost::Answer::No;
+  r.pen_cursor_over_pointer_window = hvhost::Answer::Yes;
+  r.pen_hook_over_default_window = hvhost::Answer::Yes;
+  r.pen_test = hvhost::PenTest::Ran;
+  r.pen_seconds = 30;
+  r.pen_pointer_window = {1, 2, 3, 4};
+  r.pen_default_window = {5, 6, 7, 8};
+  r.picture_pen_taps = 9;
+  r.picture_touch_taps = 10;
+  r.picture_mouse_presses = 13;
+  r.picture_signed_presses = 12;
+  r.picture_activated = hvhost::Answer::No;
+  r.hook_pen_events = 14;
+  r.hook_touch_events = 15;
+  r.hook_mouse_events = 16;
+  r.hook_signed_injected = 17;
+  const std::string json = hvhost::format_machine_report_json(r);
+  hvhost::MachineReport from_text, from_json;
+  ASSERT_EQ(hvhost::parse_machine_report(hvhost::format_machine_report(r), &from_text), "");
+  ASSERT_EQ(hvhost::parse_machine_report(json, &from_json), "") << json;
+  EXPECT_EQ(hvhost::format_machine_report_json(from_text), json);
+  EXPECT_EQ(hvhost::format_machine_report_json(from_json), json);
+  EXPECT_EQ(from_text.pen_default_window.cursor, 8);
+  EXPECT_EQ(from_json.hook_signed_injected, 17);
+  EXPECT_EQ(from_json.monitors[1].x, -1920);
+}
+
+// What huevane-check tells the artist: the plain lines that open its
+// report (right after the header, a blank line after them), from a machine
+// of one monitor that reads fast, shows its picture back and has no pen,
+// changed as each row says.
+struct ArtistLine {
+  std::string name;
+  void (*change)(hvhost::MachineReport *);
+  std::string line;
+};
+
+void PrintTo(const ArtistLine &a, std::ostream *os) { *os << a.name; }
+
+class ArtistSummary : public ::testing::TestWithParam<ArtistLine> {};
+
+TEST_P(ArtistSummary, OpensTheReportInPlainWords) {
+  hvhost::ReportMonitor m;
+  m.width = 1920;
+  m.height = 1080;
+  m.getpixel = {0.05, 0.5, 200};
+  m.block = {0.04, 0.6, 200};
+  m.capture = {31.6, 36.9, 10};
+  m.picture_pixels = m.picture_equal = 1920 * 1080;
+  hvhost::MachineReport r;
+  r.check_version = "1.1.0";
+  r.monitors = {m};
+  r.hook_timeout_ms = 300;
+  r.probes = r.probes_seen = 20;
+  GetParam().change(&r);
+  const std::string text = hvhost::format_machine_report(r);
+  const size_t header = text.find('\n') + 1, blank = text.find("\n\n");
+  ASSERT_NE(blank, std::string::npos) << text;
+  const std::string plain = text.substr(header, blank + 1 - header);
+  EXPECT_EQ(plain, hvhost::artist_summary(r));
+  EXPECT_NE(plain.find(GetParam().line + "\n"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("what to do: attach this file to your bug report"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostCommand, ArtistSummary,
+    ::testing::Values(
+        ArtistLine{"as_measured", [](hvhost::MachineReport *) {},
+                   "screen reads: fast (0.05 ms each)\npen and touch: none found\nfrozen "
+                   "picture: shown exactly on every monitor checked; capturing takes 32 ms a "
+                   "monitor\nmouse hook: sees input"},
+        ArtistLine{"composited",
+                   [](hvhost::MachineReport *r) { r->monitors[0].block.median_ms = 19.6; },
+                   "screen reads: slow (20 ms each): the magnifier follows the pointer in steps"},
+        ArtistLine{"no_read",
+                   [](hvhost::MachineReport *r) {
+                     r->monitors[0].getpixel.count = r->monitors[0].block.count = 0;
+                   },
+                   "screen reads: not measured"},
+        ArtistLine{"pen_untested", [](hvhost::MachineReport *r) { r->pens = 1; },
+                   "pen and touch: 1 pen and 0 touch screens found; not tested: run "
+                   "huevane-check --pen and tap the windows it shows"},
+        ArtistLine{"pen_tapped",
+                   [](hvhost::MachineReport *r) {
+                     r->pens = r->touches = 2;
+                     r->pen_test = hvhost::PenTest::Ran;
+                     r->picture_touch_taps = 1;
+                   },
+                   "pen and touch: 2 pens and 2 touch screens found; tested: taps reached the "
+                   "eyedropper's frozen picture"},
+        ArtistLine{"pen_not_tapped",
+                   [](hvhost::MachineReport *r) {
+                     r->touches = 1;
+                     r->pen_test = hvhost::PenTest::Ran;
+                   },
+                   "pen and touch: 0 pens and 1 touch screen found; tested, but the picture's "
+                   "window was not tapped"},
+        ArtistLine{"picture_differs",
+                   [](hvhost::MachineReport *r) { r->monitors[0].picture_equal -= 1; },
+                   "frozen picture: differs from the screen on monitor 1"},
+        ArtistLine{"picture_unchecked",
+                   [](hvhost::MachineReport *r) { r->monitors[0].picture_pixels = -1; },
+                   "frozen picture: not checked"},
+        ArtistLine{"hook_blind", [](hvhost::MachineReport *r) { r->probes_seen = 0; },
+                   "mouse hook: saw none of its test input: the eyedropper may not follow the "
+                   "mouse here"},
+        ArtistLine{"hook_partly", [](hvhost::MachineReport *r) { r->probes_seen = 19; },
+                   "mouse hook: missed some of its test input"}),
+    [](const ::testing::TestParamInfo<ArtistLine> &row) { return row.param.name; });
+
+// Double-clicked, huevane-check is alone on a console Windows made for it
+// and ends with a message box; from a command prompt, or with its output
+// going to a file or a pipe, it does not. The box says where the report is
+// and what to do with it, or why it could not be written.
+TEST(HostCommand, HuevaneCheckEndsWithANoteWhenDoubleClicked) {
+  EXPECT_TRUE(hvhost::check_ends_with_message_box(1, false));
+  EXPECT_TRUE(hvhost::check_ends_with_message_box(0, false));
+  EXPECT_FALSE(hvhost::check_ends_with_message_box(2, false));
+  EXPECT_FALSE(hvhost::check_ends_with_message_box(1, true));
+  const std::string path = "C:\\Users\\Ann\\Downloads\\huevane\\huevane-check.txt";
+  const std::string written = hvhost::check_finish_note(path, true, 0);
+  EXPECT_NE(written.find(path), std::string::npos) << written;
+  EXPECT_NE(written.find("Attach huevane-check.txt to your bug report"), std::string::npos);
+  const std::string refused = hvhost::check_finish_note(path, false, 5);
+  EXPECT_NE(refused.find("could not save its report to\n\n" + path), std::string::npos);
+  EXPECT_NE(refused.find("(Windows error 5)"), std::string::npos) << refused;
+}
 
 // A pen over a window that handles pen input itself: with capture
 // exclusion it picks through the plug-in's catcher; where the system has
@@ -438,6 +682,17 @@ BadRun refused_report(const std::string &name, const std::string &line, const st
                    "read getpixel monitor 1: median 1.000 ms, p95 2.000 ms over 10 reads\n"
                    "read block monitor 1: median 1.000 ms, p95 2.000 ms over 10 reads\n" +
                        line + "\n");
+  return BadRun{fake({"--desktop-from", path}), 1,
+                "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
+}
+
+// The JSON report with `from` replaced by `to`, refused with `reason`.
+BadRun refused_json(const std::string &name, const std::string &from, const std::string &to,
+                    const std::string &reason) {
+  std::string text = kJsonReport;
+  const size_t at = text.find(from);
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  const std::string path = write_script("cli_json_" + name + ".json", text);
   return BadRun{fake({"--desktop-from", path}), 1,
                 "error: --desktop-from: " + path + " is not a huevane-check report: " + reason};
 }
@@ -538,6 +793,71 @@ INSTANTIATE_TEST_SUITE_P(
                        "dpi: process unaware; thread to per-monitor-v2 maybe, to "
                        "per-monitor yes",
                        "line 6: dpi needs"),
+        // The frozen run's lines and --pen's, their figures out of reach.
+        refused_report("picture_more_equal", "picture monitor 1: 11 of 10 pixels equal",
+                       "line 6: picture monitor 1 needs 'N of N pixels equal'"),
+        refused_report("capture_unit", "capture monitor 1: median 1 ms, p95 2 ms over 3 reads",
+                       "line 6: capture monitor 1 needs 'median MS ms, p95 MS ms over N "
+                       "captures'"),
+        refused_report("pen_test_long",
+                       "pen test: ran 601 s; pointer window 0 pointer, 0 mouse, 0 hook, 0 cursor; "
+                       "default window 0 pointer, 0 mouse, 0 hook, 0 cursor",
+                       "line 6: pen test needs 'no pen or touch device, ended at once' or 'ran"),
+        refused_report("signature_signed_more",
+                       "hook signature: pen 1, touch 1, mouse 0 events; 3 of the signed injected",
+                       "line 6: hook signature needs"),
+        refused_report("picture_taps_signed_more",
+                       "pen on picture: pen taps 1, touch taps 0, mouse presses 1 (2 signed); "
+                       "activated no",
+                       "line 6: pen on picture needs"),
+        // JSON: not JSON, too deep, members of the wrong kind or out of
+        // reach, and figures the text report would refuse.
+        refused_json("cut", "\n}\n", "", "JSON: not well-formed\n"),
+        refused_json("deep", "\"pen\": {", "\"deep\": [[[[[[[[[]]]]]]]]], \"pen\": {",
+                     "JSON: nested deeper than a report is\n"),
+        refused_json("no_monitors", "\"monitors\": [", "\"screens\": [",
+                     "JSON: monitors is a list of 1 to 16 monitors\n"),
+        refused_json("width_string", "\"width\": 1280", "\"width\": \"1280\"",
+                     "JSON: monitors[1].width is a whole number within 1..16384\n"),
+        refused_json("width_past_64_bits", "\"width\": 1280", "\"width\": 18446744073709551616",
+                     "JSON: monitors[1].width is a whole number within 1..16384\n"),
+        refused_json("count_negative", "\"count\": 20}, \"cells\"", "\"count\": -1}, \"cells\"",
+                     "JSON: monitors[1].block.count is a whole number within 0..1000000\n"),
+        refused_json("median_nan", "\"median_us\": 285.500", "\"median_us\": 1e999",
+                     "JSON: not well-formed\n"),
+        refused_json("answer_word", "\"own_window\": true", "\"own_window\": \"yes\"",
+                     "JSON: clipboard.own_window is true, false or null\n"),
+        refused_json(
+            "seventeen_monitors", "\"monitors\": [",
+            "\"monitors\": [{}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, {}, "
+            "{},",
+            "JSON: monitors is a list of 1 to 16 monitors\n"),
+        // A line feed in a string would make a line of its own in the text
+        // the figures are checked as: a second hook timeout here.
+        refused_json("version_line_feed", "\"check_version\": \"1.1.0\"",
+                     "\"check_version\": \"1.1.0\\nhook timeout: 5 ms (LowLevelHooksTimeout not "
+                     "set)\"",
+                     "JSON: check_version is printable text of at most 64 characters\n"),
+        refused_json("pen_test_word", "\"pen\": {",
+                     "\"pen_test\": {\"ran\": \"maybe\"}, \"pen\": {",
+                     "JSON: pen_test.ran is not one of its words\n"),
+        refused_json("pen_counts_short", "\"pen\": {",
+                     "\"pen_test\": {\"ran\": \"ran\", \"pointer_window\": {\"pointer\": 1}}, "
+                     "\"pen\": {",
+                     "JSON: pen_test.pointer_window.mouse is a whole number within "
+                     "0..2147483647\n"),
+        refused_json("no_timeout", "\"hook_timeout_ms\": 300,", "",
+                     "JSON: the report has no hook_timeout_ms\n"),
+        refused_json("secondary_first", "\"x\": 0, \"y\": 0", "\"x\": 5, \"y\": 0",
+                     "JSON: monitor 1 is the primary, at +0+0\n"),
+        refused_json("p95_under_median", "\"p95_ms\": 3.000", "\"p95_ms\": 2.000",
+                     "JSON: read getpixel monitor 2 needs"),
+        refused_json("dpi_spaces", "\"per-monitor\"", "\"per monitor\"", "JSON: dpi needs"),
+        refused_report("picture_unlisted", "picture monitor 2: 1 of 1 pixels equal",
+                       "line 6: picture monitor 2 names no monitor listed before it\n"),
+        refused_report("capture_monitor_zero",
+                       "capture monitor 0: median 1 ms, p95 2 ms over 3 captures",
+                       "line 6: capture monitor 0 names no monitor listed before it\n"),
         refused_report("monitor_after_gap", "monitor 3: 1920x1080+1920+0 at 100 %",
                        "line 6: monitors are numbered 1, 2, ... in order, at most 16\n"),
         // Read, but not a desktop the host can set up.
@@ -607,8 +927,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadRun{fake({"--desktop-from", write_script("cli_report_not.txt", "hot 1 0 0\n")}), 1,
                "error: --desktop-from: " + ::testing::TempDir() +
                    "/cli_report_not.txt is not a huevane-check report: line 1: a huevane-check "
-                   "report starts "
-                   "with 'huevane-check VERSION', not 'hot 1 0 0'\n"},
+                   "report starts with 'huevane-check VERSION' (or is its JSON, '{'), not 'hot 1 "
+                   "0 0'\n"},
         BadRun{fake({"--desktop-from",
                      write_script("cli_report_monitor.txt",
                                   "huevane-check 1.0.0\nmonitor 1: 1920x1080+0+0 at 90 %\n")}),

@@ -1175,10 +1175,17 @@ def case_author_ci(ctx):
 
 
 # Each line of huevane-check's report, the part before the verdict, and what
-# Wine 8 on Xvfb answers there: no compositor, reads in microseconds, no
-# capture exclusion (SetWindowDisplayAffinity fails), the probe seen.
+# Wine 8 on Xvfb answers there: the plain lines for the artist first, then no
+# compositor, reads in microseconds, the screen's picture shown back exactly,
+# no capture exclusion (SetWindowDisplayAffinity fails), the probe seen.
 CHECK_LINES = [
     r"huevane-check \d+\.\d+\.\d+: what the Huevane eyedropper relies on, measured on this machine",
+    r"screen reads: fast \([\d.]+ ms each\)",
+    r"pen and touch: none found",
+    r"frozen picture: shown exactly on every monitor checked; capturing takes \d+ ms a monitor",
+    r"mouse hook: sees input",
+    r"what to do: attach this file to your bug report about the eyedropper",
+    r"",
     r"windows: \d+\.\d+ build \d+",
     r"compositor: off",
     r"monitor 1: 1920x1080\+0\+0 at 100 %",
@@ -1188,6 +1195,8 @@ CHECK_LINES = [
     r"read getpixel monitor 1: median (?P<pixel>[\d.]+) ms, p95 [\d.]+ ms over [1-9]\d* reads",
     r"read block monitor 1: median (?P<block>[\d.]+) ms, p95 [\d.]+ ms over [1-9]\d* reads",
     r"block vs getpixel monitor 1: 225 of 225 cells equal, 225 of 225 as drawn",
+    r"capture monitor 1: median [\d.]+ ms, p95 [\d.]+ ms over [1-9]\d* captures",
+    r"picture monitor 1: 2073600 of 2073600 pixels equal",
     r"capture exclusion: set no, reads back 0x0; getpixel reads window, block reads window",
     r"hook probe: seen (?P<seen>[1-9]\d*) of (?P=seen), median [\d.]+ ms, p95 [\d.]+ ms from "
     r"SendInput to the hook",
@@ -1208,12 +1217,13 @@ def case_check_report(ctx):
     lines = run.out.splitlines()
     equal(len(lines), len(CHECK_LINES), "report lines")
     found = {}
-    for pattern, line in zip(CHECK_LINES, lines):
+    details = CHECK_LINES.index("")  # the measurements, after the plain lines
+    for number, (pattern, line) in enumerate(zip(CHECK_LINES, lines)):
         value = line.split(" -- ")[0]
         m = re.fullmatch(pattern, value)
         check(m is not None, "line %r does not match %r" % (value, pattern))
         found.update(m.groupdict())
-        check(line == lines[0] or " -- " in line, "no verdict on %r" % line)
+        check(number <= details or " -- " in line, "no verdict on %r" % line)
     # Reads are cheap without a compositor: microseconds, where a composited
     # desktop takes milliseconds (the order of magnitude is Wine's answer).
     check(float(found["pixel"]) < 5 and float(found["block"]) < 5,
@@ -1222,19 +1232,27 @@ def case_check_report(ctx):
     check(saved.count(b"\r\n") == len(lines) and b"\n" not in saved.replace(b"\r\n", b""),
           "huevane-check.txt does not have CRLF lines")
     equal(saved.decode().replace("\r", ""), run.out, "huevane-check.txt")
-    data = json.loads(ctx.wine(exe, "--json", "--no-file", timeout=60).out)
+    # --json with --pen: Wine has no pen, so the pen test ends at once, says
+    # so on stderr, and stdout is one JSON document that records it; the
+    # host takes that document as it takes the text.
+    began = time.monotonic()
+    pen = ctx.wine(exe, "--json", "--pen", "600", "--no-file", timeout=60)
+    check(time.monotonic() - began < 30, "--pen without a pen waited")
+    data = json.loads(pen.out)
+    equal(data["pen_test"]["ran"], "no-device", "JSON pen test")
+    check("no pen or touch device" in pen.err, "--pen says nothing of the missing pen: %r" % pen.err)
     equal(data["capture_exclusion"]["set"], False, "JSON capture exclusion")
     equal(len(data["monitors"]), 1, "JSON monitors")
+    equal(data["monitors"][0]["picture_equal"], 1920 * 1080, "JSON picture")
     check(data["hook_probe"]["seen"] > 0, "JSON hook probe")
-    # --pen asks for a while with its two windows; Wine has no pen, so
-    # nothing reached them and the report says nothing of pens.
-    pen = ctx.wine(exe, "--pen", "1", "--no-file", timeout=60)
-    equal(len([l for l in pen.lines if l.startswith("pen: window ")]), 2, "--pen's lines")
-    check(not any(l.startswith("pen over ") for l in pen.lines), "pen answers without a pen")
+    json_path = ctx.script("report.json", pen.out)
+    script = ctx.script("ok.txt", "rgb 10 20 30\nok\n")
+    from_json = ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", json_path,
+                         "--script", script)
+    check(from_json.lines[-1].startswith("result 1 "), "no result: %r" % from_json.out)
     # The Windows host takes the report too (its headless run has no
     # simulated desktop; the native host's replay of Wine's report is a row
     # of the native tests), and refuses what is not one.
-    script = ctx.script("ok.txt", "rgb 10 20 30\nok\n")
     replay = ctx.host("--headless", "--module", ctx.plugin, "--desktop-from",
                       ctx.work / "huevane-check.txt", "--script", script)
     check(replay.lines[-1].startswith("result 1 "), "no result: %r" % replay.out)
@@ -1247,6 +1265,44 @@ def case_check_report(ctx):
     check(windowed.lines[-3].startswith("result 1 ") and windowed.lines[-2].startswith("busy "),
           "windowed with the report: %r" % windowed.out)
     ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
+
+
+def case_check_double_click(ctx):
+    """Started as a double-click starts it (a console of its own, nothing
+    redirected: `start` makes one), huevane-check writes huevane-check.txt
+    and then shows its message box, and waits there until it is answered.
+    Piped, as in check_report, it shows none and ends."""
+    exe = ctx.work / "huevane-check.exe"
+    shutil.copy(ctx.exe.parent / "huevane-check.exe", exe)
+    report = ctx.work / "huevane-check.txt"
+    # By name in its folder: start takes a path that begins with "/" for a switch.
+    proc = subprocess.Popen(["wine", "start", "/wait", exe.name], env=ctx.env, cwd=ctx.work,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.DEVNULL)
+    box = None
+    try:
+        deadline = time.monotonic() + 60
+        while box is None and time.monotonic() < deadline and proc.poll() is None:
+            time.sleep(0.5)
+            if not report.exists():
+                continue
+            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=ctx.env,
+                                  capture_output=True, text=True).stdout
+            # The box is the program's "huevane-check" window of a message's
+            # size (its measuring windows are 15 x 15 or a monitor's).
+            for m in re.finditer(r'"huevane-check": \("huevane-check.exe"[^)]*\)\s+(\d+)x(\d+)',
+                                 tree):
+                if 100 <= int(m.group(1)) < 1000 and 60 <= int(m.group(2)) < 600:
+                    box = m.group(0)
+        check(box is not None, "no message box after the report (running: %s)"
+              % (proc.poll() is None))
+        log("  message box: %s" % box)
+        check(proc.poll() is None, "huevane-check ended without waiting for its box")
+        check(report.read_text().startswith("huevane-check "), "huevane-check.txt")
+    finally:
+        subprocess.run(["wine", "taskkill", "/f", "/im", "huevane-check.exe"], env=ctx.env,
+                       capture_output=True, timeout=30)
+        proc.wait(timeout=30)
 
 
 CASES = {
@@ -1277,6 +1333,7 @@ CASES = {
     "stop_signals": case_stop_signals,
     "author_ci": case_author_ci,
     "check_report": case_check_report,
+    "check_double_click": case_check_double_click,
 }
 
 
