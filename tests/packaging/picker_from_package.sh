@@ -9,9 +9,11 @@ cc=$1 module=$2 host=$3 sdk_host=$4 check=$5 work=$6
 root=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"
 mkdir -p "$work/package"
-SOURCE_DATE_EPOCH=315532800 bash "$root/scripts/make-dist" "$module" "$host" "$sdk_host" 0.0.0 \
+# The project's own version: the packaged changelog needs its dated section.
+version=$(sed -n 's/^project(huevane VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+SOURCE_DATE_EPOCH=315532800 bash "$root/scripts/make-dist" "$module" "$host" "$sdk_host" "$version" \
   "$work/dist" "$check" >/dev/null
-python3 -m zipfile -e "$work/dist/huevane-host-0.0.0-win64.zip" "$work/package"
+python3 -m zipfile -e "$work/dist/huevane-host-$version-win64.zip" "$work/package"
 cd "$work/package"
 for file in writing-a-picker.md ci.sh minimal_picker.c host_api.h; do
   [[ -f $file ]] || { echo "FAIL: the package has no $file" >&2; exit 1; }

@@ -1150,14 +1150,17 @@ def case_author_ci(ctx):
     env = ctx.no_display_env()
     env["SOURCE_DATE_EPOCH"] = "315532800"
     dist = ctx.work / "dist"
+    # The project's own version: the packaged changelog needs its dated section.
+    version = re.search(r"^project\(huevane VERSION ([0-9.]+)",
+                        (repo / "CMakeLists.txt").read_text(), re.M).group(1)
     subprocess.run(["bash", str(repo / "scripts" / "make-dist"), str(ctx.plugin), str(ctx.exe),
-                    str(ctx.sdk_host), "0.0.0", str(dist),
+                    str(ctx.sdk_host), version, str(dist),
                     str(ctx.exe.parent / "huevane-check.exe")], env=env, check=True,
                    timeout=RUN_TIMEOUT_S)
     ci = ctx.work / "ci"
     ci.mkdir()
     cmd = ["sh", str(repo / "examples" / "minimal_picker" / "ci.sh"),
-           str(dist / "huevane-host-0.0.0-win64.zip"),
+           str(dist / f"huevane-host-{version}-win64.zip"),
            str(repo / "examples" / "minimal_picker" / "minimal_picker.c")]
     log("$", " ".join(cmd))
     try:
