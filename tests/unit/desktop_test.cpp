@@ -480,7 +480,7 @@ TEST_F(DesktopTest, TimersFireOnVirtualTime) {
   EXPECT_TRUE(KillTimer(nullptr, g_timer_a));
   desktop_log_clear();
   EXPECT_EQ(desktop_advance_time(100), 1);
-  EXPECT_EQ(desktop_call_count("@timer"), 1);
+  EXPECT_EQ(desktop_call_count("desktop:timer_proc_call"), 1);
 }
 
 TEST_F(DesktopTest, TimersKilledOrResetWhileFiring) {
@@ -535,17 +535,17 @@ TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
   ReleaseDC(desktop, dc);
 
   EXPECT_EQ(LoggedFunctions(),
-            (std::vector<std::string>{"GetDesktopWindow", "GetWindowDC", "GetWindowRect",
-                                      "GetModuleHandleA", "SetWindowsHookExA", "GetModuleHandleA",
-                                      "SetWindowsHookExA", "SetTimer", "@mouse", "CallNextHookEx",
-                                      "GetWindowDC", "GetPixel", "ReleaseDC", "@timer", "KillTimer",
-                                      "UnhookWindowsHookEx", "ReleaseDC"}));
+            (std::vector<std::string>{
+                "GetDesktopWindow", "GetWindowDC", "GetWindowRect", "GetModuleHandleA",
+                "SetWindowsHookExA", "GetModuleHandleA", "SetWindowsHookExA", "SetTimer",
+                "desktop:mouse_to_hooks", "CallNextHookEx", "GetWindowDC", "GetPixel", "ReleaseDC",
+                "desktop:timer_proc_call", "KillTimer", "UnhookWindowsHookEx", "ReleaseDC"}));
   EXPECT_EQ(LoggedText(1), "GetWindowDC(desktop) = dc1");
   EXPECT_EQ(LoggedText(2), "GetWindowRect(desktop) = 1 {0, 0, 1920, 1080}");
   EXPECT_EQ(LoggedText(3), "GetModuleHandleA(null) = exe");
   EXPECT_EQ(LoggedText(4), "SetWindowsHookExA(14, proc, exe, 0) = hook1");
   EXPECT_EQ(LoggedText(7), "SetTimer(null, 0, 100, proc) = " + std::to_string(timer));
-  EXPECT_EQ(LoggedText(8), "@mouse(0x200, 5, 6)");
+  EXPECT_EQ(LoggedText(8), "desktop:mouse_to_hooks(0x200, 5, 6)");
   EXPECT_EQ(LoggedText(9), "CallNextHookEx(hook2, 0, 0x200) = 0");
   EXPECT_EQ(LoggedText(11), "GetPixel(dc2, 5, 6) = 0xffffff");
   EXPECT_EQ(LoggedText(16), "ReleaseDC(desktop, dc1) = 1");
@@ -706,7 +706,7 @@ TEST_P(DesktopReads, ScreenReadsCostTheThreadMemoryReadsNothing) {
   const uint64_t thread = desktop_time_ms(), user = desktop_input_time_ms();
   desktop_log_clear();
   EXPECT_EQ(GetParam().read(screen), GetParam().ok);
-  EXPECT_EQ(desktop_call_count("@screen_read"), GetParam().screen_reads);
+  EXPECT_EQ(desktop_call_count("desktop:screen_read"), GetParam().screen_reads);
   EXPECT_EQ(desktop_time_ms() - thread, 20u * static_cast<unsigned>(GetParam().screen_reads));
   EXPECT_EQ(desktop_input_time_ms(), user);  // the user's clock does not wait
   ReleaseDC(nullptr, screen);
@@ -859,7 +859,7 @@ TEST_F(DesktopTest, AHookThatKeepsInputWaitingIsDroppedSilently) {
   EXPECT_EQ(desktop_hook_count(), 0);
   EXPECT_EQ(g_trace, (std::vector<std::string>{"swallow"}));
   EXPECT_EQ(g_removed, (std::vector<std::string>{"1@1001"}));
-  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "@hook_removed(hook1, 1001 ms)");
+  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "desktop:hook_timed_out(hook1, 1001 ms)");
   EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8001u);
   EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8000u);
   EXPECT_FALSE(UnhookWindowsHookEx(quiet));  // the thread learns only now
@@ -1413,7 +1413,7 @@ TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
   EXPECT_EQ(desktop_own_windows(), 0);
   EXPECT_EQ(desktop_own_classes(), 1);
   EXPECT_EQ(desktop_call_count("CreateWindowExA"), 2);
-  EXPECT_EQ(desktop_call_count("@pen"), 8);
+  EXPECT_EQ(desktop_call_count("desktop:pen_input"), 8);
   // Failures on demand; a reset forgets windows and classes.
   desktop_fail_call(DESKTOP_FAIL_CREATE_WINDOW, 1);
   EXPECT_EQ(MakeWindow(GreedyProc, 0, 0, 0, 10, 10), nullptr);
