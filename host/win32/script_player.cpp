@@ -14,6 +14,7 @@
 
 #include "model/host.h"
 #include "model/places.h"
+#include "session/windows_keys.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -150,29 +151,23 @@ bool ScriptPlayer::add_held_key(const KeyStroke &k, bool down, HWND target,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
   // keys go down before its press and come up after its release. The
   // arrows are their virtual keys too.
-  static const std::pair<int, WORD> kSpecial[] = {
-      {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
   SHORT scan = k.code < 0x80 ? VkKeyScanA(static_cast<char>(k.code)) : -1;
-  for (const auto &[code, vk] : kSpecial)
-    if (k.code == code) scan = static_cast<SHORT>(vk);
+  if (const int arrow = hvhost::vk_of(hvhost::kArrowKeys, k.code)) scan = static_cast<SHORT>(arrow);
   if (scan == -1 || (scan & 0x0600)) {
     fail("key code " + std::to_string(k.code) + " cannot be typed with ctrl+, shift+ or alt+");
     return false;
   }
-  static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
-                                               {hvhost::kQualifierShift, VK_SHIFT},
-                                               {hvhost::kQualifierAlt, VK_MENU}};
   const WORD vk = static_cast<WORD>(scan & 0xFF);
   // A capital is typed with Shift.
-  const int qualifiers = k.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  const int qualifiers = k.qualifiers | ((scan & 0x100) ? IQ_SHIFT : 0);
   if (down) {
-    for (const auto &[bit, held] : kHeld)
-      if (qualifiers & bit) add_key(held, false, target, what);
+    for (const hvhost::HostKey &q : hvhost::kQualifierKeys)
+      if (qualifiers & q.host) add_key(static_cast<WORD>(q.vk), false, target, what);
     add_key(vk, false, target, what);
   } else {
     add_key(vk, true, nullptr, what);
-    for (const auto &[bit, held] : kHeld)
-      if (qualifiers & bit) add_key(held, true, nullptr, what);
+    for (const hvhost::HostKey &q : hvhost::kQualifierKeys)
+      if (qualifiers & q.host) add_key(static_cast<WORD>(q.vk), true, nullptr, what);
   }
   return true;
 }

@@ -1158,8 +1158,7 @@ INSTANTIATE_TEST_SUITE_P(
                 steps.push_back(Action::key_press(LWDK_RIGHT));
                 steps.push_back(Action::wait(100));
               }
-              steps.push_back(
-                  with_qualifiers(Action::key_press(LWDK_DOWN), hvhost::kQualifierShift));
+              steps.push_back(with_qualifiers(Action::key_press(LWDK_DOWN), IQ_SHIFT));
               steps.push_back(Action::key_press(LWDK_UP));
               for (int i = 0; i < 4; ++i) steps.push_back(Action::wait(100));
               steps.push_back(Check([](Host &h) {
