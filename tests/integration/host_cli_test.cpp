@@ -16,6 +16,7 @@
 #include "input/script_grammar.h"
 #include "output/file_write.h"
 #include "session/cli.h"
+#include "session/exit_codes.h"
 #include "session/guard.h"
 #include "session/headless.h"
 #include "support/plugin_session.h"
