@@ -10,6 +10,7 @@
 #include "win32/script_player.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "model/host.h"
@@ -431,62 +432,89 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
 
 // ---- Playing -------------------------------------------------------------------
 
-ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
+std::optional<ScriptPlayer::Step> ScriptPlayer::play_front_event(FrontEnd &fe, ULONGLONG now) {
   const ULONGLONG timeout_ms = static_cast<ULONGLONG>(options_.timeout_s * 1000.0);
   const int timeout_s = static_cast<int>(options_.timeout_s);
   Step poll;
   poll.kind = Step::kPoll;
   poll.wait_ms = kPollMs;
+  Event &e = events_.front();
+  if (!e.sent) {
+    if (e.deadline == 0) e.deadline = now + timeout_ms;
+    // The window the event is meant for must be there to take it: under
+    // the pointer's target for the mouse, in front for keys.
+    if (e.target) {
+      if (!IsWindow(e.target)) return fail("the window for the " + e.what + " is gone");
+      bool ready;
+      if (e.kind == Event::kMouse) {
+        ready = WindowFromPoint(e.at) == e.target;
+      } else {
+        ready = GetForegroundWindow() == e.target;
+        if (!ready) SetForegroundWindow(e.target);
+      }
+      if (!ready) {
+        if (now > e.deadline)
+          return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
+                      (e.kind == Event::kMouse ? "under the pointer" : "in front") + " for the " +
+                      e.what);
+        return poll;
+      }
+    }
+    if (!send(fe, e))
+      return fail("SendInput failed (error " + std::to_string(GetLastError()) + ") for the " +
+                  e.what);
+    e.sent = true;
+    e.deadline = now + timeout_ms;
+    poll.wait_ms = 0;
+    return poll;
+  }
+  if (fe.input_done(e.tag)) {
+    if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
+      const POINT c = fe.hook_point();
+      if (fe.hook_tag() == e.tag && (c.x != e.at.x || c.y != e.at.y))
+        return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
+                    " for the " + e.what);
+    }
+    events_.pop_front();
+    return std::nullopt;
+  }
+  if (now > e.deadline)
+    return fail("timed out after " + std::to_string(timeout_s) + " s waiting for the " + e.what +
+                " to reach the host");
+  return poll;
+}
+
+std::optional<ScriptPlayer::Step> ScriptPlayer::start_next_action(FrontEnd &fe) {
+  current_ = std::move(actions_.front());
+  actions_.pop_front();
+  hvhost::InputList inputs;
+  std::string why;
+  if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
+  if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
+    Step s;
+    s.kind = Step::kInput;
+    s.input = inputs[0];
+    return s;
+  }
+  if (!queue_events(fe, inputs)) {
+    Step s;
+    s.kind = Step::kError;
+    return s;
+  }
+  return std::nullopt;
+}
+
+ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (!events_.empty()) {
-      Event &e = events_.front();
-      if (!e.sent) {
-        if (e.deadline == 0) e.deadline = now + timeout_ms;
-        // The window the event is meant for must be there to take it: under
-        // the pointer's target for the mouse, in front for keys.
-        if (e.target) {
-          if (!IsWindow(e.target)) return fail("the window for the " + e.what + " is gone");
-          bool ready;
-          if (e.kind == Event::kMouse) {
-            ready = WindowFromPoint(e.at) == e.target;
-          } else {
-            ready = GetForegroundWindow() == e.target;
-            if (!ready) SetForegroundWindow(e.target);
-          }
-          if (!ready) {
-            if (now > e.deadline)
-              return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
-                          (e.kind == Event::kMouse ? "under the pointer" : "in front") +
-                          " for the " + e.what);
-            return poll;
-          }
-        }
-        if (!send(fe, e))
-          return fail("SendInput failed (error " + std::to_string(GetLastError()) + ") for the " +
-                      e.what);
-        e.sent = true;
-        e.deadline = now + timeout_ms;
-        poll.wait_ms = 0;
-        return poll;
-      }
-      if (fe.input_done(e.tag)) {
-        if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
-          const POINT c = fe.hook_point();
-          if (fe.hook_tag() == e.tag && (c.x != e.at.x || c.y != e.at.y))
-            return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
-                        " for the " + e.what);
-        }
-        events_.pop_front();
-        continue;
-      }
-      if (now > e.deadline)
-        return fail("timed out after " + std::to_string(timeout_s) + " s waiting for the " +
-                    e.what + " to reach the host");
-      return poll;
+      if (std::optional<Step> step = play_front_event(fe, now)) return *step;
+      continue;
     }
     if (wait_until_) {
       if (now < *wait_until_) {
+        Step poll;
+        poll.kind = Step::kPoll;
         poll.wait_ms = static_cast<DWORD>(*wait_until_ - now);
         return poll;
       }
@@ -498,22 +526,7 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
       end.kind = Step::kEnd;
       return end;
     }
-    current_ = std::move(actions_.front());
-    actions_.pop_front();
-    hvhost::InputList inputs;
-    std::string why;
-    if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
-    if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
-      Step s;
-      s.kind = Step::kInput;
-      s.input = inputs[0];
-      return s;
-    }
-    if (!queue_events(fe, inputs)) {
-      Step s;
-      s.kind = Step::kError;
-      return s;
-    }
+    if (std::optional<Step> step = start_next_action(fe)) return *step;
   }
 }
 

@@ -111,6 +111,13 @@ class ScriptPlayer {
 
   Step fail(const std::string &message);
   bool send(FrontEnd &fe, Event &e);
+  // The first queued event: sent once its window is ready, then waited for
+  // until it is taken in. A step to return, or none when it was taken in
+  // and the next may go.
+  std::optional<Step> play_front_event(FrontEnd &fe, ULONGLONG now);
+  // The next action resolved into its inputs and their events queued. A
+  // step to return (a snapshot to hand over, an error), or none.
+  std::optional<Step> start_next_action(FrontEnd &fe);
 
   std::deque<hvhost::Action> actions_;
   PlayerOptions options_;
