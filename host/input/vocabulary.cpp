@@ -184,9 +184,9 @@ class LineParser {
           // The eyedropper's point is its centre: no X Y after it.
           if (a.place == Place::kEyedropper) i += 2;
           break;
-        case F::kButton: a.button = button(take(f)); break;
-        case F::kKey: *number_member(a, f) = key_code(take(f), f, &a.qualifiers); break;
-        case F::kName: a.name = snapshot_name(take(f), f); break;
+        case F::kButton: a.button = button(next_word(f)); break;
+        case F::kKey: *number_member(a, f) = key_code(next_word(f), f, &a.qualifiers); break;
+        case F::kName: a.name = snapshot_name(next_word(f), f); break;
         default: *number_member(a, f) = number(f.name, f.min, f.max); break;
       }
     }
@@ -231,7 +231,8 @@ class LineParser {
     return *found;
   }
 
-  std::string_view take(const Field &f) {
+  // The next word, as field f's value; none left is an error naming f.
+  std::string_view next_word(const Field &f) {
     if (!more()) {
       std::string what(f.name);
       if (f.kind == F::kButton) what += " (" + word_choices(kButtonWords) + ")";
@@ -471,13 +472,13 @@ std::string missing_place_message(Place place) {
   return "no panel is open";
 }
 
-bool needs_panel(const UserInput &in) { return action_spec(in.kind).needs.has_value(); }
+bool needs_panel(const UserInput &in) { return action_spec(in.kind).required_place.has_value(); }
 
 bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::string *error) {
   const ActionSpec &entry = a.entry ? *a.entry : kVocabulary.front();
   std::array<InputPoint, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
-  if (entry.needs) {
-    for (Place p : {Place::kPanel, *entry.needs, a.place}) {
+  if (entry.required_place) {
+    for (Place p : {Place::kPanel, *entry.required_place, a.place}) {
       if (places.find(p)) continue;
       *error = missing_place_message(p);
       return false;

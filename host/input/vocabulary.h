@@ -139,7 +139,7 @@ struct ActionSpec {
   // What must be on the innermost open panel: kPanel an open panel, another
   // place that place too; nothing for actions outside the panels (time and
   // the desktop), the one answer to which inputs need no panel.
-  std::optional<Place> needs = std::nullopt;
+  std::optional<Place> required_place = std::nullopt;
   // An action that is one input: the payload it carries (carries<WheelTurn>),
   // made from the action's fields by the record's from(); the input's kind
   // is the row's id. 0 for the others.

@@ -4,7 +4,7 @@
 //   Coordinates       absolute_x(), absolute_y(): SendInput's scale
 //   Events            add_mouse_move() ... add_held_key(): the events a step is made of
 //   Wine workarounds  what Wine 8 needs that Windows does not, in one place
-//   Steps             ScriptPlayer::Steps: one function an input kind, as deliver() has
+//   Input events      ScriptPlayer::InputEvents: one function an input kind, as deliver() has
 //   Sending           send(): one event through SendInput
 //   Playing           advance(): the next action, its events one at a time, their waits
 #include "win32/script_player.h"
@@ -203,12 +203,12 @@ void ScriptPlayer::wine_move_x_pointer_first(const Event &e) {
   if (e.warp) SetCursorPos(e.at.x, e.at.y);
 }
 
-// ---- Steps: one function an input kind, mirroring deliver() ----------------------
+// ---- Input events: one function an input kind, mirroring deliver() -------------
 
-// What the steps of one action's inputs share: the player whose events they
-// add, the panel's window they go to (null when none is open), where the
+// What the functions making one action's inputs into events share: the
+// player whose events they add, the panel's window they go to (null when none is open), where the
 // pointer is, the input's kind and the words that name it in messages.
-struct ScriptPlayer::Steps {
+struct ScriptPlayer::InputEvents {
   ScriptPlayer &player;
   FrontEnd &fe;
   PanelWindow *w;
@@ -235,7 +235,8 @@ struct ScriptPlayer::Steps {
   // needs.
   bool edit(const EditValues &e) {
     if (!w) return no_window();
-    const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
+    const hvhost::Place editor =
+        action_spec(kind).required_place.value_or(hvhost::Place::kRgbEditor);
     const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
     if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
     const hvhost::Rect f = found->control->editor_field(0);
@@ -286,7 +287,7 @@ struct ScriptPlayer::Steps {
     return true;
   }
 
-  // ---- What the steps above share
+  // ---- What the functions above share
 
   // A press must land on the window; a move or a release goes wherever the
   // pointer is (the window holds the capture while a button is down).
@@ -310,7 +311,7 @@ struct ScriptPlayer::Steps {
     if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF))
       return failed("key code " + std::to_string(k.code) + " cannot be typed as one character");
     HWND target = w ? w->hwnd : nullptr;
-    if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
+    if (k.qualifiers || hvhost::vk_of(hvhost::kArrowKeys, k.code) || k.code == ' ')
       return player.add_held_key(k, down, target, what);
     player.add_char(static_cast<WORD>(k.code), target, down, !down);
     return true;
@@ -336,29 +337,29 @@ struct ScriptPlayer::Steps {
   // The kind's step with the payload it carries; an input made with
   // another payload stops the script.
   template <typename P>
-  bool carried(bool (Steps::*step)(const P &), const UserInput &in) {
+  bool with_payload(bool (InputEvents::*step)(const P &), const UserInput &in) {
     if (const P *payload = in.as<P>()) return (this->*step)(*payload);
     return failed("an input without its payload");
   }
 
-  // The input's step.
-  bool take(const UserInput &in) {
+  // The input's events added, by its kind's function.
+  bool add(const UserInput &in) {
     kind = in.kind;
     switch (in.kind) {
-      case ActionId::kPress: return carried(&Steps::press, in);
-      case ActionId::kRelease: return carried(&Steps::release, in);
-      case ActionId::kMove: return carried(&Steps::move, in);
-      case ActionId::kKeyDown: return carried(&Steps::key_down, in);
-      case ActionId::kKeyUp: return carried(&Steps::key_up, in);
+      case ActionId::kPress: return with_payload(&InputEvents::press, in);
+      case ActionId::kRelease: return with_payload(&InputEvents::release, in);
+      case ActionId::kMove: return with_payload(&InputEvents::move, in);
+      case ActionId::kKeyDown: return with_payload(&InputEvents::key_down, in);
+      case ActionId::kKeyUp: return with_payload(&InputEvents::key_up, in);
       case ActionId::kRgb:
-      case ActionId::kHsv: return carried(&Steps::edit, in);
-      case ActionId::kOk: return carried(&Steps::ok, in);
-      case ActionId::kCancel: return carried(&Steps::cancel, in);
-      case ActionId::kWait: return carried(&Steps::wait, in);
-      case ActionId::kDesktopMove: return carried(&Steps::desktop_move, in);
-      case ActionId::kDesktopPress: return carried(&Steps::desktop_press, in);
-      case ActionId::kDesktopRelease: return carried(&Steps::desktop_release, in);
-      case ActionId::kDesktopWheel: return carried(&Steps::desktop_wheel, in);
+      case ActionId::kHsv: return with_payload(&InputEvents::edit, in);
+      case ActionId::kOk: return with_payload(&InputEvents::ok, in);
+      case ActionId::kCancel: return with_payload(&InputEvents::cancel, in);
+      case ActionId::kWait: return with_payload(&InputEvents::wait, in);
+      case ActionId::kDesktopMove: return with_payload(&InputEvents::desktop_move, in);
+      case ActionId::kDesktopPress: return with_payload(&InputEvents::desktop_press, in);
+      case ActionId::kDesktopRelease: return with_payload(&InputEvents::desktop_release, in);
+      case ActionId::kDesktopWheel: return with_payload(&InputEvents::desktop_wheel, in);
       case ActionId::kSnapshot:
         return true;  // handed to the host by advance()
       // The real system's pen, touch and other programs are not the
@@ -383,17 +384,17 @@ struct ScriptPlayer::Steps {
 
 bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
-  Steps steps{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
+  InputEvents input_events{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
   const std::string what = hvhost::describe(current_);
   for (size_t i = 0; i < inputs.size(); ++i) {
     const UserInput &in = inputs[i];
     // Whether the input needs a panel's window is its kind's row's to say;
-    // the steps that use the window check for it all the same.
-    if (!steps.w && hvhost::needs_panel(in)) return steps.no_window();
-    steps.what = inputs.size() > 2 && in.kind == ActionId::kMove
-                     ? what + ", step " + std::to_string(i)
-                     : what;
-    if (!steps.take(in)) return false;
+    // the functions that use the window check for it all the same.
+    if (!input_events.w && hvhost::needs_panel(in)) return input_events.no_window();
+    input_events.what = inputs.size() > 2 && in.kind == ActionId::kMove
+                            ? what + ", step " + std::to_string(i)
+                            : what;
+    if (!input_events.add(in)) return false;
   }
   return true;
 }

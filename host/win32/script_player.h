@@ -82,15 +82,15 @@ class ScriptPlayer {
     ULONGLONG deadline = 0;
   };
 
-  // The steps of one action's inputs: one function a kind of input, as
+  // One action's inputs made into events: one function a kind of input, as
   // deliver() has one, defined with the window and pointer they share in
   // script_player.cpp alone.
-  struct Steps;
+  struct InputEvents;
   // The events of the action's inputs; false after fail() when it cannot
   // be played on the panels there are.
   bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
 
-  // The events a step is made of.
+  // The events an input is made of.
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
