@@ -106,6 +106,10 @@ constexpr const char *table_fault() {
   return nullptr;
 }
 static_assert(table_fault() == nullptr, "the vocabulary's rows must be sound");
+static_assert(ActionInputs{ActionId::kPress, ActionId::kRelease, ActionId::kPress,
+                           ActionId::kRelease}
+                      .size() == 4,
+              "an action may be made of four inputs, as a double click is");
 
 // ---- Members -----------------------------------------------------------------
 
@@ -493,8 +497,8 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
   }
   // An action that is one input is its own; the others are made of the
   // inputs they list.
-  const FixedList<ActionId, 3> own{entry.id};
-  const FixedList<ActionId, 3> &kinds = entry.payload ? own : entry.inputs;
+  const ActionInputs own{entry.id};
+  const ActionInputs &kinds = entry.payload ? own : entry.inputs;
   // An action with a second point (a drag) moves to it in STEPS even steps
   // and releases there.
   const bool two_points = has_second_point(entry);

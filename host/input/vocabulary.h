@@ -131,6 +131,12 @@ constexpr size_t payload_number() {
 template <typename P>
 inline constexpr size_t carries = payload_number<P>();
 
+// The inputs of an action made of others, in order. A row may list up to
+// kMaxActionInputs (a double click would be four); one with more does not
+// compile, as FixedList's constructor throws in the constant table.
+inline constexpr size_t kMaxActionInputs = 8;
+using ActionInputs = FixedList<ActionId, kMaxActionInputs>;
+
 struct ActionSpec {
   ActionId id = ActionId::kPress;
   const char *word = "";            // "press", "key down"
@@ -149,7 +155,7 @@ struct ActionSpec {
   // own row. Mouse inputs are at the action's point (with a second point,
   // a drag's: its STEPS moves go there in even steps and its release is
   // there).
-  FixedList<ActionId, 3> inputs = {};
+  ActionInputs inputs = {};
 };
 
 // The fields' ranges and defaults.
