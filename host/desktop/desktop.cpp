@@ -36,6 +36,21 @@ const char *const kFunctionNames[kFnCount] = {
 #undef DESKTOP_FN_NAME
 };
 
+// The desktop's own events are named "desktop:...", and no Win32 function
+// is, so that a name in the log or a count says which of the two it is.
+constexpr bool named_as_event(const char *name) {
+  const char prefix[] = "desktop:";
+  for (size_t i = 0; i + 1 < sizeof prefix; ++i)
+    if (name[i] != prefix[i]) return false;
+  return true;
+}
+#define DESKTOP_FN_IS_CALL(fn, name) static_assert(!named_as_event(name), name);
+#define DESKTOP_FN_IS_EVENT(fn, name) static_assert(named_as_event(name), name);
+DESKTOP_FUNCTIONS(DESKTOP_FN_IS_CALL)
+DESKTOP_EVENTS(DESKTOP_FN_IS_EVENT)
+#undef DESKTOP_FN_IS_CALL
+#undef DESKTOP_FN_IS_EVENT
+
 State &state() {
   static State state;
   return state;
