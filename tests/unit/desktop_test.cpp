@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -899,6 +900,35 @@ TEST_F(DesktopTest, AHookThatKeepsInputWaitingIsDroppedSilently) {
 void CALLBACK BusyTimer(HWND, UINT, UINT_PTR, DWORD time) {
   Trace("t@" + std::to_string(time));
   if (g_trace.size() == 1) desktop_thread_busy(450);
+}
+
+// Each entry's text begins with the name it is counted under, the
+// desktop's own events ("desktop:...") as the calls, so that the log's
+// text, its function and the counts agree.
+TEST_F(DesktopTest, EachLoggedTextBeginsWithItsName) {
+  SetTimer(nullptr, 0, 100, KillSelf);
+  desktop_advance_time(100);
+  desktop_mouse_event(WM_MOUSEMOVE, 5, 6);
+  desktop_wheel_event(1);
+  for (int kind : {DESKTOP_PEN, DESKTOP_TOUCH})
+    for (int action : {DESKTOP_POINTER_DOWN, DESKTOP_POINTER_UP})
+      desktop_pointer_event(kind, action, 30, 40);
+  desktop_warp_pointer(7, 8);
+  SetWindowsHookExA(WH_MOUSE_LL, SwallowQuietly, nullptr, 0);
+  desktop_thread_busy(1001);
+  desktop_mouse_event(WM_LBUTTONDOWN, 10, 10);
+
+  std::set<std::string> events;
+  DesktopCall call;
+  for (size_t i = 0; desktop_log_entry(i, &call); ++i) {
+    const std::string name = call.function, text = call.text;
+    EXPECT_EQ(text.substr(0, name.size() + 1), name + "(") << "entry " << i;
+    if (name.rfind("desktop:", 0) == 0) events.insert(name);
+  }
+  EXPECT_EQ(events, (std::set<std::string>{"desktop:cursor_moved_by_another_program",
+                                           "desktop:hook_timed_out", "desktop:mouse_to_hooks",
+                                           "desktop:pen_input", "desktop:timer_proc_call",
+                                           "desktop:touch_input"}));
 }
 
 TEST_F(DesktopTest, TimersThatFellDueWhileBusyFireOnce) {
