@@ -36,6 +36,13 @@ SCREEN = "1920x1080x24"
 BOOT_TIMEOUT_S = 300
 RUN_TIMEOUT_S = 240
 HOST_EVENT_TIMEOUT_S = 60
+# The host's exit codes the cases expect, each with the words its line in
+# --help's EXIT CODES begins with (host/session/exit_codes.h, checked in
+# case_module_errors).
+EXIT_USAGE, EXIT_MODULE, EXIT_RUN, EXIT_CRASH, EXIT_TIMEOUT, EXIT_PROBLEMS = 1, 2, 3, 5, 6, 7
+EXIT_WORDS = {EXIT_USAGE: "bad options", EXIT_MODULE: "the module cannot be loaded",
+              EXIT_RUN: "an action could not", EXIT_CRASH: "the plug-in crashed",
+              EXIT_TIMEOUT: "the plug-in did not return", EXIT_PROBLEMS: "with --strict"}
 
 # The colour chart of `--chart` (host/win32/chart.h), placed from the
 # screen's size: on this 1920 x 1080 screen its top-left is at 1400,120.
@@ -812,7 +819,7 @@ def case_module_errors(ctx):
     ]
     for path, message in cases:
         for mode in ([], ["--headless"]):
-            run = ctx.host("--module", path, *mode, expect=2)
+            run = ctx.host("--module", path, *mode, expect=EXIT_MODULE)
             check(message in run.err, "stderr %r does not say %r" % (run.err, message))
             equal(run.out, "", "stdout")
     script = ctx.script("ok.txt", "ok\n")
@@ -826,13 +833,16 @@ def case_module_errors(ctx):
         (["--chart-at", "5,5"], "--chart-at places the chart that --chart shows: give --chart"),
     ]
     for args, message in refused:
-        run = ctx.host(*args, expect=1)
+        run = ctx.host(*args, expect=EXIT_USAGE)
         check(run.err.startswith("error: " + message), "stderr %r for %s" % (run.err, args))
     run = ctx.host("--help")
     equal(run.lines[1], "Usage: huevane-host.exe [OPTIONS]", "usage line")
     check("(default: the screen's size; with --headless, 1920x1080)" in " ".join(run.out.split()),
           "--display's default in --help")
     check(all(len(l) <= 79 for l in run.out.splitlines()), "--help wider than 79 columns")
+    listed = run.out[run.out.find("EXIT CODES"):]
+    for code, words in EXIT_WORDS.items():
+        check("\n  %d  %s" % (code, words) in listed, "--help's exit code %d: %s" % (code, words))
 
 
 def case_script_error(ctx):
@@ -841,7 +851,7 @@ def case_script_error(ctx):
     every panel cancelled and the sampling run's hook, timer and DC
     released."""
     script = ctx.script("error.txt", "key S\ncancel\n")
-    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
+    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=EXIT_RUN)
     check("error: %s, line 2: the open panel has no Cancel button (cancel)" % script in run.err,
           "stderr: %r" % run.err)
     equal(run.starting("result "), [], "result lines of a failed run")
@@ -883,7 +893,7 @@ def case_sdk_host(ctx):
         equal(len(run.starting("request ")), 2, "requests served")
     # A crash in the module is a failure line, not a debugger.
     run = ctx.wine(ctx.sdk_host, "--basic", "--server", "FakeSegfault",
-                   ctx.module_dir / "wine_fake_picker.p", expect=1)
+                   ctx.module_dir / "wine_fake_picker.p", expect=EXIT_USAGE)
     check("sdk_host: FAIL: the plug-in crashed: exception 0xc0000005 at " in run.err
           and run.err.endswith(", in request 1\n"), "stderr: %r" % run.err)
 
@@ -911,10 +921,10 @@ def case_plugin_failures(ctx):
     name; headless without an X display, and in a window."""
     module = ctx.module_dir / "wine_fake_picker.p"
     script = ctx.script("press.txt", "press 5 6\nok\n")
-    cases = [("FakeSegfault", [], 5, "the plug-in crashed: an access violation (0xC0000005)"),
-             ("FakeAbort", [], 5, "the plug-in crashed: an abort (SIGABRT)"),
-             ("FakeThrow", [], 5, "the plug-in crashed: "),
-             ("FakeHang", ["--timeout", "2"], 6, "the plug-in did not return within 2 s")]
+    cases = [("FakeSegfault", [], EXIT_CRASH, "the plug-in crashed: an access violation (0xC0000005)"),
+             ("FakeAbort", [], EXIT_CRASH, "the plug-in crashed: an abort (SIGABRT)"),
+             ("FakeThrow", [], EXIT_CRASH, "the plug-in crashed: "),
+             ("FakeHang", ["--timeout", "2"], EXIT_TIMEOUT, "the plug-in did not return within 2 s")]
     for server, extra, code, message in cases:
         for headless in (True, False):
             trace = ctx.work / ("%s-%s.trace" % (server, "headless" if headless else "window"))
@@ -932,11 +942,11 @@ def case_plugin_failures(ctx):
     # headless with no X display at all, reports a crash the same way.
     try:
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server",
-                       "FakeDoubleDestroy", "--strict", expect=7, display=False)
+                       "FakeDoubleDestroy", "--strict", expect=EXIT_PROBLEMS, display=False)
         check("error: problem: panel.destroy: unknown panel handle" in run.err,
               "stderr: %r" % run.err)
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeSegfault",
-                       "--script", script, expect=5, display=False)
+                       "--script", script, expect=EXIT_CRASH, display=False)
         # The faulting instruction named as the module and its offset (and
         # the function, from the module's symbol table).
         check(re.search(r"error: the plug-in crashed: an access violation \(0xC0000005\) at "
@@ -958,10 +968,10 @@ def case_layout_problems(ctx):
                             ("FakeOutside", "panel.open: the ButtonControl at ")):
         for mode in ([], ["--headless"]):
             run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
-                           *mode, expect=7)
+                           *mode, expect=EXIT_PROBLEMS)
             check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
     run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
-                   "--script", ok, "--trace", "shutdown.trace", expect=7)
+                   "--script", ok, "--trace", "shutdown.trace", expect=EXIT_PROBLEMS)
     check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
           in run.err, "stderr: %r" % run.err)
     lines = (ctx.work / "shutdown.trace").read_text().splitlines()
@@ -1134,7 +1144,7 @@ def case_check_report(ctx):
     windowed = ctx.host("--desktop-from", slow_path, "--audit", "--script", script)
     check(windowed.lines[-3].startswith("result 1 ") and windowed.lines[-2].startswith("busy "),
           "windowed with the report: %r" % windowed.out)
-    ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
+    ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=EXIT_USAGE)
 
 
 CASES = {
