@@ -242,7 +242,7 @@ void BM_MagnifierTick(benchmark::State &state) {
     }
     ns = timer.ns_per_iteration(state);
     pixels = kind == kTickBefore ? desktop_call_count("GetPixel") / 225
-                                 : desktop_call_count("@screen_read");
+                                 : desktop_call_count("desktop:screen_read");
     const DesktopMonitor one = {0, 0, host.display_width(), host.display_height(), 100};
     desktop_set_monitors(&one, 1);
     desktop_set_thread_dpi(DESKTOP_DPI_SYSTEM_AWARE);
@@ -320,7 +320,7 @@ void BM_BusyTick(benchmark::State &state) {
         spoit_timer_tick(nullptr, WM_TIMER, 0, 0);
     }
     busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
-    reads = desktop_call_count("@screen_read");
+    reads = desktop_call_count("desktop:screen_read");
     desktop_set_screen_read_ms(0);
   });
   if (!ran) return state.SkipWithError("the sampling run did not start");

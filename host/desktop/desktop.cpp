@@ -32,9 +32,24 @@ namespace desktop_detail {
 // Function names the log and the call counts know, in the order of Fn.
 const char *const kFunctionNames[kFnCount] = {
 #define DESKTOP_FN_NAME(fn, name) name,
-    DESKTOP_FUNCTIONS(DESKTOP_FN_NAME)
+    DESKTOP_FUNCTIONS(DESKTOP_FN_NAME) DESKTOP_EVENTS(DESKTOP_FN_NAME)
 #undef DESKTOP_FN_NAME
 };
+
+// The desktop's own events are named "desktop:...", and no Win32 function
+// is, so that a name in the log or a count says which of the two it is.
+constexpr bool named_as_event(const char *name) {
+  const char prefix[] = "desktop:";
+  for (size_t i = 0; i + 1 < sizeof prefix; ++i)
+    if (name[i] != prefix[i]) return false;
+  return true;
+}
+#define DESKTOP_FN_IS_CALL(fn, name) static_assert(!named_as_event(name), name);
+#define DESKTOP_FN_IS_EVENT(fn, name) static_assert(named_as_event(name), name);
+DESKTOP_FUNCTIONS(DESKTOP_FN_IS_CALL)
+DESKTOP_EVENTS(DESKTOP_FN_IS_EVENT)
+#undef DESKTOP_FN_IS_CALL
+#undef DESKTOP_FN_IS_EVENT
 
 State &state() {
   static State state;
@@ -110,8 +125,9 @@ void remove_for_timeout(Hook &hook, uint64_t waited) {
   hook.live = false;
   const uintptr_t handle = hook.handle;
   const auto ms = static_cast<uint32_t>(std::min<uint64_t>(waited, UINT32_MAX));
-  Ticket t = begin_call(kHookRemoved);
-  end_call(t, {as_int(handle), static_cast<intptr_t>(ms)}, 0, "@hook_removed(hook%lu, %lu ms)",
+  Ticket t = begin_call(kHookTimedOut);
+  end_call(t, {as_int(handle), static_cast<intptr_t>(ms)}, 0,
+           "desktop:hook_timed_out(hook%lu, %lu ms)",
            static_cast<unsigned long>(handle - kHookBase), static_cast<unsigned long>(ms));
   if (s.hook_removed) s.hook_removed(s.hook_removed_ctx, to_handle<HHOOK>(handle), ms);
 }
@@ -403,8 +419,9 @@ void desktop_cursor(int *x, int *y) {
 }
 
 int desktop_mouse_event(UINT message, int x, int y) {
-  Ticket t = begin_call(kMouseEvent);
-  end_call(t, {static_cast<intptr_t>(message), x, y}, 0, "@mouse(0x%x, %d, %d)", message, x, y);
+  Ticket t = begin_call(kMouseToHooks);
+  end_call(t, {static_cast<intptr_t>(message), x, y}, 0, "desktop:mouse_to_hooks(0x%x, %d, %d)",
+           message, x, y);
   return mouse_input(message, x, y, 0, 0, nullptr) ? 1 : 0;
 }
 
@@ -416,9 +433,10 @@ int desktop_wheel_event(int notches) {
 int desktop_wheel_delta(int delta) {
   State &s = state();
   delta = std::clamp(delta, -32768, 32767);
-  Ticket t = begin_call(kMouseEvent);
-  end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0, "@mouse(0x%x, %d, %d, wheel %d)",
-           WM_MOUSEWHEEL, s.cursor_x, s.cursor_y, delta);
+  Ticket t = begin_call(kMouseToHooks);
+  end_call(t, {WM_MOUSEWHEEL, s.cursor_x, s.cursor_y}, 0,
+           "desktop:mouse_to_hooks(0x%x, %d, %d, wheel %d)", WM_MOUSEWHEEL, s.cursor_x, s.cursor_y,
+           delta);
   MSLLHOOKSTRUCT event{};
   event.pt = POINT{s.cursor_x, s.cursor_y};
   event.mouseData = static_cast<DWORD>(static_cast<uint16_t>(static_cast<int16_t>(delta))) << 16;
@@ -478,9 +496,10 @@ int desktop_advance_time(uint32_t ms) {
     s.now = std::max(s.now, due);
     best->second.due = due + elapse * ((s.now - due) / elapse + 1);
     const auto time = static_cast<DWORD>(s.now);
-    Ticket t = begin_call(kTimerEvent);
-    end_call(t, {static_cast<intptr_t>(id), static_cast<intptr_t>(time)}, 0, "@timer(%lu, %lu)",
-             static_cast<unsigned long>(id), static_cast<unsigned long>(time));
+    Ticket t = begin_call(kTimerProcCall);
+    end_call(t, {static_cast<intptr_t>(id), static_cast<intptr_t>(time)}, 0,
+             "desktop:timer_proc_call(%lu, %lu)", static_cast<unsigned long>(id),
+             static_cast<unsigned long>(time));
     ++calls;
     // A window-less timer without a procedure would post WM_TIMER to a
     // queue nobody reads here; it only shows in the log.

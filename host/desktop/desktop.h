@@ -245,7 +245,8 @@ typedef enum DesktopPointerAction {
 int desktop_pointer_event(int kind, int action, int x, int y);
 
 // Another program moves the pointer with SetCursorPos: the cursor moves
-// (clipped to the screen) and no hook sees anything. Logged as "@warp".
+// (clipped to the screen) and no hook sees anything. Logged as
+// "desktop:cursor_moved_by_another_program".
 void desktop_warp_pointer(int x, int y);
 
 // What the system offers for keeping a window out of screen captures.
@@ -316,7 +317,7 @@ uint32_t desktop_screen_read_ms(void);
 // waited longer than this for a hook, or the hook's call ends later than
 // this after the event arrived, Windows 7 and later remove the hook without
 // telling its thread and pass the event on to the rest of the chain (and
-// the windows beneath). The removal shows in the log as "@hook_removed"
+// the windows beneath). The removal shows in the log as "desktop:hook_timed_out"
 // (args: the hook, the milliseconds the event waited) and reaches the
 // listener.
 void desktop_set_hook_timeout_ms(uint32_t ms);
@@ -372,15 +373,16 @@ int desktop_global_misuse(void);
 // ---- Call log --------------------------------------------------------------------
 
 // Every call of the Win32 functions is logged in order, and so is each
-// event the desktop itself delivers: "@mouse" (a mouse event sent through the
-// chain) and "@timer" (a timer procedure call).
+// event the desktop itself delivers, named "desktop:...": for example
+// "desktop:mouse_to_hooks" (a mouse event sent through the hook chain) and
+// "desktop:timer_proc_call" (a timer procedure call).
 typedef struct DesktopCall {
-  const char *function;  // e.g. "GetPixel", "@timer"; a static string
+  const char *function;  // e.g. "GetPixel", "desktop:timer_proc_call"; a static string
   intptr_t args[4];      // the arguments as integers, handles as their values;
                          // GetCursorPos and GetWindowRect: the point or
-                         // rectangle written; "@mouse": message, x, y;
-                         // "@timer": id, time; "@hook_removed": hook,
-                         // waited ms
+                         // rectangle written; "desktop:mouse_to_hooks":
+                         // message, x, y; "desktop:timer_proc_call": id,
+                         // time; "desktop:hook_timed_out": hook, waited ms
   intptr_t result;       // the value returned (handles as their values)
   char text[112];        // readable form, e.g. "GetPixel(dc1, 10, 20) = 0x0000ff"
 } DesktopCall;
@@ -390,8 +392,8 @@ size_t desktop_log_size(void);
 int desktop_log_entry(size_t i, DesktopCall *out);
 // Empties the log and zeroes the per-function call counts.
 void desktop_log_clear(void);
-// Calls of `function` (a Win32 name, "@mouse" or "@timer") since the last
-// clear. Counted even when logging is off or the log is full.
+// Calls of `function` (a Win32 name or a "desktop:..." event) since the
+// last clear. Counted even when logging is off or the log is full.
 int desktop_call_count(const char *function);
 // Turns the entry log off (0) or on; counting goes on regardless.
 void desktop_set_logging(int on);

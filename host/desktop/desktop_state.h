@@ -99,8 +99,8 @@ struct Timer {
   TIMERPROC proc;
 };
 
-// Function names the log and the call counts know, in a fixed order: one
-// row each, the enumerator and the name.
+// The Win32 functions the log and the call counts know, in a fixed order:
+// one row each, the enumerator and the name.
 #define DESKTOP_FUNCTIONS(X)                                                    \
   X(kGetDesktopWindow, "GetDesktopWindow")                                      \
   X(kGetWindowDC, "GetWindowDC")                                                \
@@ -114,8 +114,6 @@ struct Timer {
   X(kGetCursorPos, "GetCursorPos")                                              \
   X(kGetPixel, "GetPixel")                                                      \
   X(kGetModuleHandleA, "GetModuleHandleA")                                      \
-  X(kMouseEvent, "@mouse")                                                      \
-  X(kTimerEvent, "@timer")                                                      \
   X(kGetProcAddress, "GetProcAddress")                                          \
   X(kEnumDisplayMonitors, "EnumDisplayMonitors")                                \
   X(kGetSystemMetrics, "GetSystemMetrics")                                      \
@@ -128,8 +126,6 @@ struct Timer {
   X(kDeleteObject, "DeleteObject")                                              \
   X(kBitBlt, "BitBlt")                                                          \
   X(kGdiFlush, "GdiFlush")                                                      \
-  X(kHookRemoved, "@hook_removed")                                              \
-  X(kScreenRead, "@screen_read") /* counted only, never logged */               \
   /* The clipboard, its global memory and the key state (clipboard.cpp). */     \
   X(kGetActiveWindow, "GetActiveWindow")                                        \
   X(kOpenClipboard, "OpenClipboard")                                            \
@@ -154,14 +150,22 @@ struct Timer {
   X(kSetWindowPos, "SetWindowPos")                                              \
   X(kSetLayeredWindowAttributes, "SetLayeredWindowAttributes")                  \
   X(kSetWindowDisplayAffinity, "SetWindowDisplayAffinity")                      \
-  X(kGetWindowDisplayAffinity, "GetWindowDisplayAffinity")                      \
-  X(kPenEvent, "@pen")                                                          \
-  X(kTouchEvent, "@touch")                                                      \
-  X(kWarp, "@warp")
+  X(kGetWindowDisplayAffinity, "GetWindowDisplayAffinity")
+
+// What the desktop does by itself, logged and counted beside the calls: the
+// names say so ("desktop:..."), so that they never pass for Win32 functions.
+#define DESKTOP_EVENTS(X)                                                          \
+  X(kMouseToHooks, "desktop:mouse_to_hooks") /* a mouse event through the hooks */ \
+  X(kTimerProcCall, "desktop:timer_proc_call")                                     \
+  X(kHookTimedOut, "desktop:hook_timed_out") /* the system removed a slow hook */  \
+  X(kScreenRead, "desktop:screen_read")      /* counted only, never logged */      \
+  X(kPenInput, "desktop:pen_input")                                                \
+  X(kTouchInput, "desktop:touch_input")                                            \
+  X(kCursorMovedByAnotherProgram, "desktop:cursor_moved_by_another_program")
 
 enum Fn {
 #define DESKTOP_FN_ENUM(fn, name) fn,
-  DESKTOP_FUNCTIONS(DESKTOP_FN_ENUM)
+  DESKTOP_FUNCTIONS(DESKTOP_FN_ENUM) DESKTOP_EVENTS(DESKTOP_FN_ENUM)
 #undef DESKTOP_FN_ENUM
       kFnCount
 };

@@ -75,9 +75,9 @@ int desktop_pointer_event(int kind, int action, int x, int y) {
     return 0;
   }
   const bool touch = kind == DESKTOP_TOUCH;
-  Ticket t = begin_call(touch ? kTouchEvent : kPenEvent);
-  end_call(t, {action, x, y}, 0, "@%s(%s, %d, %d)", touch ? "touch" : "pen", action_name(action), x,
-           y);
+  Ticket t = begin_call(touch ? kTouchInput : kPenInput);
+  end_call(t, {action, x, y}, 0, "desktop:%s_input(%s, %d, %d)", touch ? "touch" : "pen",
+           action_name(action), x, y);
   Contact &c = s.contacts[kind];
   // A finger does not hover; a lift needs a contact.
   if ((touch && !c.down && action == DESKTOP_POINTER_MOVE) ||
@@ -96,9 +96,10 @@ int desktop_pointer_event(int kind, int action, int x, int y) {
   int events = 0;
   const auto send = [&](UINT message) {
     ++events;
-    Ticket m = begin_call(kMouseEvent);
-    end_call(m, {static_cast<intptr_t>(message), x, y}, 0, "@mouse(0x%x, %d, %d, from %s)", message,
-             x, y, touch ? "touch" : "pen");
+    Ticket m = begin_call(kMouseToHooks);
+    end_call(m, {static_cast<intptr_t>(message), x, y}, 0,
+             "desktop:mouse_to_hooks(0x%x, %d, %d, from %s)", message, x, y,
+             touch ? "touch" : "pen");
     mouse_input(message, x, y, flags, extra, &to);
   };
   switch (action) {
@@ -126,11 +127,11 @@ int desktop_pointer_event(int kind, int action, int x, int y) {
 }
 
 void desktop_warp_pointer(int x, int y) {
-  Ticket t = begin_call(kWarp);
+  Ticket t = begin_call(kCursorMovedByAnotherProgram);
   desktop_set_cursor(x, y);
   int cx = 0, cy = 0;
   desktop_cursor(&cx, &cy);
-  end_call(t, {x, y}, 0, "@warp(%d, %d) (%d, %d)", x, y, cx, cy);
+  end_call(t, {x, y}, 0, "desktop:cursor_moved_by_another_program(%d, %d) (%d, %d)", x, y, cx, cy);
 }
 
 }  // extern "C"

@@ -49,11 +49,6 @@ enum class ActionId {
   kSnapshot,
 };
 
-// Qualifiers held with a key, in the host's bits (panel tag 22).
-inline constexpr int kQualifierCtrl = 1;
-inline constexpr int kQualifierShift = 2;
-inline constexpr int kQualifierAlt = 4;
-
 // One script line: an action of the vocabulary and its fields (those its
 // grammar line names; the rest stay at their defaults). Which member a
 // field fills is its kind's (kFieldKinds in vocabulary.h).
@@ -63,7 +58,7 @@ struct Action {
   MouseButton button = MouseButton::kLeft;
   std::array<int, 4> xy{};      // X Y, or X1 Y1 X2 Y2
   int number = 0;               // STEPS, a key's code, MS, NOTCHES
-  int qualifiers = 0;           // with a key: kQualifier* held
+  int qualifiers = 0;           // with a key: IQ_* held
   std::array<int, 3> values{};  // R G B, H S V
   std::string name;             // NAME
   int line = 0;                 // script line, 0 when not from a script
@@ -128,7 +123,7 @@ struct DesktopButton {
 // A key's press or release, with the qualifiers held: key down, key up.
 struct KeyStroke {
   int code = 0;
-  int qualifiers = 0;  // kQualifier*
+  int qualifiers = 0;  // IQ_*
   static KeyStroke from(const Action &a, InputPoint) { return {a.number, a.qualifiers}; }
 };
 // Three values typed into an editor (which one is the kind's place): rgb,

@@ -38,20 +38,4 @@ so on stderr.
 )";
 }
 
-const char *exit_code_text() {
-  return R"(EXIT CODES
-  0  the request ran, whether the panel was accepted or cancelled
-  1  bad options or script, an unusable wallpaper, --trace or --snapshot
-  2  the module cannot be loaded or has no such ColorPicker server
-  3  an action could not be performed, or a snapshot or the trace could
-     not be written
-  4  out of memory, or an internal error of the host
-  5  the plug-in crashed: a fault, an abort, or an exception it did not
-     catch; stderr names it and the last call, the trace ends with it
-  6  the plug-in did not return within --timeout (reported as for 5)
-  7  with --strict: the plug-in misused the host's interface; each
-     problem is on stderr (the run was otherwise exit 0)
-)";
-}
-
 }  // namespace hvhost

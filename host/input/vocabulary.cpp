@@ -106,6 +106,10 @@ constexpr const char *table_fault() {
   return nullptr;
 }
 static_assert(table_fault() == nullptr, "the vocabulary's rows must be sound");
+static_assert(ActionInputs{ActionId::kPress, ActionId::kRelease, ActionId::kPress,
+                           ActionId::kRelease}
+                      .size() == 4,
+              "an action may be made of four inputs, as a double click is");
 
 // ---- Members -----------------------------------------------------------------
 
@@ -184,9 +188,9 @@ class LineParser {
           // The eyedropper's point is its centre: no X Y after it.
           if (a.place == Place::kEyedropper) i += 2;
           break;
-        case F::kButton: a.button = button(take(f)); break;
-        case F::kKey: *number_member(a, f) = key_code(take(f), f, &a.qualifiers); break;
-        case F::kName: a.name = snapshot_name(take(f), f); break;
+        case F::kButton: a.button = button(next_word(f)); break;
+        case F::kKey: *number_member(a, f) = key_code(next_word(f), f, &a.qualifiers); break;
+        case F::kName: a.name = snapshot_name(next_word(f), f); break;
         default: *number_member(a, f) = number(f.name, f.min, f.max); break;
       }
     }
@@ -231,7 +235,8 @@ class LineParser {
     return *found;
   }
 
-  std::string_view take(const Field &f) {
+  // The next word, as field f's value; none left is an error naming f.
+  std::string_view next_word(const Field &f) {
     if (!more()) {
       std::string what(f.name);
       if (f.kind == F::kButton) what += " (" + word_choices(kButtonWords) + ")";
@@ -471,13 +476,13 @@ std::string missing_place_message(Place place) {
   return "no panel is open";
 }
 
-bool needs_panel(const UserInput &in) { return action_spec(in.kind).needs.has_value(); }
+bool needs_panel(const UserInput &in) { return action_spec(in.kind).required_place.has_value(); }
 
 bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::string *error) {
   const ActionSpec &entry = a.entry ? *a.entry : kVocabulary.front();
   std::array<InputPoint, 2> at{{{a.xy[0], a.xy[1]}, {a.xy[2], a.xy[3]}}};
-  if (entry.needs) {
-    for (Place p : {Place::kPanel, *entry.needs, a.place}) {
+  if (entry.required_place) {
+    for (Place p : {Place::kPanel, *entry.required_place, a.place}) {
       if (places.find(p)) continue;
       *error = missing_place_message(p);
       return false;
@@ -492,8 +497,8 @@ bool resolve(const Action &a, const PanelPlaces &places, InputList *out, std::st
   }
   // An action that is one input is its own; the others are made of the
   // inputs they list.
-  const FixedList<ActionId, 3> own{entry.id};
-  const FixedList<ActionId, 3> &kinds = entry.payload ? own : entry.inputs;
+  const ActionInputs own{entry.id};
+  const ActionInputs &kinds = entry.payload ? own : entry.inputs;
   // An action with a second point (a drag) moves to it in STEPS even steps
   // and releases there.
   const bool two_points = has_second_point(entry);

@@ -131,6 +131,12 @@ constexpr size_t payload_number() {
 template <typename P>
 inline constexpr size_t carries = payload_number<P>();
 
+// The inputs of an action made of others, in order. A row may list up to
+// kMaxActionInputs (a double click would be four); one with more does not
+// compile, as FixedList's constructor throws in the constant table.
+inline constexpr size_t kMaxActionInputs = 8;
+using ActionInputs = FixedList<ActionId, kMaxActionInputs>;
+
 struct ActionSpec {
   ActionId id = ActionId::kPress;
   const char *word = "";            // "press", "key down"
@@ -139,7 +145,7 @@ struct ActionSpec {
   // What must be on the innermost open panel: kPanel an open panel, another
   // place that place too; nothing for actions outside the panels (time and
   // the desktop), the one answer to which inputs need no panel.
-  std::optional<Place> needs = std::nullopt;
+  std::optional<Place> required_place = std::nullopt;
   // An action that is one input: the payload it carries (carries<WheelTurn>),
   // made from the action's fields by the record's from(); the input's kind
   // is the row's id. 0 for the others.
@@ -149,7 +155,7 @@ struct ActionSpec {
   // own row. Mouse inputs are at the action's point (with a second point,
   // a drag's: its STEPS moves go there in even steps and its release is
   // there).
-  FixedList<ActionId, 3> inputs = {};
+  ActionInputs inputs = {};
 };
 
 // The fields' ranges and defaults.

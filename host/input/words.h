@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "abi/host_api.h"
 #include "input/action.h"
 
 namespace hvhost {
@@ -36,11 +37,11 @@ inline constexpr Word<MouseButton> kButtonWords[] = {
 };
 
 // The qualifiers held with a key, as words before it ("ctrl+c"), and
-// their bits.
+// their bits as the host has them (panel tag 22).
 inline constexpr Word<int> kQualifierWords[] = {
-    {kQualifierCtrl, "ctrl+"},
-    {kQualifierShift, "shift+"},
-    {kQualifierAlt, "alt+"},
+    {IQ_CTRL, "ctrl+"},
+    {IQ_SHIFT, "shift+"},
+    {IQ_ALT, "alt+"},
 };
 
 // The value a word names among the first `count` entries of a table.

@@ -55,8 +55,8 @@ bool desktop_wheel(Host &host, const WheelTurn &w) {
 // The kind's delivery with the payload it carries; an input made with
 // another payload is refused.
 template <typename P>
-bool carried(bool (*deliver_kind)(Host &, const P &), Host &host, const UserInput &in,
-             std::string *error) {
+bool with_payload(bool (*deliver_kind)(Host &, const P &), Host &host, const UserInput &in,
+                  std::string *error) {
   if (const P *payload = in.as<P>()) return deliver_kind(host, *payload);
   *error = "an input without its payload";
   return false;
@@ -79,18 +79,18 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
     return false;
   }
   Control *at = nullptr;
-  if (row.needs) {
+  if (row.required_place) {
     if (!p) return missing(Place::kPanel);
-    const std::optional<FoundPlace> place = find_place(*p, *row.needs);
-    if (!place) return missing(*row.needs);
+    const std::optional<FoundPlace> place = find_place(*p, *row.required_place);
+    if (!place) return missing(*row.required_place);
     at = place->control;
   }
   switch (in.kind) {
-    case ActionId::kPress: return carried(press, host, in, error);
-    case ActionId::kRelease: return carried(release, host, in, error);
-    case ActionId::kMove: return carried(move, host, in, error);
-    case ActionId::kKeyDown: return carried(key_down, host, in, error);
-    case ActionId::kKeyUp: return carried(key_up, host, in, error);
+    case ActionId::kPress: return with_payload(press, host, in, error);
+    case ActionId::kRelease: return with_payload(release, host, in, error);
+    case ActionId::kMove: return with_payload(move, host, in, error);
+    case ActionId::kKeyDown: return with_payload(key_down, host, in, error);
+    case ActionId::kKeyUp: return with_payload(key_up, host, in, error);
     case ActionId::kRgb:
     case ActionId::kHsv:
       if (const EditValues *e = in.as<EditValues>(); e && at)
@@ -98,12 +98,12 @@ bool deliver(Host &host, const UserInput &in, std::string *error) {
       break;
     case ActionId::kOk: return host.accept();
     case ActionId::kCancel: return host.cancel();
-    case ActionId::kWait: return carried(wait, host, in, error);
-    case ActionId::kDesktopMove: return carried(desktop_move, host, in, error);
-    case ActionId::kDesktopPress: return carried(desktop_press, host, in, error);
-    case ActionId::kDesktopRelease: return carried(desktop_release, host, in, error);
-    case ActionId::kDesktopWheel: return carried(desktop_wheel, host, in, error);
-    case ActionId::kDesktopWarp: return carried(desktop_warp, host, in, error);
+    case ActionId::kWait: return with_payload(wait, host, in, error);
+    case ActionId::kDesktopMove: return with_payload(desktop_move, host, in, error);
+    case ActionId::kDesktopPress: return with_payload(desktop_press, host, in, error);
+    case ActionId::kDesktopRelease: return with_payload(desktop_release, host, in, error);
+    case ActionId::kDesktopWheel: return with_payload(desktop_wheel, host, in, error);
+    case ActionId::kDesktopWarp: return with_payload(desktop_warp, host, in, error);
     case ActionId::kPenMove:
     case ActionId::kPenDown:
     case ActionId::kPenUp:

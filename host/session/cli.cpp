@@ -19,6 +19,7 @@
 #include "input/script.h"
 #include "input/script_grammar.h"
 #include "model/host.h"
+#include "session/exit_codes.h"
 #include "session/module.h"
 #include "session/process_memory.h"
 

@@ -18,6 +18,7 @@
 #include "model/framebuffer.h"
 #include "model/host.h"
 #include "output/trace_file.h"
+#include "session/exit_codes.h"
 #include "session/module.h"
 #include "session/request.h"
 
@@ -96,16 +97,6 @@ struct SessionConfig {
 };
 
 inline constexpr int kMaxRepeat = 100000;
-
-// Exit codes of the command.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;     // bad options, script, wallpaper or output path
-inline constexpr int kExitModule = 2;    // the module cannot be loaded or has no such server
-inline constexpr int kExitRun = 3;       // an action failed, an output could not be written
-inline constexpr int kExitInternal = 4;  // out of memory, or an internal error
-inline constexpr int kExitCrash = 5;     // the plug-in crashed (a fault, an abort, an exception)
-inline constexpr int kExitTimeout = 6;   // the plug-in did not return within --timeout
-inline constexpr int kExitProblems = 7;  // --strict: the plug-in misused the host's interface
 
 class Session {
  public:

@@ -3,6 +3,7 @@
 #include "common/file_read.h"
 #include "desktop.h"
 #include "model/host.h"
+#include "session/windows_keys.h"
 
 namespace hvhost {
 
@@ -116,9 +117,7 @@ void SimulatedDesktop::pen_or_touch(bool pen, Contact contact, int x, int y) {
 }
 
 void SimulatedDesktop::keys_held(int qualifiers) {
-  desktop_key_event(VK_CONTROL, qualifiers & IQ_CTRL);
-  desktop_key_event(VK_SHIFT, qualifiers & IQ_SHIFT);
-  desktop_key_event(VK_MENU, qualifiers & IQ_ALT);
+  for (const HostKey &k : kQualifierKeys) desktop_key_event(k.vk, qualifiers & k.host);
 }
 
 }  // namespace hvhost

@@ -4,16 +4,18 @@
 //   Coordinates       absolute_x(), absolute_y(): SendInput's scale
 //   Events            add_mouse_move() ... add_held_key(): the events a step is made of
 //   Wine workarounds  what Wine 8 needs that Windows does not, in one place
-//   Steps             ScriptPlayer::Steps: one function an input kind, as deliver() has
+//   Input events      ScriptPlayer::InputEvents: one function an input kind, as deliver() has
 //   Sending           send(): one event through SendInput
 //   Playing           advance(): the next action, its events one at a time, their waits
 #include "win32/script_player.h"
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "model/host.h"
 #include "model/places.h"
+#include "session/windows_keys.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -161,29 +163,23 @@ bool ScriptPlayer::add_held_key(const KeyStroke &k, bool down, HWND target,
   // so that Windows makes of it what it makes of Ctrl+C; the qualifiers'
   // keys go down before its press and come up after its release. The
   // arrows are their virtual keys too.
-  static const std::pair<int, WORD> kSpecial[] = {
-      {LWDK_UP, VK_UP}, {LWDK_DOWN, VK_DOWN}, {LWDK_LEFT, VK_LEFT}, {LWDK_RIGHT, VK_RIGHT}};
   SHORT scan = k.code < 0x80 ? VkKeyScanA(static_cast<char>(k.code)) : -1;
-  for (const auto &[code, vk] : kSpecial)
-    if (k.code == code) scan = static_cast<SHORT>(vk);
+  if (const int arrow = hvhost::vk_of(hvhost::kArrowKeys, k.code)) scan = static_cast<SHORT>(arrow);
   if (scan == -1 || (scan & 0x0600)) {
     fail("key code " + std::to_string(k.code) + " cannot be typed with ctrl+, shift+ or alt+");
     return false;
   }
-  static const std::pair<int, WORD> kHeld[] = {{hvhost::kQualifierCtrl, VK_CONTROL},
-                                               {hvhost::kQualifierShift, VK_SHIFT},
-                                               {hvhost::kQualifierAlt, VK_MENU}};
   const WORD vk = static_cast<WORD>(scan & 0xFF);
   // A capital is typed with Shift.
-  const int qualifiers = k.qualifiers | ((scan & 0x100) ? hvhost::kQualifierShift : 0);
+  const int qualifiers = k.qualifiers | ((scan & 0x100) ? IQ_SHIFT : 0);
   if (down) {
-    for (const auto &[bit, held] : kHeld)
-      if (qualifiers & bit) add_key(held, false, target, what);
+    for (const hvhost::HostKey &q : hvhost::kQualifierKeys)
+      if (qualifiers & q.host) add_key(static_cast<WORD>(q.vk), false, target, what);
     add_key(vk, false, target, what);
   } else {
     add_key(vk, true, nullptr, what);
-    for (const auto &[bit, held] : kHeld)
-      if (qualifiers & bit) add_key(held, true, nullptr, what);
+    for (const hvhost::HostKey &q : hvhost::kQualifierKeys)
+      if (qualifiers & q.host) add_key(static_cast<WORD>(q.vk), true, nullptr, what);
   }
   return true;
 }
@@ -218,12 +214,12 @@ void ScriptPlayer::wine_move_x_pointer_first(const Event &e) {
   if (e.warp) SetCursorPos(e.at.x, e.at.y);
 }
 
-// ---- Steps: one function an input kind, mirroring deliver() ----------------------
+// ---- Input events: one function an input kind, mirroring deliver() -------------
 
-// What the steps of one action's inputs share: the player whose events they
-// add, the panel's window they go to (null when none is open), where the
+// What the functions making one action's inputs into events share: the
+// player whose events they add, the panel's window they go to (null when none is open), where the
 // pointer is, the input's kind and the words that name it in messages.
-struct ScriptPlayer::Steps {
+struct ScriptPlayer::InputEvents {
   ScriptPlayer &player;
   FrontEnd &fe;
   PanelWindow *w;
@@ -251,7 +247,8 @@ struct ScriptPlayer::Steps {
   bool edit(const EditValues &e) {
     if (!w) return no_window();
     if (unsized()) return false;
-    const hvhost::Place editor = action_spec(kind).needs.value_or(hvhost::Place::kRgbEditor);
+    const hvhost::Place editor =
+        action_spec(kind).required_place.value_or(hvhost::Place::kRgbEditor);
     const std::optional<hvhost::FoundPlace> found = hvhost::find_place(*w->panel, editor);
     if (!found || !found->control) return failed(hvhost::missing_place_message(editor));
     const hvhost::Rect f = found->control->editor_field(0);
@@ -302,7 +299,7 @@ struct ScriptPlayer::Steps {
     return true;
   }
 
-  // ---- What the steps above share
+  // ---- What the functions above share
 
   // A press must land on the window; a move or a release goes wherever the
   // pointer is (the window holds the capture while a button is down).
@@ -327,7 +324,7 @@ struct ScriptPlayer::Steps {
     if (k.code <= 0 || k.code > 0xFFFF || (k.code >= 0xD800 && k.code <= 0xDFFF))
       return failed("key code " + std::to_string(k.code) + " cannot be typed as one character");
     HWND target = w ? w->hwnd : nullptr;
-    if (k.qualifiers || (k.code >= LWDK_LEFT && k.code <= LWDK_DOWN) || k.code == ' ')
+    if (k.qualifiers || hvhost::vk_of(hvhost::kArrowKeys, k.code) || k.code == ' ')
       return player.add_held_key(k, down, target, what);
     player.add_char(static_cast<WORD>(k.code), target, down, !down);
     return true;
@@ -360,29 +357,29 @@ struct ScriptPlayer::Steps {
   // The kind's step with the payload it carries; an input made with
   // another payload stops the script.
   template <typename P>
-  bool carried(bool (Steps::*step)(const P &), const UserInput &in) {
+  bool with_payload(bool (InputEvents::*step)(const P &), const UserInput &in) {
     if (const P *payload = in.as<P>()) return (this->*step)(*payload);
     return failed("an input without its payload");
   }
 
-  // The input's step.
-  bool take(const UserInput &in) {
+  // The input's events added, by its kind's function.
+  bool add(const UserInput &in) {
     kind = in.kind;
     switch (in.kind) {
-      case ActionId::kPress: return carried(&Steps::press, in);
-      case ActionId::kRelease: return carried(&Steps::release, in);
-      case ActionId::kMove: return carried(&Steps::move, in);
-      case ActionId::kKeyDown: return carried(&Steps::key_down, in);
-      case ActionId::kKeyUp: return carried(&Steps::key_up, in);
+      case ActionId::kPress: return with_payload(&InputEvents::press, in);
+      case ActionId::kRelease: return with_payload(&InputEvents::release, in);
+      case ActionId::kMove: return with_payload(&InputEvents::move, in);
+      case ActionId::kKeyDown: return with_payload(&InputEvents::key_down, in);
+      case ActionId::kKeyUp: return with_payload(&InputEvents::key_up, in);
       case ActionId::kRgb:
-      case ActionId::kHsv: return carried(&Steps::edit, in);
-      case ActionId::kOk: return carried(&Steps::ok, in);
-      case ActionId::kCancel: return carried(&Steps::cancel, in);
-      case ActionId::kWait: return carried(&Steps::wait, in);
-      case ActionId::kDesktopMove: return carried(&Steps::desktop_move, in);
-      case ActionId::kDesktopPress: return carried(&Steps::desktop_press, in);
-      case ActionId::kDesktopRelease: return carried(&Steps::desktop_release, in);
-      case ActionId::kDesktopWheel: return carried(&Steps::desktop_wheel, in);
+      case ActionId::kHsv: return with_payload(&InputEvents::edit, in);
+      case ActionId::kOk: return with_payload(&InputEvents::ok, in);
+      case ActionId::kCancel: return with_payload(&InputEvents::cancel, in);
+      case ActionId::kWait: return with_payload(&InputEvents::wait, in);
+      case ActionId::kDesktopMove: return with_payload(&InputEvents::desktop_move, in);
+      case ActionId::kDesktopPress: return with_payload(&InputEvents::desktop_press, in);
+      case ActionId::kDesktopRelease: return with_payload(&InputEvents::desktop_release, in);
+      case ActionId::kDesktopWheel: return with_payload(&InputEvents::desktop_wheel, in);
       case ActionId::kSnapshot:
         return true;  // handed to the host by advance()
       // The real system's pen, touch and other programs are not the
@@ -407,17 +404,17 @@ struct ScriptPlayer::Steps {
 
 bool ScriptPlayer::queue_events(FrontEnd &fe, const hvhost::InputList &inputs) {
   fe.sync();
-  Steps steps{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
+  InputEvents input_events{*this, fe, fe.innermost_window(), wine_pointer_before_action(), {}};
   const std::string what = hvhost::describe(current_);
   for (size_t i = 0; i < inputs.size(); ++i) {
     const UserInput &in = inputs[i];
     // Whether the input needs a panel's window is its kind's row's to say;
-    // the steps that use the window check for it all the same.
-    if (!steps.w && hvhost::needs_panel(in)) return steps.no_window();
-    steps.what = inputs.size() > 2 && in.kind == ActionId::kMove
-                     ? what + ", step " + std::to_string(i)
-                     : what;
-    if (!steps.take(in)) return false;
+    // the functions that use the window check for it all the same.
+    if (!input_events.w && hvhost::needs_panel(in)) return input_events.no_window();
+    input_events.what = inputs.size() > 2 && in.kind == ActionId::kMove
+                            ? what + ", step " + std::to_string(i)
+                            : what;
+    if (!input_events.add(in)) return false;
   }
   return true;
 }
@@ -456,64 +453,91 @@ bool ScriptPlayer::send(FrontEnd &, Event &e) {
 
 // ---- Playing -------------------------------------------------------------------
 
-ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
+std::optional<ScriptPlayer::Step> ScriptPlayer::play_front_event(FrontEnd &fe, ULONGLONG now) {
   const ULONGLONG timeout_ms = static_cast<ULONGLONG>(options_.timeout_s * 1000.0);
   const int timeout_s = static_cast<int>(options_.timeout_s);
   Step poll;
   poll.kind = Step::kPoll;
   poll.wait_ms = kPollMs;
+  Event &e = events_.front();
+  if (!e.sent) {
+    if (e.deadline == 0) e.deadline = now + timeout_ms;
+    // The window the event is meant for must be there to take it: under
+    // the pointer's target for the mouse, in front for keys.
+    if (e.target) {
+      if (!IsWindow(e.target)) return fail("the window for the " + e.what + " is gone");
+      bool ready;
+      if (e.kind == Event::kMouse) {
+        ready = WindowFromPoint(e.at) == e.target;
+      } else {
+        ready = GetForegroundWindow() == e.target;
+        if (!ready) SetForegroundWindow(e.target);
+      }
+      if (!ready) {
+        if (now > e.deadline)
+          return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
+                      (e.kind == Event::kMouse
+                           ? "under the pointer (" + window_at_text(e.at) + " is there)"
+                           : std::string("in front")) +
+                      " for the " + e.what);
+        return poll;
+      }
+    }
+    if (!send(fe, e))
+      return fail("SendInput failed (error " + std::to_string(GetLastError()) + ") for the " +
+                  e.what);
+    e.sent = true;
+    e.deadline = now + timeout_ms;
+    poll.wait_ms = 0;
+    return poll;
+  }
+  if (fe.input_done(e.tag)) {
+    if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
+      const POINT c = fe.hook_point();
+      if (fe.hook_tag() == e.tag && (c.x != e.at.x || c.y != e.at.y))
+        return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
+                    " for the " + e.what);
+    }
+    events_.pop_front();
+    return std::nullopt;
+  }
+  if (now > e.deadline)
+    return fail("timed out after " + std::to_string(timeout_s) + " s waiting for the " + e.what +
+                " to reach the host");
+  return poll;
+}
+
+std::optional<ScriptPlayer::Step> ScriptPlayer::start_next_action(FrontEnd &fe) {
+  current_ = std::move(actions_.front());
+  actions_.pop_front();
+  hvhost::InputList inputs;
+  std::string why;
+  if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
+  if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
+    Step s;
+    s.kind = Step::kInput;
+    s.input = inputs[0];
+    return s;
+  }
+  if (!queue_events(fe, inputs)) {
+    Step s;
+    s.kind = Step::kError;
+    return s;
+  }
+  return std::nullopt;
+}
+
+ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
   for (;;) {
     const ULONGLONG now = GetTickCount64();
     if (!events_.empty()) {
-      Event &e = events_.front();
-      if (!e.sent) {
-        if (e.deadline == 0) e.deadline = now + timeout_ms;
-        // The window the event is meant for must be there to take it: under
-        // the pointer's target for the mouse, in front for keys.
-        if (e.target) {
-          if (!IsWindow(e.target)) return fail("the window for the " + e.what + " is gone");
-          bool ready;
-          if (e.kind == Event::kMouse) {
-            ready = WindowFromPoint(e.at) == e.target;
-          } else {
-            ready = GetForegroundWindow() == e.target;
-            if (!ready) SetForegroundWindow(e.target);
-          }
-          if (!ready) {
-            if (now > e.deadline)
-              return fail("after " + std::to_string(timeout_s) + " s the window is still not " +
-                          (e.kind == Event::kMouse
-                               ? "under the pointer (" + window_at_text(e.at) + " is there)"
-                               : std::string("in front")) +
-                          " for the " + e.what);
-            return poll;
-          }
-        }
-        if (!send(fe, e))
-          return fail("SendInput failed (error " + std::to_string(GetLastError()) + ") for the " +
-                      e.what);
-        e.sent = true;
-        e.deadline = now + timeout_ms;
-        poll.wait_ms = 0;
-        return poll;
-      }
-      if (fe.input_done(e.tag)) {
-        if (e.kind == Event::kMouse && (e.flags & MOUSEEVENTF_MOVE)) {
-          const POINT c = fe.hook_point();
-          if (fe.hook_tag() == e.tag && (c.x != e.at.x || c.y != e.at.y))
-            return fail("the pointer went to " + at_text(c) + " instead of " + at_text(e.at) +
-                        " for the " + e.what);
-        }
-        events_.pop_front();
-        continue;
-      }
-      if (now > e.deadline)
-        return fail("timed out after " + std::to_string(timeout_s) + " s waiting for the " +
-                    e.what + " to reach the host");
-      return poll;
+      if (std::optional<Step> step = play_front_event(fe, now)) return *step;
+      continue;
     }
     if (wait_until_) {
       if (now < *wait_until_) {
+        Step poll;
+        poll.kind = Step::kPoll;
         poll.wait_ms = static_cast<DWORD>(*wait_until_ - now);
         return poll;
       }
@@ -525,22 +549,7 @@ ScriptPlayer::Step ScriptPlayer::advance(FrontEnd &fe) {
       end.kind = Step::kEnd;
       return end;
     }
-    current_ = std::move(actions_.front());
-    actions_.pop_front();
-    hvhost::InputList inputs;
-    std::string why;
-    if (!hvhost::resolve(current_, hvhost::HostPlaces(fe.host()), &inputs, &why)) return fail(why);
-    if (inputs.size() == 1 && inputs[0].kind == ActionId::kSnapshot) {
-      Step s;
-      s.kind = Step::kInput;
-      s.input = inputs[0];
-      return s;
-    }
-    if (!queue_events(fe, inputs)) {
-      Step s;
-      s.kind = Step::kError;
-      return s;
-    }
+    if (std::optional<Step> step = start_next_action(fe)) return *step;
   }
 }
 

@@ -82,15 +82,15 @@ class ScriptPlayer {
     ULONGLONG deadline = 0;
   };
 
-  // The steps of one action's inputs: one function a kind of input, as
+  // One action's inputs made into events: one function a kind of input, as
   // deliver() has one, defined with the window and pointer they share in
   // script_player.cpp alone.
-  struct Steps;
+  struct InputEvents;
   // The events of the action's inputs; false after fail() when it cannot
   // be played on the panels there are.
   bool queue_events(FrontEnd &fe, const hvhost::InputList &inputs);
 
-  // The events a step is made of.
+  // The events an input is made of.
   void add_mouse_move(POINT at, HWND target, const std::string &what);
   void add_button(bool down, hvhost::MouseButton b, POINT at, HWND target, const std::string &what);
   void add_click(POINT at, HWND target, const std::string &what);
@@ -111,6 +111,13 @@ class ScriptPlayer {
 
   Step fail(const std::string &message);
   bool send(FrontEnd &fe, Event &e);
+  // The first queued event: sent once its window is ready, then waited for
+  // until it is taken in. A step to return, or none when it was taken in
+  // and the next may go.
+  std::optional<Step> play_front_event(FrontEnd &fe, ULONGLONG now);
+  // The next action resolved into its inputs and their events queued. A
+  // step to return (a snapshot to hand over, an error), or none.
+  std::optional<Step> start_next_action(FrontEnd &fe);
 
   std::deque<hvhost::Action> actions_;
   PlayerOptions options_;

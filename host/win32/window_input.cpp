@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "session/windows_keys.h"
 #include "win32/front_end.h"
 
 namespace hvwin {
@@ -49,9 +50,10 @@ UserInput window_button(ActionId kind) { return UserInput{kind, hvhost::NoPayloa
 // Ctrl, Shift and Alt as the message being handled found them, in the
 // host's qualifier bits.
 int held_qualifiers() {
-  return (GetKeyState(VK_CONTROL) < 0 ? hvhost::kQualifierCtrl : 0) |
-         (GetKeyState(VK_SHIFT) < 0 ? hvhost::kQualifierShift : 0) |
-         (GetKeyState(VK_MENU) < 0 ? hvhost::kQualifierAlt : 0);
+  int qualifiers = 0;
+  for (const hvhost::HostKey &k : hvhost::kQualifierKeys)
+    if (GetKeyState(k.vk) < 0) qualifiers |= k.host;
+  return qualifiers;
 }
 
 int lparam_x(LPARAM lp) { return static_cast<short>(LOWORD(lp)); }
@@ -208,18 +210,14 @@ void FrontEnd::key_pressed(PanelWindow &w, WPARAM vk, uint32_t code) {
   const int qualifiers = held_qualifiers();
   // Windows types Ctrl+letter as a control character (Ctrl+C is 3); the
   // host's key is the letter, with Ctrl among the qualifiers.
-  if ((qualifiers & hvhost::kQualifierCtrl) && code >= 1 && code <= 26 && vk >= 'A' && vk <= 'Z')
-    code = static_cast<uint32_t>(vk - 'A') + ((qualifiers & hvhost::kQualifierShift) ? 'A' : 'a');
+  if ((qualifiers & IQ_CTRL) && code >= 1 && code <= 26 && vk >= 'A' && vk <= 'Z')
+    code = static_cast<uint32_t>(vk - 'A') + ((qualifiers & IQ_SHIFT) ? 'A' : 'a');
   keys_down_.push_back({vk, code, qualifiers});
   queue(w, key(ActionId::kKeyDown, code, qualifiers));
 }
 
 static uint32_t special_key_code(WPARAM vk) {
-  static const std::pair<WPARAM, uint32_t> kSpecial[] = {
-      {VK_UP, LWDK_UP}, {VK_DOWN, LWDK_DOWN}, {VK_LEFT, LWDK_LEFT}, {VK_RIGHT, LWDK_RIGHT}};
-  for (const auto &[key, code] : kSpecial)
-    if (key == vk) return code;
-  return 0;
+  return static_cast<uint32_t>(hvhost::host_of(hvhost::kArrowKeys, static_cast<int>(vk)));
 }
 
 void FrontEnd::char_typed(PanelWindow &w, uint32_t code) {

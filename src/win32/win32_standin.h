@@ -123,6 +123,10 @@ typedef BOOL(CALLBACK *MONITORENUMPROC)(HMONITOR monitor, HDC hdc, RECT *rect, L
 #define VK_MBUTTON 0x04
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
 
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1

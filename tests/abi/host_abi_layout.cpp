@@ -209,6 +209,8 @@ static_assert(CTL_VALUE == 4 && CTL_HOTX == 5 && CTL_HOTY == 6 && CTL_HOTW == 7 
               "control tags");
 static_assert(CTL_USEREVENT == 14 && CTL_USERDATA == 16 && CTL_MOUSEBUTTON == 22, "control tags");
 static_assert(LWT_INTEGER == 2 && LWT_VINT == 5 && LWT_AREA == 19 && LWT_POINTER == 23, "types");
+static_assert(IQ_CTRL == 1 && IQ_SHIFT == 2 && IQ_ALT == 4 && IQ_CONSTRAIN == 8 && IQ_ADJUST == 16,
+              "qualifier bits (mouse events and panel tag 22)");
 static_assert(MOUSE_LEFT == 0x20 && MOUSE_MID == 0x40 && MOUSE_RIGHT == 0x60 && MOUSE_DOWN == 0x80,
               "mouse qualifiers");
 static_assert(PANF_BLOCKING == 1 && PANF_CANCEL == 2 && PANF_NOBUTT == 64, "open flags");

@@ -601,7 +601,7 @@ TEST_P(EyedropperOnDesktops, TheMagnifierShowsWhatIsUnderThePointer) {
     hvhost::Panel *m = magnifier(h);
     ASSERT_NE(m, nullptr);
     // One block transfer for each monitor the cells lie on, nothing else.
-    EXPECT_EQ(desktop_call_count("@screen_read"), monitors_touched(row.monitors, p));
+    EXPECT_EQ(desktop_call_count("desktop:screen_read"), monitors_touched(row.monitors, p));
     EXPECT_EQ(desktop_call_count("GetPixel"), 0);
     EXPECT_EQ(desktop_thread_dpi(), row.thread_dpi);  // put back after the tick
     if (row.moved) {
@@ -804,7 +804,7 @@ TEST_P(EyedropperComposited, TheRunEndsAsTheUserMeantIt) {
   steps.push_back(Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr) << "the run is over"; }));
   steps.push_back(Action::ok());
   const hvhost::ColorOutcome out = run(steps);
-  EXPECT_EQ(desktop_call_count("@hook_removed"), row.removals);
+  EXPECT_EQ(desktop_call_count("desktop:hook_timed_out"), row.removals);
   EXPECT_EQ(desktop_call_count("SetWindowsHookExA"), row.installs - 1);  // the first before
   EXPECT_EQ(desktop_gdi_objects(), 0);
   const Rgb expected =
@@ -856,11 +856,11 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::wait(100),
                             Check([&session = fixture.s](Host &h) {
                               const uint64_t calls = host_calls(session.trace());
-                              const int reads = desktop_call_count("@screen_read");
+                              const int reads = desktop_call_count("desktop:screen_read");
                               const uint64_t thread = desktop_time_ms();
                               for (int x = 601; x < 640; ++x)
                                 EXPECT_EQ(desktop_mouse_event(WM_MOUSEMOVE, x, 600), 0);
-                              EXPECT_EQ(desktop_call_count("@screen_read"), reads);
+                              EXPECT_EQ(desktop_call_count("desktop:screen_read"), reads);
                               EXPECT_EQ(host_calls(session.trace()), calls);
                               EXPECT_EQ(desktop_time_ms(), thread);
                               EXPECT_EQ(magnifier(h)->title(), readout(pattern(600, 600)));
@@ -876,32 +876,34 @@ INSTANTIATE_TEST_SUITE_P(
                       {},
                       0,
                       1},
-        CompositedRow{
-            "ATickReadsOnceForEachMonitorItTouches",
-            [](Eyedropper &) {
-              const std::vector<DesktopMonitor> monitors = {
-                  {0, 0, 1920, 1080, 100}, {1920, 0, 1920, 1080, 150}, {0, 1080, 1920, 1080, 100}};
-              std::vector<Step> steps = {Check(
-                  [monitors](Host &) { ASSERT_EQ(desktop_set_monitors(monitors.data(), 3), 1); })};
-              for (POINT p : {POINT{960, 500}, POINT{1915, 500}, POINT{1000, 1075},
-                              POINT{1925, 1078}, POINT{1921, 10}}) {
-                steps.push_back(Action::desktop_move(p.x, p.y));
-                steps.push_back(Action::wait(100));  // the tick after the move
-                steps.push_back(Check([](Host &) { desktop_log_clear(); }));
-                steps.push_back(Action::wait(100));
-                steps.push_back(Check([monitors, p](Host &) {
-                  EXPECT_EQ(desktop_call_count("@screen_read"), monitors_touched(monitors, p))
-                      << p.x << "," << p.y;
-                }));
-              }
-              steps.push_back(Action::desktop_press());
-              steps.push_back(Action::desktop_release());
-              return steps;
-            },
-            true,
-            {1921, 10},
-            0,
-            1},
+        CompositedRow{"ATickReadsOnceForEachMonitorItTouches",
+                      [](Eyedropper &) {
+                        const std::vector<DesktopMonitor> monitors = {{0, 0, 1920, 1080, 100},
+                                                                      {1920, 0, 1920, 1080, 150},
+                                                                      {0, 1080, 1920, 1080, 100}};
+                        std::vector<Step> steps = {Check([monitors](Host &) {
+                          ASSERT_EQ(desktop_set_monitors(monitors.data(), 3), 1);
+                        })};
+                        for (POINT p : {POINT{960, 500}, POINT{1915, 500}, POINT{1000, 1075},
+                                        POINT{1925, 1078}, POINT{1921, 10}}) {
+                          steps.push_back(Action::desktop_move(p.x, p.y));
+                          steps.push_back(Action::wait(100));  // the tick after the move
+                          steps.push_back(Check([](Host &) { desktop_log_clear(); }));
+                          steps.push_back(Action::wait(100));
+                          steps.push_back(Check([monitors, p](Host &) {
+                            EXPECT_EQ(desktop_call_count("desktop:screen_read"),
+                                      monitors_touched(monitors, p))
+                                << p.x << "," << p.y;
+                          }));
+                        }
+                        steps.push_back(Action::desktop_press());
+                        steps.push_back(Action::desktop_release());
+                        return steps;
+                      },
+                      true,
+                      {1921, 10},
+                      0,
+                      1},
         CompositedRow{"ADroppedHookIsReplacedEveryTimeAndTheRunGoesOn",
                       [](Eyedropper &) {
                         return std::vector<Step>{
@@ -909,7 +911,7 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::wait(100),
                             busy_then_move(510, 500),
                             Check([](Host &) {
-                              EXPECT_EQ(desktop_call_count("@hook_removed"), 1);
+                              EXPECT_EQ(desktop_call_count("desktop:hook_timed_out"), 1);
                               EXPECT_EQ(desktop_hook_count(), 0);
                             }),
                             // The user's time catches up with the thread's:
@@ -1095,7 +1097,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Action::desktop_release(),
                   // Taken from the block the tick read: no more reads.
                   Check([](Host &) {
-                    EXPECT_EQ(desktop_call_count("@screen_read"), 0);
+                    EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
                     EXPECT_EQ(desktop_call_count("GetPixel"), 0);
                   }),
               };
@@ -1120,7 +1122,9 @@ INSTANTIATE_TEST_SUITE_P(
                             Action::desktop_press(),
                             Check([](Host &) { desktop_log_clear(); }),
                             Action::desktop_release(),
-                            Check([](Host &) { EXPECT_EQ(desktop_call_count("@screen_read"), 1); }),
+                            Check([](Host &) {
+                              EXPECT_EQ(desktop_call_count("desktop:screen_read"), 1);
+                            }),
                         };
                       },
                       // 3 x 3 around an odd cell: 5 blue, 4 red.
@@ -1154,8 +1158,7 @@ INSTANTIATE_TEST_SUITE_P(
                 steps.push_back(Action::key_press(LWDK_RIGHT));
                 steps.push_back(Action::wait(100));
               }
-              steps.push_back(
-                  with_qualifiers(Action::key_press(LWDK_DOWN), hvhost::kQualifierShift));
+              steps.push_back(with_qualifiers(Action::key_press(LWDK_DOWN), IQ_SHIFT));
               steps.push_back(Action::key_press(LWDK_UP));
               for (int i = 0; i < 4; ++i) steps.push_back(Action::wait(100));
               steps.push_back(Check([](Host &h) {

@@ -48,7 +48,7 @@ std::vector<Scenario> scenarios() {
                                      Action::drag(Place::kStrip, 5, 40, 5, 150), Action::ok()};
   const std::vector<Action> edit = {Action::rgb(12, 34, 56), Action::ok()};
   Action ctrl_c = Action::key_press('c'), ctrl_v = Action::key_press('v');
-  ctrl_c.qualifiers = ctrl_v.qualifiers = hvhost::kQualifierCtrl;
+  ctrl_c.qualifiers = ctrl_v.qualifiers = IQ_CTRL;
   return {
       {"open and cancel", {{Action::cancel()}}},
       {"field and strip drags", {drags}},

@@ -16,6 +16,7 @@
 #include "input/script_grammar.h"
 #include "output/file_write.h"
 #include "session/cli.h"
+#include "session/exit_codes.h"
 #include "session/guard.h"
 #include "session/headless.h"
 #include "support/plugin_session.h"
@@ -1407,6 +1408,17 @@ TEST(HostCommand, HelpCarriesTheScriptGrammarAsTheHostManualDoes) {
   EXPECT_EQ(r.out.find("Excludes"), std::string::npos) << r.out;
   std::istringstream lines(r.out);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
+  // The exit codes' section says each row of their table whole, wrapped
+  // within its width.
+  std::string codes;
+  std::istringstream code_lines(hvhost::exit_code_text());
+  for (std::string line; std::getline(code_lines, line);) {
+    EXPECT_LE(line.size(), hvhost::kExitCodeTextWidth) << line;
+    codes += line.substr(line.find_first_not_of(' ')) + " ";
+  }
+  for (const hvhost::ExitCode &row : hvhost::kExitCodes)
+    EXPECT_NE(codes.find(std::to_string(row.code) + "  " + row.meaning + " "), std::string::npos)
+        << row.code;
   const std::string manual = read_back(hvtest::source_dir() + "/docs/host.md");
   EXPECT_NE(manual.find(hvhost::script_grammar()), std::string::npos)
       << "docs/host.md's script grammar differs from --help's";

@@ -270,6 +270,25 @@ TEST_F(HostDrawing, DisplayMetricsAreConfigurable) {
   EXPECT_EQ(desktop_height(), 700);
 }
 
+// The qualifiers a key is held with are the system's key state while it is
+// delivered: each bit its own key, none of the others.
+TEST_F(HostDrawing, SimulatedDesktopHoldsEachQualifiersKey) {
+  hvhost::SimulatedDesktop desktop(host_);
+  struct Row {
+    int qualifiers;
+    bool ctrl, shift, alt;
+  };
+  for (const Row &row :
+       {Row{IQ_CTRL, true, false, false}, Row{IQ_SHIFT, false, true, false},
+        Row{IQ_ALT, false, false, true}, Row{IQ_CTRL | IQ_ALT, true, false, true},
+        Row{IQ_CTRL | IQ_SHIFT | IQ_ALT, true, true, true}, Row{0, false, false, false}}) {
+    desktop.keys_held(row.qualifiers);
+    EXPECT_EQ(GetKeyState(VK_CONTROL) < 0, row.ctrl) << row.qualifiers;
+    EXPECT_EQ(GetKeyState(VK_SHIFT) < 0, row.shift) << row.qualifiers;
+    EXPECT_EQ(GetKeyState(VK_MENU) < 0, row.alt) << row.qualifiers;
+  }
+}
+
 // Keeps what a sink is given, as the --trace file would.
 struct LinesSink : hvhost::TraceSink {
   std::vector<std::string> lines;

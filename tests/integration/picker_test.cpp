@@ -113,7 +113,7 @@ TEST(Picker, RefusesOtherVersionsWithoutTouchingTheRequest) {
 
 // The key with Ctrl held.
 Action with_ctrl(Action a) {
-  a.qualifiers = hvhost::kQualifierCtrl;
+  a.qualifiers = IQ_CTRL;
   return a;
 }
 

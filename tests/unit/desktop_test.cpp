@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -480,7 +481,7 @@ TEST_F(DesktopTest, TimersFireOnVirtualTime) {
   EXPECT_TRUE(KillTimer(nullptr, g_timer_a));
   desktop_log_clear();
   EXPECT_EQ(desktop_advance_time(100), 1);
-  EXPECT_EQ(desktop_call_count("@timer"), 1);
+  EXPECT_EQ(desktop_call_count("desktop:timer_proc_call"), 1);
 }
 
 TEST_F(DesktopTest, TimersKilledOrResetWhileFiring) {
@@ -535,17 +536,17 @@ TEST_F(DesktopTest, CallLogRecordsCallsAndEventsInOrder) {
   ReleaseDC(desktop, dc);
 
   EXPECT_EQ(LoggedFunctions(),
-            (std::vector<std::string>{"GetDesktopWindow", "GetWindowDC", "GetWindowRect",
-                                      "GetModuleHandleA", "SetWindowsHookExA", "GetModuleHandleA",
-                                      "SetWindowsHookExA", "SetTimer", "@mouse", "CallNextHookEx",
-                                      "GetWindowDC", "GetPixel", "ReleaseDC", "@timer", "KillTimer",
-                                      "UnhookWindowsHookEx", "ReleaseDC"}));
+            (std::vector<std::string>{
+                "GetDesktopWindow", "GetWindowDC", "GetWindowRect", "GetModuleHandleA",
+                "SetWindowsHookExA", "GetModuleHandleA", "SetWindowsHookExA", "SetTimer",
+                "desktop:mouse_to_hooks", "CallNextHookEx", "GetWindowDC", "GetPixel", "ReleaseDC",
+                "desktop:timer_proc_call", "KillTimer", "UnhookWindowsHookEx", "ReleaseDC"}));
   EXPECT_EQ(LoggedText(1), "GetWindowDC(desktop) = dc1");
   EXPECT_EQ(LoggedText(2), "GetWindowRect(desktop) = 1 {0, 0, 1920, 1080}");
   EXPECT_EQ(LoggedText(3), "GetModuleHandleA(null) = exe");
   EXPECT_EQ(LoggedText(4), "SetWindowsHookExA(14, proc, exe, 0) = hook1");
   EXPECT_EQ(LoggedText(7), "SetTimer(null, 0, 100, proc) = " + std::to_string(timer));
-  EXPECT_EQ(LoggedText(8), "@mouse(0x200, 5, 6)");
+  EXPECT_EQ(LoggedText(8), "desktop:mouse_to_hooks(0x200, 5, 6)");
   EXPECT_EQ(LoggedText(9), "CallNextHookEx(hook2, 0, 0x200) = 0");
   EXPECT_EQ(LoggedText(11), "GetPixel(dc2, 5, 6) = 0xffffff");
   EXPECT_EQ(LoggedText(16), "ReleaseDC(desktop, dc1) = 1");
@@ -706,7 +707,7 @@ TEST_P(DesktopReads, ScreenReadsCostTheThreadMemoryReadsNothing) {
   const uint64_t thread = desktop_time_ms(), user = desktop_input_time_ms();
   desktop_log_clear();
   EXPECT_EQ(GetParam().read(screen), GetParam().ok);
-  EXPECT_EQ(desktop_call_count("@screen_read"), GetParam().screen_reads);
+  EXPECT_EQ(desktop_call_count("desktop:screen_read"), GetParam().screen_reads);
   EXPECT_EQ(desktop_time_ms() - thread, 20u * static_cast<unsigned>(GetParam().screen_reads));
   EXPECT_EQ(desktop_input_time_ms(), user);  // the user's clock does not wait
   ReleaseDC(nullptr, screen);
@@ -859,7 +860,7 @@ TEST_F(DesktopTest, AHookThatKeepsInputWaitingIsDroppedSilently) {
   EXPECT_EQ(desktop_hook_count(), 0);
   EXPECT_EQ(g_trace, (std::vector<std::string>{"swallow"}));
   EXPECT_EQ(g_removed, (std::vector<std::string>{"1@1001"}));
-  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "@hook_removed(hook1, 1001 ms)");
+  EXPECT_EQ(LoggedText(desktop_log_size() - 1), "desktop:hook_timed_out(hook1, 1001 ms)");
   EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8001u);
   EXPECT_EQ(static_cast<uint16_t>(GetAsyncKeyState(VK_LBUTTON)), 0x8000u);
   EXPECT_FALSE(UnhookWindowsHookEx(quiet));  // the thread learns only now
@@ -899,6 +900,35 @@ TEST_F(DesktopTest, AHookThatKeepsInputWaitingIsDroppedSilently) {
 void CALLBACK BusyTimer(HWND, UINT, UINT_PTR, DWORD time) {
   Trace("t@" + std::to_string(time));
   if (g_trace.size() == 1) desktop_thread_busy(450);
+}
+
+// Each entry's text begins with the name it is counted under, the
+// desktop's own events ("desktop:...") as the calls, so that the log's
+// text, its function and the counts agree.
+TEST_F(DesktopTest, EachLoggedTextBeginsWithItsName) {
+  SetTimer(nullptr, 0, 100, KillSelf);
+  desktop_advance_time(100);
+  desktop_mouse_event(WM_MOUSEMOVE, 5, 6);
+  desktop_wheel_event(1);
+  for (int kind : {DESKTOP_PEN, DESKTOP_TOUCH})
+    for (int action : {DESKTOP_POINTER_DOWN, DESKTOP_POINTER_UP})
+      desktop_pointer_event(kind, action, 30, 40);
+  desktop_warp_pointer(7, 8);
+  SetWindowsHookExA(WH_MOUSE_LL, SwallowQuietly, nullptr, 0);
+  desktop_thread_busy(1001);
+  desktop_mouse_event(WM_LBUTTONDOWN, 10, 10);
+
+  std::set<std::string> events;
+  DesktopCall call;
+  for (size_t i = 0; desktop_log_entry(i, &call); ++i) {
+    const std::string name = call.function, text = call.text;
+    EXPECT_EQ(text.substr(0, name.size() + 1), name + "(") << "entry " << i;
+    if (name.rfind("desktop:", 0) == 0) events.insert(name);
+  }
+  EXPECT_EQ(events, (std::set<std::string>{"desktop:cursor_moved_by_another_program",
+                                           "desktop:hook_timed_out", "desktop:mouse_to_hooks",
+                                           "desktop:pen_input", "desktop:timer_proc_call",
+                                           "desktop:touch_input"}));
 }
 
 TEST_F(DesktopTest, TimersThatFellDueWhileBusyFireOnce) {
@@ -1413,7 +1443,7 @@ TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
   EXPECT_EQ(desktop_own_windows(), 0);
   EXPECT_EQ(desktop_own_classes(), 1);
   EXPECT_EQ(desktop_call_count("CreateWindowExA"), 2);
-  EXPECT_EQ(desktop_call_count("@pen"), 8);
+  EXPECT_EQ(desktop_call_count("desktop:pen_input"), 8);
   // Failures on demand; a reset forgets windows and classes.
   desktop_fail_call(DESKTOP_FAIL_CREATE_WINDOW, 1);
   EXPECT_EQ(MakeWindow(GreedyProc, 0, 0, 0, 10, 10), nullptr);

@@ -372,7 +372,7 @@ TEST(Magnifier, TheBlockReadsOncePerMonitorAndMarksWhatItCouldNotRead) {
   EXPECT_EQ(desktop_gdi_objects(), 0);
   desktop_log_clear();
   EXPECT_EQ(screen_block_read(block, screen, monitors, {100, 100}, 6, &cells), 0);
-  EXPECT_EQ(desktop_call_count("@screen_read"), 0);
+  EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
   EXPECT_FALSE(sample_block_cell(cells, 7, 7, &c));
   EXPECT_EQ(cells.rgb[0], 0xFFFFFFu);
   ReleaseDC(nullptr, screen);
@@ -474,7 +474,7 @@ TEST_P(CatcherCheck, KeptOnlyWhereReadsLeaveItOut) {
   desktop_log_clear();
   Catcher catcher;
   EXPECT_EQ(catcher_create(&catcher, screen, dc, list, row.pointer), row.kept);
-  EXPECT_EQ(desktop_call_count("@screen_read"), row.reads);
+  EXPECT_EQ(desktop_call_count("desktop:screen_read"), row.reads);
   EXPECT_EQ(desktop_own_windows(), row.kept ? 2 : 0);
   EXPECT_EQ(desktop_own_classes(), row.kept ? 1 : 0);
   // Kept, it is out of every read; a pen over it makes mouse input.

@@ -36,6 +36,13 @@ SCREEN = "1920x1080x24"
 BOOT_TIMEOUT_S = 300
 RUN_TIMEOUT_S = 240
 HOST_EVENT_TIMEOUT_S = 60
+# The host's exit codes the cases expect, each with the words its line in
+# --help's EXIT CODES begins with (host/session/exit_codes.h, checked in
+# case_module_errors).
+EXIT_USAGE, EXIT_MODULE, EXIT_RUN, EXIT_CRASH, EXIT_TIMEOUT, EXIT_PROBLEMS = 1, 2, 3, 5, 6, 7
+EXIT_WORDS = {EXIT_USAGE: "bad options", EXIT_MODULE: "the module cannot be loaded",
+              EXIT_RUN: "an action could not", EXIT_CRASH: "the plug-in crashed",
+              EXIT_TIMEOUT: "the plug-in did not return", EXIT_PROBLEMS: "with --strict"}
 
 # The colour chart of `--chart` (host/win32/chart.h), placed from the
 # screen's size: on this 1920 x 1080 screen its top-left is at 1400,120.
@@ -870,7 +877,7 @@ def case_module_errors(ctx):
     ]
     for path, message in cases:
         for mode in ([], ["--headless"]):
-            run = ctx.host("--module", path, *mode, expect=2)
+            run = ctx.host("--module", path, *mode, expect=EXIT_MODULE)
             check(message in run.err, "stderr %r does not say %r" % (run.err, message))
             equal(run.out, "", "stdout")
     script = ctx.script("ok.txt", "ok\n")
@@ -888,7 +895,7 @@ def case_module_errors(ctx):
         (["--headless", "--no-compositor"], "huevane-host.exe --headless has no "),
     ]
     for args, message in refused:
-        run = ctx.host(*args, expect=1)
+        run = ctx.host(*args, expect=EXIT_USAGE)
         check(run.err.startswith("error: " + message), "stderr %r for %s" % (run.err, args))
     run = ctx.host("--help")
     equal(run.lines[1], "Usage: huevane-host.exe [OPTIONS]", "usage line")
@@ -897,6 +904,9 @@ def case_module_errors(ctx):
     check(all(len(l) <= 79 for l in run.out.splitlines()), "--help wider than 79 columns")
     check("No simulated desktop: the eyedropper reads the real screen" in " ".join(run.out.split()),
           "--headless's limits in --help")
+    listed = run.out[run.out.find("EXIT CODES"):]
+    for code, words in EXIT_WORDS.items():
+        check("\n  %d  %s" % (code, words) in listed, "--help's exit code %d: %s" % (code, words))
 
 
 def case_script_error(ctx):
@@ -905,7 +915,7 @@ def case_script_error(ctx):
     every panel cancelled and the sampling run's hook, timer and DC
     released."""
     script = ctx.script("error.txt", "key S\ncancel\n")
-    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=3)
+    run = ctx.host("--script", script, "--audit", "--color", "0.2,0.4,0.6", expect=EXIT_RUN)
     check("error: %s, line 2: the open panel has no Cancel button (cancel)" % script in run.err,
           "stderr: %r" % run.err)
     equal(run.starting("result "), [], "result lines of a failed run")
@@ -915,7 +925,7 @@ def case_script_error(ctx):
     # before anything runs, with the same exit.
     for line in ("desktop move 482 300", "pen down 10 10", "touch up 5 5"):
         script = ctx.script("desktop-line.txt", "key S\n# the pointer\n%s\nok\n" % line)
-        run = ctx.host("--headless", "--script", script, expect=3)
+        run = ctx.host("--headless", "--script", script, expect=EXIT_RUN)
         word = " ".join(line.split()[:2])
         check(run.err.startswith("error: %s, line 3: '%s' needs the simulated desktop, which "
                                  "huevane-host.exe --headless does not have" % (script, word)),
@@ -997,10 +1007,10 @@ def case_plugin_failures(ctx):
     name; headless without an X display, and in a window."""
     module = ctx.module_dir / "wine_fake_picker.p"
     script = ctx.script("press.txt", "press 5 6\nok\n")
-    cases = [("FakeSegfault", [], 5, "the plug-in crashed: an access violation (0xC0000005)"),
-             ("FakeAbort", [], 5, "the plug-in crashed: an abort (SIGABRT)"),
-             ("FakeThrow", [], 5, "the plug-in crashed: "),
-             ("FakeHang", ["--timeout", "2"], 6, "the plug-in did not return within 2 s")]
+    cases = [("FakeSegfault", [], EXIT_CRASH, "the plug-in crashed: an access violation (0xC0000005)"),
+             ("FakeAbort", [], EXIT_CRASH, "the plug-in crashed: an abort (SIGABRT)"),
+             ("FakeThrow", [], EXIT_CRASH, "the plug-in crashed: "),
+             ("FakeHang", ["--timeout", "2"], EXIT_TIMEOUT, "the plug-in did not return within 2 s")]
     for server, extra, code, message in cases:
         for headless in (True, False):
             trace = ctx.work / ("%s-%s.trace" % (server, "headless" if headless else "window"))
@@ -1018,20 +1028,20 @@ def case_plugin_failures(ctx):
     # headless with no X display at all, reports a crash the same way.
     try:
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server",
-                       "FakeDoubleDestroy", "--strict", expect=7, display=False)
+                       "FakeDoubleDestroy", "--strict", expect=EXIT_PROBLEMS, display=False)
         check("error: problem: panel.destroy: unknown panel handle" in run.err,
               "stderr: %r" % run.err)
         # Memory kept by every request (the commit charge, as Windows counts
         # it), and a served request answered with 42, named before its result.
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeLeak",
-                       "--script", script, "--strict", "--repeat", "3", expect=7, display=False)
+                       "--script", script, "--strict", "--repeat", "3", expect=EXIT_PROBLEMS, display=False)
         check(re.search(r"error: problem: the process's private memory grew by 1[6-9]\.\d MiB a "
                         r"request on average over 3 requests", run.err), "stderr: %r" % run.err)
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeReturns42",
-                       "--script", script, "--strict", expect=7, display=False)
+                       "--script", script, "--strict", expect=EXIT_PROBLEMS, display=False)
         check("activation returned 42, not 0 (AFUNC_OK)" in run.err, "stderr: %r" % run.err)
         run = ctx.wine(ctx.exe, "--headless", "--module", module, "--server", "FakeSegfault",
-                       "--script", script, expect=5, display=False)
+                       "--script", script, expect=EXIT_CRASH, display=False)
         # The faulting instruction named as the module and its offset (and
         # the function, from the module's symbol table).
         check(re.search(r"error: the plug-in crashed: an access violation \(0xC0000005\) at "
@@ -1053,7 +1063,7 @@ def case_layout_problems(ctx):
                             ("FakeOutside", "panel.open: the ButtonControl at ")):
         for mode in ([], ["--headless"]):
             run = ctx.host("--module", module, "--server", server, "--strict", "--script", ok,
-                           *mode, expect=7)
+                           *mode, expect=EXIT_PROBLEMS)
             check("error: problem: " + problem in run.err, "%s %s: stderr %r" % (server, mode, run.err))
     # The windowed host says so as the window opens. Under --strict the run
     # ends there, with no script (where it would wait for a person) and
@@ -1061,19 +1071,19 @@ def case_layout_problems(ctx):
     # that press fails at once instead of waiting for the window.
     press = ctx.script("press.txt", "press 5 6\nok\n")
     for script in ([], ["--script", press]):
-        run = ctx.host("--module", module, "--server", "FakeNoSize", "--strict", *script, expect=7,
+        run = ctx.host("--module", module, "--server", "FakeNoSize", "--strict", *script, expect=EXIT_PROBLEMS,
                        timeout=120)
         check("note: --strict: the run ends at the window of panel \"Color\", which has no size"
               in run.err,
               "strict %r: stderr %r" % (script, run.err))
         check(run.lines[-1].startswith("result 0 "), "strict %r: the panel cancelled" % script)
         check("left over" not in run.err, "strict %r: actions reported left over" % script)
-    run = ctx.host("--module", module, "--server", "FakeNoSize", "--script", press, expect=3)
+    run = ctx.host("--module", module, "--server", "FakeNoSize", "--script", press, expect=EXIT_RUN)
     check("note: problem: panel.open: the panel has no size" in run.err.splitlines()[0] and
           "line 1: the panel has no size (PAN_W and PAN_H never set)" in run.err,
           "without --strict: stderr %r" % run.err)
     run = ctx.host("--headless", "--module", module, "--server", "FakeHotInShutdown", "--strict",
-                   "--script", ok, "--trace", "shutdown.trace", expect=7)
+                   "--script", ok, "--trace", "shutdown.trace", expect=EXIT_PROBLEMS)
     check("error: problem: hot callback outside an open request (0.25 0.25 0.25): ignored"
           in run.err, "stderr: %r" % run.err)
     lines = (ctx.work / "shutdown.trace").read_text().splitlines()
@@ -1267,7 +1277,7 @@ def case_check_report(ctx):
     windowed = ctx.host("--desktop-from", slow_path, "--audit", "--script", script)
     check(windowed.lines[-3].startswith("result 1 ") and windowed.lines[-2].startswith("busy "),
           "windowed with the report: %r" % windowed.out)
-    ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=1)
+    ctx.host("--headless", "--module", ctx.plugin, "--desktop-from", exe, expect=EXIT_USAGE)
 
 
 def case_check_double_click(ctx):
