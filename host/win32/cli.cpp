@@ -61,39 +61,12 @@ const hvhost::Action *first_desktop_line(const std::vector<hvhost::Action> &acti
   return nullptr;
 }
 
-}  // namespace
-
-std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::SessionConfig *config,
-                                               WindowedConfig *windowed) {
-  CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
-  hvhost::CommonOptions common;
-  hvhost::add_common_options(
-      app, &common,
-      "1..3600: how long a scripted event, a window or a snapshot may take before the script "
-      "stops (exit 3), and how long the plug-in may keep the message loop from running before "
-      "the run ends with a report (exit 6); default: 30. With --headless: as the headless "
-      "host's (default: no limit)");
-  WindowedConfig w;
-  app.add_flag("--headless", w.headless,
-               "no windows: the panels are drawn in memory, input comes from the script, time "
-               "is virtual; Wine needs no display for it. No simulated desktop: the "
-               "eyedropper reads the real screen (under Wine without a display, black), and "
-               "'desktop', 'pen' and 'touch' lines and the desktop's options are errors (a "
-               "--desktop-from report is read, not used); for those, the Linux huevane-host");
-  // The windows' display is the screen's unless given.
-  if (CLI::Option *display = app.get_option_no_throw("--display")) {
-    std::string text = display->get_description();
-    const std::string headless_default = "(default: 1920x1080)";
-    if (const size_t at = text.find(headless_default); at != std::string::npos)
-      text.replace(at, headless_default.size(),
-                   "(default: the screen's size; with --headless, 1920x1080)");
-    display->description(text);
-  }
+// The options only the windowed host has, beyond --headless.
+void add_windowed_options(CLI::App &app, WindowedConfig &w, std::vector<int> *chart_at) {
   app.add_flag("--chart", w.chart,
                "show a colour chart window of solid blocks, placed from the screen's size "
                "(eyedropper tests); prints 'chart buttons N' at the end");
-  std::vector<int> chart_at;
-  app.add_option("--chart-at", chart_at, "the colour chart's top-left corner X,Y instead")
+  app.add_option("--chart-at", *chart_at, "the colour chart's top-left corner X,Y instead")
       ->type_name("X,Y")
       ->delimiter(',')
       ->expected(2)
@@ -114,10 +87,12 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                "request, after the 100th and after the last: 'resources start|after_100|end gdi N "
                "user N private_kib N working_set_kib N'");
   app.add_flag("--bench", w.bench, "measure the magnifier tick and the move-to-hot-callback time");
-  if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return done;
+}
 
-  if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
-  w.display_given = app.count("--display") > 0;
+// Applies the shared options and refuses what this host cannot do; the
+// exit code when the run must not start.
+std::optional<int> apply_and_check(const CLI::App &app, const hvhost::CommonOptions &common,
+                                   const WindowedConfig &w, hvhost::SessionConfig *config) {
   std::string problem = hvhost::apply_common_options(common, config);
   // Windowed, a report's read cost applies; the monitors, the hook timeout
   // and the capture exclusion are the real system's.
@@ -146,6 +121,44 @@ std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::Se
                  "huevane-host\n";
     return hvhost::kExitRun;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<int> parse_windowed_command_line(int argc, char **argv, hvhost::SessionConfig *config,
+                                               WindowedConfig *windowed) {
+  CLI::App app{"huevane-host: reference host for the Huevane colour picker, in windows"};
+  hvhost::CommonOptions common;
+  hvhost::add_common_options(
+      app, &common,
+      "1..3600: how long a scripted event, a window or a snapshot may take before the script "
+      "stops (exit 3), and how long the plug-in may keep the message loop from running before "
+      "the run ends with a report (exit 6); default: 30. With --headless: as the headless "
+      "host's (default: no limit)");
+  WindowedConfig w;
+  std::vector<int> chart_at;
+  app.add_flag("--headless", w.headless,
+               "no windows: the panels are drawn in memory, input comes from the script, time "
+               "is virtual; Wine needs no display for it. No simulated desktop: the "
+               "eyedropper reads the real screen (under Wine without a display, black), and "
+               "'desktop', 'pen' and 'touch' lines and the desktop's options are errors (a "
+               "--desktop-from report is read, not used); for those, the Linux huevane-host");
+  // The windows' display is the screen's unless given.
+  if (CLI::Option *display = app.get_option_no_throw("--display")) {
+    std::string text = display->get_description();
+    const std::string headless_default = "(default: 1920x1080)";
+    if (const size_t at = text.find(headless_default); at != std::string::npos)
+      text.replace(at, headless_default.size(),
+                   "(default: the screen's size; with --headless, 1920x1080)");
+    display->description(text);
+  }
+  add_windowed_options(app, w, &chart_at);
+  if (const std::optional<int> done = hvhost::parse_command_line(app, argc, argv)) return done;
+
+  if (chart_at.size() == 2) w.chart_at = std::array<int, 2>{chart_at[0], chart_at[1]};
+  w.display_given = app.count("--display") > 0;
+  if (const std::optional<int> code = apply_and_check(app, common, w, config)) return code;
   *windowed = w;
   return std::nullopt;
 }
