@@ -33,17 +33,20 @@ FUZZ_RUNS ?=
 CHECK_FUZZ_SECONDS ?= 120
 FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 
-# The steps of `make test`, run in this order; the first failure stops it.
-# To add a step, define a `test-<name>` target below and append it here.
-# The saved fuzz corpora are replayed within test-native (CTest fuzz.replay.*).
-TEST_STEPS := test-format test-native test-windows test-wine test-dist
+# The steps of `make test`, run in this order by scripts/run-steps; the first
+# failure stops it. Steps joined by "+" run at the same time: the Wine cases
+# wait on Wine and the X server most of their time, so they run beside the
+# native build and tests (their output is printed when they end). The saved
+# fuzz corpora are replayed within test-native (CTest fuzz.replay.*). To add
+# a step, define a `test-<name>` target below and append it here.
+TEST_STEPS := test-format test-windows test-native+test-wine test-dist
 # `make check` runs these after them: the bounded libFuzzer run and the
 # clean-clone reproducibility of the packages, which build the tree again
 # (clang and a second mingw build) and take as long as all of make test.
 CHECK_STEPS := check-fuzz check-reproducible
 
-.PHONY: help deps demo test check bench fuzz format test-format \
-        build-asan build-release build-mingw build-fuzz $(TEST_STEPS) $(CHECK_STEPS)
+.PHONY: help deps demo test check bench fuzz format build-asan build-release build-mingw \
+        build-fuzz $(subst +, ,$(TEST_STEPS) $(CHECK_STEPS))
 
 help:
 	@sed -n 's/^#   //p' Makefile
@@ -80,19 +83,13 @@ demo: build-release
 	@echo "demo: snapshots in $(DEMO_OUT)/"; ls $(DEMO_OUT)
 
 # Each step's time is printed after it ("==== make test: test-native took
-# 123 s"), so that what a run costs can be told step by step.
-RUN_STEPS = for step in $(1); do \
-	  echo "==== make $(2): $$step"; start=$$(date +%s); \
-	  $(MAKE) --no-print-directory $$step || { echo "==== make $(2): FAILED in $$step"; exit 1; }; \
-	  echo "==== make $(2): $$step took $$(( $$(date +%s) - start )) s"; \
-	done; \
-	echo "==== make $(2): all steps passed ($(strip $(1)))"
-
+# 123 s"), so that what a run costs can be told step by step, and the whole
+# run's at the end.
 test: deps
-	@$(call RUN_STEPS,$(TEST_STEPS),test)
+	@MAKE="$(MAKE)" bash scripts/run-steps test $(TEST_STEPS)
 
 check: deps
-	@$(call RUN_STEPS,$(TEST_STEPS) $(CHECK_STEPS),check)
+	@MAKE="$(MAKE)" bash scripts/run-steps check $(TEST_STEPS) $(CHECK_STEPS)
 
 bench: build-release
 	@for b in build/release/huevane_bench_*; do \
@@ -155,8 +152,11 @@ test-windows: build-mingw
 
 # Windows end-to-end: the CTest tests of the mingw build labelled `wine`
 # (tests/wine): huevane-host.exe and huevane.p under Wine, each case with its
-# script played as real input. The tests start their own Xvfb on a free
-# display and a fresh WINEPREFIX, and remove both afterwards.
+# script played as real input. Two sessions, each an X server on a free
+# display and a fresh WINEPREFIX, removed afterwards: Xvfb, and Xorg's two
+# monitors at 144 dpi; they run side by side, each's cases one at a time.
+# HUEVANE_WINE_DISPLAY and HUEVANE_WINEPREFIX pin the first to a display and
+# a prefix of your own (tests/wine/wine_e2e.py).
 test-wine: build-mingw
 	ctest --preset wine
 
