@@ -152,9 +152,10 @@ test-windows: build-mingw
 
 # Windows end-to-end: the CTest tests of the mingw build labelled `wine`
 # (tests/wine): huevane-host.exe and huevane.p under Wine, each case with its
-# script played as real input. Two sessions, each an X server on a free
-# display and a fresh WINEPREFIX, removed afterwards: Xvfb, and Xorg's two
-# monitors at 144 dpi; they run side by side, each's cases one at a time.
+# script played as real input, one case at a time. Two sessions, each an X
+# server on a free display and a fresh WINEPREFIX, removed afterwards: Xvfb,
+# and Xorg's two monitors at 144 dpi (made one after the other: Wine 8 once
+# failed to make a prefix while another was being made).
 # HUEVANE_WINE_DISPLAY and HUEVANE_WINEPREFIX pin the first to a display and
 # a prefix of your own (tests/wine/wine_e2e.py).
 test-wine: build-mingw
