@@ -240,8 +240,8 @@ def start_session(session, desktops=False):
         subprocess.Popen(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                          start_new_session=True).wait(timeout=60)
-        log("session: display :%s, prefix %s, ready in %.1f s"
-            % (display, env["WINEPREFIX"], time.monotonic() - began))
+        log("session: display %s, prefix %s, ready in %.1f s"
+            % (env["DISPLAY"], env["WINEPREFIX"], time.monotonic() - began))
     except (Failure, OSError, subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
         stop_session(session)
         raise Failure("cannot start the Wine session: %s" % e)
