@@ -4,7 +4,7 @@
 #
 #   make demo    release build, runs examples/demo.txt in the headless host,
 #                writes out/demo/*.png
-#   make test    every check, quickly: the steps listed in TEST_STEPS, in order
+#   make test    every check while you work: the steps in TEST_STEPS, in order
 #   make check   what CI runs (.ci/run): make test's steps, then the long ones
 #                in CHECK_STEPS (bounded libFuzzer run, clean-clone packages)
 #   make bench   release build, runs every build/release/huevane_bench_*
@@ -41,8 +41,8 @@ FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 # a step, define a `test-<name>` target below and append it here.
 TEST_STEPS := test-format test-windows test-native+test-wine test-dist
 # `make check` runs these after them: the bounded libFuzzer run and the
-# clean-clone reproducibility of the packages, which build the tree again
-# (clang and a second mingw build) and take as long as all of make test.
+# clean-clone reproducibility of the packages, which build the tree twice
+# more (with clang, and for Windows in a clean clone).
 CHECK_STEPS := check-fuzz check-reproducible
 
 .PHONY: help deps demo test check bench fuzz format build-asan build-release build-mingw \
