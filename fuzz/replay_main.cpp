@@ -51,11 +51,15 @@ int main(int argc, char **argv) {
       return 2;
     }
   }
+  if (files.empty()) {
+    std::fprintf(stderr, "replay: no inputs\n");
+    return 2;
+  }
   if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   for (const fs::path &file : files) {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) {
+    if (!in.is_open() || in.bad()) {
       std::fprintf(stderr, "replay: cannot read %s\n", file.c_str());
       return 2;
     }
