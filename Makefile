@@ -4,7 +4,9 @@
 #
 #   make demo    release build, runs examples/demo.txt in the headless host,
 #                writes out/demo/*.png
-#   make test    everything: the steps listed in TEST_STEPS, in order
+#   make test    every check while you work: the steps in TEST_STEPS, in order
+#   make check   what CI runs (.ci/run): make test's steps, then the long ones
+#                in CHECK_STEPS (bounded libFuzzer run, clean-clone packages)
 #   make bench   release build, runs every build/release/huevane_bench_*
 #   make fuzz    clang libFuzzer build, runs every harness for FUZZ_SECONDS
 #                (or FUZZ_RUNS executions each: make fuzz FUZZ_RUNS=1000000)
@@ -21,26 +23,30 @@ DEMO_SCRIPT ?= examples/demo.txt
 DEMO_OUT ?= out/demo
 BENCH_ARGS ?=
 # Seconds each fuzz harness runs in `make fuzz`; seconds the bounded run of
-# `make test` takes in all, shared evenly by the harnesses; and the libFuzzer
+# `make check` takes in all, shared evenly by the harnesses; and the libFuzzer
 # flags of both runs (inputs up to 1 KiB: the harnesses stop reading long
 # before; an input that runs 30 s is a hang).
 FUZZ_SECONDS ?= 1800
 # Executions per harness instead of a time, when set (the release runs: a
 # million each).
 FUZZ_RUNS ?=
-TEST_FUZZ_SECONDS ?= 120
+CHECK_FUZZ_SECONDS ?= 120
 FUZZ_FLAGS ?= -max_len=1024 -timeout=30
 
-# The steps of `make test`, run in this order; the first failure stops it.
-# To add a step, define a `test-<name>` target below and append it here.
-TEST_STEPS := test-format test-native test-windows test-wine
-# The bounded fuzz run joins once fuzz/ has harnesses.
-ifneq ($(wildcard fuzz/CMakeLists.txt),)
-TEST_STEPS += test-fuzz
-endif
+# The steps of `make test`, run in this order by scripts/run-steps; the first
+# failure stops it. Steps joined by "+" run at the same time: the Wine cases
+# wait on Wine and the X server most of their time, so they run beside the
+# native build and tests (their output is printed when they end). The saved
+# fuzz corpora are replayed within test-native (CTest fuzz.replay.*). To add
+# a step, define a `test-<name>` target below and append it here.
+TEST_STEPS := test-format test-windows test-native+test-wine test-dist
+# `make check` runs these after them: the bounded libFuzzer run and the
+# clean-clone reproducibility of the packages, which build the tree twice
+# more (with clang, and for Windows in a clean clone).
+CHECK_STEPS := check-fuzz check-reproducible
 
-.PHONY: help deps demo test bench fuzz format test-format \
-        build-asan build-release build-mingw build-fuzz $(TEST_STEPS) test-fuzz
+.PHONY: help deps demo test check bench fuzz format build-asan build-release build-mingw \
+        build-fuzz $(subst +, ,$(TEST_STEPS) $(CHECK_STEPS))
 
 help:
 	@sed -n 's/^#   //p' Makefile
@@ -77,14 +83,13 @@ demo: build-release
 	@echo "demo: snapshots in $(DEMO_OUT)/"; ls $(DEMO_OUT)
 
 # Each step's time is printed after it ("==== make test: test-native took
-# 123 s"), so that what a run costs can be told step by step.
+# 123 s"), so that what a run costs can be told step by step, and the whole
+# run's at the end.
 test: deps
-	@for step in $(TEST_STEPS); do \
-	  echo "==== make test: $$step"; start=$$(date +%s); \
-	  $(MAKE) --no-print-directory $$step || { echo "==== make test: FAILED in $$step"; exit 1; }; \
-	  echo "==== make test: $$step took $$(( $$(date +%s) - start )) s"; \
-	done; \
-	echo "==== make test: all steps passed ($(TEST_STEPS))"
+	@MAKE="$(MAKE)" bash scripts/run-steps test $(TEST_STEPS)
+
+check: deps
+	@MAKE="$(MAKE)" bash scripts/run-steps check $(TEST_STEPS) $(CHECK_STEPS)
 
 bench: build-release
 	@for b in build/release/huevane_bench_*; do \
@@ -129,9 +134,16 @@ test-format: deps
 	$(FORMAT_SOURCES) | xargs -0 -r clang-format --dry-run -Werror
 
 # Native build under AddressSanitizer + UndefinedBehaviorSanitizer: unit and
-# integration tests.
+# integration tests, and the replay of every saved fuzz input
+# (fuzz/corpus, fuzz/regressions) through its harness. TMPDIR is an empty
+# directory of the build tree, which must be empty again afterwards: every
+# test removes what it wrote (tests/support/temp_dir.cpp).
+TEST_TMPDIR := $(CURDIR)/build/asan/test-tmpdir
 test-native: build-asan
-	ctest --preset asan
+	rm -rf $(TEST_TMPDIR) && mkdir -p $(TEST_TMPDIR)
+	TMPDIR=$(TEST_TMPDIR) ctest --preset asan
+	@left=$$(ls -A $(TEST_TMPDIR)); [[ -z $$left ]] || \
+	  { echo "test-native: the tests left in TMPDIR: $$left"; exit 1; }
 
 # Windows cross-build and the checks that need no Windows: the import and
 # export tables of huevane.p (tests/dll).
@@ -140,16 +152,22 @@ test-windows: build-mingw
 
 # Windows end-to-end: the CTest tests of the mingw build labelled `wine`
 # (tests/wine): huevane-host.exe and huevane.p under Wine, each case with its
-# script played as real input. The tests start their own Xvfb on a free
-# display and a fresh WINEPREFIX, and remove both afterwards.
+# script played as real input, one case at a time. Two sessions, each an X
+# server on a free display and a fresh WINEPREFIX, removed afterwards: Xvfb,
+# and Xorg's two monitors at 144 dpi (made one after the other: Wine 8 once
+# failed to make a prefix while another was being made).
+# HUEVANE_WINE_DISPLAY and HUEVANE_WINEPREFIX pin the first to a display and
+# a prefix of your own (tests/wine/wine_e2e.py).
 test-wine: build-mingw
 	ctest --preset wine
 
-# Bounded fuzz run: TEST_FUZZ_SECONDS shared by the harnesses, at least 10 s
+# ---- steps `make check` adds ------------------------------------------------
+
+# Bounded fuzz run: CHECK_FUZZ_SECONDS shared by the harnesses, at least 10 s
 # each.
-test-fuzz: build-fuzz
+check-fuzz: build-fuzz
 	@n=0; for f in build/fuzz/fuzz_*; do [[ -x $$f && -f $$f ]] && n=$$((n + 1)); done; \
-	each=$$(( $(TEST_FUZZ_SECONDS) / (n > 0 ? n : 1) )); \
+	each=$$(( $(CHECK_FUZZ_SECONDS) / (n > 0 ? n : 1) )); \
 	$(MAKE) --no-print-directory run-fuzz FUZZ_LIMIT=-max_total_time=$$(( each > 10 ? each : 10 ))
 
 # Runs every libFuzzer harness build/fuzz/fuzz_*: first once over each input
@@ -183,17 +201,22 @@ run-fuzz:
 #                three), each with its .sha256
 # Builds huevane.p, huevane-host.exe and sdk_host.exe alone in the mingw
 # preset; the version is the CMake project's. `make test` ends with
-# test-dist: two builds of HEAD in different directories must give
-# byte-identical zips, a clean clone's and the tree's own when the tree is
-# HEAD exactly, else a second clean clone's (scripts/check-reproducible).
-TEST_STEPS += test-dist
-.PHONY: dist test-dist
+# test-dist: the packages of the tree's own mingw build, checked file by
+# file and made twice in directories of different names, byte-identical.
+# `make check` adds check-reproducible: two builds of HEAD in different
+# directories must give byte-identical zips, a clean clone's and the tree's
+# own when the tree is HEAD exactly, else a second clean clone's
+# (scripts/check-reproducible).
+.PHONY: dist
 
 dist: deps
 	cmake --preset mingw
 	cmake --build --preset mingw --target dist
 
 test-dist: deps
+	bash scripts/check-reproducible --tree
+
+check-reproducible: deps
 	bash scripts/check-reproducible
 
 # ---- soak --------------------------------------------------------------------

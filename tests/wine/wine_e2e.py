@@ -13,6 +13,15 @@
     wine_e2e.py stop --session DIR        wineserver -k, Xvfb killed, DIR removed
     wine_e2e.py list                      the case names
 
+On a shared machine a session can be pinned: with HUEVANE_WINE_DISPLAY set
+(":5") `start` uses that X display, already running, instead of starting
+Xvfb, and `stop` leaves it running; with HUEVANE_WINEPREFIX set (a path)
+`start` uses that prefix, made or updated by wineboot, instead of a fresh
+one under DIR, and `stop` ends its wineserver but keeps it. The two-monitor
+session (--desktops) always starts its own Xorg, and with HUEVANE_WINEPREFIX
+uses the prefix "$HUEVANE_WINEPREFIX-desktops" (its DPI and monitor settings
+are its own).
+
 CTest runs `start` and `stop` as the setup and cleanup of a fixture that
 every case requires, so the session is torn down even when cases fail. A
 start finds and ends a session left behind by an interrupted run.
@@ -67,12 +76,19 @@ def log(*parts):
 
 def session_env(session):
     env = dict(os.environ)
-    env["DISPLAY"] = ":" + (session / "display").read_text().strip()
-    env["WINEPREFIX"] = str(session / "prefix")
+    display = (session / "display").read_text().strip()
+    env["DISPLAY"] = display if ":" in display else ":" + display
+    env["WINEPREFIX"] = session_prefix(session)
     env["WINEDEBUG"] = "-all"
     # No Mono or Gecko installer dialogs in a fresh prefix.
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
     return env
+
+
+def session_prefix(session):
+    """The session's Wine prefix: the one `start` was given, else its own."""
+    given = session / "prefix-given"
+    return given.read_text().strip() if given.exists() else str(session / "prefix")
 
 
 def kill_pid_file(path):
@@ -150,7 +166,7 @@ DESKTOPS_REGISTRY = [
 def stop_session(session):
     if not session.exists():
         return
-    if (session / "display").exists() and (session / "prefix").exists():
+    if (session / "display").exists() and Path(session_prefix(session)).exists():
         try:
             subprocess.run(["wineserver", "-k"], env=session_env(session), timeout=30,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -201,7 +217,13 @@ def start_session(session, desktops=False):
     stop_session(session)
     session.mkdir(parents=True)
     try:
-        display = start_xvfb(session, desktops)
+        prefix = os.environ.get("HUEVANE_WINEPREFIX", "")
+        if prefix:
+            prefix = os.path.abspath(prefix) + ("-desktops" if desktops else "")
+            (session / "prefix-given").write_text(prefix)
+        display = os.environ.get("HUEVANE_WINE_DISPLAY", "")
+        if desktops or not display:
+            display = start_xvfb(session, desktops)
         (session / "display").write_text(display)
         env = session_env(session)
         began = time.monotonic()
@@ -225,8 +247,8 @@ def start_session(session, desktops=False):
         subprocess.Popen(["wineserver", "-p"], env=env, stdin=subprocess.DEVNULL,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                          start_new_session=True).wait(timeout=60)
-        log("session: display :%s, prefix %s, ready in %.1f s"
-            % (display, env["WINEPREFIX"], time.monotonic() - began))
+        log("session: display %s, prefix %s, ready in %.1f s"
+            % (env["DISPLAY"], env["WINEPREFIX"], time.monotonic() - began))
     except (Failure, OSError, subprocess.TimeoutExpired, subprocess.CalledProcessError) as e:
         stop_session(session)
         raise Failure("cannot start the Wine session: %s" % e)
