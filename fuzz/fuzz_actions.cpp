@@ -54,6 +54,7 @@
 
 #include "abi/host_api.h"
 #include "base/alloc.h"
+#include "color/color.h"
 #include "desktop.h"
 #include "model/host.h"
 #include "plugin/activation.h"
@@ -505,14 +506,6 @@ class FuzzDriver : public hvhost::ActionFeed {
 
 // The int a request channel loads as: trunc(channel x 255) in double, NaN
 // as 0, saturated at the int range.
-int32_t loaded_channel(float f) {
-  const double v = static_cast<double>(f) * 255.0;
-  if (std::isnan(v)) return 0;
-  if (v >= 2147483647.0) return INT32_MAX;
-  if (v <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(v);
-}
-
 bool same_bits(float a, float b) { return memcmp(&a, &b, sizeof a) == 0; }
 
 // The host's float channel as the plug-in takes it, clamped as the swatch
@@ -564,10 +557,14 @@ void check_request(const hvhost::AskedColor &asked, const hvhost::ColorOutcome &
   const std::array<int, 3> rgb = picker_control("MiniRGBControl")->value();
   // ... each channel still at the int it loaded as given back as the
   // request's own float, any other as int / 255.
+  // The channels load as the plug-in's one rule has them (a channel past the
+  // editors' int range at its end, negative ones at 0 where their
+  // saturation would not fit).
+  const ColorTriple loaded = channels_from_floats(asked_rgb);
+  const int32_t loaded_rgb[3] = {loaded.a, loaded.b, loaded.c};
   float back[3];
   for (int i = 0; i < 3; ++i)
-    back[i] =
-        rgb[i] == loaded_channel(asked_rgb[i]) ? asked_rgb[i] : static_cast<float>(rgb[i]) / 255.0f;
+    back[i] = rgb[i] == loaded_rgb[i] ? asked_rgb[i] : static_cast<float>(rgb[i]) / 255.0f;
   if (out.result == 1 && (!same_bits(out.red, back[0]) || !same_bits(out.green, back[1]) ||
                           !same_bits(out.blue, back[2])))
     fail("accepted colour differs from the RGB editor");
