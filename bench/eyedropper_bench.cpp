@@ -16,11 +16,6 @@
 // call and costs more; these figures are the plug-in's own work plus the
 // reference host's. The host's call log and the desktop's Win32 log are off.
 //
-// BM_RunStartCatcher is what the pointer catcher adds to a run's start: its
-// windows made and asked, and where they are kept the two block reads that
-// check them, set against the tick period (start_in_ticks: the thread's
-// busy time over 100 ms), with the system keeping them out of reads or not.
-//
 // BM_BusyTick and BM_BusyHookMove set the tick and the hook of before
 // (225 GetPixel reads a tick; a GetPixel and a title set a move) beside
 // today's (one block a tick; a move only recorded) under the simulated
@@ -45,7 +40,6 @@
 #include "abi/host_api.h"
 #include "bench/yardsticks.h"
 #include "desktop.h"
-#include "eyedropper/catcher.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/magnifier.h"
 #include "model/host.h"
@@ -361,47 +355,6 @@ void BM_BusyHookMove(benchmark::State &state) {
 BENCHMARK(BM_BusyHookMove)
     ->ArgsProduct({{0, 1, 20}, {kBefore, kNow}})
     ->ArgNames({"read_ms", "now"});
-
-// The catcher's part of a run's start, made and destroyed, at 0 and 20 ms a
-// screen read, where the system excludes it (kept) and where it cannot
-// (Wine: made, asked and destroyed unread).
-void BM_RunStartCatcher(benchmark::State &state) {
-  const auto read_ms = static_cast<uint32_t>(state.range(0));
-  const bool excluded = state.range(1) != 0;
-  double busy = 0;
-  bool kept = false;
-  const bool ran = Session::get().in_sampling_run([&](Host &) {
-    place_pointer(0);
-    const SamplingRun *run = sampling_run_current();
-    desktop_set_affinity_support(excluded ? DESKTOP_AFFINITY_EXCLUDE : DESKTOP_AFFINITY_STUB);
-    desktop_set_screen_read_ms(read_ms);
-    const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
-    MonitorList monitors;
-    monitor_list_read(&monitors, run->desktop_window);
-    POINT at = {200, 200};
-    // The run's own catcher goes first, so that each round makes its own.
-    SamplingRun *mutable_run = const_cast<SamplingRun *>(run);
-    catcher_destroy(&mutable_run->catcher);
-    const uint64_t t0 = desktop_time_ms();
-    for (auto _ : state) {
-      Catcher catcher;
-      kept = catcher_create(&catcher, run->screen, run->desktop_dc, monitors, at);
-      catcher_destroy(&catcher);
-    }
-    busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
-    dpi_switch_restore(dpi);
-    desktop_set_screen_read_ms(0);
-    desktop_set_affinity_support(DESKTOP_AFFINITY_EXCLUDE);
-  });
-  if (!ran) return state.SkipWithError("the sampling run did not start");
-  if (kept != excluded) state.SkipWithError("the catcher was not kept where it should be");
-  state.counters["busy_ms"] = busy;
-  state.counters["start_in_ticks"] = busy / 100.0;
-}
-BENCHMARK(BM_RunStartCatcher)
-    ->ArgsProduct({{0, 20}, {0, 1}})
-    ->ArgNames({"read_ms", "excluded"})
-    ->Unit(benchmark::kMicrosecond);
 
 // The run's start and end, with the picker's open and close around it: the
 // picker opened and cancelled with a sampling run (S, then cancelled at

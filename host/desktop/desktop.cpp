@@ -225,6 +225,7 @@ bool desktop_detail::mouse_input(UINT message, int x, int y, DWORD flags, uintpt
   event.time = static_cast<DWORD>(s.now);
   event.dwExtraInfo = extra;
   const bool swallowed = run_chain(HC_ACTION, message, reinterpret_cast<LPARAM>(&event)) != 0;
+  s.message_extra = extra;
   // Windows does not move the pointer for a move a hook swallowed, nor
   // change the key state for a button a hook swallowed.
   if (!(swallowed && message == WM_MOUSEMOVE)) desktop_set_cursor(x, y);
@@ -232,8 +233,9 @@ bool desktop_detail::mouse_input(UINT message, int x, int y, DWORD flags, uintpt
   const int key = button_key(message, &down);
   if (key && !swallowed) {
     desktop_key_event(key, down ? 1 : 0);
-    deliver_button(to ? *to : window_at(x, y), message);
+    deliver_button(to ? *to : window_at(x, y), message, x, y);
   }
+  pump_paints();
   return swallowed;
 }
 
@@ -459,6 +461,13 @@ int desktop_advance_time(uint32_t ms) {
   const uint64_t epoch = s.epoch;
   const uint64_t target = s.input_time + ms;
   int calls = 0;
+  // A stalled thread fires nothing; what fell due fires once it is free.
+  if (s.stalled) {
+    s.input_time = target;
+    s.now = std::max(s.now, target);
+    return 0;
+  }
+  pump_paints();
   // Each round picks the earliest due timer afresh, since a procedure may
   // set, kill or replace timers (or reset everything).
   while (s.epoch == epoch) {
@@ -485,6 +494,7 @@ int desktop_advance_time(uint32_t ms) {
     // A window-less timer without a procedure would post WM_TIMER to a
     // queue nobody reads here; it only shows in the log.
     if (proc) proc(nullptr, WM_TIMER, id, time);
+    pump_paints();
   }
   if (s.epoch == epoch) {
     s.now = std::max(s.now, target);

@@ -272,6 +272,22 @@ void desktop_set_compositor(int on);
 // SetLayeredWindowAttributes has run, nor at alpha 0, nor with
 // WS_EX_TRANSPARENT (hit-testing only).
 
+// The plug-in's own windows show what their WM_PAINT drew with BeginPaint's
+// DC (a BitBlt into it), black until then. WM_PAINT reaches a shown window
+// with something to paint (shown, or InvalidateRect) when the thread's loop
+// is free: after each input, each timer procedure, and at the start of
+// desktop_advance_time; desktop_pump_messages runs it at once.
+void desktop_pump_messages(void);
+// The thread handles no messages (stalled != 0): no paints, and no timers
+// fire, until it is let go again. A reset lets it go.
+void desktop_set_thread_stalled(int stalled);
+// What GetMessageExtraInfo answers: the extra information of the last input
+// message (a mouse event's dwExtraInfo, 0 after a reset). Tests set it for
+// a message the host handled, such as a pen's tap on a panel's button.
+void desktop_set_message_extra_info(uintptr_t extra);
+// Own windows that hold the property `name` (SetPropA, not yet removed).
+int desktop_own_windows_with_prop(const char *name);
+
 // ---- Virtual time --------------------------------------------------------------
 
 // Two clocks, both in milliseconds since the last reset:

@@ -10,7 +10,6 @@
 #include "binding/services.h"
 #include "desktop.h"
 #include "eyedropper/averaging.h"
-#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/hook_watch.h"
@@ -444,69 +443,5 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
   EXPECT_EQ(desktop_call_count("GetCursorPos"), 0);
   desktop_reset(1920, 1080);
 }
-
-struct CatcherRow {
-  const char *name;
-  POINT pointer;  // where the check reads: cyan at (960, 540), black at (3000, 100)
-  int affinity;   // a DesktopAffinitySupport
-  int fail;       // a DesktopFailPoint armed for its first call, or 0
-  bool kept;
-  int reads;  // screen reads the check made
-};
-std::ostream &operator<<(std::ostream &os, const CatcherRow &row) { return os << row.name; }
-class CatcherCheck : public ::testing::TestWithParam<CatcherRow> {};
-
-// Two monitors: one window over each when the check holds; otherwise nothing
-// is left, and no screen read is spent where the system cannot exclude it.
-TEST_P(CatcherCheck, KeptOnlyWhereReadsLeaveItOut) {
-  const CatcherRow &row = GetParam();
-  ASSERT_EQ(desktop_reset(1920, 1080), 1);
-  const DesktopMonitor monitors[] = {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 150}};
-  ASSERT_EQ(desktop_set_monitors(monitors, 2), 1);
-  desktop_set_thread_dpi(DESKTOP_DPI_PER_MONITOR_V2);  // as the run makes its calls
-  desktop_set_affinity_support(row.affinity);
-  if (row.fail) desktop_fail_call(row.fail, 1);
-  HDC dc = GetWindowDC(nullptr);
-  ScreenBlock screen = {};
-  ASSERT_TRUE(screen_block_create(&screen, dc));
-  MonitorList list = {};
-  monitor_list_read(&list, GetDesktopWindow());
-  desktop_log_clear();
-  Catcher catcher;
-  EXPECT_EQ(catcher_create(&catcher, screen, dc, list, row.pointer), row.kept);
-  EXPECT_EQ(desktop_call_count("@screen_read"), row.reads);
-  EXPECT_EQ(desktop_own_windows(), row.kept ? 2 : 0);
-  EXPECT_EQ(desktop_own_classes(), row.kept ? 1 : 0);
-  // Kept, it is out of every read; a pen over it makes mouse input.
-  EXPECT_EQ(desktop_screen_pixel(960, 540), desktop_test_pattern(960, 540, 3200, 1080));
-  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 2000, 10), 1);
-  catcher_destroy(&catcher);
-  catcher_destroy(&catcher);
-  EXPECT_EQ(desktop_own_windows(), 0);
-  EXPECT_EQ(desktop_own_classes(), 0);
-  screen_block_release(&screen);
-  ReleaseDC(nullptr, dc);
-  desktop_reset(1920, 1080);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CatcherCheck,
-    ::testing::Values(
-        CatcherRow{"Windows10Since2004", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, 0, true, 2},
-        CatcherRow{
-            "OverBlackTheCheckCannotTell", {3000, 100}, DESKTOP_AFFINITY_EXCLUDE, 0, false, 1},
-        CatcherRow{"ReadsThatStillShowIt", {960, 540}, DESKTOP_AFFINITY_NOT_IN_GDI, 0, false, 2},
-        CatcherRow{"OlderWindows", {960, 540}, DESKTOP_AFFINITY_MONITOR_ONLY, 0, false, 0},
-        CatcherRow{"Wine", {960, 540}, DESKTOP_AFFINITY_STUB, 0, false, 0},
-        CatcherRow{"NoSuchFunctions", {960, 540}, DESKTOP_AFFINITY_MISSING, 0, false, 0},
-        CatcherRow{
-            "NoClass", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, DESKTOP_FAIL_REGISTER_CLASS, false, 0},
-        CatcherRow{"NoWindow",
-                   {960, 540},
-                   DESKTOP_AFFINITY_EXCLUDE,
-                   DESKTOP_FAIL_CREATE_WINDOW,
-                   false,
-                   0}),
-    [](const ::testing::TestParamInfo<CatcherRow> &row) { return std::string(row.param.name); });
 
 }  // namespace
