@@ -46,13 +46,20 @@ static void write_readout(const SamplingRun &run, char *title, size_t size, cons
   if (n < size) snprintf(title + n, size - n, "%s", mode);
 }
 
-// The pointer, as the host's own context reads it, is on the magnifier's
-// window: a screen read there returns the magnifier itself.
-static bool over_magnifier(const SamplingRun &run) {
-  POINT p;
-  if (!GetCursorPos(&p)) return false;
+// The physical point is on the magnifier's window: a screen read there
+// returns the magnifier itself.
+static bool over_magnifier(const SamplingRun &run, POINT at) {
   const RECT &r = run.magnifier_area;
-  return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
+  return run.magnifier_known && at.x >= r.left && at.x < r.right && at.y >= r.top &&
+         at.y < r.bottom;
+}
+
+// What the run reads at `at` instead of the screen: frozen, the picture;
+// live over the magnifier, what lay under it as the run started (null
+// there when that was not read); else null, the screen.
+static const FrozenPicture *picture_at(const SamplingRun &run, POINT at) {
+  if (run.frozen) return &run.picture;
+  return over_magnifier(run, at) && run.under.dc ? &run.under : nullptr;
 }
 
 // The colour a pick would take from the block: the average in linear light
@@ -67,12 +74,12 @@ static bool block_colour(const SampleBlock &block, ColorTriple *out) {
 // read of a block there (the tick's block is not needed again: the run is
 // ending). Cells off every monitor or unreadable are left out; when none is
 // left nothing is taken.
-static bool pick_area(SamplingRun *run, POINT at, bool from_picture) {
+static bool pick_area(SamplingRun *run, POINT at, const FrozenPicture *from_picture) {
   const bool held = run->cells.tick != 0 &&
                     run->cells.origin.x == static_cast<long long>(at.x) - kSampleBlockCentre &&
                     run->cells.origin.y == static_cast<long long>(at.y) - kSampleBlockCentre;
   if (!held && from_picture) {
-    frozen_read_block(run->picture, at, run->ticks, &run->cells);
+    frozen_read_block(*from_picture, at, run->ticks, &run->cells);
   } else if (!held) {
     const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
     MonitorList monitors;
@@ -99,17 +106,16 @@ enum class Pick { kTaken, kNone, kRefused };
 // does not reach; off every captured monitor) is no colour: the picked
 // colour stays and the readout says so.
 static Pick pick_pixel(SamplingRun *run, POINT at) {
-  const bool over = !run->frozen && over_magnifier(*run);
-  if (over && !run->picture.dc) {
+  const FrozenPicture *from_picture = picture_at(*run, at);
+  if (!from_picture && over_magnifier(*run, at)) {
     snprintf(run->title, sizeof run->title, "%s", "on the magnifier");
     return Pick::kRefused;
   }
-  const bool from_picture = run->picture.dc && (run->frozen || over);
   if (g_eyedropper.sample_size > 1)
     return pick_area(run, at, from_picture) ? Pick::kTaken : Pick::kNone;
   uint32_t rgb = 0;
   COLORREF pixel = CLR_INVALID;
-  if (from_picture && frozen_pixel(run->picture, at.x, at.y, &rgb))
+  if (from_picture && frozen_pixel(*from_picture, at.x, at.y, &rgb))
     pixel = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
   else if (!from_picture)
     pixel = GetPixel(run->desktop_dc, at.x, at.y);
@@ -258,13 +264,18 @@ static void show_readout(SamplingRun *run) {
   panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_TITLE, run->title);
 }
 
-// Freezes the run on its picture: its windows over every monitor, the
-// caller's thread in the per-monitor-aware context. Without a picture, or
-// when the windows cannot be had, the run stays live and says so.
+// Freezes the run: every monitor captured (the magnifier's place as it was
+// before the run) and shown in the run's windows, the caller's thread in
+// the per-monitor-aware context. When the picture or the windows cannot be
+// had the run stays live, keeps nothing of them, and says so.
 static void freeze(SamplingRun *run) {
   if (run->frozen) return;
   run->wants_frozen = 1;
-  if (!run->picture.dc) return;
+  MonitorList monitors;
+  monitor_list_read(&monitors, run->desktop_window);
+  run->capture = frozen_capture(&run->picture, run->desktop_dc, monitors);
+  if (run->capture != CaptureFailure::kNone) return;
+  if (run->under.dc) frozen_patch(&run->picture, run->under);
   if (!frozen_windows_show(&run->shown, &run->picture, run->desktop_dc, on_frozen_event)) {
     frozen_release(&run->picture);
     run->capture = CaptureFailure::kRefused;
@@ -276,6 +287,7 @@ static void freeze(SamplingRun *run) {
 
 static void go_live(SamplingRun *run) {
   frozen_windows_destroy(&run->shown);
+  frozen_release(&run->picture);
   run->frozen = 0;
   run->wants_frozen = 0;
 }
@@ -293,17 +305,13 @@ static bool freeze_key_pressed(SamplingRun *run) {
   return pressed;
 }
 
-// The tick's choice of mode, in the switched context. The monitors having
+// The tick's choice of mode, in the switched context. When the monitors
 // changed since the picture was taken, a frozen run is to end cancelled
 // (its windows would cover what is no longer there, or leave a monitor
-// bare): then this returns false; a live one lets the picture go.
+// bare): then this returns false.
 static bool tick_mode(SamplingRun *run, const MonitorList &monitors, bool f_pressed) {
-  const bool changed = run->display_changed || !same_monitors(monitors, run->picture.monitors);
-  if (run->picture.dc && changed) {
-    if (run->frozen) return false;
-    frozen_release(&run->picture);
-    run->capture = CaptureFailure::kRefused;
-  }
+  if (run->frozen && (run->display_changed || !same_monitors(monitors, run->picture.monitors)))
+    return false;
   run->display_changed = 0;
   if (f_pressed) {
     if (run->frozen || run->wants_frozen)
@@ -318,11 +326,11 @@ static bool tick_mode(SamplingRun *run, const MonitorList &monitors, bool f_pres
 }
 
 // The cells around the pointer: from the picture when frozen, or live over
-// the magnifier (`over`); else one block read of the screen. Frozen, the
+// the magnifier from what lay under it; else one block read of the screen. Frozen, the
 // loupe shows them on the picture.
-static void tick_read(SamplingRun *run, const MonitorList &monitors, bool over) {
-  if (run->picture.dc && (run->frozen || over))
-    frozen_read_block(run->picture, run->pointer, run->ticks, &run->cells);
+static void tick_read(SamplingRun *run, const MonitorList &monitors) {
+  if (const FrozenPicture *from = picture_at(*run, run->pointer))
+    frozen_read_block(*from, run->pointer, run->ticks, &run->cells);
   else
     screen_block_read(run->screen, run->desktop_dc, monitors, run->pointer, run->ticks,
                       &run->cells);
@@ -338,9 +346,6 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD time) {
   SamplingRun *run = g_eyedropper.run;
   if (!run || !run->magnifier || run->ended) return;
   ++run->ticks;
-  // Whether the pointer is on the magnifier is asked in the host's own
-  // context, the one its panels are placed in.
-  const bool over = !run->frozen && run->picture.dc && over_magnifier(*run);
   // The host's thread is put back in its own context before the host is
   // called: it makes its windows on this thread.
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
@@ -380,7 +385,7 @@ void CALLBACK spoit_timer_tick(HWND, UINT, UINT_PTR, DWORD time) {
     end_cancelled(run);
     return;
   }
-  tick_read(run, monitors, over);
+  tick_read(run, monitors);
   dpi_switch_restore(dpi);
   spoit_panel_show(run->magnifier, run->cells);
   show_readout(run);
@@ -434,14 +439,23 @@ static POINT magnifier_corner(HWND desktop_window, int x, int y) {
   return magnifier_place(x, y, pointer, on);
 }
 
-// The picture of every monitor, taken as the run starts: the magnifier is
-// not shown yet, so the picture holds what the screen showed before the
-// run. When it cannot be had the run can only be live.
-static void take_picture(SamplingRun *run) {
+// Where the magnifier will be, in physical pixels, and what the screen
+// shows there before it opens: a live pick there takes that rather than
+// the magnifier's own pixels, and a frozen picture is patched with it.
+// The area comes in the host's coordinates.
+static void read_under_magnifier(SamplingRun *run) {
+  const RECT area = run->magnifier_area;
+  MonitorList host, physical;
+  monitor_list_read(&host, run->desktop_window);
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
-  MonitorList monitors;
-  monitor_list_read(&monitors, run->desktop_window);
-  run->capture = frozen_capture(&run->picture, run->desktop_dc, monitors);
+  monitor_list_read(&physical, run->desktop_window);
+  run->magnifier_known = rect_to_physical(area, host, physical, &run->magnifier_area) ? 1 : 0;
+  if (run->magnifier_known) {
+    MonitorList one = {};
+    one.rects[0] = run->magnifier_area;
+    one.count = 1;
+    frozen_capture(&run->under, run->desktop_dc, one);
+  }
   dpi_switch_restore(dpi);
 }
 
@@ -463,10 +477,6 @@ static bool run_start(SamplingRun *run, int x, int y) {
   if (run->magnifier && run->magnifier->panel)
     panel_set_ptr(run->panel_funcs, run->magnifier->panel, PAN_USERKEYS,
                   callback_ptr(spoit_key_down));
-  run->magnifier_area = {wrap_add(corner.x, -kMagnifierChrome),
-                         wrap_add(corner.y, -kMagnifierChrome),
-                         wrap_add(corner.x, kSpoitPanelSize + kMagnifierChrome),
-                         wrap_add(corner.y, kSpoitPanelSize + kMagnifierChrome)};
   run->desktop_dc = GetWindowDC(run->desktop_window);
   // Without its block the tick shows every cell as a failed read; the pick
   // reads its own pixel and still works.
@@ -479,7 +489,11 @@ static bool run_start(SamplingRun *run, int x, int y) {
   GetAsyncKeyState(VK_SPACE);
   run->f_down = (GetAsyncKeyState(kFreezeKey) & kKeyDown) != 0;
   hook_watch_start(&run->watch);
-  take_picture(run);
+  // In the host's coordinates until the run's modal part reads it.
+  run->magnifier_area = {wrap_add(corner.x, -kMagnifierChrome),
+                         wrap_add(corner.y, -kMagnifierChrome),
+                         wrap_add(corner.x, kSpoitPanelSize + kMagnifierChrome),
+                         wrap_add(corner.y, kSpoitPanelSize + kMagnifierChrome)};
   // Where the pointer is as the run starts, as the tick reads it: a move
   // after that with no hook event is a move all the same.
   const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
@@ -498,6 +512,8 @@ static void run_modal(SamplingRun *run) {
     run->hook = SetWindowsHookExA(WH_MOUSE_LL, spoit_mouse_hook, GetModuleHandleA(nullptr), 0);
   if (!run->hook) return;
   run->timer = SetTimer(nullptr, 0, kTickMilliseconds, spoit_timer_tick);
+  // After the tick is set, so that its read costs the first tick nothing.
+  read_under_magnifier(run);
   // Started by a pen or a finger: frozen before the magnifier shows.
   if (run->pen_seen) {
     const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
@@ -519,6 +535,7 @@ static void run_exit(SamplingRun *run) {
   run->hook = nullptr;
   screen_block_release(&run->screen);
   frozen_release(&run->picture);
+  frozen_release(&run->under);
   ReleaseDC(run->desktop_window, run->desktop_dc);
   spoit_panel_destroy(run->magnifier);
   run->magnifier = nullptr;

@@ -46,17 +46,20 @@ struct SamplingRun {
   int32_t hook_replaced;    // the hook has been replaced (or tried) ...
   DWORD hook_replaced_at;   // ... at this tick's time
   int32_t in_hook;          // the hook is passing an event on down the chain
-  FrozenPicture picture;    // every monitor as the run started; dc null: none
-  CaptureFailure capture;   // why there is no picture
+  FrozenPicture picture;    // every monitor, taken as the run freezes; dc null: none
+  CaptureFailure capture;   // why the last freeze had no picture
   FrozenWindows shown;      // the picture's windows while frozen
   int32_t frozen;           // the run reads the picture, not the screen
-  int32_t wants_frozen;     // asked to freeze (pen, finger, F) without a picture
-  int32_t pen_seen;         // the hook saw input made from a pen or finger
+  int32_t wants_frozen;     // asked to freeze (pen, finger, F) and no picture could be had
+  int32_t pen_seen;         // a pen or finger started the run, or the hook saw one
   int32_t f_down;           // F was down at the last tick
   int32_t display_changed;  // WM_DISPLAYCHANGE reached the picture's windows
-  RECT magnifier_area;      // the magnifier's window, host coordinates, with room
-                            // for its frame and title
-  int32_t refused;          // the last pick was over the magnifier and refused
+  // The magnifier's window in physical pixels (with room for its frame and
+  // title), when known, and what the screen showed there as the run
+  // started, before the magnifier opened (under.dc null: not read).
+  RECT magnifier_area;
+  int32_t magnifier_known;
+  FrozenPicture under;
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;

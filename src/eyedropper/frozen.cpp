@@ -60,6 +60,22 @@ void frozen_release(FrozenPicture *picture) {
   memset(picture, 0, sizeof *picture);
 }
 
+void frozen_patch(FrozenPicture *picture, const FrozenPicture &patch) {
+  if (!picture->bits || !patch.bits || patch.monitors.count != 1) return;
+  const RECT &r = patch.monitors.rects[0];
+  for (long long y = r.top; y < r.bottom; ++y) {
+    for (long long x = r.left; x < r.right; ++x) {
+      for (int i = 0; i < picture->monitors.count; ++i) {
+        const RECT &m = picture->monitors.rects[i];
+        if (x < m.left || x >= m.right || y < m.top || y >= m.bottom) continue;
+        const long long row = picture->first_row[i] + (y - m.top);
+        picture->bits[row * picture->width + (x - m.left)] =
+            patch.bits[(y - r.top) * patch.width + (x - r.left)];
+      }
+    }
+  }
+}
+
 bool frozen_pixel(const FrozenPicture &picture, long long x, long long y, uint32_t *rgb) {
   if (!picture.bits) return false;
   for (int i = 0; i < picture.monitors.count; ++i) {

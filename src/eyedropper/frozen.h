@@ -37,6 +37,10 @@ CaptureFailure frozen_capture(FrozenPicture *picture, HDC desktop_dc, const Moni
 // Gives back what the capture took; safe on a picture not taken.
 void frozen_release(FrozenPicture *picture);
 
+// Copies `patch` (a picture of one area) over the picture where both hold
+// the point: what lay under the run's magnifier before it opened.
+void frozen_patch(FrozenPicture *picture, const FrozenPicture &patch);
+
 // The captured pixel at screen point (x, y), when a captured monitor holds it.
 bool frozen_pixel(const FrozenPicture &picture, long long x, long long y, uint32_t *rgb);
 // Fills the block around `centre` from the picture as a screen read would:

@@ -1285,20 +1285,41 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 enum { kMouse = 0, kWarp = 3 };
+// How the run starts: S on the keyboard, the button tapped with a pen (the
+// message carries the pen's signature), or S and then F.
+enum { kByKey = 0, kByPen = 1, kByF = 2 };
 
 struct PointerRow {
   const char *name;
   int pointer;   // kMouse, DESKTOP_PEN, DESKTOP_TOUCH, or kWarp: another program
                  // moves the pointer and the mouse clicks there
   int window;    // the other program's window under the pointer: a DesktopWindowKind
-  int affinity;  // what the system offers: a DesktopAffinitySupport
+  int start;     // kByKey, kByPen, kByF
   bool follows;  // the magnifier's readout follows the pointer
   bool picks;    // the tap takes the colour; else it is lost and Esc ends the run
+  bool frozen;   // the run is frozen when the pointer rests
 };
 
 std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os << row.name; }
 
 struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow> {};
+
+bool starts_with(const std::string &text, const std::string &start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+bool ends_with(const std::string &text, const std::string &end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<Step> start_steps(int start) {
+  switch (start) {
+    case kByPen:
+      return {Check([](Host &) { desktop_set_message_extra_info(DESKTOP_PEN_EXTRA_INFO); }),
+              Action::click_eyedropper()};
+    case kByF: return {Action::key_press('S'), Action::key_press('F'), Action::wait(100)};
+  }
+  return {Action::key_press('S')};
+}
 
 // A window of another program under (1500, 900); the pointer comes there
 // from (1400, 850), rests, and taps. The run ends only when the user ends it,
@@ -1306,7 +1327,6 @@ struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow
 TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   const PointerRow &row = GetParam();
   desktop_set_screen_read_ms(kCompositedReadMs);
-  desktop_set_affinity_support(row.affinity);
   const int window = desktop_add_window(1000, 500, 900, 560, row.window);
   ASSERT_EQ(window, 1);
   const Rgb there = pattern(1500, 900);
@@ -1315,7 +1335,7 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   const auto pointer = [kind](int action, int x, int y) {
     return Check([kind, action, x, y](Host &) { desktop_pointer_event(kind, action, x, y); });
   };
-  std::vector<Step> steps = {Action::key_press('S')};
+  std::vector<Step> steps = start_steps(row.start);
   switch (row.pointer) {
     case kMouse:
       steps.push_back(Action::desktop_move(1400, 850));
@@ -1336,11 +1356,15 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
       break;
   }
   // Resting there for a while: the readout follows and the run goes on.
-  const bool follows = row.follows;
+  const PointerRow r = row;
   steps.push_back(Action::wait(500));
-  steps.push_back(Check([follows, there](Host &h) {
+  steps.push_back(Check([r, there](Host &h) {
     ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
-    EXPECT_EQ(magnifier(h)->title() == readout(there), follows) << magnifier(h)->title();
+    const std::string title = magnifier(h)->title();
+    EXPECT_EQ(starts_with(title, readout(there)), r.follows) << title;
+    EXPECT_EQ(ends_with(title, " frozen"), r.frozen) << title;
+    // Frozen, one window of the run's own covers the monitor.
+    EXPECT_EQ(desktop_own_windows(), r.frozen ? 1 : 0);
   }));
   switch (row.pointer) {
     case kMouse:
@@ -1379,39 +1403,42 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   EXPECT_EQ(desktop_own_activations(), 0);
 }
 
-constexpr int kExclude = DESKTOP_AFFINITY_EXCLUDE;
-constexpr int kWine = DESKTOP_AFFINITY_STUB;
-constexpr int kOlder = DESKTOP_AFFINITY_MONITOR_ONLY;
 constexpr int kHandles = DESKTOP_WINDOW_POINTER;
 constexpr int kDefault = DESKTOP_WINDOW_DEFAULT;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EyedropperPointers,
     ::testing::Values(
-        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kExclude, true, true},
-        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kExclude, true, true},
-        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kExclude, true, true},
-        PointerRow{"PenOverADefaultWindow", DESKTOP_PEN, kDefault, kExclude, true, true},
-        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kExclude, true, true},
-        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kExclude, true, true},
-        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kExclude, true, true},
-        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kExclude, true, true},
-        // Without capture exclusion nothing is put over the screen: a pen or
-        // finger over a window that handles it is that window's, and touch
-        // elsewhere waits for the lift.
-        PointerRow{"MouseOverAPointerWindowNoExclusion", kMouse, kHandles, kWine, true, true},
-        PointerRow{"MouseOverADefaultWindowNoExclusion", kMouse, kDefault, kWine, true, true},
-        PointerRow{"PenOverAPointerWindowNoExclusion", DESKTOP_PEN, kHandles, kWine, false, false},
-        PointerRow{"PenOverADefaultWindowNoExclusion", DESKTOP_PEN, kDefault, kWine, true, true},
-        PointerRow{"TouchOverAPointerWindowNoExclusion", DESKTOP_TOUCH, kHandles, kWine, false,
-                   false},
-        PointerRow{"TouchOverADefaultWindowNoExclusion", DESKTOP_TOUCH, kDefault, kWine, false,
+        // Live: a mouse and another program's moves are seen anywhere; a pen
+        // or finger only where DefWindowProc makes mouse input of it, and
+        // there the first pen input the hook sees freezes the run. Over a
+        // window that handles them they are that window's; touch elsewhere
+        // waits for the lift.
+        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kByKey, true, true, false},
+        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kByKey, true, true, false},
+        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kByKey, false, false, false},
+        PointerRow{"PenOverADefaultWindowFreezes", DESKTOP_PEN, kDefault, kByKey, true, true, true},
+        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByKey, false, false, false},
+        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kByKey, false, true, false},
+        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kByKey, true, true, false},
+        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kByKey, true, true, false},
+        // Started by a pen: frozen at once, and every pointer reaches the
+        // run's own windows over the picture.
+        PointerRow{"PenStartedPenOverAPointerWindow", DESKTOP_PEN, kHandles, kByPen, true, true,
                    true},
-        PointerRow{"WarpOverAPointerWindowNoExclusion", kWarp, kHandles, kWine, true, true},
-        PointerRow{"WarpOverADefaultWindowNoExclusion", kWarp, kDefault, kWine, true, true},
-        PointerRow{"PenOverAPointerWindowWhereReadsWouldShowTheCatcher", DESKTOP_PEN, kHandles,
-                   DESKTOP_AFFINITY_NOT_IN_GDI, false, false},
-        PointerRow{"PenOverAPointerWindowBefore2004", DESKTOP_PEN, kHandles, kOlder, false, false}),
+        PointerRow{"PenStartedTouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByPen, true, true,
+                   true},
+        PointerRow{"PenStartedMouseOverAPointerWindow", kMouse, kHandles, kByPen, true, true, true},
+        PointerRow{"PenStartedPenOverADefaultWindow", DESKTOP_PEN, kDefault, kByPen, true, true,
+                   true},
+        // Frozen by F.
+        PointerRow{"FrozenPenOverAPointerWindow", DESKTOP_PEN, kHandles, kByF, true, true, true},
+        PointerRow{"FrozenTouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByF, true, true,
+                   true},
+        PointerRow{"FrozenTouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kByF, true, true,
+                   true},
+        PointerRow{"FrozenMouseOverAPointerWindow", kMouse, kHandles, kByF, true, true, true},
+        PointerRow{"FrozenWarpOverAPointerWindow", kWarp, kHandles, kByF, true, true, true}),
     [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
 
 }  // namespace
