@@ -556,6 +556,8 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_BITBLT: s.fail_bitblt.arm(nth); break;
     case DESKTOP_FAIL_REGISTER_CLASS: s.fail_register_class.arm(nth); break;
     case DESKTOP_FAIL_CREATE_WINDOW: s.fail_create_window.arm(nth); break;
+    case DESKTOP_FAIL_SET_PROP: s.fail_set_prop.arm(nth); break;
+    case DESKTOP_FAIL_BEGIN_PAINT: s.fail_begin_paint.arm(nth); break;
     default: clipboard_fail_call(point, nth); break;
   }
 }
@@ -573,6 +575,8 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_BITBLT: return s.fail_bitblt.pending() ? 1 : 0;
     case DESKTOP_FAIL_REGISTER_CLASS: return s.fail_register_class.pending() ? 1 : 0;
     case DESKTOP_FAIL_CREATE_WINDOW: return s.fail_create_window.pending() ? 1 : 0;
+    case DESKTOP_FAIL_SET_PROP: return s.fail_set_prop.pending() ? 1 : 0;
+    case DESKTOP_FAIL_BEGIN_PAINT: return s.fail_begin_paint.pending() ? 1 : 0;
   }
   int pending = 0;
   return clipboard_fail_pending(point, &pending) ? pending : 0;

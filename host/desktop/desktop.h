@@ -429,7 +429,9 @@ typedef enum DesktopFailPoint {
   DESKTOP_FAIL_GLOBAL_ALLOC = 10,    // GlobalAlloc returns NULL
   DESKTOP_FAIL_SET_CLIPBOARD = 11,   // SetClipboardData returns NULL, keeps nothing
   DESKTOP_FAIL_REGISTER_CLASS = 12,  // RegisterClassA returns 0
-  DESKTOP_FAIL_CREATE_WINDOW = 13    // CreateWindowExA returns NULL
+  DESKTOP_FAIL_CREATE_WINDOW = 13,   // CreateWindowExA returns NULL
+  DESKTOP_FAIL_SET_PROP = 14,        // SetPropA returns FALSE, sets nothing
+  DESKTOP_FAIL_BEGIN_PAINT = 15      // BeginPaint returns NULL, paints nothing
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

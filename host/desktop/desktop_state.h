@@ -249,7 +249,7 @@ struct State {
   uintptr_t paint_dcs_made = 0;
   uintptr_t message_extra = 0;  // GetMessageExtraInfo: the last input message's
   bool stalled = false;         // the thread handles no messages (no paints, timers)
-  FailCountdown fail_register_class, fail_create_window;
+  FailCountdown fail_register_class, fail_create_window, fail_set_prop, fail_begin_paint;
 
   std::vector<DesktopCall> log;
   uint64_t log_generation = 0;  // bumped when the log is emptied

@@ -70,7 +70,7 @@ HDC WINAPI BeginPaint(HWND hwnd, PAINTSTRUCT *paint) {
   Ticket t = begin_call(kBeginPaint);
   Window *w = own_window(hwnd);
   HDC dc = nullptr;
-  if (w && paint) {
+  if (!s.fail_begin_paint.fire() && w && paint) {
     if (w->surface.bits.empty()) {
       w->surface.width = w->width;
       w->surface.height = w->height;
@@ -122,7 +122,7 @@ BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL) {
 BOOL WINAPI SetPropA(HWND hwnd, LPCSTR name, HANDLE data) {
   Ticket t = begin_call(kSetPropA);
   Window *w = own_window(hwnd);
-  const BOOL ok = w != nullptr && name != nullptr;
+  const BOOL ok = !state().fail_set_prop.fire() && w != nullptr && name != nullptr;
   if (ok) w->props[name] = data;
   end_call(t, {handle_int(hwnd)}, ok, "SetPropA(0x%lx, \"%.32s\") = %d",
            static_cast<unsigned long>(from_handle(hwnd)), name ? name : "null", ok);

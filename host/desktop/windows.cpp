@@ -193,6 +193,7 @@ void windows_reset() {
   s.message_extra = 0;
   s.stalled = false;
   s.fail_register_class = s.fail_create_window = FailCountdown{};
+  s.fail_set_prop = s.fail_begin_paint = FailCountdown{};
 }
 
 }  // namespace desktop_detail
