@@ -255,7 +255,9 @@ static void show_readout(SamplingRun *run) {
   ColorTriple c = {0, 0, 0};
   const bool read = block_colour(run->cells, &c);
   spoit_panel_show_area(run->magnifier, g_eyedropper.sample_size, c);
-  if (!run->pointer_moved && !run->frozen && !run->wants_frozen) return;
+  // "Spoit" stays until the pointer moves, unless a mode is to be shown
+  // (or was: a title once set is kept up to date).
+  if (!run->pointer_moved && !run->frozen && !run->wants_frozen && run->title[0] == '\0') return;
   if (read) run->picked = c;
   char text[sizeof run->title];
   write_readout(*run, text, sizeof text, read ? &c : nullptr);
