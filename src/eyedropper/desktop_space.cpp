@@ -1,5 +1,7 @@
 #include "eyedropper/desktop_space.h"
 
+#include <stdint.h>
+
 SetThreadDpiContextFn dpi_context_function(void) {
   HMODULE user32 = GetModuleHandleA("user32.dll");
   if (!user32) return nullptr;
