@@ -631,7 +631,9 @@ FIELD_UNDER_MAGNIFIER = (124, 195, 255)
 
 
 def case_eyedropper_frozen_over_magnifier(ctx):
-    """S with the pointer away, F: the run freezes (its readout says so, one
+    """S with the pointer away, F (typed with Shift so that the script
+    player sends its virtual key, which the key state sees, and not the
+    character alone): the run freezes (its readout says so, one
     window of its own over the monitor, shown); the pointer moved onto the
     open magnifier and a click there take what the screen showed before the
     run, the picker's field, not the magnifier's pixels; the window goes
@@ -641,12 +643,15 @@ def case_eyedropper_frozen_over_magnifier(ctx):
                                          "wait 200\n"
                                          "key S\n"
                                          "wait 200\n"
-                                         "key F\n"
+                                         "key down shift+f\n"
+                                         "wait 150\n"
+                                         "key up shift+f\n"
                                          "wait 350\n"
                                          "desktop move %d %d\n"
                                          "wait 350\n"
                                          "desktop press left\n"
                                          "desktop release left\n"
+                                         "wait 500\n"
                                          "ok\n" % (x, y))
     titles = titles_of_run(win, 0)
     check(any(t.endswith(" frozen") for t in titles), "the readout says frozen: %r" % titles)
