@@ -1,5 +1,6 @@
 #include "eyedropper/frozen_windows.h"
 
+#include <stdio.h>
 #include <string.h>
 
 #include "eyedropper/loupe.h"
@@ -170,6 +171,14 @@ void frozen_windows_show_loupe(FrozenWindows *fw, POINT pointer, const SampleBlo
     if (pointer.x >= m.left && pointer.x < m.right && pointer.y >= m.top && pointer.y < m.bottom)
       on = &m;
   }
+  const bool same = fw->loupe_shown && fw->loupe_pointer.x == pointer.x &&
+                    fw->loupe_pointer.y == pointer.y &&
+                    memcmp(fw->loupe_cells, block.rgb, sizeof fw->loupe_cells) == 0 &&
+                    strncmp(fw->loupe_text, line1, sizeof fw->loupe_text) == 0;
+  if (same) return;
+  fw->loupe_pointer = pointer;
+  memcpy(fw->loupe_cells, block.rgb, sizeof fw->loupe_cells);
+  snprintf(fw->loupe_text, sizeof fw->loupe_text, "%s", line1);
   if (fw->loupe_shown) invalidate_loupe(*fw);
   loupe_compose(fw->loupe_bits, block, line1, line2);
   fw->loupe_at = loupe_place(pointer, *on);

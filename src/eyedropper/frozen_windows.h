@@ -33,6 +33,10 @@ struct FrozenWindows {
   uint32_t *loupe_bits;
   POINT loupe_at;
   bool loupe_shown;
+  // What it shows: a tick that would show the same draws nothing.
+  POINT loupe_pointer;
+  uint32_t loupe_cells[kSampleBlockCells];
+  char loupe_text[32];
 };
 
 // Makes and shows the windows over the picture's monitors (the caller's
