@@ -63,7 +63,8 @@ typedef struct DesktopMonitor {
 // a side. The pointer is clipped onto a monitor. The screen is the union of
 // the monitors: the test pattern and a wallpaper image span the bounding
 // box from its top-left corner, and GetPixel reads physical pixels on any
-// monitor. Returns 0 (nothing changed) for an invalid list, else 1.
+// monitor. The plug-in's windows are sent WM_DISPLAYCHANGE. Returns 0
+// (nothing changed) for an invalid list, else 1.
 int desktop_set_monitors(const DesktopMonitor *monitors, int count);
 int desktop_monitor_count(void);
 // Copies monitor i into *out; 0 when i is out of range or out is null.
