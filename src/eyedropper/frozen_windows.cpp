@@ -21,6 +21,25 @@ int index_of(const FrozenWindows &fw, HWND hwnd) {
   return -1;
 }
 
+// a - b when it fits an int (client coordinates of a point on the screen).
+bool difference(long long a, long long b, int *out) {
+  const long long d = a - b;
+  if (d < INT32_MIN || d > INT32_MAX) return false;
+  *out = static_cast<int>(d);
+  return true;
+}
+
+// The loupe's rectangle in the client coordinates of the window over `m`;
+// false when it lies beyond what they can say.
+bool loupe_client_rect(const FrozenWindows &fw, const RECT &m, RECT *out) {
+  int x = 0, y = 0;
+  if (!difference(fw.loupe_at.x, m.left, &x) || !difference(fw.loupe_at.y, m.top, &y) ||
+      x > INT32_MAX - kLoupeWidth || y > INT32_MAX - kLoupeHeight)
+    return false;
+  *out = {x, y, x + kLoupeWidth, y + kLoupeHeight};
+  return true;
+}
+
 // The client point of a mouse message (signed 16-bit words).
 POINT client_point(LPARAM lparam) {
   const uintptr_t v = static_cast<uintptr_t>(lparam);
@@ -36,9 +55,9 @@ void paint(const FrozenWindows &fw, HWND hwnd, int i) {
   if (r.right > r.left && r.bottom > r.top)
     BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, fw.picture->dc, r.left,
            fw.picture->first_row[i] + r.top, SRCCOPY);
-  if (fw.loupe_shown)
-    BitBlt(dc, fw.loupe_at.x - m.left, fw.loupe_at.y - m.top, kLoupeWidth, kLoupeHeight,
-           fw.loupe_dc, 0, 0, SRCCOPY);
+  RECT loupe;
+  if (fw.loupe_shown && loupe_client_rect(fw, m, &loupe))
+    BitBlt(dc, loupe.left, loupe.top, kLoupeWidth, kLoupeHeight, fw.loupe_dc, 0, 0, SRCCOPY);
   EndPaint(hwnd, &ps);
 }
 
@@ -89,9 +108,9 @@ bool make_windows(FrozenWindows *fw) {
 void invalidate_loupe(const FrozenWindows &fw) {
   for (int i = 0; i < fw.count; ++i) {
     const RECT &m = fw.picture->monitors.rects[i];
-    const RECT r = {fw.loupe_at.x - m.left, fw.loupe_at.y - m.top,
-                    fw.loupe_at.x - m.left + kLoupeWidth, fw.loupe_at.y - m.top + kLoupeHeight};
-    if (r.right > 0 && r.bottom > 0 && r.left < m.right - m.left && r.top < m.bottom - m.top)
+    RECT r;
+    if (loupe_client_rect(fw, m, &r) && r.right > 0 && r.bottom > 0 && r.left < m.right - m.left &&
+        r.top < m.bottom - m.top)
       InvalidateRect(fw.windows[i], &r, FALSE);
   }
 }
@@ -117,7 +136,11 @@ LRESULT CALLBACK frozen_window_proc(HWND hwnd, UINT message, WPARAM wparam, LPAR
       if (i < 0 || !fw->on_event) break;
       const RECT &m = fw->picture->monitors.rects[i];
       const POINT c = client_point(lparam);
-      fw->on_event(message, {m.left + c.x, m.top + c.y});
+      // A monitor lies within the int range; so does a point on it.
+      const long long x = static_cast<long long>(m.left) + c.x,
+                      y = static_cast<long long>(m.top) + c.y;
+      if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return 0;
+      fw->on_event(message, {static_cast<int32_t>(x), static_cast<int32_t>(y)});
       return 0;
     }
     case WM_DISPLAYCHANGE:
