@@ -1591,6 +1591,23 @@ INSTANTIATE_TEST_SUITE_P(
                                    pick_at(1500, 900)});
                   },
                   true, false},
+        FrozenRow{"RapidFPressesSwitchOnceATick",
+                  [](const Rgb *) {
+                    return joined({{Action::key_press('F'), Action::key_press('F'),
+                                    Action::key_press('F'), Action::wait(100), frozen_now(true)},
+                                   pick_at(1500, 900)});
+                  },
+                  true, false},
+        // A pen lifted off every monitor takes nothing and leaves nothing.
+        FrozenRow{"APenLiftedOffEveryMonitorTakesNothing",
+                  [](const Rgb *) {
+                    return std::vector<Step>{
+                        Action::key_press('F'), Action::wait(100), Check([](Host &) {
+                          desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_DOWN, 1500, 900);
+                          desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_UP, -50, -50);
+                        })};
+                  },
+                  false, false},
         // A capture that cannot be had: the run stays live and says so.
         FrozenRow{"ACaptureWithoutMemoryStaysLive",
                   [](const Rgb *) {
