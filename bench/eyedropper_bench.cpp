@@ -16,10 +16,12 @@
 // call and costs more; these figures are the plug-in's own work plus the
 // reference host's. The host's call log and the desktop's Win32 log are off.
 //
-// BM_RunStartCatcher is what the pointer catcher adds to a run's start: its
-// windows made and asked, and where they are kept the two block reads that
-// check them, set against the tick period (start_in_ticks: the thread's
-// busy time over 100 ms), with the system keeping them out of reads or not.
+// BM_FrozenStart is what F costs the host's thread at a tick with three
+// 3840 x 2160 monitors at 20 ms a screen read: the capture (one transfer a
+// monitor) and the windows, set against the tick (start_in_ticks) and per
+// monitor. BM_FrozenTick sets a frozen tick beside a live one (screen reads
+// a tick, and the CPU time: the plug-in's and the simulated desktop's). BM_FrozenRunsMemory runs
+// 100 frozen runs and reports the process's peak resident size after the first 10 and after all.
 //
 // BM_BusyTick and BM_BusyHookMove set the tick and the hook of before
 // (225 GetPixel reads a tick; a GetPixel and a title set a move) beside
@@ -32,6 +34,7 @@
 #include <benchmark/benchmark.h>
 #include <stdint.h>
 #include <string.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -45,7 +48,6 @@
 #include "abi/host_api.h"
 #include "bench/yardsticks.h"
 #include "desktop.h"
-#include "eyedropper/catcher.h"
 #include "eyedropper/eyedropper.h"
 #include "eyedropper/magnifier.h"
 #include "model/host.h"
@@ -362,46 +364,83 @@ BENCHMARK(BM_BusyHookMove)
     ->ArgsProduct({{0, 1, 20}, {kBefore, kNow}})
     ->ArgNames({"read_ms", "now"});
 
-// The catcher's part of a run's start, made and destroyed, at 0 and 20 ms a
-// screen read, where the system excludes it (kept) and where it cannot
-// (Wine: made, asked and destroyed unread).
-void BM_RunStartCatcher(benchmark::State &state) {
-  const auto read_ms = static_cast<uint32_t>(state.range(0));
-  const bool excluded = state.range(1) != 0;
+// F pressed, and the tick that follows.
+void press_f_and_tick() {
+  desktop_key_event('F', 1);
+  desktop_key_event('F', 0);
+  desktop_advance_time(100);
+}
+
+void BM_FrozenStart(benchmark::State &state) {
+  const DesktopMonitor three[] = {
+      {0, 0, 3840, 2160, 100}, {3840, 0, 3840, 2160, 100}, {7680, 0, 3840, 2160, 100}};
   double busy = 0;
-  bool kept = false;
+  bool frozen = true;
   const bool ran = Session::get().in_sampling_run([&](Host &) {
-    place_pointer(0);
-    const SamplingRun *run = sampling_run_current();
-    desktop_set_affinity_support(excluded ? DESKTOP_AFFINITY_EXCLUDE : DESKTOP_AFFINITY_STUB);
-    desktop_set_screen_read_ms(read_ms);
-    const DpiSwitch dpi = dpi_switch_to_physical(run->set_dpi_context);
-    MonitorList monitors;
-    monitor_list_read(&monitors, run->desktop_window);
-    POINT at = {200, 200};
-    // The run's own catcher goes first, so that each round makes its own.
-    SamplingRun *mutable_run = const_cast<SamplingRun *>(run);
-    catcher_destroy(&mutable_run->catcher);
-    const uint64_t t0 = desktop_time_ms();
+    desktop_set_monitors(three, 3);
+    desktop_set_screen_read_ms(20);
+    desktop_advance_time(100);  // the first tick, live
     for (auto _ : state) {
-      Catcher catcher;
-      kept = catcher_create(&catcher, run->screen, run->desktop_dc, monitors, at);
-      catcher_destroy(&catcher);
+      // The thread's time the freeze takes: its screen reads at 20 ms each.
+      const int r0 = desktop_call_count("desktop:screen_read");
+      press_f_and_tick();
+      busy += 20.0 * (desktop_call_count("desktop:screen_read") - r0);
+      frozen = frozen && sampling_run_current()->frozen;
+      state.PauseTiming();
+      press_f_and_tick();  // live again: the picture and its windows go
+      state.ResumeTiming();
     }
-    busy = static_cast<double>(desktop_time_ms() - t0) / static_cast<double>(state.iterations());
-    dpi_switch_restore(dpi);
     desktop_set_screen_read_ms(0);
-    desktop_set_affinity_support(DESKTOP_AFFINITY_EXCLUDE);
+    const DesktopMonitor one[] = {{0, 0, 1920, 1080, 100}};
+    desktop_set_monitors(one, 1);
   });
-  if (!ran) return state.SkipWithError("the sampling run did not start");
-  if (kept != excluded) state.SkipWithError("the catcher was not kept where it should be");
+  if (!ran || !frozen) return state.SkipWithError("the run did not freeze");
+  busy /= static_cast<double>(state.iterations());
   state.counters["busy_ms"] = busy;
+  state.counters["busy_ms_per_monitor"] = busy / 3;
   state.counters["start_in_ticks"] = busy / 100.0;
 }
-BENCHMARK(BM_RunStartCatcher)
-    ->ArgsProduct({{0, 20}, {0, 1}})
-    ->ArgNames({"read_ms", "excluded"})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FrozenStart)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_FrozenTick(benchmark::State &state) {
+  const bool frozen = state.range(0) != 0;
+  int reads = 0;
+  const bool ran = Session::get().in_sampling_run([&](Host &) {
+    place_pointer(0);
+    desktop_set_screen_read_ms(20);
+    if (frozen) press_f_and_tick();
+    for (auto _ : state) {
+      const int r0 = desktop_call_count("desktop:screen_read");
+      desktop_advance_time(100);
+      reads += desktop_call_count("desktop:screen_read") - r0;
+    }
+    desktop_set_screen_read_ms(0);
+  });
+  if (!ran) return state.SkipWithError("the sampling run did not start");
+  state.counters["screen_reads"] =
+      static_cast<double>(reads) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_FrozenTick)->Arg(0)->Arg(1)->ArgNames({"frozen"})->Unit(benchmark::kMicrosecond);
+
+double peak_mb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // KiB on Linux
+}
+
+void BM_FrozenRunsMemory(benchmark::State &state) {
+  double after_10 = 0, after_100 = 0;
+  for (auto _ : state) {
+    for (int i = 0; i < 100; ++i) {
+      Session::get().in_sampling_run([](Host &) { press_f_and_tick(); });
+      if (i == 9) after_10 = peak_mb();
+    }
+    after_100 = peak_mb();
+  }
+  state.counters["peak_mb_after_10"] = after_10;
+  state.counters["peak_mb_after_100"] = after_100;
+}
+BENCHMARK(BM_FrozenRunsMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The run's start and end, with the picker's open and close around it: the
 // picker opened and cancelled with a sampling run (S, then cancelled at

@@ -241,6 +241,7 @@ bool desktop_detail::mouse_input(UINT message, int x, int y, DWORD flags, uintpt
   event.time = static_cast<DWORD>(s.now);
   event.dwExtraInfo = extra;
   const bool swallowed = run_chain(HC_ACTION, message, reinterpret_cast<LPARAM>(&event)) != 0;
+  s.message_extra = extra;
   // Windows does not move the pointer for a move a hook swallowed, nor
   // change the key state for a button a hook swallowed.
   if (!(swallowed && message == WM_MOUSEMOVE)) desktop_set_cursor(x, y);
@@ -248,8 +249,9 @@ bool desktop_detail::mouse_input(UINT message, int x, int y, DWORD flags, uintpt
   const int key = button_key(message, &down);
   if (key && !swallowed) {
     desktop_key_event(key, down ? 1 : 0);
-    deliver_button(to ? *to : window_at(x, y), message);
+    deliver_button(to ? *to : window_at(x, y), message, x, y);
   }
+  pump_paints();
   return swallowed;
 }
 
@@ -477,6 +479,13 @@ int desktop_advance_time(uint32_t ms) {
   const uint64_t epoch = s.epoch;
   const uint64_t target = s.input_time + ms;
   int calls = 0;
+  // A stalled thread fires nothing; what fell due fires once it is free.
+  if (s.stalled) {
+    s.input_time = target;
+    s.now = std::max(s.now, target);
+    return 0;
+  }
+  pump_paints();
   // Each round picks the earliest due timer afresh, since a procedure may
   // set, kill or replace timers (or reset everything).
   while (s.epoch == epoch) {
@@ -504,6 +513,7 @@ int desktop_advance_time(uint32_t ms) {
     // A window-less timer without a procedure would post WM_TIMER to a
     // queue nobody reads here; it only shows in the log.
     if (proc) proc(nullptr, WM_TIMER, id, time);
+    pump_paints();
   }
   if (s.epoch == epoch) {
     s.now = std::max(s.now, target);
@@ -565,6 +575,8 @@ void desktop_fail_call(int point, int nth) {
     case DESKTOP_FAIL_BITBLT: s.fail_bitblt.arm(nth); break;
     case DESKTOP_FAIL_REGISTER_CLASS: s.fail_register_class.arm(nth); break;
     case DESKTOP_FAIL_CREATE_WINDOW: s.fail_create_window.arm(nth); break;
+    case DESKTOP_FAIL_SET_PROP: s.fail_set_prop.arm(nth); break;
+    case DESKTOP_FAIL_BEGIN_PAINT: s.fail_begin_paint.arm(nth); break;
     default: clipboard_fail_call(point, nth); break;
   }
 }
@@ -582,6 +594,8 @@ int desktop_fail_pending(int point) {
     case DESKTOP_FAIL_BITBLT: return s.fail_bitblt.pending() ? 1 : 0;
     case DESKTOP_FAIL_REGISTER_CLASS: return s.fail_register_class.pending() ? 1 : 0;
     case DESKTOP_FAIL_CREATE_WINDOW: return s.fail_create_window.pending() ? 1 : 0;
+    case DESKTOP_FAIL_SET_PROP: return s.fail_set_prop.pending() ? 1 : 0;
+    case DESKTOP_FAIL_BEGIN_PAINT: return s.fail_begin_paint.pending() ? 1 : 0;
   }
   int pending = 0;
   return clipboard_fail_pending(point, &pending) ? pending : 0;

@@ -63,7 +63,8 @@ typedef struct DesktopMonitor {
 // a side. The pointer is clipped onto a monitor. The screen is the union of
 // the monitors: the test pattern and a wallpaper image span the bounding
 // box from its top-left corner, and GetPixel reads physical pixels on any
-// monitor. Returns 0 (nothing changed) for an invalid list, else 1.
+// monitor. The plug-in's windows are sent WM_DISPLAYCHANGE. Returns 0
+// (nothing changed) for an invalid list, else 1.
 int desktop_set_monitors(const DesktopMonitor *monitors, int count);
 int desktop_monitor_count(void);
 // Copies monitor i into *out; 0 when i is out of range or out is null.
@@ -273,6 +274,22 @@ void desktop_set_compositor(int on);
 // SetLayeredWindowAttributes has run, nor at alpha 0, nor with
 // WS_EX_TRANSPARENT (hit-testing only).
 
+// The plug-in's own windows show what their WM_PAINT drew with BeginPaint's
+// DC (a BitBlt into it), black until then. WM_PAINT reaches a shown window
+// with something to paint (shown, or InvalidateRect) when the thread's loop
+// is free: after each input, each timer procedure, and at the start of
+// desktop_advance_time; desktop_pump_messages runs it at once.
+void desktop_pump_messages(void);
+// The thread handles no messages (stalled != 0): no paints, and no timers
+// fire, until it is let go again. A reset lets it go.
+void desktop_set_thread_stalled(int stalled);
+// What GetMessageExtraInfo answers: the extra information of the last input
+// message (a mouse event's dwExtraInfo, 0 after a reset). Tests set it for
+// a message the host handled, such as a pen's tap on a panel's button.
+void desktop_set_message_extra_info(uintptr_t extra);
+// Own windows that hold the property `name` (SetPropA, not yet removed).
+int desktop_own_windows_with_prop(const char *name);
+
 // ---- Virtual time --------------------------------------------------------------
 
 // Two clocks, both in milliseconds since the last reset:
@@ -415,7 +432,9 @@ typedef enum DesktopFailPoint {
   DESKTOP_FAIL_GLOBAL_ALLOC = 10,    // GlobalAlloc returns NULL
   DESKTOP_FAIL_SET_CLIPBOARD = 11,   // SetClipboardData returns NULL, keeps nothing
   DESKTOP_FAIL_REGISTER_CLASS = 12,  // RegisterClassA returns 0
-  DESKTOP_FAIL_CREATE_WINDOW = 13    // CreateWindowExA returns NULL
+  DESKTOP_FAIL_CREATE_WINDOW = 13,   // CreateWindowExA returns NULL
+  DESKTOP_FAIL_SET_PROP = 14,        // SetPropA returns FALSE, sets nothing
+  DESKTOP_FAIL_BEGIN_PAINT = 15      // BeginPaint returns NULL, paints nothing
 } DesktopFailPoint;
 
 // nth > 0: the nth call from now fails, once; nth < 0: every call fails;

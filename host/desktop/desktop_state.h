@@ -33,6 +33,8 @@ inline constexpr uintptr_t kGlobalBase = 0x0C000000;         // GlobalAlloc's bl
 inline constexpr uintptr_t kOwnWindowBase = 0x00E00000;      // CreateWindowExA's windows
 inline constexpr uintptr_t kForeignWindowBase = 0x00F00000;  // other programs' windows
 inline constexpr uintptr_t kMessageWindowBase = 0x0E000000;  // message-only windows
+inline constexpr uintptr_t kPaintDcBase = 0x0DE00000;        // BeginPaint's DCs
+inline constexpr uintptr_t kCrossCursor = 0x00010011;        // LoadCursorA's IDC_CROSS
 inline constexpr UINT_PTR kFirstTimerId = 0x1001;
 inline constexpr UINT kTimerMinimum = 10;          // USER_TIMER_MINIMUM
 inline constexpr UINT kTimerMaximum = 0x7FFFFFFF;  // USER_TIMER_MAXIMUM
@@ -82,6 +84,13 @@ struct Window {
   BYTE alpha = 255;
   DWORD affinity = 0;  // WDA_*, as it holds
   DesktopWindowInput input{};
+  // An own window's content: what its WM_PAINT drew (black until then),
+  // and the part it has to paint next (`dirty`).
+  Bitmap surface;
+  bool painted = false;
+  bool dirty = false;
+  RECT update{};
+  std::map<std::string, HANDLE> props;
 };
 
 // A pen or finger: in contact or not, the window contact began on, and
@@ -150,7 +159,14 @@ struct Timer {
   X(kSetWindowPos, "SetWindowPos")                                              \
   X(kSetLayeredWindowAttributes, "SetLayeredWindowAttributes")                  \
   X(kSetWindowDisplayAffinity, "SetWindowDisplayAffinity")                      \
-  X(kGetWindowDisplayAffinity, "GetWindowDisplayAffinity")
+  X(kGetWindowDisplayAffinity, "GetWindowDisplayAffinity")                      \
+  X(kBeginPaint, "BeginPaint")                                                  \
+  X(kEndPaint, "EndPaint")                                                      \
+  X(kInvalidateRect, "InvalidateRect")                                          \
+  X(kSetPropA, "SetPropA")                                                      \
+  X(kRemovePropA, "RemovePropA")                                                \
+  X(kLoadCursorA, "LoadCursorA")                                                \
+  X(kGetMessageExtraInfo, "GetMessageExtraInfo")
 
 // What the desktop does by itself, logged and counted beside the calls: the
 // names say so ("desktop:..."), so that they never pass for Win32 functions.
@@ -231,9 +247,13 @@ struct State {
   int own_activations = 0;
   int affinity_support = DESKTOP_AFFINITY_EXCLUDE;
   bool compositor = true;
-  Contact contacts[3];           // by DesktopPointerKind
-  uint64_t default_pointer = 0;  // pointer messages DefWindowProcA has had
-  FailCountdown fail_register_class, fail_create_window;
+  Contact contacts[3];                       // by DesktopPointerKind
+  uint64_t default_pointer = 0;              // pointer messages DefWindowProcA has had
+  std::map<uintptr_t, uintptr_t> paint_dcs;  // BeginPaint's DC -> its window
+  uintptr_t paint_dcs_made = 0;
+  uintptr_t message_extra = 0;  // GetMessageExtraInfo: the last input message's
+  bool stalled = false;         // the thread handles no messages (no paints, timers)
+  FailCountdown fail_register_class, fail_create_window, fail_set_prop, fail_begin_paint;
 
   std::vector<DesktopCall> log;
   uint64_t log_generation = 0;  // bumped when the log is emptied
@@ -313,7 +333,15 @@ uintptr_t window_at(int64_t x, int64_t y);
 LRESULT send_message(uintptr_t handle, UINT message, WPARAM wparam, LPARAM lparam);
 // A button press or release reaches window `to` (0: the desktop): its
 // activation and its count, or the own window's procedure.
-void deliver_button(uintptr_t to, UINT message);
+void deliver_button(uintptr_t to, UINT message, int x, int y);
+// The window a paint DC draws into, null for any other DC.
+Window *paint_target(HDC hdc);
+// Sends WM_PAINT to each shown own window that has something to paint, as
+// the thread's message loop does when its queue is empty; not while the
+// thread is stalled.
+void pump_paints();
+// An own window's content at screen (x, y) inside it.
+uint32_t window_content(const Window &w, int x, int y);
 // rgb as a screen read sees it at (x, y), the plug-in's windows over it.
 uint32_t capture_layer(int x, int y, uint32_t rgb);
 // SetWindowDisplayAffinity or GetWindowDisplayAffinity where the system has

@@ -216,10 +216,12 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
   State &s = state();
   Ticket t = begin_call(kBitBlt);
   BOOL ok = FALSE;
-  auto dc = s.memory_dcs.find(from_handle(dest));
+  // Into a memory DC's bitmap, or into an own window's content through its
+  // paint DC.
   Bitmap *to = selected_bitmap(dest);
-  if (!s.fail_bitblt.fire() && dc != s.memory_dcs.end() && to != nullptr && rop == SRCCOPY &&
-      width > 0 && height > 0 && width <= DESKTOP_MAX_SIZE && height <= DESKTOP_MAX_SIZE) {
+  if (Window *w = to ? nullptr : paint_target(dest)) to = &w->surface;
+  if (!s.fail_bitblt.fire() && to != nullptr && rop == SRCCOPY && width > 0 && height > 0 &&
+      width <= DESKTOP_MAX_SIZE && height <= DESKTOP_MAX_SIZE) {
     ok = blit(*to, x, y, width, height, source, source_x, source_y) ? TRUE : FALSE;
   }
   end_call(t, {handle_int(dest), handle_int(source), width, height}, ok,

@@ -118,6 +118,11 @@ int desktop_set_monitors(const DesktopMonitor *monitors, int count) {
   s.width = static_cast<int>(right - left);
   s.height = static_cast<int>(bottom - top);
   desktop_set_cursor(s.cursor_x, s.cursor_y);
+  // Every top-level window hears of it, the plug-in's own among them.
+  std::vector<uintptr_t> own;
+  for (const Window &w : s.windows)
+    if (w.own) own.push_back(w.handle);
+  for (uintptr_t h : own) send_message(h, WM_DISPLAYCHANGE, 32, 0);
   return 1;
 }
 

@@ -118,7 +118,7 @@ LRESULT send_message(uintptr_t handle, UINT message, WPARAM wparam, LPARAM lpara
   return proc(to_handle<HWND>(handle), message, wparam, lparam);
 }
 
-void deliver_button(uintptr_t to, UINT message) {
+void deliver_button(uintptr_t to, UINT message, int x, int y) {
   const bool down =
       message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
   Window *w = find_window(to);
@@ -136,7 +136,10 @@ void deliver_button(uintptr_t to, UINT message) {
     if (!no_activate && (answer == MA_ACTIVATE || answer == 2 /* MA_ACTIVATEANDEAT */))
       ++state().own_activations;
   }
-  send_message(to, message, 0, 0);
+  // The client point in the low and high words, as mouse messages carry it.
+  const auto word = [](int64_t v) { return static_cast<uintptr_t>(static_cast<uint16_t>(v)); };
+  const LPARAM at = static_cast<LPARAM>(word(int64_t{x} - w->x) | word(int64_t{y} - w->y) << 16);
+  send_message(to, message, 0, at);
 }
 
 uint32_t capture_layer(int x, int y, uint32_t rgb) {
@@ -147,8 +150,12 @@ uint32_t capture_layer(int x, int y, uint32_t rgb) {
     if (w.affinity == WDA_EXCLUDEFROMCAPTURE &&
         state().affinity_support != DESKTOP_AFFINITY_NOT_IN_GDI)
       continue;
-    if (w.affinity == WDA_MONITOR || !(w.ex_style & WS_EX_LAYERED)) {
+    if (w.affinity == WDA_MONITOR) {
       rgb = 0;
+      continue;
+    }
+    if (!(w.ex_style & WS_EX_LAYERED)) {
+      rgb = window_content(w, x, y);
       continue;
     }
     // Its black content over what lies under it, at its alpha.
@@ -181,7 +188,12 @@ void windows_reset() {
   s.compositor = true;
   for (Contact &c : s.contacts) c = Contact{};
   s.default_pointer = 0;
+  s.paint_dcs.clear();
+  s.paint_dcs_made = 0;
+  s.message_extra = 0;
+  s.stalled = false;
   s.fail_register_class = s.fail_create_window = FailCountdown{};
+  s.fail_set_prop = s.fail_begin_paint = FailCountdown{};
 }
 
 }  // namespace desktop_detail
@@ -296,7 +308,12 @@ BOOL WINAPI DestroyWindow(HWND hwnd) {
   auto it = std::find_if(s.windows.begin(), s.windows.end(),
                          [h](const Window &w) { return w.own && w.handle == h; });
   const BOOL ok = it != s.windows.end();
-  if (ok) s.windows.erase(it);
+  if (ok) {
+    // Its paint DCs go with it.
+    for (auto dc = s.paint_dcs.begin(); dc != s.paint_dcs.end();)
+      dc = dc->second == h ? s.paint_dcs.erase(dc) : std::next(dc);
+    s.windows.erase(it);
+  }
   end_call(t, {handle_int(hwnd)}, ok, "DestroyWindow(%s) = %d", window_label(h), ok);
   return ok;
 }
@@ -336,6 +353,11 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND after, int x, int y, int width, int hei
     if (!(flags & SWP_NOSIZE)) {
       w.width = width;
       w.height = height;
+    }
+    if ((flags & SWP_SHOWWINDOW) && !w.shown) {
+      // A window shown has all of itself to paint.
+      w.dirty = true;
+      w.update = RECT{0, 0, w.width, w.height};
     }
     if (flags & SWP_SHOWWINDOW) w.shown = true;
     if (flags & SWP_HIDEWINDOW) w.shown = false;

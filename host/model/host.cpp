@@ -356,6 +356,7 @@ bool Host::key_down(uint32_t code, int qualifiers) {
   Panel *p = innermost_panel();
   if (!p) return false;
   hold_qualifiers(qualifiers);
+  desktop_->key_changed(code, true);
   if (host_key(*p, code)) {
     close_panel(*p, code == kEscKey ? 0 : 1);
     return true;
@@ -368,6 +369,7 @@ bool Host::key_up(uint32_t code, int qualifiers) {
   Panel *p = innermost_panel();
   if (!p) return false;
   hold_qualifiers(qualifiers);
+  desktop_->key_changed(code, false);
   if (!host_key(*p, code)) call_key(*p, p->callbacks_.key_up, Op::kCallKeyUp, code);
   // The keys held with it come up after it.
   hold_qualifiers(0);

@@ -86,6 +86,9 @@ class DesktopInput {
   // The keyboard's Ctrl, Shift and Alt are held as the qualifier bits say
   // (1, 2, 4), for the system's key state.
   virtual void keys_held(int /*qualifiers*/) {}
+  // A key the host took on a panel went down or up (its code as the panel
+  // gets it), for the system's key state.
+  virtual void key_changed(uint32_t /*code*/, bool /*down*/) {}
 };
 
 // The keys the host keeps for itself on a panel opened without

@@ -121,3 +121,21 @@ void SimulatedDesktop::keys_held(int qualifiers) {
 }
 
 }  // namespace hvhost
+
+namespace hvhost {
+
+// The virtual key of a panel's key code: a letter's capital, a digit, Space,
+// Esc and Enter as themselves (their codes are the virtual keys'); other
+// codes (the host's arrows, function keys) have no key state here.
+static int virtual_key_of(uint32_t code) {
+  if (code >= 'a' && code <= 'z') return static_cast<int>(code - 'a' + 'A');
+  if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9')) return static_cast<int>(code);
+  if (code == VK_SPACE || code == VK_ESCAPE || code == '\r') return static_cast<int>(code);
+  return 0;
+}
+
+void SimulatedDesktop::key_changed(uint32_t code, bool down) {
+  if (const int key = virtual_key_of(code)) desktop_key_event(key, down ? 1 : 0);
+}
+
+}  // namespace hvhost

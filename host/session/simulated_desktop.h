@@ -54,6 +54,7 @@ class SimulatedDesktop : public DesktopInput {
   void pointer_release(MouseButton button) override;
   void time_passed(uint32_t ms, uint64_t now_ms) override;
   void keys_held(int qualifiers) override;
+  void key_changed(uint32_t code, bool down) override;
   void wheel_turn(int notches) override;
   void pointer_warp(int x, int y) override;
   void pen_or_touch(bool pen, Contact contact, int x, int y) override;

@@ -37,3 +37,10 @@ void monitor_list_read(MonitorList *list, HWND desktop_window);
 // Whether (x, y) lies on a listed monitor; 64-bit so that any cell position
 // around an int-limit pointer compares safely.
 bool monitor_list_contains(const MonitorList &list, long long x, long long y);
+
+// A rectangle in the host's coordinates (`host`, the monitors as its
+// context lists them) in physical pixels (`physical`, the same monitors in
+// a per-monitor-aware context), by the monitor its centre lies on. False
+// when the lists differ in length or no monitor holds the centre.
+bool rect_to_physical(const RECT &rect, const MonitorList &host, const MonitorList &physical,
+                      RECT *out);

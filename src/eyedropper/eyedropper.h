@@ -4,8 +4,9 @@
 
 #include "abi/host_api.h"
 #include "color/color.h"
-#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
+#include "eyedropper/frozen.h"
+#include "eyedropper/frozen_windows.h"
 #include "eyedropper/hook_watch.h"
 #include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
@@ -19,6 +20,12 @@
 // drops a hook that keeps an event waiting past LowLevelHooksTimeout and
 // tells nobody). The tick reads the screen, as one block, shows the
 // magnifier and the readout, and watches that the hook still sees input.
+//
+// A run is live (it reads the screen) or frozen: every monitor is captured
+// once as the run starts, before the magnifier shows, and a frozen run shows
+// that picture 1:1 in top-most windows of its own over every monitor and
+// reads only the picture. A pen or a finger that starts the run, or that
+// the hook first sees, makes it frozen; F switches between the two.
 struct SamplingRun {
   LWPanelFuncs *panel_funcs;  // looked up afresh for the run
   LWRasterFuncs *raster_funcs;
@@ -31,15 +38,28 @@ struct SamplingRun {
   int32_t pointer_moved;                  // the hook has seen the pointer since the start
   HHOOK hook;  // null when it could not be installed: the run ends at once
   UINT_PTR timer;
-  Catcher catcher;         // pen and touch input, where it stays out of screen reads
-  uint32_t ticks;          // ticks so far
-  SampleBlock cells;       // the latest block the tick read (cells.tick: which tick)
-  int32_t wheel_delta;     // the wheel's turn short of a notch
-  uint32_t hook_events;    // events the hook has seen
-  HookWatch watch;         // the tick's watch on the hook
-  int32_t hook_replaced;   // the hook has been replaced (or tried) ...
-  DWORD hook_replaced_at;  // ... at this tick's time
-  int32_t in_hook;         // the hook is passing an event on down the chain
+  uint32_t ticks;           // ticks so far
+  SampleBlock cells;        // the latest block the tick read (cells.tick: which tick)
+  int32_t wheel_delta;      // the wheel's turn short of a notch
+  uint32_t hook_events;     // events the hook has seen
+  HookWatch watch;          // the tick's watch on the hook
+  int32_t hook_replaced;    // the hook has been replaced (or tried) ...
+  DWORD hook_replaced_at;   // ... at this tick's time
+  int32_t in_hook;          // the hook is passing an event on down the chain
+  FrozenPicture picture;    // every monitor, taken as the run freezes; dc null: none
+  CaptureFailure capture;   // why the last freeze had no picture
+  FrozenWindows shown;      // the picture's windows while frozen
+  int32_t frozen;           // the run reads the picture, not the screen
+  int32_t wants_frozen;     // asked to freeze (pen, finger, F) and no picture could be had
+  int32_t pen_seen;         // a pen or finger started the run, or the hook saw one
+  int32_t f_down;           // F was down at the last tick
+  int32_t display_changed;  // WM_DISPLAYCHANGE reached the picture's windows
+  // The magnifier's window in physical pixels (with room for its frame and
+  // title), when known, and what the screen showed there as the run
+  // started, before the magnifier opened (under.dc null: not read).
+  RECT magnifier_area;
+  int32_t magnifier_known;
+  FrozenPicture under;
   ColorTriple picked;
   int32_t pressed;
   int32_t accepted;
@@ -56,6 +76,13 @@ int eyedropper_run(int x, int y, ColorTriple *out);
 
 // The run under way; null outside a run.
 const SamplingRun *sampling_run_current(void);
+
+// Input made from a pen or a finger: the signature Windows puts in a
+// message's extra information and the low-level hook's dwExtraInfo (0x80
+// more for touch).
+constexpr uintptr_t kPenSignatureMask = 0xFFFFFF00u;
+constexpr uintptr_t kPenSignature = 0xFF515700u;
+bool made_by_pen_or_touch(uintptr_t extra_info);
 
 // The cells a pick averages, a side: 1, 3, 5 or 7, set by the wheel during
 // a run and kept for the module's life (1 at its load).

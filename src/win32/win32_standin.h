@@ -252,6 +252,27 @@ BOOL WINAPI DestroyWindow(HWND hwnd);
 LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
 BOOL WINAPI SetWindowPos(HWND hwnd, HWND after, int x, int y, int width, int height, UINT flags);
 BOOL WINAPI SetLayeredWindowAttributes(HWND hwnd, COLORREF key, BYTE alpha, DWORD flags);
+// A window's paint, its properties, its cursor, and the extra information of
+// the message being handled (the frozen picture's windows).
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT;
+#define WM_DISPLAYCHANGE 0x007E
+#define WM_PAINT 0x000F
+#define WM_ERASEBKGND 0x0014
+#define IDC_CROSS ((LPCSTR)(uintptr_t)32515)
+HDC WINAPI BeginPaint(HWND hwnd, PAINTSTRUCT *paint);
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *paint);
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase);
+BOOL WINAPI SetPropA(HWND hwnd, LPCSTR name, HANDLE data);
+HANDLE WINAPI RemovePropA(HWND hwnd, LPCSTR name);
+HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+LPARAM WINAPI GetMessageExtraInfo(void);
 // SetWindowDisplayAffinity and GetWindowDisplayAffinity (Windows 7 and
 // later) are reached through GetProcAddress on user32, as the plug-in
 // reaches them.

@@ -1288,20 +1288,41 @@ INSTANTIATE_TEST_SUITE_P(
 namespace {
 
 enum { kMouse = 0, kWarp = 3 };
+// How the run starts: S on the keyboard, the button tapped with a pen (the
+// message carries the pen's signature), or S and then F.
+enum { kByKey = 0, kByPen = 1, kByF = 2 };
 
 struct PointerRow {
   const char *name;
   int pointer;   // kMouse, DESKTOP_PEN, DESKTOP_TOUCH, or kWarp: another program
                  // moves the pointer and the mouse clicks there
   int window;    // the other program's window under the pointer: a DesktopWindowKind
-  int affinity;  // what the system offers: a DesktopAffinitySupport
+  int start;     // kByKey, kByPen, kByF
   bool follows;  // the magnifier's readout follows the pointer
   bool picks;    // the tap takes the colour; else it is lost and Esc ends the run
+  bool frozen;   // the run is frozen when the pointer rests
 };
 
 std::ostream &operator<<(std::ostream &os, const PointerRow &row) { return os << row.name; }
 
 struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow> {};
+
+bool starts_with(const std::string &text, const std::string &start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+bool ends_with(const std::string &text, const std::string &end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<Step> start_steps(int start) {
+  switch (start) {
+    case kByPen:
+      return {Check([](Host &) { desktop_set_message_extra_info(DESKTOP_PEN_EXTRA_INFO); }),
+              Action::click_eyedropper()};
+    case kByF: return {Action::key_press('S'), Action::key_press('F'), Action::wait(100)};
+  }
+  return {Action::key_press('S')};
+}
 
 // A window of another program under (1500, 900); the pointer comes there
 // from (1400, 850), rests, and taps. The run ends only when the user ends it,
@@ -1309,7 +1330,6 @@ struct EyedropperPointers : Eyedropper, ::testing::WithParamInterface<PointerRow
 TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   const PointerRow &row = GetParam();
   desktop_set_screen_read_ms(kCompositedReadMs);
-  desktop_set_affinity_support(row.affinity);
   const int window = desktop_add_window(1000, 500, 900, 560, row.window);
   ASSERT_EQ(window, 1);
   const Rgb there = pattern(1500, 900);
@@ -1318,7 +1338,7 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   const auto pointer = [kind](int action, int x, int y) {
     return Check([kind, action, x, y](Host &) { desktop_pointer_event(kind, action, x, y); });
   };
-  std::vector<Step> steps = {Action::key_press('S')};
+  std::vector<Step> steps = start_steps(row.start);
   switch (row.pointer) {
     case kMouse:
       steps.push_back(Action::desktop_move(1400, 850));
@@ -1339,11 +1359,15 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
       break;
   }
   // Resting there for a while: the readout follows and the run goes on.
-  const bool follows = row.follows;
+  const PointerRow r = row;
   steps.push_back(Action::wait(500));
-  steps.push_back(Check([follows, there](Host &h) {
+  steps.push_back(Check([r, there](Host &h) {
     ASSERT_NE(magnifier(h), nullptr) << "the run ended unasked";
-    EXPECT_EQ(magnifier(h)->title() == readout(there), follows) << magnifier(h)->title();
+    const std::string title = magnifier(h)->title();
+    EXPECT_EQ(starts_with(title, readout(there)), r.follows) << title;
+    EXPECT_EQ(ends_with(title, " frozen"), r.frozen) << title;
+    // Frozen, one window of the run's own covers the monitor.
+    EXPECT_EQ(desktop_own_windows(), r.frozen ? 1 : 0);
   }));
   switch (row.pointer) {
     case kMouse:
@@ -1382,39 +1406,264 @@ TEST_P(EyedropperPointers, ThePointerPicksOverAnyWindowAndNothingReachesIt) {
   EXPECT_EQ(desktop_own_activations(), 0);
 }
 
-constexpr int kExclude = DESKTOP_AFFINITY_EXCLUDE;
-constexpr int kWine = DESKTOP_AFFINITY_STUB;
-constexpr int kOlder = DESKTOP_AFFINITY_MONITOR_ONLY;
 constexpr int kHandles = DESKTOP_WINDOW_POINTER;
 constexpr int kDefault = DESKTOP_WINDOW_DEFAULT;
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, EyedropperPointers,
     ::testing::Values(
-        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kExclude, true, true},
-        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kExclude, true, true},
-        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kExclude, true, true},
-        PointerRow{"PenOverADefaultWindow", DESKTOP_PEN, kDefault, kExclude, true, true},
-        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kExclude, true, true},
-        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kExclude, true, true},
-        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kExclude, true, true},
-        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kExclude, true, true},
-        // Without capture exclusion nothing is put over the screen: a pen or
-        // finger over a window that handles it is that window's, and touch
-        // elsewhere waits for the lift.
-        PointerRow{"MouseOverAPointerWindowNoExclusion", kMouse, kHandles, kWine, true, true},
-        PointerRow{"MouseOverADefaultWindowNoExclusion", kMouse, kDefault, kWine, true, true},
-        PointerRow{"PenOverAPointerWindowNoExclusion", DESKTOP_PEN, kHandles, kWine, false, false},
-        PointerRow{"PenOverADefaultWindowNoExclusion", DESKTOP_PEN, kDefault, kWine, true, true},
-        PointerRow{"TouchOverAPointerWindowNoExclusion", DESKTOP_TOUCH, kHandles, kWine, false,
-                   false},
-        PointerRow{"TouchOverADefaultWindowNoExclusion", DESKTOP_TOUCH, kDefault, kWine, false,
+        // Live: a mouse and another program's moves are seen anywhere; a pen
+        // or finger only where DefWindowProc makes mouse input of it, and
+        // there the first pen input the hook sees freezes the run. Over a
+        // window that handles them they are that window's; touch elsewhere
+        // waits for the lift.
+        PointerRow{"MouseOverAPointerWindow", kMouse, kHandles, kByKey, true, true, false},
+        PointerRow{"MouseOverADefaultWindow", kMouse, kDefault, kByKey, true, true, false},
+        PointerRow{"PenOverAPointerWindow", DESKTOP_PEN, kHandles, kByKey, false, false, false},
+        PointerRow{"PenOverADefaultWindowFreezes", DESKTOP_PEN, kDefault, kByKey, true, true, true},
+        PointerRow{"TouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByKey, false, false, false},
+        PointerRow{"TouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kByKey, false, true, false},
+        PointerRow{"WarpOverAPointerWindow", kWarp, kHandles, kByKey, true, true, false},
+        PointerRow{"WarpOverADefaultWindow", kWarp, kDefault, kByKey, true, true, false},
+        // Started by a pen: frozen at once, and every pointer reaches the
+        // run's own windows over the picture.
+        PointerRow{"PenStartedPenOverAPointerWindow", DESKTOP_PEN, kHandles, kByPen, true, true,
                    true},
-        PointerRow{"WarpOverAPointerWindowNoExclusion", kWarp, kHandles, kWine, true, true},
-        PointerRow{"WarpOverADefaultWindowNoExclusion", kWarp, kDefault, kWine, true, true},
-        PointerRow{"PenOverAPointerWindowWhereReadsWouldShowTheCatcher", DESKTOP_PEN, kHandles,
-                   DESKTOP_AFFINITY_NOT_IN_GDI, false, false},
-        PointerRow{"PenOverAPointerWindowBefore2004", DESKTOP_PEN, kHandles, kOlder, false, false}),
+        PointerRow{"PenStartedTouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByPen, true, true,
+                   true},
+        PointerRow{"PenStartedMouseOverAPointerWindow", kMouse, kHandles, kByPen, true, true, true},
+        PointerRow{"PenStartedPenOverADefaultWindow", DESKTOP_PEN, kDefault, kByPen, true, true,
+                   true},
+        // Frozen by F.
+        PointerRow{"FrozenPenOverAPointerWindow", DESKTOP_PEN, kHandles, kByF, true, true, true},
+        PointerRow{"FrozenTouchOverAPointerWindow", DESKTOP_TOUCH, kHandles, kByF, true, true,
+                   true},
+        PointerRow{"FrozenTouchOverADefaultWindow", DESKTOP_TOUCH, kDefault, kByF, true, true,
+                   true},
+        PointerRow{"FrozenMouseOverAPointerWindow", kMouse, kHandles, kByF, true, true, true},
+        PointerRow{"FrozenWarpOverAPointerWindow", kWarp, kHandles, kByF, true, true, true}),
     [](const ::testing::TestParamInfo<PointerRow> &row) { return std::string(row.param.name); });
+
+}  // namespace
+
+// ---- Frozen runs, and the magnifier's own pixels -------------------------------
+
+namespace {
+
+// Where the magnifier opens with the pointer away from it (the picker's
+// corner and 100), a point on it, and what the screen showed there before.
+constexpr int kOnMagnifierX = 950, kOnMagnifierY = 520;
+
+struct FrozenRow {
+  const char *name;
+  // After S, the pointer at 100, 100; `before` is filled as the request opens.
+  std::function<std::vector<Step>(const Rgb *before)> steps;
+  bool picks;         // the run ends with a colour ...
+  bool on_magnifier;  // ... the one the screen showed on the magnifier's place before the
+                      // run (else the pattern at 1500, 900)
+  int fail = 0;       // a DesktopFailPoint armed for its first call after S
+};
+std::ostream &operator<<(std::ostream &os, const FrozenRow &row) { return os << row.name; }
+
+struct EyedropperFrozen : Eyedropper, ::testing::WithParamInterface<FrozenRow> {};
+
+Check title_is(std::function<bool(const std::string &)> holds, const char *what) {
+  return Check([holds, what](Host &h) {
+    ASSERT_NE(magnifier(h), nullptr) << what;
+    EXPECT_TRUE(holds(magnifier(h)->title())) << what << ": " << magnifier(h)->title();
+  });
+}
+Check frozen_now(bool frozen) {
+  return Check([frozen](Host &h) {
+    ASSERT_NE(magnifier(h), nullptr);
+    EXPECT_EQ(ends_with(magnifier(h)->title(), " frozen"), frozen) << magnifier(h)->title();
+    EXPECT_EQ(desktop_own_windows(), frozen ? 1 : 0);
+    EXPECT_EQ(desktop_own_windows_with_prop("NonRudeHWND"), frozen ? 1 : 0);
+  });
+}
+Check escape() {
+  return Check([](Host &) {
+    desktop_key_event(VK_ESCAPE, 1);
+    desktop_key_event(VK_ESCAPE, 0);
+  });
+}
+
+TEST_P(EyedropperFrozen, TheRunReadsThePictureAndEndsOnlyByTheUser) {
+  const FrozenRow &row = GetParam();
+  desktop_set_screen_read_ms(kCompositedReadMs);
+  Rgb before{};
+  std::vector<Step> steps = {Check([&before](Host &h) {
+                               desktop_set_cursor(100, 100);
+                               before =
+                                   h.screen_pixel(kOnMagnifierX, kOnMagnifierY).value_or(Rgb{});
+                             }),
+                             Check([&row](Host &) {
+                               if (row.fail) desktop_fail_call(row.fail, 1);
+                             }),
+                             Action::key_press('S'), Check([](Host &h) {
+                               ASSERT_NE(magnifier(h), nullptr);
+                               ASSERT_EQ(magnifier(h)->x(), 908);
+                             })};
+  for (Step &step : row.steps(&before)) steps.push_back(step);
+  steps.push_back(Action::wait(100));
+  steps.push_back(Check([](Host &h) { EXPECT_EQ(magnifier(h), nullptr) << "the run is over"; }));
+  steps.push_back(Action::ok());
+  const hvhost::ColorOutcome out = run(steps);
+  const Rgb expected = !row.picks         ? Rgb{51, 102, 153}
+                       : row.on_magnifier ? before
+                                          : pattern(1500, 900);
+  EXPECT_EQ(s.control("MiniRGBControl")->value(),
+            (std::array<int, 3>{expected.r, expected.g, expected.b}));
+  EXPECT_EQ(out.hot.size(), row.picks ? 2u : 1u);
+}
+
+std::vector<Step> pick_at(int x, int y) {
+  return {Action::desktop_move(x, y), Action::wait(100), Action::desktop_press(),
+          Action::desktop_release()};
+}
+std::vector<Step> joined(std::vector<std::vector<Step>> parts) {
+  std::vector<Step> all;
+  for (auto &p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EyedropperFrozen,
+    ::testing::Values(
+        // F freezes on a picture without the magnifier: a frozen tick reads
+        // no screen, the loupe beside the pointer shows the cells, and the
+        // pick over the open magnifier takes what the screen showed there.
+        FrozenRow{
+            "FOverTheMagnifierTakesWhatWasThereBeforeTheRun",
+            [](const Rgb *before) {
+              return joined(
+                  {{Action::desktop_move(kOnMagnifierX, kOnMagnifierY), Action::key_press('F'),
+                    Action::wait(100), frozen_now(true),
+                    title_is(
+                        [before](const std::string &title) {
+                          return starts_with(title, readout(*before));
+                        },
+                        "the readout is the picture's"),
+                    Check([before](Host &) {
+                      desktop_log_clear();
+                      // The loupe: its frame, and the centre cell's colour.
+                      const int lx = kOnMagnifierX + 24, ly = kOnMagnifierY + 24;
+                      EXPECT_EQ(desktop_screen_pixel(lx, ly), 0x202020u);
+                      EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(lx + 45, ly + 45)), *before);
+                      // Away from it, the picture 1:1.
+                      EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(1500, 900)),
+                                pattern(1500, 900));
+                    }),
+                    Action::wait(300), Check([](Host &) {
+                      EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
+                      EXPECT_EQ(desktop_call_count("GetPixel"), 0);
+                    }),
+                    Action::desktop_press(), Action::desktop_release(),
+                    Check([](Host &) { EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0); })}});
+            },
+            true, true},
+        // Live, a pick over the magnifier takes what lay beneath it.
+        FrozenRow{"ALivePickOverTheMagnifierTakesWhatWasThere",
+                  [](const Rgb *) { return pick_at(kOnMagnifierX, kOnMagnifierY); }, true, true},
+        // Without that (its read failed), the pick is refused with a beep
+        // and the run goes on; Esc ends it.
+        FrozenRow{
+            "ALivePickOverTheMagnifierWithNothingReadIsRefused",
+            [](const Rgb *) {
+              return joined(
+                  {pick_at(kOnMagnifierX, kOnMagnifierY),
+                   {title_is([](const std::string &title) { return title == "on the magnifier"; },
+                             "refused"),
+                    Check([](Host &) { EXPECT_EQ(desktop_call_count("MessageBeep"), 1); }),
+                    escape()}});
+            },
+            false, false, DESKTOP_FAIL_BITBLT},
+        // F both ways, a new picture each time; F held switches once.
+        FrozenRow{"FTwiceGoesLiveAgainAndFreesThePicture",
+                  [](const Rgb *) {
+                    return joined({{Action::key_press('F'), Action::wait(100), frozen_now(true),
+                                    Action::key_press('F'), Action::wait(100), frozen_now(false),
+                                    Action::key_press('F'), Action::wait(100), frozen_now(true)},
+                                   pick_at(1500, 900)});
+                  },
+                  true, false},
+        FrozenRow{"FHeldSwitchesOnce",
+                  [](const Rgb *) {
+                    return joined({{Action::key_down('F'), Action::wait(500), Action::key_up('F'),
+                                    Action::wait(100), frozen_now(true)},
+                                   pick_at(1500, 900)});
+                  },
+                  true, false},
+        FrozenRow{"RapidFPressesSwitchOnceATick",
+                  [](const Rgb *) {
+                    return joined({{Action::key_press('F'), Action::key_press('F'),
+                                    Action::key_press('F'), Action::wait(100), frozen_now(true)},
+                                   pick_at(1500, 900)});
+                  },
+                  true, false},
+        // A pen lifted off every monitor takes nothing and leaves nothing.
+        FrozenRow{"APenLiftedOffEveryMonitorTakesNothing",
+                  [](const Rgb *) {
+                    return std::vector<Step>{
+                        Action::key_press('F'), Action::wait(100), Check([](Host &) {
+                          desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_DOWN, 1500, 900);
+                          desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_UP, -50, -50);
+                        })};
+                  },
+                  false, false},
+        // A capture that cannot be had: the run stays live and says so.
+        FrozenRow{"ACaptureWithoutMemoryStaysLive",
+                  [](const Rgb *) {
+                    return joined({{Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_DIB, 1); }),
+                                    Action::key_press('F'), Action::wait(100), frozen_now(false),
+                                    title_is(
+                                        [](const std::string &title) {
+                                          return ends_with(title, " live, no picture");
+                                        },
+                                        "says so")},
+                                   pick_at(1500, 900)});
+                  },
+                  true, false},
+        FrozenRow{"ACaptureTheSystemRefusesStaysLive",
+                  [](const Rgb *) {
+                    return joined(
+                        {{Check([](Host &) { desktop_fail_call(DESKTOP_FAIL_BITBLT, 1); }),
+                          Action::key_press('F'), Action::wait(100), frozen_now(false)},
+                         pick_at(1500, 900)});
+                  },
+                  true, false},
+        // Monitors that change under a frozen run end it cancelled: no
+        // window over a monitor that is gone.
+        FrozenRow{"MonitorsChangedEndAFrozenRunCancelled",
+                  [](const Rgb *) {
+                    return std::vector<Step>{
+                        Action::key_press('F'),
+                        Action::wait(100),
+                        frozen_now(true),
+                        Check([](Host &) {
+                          const DesktopMonitor two[] = {{0, 0, 1920, 1080, 100},
+                                                        {1920, 0, 1280, 1024, 100}};
+                          ASSERT_EQ(desktop_set_monitors(two, 2), 1);
+                        }),
+                        Action::wait(100),
+                        Check([](Host &) { EXPECT_EQ(desktop_own_windows(), 0); })};
+                  },
+                  false, false},
+        // Windows dropped the hook (the thread was busy past its timeout):
+        // the press and the release reach the run's own window, which picks.
+        FrozenRow{"AHookLostWhileFrozenTheWindowPicks",
+                  [](const Rgb *) {
+                    return std::vector<Step>{Action::key_press('F'),
+                                             Action::wait(100),
+                                             frozen_now(true),
+                                             Action::desktop_move(1500, 900),
+                                             Action::wait(100),
+                                             Check([](Host &) { desktop_thread_busy(1500); }),
+                                             Action::desktop_press(),
+                                             Check([](Host &) { EXPECT_EQ(desktop_hook_count(), 0); }),
+                                             Action::desktop_release()};
+                  },
+                  true, false}),
+    [](const ::testing::TestParamInfo<FrozenRow> &row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -41,7 +41,13 @@ constexpr int kUntouched = -7;
 struct Scenario {
   const char *name;
   std::vector<std::vector<Action>> requests;  // one list of actions per request
+  int screen_width = 0;  // a primary monitor of this width x 3/4 (0: the host's display),
+                         // so that a frozen run's picture is small
 };
+
+void set_up_screen(const Scenario &scenario) {
+  if (scenario.screen_width) desktop_set_size(scenario.screen_width, scenario.screen_width * 3 / 4);
+}
 
 std::vector<Scenario> scenarios() {
   const std::vector<Action> drags = {Action::drag(Place::kField, 20, 30, 200, 100),
@@ -61,6 +67,11 @@ std::vector<Scenario> scenarios() {
          Action::desktop_press(MouseButton::kRight), Action::desktop_release(MouseButton::kRight),
          Action::cancel()}}},
       {"two requests in a row", {drags, edit}},
+      {"sampling run frozen, live and frozen again, that picks",
+       {{Action::key_press('S'), Action::key_press('F'), Action::wait(150), Action::key_press('F'),
+         Action::wait(100), Action::key_press('F'), Action::desktop_move(300, 200),
+         Action::wait(150), Action::desktop_press(), Action::desktop_release(), Action::ok()}},
+       480},
       {"copy, then paste back",
        {{Action::rgb(12, 34, 56), ctrl_c, Action::rgb(1, 1, 1), ctrl_v, Action::ok()}}},
   };
@@ -100,6 +111,8 @@ std::vector<FailureKind> failure_kinds() {
       desktop_kind("SetClipboardData", DESKTOP_FAIL_SET_CLIPBOARD),
       desktop_kind("RegisterClassA", DESKTOP_FAIL_REGISTER_CLASS),
       desktop_kind("CreateWindowExA", DESKTOP_FAIL_CREATE_WINDOW),
+      desktop_kind("SetPropA", DESKTOP_FAIL_SET_PROP),
+      desktop_kind("BeginPaint", DESKTOP_FAIL_BEGIN_PAINT),
       {"allocation", [](PluginSession &s, int n) { ASSERT_TRUE(s.fail_allocation(n)); },
        [](PluginSession &s) { return s.allocation_failure_pending(); }},
   };
@@ -165,6 +178,7 @@ struct Reference {
 
 Reference reference(const Scenario &scenario) {
   PluginSession s;
+  set_up_screen(scenario);
   for (size_t i = 0; i < scenario.requests.size(); ++i)
     EXPECT_EQ(s.request(scenario.requests[i], asked_for(i)).status, AFUNC_OK);
   Reference r{live(s), follow_up(s), s.picker_framebuffer().pixels()};
@@ -196,6 +210,7 @@ void expect_defined_answer(const hvhost::AskedColor &asked, const hvhost::ColorO
 bool run_with_failure(const Scenario &scenario, const FailureKind &kind, int n,
                       const Reference &ref) {
   PluginSession s;
+  set_up_screen(scenario);
   kind.arm(s, n);
   for (size_t i = 0; i < scenario.requests.size(); ++i) {
     const hvhost::AskedColor asked = asked_for(i);

@@ -1458,4 +1458,91 @@ TEST_F(DesktopTest, OwnWindowsAreStackedHitTestedAndReleased) {
   EXPECT_EQ(desktop_window_input(n, &input), 0);
 }
 
+// A window that paints one colour from a memory DC, and records the client
+// point of the presses it gets.
+HDC g_paint_source = nullptr;
+POINT g_painted_press = {-1, -1};
+LRESULT CALLBACK PaintingProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+           ps.rcPaint.bottom - ps.rcPaint.top, g_paint_source, 0, 0, SRCCOPY);
+    EndPaint(hwnd, &ps);
+    return 0;
+  }
+  if (message == WM_LBUTTONDOWN) {
+    g_painted_press = {static_cast<int16_t>(lparam & 0xFFFF),
+                       static_cast<int16_t>((lparam >> 16) & 0xFFFF)};
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wparam, lparam);
+}
+
+// Screen reads show what an own window painted, once its thread's loop
+// has run; a stalled thread paints nothing; the window's properties, the
+// crosshair and the last input's extra information.
+TEST_F(DesktopTest, OwnWindowsShowWhatTheyPaint) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = 100;
+  info.bmiHeader.biHeight = -100;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void *bits = nullptr;
+  g_paint_source = CreateCompatibleDC(nullptr);
+  HBITMAP bm = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(g_paint_source, bm);
+  for (int i = 0; i < 100 * 100; ++i) static_cast<uint32_t *>(bits)[i] = 0x336699;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = PaintingProc;
+  wc.lpszClassName = "painting";
+  wc.hCursor = LoadCursorA(nullptr, IDC_CROSS);
+  EXPECT_NE(wc.hCursor, nullptr);
+  ASSERT_NE(RegisterClassA(&wc), 0);
+  HWND w = CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE, "painting", "", WS_POPUP, 200, 200,
+                           100, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(w, nullptr);
+  const uint32_t wallpaper = desktop_screen_pixel(250, 250),
+                 beside = desktop_screen_pixel(199, 250);
+  EXPECT_NE(wallpaper, 0x336699u);
+  ASSERT_TRUE(SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW));
+  EXPECT_EQ(desktop_screen_pixel(250, 250), 0u);  // shown, not painted yet
+  desktop_pump_messages();
+  EXPECT_EQ(desktop_screen_pixel(250, 250), 0x336699u);
+  EXPECT_EQ(desktop_screen_pixel(199, 250), beside);
+  // Invalidated while the thread is stalled: nothing is painted, and no
+  // timer fires, until it runs again.
+  for (int i = 0; i < 100 * 100; ++i) static_cast<uint32_t *>(bits)[i] = 0x00FF00;
+  EXPECT_TRUE(InvalidateRect(w, nullptr, FALSE));
+  desktop_set_thread_stalled(1);
+  SetTimer(nullptr, 0, 10, nullptr);
+  EXPECT_EQ(desktop_advance_time(100), 0);
+  EXPECT_EQ(desktop_screen_pixel(250, 250), 0x336699u);
+  desktop_set_thread_stalled(0);
+  EXPECT_EQ(desktop_advance_time(10), 2);  // what fell due, once, then at 110
+  EXPECT_EQ(desktop_screen_pixel(250, 250), 0x00FF00u);
+  // A press reaches it with its client point; a pen's carries the signature.
+  desktop_mouse_event(WM_LBUTTONDOWN, 230, 260);
+  EXPECT_EQ(g_painted_press.x, 30);
+  EXPECT_EQ(g_painted_press.y, 60);
+  EXPECT_EQ(GetMessageExtraInfo(), 0);
+  desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 240, 240);
+  EXPECT_EQ(static_cast<uintptr_t>(GetMessageExtraInfo()), DESKTOP_PEN_EXTRA_INFO);
+  // Properties are the window's until removed or it goes.
+  EXPECT_TRUE(SetPropA(w, "NonRudeHWND", reinterpret_cast<HANDLE>(1)));
+  EXPECT_EQ(desktop_own_windows_with_prop("NonRudeHWND"), 1);
+  EXPECT_EQ(RemovePropA(w, "NonRudeHWND"), reinterpret_cast<HANDLE>(1));
+  EXPECT_EQ(desktop_own_windows_with_prop("NonRudeHWND"), 0);
+  desktop_fail_call(DESKTOP_FAIL_SET_PROP, 1);
+  EXPECT_FALSE(SetPropA(w, "NonRudeHWND", reinterpret_cast<HANDLE>(1)));
+  EXPECT_TRUE(DestroyWindow(w));
+  EXPECT_EQ(desktop_screen_pixel(250, 250), wallpaper);
+  EXPECT_TRUE(UnregisterClassA("painting", nullptr));
+  SelectObject(g_paint_source, old);
+  DeleteDC(g_paint_source);
+  DeleteObject(bm);
+}
+
 }  // namespace

@@ -10,11 +10,12 @@
 #include "binding/services.h"
 #include "desktop.h"
 #include "eyedropper/averaging.h"
-#include "eyedropper/catcher.h"
 #include "eyedropper/desktop_space.h"
 #include "eyedropper/eyedropper.h"
+#include "eyedropper/frozen.h"
 #include "eyedropper/hook_watch.h"
 #include "eyedropper/keys.h"
+#include "eyedropper/loupe.h"
 #include "eyedropper/magnifier.h"
 #include "eyedropper/screen_block.h"
 #include "unit/fake_services.h"
@@ -445,68 +446,124 @@ TEST(SamplingRun, OtherHookCodesPassOnAndTheMagnifierGoesLast) {
   desktop_reset(1920, 1080);
 }
 
-struct CatcherRow {
-  const char *name;
-  POINT pointer;  // where the check reads: cyan at (960, 540), black at (3000, 100)
-  int affinity;   // a DesktopAffinitySupport
-  int fail;       // a DesktopFailPoint armed for its first call, or 0
-  bool kept;
-  int reads;  // screen reads the check made
-};
-std::ostream &operator<<(std::ostream &os, const CatcherRow &row) { return os << row.name; }
-class CatcherCheck : public ::testing::TestWithParam<CatcherRow> {};
+}  // namespace
 
-// Two monitors: one window over each when the check holds; otherwise nothing
-// is left, and no screen read is spent where the system cannot exclude it.
-TEST_P(CatcherCheck, KeptOnlyWhereReadsLeaveItOut) {
-  const CatcherRow &row = GetParam();
+namespace {
+
+// The frozen picture over two monitors (the second left of the primary, at
+// 150 %), its reads, its patch and its loupe, in physical pixels.
+TEST(FrozenPicture, CapturesEveryMonitorOnceAndReadsItBack) {
   ASSERT_EQ(desktop_reset(1920, 1080), 1);
-  const DesktopMonitor monitors[] = {{0, 0, 1920, 1080, 100}, {1920, 0, 1280, 1024, 150}};
+  const DesktopMonitor monitors[] = {{0, 0, 640, 480, 100}, {-800, -100, 800, 600, 150}};
   ASSERT_EQ(desktop_set_monitors(monitors, 2), 1);
-  desktop_set_thread_dpi(DESKTOP_DPI_PER_MONITOR_V2);  // as the run makes its calls
-  desktop_set_affinity_support(row.affinity);
-  if (row.fail) desktop_fail_call(row.fail, 1);
+  desktop_set_thread_dpi(DESKTOP_DPI_PER_MONITOR_V2);
   HDC dc = GetWindowDC(nullptr);
-  ScreenBlock screen = {};
-  ASSERT_TRUE(screen_block_create(&screen, dc));
   MonitorList list = {};
   monitor_list_read(&list, GetDesktopWindow());
+  ASSERT_EQ(list.count, 2);
   desktop_log_clear();
-  Catcher catcher;
-  EXPECT_EQ(catcher_create(&catcher, screen, dc, list, row.pointer), row.kept);
-  EXPECT_EQ(desktop_call_count("desktop:screen_read"), row.reads);
-  EXPECT_EQ(desktop_own_windows(), row.kept ? 2 : 0);
-  EXPECT_EQ(desktop_own_classes(), row.kept ? 1 : 0);
-  // Kept, it is out of every read; a pen over it makes mouse input.
-  EXPECT_EQ(desktop_screen_pixel(960, 540), desktop_test_pattern(960, 540, 3200, 1080));
-  EXPECT_EQ(desktop_pointer_event(DESKTOP_PEN, DESKTOP_POINTER_MOVE, 2000, 10), 1);
-  catcher_destroy(&catcher);
-  catcher_destroy(&catcher);
-  EXPECT_EQ(desktop_own_windows(), 0);
-  EXPECT_EQ(desktop_own_classes(), 0);
-  screen_block_release(&screen);
+  FrozenPicture picture;
+  ASSERT_EQ(frozen_capture(&picture, dc, list), CaptureFailure::kNone);
+  EXPECT_EQ(desktop_call_count("BitBlt"), 2);  // one a monitor
+  EXPECT_EQ(picture.width, 800);
+  EXPECT_EQ(picture.height, 1080);
+  const POINT probes[] = {{0, 0}, {639, 479}, {-800, -100}, {-1, 499}, {320, 200}};
+  for (const POINT p : probes) {
+    uint32_t rgb = 0;
+    ASSERT_TRUE(frozen_pixel(picture, p.x, p.y, &rgb)) << p.x << "," << p.y;
+    EXPECT_EQ(rgb, desktop_screen_pixel(p.x, p.y)) << p.x << "," << p.y;
+  }
+  uint32_t rgb = 0;
+  EXPECT_FALSE(frozen_pixel(picture, 700, 100, &rgb));  // on no monitor
+  EXPECT_FALSE(frozen_pixel(picture, INT32_MIN, INT32_MAX, &rgb));
+  // A block across the primary's right edge: off it, black and unreadable.
+  SampleBlock block;
+  frozen_read_block(picture, {639, 100}, 3, &block);
+  EXPECT_EQ(block.tick, 3u);
+  EXPECT_EQ(block.readable[7 * kSampleBlockSide + 7], 1);
+  EXPECT_EQ(block.readable[7 * kSampleBlockSide + 8], 0);
+  frozen_read_block(picture, {INT32_MIN, INT32_MIN}, 1, &block);  // no overflow
+  EXPECT_EQ(block.readable[0], 0);
+  // A patch of one area replaces what the picture holds there.
+  MonitorList one = {};
+  one.rects[0] = {10, 10, 20, 20};
+  one.count = 1;
+  FrozenPicture patch;
+  ASSERT_EQ(frozen_capture(&patch, dc, one), CaptureFailure::kNone);
+  patch.bits[0] = 0x123456;
+  frozen_patch(&picture, patch);
+  ASSERT_TRUE(frozen_pixel(picture, 10, 10, &rgb));
+  EXPECT_EQ(rgb, 0x123456u);
+  frozen_release(&patch);
+  frozen_release(&picture);
+  frozen_release(&picture);  // twice is safe
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  // Too large: refused before anything is made; a refused transfer keeps nothing.
+  MonitorList huge = {};
+  huge.rects[0] = {0, 0, 16384, 16384};
+  huge.count = 1;
+  desktop_log_clear();
+  EXPECT_EQ(frozen_capture(&picture, dc, huge), CaptureFailure::kTooLarge);
+  EXPECT_EQ(desktop_call_count("CreateDIBSection"), 0);
+  desktop_fail_call(DESKTOP_FAIL_BITBLT, 2);
+  EXPECT_EQ(frozen_capture(&picture, dc, list), CaptureFailure::kRefused);
+  desktop_fail_call(DESKTOP_FAIL_DIB, 1);
+  EXPECT_EQ(frozen_capture(&picture, dc, list), CaptureFailure::kNoMemory);
+  EXPECT_EQ(desktop_gdi_objects(), 0);
+  EXPECT_EQ(picture.dc, nullptr);
   ReleaseDC(nullptr, dc);
   desktop_reset(1920, 1080);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CatcherCheck,
-    ::testing::Values(
-        CatcherRow{"Windows10Since2004", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, 0, true, 2},
-        CatcherRow{
-            "OverBlackTheCheckCannotTell", {3000, 100}, DESKTOP_AFFINITY_EXCLUDE, 0, false, 1},
-        CatcherRow{"ReadsThatStillShowIt", {960, 540}, DESKTOP_AFFINITY_NOT_IN_GDI, 0, false, 2},
-        CatcherRow{"OlderWindows", {960, 540}, DESKTOP_AFFINITY_MONITOR_ONLY, 0, false, 0},
-        CatcherRow{"Wine", {960, 540}, DESKTOP_AFFINITY_STUB, 0, false, 0},
-        CatcherRow{"NoSuchFunctions", {960, 540}, DESKTOP_AFFINITY_MISSING, 0, false, 0},
-        CatcherRow{
-            "NoClass", {960, 540}, DESKTOP_AFFINITY_EXCLUDE, DESKTOP_FAIL_REGISTER_CLASS, false, 0},
-        CatcherRow{"NoWindow",
-                   {960, 540},
-                   DESKTOP_AFFINITY_EXCLUDE,
-                   DESKTOP_FAIL_CREATE_WINDOW,
-                   false,
-                   0}),
-    [](const ::testing::TestParamInfo<CatcherRow> &row) { return std::string(row.param.name); });
+TEST(FrozenPicture, TheLoupeKeepsOffThePointAndShowsTheCells) {
+  const RECT m = {0, 0, 1920, 1080};
+  const struct {
+    POINT pointer, placed;
+  } rows[] = {
+      {{500, 500}, {524, 524}},
+      {{1900, 500}, {1900 - 24 - kLoupeWidth, 524}},   // right edge: left
+      {{500, 1070}, {524, 1070 - 24 - kLoupeHeight}},  // bottom: above
+      {{1919, 1079}, {1919 - 24 - kLoupeWidth, 1079 - 24 - kLoupeHeight}},
+      {{INT32_MAX, INT32_MAX}, {INT32_MAX - 24 - kLoupeWidth, INT32_MAX - 24 - kLoupeHeight}},
+  };
+  for (const auto &row : rows) {
+    const POINT at = loupe_place(row.pointer, m);
+    EXPECT_EQ(at.x, row.placed.x) << row.pointer.x;
+    EXPECT_EQ(at.y, row.placed.y) << row.pointer.y;
+    const bool covers = row.pointer.x >= at.x && row.pointer.x < at.x + kLoupeWidth &&
+                        row.pointer.y >= at.y && row.pointer.y < at.y + kLoupeHeight;
+    EXPECT_FALSE(covers);
+  }
+  SampleBlock block = {};
+  for (int i = 0; i < kSampleBlockCells; ++i) block.rgb[i] = 0x0000FF;
+  block.rgb[112] = 0xFF0000;
+  std::vector<uint32_t> bits(kLoupeCells);
+  loupe_compose(bits.data(), block, "255,  0,  0", "FROZEN");
+  const auto at = [&](int x, int y) { return bits[y * kLoupeWidth + x]; };
+  EXPECT_EQ(at(1, 1), 0x0000FFu);            // the first cell
+  EXPECT_EQ(at(1 + 42, 1 + 42), 0x00FFFFu);  // the centre's frame, inverse
+  EXPECT_EQ(at(1 + 44, 1 + 44), 0xFF0000u);  // the centre's own colour
+  EXPECT_EQ(at(0, 0), 0x202020u);            // the border
+  // The text's first glyph, "2": its top row's middle pixel is ink.
+  EXPECT_EQ(at(2 + 1, kLoupeWidth + 1), 0xF0F0F0u);
+}
+
+TEST(FrozenPicture, HostRectanglesMapToPhysicalByTheirMonitor) {
+  MonitorList host = {}, physical = {};
+  host.rects[0] = {0, 0, 1280, 720};  // 150 % seen unaware
+  physical.rects[0] = {0, 0, 1920, 1080};
+  host.rects[1] = {1280, 0, 2560, 720};
+  physical.rects[1] = {1920, 0, 3840, 1080};
+  host.count = physical.count = 2;
+  RECT out;
+  ASSERT_TRUE(rect_to_physical({100, 100, 206, 206}, host, physical, &out));
+  EXPECT_EQ(out.left, 150);
+  EXPECT_EQ(out.bottom, 309);
+  ASSERT_TRUE(rect_to_physical({1380, 10, 1486, 116}, host, physical, &out));
+  EXPECT_EQ(out.left, 2070);
+  EXPECT_FALSE(rect_to_physical({5000, 0, 5100, 100}, host, physical, &out));  // no monitor
+  physical.count = 1;
+  EXPECT_FALSE(rect_to_physical({100, 100, 206, 206}, host, physical, &out));  // lists differ
+}
 
 }  // namespace

@@ -644,28 +644,71 @@ def case_eyedropper_composited(ctx):
     log("composited (20 ms a screen read): " + busy + "; " + audit.split(") ")[1])
 
 
-def case_eyedropper_no_catcher(ctx):
-    """Wine keeps no window out of screen reads (its SetWindowDisplayAffinity
-    fails), so the run goes on without the pointer catcher: the one window
-    made to ask is destroyed unshown, and a pick takes the colour under the
-    pointer as ever."""
-    block = 3
-    x, y = chart_center(block)
-    win = eyedropper_host(ctx, "no_catcher", "key S\n"
-                                             "desktop move %d %d\n"
-                                             "wait 250\n"
-                                             "desktop press left\n"
-                                             "desktop release left\n"
-                                             "ok\n" % (x, y))
-    rgb = CHART_COLORS[block]
-    equal(win.lines[-3], "result 1 " + color_text(rgb), "the result line")
-    equal(win.lines[-2], "chart buttons 0", "the pick's click kept from the chart")
-    equal(titles_of_run(win, 0)[-1], readout(rgb), "the magnifier's last title")
+def magnifier_spot(ctx, name):
+    """A point 53 pixels into where the magnifier opens (100 pixels right
+    of and below the picker's corner) with the pointer away from it."""
+    first = ctx.host("--script", ctx.script(name + "_where.txt", "ok\n"), "--report-windows")
+    opened = [l.split() for l in first.lines if l.startswith("window open ")]
+    check(opened, "no window open line: %r" % first.lines)
+    return int(opened[0][2]) + 100 + 53, int(opened[0][3]) + 100 + 53
+
+
+# The field's pixel 153 pixels into the picker for the opening colour (0, 0,
+# 0), as the native headless host shows it: what the screen shows where the
+# magnifier opens, before it does.
+FIELD_UNDER_MAGNIFIER = (124, 195, 255)
+
+
+def case_eyedropper_frozen_over_magnifier(ctx):
+    """S with the pointer away, F (typed with Shift so that the script
+    player sends its virtual key, which the key state sees, and not the
+    character alone): the run freezes (its readout says so, one
+    window of its own over the monitor, shown); the pointer moved onto the
+    open magnifier and a click there take what the screen showed before the
+    run, the picker's field, not the magnifier's pixels; the window goes
+    with the run."""
+    x, y = magnifier_spot(ctx, "frozen")
+    win = eyedropper_host(ctx, "frozen", "desktop move 40 40\n"
+                                         "wait 200\n"
+                                         "key S\n"
+                                         "wait 200\n"
+                                         "key down shift+f\n"
+                                         "wait 150\n"
+                                         "key up shift+f\n"
+                                         "wait 350\n"
+                                         "desktop move %d %d\n"
+                                         "wait 350\n"
+                                         "desktop press left\n"
+                                         "desktop release left\n"
+                                         "wait 500\n"
+                                         "ok\n" % (x, y))
+    titles = titles_of_run(win, 0)
+    check(any(t.endswith(" frozen") for t in titles), "the readout says frozen: %r" % titles)
+    equal(win.starting("hot ")[1:], ["hot " + color_text(FIELD_UNDER_MAGNIFIER)],
+          "what the screen showed before the run taken, not the magnifier")
     audit = win.lines[-1]
-    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 (set 1/1 1/1 1/1)"),
-          "hooks, timers and DCs released: " + audit)
-    check(audit.endswith(" windows 1/1 shown 0"),
-          "one window made to ask, destroyed, never shown: " + audit)
+    check(audit.startswith("win32 hooks 0 timers 0 dcs 0 "), "released: " + audit)
+    check(audit.endswith(" windows 1/1 shown 1"), "one window, shown, destroyed: " + audit)
+
+
+def case_eyedropper_live_over_magnifier(ctx):
+    """A live run (no F) with the pointer moved onto the open magnifier: the
+    click there takes what lay beneath it before it opened, never the
+    magnifier's own pixels, and the run makes no window of its own."""
+    x, y = magnifier_spot(ctx, "live_mag")
+    win = eyedropper_host(ctx, "live_mag", "desktop move 40 40\n"
+                                           "wait 200\n"
+                                           "key S\n"
+                                           "wait 200\n"
+                                           "desktop move %d %d\n"
+                                           "wait 350\n"
+                                           "desktop press left\n"
+                                           "desktop release left\n"
+                                           "ok\n" % (x, y))
+    equal(win.starting("hot ")[1:], ["hot " + color_text(FIELD_UNDER_MAGNIFIER)],
+          "what lay beneath the magnifier taken, not its pixels")
+    audit = win.lines[-1]
+    check(audit.endswith(" windows 0/0 shown 0"), "no window of the run's own: " + audit)
 
 
 def case_eyedropper_blind_hook(ctx):
@@ -1347,7 +1390,8 @@ CASES = {
     "editor_drag": case_editor_drag,
     "window_move": case_window_move,
     "eyedropper_pick": case_eyedropper_pick,
-    "eyedropper_no_catcher": case_eyedropper_no_catcher,
+    "eyedropper_frozen_over_magnifier": case_eyedropper_frozen_over_magnifier,
+    "eyedropper_live_over_magnifier": case_eyedropper_live_over_magnifier,
     "eyedropper_right_cancel": case_eyedropper_right_cancel,
     "eyedropper_twice": case_eyedropper_twice,
     "eyedropper_composited": case_eyedropper_composited,
