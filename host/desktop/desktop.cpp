@@ -111,6 +111,11 @@ void charge_screen_read() {
   s.now += s.screen_read_ms;
 }
 
+bool any_pixel_unreadable() {
+  const State &s = state();
+  return s.all_pixels_bad || !s.bad_pixels.empty();
+}
+
 bool pixel_readable(int x, int y) {
   const State &s = state();
   return !s.all_pixels_bad && !s.bad_pixels.count({x, y});

@@ -323,6 +323,8 @@ LRESULT call_hook(HookList::iterator at, uint64_t arrived, int code, WPARAM wpar
 void charge_screen_read();
 // Whether GetPixel may read the on-screen pixel (x, y): no injected failure.
 bool pixel_readable(int x, int y);
+// Whether any pixel was made unreadable (a block read then checks each).
+bool any_pixel_unreadable();
 
 // ---- Windows (windows.cpp) and pen and touch (pointers.cpp) ----------------
 

@@ -44,12 +44,14 @@ bool blit(Bitmap &dest, int x, int y, int w, int h, HDC source, int sx, int sy) 
   if (!screen && from == nullptr) return false;
   if (screen) {
     charge_screen_read();
-    for (int64_t row = 0; row < h; ++row)
-      for (int64_t col = 0; col < w; ++col) {
-        const int64_t px = int64_t{sx} + col, py = int64_t{sy} + row;
-        if (on_screen(px, py) && !pixel_readable(static_cast<int>(px), static_cast<int>(py)))
-          return false;
-      }
+    // Unreadable pixels, when any were set, refuse the whole transfer.
+    if (desktop_detail::any_pixel_unreadable())
+      for (int64_t row = 0; row < h; ++row)
+        for (int64_t col = 0; col < w; ++col) {
+          const int64_t px = int64_t{sx} + col, py = int64_t{sy} + row;
+          if (on_screen(px, py) && !pixel_readable(static_cast<int>(px), static_cast<int>(py)))
+            return false;
+        }
   }
   for (int64_t row = 0; row < h; ++row) {
     for (int64_t col = 0; col < w; ++col) {
