@@ -1533,35 +1533,36 @@ INSTANTIATE_TEST_SUITE_P(
         // F freezes on a picture without the magnifier: a frozen tick reads
         // no screen, the loupe beside the pointer shows the cells, and the
         // pick over the open magnifier takes what the screen showed there.
-        FrozenRow{
-            "FOverTheMagnifierTakesWhatWasThereBeforeTheRun",
-            [](const Rgb *before) {
-              return joined(
-                  {{Action::desktop_move(kOnMagnifierX, kOnMagnifierY), Action::key_press('F'),
-                    Action::wait(100), frozen_now(true),
-                    title_is(
-                        [before](const std::string &title) {
-                          return starts_with(title, readout(*before));
-                        },
-                        "the readout is the picture's"),
-                    Check([before](Host &) {
-                      desktop_log_clear();
-                      // The loupe: its frame, and the centre cell's colour.
-                      const int lx = kOnMagnifierX + 24, ly = kOnMagnifierY + 24;
-                      EXPECT_EQ(desktop_screen_pixel(lx, ly), 0x202020u);
-                      EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(lx + 45, ly + 45)), *before);
-                      // Away from it, the picture 1:1.
-                      EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(1500, 900)),
-                                pattern(1500, 900));
-                    }),
-                    Action::wait(300), Check([](Host &) {
-                      EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
-                      EXPECT_EQ(desktop_call_count("GetPixel"), 0);
-                    }),
-                    Action::desktop_press(), Action::desktop_release(),
-                    Check([](Host &) { EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0); })}});
-            },
-            true, true},
+        FrozenRow{"FOverTheMagnifierTakesWhatWasThereBeforeTheRun",
+                  [](const Rgb *before) {
+                    return joined(
+                        {{Action::desktop_move(kOnMagnifierX, kOnMagnifierY),
+                          Action::key_press('F'), Action::wait(100), frozen_now(true),
+                          title_is(
+                              [before](const std::string &title) {
+                                return starts_with(title, readout(*before));
+                              },
+                              "the readout is the picture's"),
+                          Check([before](Host &) {
+                            desktop_log_clear();
+                            // The loupe: its frame, and the centre cell's colour.
+                            const int lx = kOnMagnifierX + 24, ly = kOnMagnifierY + 24;
+                            EXPECT_EQ(desktop_screen_pixel(lx, ly), 0x202020u);
+                            EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(lx + 45, ly + 45)),
+                                      *before);
+                            // Away from it, the picture 1:1.
+                            EXPECT_EQ(Rgb::from_packed(desktop_screen_pixel(1500, 900)),
+                                      pattern(1500, 900));
+                          }),
+                          Action::wait(300), Check([](Host &) {
+                            EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
+                            EXPECT_EQ(desktop_call_count("GetPixel"), 0);
+                          }),
+                          Action::desktop_press(), Action::desktop_release(), Check([](Host &) {
+                            EXPECT_EQ(desktop_call_count("desktop:screen_read"), 0);
+                          })}});
+                  },
+                  true, true},
         // Live, a pick over the magnifier takes what lay beneath it.
         FrozenRow{"ALivePickOverTheMagnifierTakesWhatWasThere",
                   [](const Rgb *) { return pick_at(kOnMagnifierX, kOnMagnifierY); }, true, true},
