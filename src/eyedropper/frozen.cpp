@@ -15,23 +15,8 @@ CaptureFailure frozen_capture(FrozenPicture *picture, HDC desktop_dc, const Moni
   }
   if (monitors.count <= 0) return CaptureFailure::kRefused;
   if (width * height > kMaxPicturePixels || height > INT32_MAX) return CaptureFailure::kTooLarge;
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = static_cast<LONG>(width);
-  info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
-  picture->dc = CreateCompatibleDC(desktop_dc);
-  if (picture->dc)
-    picture->bitmap = CreateDIBSection(desktop_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (picture->bitmap && bits) picture->previous = SelectObject(picture->dc, picture->bitmap);
-  if (!picture->previous) {
-    frozen_release(picture);
+  if (!memory_image_create(picture, desktop_dc, static_cast<int>(width), static_cast<int>(height)))
     return CaptureFailure::kNoMemory;
-  }
-  picture->bits = static_cast<uint32_t *>(bits);
   picture->width = static_cast<int>(width);
   picture->height = static_cast<int>(height);
   picture->monitors = monitors;
@@ -52,11 +37,7 @@ CaptureFailure frozen_capture(FrozenPicture *picture, HDC desktop_dc, const Moni
 }
 
 void frozen_release(FrozenPicture *picture) {
-  // The DC's own bitmap goes back in and the DC goes before the section, as
-  // with the screen block.
-  if (picture->previous) SelectObject(picture->dc, picture->previous);
-  if (picture->dc) DeleteDC(picture->dc);
-  if (picture->bitmap) DeleteObject(picture->bitmap);
+  memory_image_release(picture);
   memset(picture, 0, sizeof *picture);
 }
 

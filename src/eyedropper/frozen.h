@@ -16,11 +16,9 @@
 // monitors fit, one of 16384 x 16384 does not.
 constexpr long long kMaxPicturePixels = 1LL << 27;
 
-struct FrozenPicture {
-  HDC dc;            // the memory DC holding the picture; null: none taken
-  HBITMAP bitmap;    // the section selected into it
-  HGDIOBJ previous;  // what the DC held before
-  uint32_t *bits;    // 0x00RRGGBB, top-down, `width` a row
+// The picture's DC and section (dc null: none taken), its size, and where
+// each monitor lies in it.
+struct FrozenPicture : MemoryImage {
   int width, height;
   MonitorList monitors;         // as captured, physical
   int first_row[kMaxMonitors];  // monitor i's row 0 in the picture

@@ -57,25 +57,12 @@ void paint(const FrozenWindows &fw, HWND hwnd, int i) {
            fw.picture->first_row[i] + r.top, SRCCOPY);
   RECT loupe;
   if (fw.loupe_shown && loupe_client_rect(fw, m, &loupe))
-    BitBlt(dc, loupe.left, loupe.top, kLoupeWidth, kLoupeHeight, fw.loupe_dc, 0, 0, SRCCOPY);
+    BitBlt(dc, loupe.left, loupe.top, kLoupeWidth, kLoupeHeight, fw.loupe.dc, 0, 0, SRCCOPY);
   EndPaint(hwnd, &ps);
 }
 
 bool make_loupe(FrozenWindows *fw, HDC desktop_dc) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kLoupeWidth;
-  info.bmiHeader.biHeight = -kLoupeHeight;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
-  fw->loupe_dc = CreateCompatibleDC(desktop_dc);
-  if (fw->loupe_dc)
-    fw->loupe_bitmap = CreateDIBSection(desktop_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (fw->loupe_bitmap && bits) fw->loupe_previous = SelectObject(fw->loupe_dc, fw->loupe_bitmap);
-  fw->loupe_bits = fw->loupe_previous ? static_cast<uint32_t *>(bits) : nullptr;
-  return fw->loupe_bits != nullptr;
+  return memory_image_create(&fw->loupe, desktop_dc, kLoupeWidth, kLoupeHeight);
 }
 
 bool make_windows(FrozenWindows *fw) {
@@ -172,20 +159,14 @@ void frozen_windows_destroy(FrozenWindows *fw) {
   fw->count = 0;
   if (fw->registered) UnregisterClassA(kClassName, fw->module);
   fw->registered = false;
-  if (fw->loupe_previous) SelectObject(fw->loupe_dc, fw->loupe_previous);
-  if (fw->loupe_dc) DeleteDC(fw->loupe_dc);
-  if (fw->loupe_bitmap) DeleteObject(fw->loupe_bitmap);
-  fw->loupe_dc = nullptr;
-  fw->loupe_bitmap = nullptr;
-  fw->loupe_previous = nullptr;
-  fw->loupe_bits = nullptr;
+  memory_image_release(&fw->loupe);
   fw->loupe_shown = false;
   if (g_shown == fw) g_shown = nullptr;
 }
 
 void frozen_windows_show_loupe(FrozenWindows *fw, POINT pointer, const SampleBlock &block,
                                const char *line1, const char *line2) {
-  if (!fw->loupe_bits || fw->count == 0) return;
+  if (!fw->loupe.bits || fw->count == 0) return;
   // The monitor under the pointer, else the first.
   const MonitorList &monitors = fw->picture->monitors;
   const RECT *on = &monitors.rects[0];
@@ -203,7 +184,7 @@ void frozen_windows_show_loupe(FrozenWindows *fw, POINT pointer, const SampleBlo
   memcpy(fw->loupe_cells, block.rgb, sizeof fw->loupe_cells);
   snprintf(fw->loupe_text, sizeof fw->loupe_text, "%s", line1);
   if (fw->loupe_shown) invalidate_loupe(*fw);
-  loupe_compose(fw->loupe_bits, block, line1, line2);
+  loupe_compose(fw->loupe.bits, block, line1, line2);
   fw->loupe_at = loupe_place(pointer, *on);
   fw->loupe_shown = true;
   invalidate_loupe(*fw);

@@ -12,6 +12,7 @@
 #include <stdint.h>
 
 #include "eyedropper/frozen.h"
+#include "eyedropper/memory_image.h"
 #include "win32/win32.h"
 
 // What the windows pass to the run: a button's press or release at a point
@@ -27,10 +28,7 @@ struct FrozenWindows {
   FrozenEventFunc on_event;
   // The loupe: its pixels in a section of its own, where it is, and
   // whether it is shown.
-  HDC loupe_dc;
-  HBITMAP loupe_bitmap;
-  HGDIOBJ loupe_previous;
-  uint32_t *loupe_bits;
+  MemoryImage loupe;
   POINT loupe_at;
   bool loupe_shown;
   // What it shows: a tick that would show the same draws nothing.

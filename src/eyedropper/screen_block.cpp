@@ -8,37 +8,10 @@
 constexpr uint32_t kFailedCell = 0xFFFFFF;  // what a failed read shows: white
 
 bool screen_block_create(ScreenBlock *block, HDC desktop_dc) {
-  *block = {};
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = kSampleBlockSide;
-  info.bmiHeader.biHeight = -kSampleBlockSide;  // top-down: row 0 first
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
-  HDC dc = CreateCompatibleDC(desktop_dc);
-  HBITMAP bitmap = CreateDIBSection(desktop_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ previous = dc && bitmap && bits ? SelectObject(dc, bitmap) : nullptr;
-  if (!previous) {
-    if (bitmap) DeleteObject(bitmap);
-    if (dc) DeleteDC(dc);
-    return false;
-  }
-  *block = {dc, bitmap, previous, static_cast<uint32_t *>(bits)};
-  return true;
+  return memory_image_create(block, desktop_dc, kSampleBlockSide, kSampleBlockSide);
 }
 
-void screen_block_release(ScreenBlock *block) {
-  if (!block->dc) return;
-  // The DC's own bitmap goes back in, and the DC goes before the section:
-  // a section still selected into a DC is not deleted, and deleting the DC
-  // lets it go even when putting the old bitmap back failed.
-  SelectObject(block->dc, block->previous);
-  DeleteDC(block->dc);
-  DeleteObject(block->bitmap);
-  *block = {};
-}
+void screen_block_release(ScreenBlock *block) { memory_image_release(block); }
 
 // The block's origin on the screen, held to the int range: a centre near the
 // int limits (no monitor lies there) gives a block on no monitor.

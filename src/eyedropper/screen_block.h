@@ -8,6 +8,7 @@
 
 #include "color/color.h"
 #include "eyedropper/desktop_space.h"
+#include "eyedropper/memory_image.h"
 #include "win32/win32.h"
 
 // The block's side in pixels (the magnifier shows one cell per pixel), and
@@ -33,12 +34,8 @@ struct SampleBlock {
 // block and was read; otherwise false and *out untouched.
 bool sample_block_cell(const SampleBlock &block, int column, int row, ColorTriple *out);
 
-struct ScreenBlock {
-  HDC dc;            // the memory DC; null when it could not be made
-  HBITMAP bitmap;    // the 15 x 15 section selected into it
-  HGDIOBJ previous;  // what the DC held before
-  uint32_t *bits;    // the section's pixels, 0x00RRGGBB, top-down
-};
+// The block's 15 x 15 pixels as the screen gave them.
+using ScreenBlock = MemoryImage;
 
 // Makes the block's DC and section, compatible with the desktop's DC.
 // Returns false, having kept nothing, when any of them cannot be had.
