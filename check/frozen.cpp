@@ -92,31 +92,15 @@ void compare_shown(HDC screen, hvhost::ReportMonitor *m, const Picture &shown) {
 }  // namespace
 
 bool picture_create(Picture *p, int width, int height) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void *bits = nullptr;
-  p->dc = CreateCompatibleDC(nullptr);
-  p->bitmap = p->dc ? CreateDIBSection(p->dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
-  if (!p->bitmap || !bits) {
-    picture_release(p);
-    return false;
-  }
-  p->old = SelectObject(p->dc, p->bitmap);
-  p->bits = static_cast<uint32_t *>(bits);
+  *p = Picture{};
+  if (!memory_image_create(p, nullptr, width, height)) return false;
   p->width = width;
   p->height = height;
   return true;
 }
 
 void picture_release(Picture *p) {
-  if (p->dc && p->old) SelectObject(p->dc, p->old);
-  if (p->bitmap) DeleteObject(p->bitmap);
-  if (p->dc) DeleteDC(p->dc);
+  memory_image_release(p);
   *p = Picture{};
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/machine_report.h"
+#include "eyedropper/memory_image.h"
 
 namespace hvcheck {
 
@@ -50,11 +51,8 @@ void measure_frozen_picture(hvhost::MachineReport *report);
 
 // A 32-bit top-down DIB section selected into a memory DC: a monitor's
 // picture.
-struct Picture {
-  HDC dc = nullptr;
-  HBITMAP bitmap = nullptr;
-  HGDIOBJ old = nullptr;
-  uint32_t *bits = nullptr;
+// A picture of a screen area in the plug-in's own memory image.
+struct Picture : MemoryImage {
   int width = 0, height = 0;
 };
 bool picture_create(Picture *p, int width, int height);
